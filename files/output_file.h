@@ -1,0 +1,41 @@
+// The output file: created or emptied at a path and written from its start. A job's output is
+// complete only when every byte reached the file and it closed cleanly; a partial output is
+// removed, so that a failed save never leaves a file that looks like a finished conversion.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <span>
+
+class OutputFile {
+ public:
+  // Creates the file, or empties an existing one, with no sharing; nullopt when that fails, in
+  // which case nothing at the path was touched.
+  static std::optional<OutputFile> create(const char* path);
+
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  OutputFile(OutputFile&& other) noexcept;
+  OutputFile& operator=(OutputFile&& other) noexcept;
+  ~OutputFile();  // closes the file if close() was not called
+
+  // Appends all of `bytes`; false when any of them did not reach the file.
+  bool write(std::span<const std::uint8_t> bytes);
+  // Closes the file; false when the system reported an error on closing.
+  bool close();
+
+ private:
+  explicit OutputFile(std::intptr_t handle) : handle_(handle) {}
+
+  static constexpr std::intptr_t closed = -1;
+  std::intptr_t handle_ = closed;
+};
+
+// Removes the file at `path`; used to take back a partial output.
+void remove_output_file(const char* path);
+
+// Writes `pieces` one after another as the whole file at `path`. True when the file was created,
+// every byte written and the file closed cleanly. When the file could not be created nothing is
+// touched; when a write or the close failed the partial file is removed.
+bool save_output_file(const char* path, std::initializer_list<std::span<const std::uint8_t>> pieces);

@@ -1,0 +1,51 @@
+// What a Generate job sees of the tool dialog: the two path fields and the status line.
+#pragma once
+
+#include <cstddef>
+
+enum class Field { first, second };
+
+enum class FieldRead {
+  filled,
+  empty,
+  // More than path_buffer_size - 1 characters: cutting the text would name another file.
+  too_long,
+};
+
+// Each path buffer holds at most 255 characters and the terminating NUL.
+inline constexpr std::size_t path_buffer_size = 256;
+
+// Status line texts. Every program uses the same text for the same outcome.
+namespace status {
+inline constexpr char ready[] = "Ready";
+inline constexpr char saving[] = "Saving";
+inline constexpr char done[] = "Done";
+inline constexpr char path_too_long[] = "Path too long";
+inline constexpr char cannot_open_input[] = "Cannot open input";
+inline constexpr char unsupported_picture[] = "Unsupported picture";
+inline constexpr char out_of_memory[] = "Out of memory";
+inline constexpr char cannot_open_image[] = "Cannot open image";
+inline constexpr char cannot_open_sub_image[] = "Cannot open sub image";
+inline constexpr char sub_image_too_short[] = "Sub image too short";
+}  // namespace status
+
+class JobFrame {
+ public:
+  virtual ~JobFrame() = default;
+
+  // Reads field 102 (first) or 104 (second) into its path buffer. A text that does not fit is
+  // reported and leaves the buffer as it was.
+  virtual FieldRead read_field(Field field) = 0;
+  // The path buffer of a field, as the last read or browse left it.
+  virtual const char* path(Field field) const = 0;
+  virtual void set_status(const char* text) = 0;
+};
+
+using GenerateJob = void (*)(JobFrame&);
+
+enum class OnEmptyField { stop, go_on };
+
+// Reads the first field and then the second. False when the job must end here: a field too long
+// (the status says so) or, with OnEmptyField::stop, an empty field (the status is left alone and,
+// for an empty first field, the second is not read).
+bool read_paths(JobFrame& frame, OnEmptyField on_empty);

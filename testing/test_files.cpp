@@ -1,0 +1,100 @@
+#include "testing/test_files.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = fs::temp_directory_path() / ("rgb565-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Files made read-only by a test must not keep the folder alive.
+  for (const auto& entry : fs::recursive_directory_iterator(path_, ignored))
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(const std::string& name) const { return (path_ / name).string(); }
+
+void write_file(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::optional<Bytes> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool file_exists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
+  bytes[offset] = static_cast<std::uint8_t>(value);
+  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put_u32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint32_t stored_row_length(std::int32_t width) { return (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u; }
+
+Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t, std::int32_t)>& pixel) {
+  const std::uint32_t row_length = stored_row_length(layout.width);
+  const std::uint32_t rows = static_cast<std::uint32_t>(std::abs(layout.height));
+  const std::uint32_t offset = 14 + layout.info_size + layout.gap;
+  Bytes bytes(offset + row_length * rows, 0);
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put_u32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
+  put_u32(bytes, 10, offset);
+  put_u32(bytes, 14, layout.info_size);
+  put_u32(bytes, 18, static_cast<std::uint32_t>(layout.width));
+  put_u32(bytes, 22, static_cast<std::uint32_t>(layout.height));
+  put_u16(bytes, 26, 1);
+  put_u16(bytes, 28, layout.bits_per_pixel);
+  put_u32(bytes, 30, layout.compression);
+  put_u32(bytes, 34, row_length * rows);
+  for (std::uint32_t y = 0; y < rows; ++y) {
+    std::uint8_t* row = bytes.data() + offset + y * row_length;
+    for (std::int32_t x = 0; x < layout.width; ++x) {
+      const BgrTriple p = pixel(x, static_cast<std::int32_t>(y));
+      row[3 * x] = p.blue;
+      row[3 * x + 1] = p.green;
+      row[3 * x + 2] = p.red;
+    }
+    for (std::uint32_t pad = static_cast<std::uint32_t>(layout.width) * 3; pad < row_length; ++pad) row[pad] = 0xEE;
+  }
+  return bytes;
+}
+
+BgrTriple pattern_pixel(std::int32_t x, std::int32_t y) {
+  return BgrTriple{static_cast<std::uint8_t>(x * 7 + y * 13), static_cast<std::uint8_t>(x * 29 + y * 3 + 5),
+                   static_cast<std::uint8_t>(x * 11 + y * 31 + 17)};
+}
+
+Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t, std::int32_t)>& pixel) {
+  Bytes raw;
+  const std::int32_t rows = std::abs(layout.height);
+  for (std::int32_t y = 0; y < rows; ++y) {
+    for (std::int32_t x = 0; x < layout.width; ++x) {
+      const std::uint16_t word = pack565(pixel(x, y));
+      raw.push_back(static_cast<std::uint8_t>(word));
+      raw.push_back(static_cast<std::uint8_t>(word >> 8));
+    }
+  }
+  return raw;
+}
