@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on Debian 12 or Ubuntu, skipping what is already there.
+# Works as root, or as a normal user with sudo.
+set -euo pipefail
+
+packages=(
+  # native builds
+  g++ cmake ninja-build pkg-config libgtest-dev googletest
+  # Qt 6 front end: Widgets and Test, with the offscreen and xcb platform plugins
+  qt6-base-dev libqt6test6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  # win32 build: the MinGW-w64 i686 cross compiler, and Wine to run its tests
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+  # GUI tests of the Win32 programs
+  xvfb xauth xdotool x11-utils
+  # checks
+  clang-format
+)
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo)
+else
+  echo "install-deps: run as root, or install sudo" >&2
+  exit 1
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+# wine32 is a 32-bit package: Debian needs the i386 architecture for it.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${as_root[@]}" dpkg --add-architecture i386
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds every preset and runs every test: native, native with sanitizers, and win32 under Wine.
+# Exits non-zero when anything fails; each preset's CTest summary is printed as it finishes.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh || exit 1
+
+failed=()
+for preset in native native-sanitize win32; do
+  echo "=== $preset"
+  if ! cmake --workflow --preset "$preset"; then
+    failed+=("$preset")
+  fi
+done
+
+echo "=== formatting"
+if ! scripts/check-format.sh; then
+  failed+=(formatting)
+fi
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All presets built and passed their tests."
