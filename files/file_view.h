@@ -4,6 +4,7 @@
 // the view is closed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,7 +14,8 @@ enum class ViewKind { read_only, writable };
 class FileView {
  public:
   // Opens the file at `path`, maps all of it and returns the view; nullopt when any step fails
-  // (missing, a folder, no access, empty, already held by another view), with nothing left open.
+  // (missing, a folder, no access, empty, 4 GiB or longer, already held by another view), with
+  // nothing left open.
   static std::optional<FileView> open(const char* path, ViewKind kind);
 
   FileView(const FileView&) = delete;
@@ -22,11 +24,13 @@ class FileView {
   FileView& operator=(FileView&& other) noexcept;
   ~FileView();  // unmaps the view, then closes the mapping, then the file
 
-  // Every byte of the file at the length it had when opened. Writable only for ViewKind::writable.
+  // Every byte of the file at the length it had when opened. Writable only for ViewKind::writable;
+  // a read-only view gives an empty span there.
   std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
   std::span<std::uint8_t> writable_bytes() const;
 
-  // The file's length as the system reports it, low 32 bits.
+  // The file's length as the system reports it now, low 32 bits. Callers bound their reads by
+  // bytes() as well: only the bytes mapped at open are addressable.
   std::uint32_t file_length() const;
 
   // True when both views are of the same file, under whatever names they were opened.

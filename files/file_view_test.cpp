@@ -1,0 +1,161 @@
+#include "files/file_view.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "testing/test_files.h"
+
+namespace {
+
+Bytes numbered_bytes(std::size_t count) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+  return bytes;
+}
+
+Bytes view_bytes(const FileView& view) { return Bytes(view.bytes().begin(), view.bytes().end()); }
+
+class FileViewOfKind : public testing::TestWithParam<ViewKind> {};
+
+TEST_P(FileViewOfKind, ReadsEveryByteOfTheFile) {
+  TempDir dir;
+  for (std::size_t size : {std::size_t{1}, std::size_t{3}, std::size_t{4096}, std::size_t{70001}}) {
+    const std::string path = dir.file("data" + std::to_string(size));
+    const Bytes content = numbered_bytes(size);
+    write_file(path, content);
+    const std::optional<FileView> view = FileView::open(path.c_str(), GetParam());
+    ASSERT_TRUE(view.has_value()) << size;
+    EXPECT_EQ(view_bytes(*view), content) << size;
+    EXPECT_EQ(view->file_length(), size);
+  }
+}
+
+TEST_P(FileViewOfKind, FailsForWhatIsNoFileWithBytes) {
+  TempDir dir;
+  write_file(dir.file("empty"), {});
+  std::filesystem::create_directory(dir.file("folder"));
+  for (const std::string name : {"missing", "empty", "folder", "missing-folder/file"}) {
+    EXPECT_FALSE(FileView::open(dir.file(name).c_str(), GetParam()).has_value()) << name;
+  }
+  EXPECT_FALSE(FileView::open("", GetParam()).has_value());
+}
+
+TEST_P(FileViewOfKind, RefusesAFileOf4GiBOrMore) {
+  TempDir dir;
+  const std::string path = dir.file("huge");
+  write_file(path, {1});
+  std::filesystem::resize_file(path, std::uintmax_t{1} << 32);
+  EXPECT_FALSE(FileView::open(path.c_str(), GetParam()).has_value());
+  // The refused view let go of the file: it can be renamed, cut down and viewed.
+  const std::string renamed = dir.file("small");
+  std::filesystem::rename(path, renamed);
+  std::filesystem::resize_file(renamed, 2);
+  const std::optional<FileView> view = FileView::open(renamed.c_str(), GetParam());
+  ASSERT_TRUE(view.has_value());
+  EXPECT_EQ(view_bytes(*view), (Bytes{1, 0}));
+}
+
+TEST_P(FileViewOfKind, AFailedOpenOfAnEmptyFileLeavesItFree) {
+  TempDir dir;
+  const std::string path = dir.file("empty");
+  write_file(path, {});
+  ASSERT_FALSE(FileView::open(path.c_str(), GetParam()).has_value());
+  // A handle or lock left behind would keep the file from being written or viewed now.
+  write_file(path, {9, 8, 7});
+  const std::optional<FileView> view = FileView::open(path.c_str(), GetParam());
+  ASSERT_TRUE(view.has_value());
+  EXPECT_EQ(view_bytes(*view), (Bytes{9, 8, 7}));
+}
+
+std::string kind_name(ViewKind kind) { return kind == ViewKind::writable ? "Writable" : "ReadOnly"; }
+
+INSTANTIATE_TEST_SUITE_P(BothKinds, FileViewOfKind, testing::Values(ViewKind::read_only, ViewKind::writable),
+                         [](const auto& param_info) { return kind_name(param_info.param); });
+
+struct KindPair {
+  ViewKind held;
+  ViewKind second;
+};
+
+class SecondView : public testing::TestWithParam<KindPair> {};
+
+TEST_P(SecondView, OfAnOpenPathFailsUntilTheFirstCloses) {
+  TempDir dir;
+  const std::string path = dir.file("held");
+  write_file(path, {1, 2, 3, 4});
+  {
+    const std::optional<FileView> held = FileView::open(path.c_str(), GetParam().held);
+    ASSERT_TRUE(held.has_value());
+    EXPECT_FALSE(FileView::open(path.c_str(), GetParam().second).has_value());
+    EXPECT_FALSE(FileView::open(path.c_str(), GetParam().second).has_value());
+  }
+  // Neither the closed view nor the refused ones hold anything now.
+  EXPECT_TRUE(FileView::open(path.c_str(), GetParam().second).has_value());
+}
+
+TEST_P(SecondView, UnderAnotherNameOfTheSameFileFails) {
+  TempDir dir;
+  const std::string path = dir.file("held");
+  const std::string link = dir.file("link");
+  write_file(path, {1, 2, 3, 4});
+  std::filesystem::create_hard_link(path, link);
+  const std::optional<FileView> held = FileView::open(path.c_str(), GetParam().held);
+  ASSERT_TRUE(held.has_value());
+  EXPECT_FALSE(FileView::open(link.c_str(), GetParam().second).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, SecondView,
+                         testing::Values(KindPair{ViewKind::read_only, ViewKind::read_only},
+                                         KindPair{ViewKind::read_only, ViewKind::writable},
+                                         KindPair{ViewKind::writable, ViewKind::read_only},
+                                         KindPair{ViewKind::writable, ViewKind::writable}),
+                         [](const auto& param_info) {
+                           return kind_name(param_info.param.held) + "Then" + kind_name(param_info.param.second);
+                         });
+
+TEST(FileView, AByteChangedThroughAWritableViewIsInTheFileAfterClose) {
+  TempDir dir;
+  const std::string path = dir.file("changed");
+  Bytes content = numbered_bytes(10000);
+  write_file(path, content);
+  {
+    const std::optional<FileView> view = FileView::open(path.c_str(), ViewKind::writable);
+    ASSERT_TRUE(view.has_value());
+    view->writable_bytes()[0] = 0xA5;
+    view->writable_bytes()[9999] = 0x5A;
+  }
+  content[0] = 0xA5;
+  content[9999] = 0x5A;
+  EXPECT_EQ(read_file(path), content);
+}
+
+TEST(FileView, AMovedViewKeepsTheFileUntilItsNewOwnerCloses) {
+  TempDir dir;
+  const std::string path = dir.file("moved");
+  write_file(path, {5, 6});
+  std::optional<FileView> first = FileView::open(path.c_str(), ViewKind::read_only);
+  ASSERT_TRUE(first.has_value());
+  std::optional<FileView> second = std::move(first);
+  EXPECT_TRUE(first->bytes().empty());
+  EXPECT_EQ(view_bytes(*second), (Bytes{5, 6}));
+  first.reset();
+  EXPECT_FALSE(FileView::open(path.c_str(), ViewKind::read_only).has_value());
+  second.reset();
+  EXPECT_TRUE(FileView::open(path.c_str(), ViewKind::read_only).has_value());
+}
+
+TEST(FileView, SameFileTellsFilesApartByIdentityNotContent) {
+  TempDir dir;
+  write_file(dir.file("a"), {1, 2, 3});
+  write_file(dir.file("b"), {1, 2, 3});
+  const std::optional<FileView> a = FileView::open(dir.file("a").c_str(), ViewKind::writable);
+  const std::optional<FileView> b = FileView::open(dir.file("b").c_str(), ViewKind::read_only);
+  ASSERT_TRUE(a.has_value() && b.has_value());
+  EXPECT_TRUE(a->same_file(*a));
+  EXPECT_FALSE(a->same_file(*b));
+  EXPECT_FALSE(b->same_file(*a));
+}
+
+}  // namespace
