@@ -1,0 +1,87 @@
+// Vaskel's Generate job: a 24-bit BMP into a raw 16-bit image, read straight from the file through
+// a read-only view by three of its header fields, the stored rows walked a fixed 120 bytes apart:
+// the stored row length of a picture 39 or 40 pixels wide.
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "files/file_view.h"
+#include "files/output_block.h"
+#include "files/output_file.h"
+#include "frame/programs.h"
+#include "pixels/pixels.h"
+
+namespace {
+
+constexpr std::uint32_t source_stride = 120;
+
+// The header fields the job reads end with the compression, at offsets 30 to 33.
+constexpr std::size_t header_fields_end = 34;
+
+std::uint16_t u16_at(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+std::uint32_t u32_at(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+struct Walk {
+  std::uint32_t pixel_offset;
+  std::uint32_t width;
+  std::uint32_t rows;
+  std::uint32_t output_size;
+};
+
+// The walk over the file's stored rows, or nullopt for a picture that cannot be converted as
+// triples 120 bytes apart without reading past the end of the file.
+std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
+  if (file.size() < header_fields_end) return std::nullopt;
+  // Other depths or a compressed picture would come out as garbage if read as triples.
+  if (u16_at(file, 28) != 24 || u32_at(file, 30) != 0) return std::nullopt;
+  const std::uint32_t pixel_offset = u32_at(file, 10);
+  const std::uint32_t width = u32_at(file, 18);
+  const std::uint32_t height_field = u32_at(file, 22);
+  // A negative height marks a top-down file; its rows are walked in stored order all the same.
+  const std::uint32_t rows = height_field & 0x80000000u ? 0u - height_field : height_field;
+  if (width == 0 || rows == 0) return std::nullopt;
+  const std::optional<std::uint32_t> output_size = raw_image_size(width, rows);
+  if (!output_size) return std::nullopt;
+  // In 64 bits: with narrow pictures the 120-byte steps outrun the stored rows, and a large offset
+  // or height could otherwise wrap around to a small, wrongly accepted extent.
+  if (std::uint64_t{pixel_offset} + rows_extent(source_stride, width, rows) > file.size()) return std::nullopt;
+  return Walk{pixel_offset, width, rows, *output_size};
+}
+
+}  // namespace
+
+void export_from_mapped_file(JobFrame& frame) {
+  if (!read_paths(frame, OnEmptyField::stop)) return;
+
+  std::optional<OutputBlock> block;
+  {
+    const std::optional<FileView> input = FileView::open(frame.path(Field::first), ViewKind::read_only);
+    if (!input) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
+    const std::span<const std::uint8_t> file = input->bytes();
+    const std::optional<Walk> walk = plan_walk(file);
+    if (!walk) {
+      frame.set_status(status::unsupported_picture);
+      return;
+    }
+    block = OutputBlock::allocate(walk->output_size);
+    if (!block) {
+      frame.set_status(status::out_of_memory);
+      return;
+    }
+    export_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, block->bytes());
+  }  // The input is released before the output is created: both paths may name the same file.
+
+  frame.set_status(status::saving);
+  if (!save_output_file(frame.path(Field::second), {block->bytes()})) return;
+  block.reset();
+  frame.set_status(status::done);
+}
