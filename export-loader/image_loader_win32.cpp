@@ -61,6 +61,19 @@ class FileBytes {
   std::size_t size_ = 0;
 };
 
+// An empty bottom-up 24-bit section of the picture's size.
+HANDLE make_section(const BmpPicture& bmp) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = static_cast<LONG>(bmp.width);
+  info.bmiHeader.biHeight = static_cast<LONG>(bmp.height);
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
 }  // namespace
 
 PictureLoad LoadedPicture::load(const char* path) {
@@ -76,7 +89,12 @@ PictureLoad LoadedPicture::load(const char* path) {
       break;
   }
 
-  const HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+  HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+  // A file the reader accepted but the system loader refuses (Wine's takes no 52- or 56-byte
+  // information header) gets a section of the same size made here, filled from the checked rows
+  // below, so that both builds convert the same files.
+  const bool made_here = image == nullptr;
+  if (made_here) image = make_section(bmp);
   if (image == nullptr) return LoadFault::cannot_open;
   // Owned by the picture from here, so that every early return deletes it.
   LoadedPicture picture(image);
@@ -94,7 +112,7 @@ PictureLoad LoadedPicture::load(const char* path) {
   auto* const bits = static_cast<std::uint8_t*>(description.bmBits);
   const auto section_size = static_cast<std::size_t>(row_length * rows);
 
-  if (bmp.top_down) {
+  if (bmp.top_down || made_here) {
     const std::size_t pixel_bytes = std::size_t{bmp.width} * 3;
     for (std::size_t row = 0; row < bmp.height; ++row) {
       std::memcpy(bits + row * static_cast<std::size_t>(row_length), bmp.rows.data() + row * bmp.row_length,

@@ -2,32 +2,11 @@
 // a full disk, after a partial write that the output file must carry on from.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <csignal>
-
 #include "files/output_file.h"
+#include "testing/file_size_limit.h"
 #include "testing/test_files.h"
 
 namespace {
-
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limited = previous_;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previous_handler_);
-  }
-
- private:
-  rlimit previous_{};
-  void (*previous_handler_)(int) = nullptr;
-};
 
 TEST(OutputFilePosix, AFailedWriteIsReportedAndThePartialFileRemoved) {
   TempDir dir;
