@@ -1,0 +1,114 @@
+// The files of one program's GUI test: gui_test_fixture KEY FOLDER writes the program's input
+// files into FOLDER and the bytes that the program must produce into FOLDER\expected, then prints
+// three names inside FOLDER, one a line: what to type into the first field, what to type into the
+// second, and the file that must end up equal to "expected".
+//
+// A program's GUI test is one case here and one item in the list in CMakeLists.txt beside this file.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "testing/test_files.h"
+
+namespace {
+
+struct Case {
+  std::string first;
+  std::string second;
+  std::string result;
+};
+
+// A picture whose rows carry padding (5 pixels: 15 bytes, stored as 16) and differ from one
+// another, so that a wrong stride or row order shows in the output.
+Case kestrin(const std::string& folder) {
+  const BmpLayout layout{.width = 5, .height = 3};
+  write_file(folder + "\\picture.bmp", make_bmp(layout, pattern_pixel));
+  write_file(folder + "\\expected", expected_raw(layout, pattern_pixel));
+  return {"picture.bmp", "picture.bin", "picture.bin"};
+}
+
+// 39 pixels: rows of 117 bytes padded to 120, the one stride that Vaskel walks.
+Case vaskel(const std::string& folder) {
+  const BmpLayout layout{.width = 39, .height = 3};
+  write_file(folder + "\\picture.bmp", make_bmp(layout, pattern_pixel));
+  write_file(folder + "\\expected", expected_raw(layout, pattern_pixel));
+  return {"picture.bmp", "picture.bin", "picture.bin"};
+}
+
+// A whole 568 x 130 raw image, every word different from its neighbours, and the BMP it must
+// become: the 58-byte header, then each word expanded to a triple in the same order.
+Case talvose(const std::string& folder) {
+  constexpr std::uint32_t width = 568, height = 130, pixels = width * height;
+  Bytes raw(pixels * 2);
+  Bytes bmp(58 + pixels * 3, 0);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put_u32(bmp, 2, static_cast<std::uint32_t>(bmp.size()));
+  put_u32(bmp, 10, 58);
+  put_u32(bmp, 14, 40);
+  put_u32(bmp, 18, width);
+  put_u32(bmp, 22, height);
+  put_u16(bmp, 26, 1);
+  put_u16(bmp, 28, 24);
+  put_u32(bmp, 34, pixels * 3);
+  for (std::uint32_t k = 0; k < pixels; ++k) {
+    const auto word = static_cast<std::uint16_t>(k * 40503u + 7);
+    put_u16(raw, 2 * k, word);
+    const BgrTriple pixel = expand565(word);
+    bmp[58 + 3 * k] = pixel.blue;
+    bmp[58 + 3 * k + 1] = pixel.green;
+    bmp[58 + 3 * k + 2] = pixel.red;
+  }
+  write_file(folder + "\\frame.bin", raw);
+  write_file(folder + "\\expected", bmp);
+  return {"frame.bin", "frame.bmp", "frame.bmp"};
+}
+
+// Word by word, modulo 2^32, with no borrow from one word into the next; the sub image is longer
+// than the image, and only the image's length of it counts.
+Case orvane(const std::string& folder) {
+  constexpr std::uint32_t words = 64;
+  Bytes image(words * 4), sub((words + 2) * 4), difference(words * 4);
+  for (std::uint32_t i = 0; i < words + 2; ++i) {
+    const std::uint32_t a = i * 0x9E3779B9u, b = i * 0x7F4A7C15u + 1;
+    put_u32(sub, 4 * i, b);
+    if (i < words) {
+      put_u32(image, 4 * i, a);
+      put_u32(difference, 4 * i, a - b);
+    }
+  }
+  write_file(folder + "\\image.bin", image);
+  write_file(folder + "\\sub.bin", sub);
+  write_file(folder + "\\expected", difference);
+  return {"image.bin", "sub.bin", "image.bin"};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: gui_test_fixture KEY FOLDER\n");
+    return 2;
+  }
+  const std::string key = argv[1];
+  const std::string folder = argv[2];
+  Case files;
+  if (key == "kestrin") {
+    files = kestrin(folder);
+  } else if (key == "vaskel") {
+    files = vaskel(folder);
+  } else if (key == "talvose") {
+    files = talvose(folder);
+  } else if (key == "orvane") {
+    files = orvane(folder);
+  } else {
+    std::fprintf(stderr, "gui_test_fixture: no case for %s\n", key.c_str());
+    return 2;
+  }
+  if (!file_exists(folder + "\\expected")) {
+    std::fprintf(stderr, "gui_test_fixture: cannot write into %s\n", folder.c_str());
+    return 1;
+  }
+  std::printf("%s\n%s\n%s\n", files.first.c_str(), files.second.c_str(), files.result.c_str());
+  return 0;
+}
