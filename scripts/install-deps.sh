@@ -11,7 +11,7 @@ packages=(
   # win32 build: the MinGW-w64 i686 cross compiler, and Wine to run its tests
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
   # GUI tests of the Win32 programs
-  xvfb xauth xdotool x11-utils python3-xlib
+  xvfb xauth xdotool python3-xlib
   # checks
   clang-format
 )
