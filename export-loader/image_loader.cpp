@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "export-loader/bmp_reader.h"
+
 LoadedPicture::LoadedPicture(LoadedPicture&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
       width_(std::exchange(other.width_, 0)),
@@ -26,3 +28,15 @@ LoadedPicture& LoadedPicture::operator=(LoadedPicture&& other) noexcept {
 }
 
 LoadedPicture::~LoadedPicture() { release(); }
+
+std::optional<LoadFault> fault_of(BmpVerdict verdict) {
+  switch (verdict) {
+    case BmpVerdict::not_a_picture:
+      return LoadFault::cannot_open;
+    case BmpVerdict::unsupported:
+      return LoadFault::unsupported;
+    case BmpVerdict::picture:
+      break;
+  }
+  return std::nullopt;
+}

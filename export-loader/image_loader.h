@@ -7,8 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <variant>
+
+#include "export-loader/bmp_reader.h"
 
 enum class LoadFault {
   // Missing, unreadable, a folder, not a BMP, or cut short.
@@ -16,6 +19,9 @@ enum class LoadFault {
   // A BMP, but not one that is converted (see BmpVerdict::unsupported).
   unsupported,
 };
+
+// What a reader's verdict on a file means for loading it: nullopt for a picture to convert.
+std::optional<LoadFault> fault_of(BmpVerdict verdict);
 
 class LoadedPicture;
 using PictureLoad = std::variant<LoadedPicture, LoadFault>;

@@ -11,6 +11,8 @@
 #include "export-loader/bmp_reader.h"
 #include "export-loader/image_loader.h"
 
+#include <optional>
+
 namespace {
 
 class Descriptor {
@@ -55,14 +57,7 @@ PictureLoad LoadedPicture::load(const char* path) {
   if (bytes == nullptr || !read_all(file.get(), bytes, size)) return LoadFault::cannot_open;
 
   const BmpPicture bmp = read_bmp({bytes, size});
-  switch (bmp.verdict) {
-    case BmpVerdict::not_a_picture:
-      return LoadFault::cannot_open;
-    case BmpVerdict::unsupported:
-      return LoadFault::unsupported;
-    case BmpVerdict::picture:
-      break;
-  }
+  if (const std::optional<LoadFault> fault = fault_of(bmp.verdict)) return *fault;
   picture.width_ = bmp.width;
   picture.height_ = bmp.height;
   picture.row_length_ = bmp.row_length;

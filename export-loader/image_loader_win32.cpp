@@ -19,6 +19,8 @@
 #include "export-loader/bmp_reader.h"
 #include "export-loader/image_loader.h"
 
+#include <optional>
+
 static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
 
 namespace {
@@ -80,14 +82,7 @@ PictureLoad LoadedPicture::load(const char* path) {
   FileBytes file;
   if (!file.read(path)) return LoadFault::cannot_open;
   const BmpPicture bmp = read_bmp(file.bytes());
-  switch (bmp.verdict) {
-    case BmpVerdict::not_a_picture:
-      return LoadFault::cannot_open;
-    case BmpVerdict::unsupported:
-      return LoadFault::unsupported;
-    case BmpVerdict::picture:
-      break;
-  }
+  if (const std::optional<LoadFault> fault = fault_of(bmp.verdict)) return *fault;
 
   HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
   // A file the reader accepted but the system loader refuses (Wine's takes no 52- or 56-byte
