@@ -3,6 +3,8 @@
 #   x_session_start BUILD_DIR    sets DISPLAY, WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES
 #   x_session_stop               stops Wine in the prefix and the X server; safe to call twice
 
+source "$(dirname "${BASH_SOURCE[0]}")/../../cmake/wine-env.sh"
+
 x_session_fail() {
   echo "x-session: $*" >&2
   exit 1
@@ -18,10 +20,7 @@ x_session_stop_wine() {
 x_session_start() {
   local build_dir=$1 i
   x_session_dir=$(mktemp -d "${TMPDIR:-/tmp}/tool-x-session.XXXXXX") || x_session_fail "no temporary folder"
-  export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
-  export WINEDEBUG=${WINEDEBUG:--all}
-  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-  mkdir -p "$WINEPREFIX"
+  wine_env "$build_dir"
   # Wine opens its desktop on the display of the wineserver's first client. A server left running
   # in the prefix by an earlier test would put the windows on a display that is gone.
   x_session_stop_wine
