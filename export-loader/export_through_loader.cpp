@@ -50,10 +50,11 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
 
 void export_through_loader(JobFrame& frame) {
   if (!read_paths(frame, OnEmptyField::stop)) return;
-  const std::optional<OutputBlock> block = convert_input(frame);
+  std::optional<OutputBlock> block = convert_input(frame);
   if (!block) return;
   frame.set_status(status::saving);
   // A file that could not be created, or was written short and taken back, leaves "Saving".
   if (!save_output_file(frame.path(Field::second), {block->bytes()})) return;
+  block.reset();
   frame.set_status(status::done);
 }

@@ -8,10 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "export-loader/bmp_reader.h"
 #include "export-loader/image_loader.h"
-
-#include <optional>
 
 namespace {
 

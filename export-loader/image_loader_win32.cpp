@@ -16,10 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "export-loader/bmp_reader.h"
 #include "export-loader/image_loader.h"
-
-#include <optional>
 
 static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
 
