@@ -4,10 +4,11 @@
 // the view is closed.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+
+#include "files/system_handles.h"
 
 enum class ViewKind { read_only, writable };
 
@@ -18,31 +19,20 @@ class FileView {
   // nothing left open.
   static std::optional<FileView> open(const char* path, ViewKind kind);
 
-  FileView(const FileView&) = delete;
-  FileView& operator=(const FileView&) = delete;
-  FileView(FileView&& other) noexcept;
-  FileView& operator=(FileView&& other) noexcept;
-  ~FileView();  // unmaps the view, then closes the mapping, then the file
-
   // Every byte of the file at the length it had when opened. Writable only for ViewKind::writable;
   // a read-only view gives an empty span there.
-  std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+  std::span<const std::uint8_t> bytes() const { return {view_.get().data, view_.get().size}; }
   std::span<std::uint8_t> writable_bytes() const;
-
-  // The file's length as the system reports it now, low 32 bits. Callers bound their reads by
-  // bytes() as well: only the bytes mapped at open are addressable.
-  std::uint32_t file_length() const;
 
   // True when both views are of the same file, under whatever names they were opened.
   bool same_file(const FileView& other) const;
 
  private:
   FileView() = default;
-  void close();
 
-  ViewKind kind_ = ViewKind::read_only;
-  std::intptr_t file_ = -1;    // file handle or descriptor
-  std::intptr_t mapping_ = 0;  // mapping handle; unused on POSIX
-  std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
+  // In the order of acquisition, so that closing unmaps the view, then closes the mapping, then
+  // the file.
+  SystemFile file_;
+  FileMapping mapping_;
+  Mapping view_;
 };

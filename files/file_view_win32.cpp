@@ -26,12 +26,11 @@ Access access_for(ViewKind kind) {
 std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   const Access access = access_for(kind);
   FileView view;
-  view.kind_ = kind;
 
   const HANDLE file = CreateFileA(path, access.file, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   // From here on the view owns what it holds: returning early releases it in reverse order.
-  view.file_ = reinterpret_cast<std::intptr_t>(file);
+  view.file_.reset(reinterpret_cast<std::intptr_t>(file));
 
   // The size is read before mapping, since the view is the whole file: with no sharing it cannot
   // change while the view is open. A file of 4 GiB or more does not fit the 32-bit address space.
@@ -42,44 +41,20 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   // Maximum size 0 and 0: the file's own size. This fails for an empty file.
   const HANDLE mapping = CreateFileMappingA(file, nullptr, access.protection, 0, 0, nullptr);
   if (mapping == nullptr) return std::nullopt;
-  view.mapping_ = reinterpret_cast<std::intptr_t>(mapping);
+  view.mapping_.reset(reinterpret_cast<std::intptr_t>(mapping));
 
   void* data = MapViewOfFile(mapping, access.view, 0, 0, 0);
   if (data == nullptr) return std::nullopt;
-  view.data_ = static_cast<std::uint8_t*>(data);
-  view.size_ = low;
+  view.view_.reset({static_cast<std::uint8_t*>(data), low, kind == ViewKind::writable});
   return view;
 }
 
-void FileView::close() {
-  if (data_ != nullptr) {
-    UnmapViewOfFile(data_);
-    data_ = nullptr;
-    size_ = 0;
-  }
-  if (mapping_ != 0) {
-    CloseHandle(as_handle(mapping_));
-    mapping_ = 0;
-  }
-  if (file_ != -1) {
-    CloseHandle(as_handle(file_));
-    file_ = -1;
-  }
-}
-
-std::uint32_t FileView::file_length() const {
-  if (file_ == -1) return 0;
-  // Only the low 32 bits are asked for; a file the view could map is shorter than 4 GiB anyway.
-  const DWORD length = GetFileSize(as_handle(file_), nullptr);
-  return length == INVALID_FILE_SIZE ? 0 : length;
-}
-
 bool FileView::same_file(const FileView& other) const {
-  if (file_ == -1 || other.file_ == -1) return false;
+  if (!file_ || !other.file_) return false;
   BY_HANDLE_FILE_INFORMATION mine{};
   BY_HANDLE_FILE_INFORMATION theirs{};
-  if (!GetFileInformationByHandle(as_handle(file_), &mine) ||
-      !GetFileInformationByHandle(as_handle(other.file_), &theirs))
+  if (!GetFileInformationByHandle(as_handle(file_.get()), &mine) ||
+      !GetFileInformationByHandle(as_handle(other.file_.get()), &theirs))
     return false;
   return mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber && mine.nFileIndexHigh == theirs.nFileIndexHigh &&
          mine.nFileIndexLow == theirs.nFileIndexLow;

@@ -6,24 +6,17 @@
 #include <optional>
 #include <span>
 
+#include "files/system_handles.h"
+
 class OutputBlock {
  public:
   // Allocates and locks a block of `size` bytes (contents undefined); nullopt when either fails.
   static std::optional<OutputBlock> allocate(std::uint32_t size);
 
-  OutputBlock(const OutputBlock&) = delete;
-  OutputBlock& operator=(const OutputBlock&) = delete;
-  OutputBlock(OutputBlock&& other) noexcept;
-  OutputBlock& operator=(OutputBlock&& other) noexcept;
-  ~OutputBlock();  // unlocks, then frees
-
-  std::span<std::uint8_t> bytes() const { return {data_, size_}; }
+  std::span<std::uint8_t> bytes() const { return {memory_.get().data, memory_.get().size}; }
 
  private:
-  OutputBlock(void* handle, std::uint8_t* data, std::uint32_t size) : handle_(handle), data_(data), size_(size) {}
-  void release();
+  explicit OutputBlock(LockedBlock memory) : memory_(memory) {}
 
-  void* handle_ = nullptr;
-  std::uint8_t* data_ = nullptr;
-  std::uint32_t size_ = 0;
+  MemoryBlock memory_;  // unlocked, then freed, when the block goes
 };

@@ -1,6 +1,6 @@
-#include "files/output_block.h"
-
 #include <windows.h>
+
+#include "files/output_block.h"
 
 std::optional<OutputBlock> OutputBlock::allocate(std::uint32_t size) {
   HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -10,13 +10,5 @@ std::optional<OutputBlock> OutputBlock::allocate(std::uint32_t size) {
     GlobalFree(handle);
     return std::nullopt;
   }
-  return OutputBlock(handle, data, size);
-}
-
-void OutputBlock::release() {
-  if (handle_ == nullptr) return;
-  GlobalUnlock(handle_);
-  GlobalFree(handle_);
-  handle_ = nullptr;
-  data_ = nullptr;
+  return OutputBlock({handle, data, size});
 }

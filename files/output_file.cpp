@@ -1,19 +1,5 @@
 #include "files/output_file.h"
 
-#include <utility>
-
-OutputFile::OutputFile(OutputFile&& other) noexcept : handle_(std::exchange(other.handle_, closed)) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, closed);
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() { close(); }
-
 bool save_output_file(const char* path, std::initializer_list<std::span<const std::uint8_t>> pieces) {
   std::optional<OutputFile> file = OutputFile::create(path);
   if (!file) return false;

@@ -8,17 +8,14 @@
 #include <optional>
 #include <span>
 
+#include "files/system_handles.h"
+
 class OutputFile {
  public:
   // Creates the file, or empties an existing one, with no sharing; nullopt when that fails, in
-  // which case nothing at the path was touched.
+  // which case nothing at the path was touched. A file that a view holds is not emptied: that
+  // would pull the pages from under the program that maps it.
   static std::optional<OutputFile> create(const char* path);
-
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  OutputFile(OutputFile&& other) noexcept;
-  OutputFile& operator=(OutputFile&& other) noexcept;
-  ~OutputFile();  // closes the file if close() was not called
 
   // Appends all of `bytes`; false when any of them did not reach the file.
   bool write(std::span<const std::uint8_t> bytes);
@@ -26,10 +23,9 @@ class OutputFile {
   bool close();
 
  private:
-  explicit OutputFile(std::intptr_t handle) : handle_(handle) {}
+  explicit OutputFile(std::intptr_t handle) : file_(handle) {}
 
-  static constexpr std::intptr_t closed = -1;
-  std::intptr_t handle_ = closed;
+  SystemFile file_;  // closed when the object goes, if close() was not called
 };
 
 // Removes the file at `path`; used to take back a partial output.

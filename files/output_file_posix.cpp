@@ -1,21 +1,33 @@
-#include "files/output_file.h"
-
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
 #include <cerrno>
 
+#include "files/output_file.h"
+
 std::optional<OutputFile> OutputFile::create(const char* path) {
+  // Not O_TRUNC: Linux would empty a file that another program maps, and that program would die on
+  // its next touch of a lost page. The file is emptied only once the views' exclusive lock is ours,
+  // which keeps Windows' rule that a file held with no sharing cannot be replaced. O_NONBLOCK keeps
+  // a FIFO without a reader from blocking; only regular files are outputs.
   int fd;
   do {
-    fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return std::nullopt;
-  return OutputFile(fd);
+  OutputFile file(fd);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return std::nullopt;
+  if (::ftruncate(fd, 0) != 0) return std::nullopt;
+  return file;
 }
 
 bool OutputFile::write(std::span<const std::uint8_t> bytes) {
-  if (handle_ == closed) return false;
-  const int fd = static_cast<int>(handle_);
+  if (!file_) return false;
+  const int fd = static_cast<int>(file_.get());
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
@@ -27,11 +39,9 @@ bool OutputFile::write(std::span<const std::uint8_t> bytes) {
 }
 
 bool OutputFile::close() {
-  if (handle_ == closed) return true;
-  const int fd = static_cast<int>(handle_);
-  handle_ = closed;
+  if (!file_) return true;
   // After a failed close(), even with EINTR, the descriptor is gone on Linux: never retry it.
-  return ::close(fd) == 0;
+  return ::close(static_cast<int>(file_.take())) == 0;
 }
 
 void remove_output_file(const char* path) { ::unlink(path); }

@@ -1,0 +1,22 @@
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "files/system_handles.h"
+
+// After a failed close(), even with EINTR, the descriptor is gone on Linux: never retry it.
+void SystemFilePolicy::release(Handle file) { ::close(static_cast<int>(file)); }
+
+// POSIX maps straight from the descriptor: there is never a mapping object to release.
+void FileMappingPolicy::release(Handle) {}
+
+void MappedRegionPolicy::release(Handle region) {
+  // A shared mapping's changes are already visible to readers of the file; msync puts them in the
+  // file itself before the view is gone.
+  if (region.writable) ::msync(region.data, region.size, MS_SYNC);
+  ::munmap(region.data, region.size);
+}
+
+// Without Win32 there is nothing to lock: a block is plain heap memory, which never moves.
+void LockedBlockPolicy::release(Handle block) { std::free(block.handle); }
