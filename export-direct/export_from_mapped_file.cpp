@@ -1,14 +1,17 @@
 // Vaskel's Generate job: a 24-bit BMP into a raw 16-bit image, read straight from the file through
 // a read-only view by three of its header fields, the stored rows walked a fixed 120 bytes apart:
 // the stored row length of a picture 39 or 40 pixels wide.
+#include "export-direct/export_from_mapped_file.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "files/file_view.h"
 #include "files/output_block.h"
-#include "files/output_file.h"
-#include "frame/programs.h"
+#include "frame/save_output.h"
+#include "pixels/little_endian.h"
 #include "pixels/pixels.h"
 
 namespace {
@@ -17,15 +20,6 @@ constexpr std::uint32_t source_stride = 120;
 
 // The header fields the job reads end with the compression, at offsets 30 to 33.
 constexpr std::size_t header_fields_end = 34;
-
-std::uint16_t u16_at(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-std::uint32_t u32_at(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
-}
 
 struct Walk {
   std::uint32_t pixel_offset;
@@ -39,10 +33,10 @@ struct Walk {
 std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   if (file.size() < header_fields_end) return std::nullopt;
   // Other depths or a compressed picture would come out as garbage if read as triples.
-  if (u16_at(file, 28) != 24 || u32_at(file, 30) != 0) return std::nullopt;
-  const std::uint32_t pixel_offset = u32_at(file, 10);
-  const std::uint32_t width = u32_at(file, 18);
-  const std::uint32_t height_field = u32_at(file, 22);
+  if (load_le16(file.data() + 28) != 24 || load_le32(file.data() + 30) != 0) return std::nullopt;
+  const std::uint32_t pixel_offset = load_le32(file.data() + 10);
+  const std::uint32_t width = load_le32(file.data() + 18);
+  const std::uint32_t height_field = load_le32(file.data() + 22);
   // A negative height marks a top-down file; its rows are walked in stored order all the same.
   const std::uint32_t rows = height_field & 0x80000000u ? 0u - height_field : height_field;
   if (width == 0 || rows == 0) return std::nullopt;
@@ -80,8 +74,5 @@ void export_from_mapped_file(JobFrame& frame) {
     export_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, block->bytes());
   }  // The input is released before the output is created: both paths may name the same file.
 
-  frame.set_status(status::saving);
-  if (!save_output_file(frame.path(Field::second), {block->bytes()})) return;
-  block.reset();
-  frame.set_status(status::done);
+  save_output(frame, std::move(*block));
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "pixels/little_endian.h"
 #include "pixels/pixels.h"
 
 namespace {
@@ -15,18 +16,9 @@ bool known_info_header_size(std::uint32_t size) {
   return size == core_header_size || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
-std::uint16_t u16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-std::uint32_t u32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-std::int64_t i32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::int32_t>(u32(bytes, at));
-}
+// The headers' signed 32-bit fields (width and height), widened so that negating them cannot
+// overflow.
+std::int64_t i32(const std::uint8_t* at) { return static_cast<std::int32_t>(load_le32(at)); }
 
 }  // namespace
 
@@ -36,25 +28,25 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
 
   // The file header and the size field that opens every information header.
   if (length < file_header_size + 4 || file[0] != 'B' || file[1] != 'M') return bmp;
-  const std::uint32_t pixel_offset = u32(file, 10);
-  const std::uint32_t info_size = u32(file, 14);
+  const std::uint32_t pixel_offset = load_le32(file.data() + 10);
+  const std::uint32_t info_size = load_le32(file.data() + 14);
   if (!known_info_header_size(info_size) || length < file_header_size + info_size) return bmp;
 
   std::int64_t width = 0;
   std::int64_t height = 0;
   std::uint16_t planes = 0;
   if (info_size == core_header_size) {
-    width = u16(file, 18);
-    height = u16(file, 20);
-    planes = u16(file, 22);
-    bmp.bits_per_pixel = u16(file, 24);
+    width = load_le16(file.data() + 18);
+    height = load_le16(file.data() + 20);
+    planes = load_le16(file.data() + 22);
+    bmp.bits_per_pixel = load_le16(file.data() + 24);
     bmp.compression = uncompressed;
   } else {
-    width = i32(file, 18);
-    height = i32(file, 22);
-    planes = u16(file, 26);
-    bmp.bits_per_pixel = u16(file, 28);
-    bmp.compression = u32(file, 30);
+    width = i32(file.data() + 18);
+    height = i32(file.data() + 22);
+    planes = load_le16(file.data() + 26);
+    bmp.bits_per_pixel = load_le16(file.data() + 28);
+    bmp.compression = load_le32(file.data() + 30);
   }
   // A negative width means nothing. The most negative height has no positive row count to go
   // with it; taking its magnitude in 32 bits would overflow.

@@ -12,6 +12,8 @@
 #include <variant>
 
 #include "export-loader/bmp_reader.h"
+#include "files/file_view.h"
+#include "files/owned.h"
 
 enum class LoadFault {
   // Missing, unreadable, a folder, not a BMP, or cut short.
@@ -23,6 +25,13 @@ enum class LoadFault {
 // What a reader's verdict on a file means for loading it: nullopt for a picture to convert.
 std::optional<LoadFault> fault_of(BmpVerdict verdict);
 
+// A bitmap handle of the system's loader (Win32); never held elsewhere.
+struct BitmapPolicy {
+  using Handle = void*;
+  static Handle empty() { return nullptr; }
+  static void release(Handle bitmap);
+};
+
 class LoadedPicture;
 using PictureLoad = std::variant<LoadedPicture, LoadFault>;
 
@@ -30,30 +39,21 @@ class LoadedPicture {
  public:
   static PictureLoad load(const char* path);
 
-  LoadedPicture(const LoadedPicture&) = delete;
-  LoadedPicture& operator=(const LoadedPicture&) = delete;
-  LoadedPicture(LoadedPicture&& other) noexcept;
-  LoadedPicture& operator=(LoadedPicture&& other) noexcept;
-  ~LoadedPicture();  // releases the picture
-
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows
   std::uint32_t row_length() const { return row_length_; }
-  std::uint16_t bits_per_pixel() const { return bits_per_pixel_; }
-  std::uint32_t compression() const { return compression_; }
   // From the first stored row on; holds at least rows_extent(row_length, width, height) bytes.
   std::span<const std::uint8_t> rows() const { return rows_; }
 
  private:
-  explicit LoadedPicture(void* handle) : handle_(handle) {}
-  void release();
+  LoadedPicture() = default;
 
-  // The Win32 build's bitmap handle; elsewhere the memory that holds the file.
-  void* handle_ = nullptr;
+  // What holds the rows, released when the picture goes: the Win32 build's bitmap section, or
+  // elsewhere a read-only view of the file itself. Each build uses one of the two.
+  Owned<BitmapPolicy> section_;
+  std::optional<FileView> file_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint32_t row_length_ = 0;
-  std::uint16_t bits_per_pixel_ = 0;
-  std::uint32_t compression_ = 0;
   std::span<const std::uint8_t> rows_;
 };

@@ -13,8 +13,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "export-loader/image_loader.h"
 
@@ -22,43 +23,33 @@ static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP
 
 namespace {
 
-// The file's bytes, read whole for the reader's check.
-class FileBytes {
- public:
-  FileBytes() = default;
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-  ~FileBytes() { std::free(data_); }
-
-  bool read(const char* path) {
-    // A folder does not open without FILE_FLAG_BACKUP_SEMANTICS: it fails here as unreadable.
-    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool complete = read_open(file);
-    CloseHandle(file);
-    return complete;
-  }
-  std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
-
- private:
-  bool read_open(HANDLE file) {
-    LARGE_INTEGER length{};
-    if (!GetFileSizeEx(file, &length) || static_cast<std::uint64_t>(length.QuadPart) > SIZE_MAX) return false;
-    size_ = static_cast<std::size_t>(length.QuadPart);
-    data_ = static_cast<std::uint8_t*>(std::malloc(size_ == 0 ? 1 : size_));
-    if (data_ == nullptr) return false;
-    for (std::size_t done = 0; done < size_;) {
-      const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size_ - done, 1u << 30));
-      DWORD got = 0;
-      if (!ReadFile(file, data_ + done, wanted, &got, nullptr) || got == 0) return false;
-      done += got;
-    }
-    return true;
-  }
-
-  std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
+// The file's bytes, read whole for the reader's check; empty when the file cannot be read. A
+// folder does not open without FILE_FLAG_BACKUP_SEMANTICS: it fails here as unreadable.
+struct FileBytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
 };
+
+std::optional<FileBytes> read_whole_file(const char* path) {
+  const SystemFile file(reinterpret_cast<std::intptr_t>(
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)));
+  if (!file) return std::nullopt;
+  const HANDLE handle = reinterpret_cast<HANDLE>(file.get());
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(handle, &length) || static_cast<std::uint64_t>(length.QuadPart) > SIZE_MAX) return std::nullopt;
+  FileBytes bytes;
+  bytes.size = static_cast<std::size_t>(length.QuadPart);
+  bytes.data.reset(new (std::nothrow) std::uint8_t[bytes.size == 0 ? 1 : bytes.size]);
+  if (bytes.data == nullptr) return std::nullopt;
+  for (std::size_t done = 0; done < bytes.size;) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size - done, 1u << 30));
+    DWORD got = 0;
+    // 0 before the end: the file shrank since its size was taken.
+    if (!ReadFile(handle, bytes.data.get() + done, wanted, &got, nullptr) || got == 0) return std::nullopt;
+    done += got;
+  }
+  return bytes;
+}
 
 // An empty bottom-up 24-bit section of the picture's size.
 HANDLE make_section(const BmpPicture& bmp) {
@@ -75,10 +66,12 @@ HANDLE make_section(const BmpPicture& bmp) {
 
 }  // namespace
 
+void BitmapPolicy::release(Handle bitmap) { DeleteObject(static_cast<HGDIOBJ>(bitmap)); }
+
 PictureLoad LoadedPicture::load(const char* path) {
-  FileBytes file;
-  if (!file.read(path)) return LoadFault::cannot_open;
-  const BmpPicture bmp = read_bmp(file.bytes());
+  const std::optional<FileBytes> file = read_whole_file(path);
+  if (!file) return LoadFault::cannot_open;
+  const BmpPicture bmp = read_bmp({file->data.get(), file->size});
   if (const std::optional<LoadFault> fault = fault_of(bmp.verdict)) return *fault;
 
   HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
@@ -89,7 +82,8 @@ PictureLoad LoadedPicture::load(const char* path) {
   if (made_here) image = make_section(bmp);
   if (image == nullptr) return LoadFault::cannot_open;
   // Owned by the picture from here, so that every early return deletes it.
-  LoadedPicture picture(image);
+  LoadedPicture picture;
+  picture.section_.reset(image);
 
   BITMAP description{};
   if (GetObjectA(image, sizeof description, &description) == 0) return LoadFault::cannot_open;
@@ -97,7 +91,9 @@ PictureLoad LoadedPicture::load(const char* path) {
   // The section must be the picture the reader found: the same size, with room for every row.
   const std::int64_t rows = description.bmHeight < 0 ? -std::int64_t{description.bmHeight} : description.bmHeight;
   const std::int64_t row_length = description.bmWidthBytes;
-  if (description.bmBits == nullptr || description.bmWidth != std::int64_t{bmp.width} || rows != bmp.height ||
+  // Its pixels must be the triples that the walk steps through, whatever the loader made of the file.
+  if (description.bmBits == nullptr || description.bmBitsPixel != 24 ||
+      description.bmWidth != std::int64_t{bmp.width} || rows != bmp.height ||
       row_length < std::int64_t{bmp.width} * 3 || static_cast<std::uint64_t>(row_length) * bmp.height > SIZE_MAX) {
     return LoadFault::cannot_open;
   }
@@ -115,16 +111,6 @@ PictureLoad LoadedPicture::load(const char* path) {
   picture.width_ = bmp.width;
   picture.height_ = bmp.height;
   picture.row_length_ = static_cast<std::uint32_t>(row_length);
-  picture.bits_per_pixel_ = description.bmBitsPixel;
-  // A section holds its pixels uncompressed whatever the file held; the file's own compression is
-  // the one that tells whether its pixels were read as they were stored.
-  picture.compression_ = bmp.compression;
   picture.rows_ = {bits, section_size};
   return picture;
-}
-
-void LoadedPicture::release() {
-  if (handle_ != nullptr) DeleteObject(static_cast<HGDIOBJ>(handle_));
-  handle_ = nullptr;
-  rows_ = {};
 }

@@ -1,32 +1,23 @@
 // Orvane's Generate job: the second file subtracted from the first, 32-bit little-endian word by
 // word, modulo 2^32, in place through a writable view of the first file. A borrow never passes from
 // one word into the next.
-#include <algorithm>
+#include "subtract/subtract_in_place.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 
 #include "files/file_view.h"
-#include "frame/programs.h"
+#include "pixels/little_endian.h"
 
 namespace {
-
-// Bytes one at a time: the mapped pages need no alignment and the order is fixed whatever the host.
-std::uint32_t load_word(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-void store_word(std::uint8_t* bytes, std::uint32_t word) {
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(word >> (8 * i));
-}
 
 // Every whole word of `image` minus the word at the same offset of `sub`; the last 1 to 3 bytes of
 // an image whose length is not a multiple of 4 are left as they are.
 void subtract_words(std::span<std::uint8_t> image, std::span<const std::uint8_t> sub) {
   for (std::size_t at = 0; at + 4 <= image.size(); at += 4)
-    store_word(image.data() + at, load_word(image.data() + at) - load_word(sub.data() + at));
+    store_le32(image.data() + at, load_le32(image.data() + at) - load_le32(sub.data() + at));
 }
 
 // Subtracts in place and returns the status to show once both views are closed: the sub image's
@@ -39,7 +30,7 @@ const char* subtract_files(const char* image_path, const char* sub_path) {
   // where the file system only emulates that lock per process.
   if (!sub || sub->same_file(*image)) return status::cannot_open_sub_image;
 
-  const std::size_t length = std::min<std::size_t>(image->file_length(), image->bytes().size());
+  const std::size_t length = image->bytes().size();
   if (sub->bytes().size() < length) return status::sub_image_too_short;
   subtract_words(image->writable_bytes().first(length), sub->bytes().first(length));
   return status::done;
