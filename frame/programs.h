@@ -3,7 +3,6 @@
 
 #include <string_view>
 
-#include "frame/job_frame.h"
 #include "frame/program_table.h"
 
 // Filter lists as the file dialogs take them: description and pattern strings, each NUL-terminated,
@@ -24,6 +23,7 @@ inline constexpr std::string_view raw_filters{raw_list, sizeof raw_list};
   "#rgb565-tools on irc.example.org"
 
 struct ProgramRow {
+  const char* key;  // the program's file name, lower case
   const char* name;
   const char* second_label;
   std::string_view open_filters;  // button 103, open dialog
@@ -32,13 +32,21 @@ struct ProgramRow {
 };
 
 #define TOOL_PROGRAM_ROW_VALUE(key, name, label, open, save, job) \
-  ProgramRow { name, label, open##_filters, save##_filters, name TOOL_ABOUT_TAIL }
+  ProgramRow { #key, name, label, open##_filters, save##_filters, name TOOL_ABOUT_TAIL }
 #define TOOL_PROGRAM_ROW_ITEM(...) TOOL_PROGRAM_ROW_VALUE(__VA_ARGS__),
 
 inline constexpr ProgramRow all_programs[] = {TOOL_PROGRAMS(TOOL_PROGRAM_ROW_ITEM)};
 
-// Every job, declared here so that an entry point can name its own from the table; each program
-// links only the folder that defines its job.
-#define TOOL_DECLARE_JOB(key, name, label, open, save, job) void job(JobFrame& frame);
-TOOL_PROGRAMS(TOOL_DECLARE_JOB)
-#undef TOOL_DECLARE_JOB
+// The row of the program whose key is `key`; nullptr for no such program.
+constexpr const ProgramRow* find_program(std::string_view key) {
+  for (const ProgramRow& row : all_programs) {
+    if (key == row.key) return &row;
+  }
+  return nullptr;
+}
+
+// An entry point's own row and job, picked by TOOL_PROGRAM (the key, set by the build). The entry
+// declares its job from the table, so that it needs no list of the jobs' headers; a job whose
+// definition does not match fails to link.
+#define TOOL_ENTRY_PROGRAM TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_PROGRAM_ROW_VALUE)
+#define TOOL_ENTRY_JOB TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_ROW_JOB)

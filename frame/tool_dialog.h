@@ -11,7 +11,6 @@
 
 namespace dialog_message {
 inline constexpr unsigned close = 0x0010;
-inline constexpr unsigned init_dialog = 0x0110;
 inline constexpr unsigned command = 0x0111;
 }  // namespace dialog_message
 
@@ -51,8 +50,6 @@ class ToolDialog final : public JobFrame {
   // identifier; its notification code in the high 16 bits is ignored.
   void procedure(unsigned message, std::uintptr_t wparam);
 
-  const ProgramRow& program() const { return program_; }
-
   FieldRead read_field(Field field) override;
   const char* path(Field field) const override;
   void set_status(const char* text) override;
@@ -61,7 +58,7 @@ class ToolDialog final : public JobFrame {
   void browse(Field field);
   char* buffer(Field field);
 
-  const ProgramRow& program_;
+  const ProgramRow program_;
   GenerateJob job_;
   FrontEnd& front_end_;
   char first_path_[path_buffer_size] = {};

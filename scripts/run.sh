@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Builds one program and starts it: scripts/run.sh kestrin|talvose|vaskel|orvane [--win32]
-# By default the native Qt build; with --win32 the Windows build, run under Wine.
+# Builds one program and starts it: scripts/run.sh PROGRAM [--win32], PROGRAM one of those the
+# build makes (kestrin, talvose, vaskel, orvane). By default the native Qt build; with --win32 the
+# Windows build, run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { echo "usage: scripts/run.sh kestrin|talvose|vaskel|orvane [--win32]" >&2; exit 2; }
-[ $# -ge 1 ] || usage
+usage() {
+  echo "usage: scripts/run.sh PROGRAM [--win32]   (PROGRAM: ${programs:-a program of the build})" >&2
+  exit 2
+}
+[ $# -ge 1 ] && [ $# -le 2 ] || usage
 program=$1
-case "$program" in kestrin | talvose | vaskel | orvane) ;; *) usage ;; esac
 preset=native
-[ "${2:-}" = --win32 ] && preset=win32
-[ $# -le 2 ] || usage
-[ $# -lt 2 ] || [ "$2" = --win32 ] || usage
+if [ $# -eq 2 ]; then
+  [ "$2" = --win32 ] || usage
+  preset=win32
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat >&2 <<'MSG'
@@ -24,6 +28,9 @@ fi
 
 scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
+# The build writes the names of the programs it makes, one a line.
+programs=$(tr '\n' ' ' <"build/$preset/programs.txt")
+grep -qx -- "$program" "build/$preset/programs.txt" || usage
 cmake --build --preset "$preset" --target "$program"
 if [ "$preset" = win32 ]; then
   TOOLS_WINE_BUILD_DIR=$PWD/build/win32 exec cmake/wine-run.sh "build/win32/$program.exe"

@@ -168,8 +168,6 @@ QtFrontEnd::QtFrontEnd(const ProgramRow& program, GenerateJob job)
     }
     controls_.push_back(widget);
   }
-
-  tool_.procedure(dialog_message::init_dialog, 0);
 }
 
 QWidget* QtFrontEnd::control(int id) const {

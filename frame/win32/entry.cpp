@@ -3,15 +3,16 @@
 #include <windows.h>
 
 #include "frame/dialog_template.h"
+#include "frame/job_frame.h"
 #include "frame/programs.h"
 #include "frame/win32/front_end.h"
 
+void TOOL_ENTRY_JOB(JobFrame& frame);
+
 namespace {
 
-constexpr ProgramRow program = TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_PROGRAM_ROW_VALUE);
-
 Win32FrontEnd front_end;
-ToolDialog tool_dialog{program, &TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_ROW_JOB), front_end};
+ToolDialog tool_dialog{TOOL_ENTRY_PROGRAM, &TOOL_ENTRY_JOB, front_end};
 
 INT_PTR CALLBACK tool_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
   return front_end.dispatch(tool_dialog, window, message, wparam);
@@ -22,7 +23,7 @@ INT_PTR CALLBACK tool_dialog_procedure(HWND window, UINT message, WPARAM wparam,
 // The command line is ignored.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const HINSTANCE module = GetModuleHandleA(nullptr);
-  file_dialog_record.hInstance = module;
+  set_file_dialog_module(module);
   // The initialisation value is the module handle, as the dialog procedure does not read it; a
   // dialog that cannot be created ends the process with DialogBoxParamA's own result.
   const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_TOOL_DIALOG), nullptr, tool_dialog_procedure,

@@ -14,8 +14,7 @@ static_assert(TOOL_SS_CENTER == SS_CENTER && TOOL_SS_RIGHT == SS_RIGHT && TOOL_S
 static_assert(TOOL_SS_CENTERIMAGE == SS_CENTERIMAGE && TOOL_SS_SUNKEN == SS_SUNKEN);
 static_assert(TOOL_ES_LEFT == ES_LEFT && TOOL_ES_AUTOHSCROLL == ES_AUTOHSCROLL);
 static_assert(TOOL_BS_PUSHBUTTON == BS_PUSHBUTTON && TOOL_BS_DEFPUSHBUTTON == BS_DEFPUSHBUTTON);
-static_assert(dialog_message::close == WM_CLOSE && dialog_message::init_dialog == WM_INITDIALOG &&
-              dialog_message::command == WM_COMMAND);
+static_assert(dialog_message::close == WM_CLOSE && dialog_message::command == WM_COMMAND);
 
 namespace {
 
@@ -25,22 +24,25 @@ constexpr DWORD record_size_before_2000 = 76;
 static_assert(offsetof(OPENFILENAMEA, pvReserved) == record_size_before_2000);
 
 constexpr OPENFILENAMEA record_at_start() {
-  OPENFILENAMEA record{};
-  record.lStructSize = record_size_before_2000;
-  return record;
+  OPENFILENAMEA initial{};
+  initial.lStructSize = record_size_before_2000;
+  return initial;
 }
+
+// Constant-initialised, so its size is there before any code of the program runs.
+constinit OPENFILENAMEA record = record_at_start();
 
 }  // namespace
 
-// Constant-initialised, so its size is there before any code of the program runs.
-constinit OPENFILENAMEA file_dialog_record = record_at_start();
+const OPENFILENAMEA& file_dialog_record() { return record; }
+
+void set_file_dialog_module(HINSTANCE module) { record.hInstance = module; }
 
 INT_PTR Win32FrontEnd::dispatch(ToolDialog& dialog, HWND window, UINT message, WPARAM wparam) {
   switch (message) {
     case WM_INITDIALOG:
       window_ = window;
-      file_dialog_record.hwndOwner = window;
-      dialog.procedure(message, wparam);
+      record.hwndOwner = window;
       break;
     case WM_COMMAND:
     case WM_CLOSE:
@@ -65,13 +67,12 @@ std::string Win32FrontEnd::control_text(int id) {
 void Win32FrontEnd::set_control_text(int id, const char* text) { SetDlgItemTextA(window_, id, text); }
 
 bool Win32FrontEnd::run_file_dialog(FileDialogKind kind, FileDialogRequest& request) {
-  file_dialog_record.lpstrFilter = request.filter;
-  file_dialog_record.lpstrFile = request.file;
-  file_dialog_record.nMaxFile = request.max_file;
-  file_dialog_record.nFilterIndex = request.filter_index;
-  const BOOL chosen =
-      kind == FileDialogKind::open ? GetOpenFileNameA(&file_dialog_record) : GetSaveFileNameA(&file_dialog_record);
-  request.filter_index = file_dialog_record.nFilterIndex;
+  record.lpstrFilter = request.filter;
+  record.lpstrFile = request.file;
+  record.nMaxFile = request.max_file;
+  record.nFilterIndex = request.filter_index;
+  const BOOL chosen = kind == FileDialogKind::open ? GetOpenFileNameA(&record) : GetSaveFileNameA(&record);
+  request.filter_index = record.nFilterIndex;
   return chosen != FALSE;
 }
 

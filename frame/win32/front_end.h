@@ -15,8 +15,11 @@
 // the members appended later. The program sets hInstance at entry, hwndOwner when the dialog is
 // initialised, and lpstrFilter, lpstrFile, nMaxFile and nFilterIndex before each browse; every
 // other member stays zero (no flags: no overwrite prompt, no must-exist test, nothing appended to
-// a typed name; no hook, no template, no title, no initial folder).
-extern OPENFILENAMEA file_dialog_record;
+// a typed name; no hook, no template, no title, no initial folder). Read-only outside the front
+// end.
+const OPENFILENAMEA& file_dialog_record();
+// Stores the program's module handle in the record, at entry.
+void set_file_dialog_module(HINSTANCE module);
 
 class Win32FrontEnd final : public FrontEnd {
  public:

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # GUI test of one Win32 program under Xvfb and Wine, driven from outside as a user would, with
 # xdotool and X client messages:
-#   gui_test.sh BUILD_DIR PROGRAM_EXE CAPTION FIXTURE_EXE KEY
-# The program must open one window with the caption; paths typed into both fields and Enter must
+#   gui_test.sh BUILD_DIR PROGRAM_EXE FIXTURE_EXE KEY
+# The fixture gives the program's caption and files. The program must open one window with the
+# caption; paths typed into both fields and Enter must
 # produce the file that the fixture expects; Escape must leave the dialog open; a window manager's
 # close (WM_DELETE_WINDOW) must end the process with exit code 0. Every wait is bounded.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/x_session.sh"
 
-[ $# -eq 5 ] || { echo "usage: gui_test.sh BUILD_DIR PROGRAM_EXE CAPTION FIXTURE_EXE KEY" >&2; exit 2; }
-build_dir=$1 program=$2 caption=$3 fixture=$4 key=$5
+[ $# -eq 4 ] || { echo "usage: gui_test.sh BUILD_DIR PROGRAM_EXE FIXTURE_EXE KEY" >&2; exit 2; }
+build_dir=$1 program=$2 fixture=$3 key=$4
 
 work= runner=
 cleanup() {
@@ -42,11 +43,12 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tool-gui-$key.XXXXXX") || fail "no temporary f
 windows_work="Z:${work//\//\\}"
 
 # make_files: the fixture writes the program's input files and the expected output, and names
-# what to type and which file to compare.
+# the program's caption, what to type and which file to compare.
 make_files() {
   mapfile -t names < <(timeout 300 wine "$fixture" "$key" "$windows_work" | tr -d '\r')
-  [ ${#names[@]} -eq 3 ] && [ -f "$work/expected" ] || fail "the fixture made no files for $key"
-  first="$windows_work\\${names[0]}" second="$windows_work\\${names[1]}" result="$work/${names[2]}"
+  [ ${#names[@]} -eq 4 ] && [ -f "$work/expected" ] || fail "the fixture made no files for $key"
+  caption=${names[0]}
+  first="$windows_work\\${names[1]}" second="$windows_work\\${names[2]}" result="$work/${names[3]}"
 }
 
 step "making the input files"

@@ -1,13 +1,17 @@
 // The files of one program's GUI test: gui_test_fixture KEY FOLDER writes the program's input
 // files into FOLDER and the bytes that the program must produce into FOLDER\expected, then prints
-// three names inside FOLDER, one a line: what to type into the first field, what to type into the
-// second, and the file that must end up equal to "expected".
+// four lines: the program's caption, as the program table gives it, and three names inside FOLDER:
+// what to type into the first field, what to type into the second, and the file that must end up
+// equal to "expected".
 //
-// A program's GUI test is one case here and one item in the list in CMakeLists.txt beside this file.
+// Every program of the build's list gets a GUI test, and each needs its case here.
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "frame/programs.h"
+#include "pixels/little_endian.h"
+#include "testing/fixed_frame_header.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -40,24 +44,15 @@ Case vaskel(const std::string& folder) {
 Case talvose(const std::string& folder) {
   constexpr std::uint32_t width = 568, height = 130, pixels = width * height;
   Bytes raw(pixels * 2);
-  Bytes bmp(58 + pixels * 3, 0);
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  put_u32(bmp, 2, static_cast<std::uint32_t>(bmp.size()));
-  put_u32(bmp, 10, 58);
-  put_u32(bmp, 14, 40);
-  put_u32(bmp, 18, width);
-  put_u32(bmp, 22, height);
-  put_u16(bmp, 26, 1);
-  put_u16(bmp, 28, 24);
-  put_u32(bmp, 34, pixels * 3);
+  Bytes bmp(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end());
+  bmp.resize(58 + pixels * 3);
   for (std::uint32_t k = 0; k < pixels; ++k) {
     const auto word = static_cast<std::uint16_t>(k * 40503u + 7);
-    put_u16(raw, 2 * k, word);
-    const BgrTriple pixel = expand565(word);
-    bmp[58 + 3 * k] = pixel.blue;
-    bmp[58 + 3 * k + 1] = pixel.green;
-    bmp[58 + 3 * k + 2] = pixel.red;
+    store_le16(raw.data() + 2 * k, word);
+    // Each channel's bits moved to the top of its byte, the low bits zero.
+    bmp[58 + 3 * k] = static_cast<std::uint8_t>((word & 0x1F) << 3);
+    bmp[58 + 3 * k + 1] = static_cast<std::uint8_t>((word >> 5 & 0x3F) << 2);
+    bmp[58 + 3 * k + 2] = static_cast<std::uint8_t>((word >> 11) << 3);
   }
   write_file(folder + "\\frame.bin", raw);
   write_file(folder + "\\expected", bmp);
@@ -71,10 +66,10 @@ Case orvane(const std::string& folder) {
   Bytes image(words * 4), sub((words + 2) * 4), difference(words * 4);
   for (std::uint32_t i = 0; i < words + 2; ++i) {
     const std::uint32_t a = i * 0x9E3779B9u, b = i * 0x7F4A7C15u + 1;
-    put_u32(sub, 4 * i, b);
+    store_le32(sub.data() + 4 * i, b);
     if (i < words) {
-      put_u32(image, 4 * i, a);
-      put_u32(difference, 4 * i, a - b);
+      store_le32(image.data() + 4 * i, a);
+      store_le32(difference.data() + 4 * i, a - b);
     }
   }
   write_file(folder + "\\image.bin", image);
@@ -92,6 +87,11 @@ int main(int argc, char** argv) {
   }
   const std::string key = argv[1];
   const std::string folder = argv[2];
+  const ProgramRow* program = find_program(key);
+  if (program == nullptr) {
+    std::fprintf(stderr, "gui_test_fixture: no program %s\n", key.c_str());
+    return 2;
+  }
   Case files;
   if (key == "kestrin") {
     files = kestrin(folder);
@@ -109,6 +109,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gui_test_fixture: cannot write into %s\n", folder.c_str());
     return 1;
   }
-  std::printf("%s\n%s\n%s\n", files.first.c_str(), files.second.c_str(), files.result.c_str());
+  std::printf("%s\n%s\n%s\n%s\n", program->name, files.first.c_str(), files.second.c_str(), files.result.c_str());
   return 0;
 }
