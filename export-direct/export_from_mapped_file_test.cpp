@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/programs.h"
+#include "export-direct/export_from_mapped_file.h"
+#include "pixels/little_endian.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -91,13 +92,13 @@ Bytes good_bmp() { return make_bmp({.width = 40, .height = 5}, pattern_pixel); }
 
 Bytes with_u16(std::size_t offset, std::uint16_t value) {
   Bytes bmp = good_bmp();
-  put_u16(bmp, offset, value);
+  store_le16(bmp.data() + offset, value);
   return bmp;
 }
 
 Bytes with_u32(std::size_t offset, std::uint32_t value) {
   Bytes bmp = good_bmp();
-  put_u32(bmp, offset, value);
+  store_le32(bmp.data() + offset, value);
   return bmp;
 }
 
@@ -133,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"OutputCountOver32Bits",
                     [] {
                       Bytes bmp = with_u32(18, 0x10000);
-                      put_u32(bmp, 22, 0x8001);
+                      store_le32(bmp.data() + 22, 0x8001);
                       bmp.resize(54 + 120 * 0x8000 + 3 * 0x10000);
                       return bmp;
                     }()},

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "frame/programs.h"
+#include "export-direct/export_from_mapped_file.h"
+#include "export-loader/export_through_loader.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 

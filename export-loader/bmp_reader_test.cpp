@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pixels/little_endian.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -117,7 +118,7 @@ class Bmp24ReaderHeaders : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(Bmp24ReaderHeaders, GivesTheVerdictAndNoRowsUnlessAPicture) {
   Bytes file(std::begin(two_by_two), std::end(two_by_two));
-  for (const Field32& field : GetParam().fields) put_u32(file, field.offset, field.value);
+  for (const Field32& field : GetParam().fields) store_le32(file.data() + field.offset, field.value);
   const BmpPicture bmp = read_bmp(file);
   EXPECT_EQ(bmp.verdict, GetParam().verdict);
   if (bmp.verdict != BmpVerdict::picture) {

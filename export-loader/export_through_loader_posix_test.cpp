@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/programs.h"
+#include "export-loader/export_through_loader.h"
 #include "testing/file_size_limit.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/programs.h"
+#include "export-loader/export_through_loader.h"
+#include "pixels/little_endian.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -20,10 +21,10 @@ Bytes core_bmp(const BmpLayout& layout) {
   const Bytes info = make_bmp(layout, pattern_pixel);
   Bytes file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0, 12, 0, 0, 0};
   file.resize(26);
-  put_u16(file, 18, static_cast<std::uint16_t>(layout.width));
-  put_u16(file, 20, static_cast<std::uint16_t>(layout.height));
-  put_u16(file, 22, 1);
-  put_u16(file, 24, 24);
+  store_le16(file.data() + 18, static_cast<std::uint16_t>(layout.width));
+  store_le16(file.data() + 20, static_cast<std::uint16_t>(layout.height));
+  store_le16(file.data() + 22, 1);
+  store_le16(file.data() + 24, 24);
   file.insert(file.end(), info.begin() + 54, info.end());
   return file;
 }
@@ -114,8 +115,8 @@ Bytes cut(Bytes bytes, std::size_t length) {
 }
 
 Bytes with_size(Bytes bytes, std::uint32_t width, std::uint32_t height) {
-  put_u32(bytes, 18, width);
-  put_u32(bytes, 22, height);
+  store_le32(bytes.data() + 18, width);
+  store_le32(bytes.data() + 22, height);
   return bytes;
 }
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/programs.h"
+#include "import-frame/import_fixed_frame.h"
+#include "testing/fixed_frame_header.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -13,24 +14,6 @@ namespace {
 
 constexpr std::size_t frame_words = 568 * 130;
 constexpr std::size_t output_size = 58 + frame_words * 3;
-
-// The whole 58-byte header of every BMP the job writes, field by field.
-constexpr std::array<std::uint8_t, 58> expected_header{
-    'B',  'M',                                       // signature
-    0x8A, 0x61, 0x03, 0x00,                          // file size 221,578
-    0x00, 0x00, 0x00, 0x00,                          // reserved
-    0x3A, 0x00, 0x00, 0x00,                          // pixel data at 58
-    0x28, 0x00, 0x00, 0x00,                          // information header of 40 bytes
-    0x38, 0x02, 0x00, 0x00,                          // width 568
-    0x82, 0x00, 0x00, 0x00,                          // height 130, bottom-up
-    0x01, 0x00,                                      // planes
-    0x18, 0x00,                                      // 24 bits per pixel
-    0x00, 0x00, 0x00, 0x00,                          // no compression
-    0x50, 0x61, 0x03, 0x00,                          // pixel data size 221,520
-    0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0,  // resolutions, colours used
-    0,    0,    0,    0,                             // important colours
-    0,    0,    0,    0,                             // the gap before the pixels
-};
 
 // A raw image whose words all differ, so that a shifted or reordered pixel shows.
 Bytes raw_words(std::size_t size) {
@@ -42,7 +25,7 @@ Bytes raw_words(std::size_t size) {
 // The BMP expected for a raw input: the words that fit the frame expanded, the rest black.
 Bytes expected_bmp(const Bytes& raw) {
   Bytes bmp(output_size, 0);
-  std::copy(expected_header.begin(), expected_header.end(), bmp.begin());
+  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
   for (std::size_t k = 0; k < raw.size() / 2 && k < frame_words; ++k) {
     const BgrTriple pixel = expand565(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
     bmp[58 + 3 * k] = pixel.blue;
@@ -92,7 +75,7 @@ TEST(ImportFixedFrame, WritesTheHeaderAndARedBottomLeftPixel) {
   import_fixed_frame(frame);
   const Bytes bmp = read_file(dir.file("red.bmp")).value_or(Bytes{});
   ASSERT_EQ(bmp.size(), output_size);
-  EXPECT_TRUE(std::equal(expected_header.begin(), expected_header.end(), bmp.begin()));
+  EXPECT_TRUE(std::equal(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin()));
   EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.begin() + 61), (Bytes{0, 0, 0, 0, 0x00, 0x00, 0xF8}));
   EXPECT_EQ(Bytes(bmp.end() - 3, bmp.end()), (Bytes{0xF8, 0xFC, 0xF8}));
 }

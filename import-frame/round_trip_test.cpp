@@ -1,7 +1,8 @@
 // A 568 x 130 picture from BMP to raw image through Kestrin's job and back through Talvose's.
 #include <gtest/gtest.h>
 
-#include "frame/programs.h"
+#include "export-loader/export_through_loader.h"
+#include "import-frame/import_fixed_frame.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 

@@ -6,7 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "frame/programs.h"
+#include "subtract/subtract_in_place.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 

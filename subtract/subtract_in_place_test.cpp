@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/programs.h"
+#include "subtract/subtract_in_place.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 

@@ -1,36 +1,44 @@
-// A JobFrame driven by a test: the fields hold what the test typed, and every status the job sets
-// is recorded, so that a test can tell "Done" from a status that was never set.
+// A job run as the dialog runs it: the test types the two fields, and the real ToolDialog reads
+// them into its path buffers and shows the statuses the job sets, through a scripted front end
+// that records them. A test can tell "Done" from a status that was never set.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "frame/dialog_template.h"
 #include "frame/job_frame.h"
+#include "frame/programs.h"
+#include "frame/tool_dialog.h"
+#include "testing/scripted_front_end.h"
 
 class ScriptedFrame final : public JobFrame {
  public:
-  ScriptedFrame(std::string first, std::string second) : fields_{std::move(first), std::move(second)} {}
-
-  FieldRead read_field(Field field) override {
-    const std::string& text = fields_[index(field)];
-    ++reads_[index(field)];
-    if (text.size() >= path_buffer_size) return FieldRead::too_long;
-    buffers_[index(field)] = text;
-    return text.empty() ? FieldRead::empty : FieldRead::filled;
+  ScriptedFrame(std::string first, std::string second) {
+    front_end_.texts[IDC_FIRST_PATH] = std::move(first);
+    front_end_.texts[IDC_SECOND_PATH] = std::move(second);
   }
-  const char* path(Field field) const override { return buffers_[index(field)].c_str(); }
-  void set_status(const char* text) override { statuses_.emplace_back(text); }
+
+  FieldRead read_field(Field field) override { return dialog_.read_field(field); }
+  const char* path(Field field) const override { return dialog_.path(field); }
+  void set_status(const char* text) override { dialog_.set_status(text); }
 
   // The status line as the user would see it; "Ready" until a job sets it.
-  std::string status() const { return statuses_.empty() ? "Ready" : statuses_.back(); }
-  const std::vector<std::string>& statuses() const { return statuses_; }
-  int reads(Field field) const { return reads_[index(field)]; }
+  std::string status() const { return front_end_.texts.at(IDC_STATUS); }
+  std::vector<std::string> statuses() const {
+    const auto set = front_end_.sets.find(IDC_STATUS);
+    return set == front_end_.sets.end() ? std::vector<std::string>{} : set->second;
+  }
+  int reads(Field field) const {
+    const auto read = front_end_.reads.find(field == Field::first ? IDC_FIRST_PATH : IDC_SECOND_PATH);
+    return read == front_end_.reads.end() ? 0 : read->second;
+  }
 
  private:
-  static int index(Field field) { return field == Field::first ? 0 : 1; }
+  static void no_job(JobFrame&) {}
 
-  std::string fields_[2];
-  std::string buffers_[2];
-  int reads_[2] = {0, 0};
-  std::vector<std::string> statuses_;
+  ScriptedFrontEnd front_end_;
+  // The job under test is called with this frame; the dialog's own Generate is not used.
+  ToolDialog dialog_{all_programs[0], &no_job, front_end_};
 };

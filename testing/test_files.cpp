@@ -1,4 +1,5 @@
 #include "testing/test_files.h"
+#include "pixels/little_endian.h"
 
 #include <atomic>
 #include <chrono>
@@ -41,15 +42,6 @@ bool file_exists(const std::string& path) {
   return fs::exists(path, ignored);
 }
 
-void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
-  bytes[offset] = static_cast<std::uint8_t>(value);
-  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put_u32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 std::uint32_t stored_row_length(std::int32_t width) { return (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u; }
 
 Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t, std::int32_t)>& pixel) {
@@ -59,15 +51,15 @@ Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32
   Bytes bytes(offset + row_length * rows, 0);
   bytes[0] = 'B';
   bytes[1] = 'M';
-  put_u32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
-  put_u32(bytes, 10, offset);
-  put_u32(bytes, 14, layout.info_size);
-  put_u32(bytes, 18, static_cast<std::uint32_t>(layout.width));
-  put_u32(bytes, 22, static_cast<std::uint32_t>(layout.height));
-  put_u16(bytes, 26, 1);
-  put_u16(bytes, 28, layout.bits_per_pixel);
-  put_u32(bytes, 30, layout.compression);
-  put_u32(bytes, 34, row_length * rows);
+  store_le32(bytes.data() + 2, static_cast<std::uint32_t>(bytes.size()));
+  store_le32(bytes.data() + 10, offset);
+  store_le32(bytes.data() + 14, layout.info_size);
+  store_le32(bytes.data() + 18, static_cast<std::uint32_t>(layout.width));
+  store_le32(bytes.data() + 22, static_cast<std::uint32_t>(layout.height));
+  store_le16(bytes.data() + 26, 1);
+  store_le16(bytes.data() + 28, layout.bits_per_pixel);
+  store_le32(bytes.data() + 30, layout.compression);
+  store_le32(bytes.data() + 34, row_length * rows);
   for (std::uint32_t y = 0; y < rows; ++y) {
     std::uint8_t* row = bytes.data() + offset + y * row_length;
     for (std::int32_t x = 0; x < layout.width; ++x) {

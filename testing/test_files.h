@@ -55,6 +55,3 @@ BgrTriple pattern_pixel(std::int32_t x, std::int32_t y);
 
 // The raw 16-bit image expected for make_bmp(layout, pixel): rows in stored order.
 Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t x, std::int32_t y)>& pixel);
-
-void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value);
-void put_u32(Bytes& bytes, std::size_t offset, std::uint32_t value);
