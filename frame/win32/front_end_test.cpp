@@ -17,7 +17,7 @@
 namespace {
 
 // Taken during static initialisation, before any test runs: the record as the program starts.
-const OPENFILENAMEA record_at_start = file_dialog_record;
+const OPENFILENAMEA record_at_start = file_dialog_record();
 
 constexpr ProgramRow program = TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_PROGRAM_ROW_VALUE);
 
@@ -119,8 +119,8 @@ TEST(FileDialogRecord, HoldsOnlyItsPre2000SizeAtProgramStart) {
 }
 
 TEST_F(Win32FrontEndTest, InitialisationMakesTheDialogTheOwnerAndTheProcedureAlwaysAnswersFalse) {
-  EXPECT_EQ(file_dialog_record.hwndOwner, window);
-  EXPECT_EQ(file_dialog_record.lStructSize, 76u);
+  EXPECT_EQ(file_dialog_record().hwndOwner, window);
+  EXPECT_EQ(file_dialog_record().lStructSize, 76u);
   // FALSE for WM_INITDIALOG too: the system must not move the keyboard focus itself.
   for (UINT message : {UINT{WM_INITDIALOG}, UINT{WM_COMMAND}, UINT{WM_CLOSE}, UINT{WM_SETFONT}, UINT{WM_NULL}})
     EXPECT_EQ(front_end.dispatch(dialog, window, message, MAKEWPARAM(109, 0)), FALSE) << "message " << message;
@@ -201,9 +201,9 @@ TEST_F(Win32FrontEndTest, BrowseUsesTheOpenAndSaveDialogsAndCarriesTheFilterPosi
   EXPECT_EQ(open_seen.filters, (std::vector<std::string>{"Bitmaps (*.bmp;*.dib)", "All Files (*.*)"}));
   EXPECT_EQ(open_seen.filter_selected, 0);
   EXPECT_EQ(item_text(window, IDC_FIRST_PATH), picture);
-  EXPECT_EQ(file_dialog_record.nFilterIndex, 2u);
-  EXPECT_EQ(file_dialog_record.Flags, 0u);
-  EXPECT_EQ(file_dialog_record.nMaxFile, 256u);
+  EXPECT_EQ(file_dialog_record().nFilterIndex, 2u);
+  EXPECT_EQ(file_dialog_record().Flags, 0u);
+  EXPECT_EQ(file_dialog_record().nMaxFile, 256u);
 
   // The save dialog for the second field starts on the position chosen in the open dialog.
   Seen save_seen;
@@ -325,7 +325,7 @@ TEST(Win32ModalDialog, EnterRunsGenerateEscapeLeavesItOpenAndCloseEndsItWithZero
   KillTimer(nullptr, timer);
 
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(file_dialog_record.hwndOwner, modal.shown);
+  EXPECT_EQ(file_dialog_record().hwndOwner, modal.shown);
   EXPECT_EQ(jobs_run, std::vector<std::string>{"in.bmp|out.bin"});
   EXPECT_EQ(modal.status_after_enter, "Done");
   EXPECT_TRUE(modal.open_after_escape);
