@@ -27,10 +27,14 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   const std::uint64_t length = file.size();
 
   // The file header and the size field that opens every information header.
+  bmp.problem = "not a BMP file";
   if (length < file_header_size + 4 || file[0] != 'B' || file[1] != 'M') return bmp;
   const std::uint32_t pixel_offset = load_le32(file.data() + 10);
   const std::uint32_t info_size = load_le32(file.data() + 14);
-  if (!known_info_header_size(info_size) || length < file_header_size + info_size) return bmp;
+  bmp.problem = "an information header of unknown size";
+  if (!known_info_header_size(info_size)) return bmp;
+  bmp.problem = "the headers are cut short";
+  if (length < file_header_size + info_size) return bmp;
 
   std::int64_t width = 0;
   std::int64_t height = 0;
@@ -50,8 +54,10 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   }
   // A negative width means nothing. The most negative height has no positive row count to go
   // with it; taking its magnitude in 32 bits would overflow.
+  bmp.problem = "the headers contradict themselves";
   if (planes != 1 || width < 0 || height == INT32_MIN) return bmp;
   // Pixel data that starts inside the headers would be read as pixels and headers at once.
+  bmp.problem = "the pixel data starts inside the headers or past the end of the file";
   if (pixel_offset < file_header_size + info_size || pixel_offset > length) return bmp;
 
   bmp.width = static_cast<std::uint32_t>(width);
@@ -60,6 +66,7 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
 
   // A well-formed picture from here on; what follows decides whether it is one that is converted.
   bmp.verdict = BmpVerdict::unsupported;
+  bmp.problem = nullptr;
   if (bmp.bits_per_pixel != 24 || bmp.compression != uncompressed || bmp.width == 0 || bmp.height == 0) return bmp;
   // Decided on the header alone, before the pixel data is looked for: a picture too large to
   // convert stays so however much of it the file holds.
@@ -72,9 +79,11 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   const std::uint64_t pixel_bytes = row_length * bmp.height;
   if (pixel_bytes > length - pixel_offset) {
     bmp.verdict = BmpVerdict::not_a_picture;
+    bmp.problem = "the pixel data is cut short";
     return bmp;
   }
   bmp.verdict = BmpVerdict::picture;
+  bmp.problem = nullptr;
   bmp.row_length = static_cast<std::uint32_t>(row_length);
   bmp.rows = file.subspan(pixel_offset, static_cast<std::size_t>(pixel_bytes));
   return bmp;

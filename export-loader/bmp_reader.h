@@ -32,6 +32,8 @@ struct BmpPicture {
   bool top_down = false;     // the first stored row is the top row
   std::uint16_t bits_per_pixel = 0;
   std::uint32_t compression = 0;
+  // For not_a_picture: what is wrong with the file, in plain words.
+  const char* problem = nullptr;
   // For a picture only: the stored row length (3 * width rounded up to a multiple of 4) and the
   // height stored rows of that length, in stored order, first stored row first.
   std::uint32_t row_length = 0;

@@ -1,17 +1,49 @@
 // Kestrin's Generate job: a 24-bit BMP, loaded with the image loader, packed into a raw 16-bit
-// image. The loader reports the stored row length, so pictures of any width convert.
+// image. The loader reports the stored row length, so pictures of any width convert. From the
+// command line the same job takes the options of JobOptions: the word layout, the picture's top
+// row first, and C source instead of raw bytes.
 #include "export-loader/export_through_loader.h"
 
+#include <cstdint>
+#include <cstring>
+#include <new>
 #include <optional>
+#include <string>
 #include <utility>
 #include <variant>
 
 #include "export-loader/image_loader.h"
 #include "files/output_block.h"
 #include "frame/save_output.h"
+#include "pixels/c_array.h"
 #include "pixels/pixels.h"
+#include "pixels/word_format.h"
 
 namespace {
+
+// The line that opens a C header: which picture, its size and the words' layout.
+std::string describe(const char* path, const LoadedPicture& picture, const JobOptions& options) {
+  const bool top_first = options.top_down || picture.top_down();
+  return std::string(path) + ": " + std::to_string(picture.width()) + " x " + std::to_string(picture.height()) +
+         " pixels, " + (top_first ? "top row first" : "bottom row first") + ", " +
+         (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
+         (options.format.bytes == ByteOrder::low_first ? "low byte first" : "high byte first");
+}
+
+// The raw image as C source, in a block of its own; the raw image's block is freed on return.
+std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& description, const JobOptions& options,
+                                      const LoadedPicture& picture) {
+  try {
+    const std::string text =
+        c_array_source(options.c_array, description, raw.bytes(), picture.width(), picture.height());
+    if (text.size() > UINT32_MAX) return std::nullopt;
+    std::optional<OutputBlock> block = OutputBlock::allocate(static_cast<std::uint32_t>(text.size()));
+    if (block) std::memcpy(block->bytes().data(), text.data(), text.size());
+    return block;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
 
 // Loads and converts the first path's picture into a new output block, and releases the picture
 // before returning, so that the output file is created only after the input is let go (the same
@@ -19,8 +51,10 @@ namespace {
 // when the job must end.
 std::optional<OutputBlock> convert_input(JobFrame& frame) {
   PictureLoad load = LoadedPicture::load(frame.path(Field::first));
-  if (const LoadFault* fault = std::get_if<LoadFault>(&load)) {
-    frame.set_status(*fault == LoadFault::unsupported ? status::unsupported_picture : status::cannot_open_input);
+  if (const LoadFailure* failure = std::get_if<LoadFailure>(&load)) {
+    frame.remark(failure->reason);
+    frame.set_status(failure->fault == LoadFault::unsupported ? status::unsupported_picture
+                                                              : status::cannot_open_input);
     return std::nullopt;
   }
   // The loader hands over only pictures whose raw image fits a 32-bit count.
@@ -30,7 +64,15 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
     frame.set_status(status::out_of_memory);
     return std::nullopt;
   }
-  export_rows(picture.rows(), picture.row_length(), picture.width(), picture.height(), block->bytes());
+  const JobOptions& options = frame.options();
+  // A bottom-up file's top row is its last stored row.
+  const bool reverse = options.top_down && !picture.top_down();
+  pack_rows(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse, options.format,
+            block->bytes());
+  if (!options.c_array.empty()) {
+    block = as_c_array(std::move(*block), describe(frame.path(Field::first), picture, options), options, picture);
+    if (!block) frame.set_status(status::out_of_memory);
+  }
   return block;
 }
 
@@ -39,5 +81,5 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
 void export_through_loader(JobFrame& frame) {
   if (!read_paths(frame, OnEmptyField::stop)) return;
   std::optional<OutputBlock> block = convert_input(frame);
-  if (block) save_output(frame, std::move(*block));
+  if (block) save_output(frame, frame.path(Field::second), std::move(*block));
 }

@@ -1,11 +1,44 @@
 #include "export-loader/image_loader.h"
 
-std::optional<LoadFault> fault_of(BmpVerdict verdict) {
-  switch (verdict) {
+#include <string>
+
+namespace {
+
+std::string compression_name(std::uint32_t compression) {
+  switch (compression) {
+    case 1:
+      return "RLE8";
+    case 2:
+      return "RLE4";
+    case 3:
+      return "bit fields";
+    case 4:
+      return "JPEG";
+    case 5:
+      return "PNG";
+    case 6:
+      return "alpha bit fields";
+    default:
+      return "compression " + std::to_string(compression);
+  }
+}
+
+}  // namespace
+
+std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
+  switch (bmp.verdict) {
     case BmpVerdict::not_a_picture:
-      return LoadFault::cannot_open;
+      return LoadFailure{LoadFault::cannot_open, bmp.problem != nullptr ? bmp.problem : "not a BMP file"};
     case BmpVerdict::unsupported:
-      return LoadFault::unsupported;
+      if (bmp.bits_per_pixel != 24)
+        return LoadFailure{LoadFault::unsupported,
+                           std::to_string(bmp.bits_per_pixel) + " bits per pixel; only 24-bit BMPs convert"};
+      if (bmp.compression != 0)
+        return LoadFailure{LoadFault::unsupported,
+                           "stored as " + compression_name(bmp.compression) + "; only uncompressed BMPs convert"};
+      if (bmp.width == 0 || bmp.height == 0) return LoadFailure{LoadFault::unsupported, "the picture has no pixels"};
+      return LoadFailure{LoadFault::unsupported, std::to_string(bmp.width) + " x " + std::to_string(bmp.height) +
+                                                     " pixels: the raw image would not fit 4 GiB"};
     case BmpVerdict::picture:
       break;
   }

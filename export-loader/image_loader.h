@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <variant>
 
 #include "export-loader/bmp_reader.h"
@@ -22,8 +23,13 @@ enum class LoadFault {
   unsupported,
 };
 
-// What a reader's verdict on a file means for loading it: nullopt for a picture to convert.
-std::optional<LoadFault> fault_of(BmpVerdict verdict);
+struct LoadFailure {
+  LoadFault fault;
+  std::string reason;  // in plain words, for the user
+};
+
+// What the reader's verdict on a file means for loading it: nullopt for a picture to convert.
+std::optional<LoadFailure> failure_of(const BmpPicture& bmp);
 
 // A bitmap handle of the system's loader (Win32); never held elsewhere.
 struct BitmapPolicy {
@@ -33,7 +39,7 @@ struct BitmapPolicy {
 };
 
 class LoadedPicture;
-using PictureLoad = std::variant<LoadedPicture, LoadFault>;
+using PictureLoad = std::variant<LoadedPicture, LoadFailure>;
 
 class LoadedPicture {
  public:
@@ -42,6 +48,7 @@ class LoadedPicture {
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows
   std::uint32_t row_length() const { return row_length_; }
+  bool top_down() const { return top_down_; }  // the first stored row is the top row
   // From the first stored row on; holds at least rows_extent(row_length, width, height) bytes.
   std::span<const std::uint8_t> rows() const { return rows_; }
 
@@ -55,5 +62,6 @@ class LoadedPicture {
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint32_t row_length_ = 0;
+  bool top_down_ = false;
   std::span<const std::uint8_t> rows_;
 };

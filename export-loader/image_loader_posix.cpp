@@ -2,16 +2,19 @@
 // reader, so its rows are the file's stored rows as they are, read where they lie.
 #include "export-loader/image_loader.h"
 
+#include <utility>
+
 void BitmapPolicy::release(Handle) {}
 
 PictureLoad LoadedPicture::load(const char* path) {
   LoadedPicture picture;
   picture.file_ = FileView::open(path, ViewKind::read_only);
-  if (!picture.file_) return LoadFault::cannot_open;
+  if (!picture.file_) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
   const BmpPicture bmp = read_bmp(picture.file_->bytes());
-  if (const std::optional<LoadFault> fault = fault_of(bmp.verdict)) return *fault;
+  if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
   picture.width_ = bmp.width;
   picture.height_ = bmp.height;
+  picture.top_down_ = bmp.top_down;
   picture.row_length_ = bmp.row_length;
   picture.rows_ = bmp.rows;
   return picture;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "export-loader/image_loader.h"
 
@@ -70,9 +71,9 @@ void BitmapPolicy::release(Handle bitmap) { DeleteObject(static_cast<HGDIOBJ>(bi
 
 PictureLoad LoadedPicture::load(const char* path) {
   const std::optional<FileBytes> file = read_whole_file(path);
-  if (!file) return LoadFault::cannot_open;
+  if (!file) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
   const BmpPicture bmp = read_bmp({file->data.get(), file->size});
-  if (const std::optional<LoadFault> fault = fault_of(bmp.verdict)) return *fault;
+  if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
 
   HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
   // A file the reader accepted but the system loader refuses (Wine's takes no 52- or 56-byte
@@ -80,13 +81,14 @@ PictureLoad LoadedPicture::load(const char* path) {
   // below, so that both builds convert the same files.
   const bool made_here = image == nullptr;
   if (made_here) image = make_section(bmp);
-  if (image == nullptr) return LoadFault::cannot_open;
+  if (image == nullptr) return LoadFailure{LoadFault::cannot_open, "the system cannot load the picture"};
   // Owned by the picture from here, so that every early return deletes it.
   LoadedPicture picture;
   picture.section_.reset(image);
 
   BITMAP description{};
-  if (GetObjectA(image, sizeof description, &description) == 0) return LoadFault::cannot_open;
+  if (GetObjectA(image, sizeof description, &description) == 0)
+    return LoadFailure{LoadFault::cannot_open, "the system cannot load the picture"};
 
   // The section must be the picture the reader found: the same size, with room for every row.
   const std::int64_t rows = description.bmHeight < 0 ? -std::int64_t{description.bmHeight} : description.bmHeight;
@@ -95,7 +97,7 @@ PictureLoad LoadedPicture::load(const char* path) {
   if (description.bmBits == nullptr || description.bmBitsPixel != 24 ||
       description.bmWidth != std::int64_t{bmp.width} || rows != bmp.height ||
       row_length < std::int64_t{bmp.width} * 3 || static_cast<std::uint64_t>(row_length) * bmp.height > SIZE_MAX) {
-    return LoadFault::cannot_open;
+    return LoadFailure{LoadFault::cannot_open, "the system cannot load the picture"};
   }
   auto* const bits = static_cast<std::uint8_t*>(description.bmBits);
   const auto section_size = static_cast<std::size_t>(row_length * rows);
@@ -110,6 +112,7 @@ PictureLoad LoadedPicture::load(const char* path) {
 
   picture.width_ = bmp.width;
   picture.height_ = bmp.height;
+  picture.top_down_ = bmp.top_down;
   picture.row_length_ = static_cast<std::uint32_t>(row_length);
   picture.rows_ = {bits, section_size};
   return picture;

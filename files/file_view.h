@@ -12,6 +12,10 @@
 
 enum class ViewKind { read_only, writable };
 
+// True when both paths name one existing file, under whatever names; false when either is missing.
+// Asks for no access to the files' contents, so it works on files that a view holds.
+bool same_existing_file(const char* a, const char* b);
+
 class FileView {
  public:
   // Opens the file at `path`, maps all of it and returns the view; nullopt when any step fails

@@ -48,3 +48,10 @@ bool FileView::same_file(const FileView& other) const {
     return false;
   return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
+
+bool same_existing_file(const char* a, const char* b) {
+  struct stat first {};
+  struct stat second {};
+  if (::stat(a, &first) != 0 || ::stat(b, &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}

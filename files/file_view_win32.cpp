@@ -21,6 +21,21 @@ Access access_for(ViewKind kind) {
   return {GENERIC_READ, PAGE_READONLY, FILE_MAP_READ};
 }
 
+// A handle that asks for no access to the contents: it opens even a file held with no sharing.
+SystemFile open_for_identity(const char* path) {
+  return SystemFile(
+      reinterpret_cast<std::intptr_t>(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+}
+
+bool same_file_handles(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  if (!GetFileInformationByHandle(a, &first) || !GetFileInformationByHandle(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 }  // namespace
 
 std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
@@ -51,11 +66,11 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
 
 bool FileView::same_file(const FileView& other) const {
   if (!file_ || !other.file_) return false;
-  BY_HANDLE_FILE_INFORMATION mine{};
-  BY_HANDLE_FILE_INFORMATION theirs{};
-  if (!GetFileInformationByHandle(as_handle(file_.get()), &mine) ||
-      !GetFileInformationByHandle(as_handle(other.file_.get()), &theirs))
-    return false;
-  return mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber && mine.nFileIndexHigh == theirs.nFileIndexHigh &&
-         mine.nFileIndexLow == theirs.nFileIndexLow;
+  return same_file_handles(as_handle(file_.get()), as_handle(other.file_.get()));
+}
+
+bool same_existing_file(const char* a, const char* b) {
+  const SystemFile first = open_for_identity(a);
+  const SystemFile second = open_for_identity(b);
+  return first && second && same_file_handles(as_handle(first.get()), as_handle(second.get()));
 }

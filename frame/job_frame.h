@@ -2,6 +2,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "pixels/word_format.h"
 
 enum class Field { first, second };
 
@@ -29,9 +33,34 @@ inline constexpr char cannot_open_sub_image[] = "Cannot open sub image";
 inline constexpr char sub_image_too_short[] = "Sub image too short";
 }  // namespace status
 
+// What the command line adds to a job, as one value; every default is the dialogs' behaviour, so a
+// job run from a dialog never sees anything else.
+struct JobOptions {
+  // Packing and unpacking: the word layout, and with top_down the picture's top row first in the
+  // raw image instead of the stored order.
+  WordFormat format;
+  bool top_down = false;
+  // Unpacking: the frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
+  std::uint32_t frame_width = 0;
+  std::uint32_t frame_height = 0;
+  // Packing: a C header declaring the words as an array of this name, instead of raw bytes.
+  std::string c_array;
+  // Subtracting: the difference written to this new file, the image left as it is.
+  std::string output;
+};
+
 class JobFrame {
  public:
   virtual ~JobFrame() = default;
+
+  // The job's options; the dialogs keep the defaults.
+  virtual const JobOptions& options() const {
+    static const JobOptions defaults;
+    return defaults;
+  }
+  // A remark in plain words for the user beside the status: the reason for a refusal, or a warning
+  // about an input that converts all the same. The dialogs have no place for it.
+  virtual void remark(const std::string& text) { static_cast<void>(text); }
 
   // Reads field 102 (first) or 104 (second) into its path buffer. A text that does not fit is
   // reported and leaves the buffer as it was.

@@ -4,12 +4,12 @@
 
 #include "files/output_file.h"
 
-void save_output(JobFrame& frame, OutputBlock block, std::span<const std::uint8_t> header) {
+void save_output(JobFrame& frame, const char* path, OutputBlock block, std::span<const std::uint8_t> header) {
   frame.set_status(status::saving);
   bool saved = false;
   {
     const OutputBlock written = std::move(block);
-    saved = save_output_file(frame.path(Field::second), {header, written.bytes()});
+    saved = save_output_file(path, {header, written.bytes()});
   }  // The block is freed here, before "Done".
   if (saved) frame.set_status(status::done);
 }

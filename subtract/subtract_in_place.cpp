@@ -1,39 +1,92 @@
 // Orvane's Generate job: the second file subtracted from the first, 32-bit little-endian word by
 // word, modulo 2^32, in place through a writable view of the first file. A borrow never passes from
-// one word into the next.
+// one word into the next. From the command line the same difference can go to a new file instead,
+// the image left as it is.
 #include "subtract/subtract_in_place.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "files/file_view.h"
+#include "files/output_block.h"
+#include "frame/save_output.h"
 #include "pixels/little_endian.h"
 
 namespace {
 
-// Every whole word of `image` minus the word at the same offset of `sub`; the last 1 to 3 bytes of
-// an image whose length is not a multiple of 4 are left as they are.
-void subtract_words(std::span<std::uint8_t> image, std::span<const std::uint8_t> sub) {
-  for (std::size_t at = 0; at + 4 <= image.size(); at += 4)
-    store_le32(image.data() + at, load_le32(image.data() + at) - load_le32(sub.data() + at));
+// Every whole word of `image` minus the word at the same offset of `sub`, into `out`, which is
+// either `image` itself or as long as it; the last 1 to 3 bytes of an image whose length is not a
+// multiple of 4 stay as they are.
+void subtract_words(std::span<std::uint8_t> out, std::span<const std::uint8_t> image,
+                    std::span<const std::uint8_t> sub) {
+  std::size_t at = 0;
+  for (; at + 4 <= image.size(); at += 4)
+    store_le32(out.data() + at, load_le32(image.data() + at) - load_le32(sub.data() + at));
+  std::copy(image.begin() + static_cast<std::ptrdiff_t>(at), image.end(),
+            out.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// The two views of a subtraction, or the status that refuses it.
+struct Operands {
+  std::optional<FileView> image;
+  std::optional<FileView> sub;
+  const char* refusal = nullptr;
+};
+
+// Opens the image (writable when it is changed in place), then the sub image, and checks that the
+// sub image covers the image.
+Operands open_operands(const char* image_path, const char* sub_path, ViewKind image_kind) {
+  Operands operands;
+  operands.image = FileView::open(image_path, image_kind);
+  if (!operands.image) {
+    operands.refusal = status::cannot_open_image;
+    return operands;
+  }
+  operands.sub = FileView::open(sub_path, ViewKind::read_only);
+  // The views' lock already refuses the image under a second name; the identity check also holds
+  // where the file system only emulates that lock per process.
+  if (!operands.sub || operands.sub->same_file(*operands.image)) {
+    operands.refusal = status::cannot_open_sub_image;
+  } else if (operands.sub->bytes().size() < operands.image->bytes().size()) {
+    operands.refusal = status::sub_image_too_short;
+  }
+  return operands;
 }
 
 // Subtracts in place and returns the status to show once both views are closed: the sub image's
 // first, then the image's, so that the difference is in the file before "Done" appears.
-const char* subtract_files(const char* image_path, const char* sub_path) {
-  const std::optional<FileView> image = FileView::open(image_path, ViewKind::writable);
-  if (!image) return status::cannot_open_image;
-  const std::optional<FileView> sub = FileView::open(sub_path, ViewKind::read_only);
-  // The views' lock already refuses the image under a second name; the identity check also holds
-  // where the file system only emulates that lock per process.
-  if (!sub || sub->same_file(*image)) return status::cannot_open_sub_image;
-
-  const std::size_t length = image->bytes().size();
-  if (sub->bytes().size() < length) return status::sub_image_too_short;
-  subtract_words(image->writable_bytes().first(length), sub->bytes().first(length));
+const char* subtract_in_place_files(const char* image_path, const char* sub_path) {
+  const Operands operands = open_operands(image_path, sub_path, ViewKind::writable);
+  if (operands.refusal != nullptr) return operands.refusal;
+  const std::span<std::uint8_t> image = operands.image->writable_bytes();
+  subtract_words(image, image, operands.sub->bytes().first(image.size()));
   return status::done;
+}
+
+// The difference into a new file: computed into an output block while both views are held, then
+// saved once they are closed.
+void subtract_into_file(JobFrame& frame, const char* out_path) {
+  std::optional<OutputBlock> block;
+  {
+    const Operands operands = open_operands(frame.path(Field::first), frame.path(Field::second), ViewKind::read_only);
+    if (operands.refusal != nullptr) {
+      frame.set_status(operands.refusal);
+      return;
+    }
+    const std::span<const std::uint8_t> image = operands.image->bytes();
+    block = OutputBlock::allocate(static_cast<std::uint32_t>(image.size()));
+    if (!block) {
+      frame.set_status(status::out_of_memory);
+      return;
+    }
+    subtract_words(block->bytes(), image, operands.sub->bytes().first(image.size()));
+  }
+  save_output(frame, out_path, std::move(*block));
 }
 
 }  // namespace
@@ -41,5 +94,10 @@ const char* subtract_files(const char* image_path, const char* sub_path) {
 void subtract_in_place(JobFrame& frame) {
   // Both fields are read even when one is empty; an empty path then fails to open as a view.
   if (!read_paths(frame, OnEmptyField::go_on)) return;
-  frame.set_status(subtract_files(frame.path(Field::first), frame.path(Field::second)));
+  const std::string& output = frame.options().output;
+  if (!output.empty()) {
+    subtract_into_file(frame, output.c_str());
+    return;
+  }
+  frame.set_status(subtract_in_place_files(frame.path(Field::first), frame.path(Field::second)));
 }
