@@ -1,0 +1,24 @@
+// The rgb565 console program as a function, so that tests run it as a user would without starting
+// a process: it takes the arguments, writes to the two streams and returns the exit code.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string_view>
+
+struct ConsoleStreams {
+  std::ostream& out;
+  std::ostream& err;
+  // Show a progress line on `err` for batches: true when standard error is a terminal.
+  bool progress = false;
+};
+
+inline constexpr int exit_success = 0;
+inline constexpr int exit_failure = 1;
+inline constexpr int exit_usage = 2;
+
+// `arguments` without the program's name.
+int run_rgb565(std::span<const std::string_view> arguments, ConsoleStreams streams);
+
+// For the entry point: whether standard error is a terminal.
+bool standard_error_is_terminal();
