@@ -74,5 +74,5 @@ void export_from_mapped_file(JobFrame& frame) {
     export_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, block->bytes());
   }  // The input is released before the output is created: both paths may name the same file.
 
-  save_output(frame, std::move(*block));
+  save_output(frame, frame.path(Field::second), std::move(*block));
 }
