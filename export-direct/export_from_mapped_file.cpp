@@ -10,6 +10,7 @@
 
 #include "files/file_view.h"
 #include "files/output_block.h"
+#include "files/view_access.h"
 #include "frame/save_output.h"
 #include "pixels/little_endian.h"
 #include "pixels/pixels.h"
@@ -61,7 +62,11 @@ void export_from_mapped_file(JobFrame& frame) {
       return;
     }
     const std::span<const std::uint8_t> file = input->bytes();
-    const std::optional<Walk> walk = plan_walk(file);
+    std::optional<Walk> walk;
+    if (access_views([&] { walk = plan_walk(file); }) != nullptr) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
     if (!walk) {
       frame.set_status(status::unsupported_picture);
       return;
@@ -71,7 +76,12 @@ void export_from_mapped_file(JobFrame& frame) {
       frame.set_status(status::out_of_memory);
       return;
     }
-    export_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, block->bytes());
+    const std::span<std::uint8_t> out = block->bytes();
+    if (access_views(
+            [&] { export_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, out); })) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
   }  // The input is released before the output is created: both paths may name the same file.
 
   save_output(frame, frame.path(Field::second), std::move(*block));

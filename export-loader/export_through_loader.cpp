@@ -14,6 +14,7 @@
 
 #include "export-loader/image_loader.h"
 #include "files/output_block.h"
+#include "files/view_access.h"
 #include "frame/save_output.h"
 #include "pixels/c_array.h"
 #include "pixels/pixels.h"
@@ -67,8 +68,15 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
   const JobOptions& options = frame.options();
   // A bottom-up file's top row is its last stored row.
   const bool reverse = options.top_down && !picture.top_down();
-  pack_rows(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse, options.format,
-            block->bytes());
+  const std::span<std::uint8_t> out = block->bytes();
+  if (access_views([&] {
+        pack_rows(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse, options.format,
+                  out);
+      }) != nullptr) {
+    frame.remark("the file was cut short while it was read");
+    frame.set_status(status::cannot_open_input);
+    return std::nullopt;
+  }
   if (!options.c_array.empty()) {
     block = as_c_array(std::move(*block), describe(frame.path(Field::first), picture, options), options, picture);
     if (!block) frame.set_status(status::out_of_memory);

@@ -2,6 +2,8 @@
 // reader, so its rows are the file's stored rows as they are, read where they lie.
 #include "export-loader/image_loader.h"
 
+#include "files/view_access.h"
+
 #include <utility>
 
 void BitmapPolicy::release(Handle) {}
@@ -10,7 +12,10 @@ PictureLoad LoadedPicture::load(const char* path) {
   LoadedPicture picture;
   picture.file_ = FileView::open(path, ViewKind::read_only);
   if (!picture.file_) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
-  const BmpPicture bmp = read_bmp(picture.file_->bytes());
+  BmpPicture bmp;
+  const std::span<const std::uint8_t> bytes = picture.file_->bytes();
+  if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)
+    return LoadFailure{LoadFault::cannot_open, "the file was cut short while it was read"};
   if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
   picture.width_ = bmp.width;
   picture.height_ = bmp.height;

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "files/file_view.h"
+#include "files/view_access.h"
 
 std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   const bool writable = kind == ViewKind::writable;
@@ -37,6 +38,7 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   void* data = ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
   if (data == MAP_FAILED) return std::nullopt;
   view.view_.reset({static_cast<std::uint8_t*>(data), size, writable});
+  run_view_opened_hook(path);
   return view;
 }
 

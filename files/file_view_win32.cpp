@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "files/file_view.h"
+#include "files/view_access.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   void* data = MapViewOfFile(mapping, access.view, 0, 0, 0);
   if (data == nullptr) return std::nullopt;
   view.view_.reset({static_cast<std::uint8_t*>(data), low, kind == ViewKind::writable});
+  run_view_opened_hook(path);
   return view;
 }
 

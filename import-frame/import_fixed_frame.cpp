@@ -13,6 +13,7 @@
 
 #include "files/file_view.h"
 #include "files/output_block.h"
+#include "files/view_access.h"
 #include "frame/save_output.h"
 #include "import-frame/frame_layout.h"
 #include "pixels/word_format.h"
@@ -22,23 +23,26 @@ namespace {
 constexpr std::uint32_t fixed_width = 568;
 constexpr std::uint32_t fixed_height = 130;
 
+// An input of another size than the frame's converts all the same, with a remark.
+void remark_on_size(JobFrame& frame, std::size_t input_size, const FrameLayout& layout) {
+  const std::uint64_t frame_bytes = std::uint64_t{layout.width} * layout.height * 2;
+  if (input_size == frame_bytes) return;
+  frame.remark("warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) +
+               " bytes of a " + std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
+               (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out"));
+}
+
 // Only the words that fit the frame are converted, so that a longer input cannot write past the
 // pixel area; an odd last byte is half a word and is dropped. Pixels that no word reaches stay
-// black. An input of another size than the frame's converts all the same, with a remark.
-void expand_input(JobFrame& frame, std::span<const std::uint8_t> input, const FrameLayout& layout,
+// black. False when the input's file was cut short under the walk.
+bool expand_input(std::span<const std::uint8_t> input, const FrameLayout& layout, const JobOptions& options,
                   std::span<std::uint8_t> pixels) {
-  const std::uint64_t frame_bytes = std::uint64_t{layout.width} * layout.height * 2;
-  if (input.size() != frame_bytes) {
-    frame.remark(
-        "warning: " + std::to_string(input.size()) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
-        std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
-        (input.size() < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out"));
-  }
-  const std::size_t words = std::min<std::uint64_t>(input.size() / 2, frame_bytes / 2);
-  const JobOptions& options = frame.options();
+  const std::size_t words = std::min<std::uint64_t>(input.size() / 2, std::uint64_t{layout.width} * layout.height);
   // The BMP is bottom-up: a raw image whose first row is the top row fills it from the end.
-  expand_rows(input.first(words * 2), layout.row_length, layout.width, layout.height, options.top_down, options.format,
-              pixels);
+  return access_views([&] {
+           expand_rows(input.first(words * 2), layout.row_length, layout.width, layout.height, options.top_down,
+                       options.format, pixels);
+         }) == nullptr;
 }
 
 }  // namespace
@@ -67,7 +71,11 @@ void import_fixed_frame(JobFrame& frame) {
       frame.set_status(status::out_of_memory);
       return;
     }
-    expand_input(frame, input->bytes(), *layout, block->bytes());
+    remark_on_size(frame, input->bytes().size(), *layout);
+    if (!expand_input(input->bytes(), *layout, options, block->bytes())) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
   }  // The input is released before the output is created: both paths may name the same file.
 
   save_output(frame, frame.path(Field::second), std::move(*block), layout->header);

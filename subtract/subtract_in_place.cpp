@@ -14,6 +14,7 @@
 
 #include "files/file_view.h"
 #include "files/output_block.h"
+#include "files/view_access.h"
 #include "frame/save_output.h"
 #include "pixels/little_endian.h"
 
@@ -58,14 +59,26 @@ Operands open_operands(const char* image_path, const char* sub_path, ViewKind im
   return operands;
 }
 
+// Subtracts under a guard against either file being cut short by another program meanwhile: the
+// words done until then stay done, the rest stays as it was, and the file that lost its pages is
+// reported as unreadable. Nullptr when the whole subtraction ran.
+const char* guarded_subtract(std::span<std::uint8_t> out, const Operands& operands) {
+  const std::span<const std::uint8_t> image = operands.image->bytes();
+  const std::span<const std::uint8_t> sub = operands.sub->bytes().first(image.size());
+  const void* fault = access_views([&] { subtract_words(out, image, sub); });
+  if (fault == nullptr) return nullptr;
+  const auto* at = static_cast<const std::uint8_t*>(fault);
+  const bool in_image = at >= image.data() && at < image.data() + image.size();
+  return in_image ? status::cannot_open_image : status::cannot_open_sub_image;
+}
+
 // Subtracts in place and returns the status to show once both views are closed: the sub image's
 // first, then the image's, so that the difference is in the file before "Done" appears.
 const char* subtract_in_place_files(const char* image_path, const char* sub_path) {
   const Operands operands = open_operands(image_path, sub_path, ViewKind::writable);
   if (operands.refusal != nullptr) return operands.refusal;
-  const std::span<std::uint8_t> image = operands.image->writable_bytes();
-  subtract_words(image, image, operands.sub->bytes().first(image.size()));
-  return status::done;
+  const char* fault = guarded_subtract(operands.image->writable_bytes(), operands);
+  return fault != nullptr ? fault : status::done;
 }
 
 // The difference into a new file: computed into an output block while both views are held, then
@@ -84,7 +97,10 @@ void subtract_into_file(JobFrame& frame, const char* out_path) {
       frame.set_status(status::out_of_memory);
       return;
     }
-    subtract_words(block->bytes(), image, operands.sub->bytes().first(image.size()));
+    if (const char* fault = guarded_subtract(block->bytes(), operands)) {
+      frame.set_status(fault);
+      return;
+    }
   }
   save_output(frame, out_path, std::move(*block));
 }

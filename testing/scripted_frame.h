@@ -26,9 +26,10 @@ class ScriptedFrame final : public JobFrame {
 
   // The status line as the user would see it; "Ready" until a job sets it.
   std::string status() const { return front_end_.texts.at(IDC_STATUS); }
-  std::vector<std::string> statuses() const {
+  const std::vector<std::string>& statuses() const {
+    static const std::vector<std::string> none;
     const auto set = front_end_.sets.find(IDC_STATUS);
-    return set == front_end_.sets.end() ? std::vector<std::string>{} : set->second;
+    return set == front_end_.sets.end() ? none : set->second;
   }
   int reads(Field field) const {
     const auto read = front_end_.reads.find(field == Field::first ? IDC_FIRST_PATH : IDC_SECOND_PATH);

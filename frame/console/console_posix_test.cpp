@@ -1,13 +1,23 @@
 // rgb565 on Linux: its C headers read by the host's C compiler, and a failed write made real.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "export-direct/export_from_mapped_file.h"
+#include "export-loader/export_through_loader.h"
+#include "files/view_access.h"
 #include "frame/console/console.h"
+#include "import-frame/import_fixed_frame.h"
+#include "subtract/subtract_in_place.h"
 #include "testing/file_size_limit.h"
+#include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -59,6 +69,92 @@ TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
   }
   EXPECT_EQ(code, 1);
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
+}
+
+// Another program cuts a file short right after a job's view of it is made: the job reports the
+// file as unreadable, writes no output and never shows "Done"; the program goes on.
+std::string file_to_cut;
+off_t cut_to = 0;
+void cut_after_open(const char* path) {
+  if (file_to_cut == path) {
+    ASSERT_EQ(truncate(path, cut_to), 0);
+  }
+}
+
+class CutUnderTheJob : public testing::Test {
+ protected:
+  void SetUp() override {
+    cut_to = 0;
+    set_view_opened_hook(&cut_after_open);
+  }
+  void TearDown() override {
+    set_view_opened_hook(nullptr);
+    file_to_cut.clear();
+  }
+  TempDir dir;
+};
+
+TEST_F(CutUnderTheJob, EachJobReportsItsInputUnreadable) {
+  const Bytes picture = make_bmp({.width = 40, .height = 60}, pattern_pixel);
+  const Bytes words(3 * 4096, 0x11);
+  const struct {
+    GenerateJob job;
+    Bytes first, second;
+    const char* cut;
+    const char* status;
+  } cases[] = {
+      {&export_through_loader, picture, {}, "first", "Cannot open input"},
+      {&export_from_mapped_file, picture, {}, "first", "Cannot open input"},
+      {&import_fixed_frame, words, {}, "first", "Cannot open input"},
+      {&subtract_in_place, words, words, "first", "Cannot open image"},
+      {&subtract_in_place, words, words, "second", "Cannot open sub image"},
+  };
+  for (const auto& c : cases) {
+    const std::string first = dir.file("first"), second = dir.file("second");
+    std::filesystem::remove(second);
+    write_file(first, c.first);
+    if (!c.second.empty()) write_file(second, c.second);
+    file_to_cut = dir.file(c.cut);
+    cut_to = 0;
+    ScriptedFrame frame(first, second);
+    c.job(frame);
+    EXPECT_EQ(frame.status(), c.status) << c.cut;
+    EXPECT_EQ(std::count(frame.statuses().begin(), frame.statuses().end(), "Done"), 0);
+    if (c.second.empty()) {
+      EXPECT_FALSE(file_exists(second));
+    }
+  }
+}
+
+TEST_F(CutUnderTheJob, OrvaneKeepsWhatItSubtractedAndLeavesTheRest) {
+  // The sub image loses all but its first page: that page's words are subtracted, the rest of the
+  // image stays as it was.
+  write_file(dir.file("image"), Bytes(3 * 4096, 0x11));
+  write_file(dir.file("sub"), Bytes(3 * 4096, 0x01));
+  file_to_cut = dir.file("sub");
+  cut_to = 4096;
+  ScriptedFrame frame(dir.file("image"), dir.file("sub"));
+  subtract_in_place(frame);
+  EXPECT_EQ(frame.status(), "Cannot open sub image");
+  Bytes expected(3 * 4096, 0x11);
+  std::fill(expected.begin(), expected.begin() + 4096, 0x10);
+  EXPECT_EQ(read_file(dir.file("image")), expected);
+}
+
+TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {
+  std::filesystem::create_directory(dir.path() / "out");
+  write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  write_file(dir.file("b.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  file_to_cut = dir.file("a.bmp");
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"pack",           "-j", "1", "-d", dir.file("out"), dir.file("a.bmp"),
+                                              dir.file("b.bmp")};
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
+  EXPECT_EQ(err.str(), "rgb565: " + dir.file("a.bmp") +
+                           ": Cannot open input: the file was cut short while it was read\n1 converted, 1 failed\n");
+  EXPECT_FALSE(file_exists(dir.file("out/a.bin")));
+  EXPECT_EQ(read_file(dir.file("out/b.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
 }
 
 }  // namespace
