@@ -109,7 +109,12 @@ TEST(Rgb565Posix, ALongBatchHoldsNoMoreAtTheEndThanAfterAHundredFiles) {
   const std::size_t resident = resident_bytes();
   EXPECT_EQ(run(5000), 1);
   EXPECT_EQ(open_descriptors(), descriptors);
+  // AddressSanitizer holds freed memory back on purpose; LeakSanitizer checks that build instead.
+#ifndef __SANITIZE_ADDRESS__
   EXPECT_LE(resident_bytes(), resident + 1024 * 1024);
+#else
+  static_cast<void>(resident);
+#endif
   std::size_t outputs = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "out")) outputs += entry.file_size() == 128;
   EXPECT_EQ(outputs, 3750u);

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Times rgb565 against what a user would pick instead, in one hyperfine run per job so that the
+# ratios hold on a noisy machine, and prints medians, ratios and peak resident memory. Not a test:
+# it takes some minutes and about 2 GB in build/bench. Installs what it compares against if
+# missing (hyperfine, ffmpeg, Pillow and numpy, GNU time).  Usage: scripts/bench.sh [RUNS]
+set -euo pipefail
+shopt -s nullglob
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+
+packages=(hyperfine ffmpeg python3-numpy python3-pil time)
+missing=()
+for package in "${packages[@]}"; do
+  [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" = "install ok installed" ] || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+scripts/install-deps.sh >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native --target rgb565 pixels_benchmark >/dev/null
+
+bench=build/bench
+rgb565=$PWD/build/native/frame/console/rgb565
+mkdir -p "$bench/out" "$bench/batch-out"
+echo "== making the inputs in $bench"
+python3 scripts/bench/make_inputs.py "$bench"
+# numpy's elementwise loops use no BLAS; these settings only slow a current numpy down.
+python=(env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE python3)
+
+# compare NAME SIZE_FILE COMMAND_NAME COMMAND ...: one hyperfine run, the peak memory of each
+# command, the size of each output against ours (the first), and the table.
+compare() {
+  local job=$1 ours=$2
+  shift 2
+  local names=() commands=() args=()
+  while [ $# -gt 0 ]; do
+    names+=("$1")
+    commands+=("$2")
+    args+=(-n "$1" "$2")
+    shift 2
+  done
+  echo
+  echo "== $job"
+  hyperfine --style basic --warmup 1 --runs "$runs" --export-json "$bench/$job.json" "${args[@]}" >"$bench/$job.log"
+  : >"$bench/$job.peaks"
+  for i in "${!names[@]}"; do
+    peak=$(/usr/bin/time -f %M bash -c "${commands[$i]}" 2>&1 >/dev/null | tail -n 1)
+    printf '%s\t%s\n' "${names[$i]}" "$peak" >>"$bench/$job.peaks"
+  done
+  python3 scripts/bench/report.py "$bench/$job.json" "$bench/$job.peaks"
+  for output in "$bench"/out/"$job".*; do
+    [ "$(stat -c %s "$output")" = "$(stat -c %s "$ours")" ] || echo "!! $output: $(stat -c %s "$output") bytes, ours $(stat -c %s "$ours")"
+  done
+}
+
+o=$bench/out
+compare pack "$o/pack.rgb565" \
+  "rgb565 pack" "$rgb565 pack $bench/picture.bmp $o/pack.rgb565" \
+  "ffmpeg rgb565le" "ffmpeg -v error -y -i $bench/picture.bmp -f rawvideo -pix_fmt rgb565le $o/pack.ffmpeg" \
+  "Pillow + numpy" "${python[*]} scripts/bench/pack_pillow.py $bench/picture.bmp $o/pack.pillow" \
+  "cat in > out" "cat $bench/picture.bmp > $o/pack.cat-copy"
+rm -f "$o/pack.cat-copy"
+
+compare subtract "$o/subtract.rgb565" \
+  "rgb565 subtract -o" "$rgb565 subtract $bench/image.bin $bench/sub.bin -o $o/subtract.rgb565" \
+  "numpy memmap" "${python[*]} scripts/bench/subtract_numpy.py $bench/image.bin $bench/sub.bin $o/subtract.numpy"
+
+compare unpack "$o/unpack.rgb565" \
+  "rgb565 unpack" "$rgb565 unpack $bench/frame.bin $o/unpack.rgb565" \
+  "ffmpeg to BMP" "ffmpeg -v error -y -f rawvideo -pix_fmt rgb565le -s 568x130 -i $bench/frame.bin -f image2 -c:v bmp $o/unpack.ffmpeg"
+
+compare batch "$bench/batch-out/p0000.bin" \
+  "rgb565 pack -d -j 2" "$rgb565 pack -j 2 -d $bench/batch-out $bench/batch/*.bmp" \
+  "rgb565 pack -d -j 1" "$rgb565 pack -j 1 -d $bench/batch-out $bench/batch/*.bmp"
+
+echo
+echo "== pixel kernels (bytes read plus bytes written per second)"
+build/native/pixels/pixels_benchmark --benchmark_min_time=0.2 2>/dev/null | grep -E '^(BM_|Benchmark|-)' || true
+echo
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/ {print $2}') GiB"

@@ -1,0 +1,36 @@
+#!/usr/bin/env python3
+"""Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, a 568 x 130 raw frame, a pair
+of 512 MiB files and a batch of 2,000 pictures of 320 x 240. Existing files are kept."""
+import os
+import struct
+import sys
+
+folder = sys.argv[1]
+os.makedirs(os.path.join(folder, "batch"), exist_ok=True)
+
+
+def bmp(width, height, seed):
+    row = (width * 3 + 3) & ~3
+    size = row * height
+    header = b"BM" + struct.pack("<IHHI", 54 + size, 0, 0, 54)
+    header += struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, size, 0, 0, 0, 0)
+    # A gradient with some noise in it: not one colour, not incompressible either.
+    line = bytes((x * 7 + seed) & 0xFF for x in range(row))
+    return header + b"".join(line[y % 97:] + line[:y % 97] for y in range(height))
+
+
+def make(name, content):
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        with open(path, "wb") as out:
+            content(out)
+    return path
+
+
+make("picture.bmp", lambda out: out.write(bmp(8192, 8192, 1)))
+make("frame.bin", lambda out: out.write(os.urandom(568 * 130 * 2)))
+for name in ("image.bin", "sub.bin"):
+    make(name, lambda out: [out.write(os.urandom(1 << 24)) for _ in range(32)])
+small = bmp(320, 240, 5)
+for i in range(2000):
+    make(os.path.join("batch", f"p{i:04}.bmp"), lambda out: out.write(small))
