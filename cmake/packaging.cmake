@@ -176,10 +176,12 @@ set(CPACK_PACKAGE_VENDOR ${TOOL_VENDOR})
 set(CPACK_PACKAGE_CONTACT ${TOOL_MAINTAINER})
 set(CPACK_PACKAGE_HOMEPAGE_URL ${TOOL_HOMEPAGE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${TOOL_SUMMARY})
+# Lines under 80 characters: Debian shows the description as it stands.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Kestrin and Vaskel pack a 24-bit BMP picture into a raw RGB565 image, as used for small LCD
-panels and firmware; Talvose turns a 568 x 130 raw image back into a BMP picture; Orvane
-subtracts one file from another 32-bit word by word. Each is one small dialog.")
+    "Kestrin and Vaskel pack a 24-bit BMP picture into a raw RGB565 image, as
+used for small LCD panels and firmware; Talvose turns a 568 x 130 raw image
+back into a BMP picture; Orvane subtracts one file from another 32-bit word
+by word. Each is one small dialog.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)

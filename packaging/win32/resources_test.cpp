@@ -145,8 +145,8 @@ TEST(ProgramResources, FirstIconGroupIsTheProgramsIconImageForImage) {
   const int id = LookupIconIdFromDirectoryEx(const_cast<PBYTE>(group.data()), TRUE, 16, 16, LR_DEFAULTCOLOR);
   std::vector<std::uint8_t> image = program.resource(MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3));
   ASSERT_FALSE(image.empty());
-  const HICON icon = CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE, 0x00030000, 16,
-                                              16, LR_DEFAULTCOLOR);
+  const HICON icon = CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE, 0x00030000, 16, 16,
+                                              LR_DEFAULTCOLOR);
   EXPECT_NE(icon, nullptr);
   if (icon != nullptr) DestroyIcon(icon);
 }
@@ -200,8 +200,8 @@ TEST(ProgramResources, ManifestBringsCommonControls6SystemDpiAwarenessAndSupport
 
   WCHAR setting[32] = {};
   SIZE_T written = 0;
-  ASSERT_TRUE(
-      QueryActCtxSettingsW(0, context.get(), nullptr, L"dpiAware", setting, sizeof setting / sizeof *setting, &written));
+  ASSERT_TRUE(QueryActCtxSettingsW(0, context.get(), nullptr, L"dpiAware", setting, sizeof setting / sizeof *setting,
+                                   &written));
   EXPECT_STREQ(setting, L"true");
 
   std::vector<std::uint8_t> buffer(1024);
