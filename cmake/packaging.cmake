@@ -30,8 +30,13 @@ file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE tool_copyright REGEX "^Copyright ")
 list(GET tool_copyright 0 tool_copyright)
 
 if(WIN32)
-  find_program(TOOL_RSVG_CONVERT rsvg-convert REQUIRED)
-  find_program(TOOL_ICOTOOL icotool REQUIRED)
+  # The .ico files are made from the SVG icons at build time.
+  find_program(TOOL_RSVG_CONVERT rsvg-convert)
+  find_program(TOOL_ICOTOOL icotool)
+  if(NOT TOOL_RSVG_CONVERT OR NOT TOOL_ICOTOOL)
+    message(FATAL_ERROR "rsvg-convert or icotool was not found: the programs' icons are made with them. "
+                        "Run scripts/install-deps.sh (it installs librsvg2-bin and icoutils) and configure again.")
+  endif()
   # Reads the resources around the dialog back out of a finished .exe (see resources_test.cpp).
   add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
   target_link_libraries(package_resources_test PRIVATE GTest::gtest version)
