@@ -12,6 +12,8 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
   # GUI tests of the Win32 programs
   xvfb xauth xdotool python3-xlib
+  # packages: icons for the .exe files, the .deb, and the checks of what gets installed
+  librsvg2-bin icoutils dpkg-dev file desktop-file-utils appstream lintian groff-base man-db unzip
   # checks
   clang-format
 )

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: native, native with sanitizers, and win32 under Wine.
+# Builds every preset and runs every test: native, native with sanitizers, and win32 under Wine;
+# then makes the .deb and the .zip and checks them and the install (scripts/check-packages.sh).
 # Exits non-zero when anything fails; each preset's CTest summary is printed as it finishes.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +14,11 @@ for preset in native native-sanitize win32; do
     failed+=("$preset")
   fi
 done
+
+echo "=== packages"
+if ! { scripts/package.sh && scripts/check-packages.sh; }; then
+  failed+=(packages)
+fi
 
 echo "=== formatting"
 if ! scripts/check-format.sh; then

@@ -1,0 +1,205 @@
+# Installing and packaging: `cmake --install` lays the programs out as a desktop system expects them
+# (GNUInstallDirs), and CPack turns that into a .deb on Linux and a .zip on Windows. Each program
+# joins through tool_package_program(); the files shared by the suite are installed here.
+include(GNUInstallDirs)
+
+set(TOOL_PACKAGE rgb565-tools)
+set(TOOL_PRODUCT "RGB565 Tools")
+set(TOOL_VERSION 1.0.0)
+set(TOOL_VENDOR "The Maintainers")
+set(TOOL_MAINTAINER "The Maintainers <maintainers@example.org>")
+# The About text's homepage (frame/programs.h).
+set(TOOL_HOMEPAGE https://example.org/rgb565-tools)
+set(TOOL_SUMMARY "Convert 24-bit BMP pictures to raw RGB565 images and back")
+set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
+
+# Each program's caption, kind and one line on what it does, for its desktop entry, its Windows
+# version information and the suite's metainfo. A dialog gets a desktop entry, an icon in the menu
+# and the dialogs' manual page; a console program gets a manual page of its own, packaging/man/KEY.1.
+set(tool_package_kestrin Kestrin dialog "Convert a 24-bit BMP picture to a raw RGB565 image")
+set(tool_package_vaskel Vaskel dialog "Convert a 24-bit BMP picture to a raw RGB565 image straight from its pixel data")
+set(tool_package_talvose Talvose dialog "Convert a raw 568 x 130 RGB565 image back to a 24-bit BMP picture")
+set(tool_package_orvane Orvane dialog "Subtract one file from another, 32-bit word by word, in place")
+set(tool_package_rgb565 rgb565 console "Convert between 24-bit BMP pictures and raw RGB565 images from the command line")
+
+set(tool_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+set(tool_package_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TOOL_PACKAGE})
+
+# The copyright line is the licence's own, so that the two cannot drift apart.
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE tool_copyright REGEX "^Copyright ")
+list(GET tool_copyright 0 tool_copyright)
+
+if(WIN32)
+  # The .ico files are made from the SVG icons at build time.
+  find_program(TOOL_RSVG_CONVERT rsvg-convert)
+  find_program(TOOL_ICOTOOL icotool)
+  if(NOT TOOL_RSVG_CONVERT OR NOT TOOL_ICOTOOL)
+    message(FATAL_ERROR "rsvg-convert or icotool was not found: the programs' icons are made with them. "
+                        "Run scripts/install-deps.sh (it installs librsvg2-bin and icoutils) and configure again.")
+  endif()
+  # Reads the resources around the dialog back out of a finished .exe (see resources_test.cpp).
+  add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
+  target_link_libraries(package_resources_test PRIVATE GTest::gtest version)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+else()
+  find_program(TOOL_GZIP gzip REQUIRED)
+  # Debian's documentation: the licence in the machine-readable copyright format, and the changelog.
+  # The licence's terms, from its permission notice on, indented as the format wants them.
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE tool_license_text)
+  string(FIND "${tool_license_text}" "Permission is hereby granted" terms)
+  string(SUBSTRING "${tool_license_text}" ${terms} -1 tool_license_text)
+  string(STRIP "${tool_license_text}" tool_license_text)
+  string(REPLACE "\n\n" "\n.\n" tool_license_text "${tool_license_text}")
+  string(REPLACE "\n" "\n " tool_license_text " ${tool_license_text}")
+  string(REGEX REPLACE "^Copyright \\(c\\) " "" tool_copyright_holders "${tool_copyright}")
+  set(tool_package ${TOOL_PACKAGE})
+  set(tool_maintainer ${TOOL_MAINTAINER})
+  set(tool_homepage ${TOOL_HOMEPAGE})
+  configure_file(${tool_packaging_dir}/debian/copyright.in ${CMAKE_BINARY_DIR}/packaging/copyright @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${PROJECT_SOURCE_DIR}/README.md
+          DESTINATION ${tool_package_docdir})
+  # Manual pages and the changelog go in gzip -9n form, as Debian wants them: no name or time
+  # stamp in the header, so that the package is the same from one build to the next.
+  function(tool_gzip source output)
+    add_custom_command(OUTPUT ${output} COMMAND ${TOOL_GZIP} -9nc ${source} > ${output} DEPENDS ${source} VERBATIM)
+  endfunction()
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/man)
+  tool_gzip(${tool_packaging_dir}/debian/changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+  tool_gzip(${tool_packaging_dir}/man/rgb565-tools.1 ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz)
+  add_custom_target(tool_package_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+                                                  ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${tool_package_docdir})
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# tool_package_program(target key): installs one program and gives it what a desktop program has
+# around it: on Linux its desktop entry, icon and manual page; on Windows its version information,
+# icon and manifest as resources of the .exe, and a test that reads them back out of it. `key`
+# names its row above and its files in packaging/.
+function(tool_package_program target key)
+  set(row ${tool_package_${key}})
+  if(NOT row)
+    message(FATAL_ERROR "tool_package_program: no row tool_package_${key} in cmake/packaging.cmake")
+  endif()
+  list(GET row 0 tool_caption)
+  list(GET row 1 kind)
+  list(GET row 2 tool_comment)
+  set(tool_key ${key})
+  set_property(GLOBAL APPEND PROPERTY tool_packaged_programs "${key}:${kind}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+  set(out ${CMAKE_BINARY_DIR}/packaging)
+  if(WIN32)
+    set(tool_icon_file ${out}/${key}.ico)
+    set(tool_manifest_file ${out}/${key}.manifest)
+    set(tool_vendor ${TOOL_VENDOR})
+    set(tool_product ${TOOL_PRODUCT})
+    set(tool_copyright "${tool_copyright}, MIT License")
+    set(tool_version_dots ${TOOL_VERSION}.0)
+    string(REPLACE "." "," tool_version_commas ${tool_version_dots})
+    configure_file(${tool_packaging_dir}/win32/program.manifest.in ${tool_manifest_file} @ONLY)
+    configure_file(${tool_packaging_dir}/win32/program.rc.in ${out}/${key}.rc @ONLY)
+    # The icon from the program's SVG: the sizes Windows shows in lists, menus and Explorer as
+    # classic images, which every version reads, and 256 px as PNG, which Vista and later read.
+    set(svg ${tool_packaging_dir}/icons/${key}.svg)
+    set(pngs)
+    foreach(size IN ITEMS 16 24 32 48 256)
+      add_custom_command(OUTPUT ${out}/${key}-${size}.png
+        COMMAND ${TOOL_RSVG_CONVERT} -w ${size} -h ${size} -o ${out}/${key}-${size}.png ${svg} DEPENDS ${svg} VERBATIM)
+      list(APPEND pngs ${out}/${key}-${size}.png)
+    endforeach()
+    list(POP_BACK pngs png256)
+    add_custom_command(OUTPUT ${tool_icon_file}
+      COMMAND ${TOOL_ICOTOOL} -c -o ${tool_icon_file} ${pngs} -r ${png256} DEPENDS ${pngs} ${png256} VERBATIM)
+    target_sources(${target} PRIVATE ${out}/${key}.rc)
+    set_source_files_properties(${out}/${key}.rc PROPERTIES OBJECT_DEPENDS "${tool_icon_file};${tool_manifest_file}")
+
+    # A dialog's resource 100 must be the same bytes as in its template test, which holds that
+    # one against the template description.
+    set(reference)
+    if(kind STREQUAL dialog)
+      set(reference $<TARGET_FILE:frame_win32_template_${key}>)
+    endif()
+    add_test(NAME ${key}_resources COMMAND package_resources_test $<TARGET_FILE:${target}> ${tool_icon_file} ${reference})
+  else()
+    if(kind STREQUAL dialog)
+      configure_file(${tool_packaging_dir}/desktop/program.desktop.in ${out}/${key}.desktop @ONLY)
+      install(FILES ${out}/${key}.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+      install(FILES ${tool_packaging_dir}/icons/${key}.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+      # `man KEY` finds the dialogs' shared page through a link of the program's name.
+      file(CREATE_LINK rgb565-tools.1.gz ${out}/man/${key}.1.gz SYMBOLIC)
+      install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    else()
+      tool_gzip(${tool_packaging_dir}/man/${key}.1 ${out}/man/${key}.1.gz)
+      add_custom_target(${key}_man_page ALL DEPENDS ${out}/man/${key}.1.gz)
+      install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+  endif()
+endfunction()
+
+# Once every program has joined: the list of packaged programs for scripts/check-packages.sh, and
+# on Linux the suite's AppStream metainfo, which names every program's desktop entry and command.
+function(tool_package_finish)
+  get_property(programs GLOBAL PROPERTY tool_packaged_programs)
+  list(JOIN programs "\n" lines)
+  file(WRITE ${CMAKE_BINARY_DIR}/packaging/programs.txt "${lines}\n")
+  if(WIN32)
+    return()
+  endif()
+  set(tool_appstream_programs)
+  set(tool_appstream_launchables)
+  set(tool_appstream_binaries)
+  foreach(program IN LISTS programs)
+    string(REPLACE ":" ";" pair ${program})
+    list(GET pair 0 key)
+    list(GET pair 1 kind)
+    set(row ${tool_package_${key}})
+    list(GET row 0 caption)
+    list(GET row 2 comment)
+    string(APPEND tool_appstream_programs "      <li>${caption}: ${comment}.</li>\n")
+    string(APPEND tool_appstream_binaries "    <binary>${key}</binary>\n")
+    if(kind STREQUAL dialog)
+      string(APPEND tool_appstream_launchables "  <launchable type=\"desktop-id\">${key}.desktop</launchable>\n")
+    endif()
+  endforeach()
+  foreach(text IN ITEMS tool_appstream_programs tool_appstream_launchables tool_appstream_binaries)
+    string(REGEX REPLACE "\n$" "" ${text} "${${text}}")
+  endforeach()
+  set(tool_appstream_id ${TOOL_APPSTREAM_ID})
+  set(tool_summary ${TOOL_SUMMARY})
+  set(tool_homepage ${TOOL_HOMEPAGE})
+  set(tool_version ${TOOL_VERSION})
+  set(metainfo ${CMAKE_BINARY_DIR}/packaging/${TOOL_APPSTREAM_ID}.metainfo.xml)
+  configure_file(${tool_packaging_dir}/metainfo.xml.in ${metainfo} @ONLY)
+  install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL tool_package_finish)
+
+set(CPACK_PACKAGE_NAME ${TOOL_PACKAGE})
+set(CPACK_PACKAGE_VERSION ${TOOL_VERSION})
+set(CPACK_PACKAGE_VENDOR ${TOOL_VENDOR})
+set(CPACK_PACKAGE_CONTACT ${TOOL_MAINTAINER})
+set(CPACK_PACKAGE_HOMEPAGE_URL ${TOOL_HOMEPAGE})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${TOOL_SUMMARY})
+# Lines under 80 characters: Debian shows the description as it stands.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Kestrin and Vaskel pack a 24-bit BMP picture into a raw RGB565 image, as
+used for small LCD panels and firmware; Talvose turns a 568 x 130 raw image
+back into a BMP picture; Orvane subtracts one file from another 32-bit word
+by word. Each is one small dialog.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win32)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TOOL_MAINTAINER})
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)

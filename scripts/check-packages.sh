@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Checks what scripts/package.sh made, as a user's system would see it:
+#   - `cmake --install` of the native build into a temporary DESTDIR: exactly the expected files,
+#     valid desktop entries and metainfo, manual pages that render without warnings, and the
+#     installed console programs answer --version;
+#   - the .deb: its control fields, its files (the same as the install's) and lintian;
+#   - the .zip: exactly the .exe files, README and LICENSE; each .exe imports only what Windows
+#     itself has, carries its resources (read back under Wine), and the console programs run from
+#     the unpacked folder.
+# The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
+# added to the build is checked without a change here.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+native=$root/build/native
+win32=$root/build/win32
+packages=$root/build/packages
+version=1.0.0
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() {
+  echo "FAIL: $*" >&2
+  failed=$((failed + 1))
+}
+# check DESCRIPTION COMMAND...: one check; the command's output is shown only when it fails.
+check() {
+  local description=$1 output
+  shift
+  if output=$("$@" 2>&1); then pass; else fail "$description${output:+:
+$output}"; fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/check-packages.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+
+# programs BUILD_DIR: "key kind" lines of the programs that build packages.
+programs() { tr ':' ' ' <"$1/packaging/programs.txt"; }
+
+echo "=== install into a DESTDIR"
+destdir=$work/destdir
+DESTDIR=$destdir cmake --install "$native" --prefix /usr >/dev/null || fail "cmake --install failed"
+usr=$destdir/usr
+{
+  echo usr/share/doc/rgb565-tools/README.md
+  echo usr/share/doc/rgb565-tools/changelog.gz
+  echo usr/share/doc/rgb565-tools/copyright
+  echo usr/share/man/man1/rgb565-tools.1.gz
+  echo usr/share/metainfo/org.example.rgb565_tools.metainfo.xml
+  while read -r key kind; do
+    echo "usr/bin/$key"
+    echo "usr/share/man/man1/$key.1.gz"
+    if [ "$kind" = dialog ]; then
+      echo "usr/share/applications/$key.desktop"
+      echo "usr/share/icons/hicolor/scalable/apps/$key.svg"
+    fi
+  done < <(programs "$native")
+} | sort >"$work/expected"
+(cd "$destdir" && find . ! -type d | sed 's|^\./||' | sort) >"$work/installed"
+check "the install is not exactly the expected files" diff -u "$work/expected" "$work/installed"
+
+for entry in "$usr"/share/applications/*.desktop; do
+  check "desktop-file-validate $(basename "$entry")" desktop-file-validate "$entry"
+done
+check "appstreamcli validate" appstreamcli validate --no-net "$usr"/share/metainfo/*.metainfo.xml
+for icon in "$usr"/share/icons/hicolor/scalable/apps/*.svg; do
+  check "$(basename "$icon") does not render at 16 px" rsvg-convert -w 16 -h 16 -o "$work/icon.png" "$icon"
+done
+# groff -ww: every warning; a page that renders with none prints nothing on standard error.
+render() { zcat "$1" | groff -man -ww -z -Tutf8 2>&1 | { ! grep .; }; }
+for page in "$usr"/share/man/man1/*.1.gz; do
+  check "manual page $(basename "$page") renders with warnings" render "$page"
+done
+answers_version() { [ "$("$usr/bin/$1" --version)" = "$1 1.0" ]; }
+while read -r key kind; do
+  [ "$kind" = console ] && check "installed $key --version" answers_version "$key"
+done < <(programs "$native")
+
+echo "=== the .deb"
+deb=$packages/rgb565-tools_${version}_amd64.deb
+if [ ! -f "$deb" ]; then
+  fail "no $deb: run scripts/package.sh first"
+else
+  field() { dpkg-deb -f "$deb" "$1"; }
+  check "Package" test "$(field Package)" = rgb565-tools
+  check "Version" test "$(field Version)" = "$version"
+  check "Maintainer" test "$(field Maintainer)" = "The Maintainers <maintainers@example.org>"
+  check "Homepage is the About text's" test "$(field Homepage)" = https://example.org/rgb565-tools
+  check "Description has a synopsis and more" test "$(field Description | wc -l)" -gt 1
+  # From dpkg-shlibdeps: the C library and the Qt the programs link.
+  check "Depends names libc6 and Qt 6 Widgets: $(field Depends)" \
+    grep -Eq '(^|, )libc6 .*libqt6widgets6 ' <<<"$(field Depends)"
+  dpkg-deb -I "$deb" >/dev/null || fail "dpkg-deb -I cannot read the package"
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort >"$work/packaged"
+  check "the .deb does not hold exactly the installed files" diff -u "$work/installed" "$work/packaged"
+  check "lintian reports errors" lintian --fail-on error "$deb"
+fi
+
+echo "=== the .zip"
+zip=$packages/rgb565-tools-$version-win32.zip
+top=rgb565-tools-$version-win32
+if [ ! -f "$zip" ]; then
+  fail "no $zip: run scripts/package.sh first"
+else
+  { printf '%s\n' "$top/README.md" "$top/LICENSE"; programs "$win32" | while read -r key kind; do
+    echo "$top/bin/$key.exe"
+  done; } | sort >"$work/expected-zip"
+  unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/zipped"
+  check "the .zip does not hold exactly the programs, README and LICENSE" diff -u "$work/expected-zip" "$work/zipped"
+  unzip -q "$zip" -d "$work/zip" || fail "cannot unpack the .zip"
+
+  # Each .exe must run on its own: it may import only DLLs that every Windows has.
+  system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll '
+  imports_only_system() {
+    local dll
+    for dll in $(i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print tolower($3) }'); do
+      [[ $system_dlls == *" $dll "* ]] || { echo "imports $dll"; return 1; }
+    done
+  }
+  source cmake/wine-env.sh
+  wine_env "$win32"
+  while read -r key kind; do
+    exe=$work/zip/$top/bin/$key.exe
+    check "$key.exe imports only system DLLs" imports_only_system "$exe"
+    reference=
+    [ "$kind" = dialog ] && reference=$win32/frame/win32/frame_win32_template_$key.exe
+    check "$key.exe's resources" wine "$win32/package_resources_test.exe" "$exe" "$win32/packaging/$key.ico" $reference
+    if [ "$kind" = console ]; then
+      check "$key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key 1.0"
+    fi
+  done < <(programs "$win32")
+fi
+
+echo "packaging: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
