@@ -29,7 +29,8 @@ mkdir -p "$bench/out" "$bench/batch-out"
 echo "== making the inputs in $bench"
 python3 scripts/bench/make_inputs.py "$bench"
 # numpy's elementwise loops use no BLAS; these settings only slow a current numpy down.
-python=(env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE python3)
+# Debian's Python, which the packages above give numpy and Pillow (not one of a user's own).
+python=(env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3)
 
 # compare NAME SIZE_FILE COMMAND_NAME COMMAND ...: one hyperfine run, the peak memory of each
 # command, the size of each output against ours (the first), and the table.
