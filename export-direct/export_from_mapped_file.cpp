@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "export-direct/plan_walk.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
@@ -12,8 +13,6 @@
 #include "pixels/pixels.h"
 
 namespace {
-
-constexpr std::uint32_t source_stride = 120;
 
 // The header fields the job reads end with the compression, at offsets 30 to 33.
 constexpr std::size_t header_fields_end = 34;
@@ -27,15 +26,8 @@ std::uint32_t u32_at(std::span<const std::uint8_t> bytes, std::size_t offset) {
          static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
-struct Walk {
-  std::uint32_t pixel_offset;
-  std::uint32_t width;
-  std::uint32_t rows;
-  std::uint32_t output_size;
-};
+}  // namespace
 
-// The walk over the file's stored rows, or nullopt for a picture that cannot be converted as
-// triples 120 bytes apart without reading past the end of the file.
 std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   if (file.size() < header_fields_end) return std::nullopt;
   // Other depths or a compressed picture would come out as garbage if read as triples.
@@ -53,8 +45,6 @@ std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   if (std::uint64_t{pixel_offset} + rows_extent(source_stride, width, rows) > file.size()) return std::nullopt;
   return Walk{pixel_offset, width, rows, *output_size};
 }
-
-}  // namespace
 
 void export_from_mapped_file(JobFrame& frame) {
   if (!read_paths(frame, OnEmptyField::stop)) return;
