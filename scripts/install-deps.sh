@@ -12,8 +12,8 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
   # GUI tests of the Win32 programs
   xvfb xauth xdotool python3-xlib
-  # checks
-  clang-format
+  # checks; clang with libFuzzer and its sanitizer runtimes for scripts/fuzz.sh
+  clang-format clang libclang-rt-14-dev
 )
 
 if [ "$(id -u)" -eq 0 ]; then

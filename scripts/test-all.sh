@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: native, native with sanitizers, and win32 under Wine.
+# Builds every preset and runs every test: native, native with sanitizers, and win32 under Wine;
+# then every fuzz target for a short while.
 # Exits non-zero when anything fails; each preset's CTest summary is printed as it finishes.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +14,13 @@ for preset in native native-sanitize win32; do
     failed+=("$preset")
   fi
 done
+
+# About 30 seconds a fuzz target: long enough to catch a regression in the parsers' bounds, short
+# enough for every CI run. Longer runs: scripts/fuzz.sh 600.
+echo "=== fuzzing"
+if ! scripts/fuzz.sh 30; then
+  failed+=(fuzzing)
+fi
 
 echo "=== formatting"
 if ! scripts/check-format.sh; then
