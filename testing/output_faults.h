@@ -2,6 +2,7 @@
 // output file, each with an input it converts, and the check every fault must pass.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ struct OutputJob {
   void (*job)(JobFrame& frame);
   Bytes input;
 };
+
+inline void PrintTo(const OutputJob& job, std::ostream* out) { *out << job.name; }
 
 const std::vector<OutputJob>& output_jobs();
 
