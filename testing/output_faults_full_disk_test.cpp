@@ -1,5 +1,5 @@
 // A full disk for the Win32 build, which cannot limit its own writes: CTest runs this program under
-// cmake/with-file-size-limit.sh, so that every output over the limit fails part-way. The inputs
+// cmake/with-file-size-limit.sh, so that every output over the limit fails midway. The inputs
 // are read from the source tree, since this program could not write them either.
 #include <gtest/gtest.h>
 
