@@ -8,6 +8,7 @@
 #include <span>
 #include <utility>
 
+#include "export-direct/plan_walk.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
@@ -17,20 +18,11 @@
 
 namespace {
 
-constexpr std::uint32_t source_stride = 120;
-
 // The header fields the job reads end with the compression, at offsets 30 to 33.
 constexpr std::size_t header_fields_end = 34;
 
-struct Walk {
-  std::uint32_t pixel_offset;
-  std::uint32_t width;
-  std::uint32_t rows;
-  std::uint32_t output_size;
-};
+}  // namespace
 
-// The walk over the file's stored rows, or nullopt for a picture that cannot be converted as
-// triples 120 bytes apart without reading past the end of the file.
 std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   if (file.size() < header_fields_end) return std::nullopt;
   // Other depths or a compressed picture would come out as garbage if read as triples.
@@ -48,8 +40,6 @@ std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   if (std::uint64_t{pixel_offset} + rows_extent(source_stride, width, rows) > file.size()) return std::nullopt;
   return Walk{pixel_offset, width, rows, *output_size};
 }
-
-}  // namespace
 
 void export_from_mapped_file(JobFrame& frame) {
   if (!read_paths(frame, OnEmptyField::stop)) return;

@@ -12,8 +12,14 @@ constexpr std::uint32_t core_header_size = 12;
 // BI_RGB: the pixels are stored as they are, neither run-length coded nor described by masks.
 constexpr std::uint32_t uncompressed = 0;
 
+// OS/2 2.x files: the 16-byte header stops after the bit count, the 64-byte one goes on with fields
+// of its own, and their compression codes mean other things than Windows' (4 is run-length coded
+// 24-bit pixels). Such a file is a BMP, but never one that is converted.
+bool os2_v2_header_size(std::uint32_t size) { return size == 16 || size == 64; }
+
 bool known_info_header_size(std::uint32_t size) {
-  return size == core_header_size || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+  return size == core_header_size || os2_v2_header_size(size) || size == 40 || size == 52 || size == 56 ||
+         size == 108 || size == 124;
 }
 
 // The headers' signed 32-bit fields (width and height), widened so that negating them cannot
@@ -50,7 +56,8 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
     height = i32(file.data() + 22);
     planes = load_le16(file.data() + 26);
     bmp.bits_per_pixel = load_le16(file.data() + 28);
-    bmp.compression = load_le32(file.data() + 30);
+    // The 16-byte header ends before the compression field.
+    bmp.compression = info_size == 16 ? uncompressed : load_le32(file.data() + 30);
   }
   // A negative width means nothing. The most negative height has no positive row count to go
   // with it; taking its magnitude in 32 bits would overflow.
@@ -67,6 +74,7 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   // A well-formed picture from here on; what follows decides whether it is one that is converted.
   bmp.verdict = BmpVerdict::unsupported;
   bmp.problem = nullptr;
+  if (os2_v2_header_size(info_size)) return bmp;
   if (bmp.bits_per_pixel != 24 || bmp.compression != uncompressed || bmp.width == 0 || bmp.height == 0) return bmp;
   // Decided on the header alone, before the pixel data is looked for: a picture too large to
   // convert stays so however much of it the file holds.

@@ -7,8 +7,9 @@
 // Headers read: the 14-byte file header ("BM"), then an information header of 40 bytes or one of
 // its larger versions (52, 56, 108, 124 bytes: the fields this reader uses sit at the same places),
 // or the 12-byte core header of old OS/2 and Windows 2 files, whose width and height are unsigned
-// 16-bit values and whose pictures are always bottom-up. Other header sizes (the 64-byte OS/2 2.x
-// header among them) are refused: their fields after the first 40 bytes mean other things.
+// 16-bit values and whose pictures are always bottom-up. The 16- and 64-byte headers of OS/2 2.x
+// files are read as far as the bit count, for a well-formed file that is reported unsupported: their
+// other fields and compression codes mean other things. Other header sizes are refused.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,7 @@ enum class BmpVerdict {
   // Not a BMP, or one whose headers or pixel data are cut short or contradict themselves.
   not_a_picture,
   // A well-formed BMP that is not converted: other than 24 bits per pixel, compressed, no pixels,
-  // or a raw image of it would not fit a 32-bit byte count.
+  // an OS/2 2.x file, or a raw image of it would not fit a 32-bit byte count.
   unsupported,
 };
 

@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HeaderCase{"PixelOffsetPastEnd", {{pixel_offset, 71}}, not_a_picture},
                     HeaderCase{"PixelOffsetHuge", {{pixel_offset, 0xFFFFFFFF}}, not_a_picture},
                     HeaderCase{"InfoSize20", {{info_size, 20}}, not_a_picture},
-                    HeaderCase{"InfoSize64", {{info_size, 64}}, not_a_picture},
+                    HeaderCase{"InfoSize66", {{info_size, 66}}, not_a_picture},
                     HeaderCase{"InfoSizeHuge", {{info_size, 0xFFFFFFFF}}, not_a_picture},
                     HeaderCase{"NoPlanes", {{planes_and_bits, 24u << 16}}, not_a_picture},
                     HeaderCase{"NegativeWidth", {{width, static_cast<std::uint32_t>(-2)}}, not_a_picture},

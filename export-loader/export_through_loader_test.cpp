@@ -191,20 +191,6 @@ TEST(Kestrin, FirstPathTooLongIsReportedBeforeTheSecondIsRead) {
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
 }
 
-TEST(Kestrin, OutputInAMissingFolderLeavesSavingAndNoFile) {
-  TempDir dir;
-  const std::string input = dir.file("in.bmp");
-  const std::string output = dir.file("no-such-folder/out.bin");
-  write_file(input, valid_bmp());
-  ScriptedFrame frame(input, output);
-
-  export_through_loader(frame);
-
-  EXPECT_EQ(frame.statuses(), Statuses{"Saving"});
-  EXPECT_FALSE(file_exists(output));
-  EXPECT_FALSE(file_exists(dir.file("no-such-folder")));
-}
-
 TEST(Kestrin, SamePathInBothFieldsReplacesThePictureByItsRawImage) {
   TempDir dir;
   const std::string path = dir.file("picture.bmp");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test: native, native with sanitizers, and win32 under Wine;
-# then makes the .deb and the .zip and checks them and the install (scripts/check-packages.sh).
+# then makes the .deb and the .zip and checks them and the install (scripts/check-packages.sh),
+# then runs every fuzz target for a short while.
 # Exits non-zero when anything fails; each preset's CTest summary is printed as it finishes.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,13 @@ done
 echo "=== packages"
 if ! { scripts/package.sh && scripts/check-packages.sh; }; then
   failed+=(packages)
+fi
+
+# About 30 seconds a fuzz target: long enough to catch a regression in the parsers' bounds, short
+# enough for every CI run. Longer runs: scripts/fuzz.sh 600.
+echo "=== fuzzing"
+if ! scripts/fuzz.sh 30; then
+  failed+=(fuzzing)
 fi
 
 echo "=== formatting"

@@ -1,0 +1,36 @@
+#include "testing/output_faults.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "export-direct/export_from_mapped_file.h"
+#include "export-loader/export_through_loader.h"
+#include "import-frame/import_fixed_frame.h"
+#include "testing/scripted_frame.h"
+
+const std::vector<OutputJob>& output_jobs() {
+  // Pictures 40 pixels wide, the width both BMP jobs convert exactly, and a raw image shorter than
+  // Talvose's frame: every output is larger than the file size limit of the Linux table.
+  static const std::vector<OutputJob> jobs = {
+      {"Kestrin", export_through_loader, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
+      {"Vaskel", export_from_mapped_file, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
+      {"Talvose", import_fixed_frame, Bytes(1000, 0x5A)},
+  };
+  return jobs;
+}
+
+void expect_save_fails(const OutputJob& job, const std::string& input, const std::string& output) {
+  const bool output_was_a_folder = std::filesystem::is_directory(output);
+  ScriptedFrame frame(input, output);
+
+  job.job(frame);
+
+  EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Saving"});
+  EXPECT_EQ(read_file(input), job.input);
+  if (output_was_a_folder) {
+    EXPECT_TRUE(std::filesystem::is_empty(output));
+  } else {
+    EXPECT_FALSE(file_exists(output));
+  }
+}

@@ -1,0 +1,24 @@
+// Output faults shared by the portable and the Linux-only tables: the three jobs that write an
+// output file, each with an input it converts, and the check every fault must pass.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "frame/job_frame.h"
+#include "testing/test_files.h"
+
+struct OutputJob {
+  const char* name;
+  void (*job)(JobFrame& frame);
+  Bytes input;
+};
+
+inline void PrintTo(const OutputJob& job, std::ostream* out) { *out << job.name; }
+
+const std::vector<OutputJob>& output_jobs();
+
+// Runs the job from `input`, which holds the job's input, to `output`, and checks that it stopped at
+// "Saving" with the input as it was and nothing left at `output` but what was there before.
+void expect_save_fails(const OutputJob& job, const std::string& input, const std::string& output);

@@ -1,0 +1,37 @@
+// A full disk for the Win32 build, which cannot limit its own writes: CTest runs this program under
+// cmake/with-file-size-limit.sh, so that every output over the limit fails midway. The inputs
+// are read from the source tree, since this program could not write them either.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "export-direct/export_from_mapped_file.h"
+#include "export-loader/export_through_loader.h"
+#include "import-frame/import_fixed_frame.h"
+#include "testing/output_faults.h"
+
+namespace {
+
+// Read, never written: the 24,630 bytes of BMP Suite's 127 x 64 picture, whose raw image of 16,256
+// bytes and Talvose's BMP of 221,578 bytes made from them both pass the 8 KiB limit CTest sets.
+const std::string input = (std::filesystem::path(BMP_SUITE) / "g" / "rgb24.bmp").string();
+
+class OutputFaultsFullDisk : public testing::TestWithParam<OutputJob> {};
+
+TEST_P(OutputFaultsFullDisk, LeaveSavingAndNoFile) {
+  TempDir dir;
+  expect_save_fails(GetParam(), input, dir.file("out"));
+}
+
+std::vector<OutputJob> jobs() {
+  const Bytes bytes = read_file(input).value_or(Bytes{});
+  return {{"Kestrin", export_through_loader, bytes},
+          {"Vaskel", export_from_mapped_file, bytes},
+          {"Talvose", import_fixed_frame, bytes}};
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, OutputFaultsFullDisk, testing::ValuesIn(jobs()),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+}  // namespace
