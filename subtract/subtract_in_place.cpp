@@ -9,25 +9,9 @@
 
 #include "files/file_view.h"
 #include "frame/programs.h"
+#include "pixels/subtract_words.h"
 
 namespace {
-
-// Bytes one at a time: the mapped pages need no alignment and the order is fixed whatever the host.
-std::uint32_t load_word(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-void store_word(std::uint8_t* bytes, std::uint32_t word) {
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(word >> (8 * i));
-}
-
-// Every whole word of `image` minus the word at the same offset of `sub`; the last 1 to 3 bytes of
-// an image whose length is not a multiple of 4 are left as they are.
-void subtract_words(std::span<std::uint8_t> image, std::span<const std::uint8_t> sub) {
-  for (std::size_t at = 0; at + 4 <= image.size(); at += 4)
-    store_word(image.data() + at, load_word(image.data() + at) - load_word(sub.data() + at));
-}
 
 // Subtracts in place and returns the status to show once both views are closed: the sub image's
 // first, then the image's, so that the difference is in the file before "Done" appears.
