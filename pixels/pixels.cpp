@@ -3,19 +3,33 @@
 #include <cassert>
 #include <cstddef>
 
+#include "pixels/kernels.h"
+#include "pixels/little_endian.h"
+
+void pack_row_scalar(const std::uint8_t* triples, std::size_t count, std::uint8_t* words) {
+  for (std::size_t x = 0; x < count; ++x, triples += 3, words += 2)
+    store_le16(words, pack565({triples[0], triples[1], triples[2]}));
+}
+
+void expand_run_scalar(const std::uint8_t* words, std::size_t count, std::uint8_t* triples) {
+  for (std::size_t k = 0; k < count; ++k, words += 2, triples += 3) {
+    const BgrTriple pixel = expand565(load_le16(words));
+    triples[0] = pixel.blue;
+    triples[1] = pixel.green;
+    triples[2] = pixel.red;
+  }
+}
+
 void export_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width, std::uint32_t height,
                  std::span<std::uint8_t> out) {
   assert(rows.size() >= rows_extent(stride, width, height));
   assert(out.size() == std::size_t{width} * height * 2);
+  if (width == 0 || height == 0) return;
+  const auto pack_row = active_kernels().pack_row;
   const std::uint8_t* row = rows.data();
-  std::uint8_t* word = out.data();
-  for (std::uint32_t y = 0; y < height; ++y) {
-    const std::uint8_t* triple = row;
-    for (std::uint32_t x = 0; x < width; ++x, triple += 3, word += 2) {
-      const std::uint16_t packed = pack565({triple[0], triple[1], triple[2]});
-      word[0] = static_cast<std::uint8_t>(packed);
-      word[1] = static_cast<std::uint8_t>(packed >> 8);
-    }
+  std::uint8_t* words = out.data();
+  for (std::uint32_t y = 0; y < height; ++y, words += std::size_t{width} * 2) {
+    pack_row(row, width, words);
     // Step from row start to row start, so that row padding never reaches the output.
     if (y + 1 < height) row += stride;
   }
@@ -24,12 +38,7 @@ void export_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::
 void expand_run(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   assert(in.size() % 2 == 0);
   assert(out.size() == in.size() / 2 * 3);
-  const std::uint8_t* word = in.data();
-  std::uint8_t* triple = out.data();
-  for (std::size_t k = 0, n = in.size() / 2; k < n; ++k, word += 2, triple += 3) {
-    const BgrTriple pixel = expand565(static_cast<std::uint16_t>(word[0] | (word[1] << 8)));
-    triple[0] = pixel.blue;
-    triple[1] = pixel.green;
-    triple[2] = pixel.red;
-  }
+  if (!in.empty()) active_kernels().expand_run(in.data(), in.size() / 2, out.data());
 }
+
+const Kernels scalar_kernels{pack_row_scalar, expand_run_scalar, subtract_words_scalar};

@@ -16,21 +16,9 @@
 #include "files/output_block.h"
 #include "files/view_access.h"
 #include "frame/save_output.h"
-#include "pixels/little_endian.h"
+#include "pixels/subtract_words.h"
 
 namespace {
-
-// Every whole word of `image` minus the word at the same offset of `sub`, into `out`, which is
-// either `image` itself or as long as it; the last 1 to 3 bytes of an image whose length is not a
-// multiple of 4 stay as they are.
-void subtract_words(std::span<std::uint8_t> out, std::span<const std::uint8_t> image,
-                    std::span<const std::uint8_t> sub) {
-  std::size_t at = 0;
-  for (; at + 4 <= image.size(); at += 4)
-    store_le32(out.data() + at, load_le32(image.data() + at) - load_le32(sub.data() + at));
-  std::copy(image.begin() + static_cast<std::ptrdiff_t>(at), image.end(),
-            out.begin() + static_cast<std::ptrdiff_t>(at));
-}
 
 // The two views of a subtraction, or the status that refuses it.
 struct Operands {

@@ -1,0 +1,142 @@
+// Every vector path this processor has, forced in turn, against the scalar path, whose own bytes the
+// literal cases in pixels_test.cpp and the subtract tests pin down.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pixels/kernel_path.h"
+#include "pixels/pixels.h"
+#include "pixels/subtract_words.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes random_bytes(std::mt19937& random, std::size_t size) {
+  std::uniform_int_distribution<int> byte(0, 255);
+  Bytes bytes(size);
+  for (auto& value : bytes) value = static_cast<std::uint8_t>(byte(random));
+  return bytes;
+}
+
+// Buffers sized exactly to offset + the bytes used, so that the sanitizers see any access past the
+// span, with the span starting `offset` bytes in so that no start is aligned by luck.
+struct Placed {
+  Bytes buffer;
+  std::size_t offset;
+  std::span<std::uint8_t> span() { return std::span(buffer).subspan(offset); }
+};
+
+class KernelPaths : public testing::TestWithParam<KernelPath> {
+ protected:
+  void SetUp() override { force_kernel_path(GetParam()); }
+  void TearDown() override { force_kernel_path(chosen_); }
+
+  template <typename Run>
+  void on_scalar(Run run) {
+    force_kernel_path(KernelPath::scalar);
+    run();
+    force_kernel_path(GetParam());
+  }
+
+  std::mt19937 random_{565};
+
+ private:
+  KernelPath chosen_ = dispatched_kernel_path();
+};
+
+TEST_P(KernelPaths, ExportsRowsOfEveryWidthAsTheScalarPathDoes) {
+  constexpr std::uint32_t height = 3;
+  for (std::uint32_t width = 1; width <= 64; ++width) {
+    for (const std::uint32_t padding : {0u, 1u, 3u}) {
+      const std::uint32_t stride = width * 3 + padding;
+      const std::size_t offset = width % 7;
+      Placed rows{random_bytes(random_, offset + rows_extent(stride, width, height)), offset};
+      Placed out{Bytes(offset + 1 + std::size_t{width} * height * 2), offset + 1};
+      Bytes expected(std::size_t{width} * height * 2);
+      export_rows(rows.span(), stride, width, height, out.span());
+      on_scalar([&] { export_rows(rows.span(), stride, width, height, expected); });
+      ASSERT_TRUE(std::ranges::equal(out.span(), expected)) << "width " << width << ", stride " << stride;
+    }
+  }
+}
+
+TEST_P(KernelPaths, ExpandsRunsOfEveryLengthAsTheScalarPathDoes) {
+  for (std::size_t words = 1; words <= 64; ++words) {
+    const std::size_t offset = words % 5;
+    Placed in{random_bytes(random_, offset + words * 2), offset};
+    Placed out{Bytes(offset + 2 + words * 3), offset + 2};
+    Bytes expected(words * 3);
+    expand_run(in.span(), out.span());
+    on_scalar([&] { expand_run(in.span(), expected); });
+    ASSERT_TRUE(std::ranges::equal(out.span(), expected)) << words << " words";
+  }
+}
+
+TEST_P(KernelPaths, PacksEveryTripleAsTheScalarPathDoes) {
+  // One row per red value, holding every blue-green pair.
+  Bytes rows(65536 * 3);
+  Bytes out(65536 * 2);
+  Bytes expected(65536 * 2);
+  for (std::uint32_t red = 0; red < 256; ++red) {
+    for (std::uint32_t pair = 0; pair < 65536; ++pair) {
+      rows[3 * pair] = static_cast<std::uint8_t>(pair);
+      rows[3 * pair + 1] = static_cast<std::uint8_t>(pair >> 8);
+      rows[3 * pair + 2] = static_cast<std::uint8_t>(red);
+    }
+    export_rows(rows, 65536 * 3, 65536, 1, out);
+    on_scalar([&] { export_rows(rows, 65536 * 3, 65536, 1, expected); });
+    ASSERT_EQ(out, expected) << "red " << red;
+  }
+}
+
+TEST_P(KernelPaths, ExpandsEveryWordAsTheScalarPathDoes) {
+  Bytes words(65536 * 2);
+  for (std::uint32_t word = 0; word < 65536; ++word) {
+    words[2 * word] = static_cast<std::uint8_t>(word);
+    words[2 * word + 1] = static_cast<std::uint8_t>(word >> 8);
+  }
+  Bytes out(65536 * 3);
+  Bytes expected(65536 * 3);
+  expand_run(words, out);
+  on_scalar([&] { expand_run(words, expected); });
+  EXPECT_EQ(out, expected);
+}
+
+TEST_P(KernelPaths, SubtractsWordsOfEveryLengthAsTheScalarPathDoes) {
+  for (std::size_t length = 0; length <= 80; ++length) {
+    const std::size_t offset = length % 3;
+    Placed sub{random_bytes(random_, offset + 2 + length), offset + 2};
+    // Every other word of the image equals its sub word plus one or minus one, so that results of
+    // 0xFFFFFFFF and carries across every byte come up, beside the random words that wrap half the
+    // time.
+    Bytes image = random_bytes(random_, offset + length);
+    for (std::size_t at = 0; at + 4 <= length; at += 8) {
+      for (std::size_t i = 0; i < 4; ++i) image[offset + at + i] = sub.span()[at + i];
+      image[offset + at] = static_cast<std::uint8_t>(image[offset + at] + (at % 16 == 0 ? 1 : -1));
+    }
+    Placed placed{image, offset};
+    Bytes expected(image.begin() + static_cast<std::ptrdiff_t>(offset), image.end());
+    // Into an area of its own first, which must equal the difference made in place.
+    Bytes apart(length);
+    subtract_words(apart, placed.span(), sub.span());
+    subtract_words(placed.span(), sub.span());
+    on_scalar([&] { subtract_words(expected, sub.span()); });
+    ASSERT_TRUE(std::ranges::equal(placed.span(), expected)) << length << " bytes";
+    ASSERT_EQ(apart, expected) << length << " bytes";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Available, KernelPaths, testing::ValuesIn(available_kernel_paths()),
+                         [](const auto& path) { return std::string(kernel_path_name(path.param)); });
+
+TEST(KernelDispatch, ChoosesAVectorPathWhenTheProcessorHasSse2) {
+  if (!__builtin_cpu_supports("sse2")) GTEST_SKIP() << "no SSE2";
+  EXPECT_NE(dispatched_kernel_path(), KernelPath::scalar);
+  EXPECT_EQ(dispatched_kernel_path(), available_kernel_paths().back());
+}
+
+}  // namespace
