@@ -1,5 +1,8 @@
 #include "import-frame/frame_layout.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "pixels/little_endian.h"
 
 std::optional<FrameLayout> frame_layout(std::uint32_t width, std::uint32_t height) {
@@ -27,4 +30,10 @@ std::optional<FrameLayout> frame_layout(std::uint32_t width, std::uint32_t heigh
   store_le16(header + 28, 24);
   store_le32(header + 34, layout.pixel_bytes);
   return layout;
+}
+
+void expand_frame(std::span<const std::uint8_t> input, const FrameLayout& layout, bool top_down,
+                  const WordFormat& format, std::span<std::uint8_t> pixels) {
+  const std::size_t words = std::min<std::uint64_t>(input.size() / 2, std::uint64_t{layout.width} * layout.height);
+  expand_rows(input.first(words * 2), layout.row_length, layout.width, layout.height, top_down, format, pixels);
 }

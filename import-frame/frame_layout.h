@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
+
+#include "pixels/word_format.h"
 
 inline constexpr std::uint32_t frame_header_size = 58;
 using FrameHeader = std::array<std::uint8_t, frame_header_size>;
@@ -21,3 +24,11 @@ struct FrameLayout {
 // The layout of a width x height frame; nullopt for an empty frame or one whose BMP would not fit
 // the header's 32-bit sizes and signed 32-bit dimensions.
 std::optional<FrameLayout> frame_layout(std::uint32_t width, std::uint32_t height);
+
+// Fills the frame's stored rows (`pixels`, layout.pixel_bytes) from a raw image of any length:
+// only the words that fit the frame are converted, so that a longer input cannot write past the
+// pixel area; an odd last byte is half a word and is dropped; pixels that no word reaches and the
+// rows' padding are zero. With `top_down` the raw image's first row is the picture's top row, which
+// a bottom-up BMP stores last.
+void expand_frame(std::span<const std::uint8_t> input, const FrameLayout& layout, bool top_down,
+                  const WordFormat& format, std::span<std::uint8_t> pixels);

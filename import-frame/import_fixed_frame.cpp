@@ -32,19 +32,6 @@ void remark_on_size(JobFrame& frame, std::size_t input_size, const FrameLayout& 
                (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out"));
 }
 
-// Only the words that fit the frame are converted, so that a longer input cannot write past the
-// pixel area; an odd last byte is half a word and is dropped. Pixels that no word reaches stay
-// black. False when the input's file was cut short under the walk.
-bool expand_input(std::span<const std::uint8_t> input, const FrameLayout& layout, const JobOptions& options,
-                  std::span<std::uint8_t> pixels) {
-  const std::size_t words = std::min<std::uint64_t>(input.size() / 2, std::uint64_t{layout.width} * layout.height);
-  // The BMP is bottom-up: a raw image whose first row is the top row fills it from the end.
-  return access_views([&] {
-           expand_rows(input.first(words * 2), layout.row_length, layout.width, layout.height, options.top_down,
-                       options.format, pixels);
-         }) == nullptr;
-}
-
 }  // namespace
 
 void import_fixed_frame(JobFrame& frame) {
@@ -72,7 +59,9 @@ void import_fixed_frame(JobFrame& frame) {
       return;
     }
     remark_on_size(frame, input->bytes().size(), *layout);
-    if (!expand_input(input->bytes(), *layout, options, block->bytes())) {
+    const std::span<const std::uint8_t> bytes = input->bytes();
+    const std::span<std::uint8_t> pixels = block->bytes();
+    if (access_views([&] { expand_frame(bytes, *layout, options.top_down, options.format, pixels); }) != nullptr) {
       frame.set_status(status::cannot_open_input);
       return;
     }
