@@ -1,11 +1,10 @@
-// Kestrin's and Vaskel's verdict on every picture of BMP Suite 2.8 (testing/bmp-suite), in both
-// builds. Each file's row says what each job must make of it, decided from what the file is:
-// Kestrin converts 24-bit uncompressed BMPs and refuses everything else, a file that is no BMP or
-// is cut short as "Cannot open input" and a BMP it does not convert as "Unsupported picture";
-// Vaskel reads five header fields without looking at the signature and walks rows 120 bytes apart,
-// so it converts whatever says 24 bits, uncompressed, and keeps its walk inside the file. A
-// refusal leaves no output file, and no input is ever changed. Under the sanitizers a read outside
-// a file fails the run.
+// Kestrin's, Vaskel's and rgb565 pack's verdict on every picture of BMP Suite 2.8
+// (testing/bmp-suite), in both builds. Each file's row says what each job must make of it, decided from what the file
+// is: Kestrin converts 24-bit uncompressed BMPs and refuses everything else, a file that is no BMP or is cut short as
+// "Cannot open input" and a BMP it does not convert as "Unsupported picture"; Vaskel reads five header fields without
+// looking at the signature and walks rows 120 bytes apart, so it converts whatever says 24 bits, uncompressed, and
+// keeps its walk inside the file. A refusal leaves no output file, and no input is ever changed. Under the sanitizers a
+// read outside a file fails the run.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -13,11 +12,13 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "export-direct/export_from_mapped_file.h"
 #include "export-loader/export_through_loader.h"
+#include "frame/console/console.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -224,6 +225,24 @@ TEST_P(BmpSuite, KestrinGivesTheFilesVerdict) {
 
 TEST_P(BmpSuite, VaskelGivesTheFilesVerdict) {
   expect_outcome(export_from_mapped_file, GetParam().path, GetParam().vaskel);
+}
+
+// rgb565 pack is Kestrin's job from the command line: the same bytes, or the same refusal with
+// exit code 1 and no file.
+TEST_P(BmpSuite, Rgb565PackGivesKestrinsBytesOrRefusal) {
+  const JobRun kestrin = run(export_through_loader, GetParam().path);
+  TempDir dir;
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"pack", suite_path(GetParam().path), dir.file("out.bin")};
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  const int code = run_rgb565(views, {out, err, false});
+  EXPECT_TRUE(read_file(dir.file("out.bin")) == kestrin.output);
+  if (kestrin.statuses.back() == "Done") {
+    EXPECT_EQ(code, 0) << err.str();
+  } else {
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(err.str().find(": " + kestrin.statuses.back()), std::string::npos) << err.str();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BmpSuite, testing::ValuesIn(suite_files), [](const auto& param_info) {
