@@ -33,7 +33,7 @@ std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
     case BmpVerdict::not_a_picture:
       return LoadFailure{LoadFault::cannot_open, bmp.problem != nullptr ? bmp.problem : "not a BMP file"};
     case BmpVerdict::unsupported:
-      if (!bmp_format_converts(bmp.bits_per_pixel, 0))
+      if (bmp.compression == 0 && !bmp_format_converts(bmp.bits_per_pixel, 0))
         return LoadFailure{LoadFault::unsupported, std::to_string(bmp.bits_per_pixel) +
                                                        " bits per pixel; BMPs of 1, 4, 8, 16, 24 or 32 bits convert"};
       if (!bmp_format_converts(bmp.bits_per_pixel, bmp.compression))
