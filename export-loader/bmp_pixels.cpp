@@ -139,7 +139,7 @@ const char* check_pixels(const BmpPicture& bmp) {
 }
 
 void decode_pixels(const BmpPicture& bmp, std::span<std::uint8_t> out) {
-  assert(out.size() >= decoded_size(bmp.width, bmp.height));
+  assert(out.size() >= decoded_size(bmp.width, bmp.height) && bmp.bits_per_pixel != 24);
   const std::size_t out_row = std::size_t{bmp.width} * 3;
   const auto store = [&](std::uint64_t x, std::uint64_t y, BgrTriple pixel) {
     std::uint8_t* to = out.data() + static_cast<std::size_t>(y) * out_row + static_cast<std::size_t>(x) * 3;
@@ -163,12 +163,6 @@ void decode_pixels(const BmpPicture& bmp, std::span<std::uint8_t> out) {
     for (std::uint32_t y = 0; y < bmp.height; ++y) {
       const std::uint8_t* row = bmp.rows.data() + std::size_t{y} * bmp.row_length;
       for (std::uint32_t x = 0; x < bmp.width; ++x) store(x, y, bmp.colours[index_at(row, x, bits)]);
-    }
-    return;
-  }
-  if (bits == 24) {
-    for (std::uint32_t y = 0; y < bmp.height; ++y) {
-      std::copy_n(bmp.rows.data() + std::size_t{y} * bmp.row_length, out_row, out.data() + y * out_row);
     }
     return;
   }

@@ -27,5 +27,6 @@ constexpr std::uint64_t decoded_size(std::uint32_t width, std::uint32_t height) 
   return std::uint64_t{width} * 3 * height;
 }
 
-// Decodes every pixel of a checked picture into `out`, which holds decoded_size bytes.
+// Decodes every pixel of a checked picture other than 24-bit (whose rows are read where they lie)
+// into `out`, which holds decoded_size bytes.
 void decode_pixels(const BmpPicture& bmp, std::span<std::uint8_t> out);
