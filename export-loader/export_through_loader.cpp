@@ -1,4 +1,4 @@
-// Kestrin's Generate job: a 24-bit BMP, loaded with the image loader, packed into a raw 16-bit
+// Kestrin's Generate job: a BMP, loaded with the image loader, packed into a raw 16-bit
 // image. The loader reports the stored row length, so pictures of any width convert. From the
 // command line the same job takes the options of JobOptions: the word layout, the picture's top
 // row first, and C source instead of raw bytes.
@@ -54,8 +54,9 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
   PictureLoad load = LoadedPicture::load(frame.path(Field::first));
   if (const LoadFailure* failure = std::get_if<LoadFailure>(&load)) {
     frame.remark(failure->reason);
-    frame.set_status(failure->fault == LoadFault::unsupported ? status::unsupported_picture
-                                                              : status::cannot_open_input);
+    frame.set_status(failure->fault == LoadFault::unsupported     ? status::unsupported_picture
+                     : failure->fault == LoadFault::out_of_memory ? status::out_of_memory
+                                                                  : status::cannot_open_input);
     return std::nullopt;
   }
   // The loader hands over only pictures whose raw image fits a 32-bit count.

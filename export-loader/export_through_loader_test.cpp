@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Cannot open input"},
         Refusal{"HeaderPastEnd", Input::file, cut(valid_bmp(), 30), "Cannot open input"},
         Refusal{"PixelDataPastEnd", Input::file, cut(valid_bmp(), valid_bmp().size() - 1), "Cannot open input"},
-        Refusal{"EightBits", Input::file, make_bmp({.width = 4, .height = 4, .bits_per_pixel = 8}, pattern_pixel),
+        Refusal{"TwoBits", Input::file, make_bmp({.width = 4, .height = 4, .bits_per_pixel = 2}, pattern_pixel),
                 "Unsupported picture"},
         Refusal{"Compressed", Input::file, make_bmp({.width = 4, .height = 4, .compression = 1}, pattern_pixel),
                 "Unsupported picture"},

@@ -2,11 +2,13 @@
 // The Win32 build loads it with the system's loader as a device-independent section; other builds
 // read the file and find its rows with the BMP reader. Either way the rows come in the file's
 // stored order (the first stored row first: the bottom row of a bottom-up file, the top row of a
-// top-down one), in the file's own pixel format, and both builds give the same pixels for the same
-// file.
+// top-down one) as BGR triples, and both builds give the same pixels for the same file. A 24-bit
+// uncompressed picture's rows are read where they lie; any other picture is decoded once, into one
+// block of triples that the picture owns (see bmp_pixels.h).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,6 +23,8 @@ enum class LoadFault {
   cannot_open,
   // A BMP, but not one that is converted (see BmpVerdict::unsupported).
   unsupported,
+  // A picture that converts, but its decoded rows find no memory.
+  out_of_memory,
 };
 
 struct LoadFailure {
@@ -55,10 +59,14 @@ class LoadedPicture {
  private:
   LoadedPicture() = default;
 
+  // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
+  std::optional<LoadFailure> decode(const BmpPicture& bmp);
+
   // What holds the rows, released when the picture goes: the Win32 build's bitmap section, or
-  // elsewhere a read-only view of the file itself. Each build uses one of the two.
+  // elsewhere a read-only view of the file itself; or the decoded triples of either.
   Owned<BitmapPolicy> section_;
   std::optional<FileView> file_;
+  std::unique_ptr<std::uint8_t[]> decoded_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint32_t row_length_ = 0;

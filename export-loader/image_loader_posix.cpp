@@ -1,5 +1,6 @@
 // Without Win32 the picture is the file itself: a read-only view of it, described by the BMP
-// reader, so its rows are the file's stored rows as they are, read where they lie.
+// reader, so a 24-bit picture's rows are the file's stored rows as they are, read where they lie,
+// and any other picture is decoded from them.
 #include "export-loader/image_loader.h"
 
 #include "files/view_access.h"
@@ -17,6 +18,10 @@ PictureLoad LoadedPicture::load(const char* path) {
   if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)
     return LoadFailure{LoadFault::cannot_open, "the file was cut short while it was read"};
   if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
+  if (bmp.bits_per_pixel != 24) {
+    if (std::optional<LoadFailure> failure = picture.decode(bmp)) return std::move(*failure);
+    return picture;
+  }
   picture.width_ = bmp.width;
   picture.height_ = bmp.height;
   picture.top_down_ = bmp.top_down;

@@ -9,9 +9,19 @@
 // leaves it blank, and a loader that turns the rows bottom-up would put the last stored row first.
 // A top-down file's section therefore receives the file's checked stored rows, first stored row
 // first, so that both builds convert every file they accept to the same bytes.
+//
+// A picture of another depth is decoded from the section with its colour table (GetDIBColorTable)
+// or its masks, by the same decoder that the other builds use on the file. Wine 8's section keeps
+// the file's depth and decodes run-length codes into it, zeros where no code reaches; but it holds
+// every 16-bit picture as 5-5-5 and every 32-bit one as 8-8-8, dropping a 5-6-5 picture's low green
+// bit, it refuses the 52- and 56-byte headers, it leaves a top-down section blank, and it turns
+// the second entry of a core header's colour table black. Where the section is not the file's own
+// format (a different depth, other masks, other colours, upside down, or none at all) the file's
+// checked rows are decoded instead.
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -19,6 +29,7 @@
 #include <utility>
 
 #include "export-loader/image_loader.h"
+#include "files/owned.h"
 
 static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
 
@@ -65,6 +76,63 @@ HANDLE make_section(const BmpPicture& bmp) {
   return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
+// A memory device context, for reading a section's colour table, with the section selected into it
+// for as long as it lives.
+struct MemoryDcPolicy {
+  using Handle = HDC;
+  static Handle empty() { return nullptr; }
+  static void release(Handle dc) { DeleteDC(dc); }
+};
+
+struct Selection {
+  HDC dc;
+  HGDIOBJ previous;
+  Selection(HDC into, HANDLE section) : dc(into), previous(SelectObject(into, static_cast<HGDIOBJ>(section))) {}
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+  ~Selection() {
+    if (previous != nullptr) SelectObject(dc, previous);
+  }
+};
+
+// The section described as a picture of the file's format, for the decoder: its rows, and its colour
+// table or masks. False when the section's format is not the file's own.
+bool describe_section(HANDLE section, const BmpPicture& file, BmpPicture& described) {
+  DIBSECTION dib{};
+  if (GetObjectA(section, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr) return false;
+  const std::uint64_t row_length = (std::uint64_t{file.width} * file.bits_per_pixel + 31) / 32 * 4;
+  if (file.top_down || dib.dsBmih.biHeight <= 0 || dib.dsBm.bmWidth != std::int64_t{file.width} ||
+      dib.dsBm.bmHeight != std::int64_t{file.height} || dib.dsBm.bmBitsPixel != file.bits_per_pixel ||
+      dib.dsBm.bmWidthBytes < 0 || static_cast<std::uint64_t>(dib.dsBm.bmWidthBytes) != row_length ||
+      row_length * file.height > SIZE_MAX) {
+    return false;
+  }
+  described = file;
+  described.compression = bmp_uncompressed;
+  described.row_length = static_cast<std::uint32_t>(row_length);
+  described.rows = {static_cast<const std::uint8_t*>(dib.dsBm.bmBits),
+                    static_cast<std::size_t>(row_length * file.height)};
+  if (file.bits_per_pixel <= 8) {
+    const Owned<MemoryDcPolicy> dc(CreateCompatibleDC(nullptr));
+    if (!dc) return false;
+    const Selection selected(dc.get(), section);
+    RGBQUAD table[256];
+    const UINT count = GetDIBColorTable(dc.get(), 0, 256, table);
+    if (selected.previous == nullptr || count < file.colour_count) return false;
+    described.colours = {};
+    for (UINT k = 0; k < count; ++k)
+      described.colours[k] = BgrTriple{table[k].rgbBlue, table[k].rgbGreen, table[k].rgbRed};
+    described.colour_count = count;
+    return std::equal(file.colours.begin(), file.colours.begin() + file.colour_count, described.colours.begin());
+  }
+  const std::array<std::uint32_t, 3> masks =
+      dib.dsBmih.biCompression == BI_BITFIELDS
+          ? std::array<std::uint32_t, 3>{dib.dsBitfields[0], dib.dsBitfields[1], dib.dsBitfields[2]}
+      : file.bits_per_pixel == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
+                                  : std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF};
+  return masks == file.masks;
+}
+
 }  // namespace
 
 void BitmapPolicy::release(Handle bitmap) { DeleteObject(static_cast<HGDIOBJ>(bitmap)); }
@@ -76,6 +144,15 @@ PictureLoad LoadedPicture::load(const char* path) {
   if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
 
   HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+  if (bmp.bits_per_pixel != 24) {
+    LoadedPicture picture;
+    picture.section_.reset(image);
+    BmpPicture section;
+    const bool from_section = image != nullptr && describe_section(image, bmp, section);
+    if (std::optional<LoadFailure> failure = picture.decode(from_section ? section : bmp)) return std::move(*failure);
+    picture.section_.reset();
+    return picture;
+  }
   // A file the reader accepted but the system loader refuses (Wine's takes no 52- or 56-byte
   // information header) gets a section of the same size made here, filled from the checked rows
   // below, so that both builds convert the same files.

@@ -6,7 +6,7 @@
 #define FRAME_PROGRAM_TABLE_H
 
 #define TOOL_ROW_orvane(ROW) ROW(orvane, "Orvane", "Sub Image:", three_pair, three_pair, subtract_in_place)
-#define TOOL_ROW_kestrin(ROW) ROW(kestrin, "Kestrin", "Output:", image, raw, export_through_loader)
+#define TOOL_ROW_kestrin(ROW) ROW(kestrin, "Kestrin", "Output:", any_bitmap, raw, export_through_loader)
 #define TOOL_ROW_talvose(ROW) ROW(talvose, "Talvose", "Output:", three_pair, three_pair, import_fixed_frame)
 #define TOOL_ROW_vaskel(ROW) ROW(vaskel, "Vaskel", "Output:", image, raw, export_from_mapped_file)
 

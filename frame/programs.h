@@ -10,10 +10,13 @@
 inline constexpr char three_pair_list[] =
     "Bitmaps (*.bmp;*.dib)\0*.bmp;*.dib\0Binaries (*.bin)\0*.bin\0All Files (*.*)\0*.*\0";
 inline constexpr char image_list[] = "Bitmaps (*.bmp;*.dib)\0*.bmp;*.dib\0All Files (*.*)\0*.*\0";
+// Kestrin's pictures: every BMP depth and the run-length coded ones (Vaskel's stay 24-bit).
+inline constexpr char any_bitmap_list[] = "Bitmaps, 1 to 32 bits (*.bmp;*.dib)\0*.bmp;*.dib\0All Files (*.*)\0*.*\0";
 inline constexpr char raw_list[] = "Binaries (*.bin)\0*.bin\0All Files (*.*)\0*.*\0";
 
 inline constexpr std::string_view three_pair_filters{three_pair_list, sizeof three_pair_list};
 inline constexpr std::string_view image_filters{image_list, sizeof image_list};
+inline constexpr std::string_view any_bitmap_filters{any_bitmap_list, sizeof any_bitmap_list};
 inline constexpr std::string_view raw_filters{raw_list, sizeof raw_list};
 
 // Lines 2 to 7 of the About text, the same in every program; line 1 is the program's name.

@@ -39,7 +39,7 @@ TEST_F(ToolDialogTest, DispatchesEachButtonOnItsIdentifierWhateverTheNotificatio
   command(dialog, IDC_BROWSE_SECOND);
   ASSERT_EQ(front_end.calls.size(), 2u);
   EXPECT_EQ(front_end.calls[0].kind, FileDialogKind::open);
-  EXPECT_EQ(front_end.calls[0].filter, std::string(image_filters));
+  EXPECT_EQ(front_end.calls[0].filter, std::string(any_bitmap_filters));
   EXPECT_EQ(front_end.calls[0].max_file, 256u);
   EXPECT_EQ(front_end.calls[1].kind, FileDialogKind::save);
   EXPECT_EQ(front_end.calls[1].filter, std::string(raw_filters));

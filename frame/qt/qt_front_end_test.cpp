@@ -552,6 +552,7 @@ struct ProgramCase {
 
 const QStringList three_pair_shown = {"Bitmaps (*.bmp;*.dib)", "Binaries (*.bin)", "All Files (*.*)"};
 const QStringList image_shown = {"Bitmaps (*.bmp;*.dib)", "All Files (*.*)"};
+const QStringList any_bitmap_shown = {"Bitmaps, 1 to 32 bits (*.bmp;*.dib)", "All Files (*.*)"};
 const QStringList raw_shown = {"Binaries (*.bin)", "All Files (*.*)"};
 
 // The patterns each shown description filters by.
@@ -562,7 +563,7 @@ QStringList patterns_of(const QString& shown) {
 }
 
 const ProgramCase every_program[] = {{"orvane", "Orvane", "Sub Image:", three_pair_shown, three_pair_shown},
-                                     {"kestrin", "Kestrin", "Output:", image_shown, raw_shown},
+                                     {"kestrin", "Kestrin", "Output:", any_bitmap_shown, raw_shown},
                                      {"talvose", "Talvose", "Output:", three_pair_shown, three_pair_shown},
                                      {"vaskel", "Vaskel", "Output:", image_shown, raw_shown}};
 

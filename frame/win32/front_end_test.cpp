@@ -198,7 +198,7 @@ TEST_F(Win32FrontEndTest, BrowseUsesTheOpenAndSaveDialogsAndCarriesTheFilterPosi
     ASSERT_TRUE(driver.seen());
   }
   EXPECT_EQ(open_seen.ok_button, "&Open");
-  EXPECT_EQ(open_seen.filters, (std::vector<std::string>{"Bitmaps (*.bmp;*.dib)", "All Files (*.*)"}));
+  EXPECT_EQ(open_seen.filters, (std::vector<std::string>{"Bitmaps, 1 to 32 bits (*.bmp;*.dib)", "All Files (*.*)"}));
   EXPECT_EQ(open_seen.filter_selected, 0);
   EXPECT_EQ(item_text(window, IDC_FIRST_PATH), picture);
   EXPECT_EQ(file_dialog_record().nFilterIndex, 2u);
