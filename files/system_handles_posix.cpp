@@ -1,7 +1,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdlib>
 
 #include "files/system_handles.h"
 
@@ -18,5 +17,5 @@ void MappedRegionPolicy::release(Handle region) {
   ::munmap(region.data, region.size);
 }
 
-// Without Win32 there is nothing to lock: a block is plain heap memory, which never moves.
-void LockedBlockPolicy::release(Handle block) { std::free(block.handle); }
+// Without Win32 there is nothing to lock: a block is anonymous memory of its own.
+void LockedBlockPolicy::release(Handle block) { ::munmap(block.handle, block.size == 0 ? 1 : block.size); }
