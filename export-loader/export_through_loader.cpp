@@ -16,6 +16,7 @@
 #include "files/output_block.h"
 #include "frame/save_output.h"
 #include "pixels/c_array.h"
+#include "pixels/dither.h"
 #include "pixels/pixels.h"
 #include "pixels/word_format.h"
 
@@ -67,8 +68,13 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
   const JobOptions& options = frame.options();
   // A bottom-up file's top row is its last stored row.
   const bool reverse = options.top_down && !picture.top_down();
-  pack_rows(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse, options.format,
-            block->bytes());
+  try {
+    pack_rows_dithered(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse, options.format,
+                       options.dither, block->bytes());
+  } catch (const std::bad_alloc&) {
+    frame.set_status(status::out_of_memory);
+    return std::nullopt;
+  }
   if (!options.c_array.empty()) {
     block = as_c_array(std::move(*block), describe(frame.path(Field::first), picture, options), options, picture);
     if (!block) frame.set_status(status::out_of_memory);

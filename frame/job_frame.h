@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "pixels/dither.h"
 #include "pixels/word_format.h"
 
 enum class Field { first, second };
@@ -40,6 +41,8 @@ struct JobOptions {
   // raw image instead of the stored order.
   WordFormat format;
   bool top_down = false;
+  // Packing: how each pixel's levels are chosen; dithering takes the place of --round nearest.
+  Dither dither = Dither::none;
   // Unpacking: the frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
   std::uint32_t frame_width = 0;
   std::uint32_t frame_height = 0;

@@ -49,6 +49,8 @@ constexpr std::pair<std::string_view, ChannelOrder> channel_choices[] = {{"rgb",
                                                                          {"bgr", ChannelOrder::bgr}};
 constexpr std::pair<std::string_view, Rounding> round_choices[] = {{"truncate", Rounding::truncate},
                                                                    {"nearest", Rounding::nearest}};
+constexpr std::pair<std::string_view, Dither> dither_choices[] = {
+    {"none", Dither::none}, {"ordered", Dither::ordered}, {"diffusion", Dither::diffusion}};
 constexpr std::pair<std::string_view, Expansion> expand_choices[] = {{"zero", Expansion::zero},
                                                                      {"replicate", Expansion::replicate}};
 
@@ -76,6 +78,7 @@ std::string apply_option(Invocation& invocation, std::string_view name, std::str
   if (converts && name == "--bytes") return choose(value, byte_choices, options.format.bytes) ? "" : bad;
   if (converts && name == "--channels") return choose(value, channel_choices, options.format.channels) ? "" : bad;
   if (verb == Verb::pack && name == "--round") return choose(value, round_choices, options.format.rounding) ? "" : bad;
+  if (verb == Verb::pack && name == "--dither") return choose(value, dither_choices, options.dither) ? "" : bad;
   if (verb == Verb::unpack && name == "--expand")
     return choose(value, expand_choices, options.format.expansion) ? "" : bad;
   if (verb == Verb::unpack && name == "--size")
@@ -105,8 +108,8 @@ std::string apply_option(Invocation& invocation, std::string_view name, std::str
 }
 
 bool takes_value(std::string_view name) {
-  for (std::string_view option :
-       {"--rows", "--bytes", "--channels", "--round", "--expand", "--size", "--c-array", "-d", "-j", "-o"}) {
+  for (std::string_view option : {"--rows", "--bytes", "--channels", "--round", "--dither", "--expand", "--size",
+                                  "--c-array", "-d", "-j", "-o"}) {
     if (name == option) return true;
   }
   return false;
@@ -127,6 +130,9 @@ Result finish(Invocation invocation) {
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
     return invocation;
   }
+  const JobOptions& options = invocation.options;
+  if (options.dither != Dither::none && options.format.rounding == Rounding::nearest)
+    return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
   if (!invocation.directory.empty()) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
     return invocation;
@@ -213,6 +219,9 @@ std::string help_text(const Invocation& invocation) {
       "  --bytes le|be             low byte of each word first, or high byte first\n"
       "  --channels rgb|bgr        red in the high five bits (RGB565), or blue there (BGR565)\n"
       "  --round truncate|nearest  pack: drop each channel's low bits, or take the nearest level\n"
+      "  --dither none|ordered|diffusion\n"
+      "                            pack: truncate each channel, or dither it before truncating with\n"
+      "                            an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)\n"
       "  --c-array NAME            pack: a C header declaring NAME_width, NAME_height and NAME[]\n"
       "  --expand zero|replicate   unpack: low bits zero, or filled by repeating the high bits\n"
       "  --size WxH                unpack: the frame's size in pixels (568x130)\n"
@@ -225,6 +234,7 @@ std::string help_text(const Invocation& invocation) {
       "\n"
       "Examples:\n"
       "  rgb565 pack logo.bmp logo.bin\n"
+      "  rgb565 pack --dither ordered logo.bmp logo.bin\n"
       "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
       "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
       "\n"
