@@ -1,7 +1,8 @@
 // Kestrin's Generate job: a 24-bit BMP, loaded with the image loader, packed into a raw 16-bit
 // image. The loader reports the stored row length, so pictures of any width convert. From the
 // command line the same job takes the options of JobOptions: the word layout, the picture's top
-// row first, and C source instead of raw bytes.
+// row first, dithering, C source instead of raw bytes, and PNG, JPEG and GIF pictures decoded by
+// the platform's codecs, whose stored order is top row first.
 #include "export-loader/export_through_loader.h"
 
 #include <cstdint>
@@ -51,7 +52,14 @@ std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& descri
 // path in both fields then replaces the picture by its raw image). Nullopt with the status set
 // when the job must end.
 std::optional<OutputBlock> convert_input(JobFrame& frame) {
+  const JobOptions& options = frame.options();
   PictureLoad load = LoadedPicture::load(frame.path(Field::first));
+  // What the BMP loader cannot open may be a picture of the codecs', when the options allow them.
+  if (const LoadFailure* failure = std::get_if<LoadFailure>(&load);
+      failure != nullptr && failure->fault == LoadFault::cannot_open && options.codecs) {
+    if (std::optional<PictureLoad> decoded = LoadedPicture::decode(frame.path(Field::first), options.background))
+      load = std::move(*decoded);
+  }
   if (const LoadFailure* failure = std::get_if<LoadFailure>(&load)) {
     frame.remark(failure->reason);
     frame.set_status(failure->fault == LoadFault::unsupported ? status::unsupported_picture
@@ -65,7 +73,6 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
     frame.set_status(status::out_of_memory);
     return std::nullopt;
   }
-  const JobOptions& options = frame.options();
   // A bottom-up file's top row is its last stored row.
   const bool reverse = options.top_down && !picture.top_down();
   try {

@@ -1,6 +1,9 @@
 #include "export-loader/image_loader.h"
 
 #include <string>
+#include <utility>
+
+#include "export-loader/image_codecs.h"
 
 namespace {
 
@@ -43,4 +46,30 @@ std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
       break;
   }
   return std::nullopt;
+}
+
+std::optional<PictureLoad> LoadedPicture::decode(const char* path, BgrTriple background) {
+  const std::optional<FileView> file = FileView::open(path, ViewKind::read_only);
+  if (!file) return std::nullopt;
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(file->bytes(), background);
+  if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
+    switch (failure->fault) {
+      case CodecFault::not_recognised:
+        return std::nullopt;
+      case CodecFault::broken:
+        return LoadFailure{LoadFault::cannot_open, failure->reason};
+      case CodecFault::too_large:
+        break;
+    }
+    return LoadFailure{LoadFault::unsupported, failure->reason};
+  }
+  CodecPicture& codec = std::get<CodecPicture>(decoded);
+  LoadedPicture picture;
+  picture.width_ = codec.width;
+  picture.height_ = codec.height;
+  picture.top_down_ = true;
+  picture.row_length_ = codec.width * 3;
+  picture.decoded_ = std::move(codec.triples);
+  picture.rows_ = {picture.decoded_.get(), std::size_t{codec.width} * codec.height * 3};
+  return picture;
 }
