@@ -22,6 +22,9 @@ void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t wi
     if (layout == CodecRow::bgra8) {
       blue = pixels[0], green = pixels[1], red = pixels[2], alpha = pixels[3];
       pixels += 4;
+    } else if (layout == CodecRow::gray16) {
+      red = green = blue = to_8_bits(load_le16(pixels));
+      pixels += 2;
     } else {
       red = to_8_bits(load_le16(pixels)), green = to_8_bits(load_le16(pixels + 2));
       blue = to_8_bits(load_le16(pixels + 4));

@@ -52,6 +52,7 @@ enum class CodecRow {
   bgra8,   // blue, green, red, alpha: a byte each
   rgba16,  // red, green, blue, alpha: 16-bit little-endian each
   rgb16,   // red, green, blue: 16-bit little-endian each, opaque
+  gray16,  // one 16-bit little-endian grey level, opaque
 };
 void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, BgrTriple background,
                    std::uint8_t* triples);

@@ -1,7 +1,8 @@
 // The Windows Imaging Component. Wine 8 decodes PNG, JPEG and GIF through it; a GIF frame does
 // not convert to 24-bit BGR (CopyPixels fails), but every picture converts to 32-bit BGRA, whose
-// alpha this file composites itself, as the Linux build does. A PNG of 16-bit channels is copied as
-// the decoder gives it, so that the rounding to 8 bits is ours on both builds.
+// alpha this file composites itself, as the Linux build does. A PNG of 16-bit channels (colour or
+// grey) is copied as the decoder gives it, so that the rounding to 8 bits is ours on both builds:
+// Wine's conversion of 16-bit grey to BGRA does not round.
 #include <windows.h>
 
 #include <cstring>
@@ -56,6 +57,8 @@ std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std:
     layout = CodecRow::rgba16;
   } else if (native == GUID_WICPixelFormat48bppRGB) {
     layout = CodecRow::rgb16;
+  } else if (native == GUID_WICPixelFormat16bppGray) {
+    layout = CodecRow::gray16;
   } else {
     IWICFormatConverter* raw_converter = nullptr;
     if (FAILED(factory->CreateFormatConverter(&raw_converter))) return broken;
@@ -69,9 +72,8 @@ std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std:
   std::variant<CodecPicture, CodecFailure> result = allocate_picture(width, height);
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
-  const std::uint64_t stride = std::uint64_t{width} * (layout == CodecRow::bgra8    ? 4
-                                                       : layout == CodecRow::rgba16 ? 8
-                                                                                    : 6);
+  const unsigned pixel_bytes[] = {4, 8, 6, 2};  // in the order of CodecRow
+  const std::uint64_t stride = std::uint64_t{width} * pixel_bytes[static_cast<int>(layout)];
   if (stride * band_rows > MAXDWORD) return CodecFailure{CodecFault::too_large, "the picture is too wide to decode"};
   std::vector<std::uint8_t> band;
   try {
