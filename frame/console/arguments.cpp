@@ -220,8 +220,8 @@ std::string word_layout(const WordFormat& format) {
 
 std::string help_text(const Invocation& invocation) {
   std::string text =
-      "usage: rgb565 pack IN OUT.bin [options]               Kestrin's conversion, of a BMP, PNG, JPEG\n"
-      "       rgb565 pack -d DIR IN... [options]                or GIF (its first frame)\n"
+      "usage: rgb565 pack IN OUT.bin [options]               Kestrin's conversion (BMP, PNG, JPEG, GIF)\n"
+      "       rgb565 pack -d DIR IN... [options]\n"
       "       rgb565 unpack IN.bin OUT.bmp [options]         Talvose's conversion; OUT.png writes a PNG\n"
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
