@@ -49,9 +49,11 @@ std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
 }
 
 std::optional<PictureLoad> LoadedPicture::decode(const char* path, BgrTriple background) {
-  const std::optional<FileView> file = FileView::open(path, ViewKind::read_only);
-  if (!file) return std::nullopt;
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(file->bytes(), background);
+  // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
+  LoadedPicture picture;
+  picture.file_ = FileView::open(path, ViewKind::read_only);
+  if (!picture.file_) return std::nullopt;
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), background);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:
@@ -64,7 +66,6 @@ std::optional<PictureLoad> LoadedPicture::decode(const char* path, BgrTriple bac
     return LoadFailure{LoadFault::unsupported, failure->reason};
   }
   CodecPicture& codec = std::get<CodecPicture>(decoded);
-  LoadedPicture picture;
   picture.width_ = codec.width;
   picture.height_ = codec.height;
   picture.top_down_ = true;
