@@ -1,7 +1,8 @@
 // Kestrin's Generate job: a BMP, loaded with the image loader, packed into a raw 16-bit
 // image. The loader reports the stored row length, so pictures of any width convert. From the
 // command line the same job takes the options of JobOptions: the word layout, the picture's top
-// row first, and C source instead of raw bytes.
+// row first, dithering, C source instead of raw bytes, and PNG, JPEG and GIF pictures decoded by
+// the platform's codecs, whose stored order is top row first.
 #include "export-loader/export_through_loader.h"
 
 #include <cstdint>
@@ -11,12 +12,14 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "export-loader/image_loader.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
 #include "frame/save_output.h"
 #include "pixels/c_array.h"
+#include "pixels/dither.h"
 #include "pixels/pixels.h"
 #include "pixels/word_format.h"
 
@@ -51,7 +54,15 @@ std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& descri
 // path in both fields then replaces the picture by its raw image). Nullopt with the status set
 // when the job must end.
 std::optional<OutputBlock> convert_input(JobFrame& frame) {
+  const JobOptions& options = frame.options();
   PictureLoad load = LoadedPicture::load(frame.path(Field::first));
+  // What the BMP loader cannot open may be a picture of the codecs', when the options allow them.
+  if (const LoadFailure* failure = std::get_if<LoadFailure>(&load);
+      failure != nullptr && failure->fault == LoadFault::cannot_open && options.codecs) {
+    if (std::optional<PictureLoad> decoded =
+            LoadedPicture::load_with_codecs(frame.path(Field::first), options.background))
+      load = std::move(*decoded);
+  }
   if (const LoadFailure* failure = std::get_if<LoadFailure>(&load)) {
     frame.remark(failure->reason);
     frame.set_status(failure->fault == LoadFault::unsupported     ? status::unsupported_picture
@@ -66,13 +77,19 @@ std::optional<OutputBlock> convert_input(JobFrame& frame) {
     frame.set_status(status::out_of_memory);
     return std::nullopt;
   }
-  const JobOptions& options = frame.options();
   // A bottom-up file's top row is its last stored row.
   const bool reverse = options.top_down && !picture.top_down();
   const std::span<std::uint8_t> out = block->bytes();
+  std::vector<std::int32_t> scratch;
+  try {
+    scratch.resize(dither_scratch_size(picture.width(), options.dither));
+  } catch (const std::bad_alloc&) {
+    frame.set_status(status::out_of_memory);
+    return std::nullopt;
+  }
   if (access_views([&] {
-        pack_rows(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse, options.format,
-                  out);
+        pack_rows_dithered(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse,
+                           options.format, options.dither, scratch, out);
       }) != nullptr) {
     frame.remark("the file was cut short while it was read");
     frame.set_status(status::cannot_open_input);

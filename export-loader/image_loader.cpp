@@ -2,6 +2,9 @@
 
 #include <new>
 #include <string>
+#include <utility>
+
+#include "export-loader/image_codecs.h"
 
 #include "export-loader/bmp_pixels.h"
 
@@ -63,4 +66,31 @@ std::optional<LoadFailure> LoadedPicture::decode(const BmpPicture& bmp) {
   top_down_ = bmp.top_down;
   row_length_ = bmp.width * 3;
   return std::nullopt;
+}
+
+std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background) {
+  // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
+  LoadedPicture picture;
+  picture.file_ = FileView::open(path, ViewKind::read_only);
+  if (!picture.file_) return std::nullopt;
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), background);
+  if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
+    switch (failure->fault) {
+      case CodecFault::not_recognised:
+        return std::nullopt;
+      case CodecFault::broken:
+        return LoadFailure{LoadFault::cannot_open, failure->reason};
+      case CodecFault::too_large:
+        break;
+    }
+    return LoadFailure{LoadFault::unsupported, failure->reason};
+  }
+  CodecPicture& codec = std::get<CodecPicture>(decoded);
+  picture.width_ = codec.width;
+  picture.height_ = codec.height;
+  picture.top_down_ = true;
+  picture.row_length_ = codec.width * 3;
+  picture.decoded_ = std::move(codec.triples);
+  picture.rows_ = {picture.decoded_.get(), std::size_t{codec.width} * codec.height * 3};
+  return picture;
 }

@@ -17,6 +17,7 @@
 #include "export-loader/bmp_reader.h"
 #include "files/file_view.h"
 #include "files/owned.h"
+#include "pixels/pixels.h"
 
 enum class LoadFault {
   // Missing, unreadable, a folder, not a BMP, or cut short.
@@ -48,6 +49,10 @@ using PictureLoad = std::variant<LoadedPicture, LoadFailure>;
 class LoadedPicture {
  public:
   static PictureLoad load(const char* path);
+  // The picture of a PNG, JPEG or GIF file, decoded by the platform's codecs into triples that the
+  // picture owns, top row first, transparent pixels over `background`. Nullopt when the file is
+  // none of them (or cannot be read): the BMP loader's refusal then stands.
+  static std::optional<PictureLoad> load_with_codecs(const char* path, BgrTriple background);
 
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows
@@ -66,6 +71,7 @@ class LoadedPicture {
   // elsewhere a read-only view of the file itself; or the decoded triples of either.
   Owned<BitmapPolicy> section_;
   std::optional<FileView> file_;
+  // Decoded triples, allocated once: a BMP of another depth than 24 bits, or a codec picture.
   std::unique_ptr<std::uint8_t[]> decoded_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;

@@ -37,8 +37,7 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
 
   // Every job walks its whole view, or nearly: the pages are mapped in one go rather than taken
   // one fault at a time.
-  void* data =
-      ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+  void* data = ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
   if (data == MAP_FAILED) return std::nullopt;
   view.view_.reset({static_cast<std::uint8_t*>(data), size, writable});
   run_view_opened_hook(path);

@@ -1,19 +1,24 @@
 #include <sys/mman.h>
 
-#include <algorithm>
-#include <cstddef>
+#include <cstdlib>
 
 #include "files/output_block.h"
+#include "files/system_handles_posix.h"
 
-// Without Win32 there is nothing to lock: the block is anonymous memory of its own, which never
-// moves. A picture's block is written once from start to end and then saved, so it is asked for in
-// huge pages where the system gives them and filled in before the conversion: a large block then
+// Without Win32 there is nothing to lock: the block is memory that never moves. A small block
+// comes from the heap, which hands the same pages to the next file of a batch. A large one is
+// anonymous memory of its own, asked for in huge pages where the system gives them and filled in
+// before the conversion, which writes it once from start to end: a picture of many megabytes then
 // costs a few faults instead of one per page.
 std::optional<OutputBlock> OutputBlock::allocate(std::uint32_t size) {
-  const std::size_t length = std::max<std::size_t>(size, 1);
-  void* data = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (!mapped_block(size)) {
+    void* data = std::malloc(size == 0 ? 1 : size);
+    if (data == nullptr) return std::nullopt;
+    return OutputBlock({data, static_cast<std::uint8_t*>(data), size});
+  }
+  void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (data == MAP_FAILED) return std::nullopt;
-  ::madvise(data, length, MADV_HUGEPAGE);
-  ::madvise(data, length, MADV_POPULATE_WRITE);
+  ::madvise(data, size, MADV_HUGEPAGE);
+  ::madvise(data, size, MADV_POPULATE_WRITE);
   return OutputBlock({data, static_cast<std::uint8_t*>(data), size});
 }

@@ -1,8 +1,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdlib>
 
 #include "files/system_handles.h"
+#include "files/system_handles_posix.h"
 
 // After a failed close(), even with EINTR, the descriptor is gone on Linux: never retry it.
 void SystemFilePolicy::release(Handle file) { ::close(static_cast<int>(file)); }
@@ -17,5 +19,11 @@ void MappedRegionPolicy::release(Handle region) {
   ::munmap(region.data, region.size);
 }
 
-// Without Win32 there is nothing to lock: a block is anonymous memory of its own.
-void LockedBlockPolicy::release(Handle block) { ::munmap(block.handle, block.size == 0 ? 1 : block.size); }
+// Without Win32 there is nothing to lock: a block is heap memory or a mapping of its own.
+void LockedBlockPolicy::release(Handle block) {
+  if (mapped_block(block.size)) {
+    ::munmap(block.handle, block.size);
+  } else {
+    std::free(block.handle);
+  }
+}

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "pixels/dither.h"
+#include "pixels/pixels.h"
 #include "pixels/word_format.h"
 
 enum class Field { first, second };
@@ -40,6 +42,13 @@ struct JobOptions {
   // raw image instead of the stored order.
   WordFormat format;
   bool top_down = false;
+  // Packing: how each pixel's levels are chosen; dithering takes the place of --round nearest.
+  Dither dither = Dither::none;
+  // The platform's image codecs: packing reads PNG, JPEG and GIF pictures besides BMPs, their
+  // transparent pixels over `background`, and unpacking writes a PNG for an output named *.png.
+  // The dialogs keep to BMPs.
+  bool codecs = false;
+  BgrTriple background{0, 0, 0};
   // Unpacking: the frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
   std::uint32_t frame_width = 0;
   std::uint32_t frame_height = 0;

@@ -1,16 +1,22 @@
 // Talvose's Generate job: a raw 16-bit image of the fixed 568 x 130 frame back into a 24-bit BMP
 // with a 58-byte header, bottom row first as the raw image's rows came from a bottom-up picture.
 // From the command line the same job takes other frame sizes, the word layouts of JobOptions and
-// raw images whose first row is the picture's top row.
+// raw images whose first row is the picture's top row, and writes a PNG for an output named so.
 #include "import-frame/import_fixed_frame.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
+#include "export-loader/image_codecs.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
@@ -30,6 +36,30 @@ void remark_on_size(JobFrame& frame, std::size_t input_size, const FrameLayout& 
   frame.remark("warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) +
                " bytes of a " + std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
                (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out"));
+}
+
+// An output named *.png, when the options allow the codecs: the frame as a PNG, upright, for any
+// viewer. Case does not matter, as it does not to the systems that show such files.
+bool wants_png(const JobOptions& options, std::string_view path) {
+  if (!options.codecs || path.size() < 4) return false;
+  std::string suffix(path.substr(path.size() - 4));
+  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return suffix == ".png";
+}
+
+// The frame's BMP rows, bottom row first, encoded as a PNG in a new block; nullopt when encoding
+// failed or memory ran out.
+std::optional<OutputBlock> as_png(const OutputBlock& pixels, const FrameLayout& layout) {
+  try {
+    const std::optional<std::vector<std::uint8_t>> png =
+        encode_png(pixels.bytes(), layout.row_length, layout.width, layout.height, true);
+    if (!png || png->size() > UINT32_MAX) return std::nullopt;
+    std::optional<OutputBlock> block = OutputBlock::allocate(static_cast<std::uint32_t>(png->size()));
+    if (block) std::memcpy(block->bytes().data(), png->data(), png->size());
+    return block;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -67,5 +97,15 @@ void import_fixed_frame(JobFrame& frame) {
     }
   }  // The input is released before the output is created: both paths may name the same file.
 
+  if (wants_png(options, frame.path(Field::second))) {
+    block = as_png(*block, *layout);
+    if (!block) {
+      frame.remark("the PNG could not be made");
+      frame.set_status(status::out_of_memory);
+      return;
+    }
+    save_output(frame, frame.path(Field::second), std::move(*block));
+    return;
+  }
   save_output(frame, frame.path(Field::second), std::move(*block), layout->header);
 }

@@ -30,6 +30,16 @@ bool parse_size(std::string_view text, JobOptions& options) {
   return true;
 }
 
+// RRGGBB in hexadecimal, as colours are written on the web.
+bool parse_colour(std::string_view text, BgrTriple& colour) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (text.size() != 6 || error != std::errc{} || end != text.data() + text.size()) return false;
+  colour = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16)};
+  return true;
+}
+
 // Sets `field` to the value of `choices` whose name is `text`.
 template <typename T, std::size_t N>
 bool choose(std::string_view text, const std::pair<std::string_view, T> (&choices)[N], T& field) {
@@ -49,6 +59,8 @@ constexpr std::pair<std::string_view, ChannelOrder> channel_choices[] = {{"rgb",
                                                                          {"bgr", ChannelOrder::bgr}};
 constexpr std::pair<std::string_view, Rounding> round_choices[] = {{"truncate", Rounding::truncate},
                                                                    {"nearest", Rounding::nearest}};
+constexpr std::pair<std::string_view, Dither> dither_choices[] = {
+    {"none", Dither::none}, {"ordered", Dither::ordered}, {"diffusion", Dither::diffusion}};
 constexpr std::pair<std::string_view, Expansion> expand_choices[] = {{"zero", Expansion::zero},
                                                                      {"replicate", Expansion::replicate}};
 
@@ -76,6 +88,9 @@ std::string apply_option(Invocation& invocation, std::string_view name, std::str
   if (converts && name == "--bytes") return choose(value, byte_choices, options.format.bytes) ? "" : bad;
   if (converts && name == "--channels") return choose(value, channel_choices, options.format.channels) ? "" : bad;
   if (verb == Verb::pack && name == "--round") return choose(value, round_choices, options.format.rounding) ? "" : bad;
+  if (verb == Verb::pack && name == "--dither") return choose(value, dither_choices, options.dither) ? "" : bad;
+  if (verb == Verb::pack && name == "--background")
+    return parse_colour(value, options.background) ? "" : bad + " (RRGGBB, for example 1E90FF)";
   if (verb == Verb::unpack && name == "--expand")
     return choose(value, expand_choices, options.format.expansion) ? "" : bad;
   if (verb == Verb::unpack && name == "--size")
@@ -105,8 +120,8 @@ std::string apply_option(Invocation& invocation, std::string_view name, std::str
 }
 
 bool takes_value(std::string_view name) {
-  for (std::string_view option :
-       {"--rows", "--bytes", "--channels", "--round", "--expand", "--size", "--c-array", "-d", "-j", "-o"}) {
+  for (std::string_view option : {"--rows", "--bytes", "--channels", "--round", "--dither", "--background", "--expand",
+                                  "--size", "--c-array", "-d", "-j", "-o"}) {
     if (name == option) return true;
   }
   return false;
@@ -127,6 +142,9 @@ Result finish(Invocation invocation) {
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
     return invocation;
   }
+  const JobOptions& options = invocation.options;
+  if (options.dither != Dither::none && options.format.rounding == Rounding::nearest)
+    return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
   if (!invocation.directory.empty()) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
     return invocation;
@@ -147,6 +165,8 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (first == "pack") invocation.verb = Verb::pack;
     if (first == "unpack") invocation.verb = Verb::unpack;
     if (first == "subtract") invocation.verb = Verb::subtract;
+    // Only the command line reads and writes pictures through the system's codecs.
+    invocation.options.codecs = invocation.verb == Verb::pack || invocation.verb == Verb::unpack;
     if (invocation.verb != Verb::none) ++at;
   }
   bool options_end = false;
@@ -200,9 +220,9 @@ std::string word_layout(const WordFormat& format) {
 
 std::string help_text(const Invocation& invocation) {
   std::string text =
-      "usage: rgb565 pack IN.bmp OUT.bin [options]           Kestrin's conversion\n"
-      "       rgb565 pack -d DIR IN.bmp... [options]\n"
-      "       rgb565 unpack IN.bin OUT.bmp [options]         Talvose's conversion\n"
+      "usage: rgb565 pack IN OUT.bin [options]               Kestrin's conversion (BMP, PNG, JPEG, GIF)\n"
+      "       rgb565 pack -d DIR IN... [options]\n"
+      "       rgb565 unpack IN.bin OUT.bmp [options]         Talvose's conversion; OUT.png writes a PNG\n"
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
       "       rgb565 --help | --version\n"
@@ -213,6 +233,10 @@ std::string help_text(const Invocation& invocation) {
       "  --bytes le|be             low byte of each word first, or high byte first\n"
       "  --channels rgb|bgr        red in the high five bits (RGB565), or blue there (BGR565)\n"
       "  --round truncate|nearest  pack: drop each channel's low bits, or take the nearest level\n"
+      "  --dither none|ordered|diffusion\n"
+      "                            pack: truncate each channel, or dither it before truncating with\n"
+      "                            an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)\n"
+      "  --background RRGGBB       pack: the colour under transparent pixels of a PNG or GIF (000000)\n"
       "  --c-array NAME            pack: a C header declaring NAME_width, NAME_height and NAME[]\n"
       "  --expand zero|replicate   unpack: low bits zero, or filled by repeating the high bits\n"
       "  --size WxH                unpack: the frame's size in pixels (568x130)\n"
@@ -225,6 +249,7 @@ std::string help_text(const Invocation& invocation) {
       "\n"
       "Examples:\n"
       "  rgb565 pack logo.bmp logo.bin\n"
+      "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
       "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
       "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
       "\n"

@@ -109,9 +109,11 @@ TEST(Rgb565Posix, ALongBatchHoldsNoMoreAtTheEndThanAfterAHundredFiles) {
   const std::size_t resident = resident_bytes();
   EXPECT_EQ(run(5000), 1);
   EXPECT_EQ(open_descriptors(), descriptors);
+  // The batch's list of 5,000 names and outputs takes about a megabyte of its own; anything kept
+  // per file (a page of output, a picture, a codec) would take many times the rest of the slack.
   // AddressSanitizer holds freed memory back on purpose; LeakSanitizer checks that build instead.
 #ifndef __SANITIZE_ADDRESS__
-  EXPECT_LE(resident_bytes(), resident + 1024 * 1024);
+  EXPECT_LE(resident_bytes(), resident + 4 * 1024 * 1024);
 #else
   static_cast<void>(resident);
 #endif

@@ -146,6 +146,9 @@ TEST(Rgb565, PacksEachWordLayoutAsWorkedOutByHand) {
       {{"--channels=bgr", "--bytes=be"}, {0x00, 0x1F, 0x00, 0x3F, 0xFF, 0xFF}},
       // Nearest: blue 0x04 -> 0, green 0x07 -> round(1.73) = 2, red 0xFC -> 31.
       {{"--round", "nearest"}, {0x00, 0xF8, 0x40, 0xF8, 0xFF, 0xFF}},
+      // Bayer threshold 32 at (1, 0): blue 4 + 4 -> 1, green 7 + 2 -> 2, red 252 + 4 -> 255 -> 31.
+      {{"--dither", "ordered"}, {0x00, 0xF8, 0x41, 0xF8, 0xFF, 0xFF}},
+      {{"--dither", "ordered", "--channels", "bgr", "--bytes", "be"}, {0x00, 0x1F, 0x08, 0x5F, 0xFF, 0xFF}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
@@ -271,6 +274,12 @@ TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
       {"unpack", "--size", "100000x100000", in, out},
       {"unpack", "--size", "4294967296x1", in, out},
       {"unpack", "--round", "nearest", in, out},
+      {"pack", "--dither", "random", in, out},
+      {"pack", "--dither", "ordered", "--round", "nearest", in, out},
+      {"unpack", "--dither", "ordered", in, out},
+      {"pack", "--background", "12345", in, out},
+      {"pack", "--background", "00GG00", in, out},
+      {"pack", "--background", "-12345", in, out},
       {"pack", "--c-array", "2fast", in, out},
       {"pack", "--c-array", "my-logo", in, out},
       {"pack", "-j", "0", "-d", dir.file(""), in},

@@ -1,0 +1,62 @@
+// Pictures in the formats of the platform's image codecs: Qt's image readers and writers on
+// Linux (Qt Gui, no display or application object needed), the Windows Imaging Component on
+// Windows. Only the command line uses them; the dialogs convert BMPs alone.
+//
+// Decoding takes the file's bytes and accepts PNG, JPEG and GIF (the first frame), whatever the
+// file's name. The picture comes back as width * height BGR triples with no row padding, top row
+// first (the codecs' stored order). Each pixel is composited over the background with rounding,
+// (colour * alpha + background * (255 - alpha) + 127) / 255, after a PNG's 16-bit channels are
+// taken to 8 bits by rounding, (v * 255 + 32767) / 65535, so that both builds give the same pixels.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "pixels/pixels.h"
+
+struct CodecPicture {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::unique_ptr<std::uint8_t[]> triples;
+};
+
+enum class CodecFault {
+  // Not a PNG, JPEG or GIF at all: the file is someone else's to refuse.
+  not_recognised,
+  // One of them, but cut short or damaged.
+  broken,
+  // One of them, with no pixels or more than a raw image or this build's memory can take.
+  too_large,
+};
+
+struct CodecFailure {
+  CodecFault fault = CodecFault::not_recognised;
+  std::string reason;  // in plain words, for the user
+};
+
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background);
+
+// The bytes of a PNG of `height` rows of `width` BGR triples, `stride` bytes apart; with
+// `bottom_up` the first row in memory is the picture's bottom row. Nullopt when encoding failed.
+std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
+                                                    std::uint32_t width, std::uint32_t height, bool bottom_up);
+
+// What both builds share of decoding: the layouts the codecs hand over, and one row of them turned
+// into composited triples.
+enum class CodecRow {
+  bgra8,   // blue, green, red, alpha: a byte each
+  rgba16,  // red, green, blue, alpha: 16-bit little-endian each
+  rgb16,   // red, green, blue: 16-bit little-endian each, opaque
+  gray16,  // one 16-bit little-endian grey level, opaque
+};
+void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, BgrTriple background,
+                   std::uint8_t* triples);
+
+// A picture of width x height with its buffer of triples, when its raw image fits a 32-bit count
+// and the triples fit this build's memory.
+std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height);
