@@ -183,10 +183,13 @@ set(CPACK_PACKAGE_HOMEPAGE_URL ${TOOL_HOMEPAGE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${TOOL_SUMMARY})
 # Lines under 80 characters: Debian shows the description as it stands.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Kestrin and Vaskel pack a 24-bit BMP picture into a raw RGB565 image, as
-used for small LCD panels and firmware; Talvose turns a 568 x 130 raw image
-back into a BMP picture; Orvane subtracts one file from another 32-bit word
-by word. Each is one small dialog.")
+    "Kestrin and Vaskel pack a BMP picture into a raw RGB565 image, as used
+for small LCD panels and firmware; Talvose turns a 568 x 130 raw image back
+into a BMP picture; Orvane subtracts one file from another 32-bit word by
+word. Each is one small dialog. rgb565 runs the same conversions from the
+command line, for scripts and batches, with the byte order, channel order,
+row order, frame size, dithering and C source output that panels and
+firmware ask for, and reads PNG, JPEG and GIF pictures too.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)

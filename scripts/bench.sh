@@ -63,8 +63,8 @@ compare pack "$o/pack.rgb565" \
   "rgb565 pack" "$rgb565 pack $bench/picture.bmp $o/pack.rgb565" \
   "ffmpeg rgb565le" "ffmpeg -v error -y -i $bench/picture.bmp -f rawvideo -pix_fmt rgb565le $o/pack.ffmpeg" \
   "Pillow + numpy" "${python[*]} scripts/bench/pack_pillow.py $bench/picture.bmp $o/pack.pillow" \
-  "cat in > out" "cat $bench/picture.bmp > $o/pack.cat-copy"
-rm -f "$o/pack.cat-copy"
+  "cat in > out" "cat $bench/picture.bmp > $bench/cat-copy"
+rm -f "$bench/cat-copy"
 
 compare subtract "$o/subtract.rgb565" \
   "rgb565 subtract -o" "$rgb565 subtract $bench/image.bin $bench/sub.bin -o $o/subtract.rgb565" \
@@ -74,12 +74,18 @@ compare unpack "$o/unpack.rgb565" \
   "rgb565 unpack" "$rgb565 unpack $bench/frame.bin $o/unpack.rgb565" \
   "ffmpeg to BMP" "ffmpeg -v error -y -f rawvideo -pix_fmt rgb565le -s 568x130 -i $bench/frame.bin -f image2 -c:v bmp $o/unpack.ffmpeg"
 
+compare png "$o/png.rgb565" \
+  "rgb565 pack (PNG)" "$rgb565 pack $bench/photo.png $o/png.rgb565" \
+  "rgb565 pack --dither diffusion" "$rgb565 pack --dither diffusion $bench/photo.png $o/png.rgb565-dithered" \
+  "ffmpeg rgb565le" "ffmpeg -v error -y -i $bench/photo.png -f rawvideo -pix_fmt rgb565le $o/png.ffmpeg" \
+  "Pillow + numpy" "${python[*]} scripts/bench/pack_pillow.py $bench/photo.png $o/png.pillow"
+
 compare batch "$bench/batch-out/p0000.bin" \
   "rgb565 pack -d -j 2" "$rgb565 pack -j 2 -d $bench/batch-out $bench/batch/*.bmp" \
   "rgb565 pack -d -j 1" "$rgb565 pack -j 1 -d $bench/batch-out $bench/batch/*.bmp"
 
 echo
 echo "== pixel kernels (bytes read plus bytes written per second)"
-build/native/pixels/pixels_benchmark --benchmark_min_time=0.2 2>/dev/null | grep -E '^(BM_|Benchmark|-)' || true
+build/native/pixels/pixels_benchmark --benchmark_min_time=0.2 2>/dev/null | grep -E 'bytes_per_second|^Benchmark|^-' || true
 echo
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/ {print $2}') GiB"

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, a 568 x 130 raw frame, a pair
-of 512 MiB files and a batch of 2,000 pictures of 320 x 240. Existing files are kept."""
+of 512 MiB files, a batch of 2,000 pictures of 320 x 240 and a PNG of a phone camera's size
+(4000 x 3000). Existing files are kept."""
 import os
+import random
 import struct
 import sys
+import zlib
 
 folder = sys.argv[1]
 os.makedirs(os.path.join(folder, "batch"), exist_ok=True)
@@ -34,3 +37,27 @@ for name in ("image.bin", "sub.bin"):
 small = bmp(320, 240, 5)
 for i in range(2000):
     make(os.path.join("batch", f"p{i:04}.bmp"), lambda out: out.write(small))
+
+
+def photo(out):
+    """Smooth gradients and noise, so that it compresses as a photo does."""
+    width, height = 4000, 3000
+    random.seed(1)
+    noise = bytes(random.randrange(8) for _ in range(width * 3))
+    rows = []
+    for y in range(height):
+        row = bytearray(width * 3)
+        for x in range(width):
+            row[3 * x] = (x * 255 // width) ^ noise[3 * x]
+            row[3 * x + 1] = (y * 255 // height) ^ noise[3 * x + 1]
+            row[3 * x + 2] = ((x + y) * 255 // (width + height)) ^ noise[(3 * x + 2 + y) % len(noise)]
+        rows.append(b"\0" + bytes(row))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+    out.write(chunk(b"IDAT", zlib.compress(b"".join(rows), 6)) + chunk(b"IEND", b""))
+
+
+make("photo.png", photo)
