@@ -18,6 +18,7 @@
 #include "import-frame/import_fixed_frame.h"
 #include "subtract/subtract_in_place.h"
 #include "testing/file_size_limit.h"
+#include "testing/immutable.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -70,6 +71,41 @@ TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
   }
   EXPECT_EQ(code, 1);
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
+}
+
+// Every verb that writes a file, against every output fault Linux can make: exit 1, no partial
+// file, the inputs as they were.
+TEST(Rgb565Posix, EveryVerbFailsCleanlyOnEveryOutputFault) {
+  TempDir dir;
+  const Bytes picture = make_bmp({.width = 40, .height = 40}, pattern_pixel);
+  const Bytes raw(4000, 0x5A);
+  write_file(dir.file("in.bmp"), picture);
+  write_file(dir.file("in.bin"), raw);
+  write_file(dir.file("sub.bin"), raw);
+  std::filesystem::create_directory(dir.path() / "locked");
+  std::filesystem::create_directory(dir.path() / "folder");
+  const auto verbs = [&](const std::string& out) {
+    return std::vector<std::vector<std::string>>{{"pack", dir.file("in.bmp"), out},
+                                                 {"pack", "--c-array", "logo", dir.file("in.bmp"), out},
+                                                 {"unpack", dir.file("in.bin"), out},
+                                                 {"subtract", dir.file("in.bin"), dir.file("sub.bin"), "-o", out}};
+  };
+  const auto expect_fails = [&](const std::vector<std::string>& arguments, const std::string& out) {
+    EXPECT_EQ(rgb565(arguments), 1) << testing::PrintToString(arguments);
+    if (std::filesystem::is_regular_file(out)) ADD_FAILURE() << "a file was left at " << out;
+    EXPECT_EQ(read_file(dir.file("in.bmp")), picture);
+    EXPECT_EQ(read_file(dir.file("in.bin")), raw);
+  };
+  for (const std::string& out : {dir.file("missing/out"), dir.file("folder")}) {
+    for (const auto& arguments : verbs(out)) expect_fails(arguments, out);
+  }
+  for (const auto& arguments : verbs(dir.file("full"))) {
+    const FileSizeLimit limit(1000);
+    expect_fails(arguments, dir.file("full"));
+  }
+  const Immutable locked(dir.file("locked"));
+  if (!locked.is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
+  for (const auto& arguments : verbs(dir.file("locked/out"))) expect_fails(arguments, dir.file("locked/out"));
 }
 
 std::size_t open_descriptors() {
