@@ -110,7 +110,7 @@ else
   unzip -q "$zip" -d "$work/zip" || fail "cannot unpack the .zip"
 
   # Each .exe must run on its own: it may import only DLLs that every Windows has.
-  system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll '
+  system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll user32.dll windowscodecs.dll '
   imports_only_system() {
     local dll
     for dll in $(i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print tolower($3) }'); do
