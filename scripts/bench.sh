@@ -54,7 +54,8 @@ compare() {
   done
   python3 scripts/bench/report.py "$bench/$job.json" "$bench/$job.peaks"
   for output in "$bench"/out/"$job".*; do
-    [ "$(stat -c %s "$output")" = "$(stat -c %s "$ours")" ] || echo "!! $output: $(stat -c %s "$output") bytes, ours $(stat -c %s "$ours")"
+    [ "$(stat -c %s "$output")" = "$(stat -c %s "$ours")" ] ||
+      echo "size differs: $output has $(stat -c %s "$output") bytes, ours $(stat -c %s "$ours")"
   done
 }
 
