@@ -6,7 +6,6 @@
 #include "export-loader/export_through_loader.h"
 
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -40,10 +39,7 @@ std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& descri
   try {
     const std::string text =
         c_array_source(options.c_array, description, raw.bytes(), picture.width(), picture.height());
-    if (text.size() > UINT32_MAX) return std::nullopt;
-    std::optional<OutputBlock> block = OutputBlock::allocate(static_cast<std::uint32_t>(text.size()));
-    if (block) std::memcpy(block->bytes().data(), text.data(), text.size());
-    return block;
+    return OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

@@ -60,12 +60,18 @@ std::optional<LoadFailure> LoadedPicture::decode(const BmpPicture& bmp) {
   decoded_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
   if (decoded_ == nullptr) return LoadFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory"};
   decode_pixels(bmp, {decoded_.get(), static_cast<std::size_t>(size)});
-  rows_ = {decoded_.get(), static_cast<std::size_t>(size)};
-  width_ = bmp.width;
-  height_ = bmp.height;
-  top_down_ = bmp.top_down;
-  row_length_ = bmp.width * 3;
+  adopt(std::move(decoded_), bmp.width, bmp.height, bmp.top_down);
   return std::nullopt;
+}
+
+void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t width, std::uint32_t height,
+                          bool top_down) {
+  decoded_ = std::move(triples);
+  width_ = width;
+  height_ = height;
+  top_down_ = top_down;
+  row_length_ = width * 3;
+  rows_ = {decoded_.get(), std::size_t{width} * height * 3};
 }
 
 std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background) {
@@ -86,11 +92,7 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, Bgr
     return LoadFailure{LoadFault::unsupported, failure->reason};
   }
   CodecPicture& codec = std::get<CodecPicture>(decoded);
-  picture.width_ = codec.width;
-  picture.height_ = codec.height;
-  picture.top_down_ = true;
-  picture.row_length_ = codec.width * 3;
-  picture.decoded_ = std::move(codec.triples);
-  picture.rows_ = {picture.decoded_.get(), std::size_t{codec.width} * codec.height * 3};
+  // A codec's stored order is top row first.
+  picture.adopt(std::move(codec.triples), codec.width, codec.height, true);
   return picture;
 }

@@ -66,6 +66,8 @@ class LoadedPicture {
 
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
   std::optional<LoadFailure> decode(const BmpPicture& bmp);
+  // Takes `triples` (width * height of them, no row padding) as the picture's rows.
+  void adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t width, std::uint32_t height, bool top_down);
 
   // What holds the rows, released when the picture goes: the Win32 build's bitmap section, or
   // elsewhere a read-only view of the file itself; or the decoded triples of either.

@@ -12,6 +12,9 @@ class OutputBlock {
  public:
   // Allocates and locks a block of `size` bytes (contents undefined); nullopt when either fails.
   static std::optional<OutputBlock> allocate(std::uint32_t size);
+  // A block holding a copy of `bytes` (an output made in memory: C source, a PNG); nullopt when
+  // they do not fit a 32-bit count or the block cannot be had.
+  static std::optional<OutputBlock> copy_of(std::span<const std::uint8_t> bytes);
 
   std::span<std::uint8_t> bytes() const { return {memory_.get().data, memory_.get().size}; }
 

@@ -8,7 +8,6 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -53,10 +52,8 @@ std::optional<OutputBlock> as_png(const OutputBlock& pixels, const FrameLayout& 
   try {
     const std::optional<std::vector<std::uint8_t>> png =
         encode_png(pixels.bytes(), layout.row_length, layout.width, layout.height, true);
-    if (!png || png->size() > UINT32_MAX) return std::nullopt;
-    std::optional<OutputBlock> block = OutputBlock::allocate(static_cast<std::uint32_t>(png->size()));
-    if (block) std::memcpy(block->bytes().data(), png->data(), png->size());
-    return block;
+    if (!png) return std::nullopt;
+    return OutputBlock::copy_of(*png);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

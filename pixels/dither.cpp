@@ -23,10 +23,7 @@ void store(std::uint8_t* at, const std::uint8_t (&levels)[3], const WordFormat& 
   const BgrTriple exact{static_cast<std::uint8_t>(levels[0] << dropped[0]),
                         static_cast<std::uint8_t>(levels[1] << dropped[1]),
                         static_cast<std::uint8_t>(levels[2] << dropped[2])};
-  const std::uint16_t word = pack_word(exact, format);
-  const bool low_first = format.bytes == ByteOrder::low_first;
-  at[0] = static_cast<std::uint8_t>(low_first ? word : word >> 8);
-  at[1] = static_cast<std::uint8_t>(low_first ? word >> 8 : word);
+  store_word(at, pack_word(exact, format), format.bytes);
 }
 
 void ordered_row(const std::uint8_t* triple, std::uint32_t y, std::uint32_t width, const WordFormat& format,

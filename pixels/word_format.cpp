@@ -20,6 +20,12 @@ constexpr std::uint8_t widen6(unsigned bits, Expansion expansion) {
   return static_cast<std::uint8_t>(bits << 2 | (expansion == Expansion::replicate ? bits >> 4 : 0));
 }
 
+std::uint16_t load_word(const std::uint8_t* at, ByteOrder order) {
+  return order == ByteOrder::low_first ? load_le16(at) : static_cast<std::uint16_t>(at[0] << 8 | at[1]);
+}
+
+}  // namespace
+
 void store_word(std::uint8_t* at, std::uint16_t word, ByteOrder order) {
   if (order == ByteOrder::low_first) {
     store_le16(at, word);
@@ -28,12 +34,6 @@ void store_word(std::uint8_t* at, std::uint16_t word, ByteOrder order) {
     at[1] = static_cast<std::uint8_t>(word);
   }
 }
-
-std::uint16_t load_word(const std::uint8_t* at, ByteOrder order) {
-  return order == ByteOrder::low_first ? load_le16(at) : static_cast<std::uint16_t>(at[0] << 8 | at[1]);
-}
-
-}  // namespace
 
 std::uint16_t pack_word(BgrTriple pixel, const WordFormat& format) {
   const bool round = format.rounding == Rounding::nearest;

@@ -32,6 +32,8 @@ struct WordFormat {
 inline constexpr WordFormat dialog_format{};
 
 std::uint16_t pack_word(BgrTriple pixel, const WordFormat& format);
+// Stores `word` at `at` in the byte order `order`.
+void store_word(std::uint8_t* at, std::uint16_t word, ByteOrder order);
 BgrTriple expand_word(std::uint16_t word, const WordFormat& format);
 
 // Packs `height` rows of `width` triples, `stride` bytes apart from row start to row start, into
