@@ -8,7 +8,7 @@ set(TOOL_PRODUCT "RGB565 Tools")
 set(TOOL_VERSION 1.0.0)
 set(TOOL_VENDOR "The Maintainers")
 set(TOOL_MAINTAINER "The Maintainers <maintainers@example.org>")
-# The About text's homepage (frame/programs.h).
+# The About text's homepage (programs/programs.h).
 set(TOOL_HOMEPAGE https://example.org/rgb565-tools)
 set(TOOL_SUMMARY "Convert 24-bit BMP pictures to raw RGB565 images and back")
 set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
@@ -118,7 +118,7 @@ function(tool_package_program target key)
     # one against the template description.
     set(reference)
     if(kind STREQUAL dialog)
-      set(reference $<TARGET_FILE:frame_win32_template_${key}>)
+      set(reference $<TARGET_FILE:dialog_win32_template_${key}>)
     endif()
     add_test(NAME ${key}_resources COMMAND package_resources_test $<TARGET_FILE:${target}> ${tool_icon_file} ${reference})
   else()

@@ -1,4 +1,4 @@
-// The kernels behind export_rows, expand_run and subtract_words, one set per KernelPath. Each takes
+// The kernels behind pack_565_rows, expand_run and subtract_words, one set per KernelPath. Each takes
 // plain pointers and counts whose bounds the public functions have already checked, and reads and
 // writes exactly the bytes those counts cover: a vector step that would pass the end leaves the
 // rest to the scalar kernel.

@@ -57,8 +57,8 @@ TEST_P(KernelPaths, ExportsRowsOfEveryWidthAsTheScalarPathDoes) {
       Placed rows{random_bytes(random_, offset + rows_extent(stride, width, height)), offset};
       Placed out{Bytes(offset + 1 + std::size_t{width} * height * 2), offset + 1};
       Bytes expected(std::size_t{width} * height * 2);
-      export_rows(rows.span(), stride, width, height, out.span());
-      on_scalar([&] { export_rows(rows.span(), stride, width, height, expected); });
+      pack_565_rows(rows.span(), stride, width, height, out.span());
+      on_scalar([&] { pack_565_rows(rows.span(), stride, width, height, expected); });
       ASSERT_TRUE(std::ranges::equal(out.span(), expected)) << "width " << width << ", stride " << stride;
     }
   }
@@ -87,8 +87,8 @@ TEST_P(KernelPaths, PacksEveryTripleAsTheScalarPathDoes) {
       rows[3 * pair + 1] = static_cast<std::uint8_t>(pair >> 8);
       rows[3 * pair + 2] = static_cast<std::uint8_t>(red);
     }
-    export_rows(rows, 65536 * 3, 65536, 1, out);
-    on_scalar([&] { export_rows(rows, 65536 * 3, 65536, 1, expected); });
+    pack_565_rows(rows, 65536 * 3, 65536, 1, out);
+    on_scalar([&] { pack_565_rows(rows, 65536 * 3, 65536, 1, expected); });
     ASSERT_EQ(out, expected) << "red " << red;
   }
 }

@@ -20,7 +20,7 @@ void expand_run_scalar(const std::uint8_t* words, std::size_t count, std::uint8_
   }
 }
 
-void export_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width, std::uint32_t height,
+void pack_565_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width, std::uint32_t height,
                  std::span<std::uint8_t> out) {
   assert(rows.size() >= rows_extent(stride, width, height));
   assert(out.size() == std::size_t{width} * height * 2);

@@ -56,7 +56,7 @@ void bm_export_rows(benchmark::State& state, KernelPath path, Picture picture) {
   const std::vector<std::uint8_t> rows = pattern(picture.stored_bytes(), 31);
   std::vector<std::uint8_t> out(picture.pixels() * 2);
   for (auto _ : state) {
-    export_rows(rows, picture.stride(), picture.width, picture.height, out);
+    pack_565_rows(rows, picture.stride(), picture.width, picture.height, out);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(benchmark_name("memcpy", "", picture).c_str(), bm_memcpy, picture);
     for (const KernelPath path : available_kernel_paths()) {
       const char* on = kernel_path_name(path);
-      benchmark::RegisterBenchmark(benchmark_name("export_rows", on, picture).c_str(), bm_export_rows, path, picture);
+      benchmark::RegisterBenchmark(benchmark_name("pack_565_rows", on, picture).c_str(), bm_export_rows, path, picture);
       benchmark::RegisterBenchmark(benchmark_name("expand_run", on, picture).c_str(), bm_expand_run, path, picture);
       benchmark::RegisterBenchmark(benchmark_name("subtract_words", on, picture).c_str(), bm_subtract_words, path,
                                    picture);

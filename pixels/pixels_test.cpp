@@ -57,7 +57,7 @@ TEST(ExportRows, SkipsRowPaddingOfThreePixelWideRows) {
       0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x03, 0x07, 0xEE, 0xEE, 0xEE,  // blue, black, near-black
   };
   std::vector<std::uint8_t> out(3 * 2 * 2);
-  export_rows(rows, 12, 3, 2, out);
+  pack_565_rows(rows, 12, 3, 2, out);
   const std::vector<std::uint8_t> expected{0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(out, expected);
 }
@@ -70,15 +70,15 @@ TEST(ExportRows, KeepsStoredRowOrderOfABottomUpPicture) {
       0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00,  //
   };
   std::vector<std::uint8_t> out(8);
-  export_rows(rows, 8, 2, 2, out);
+  pack_565_rows(rows, 8, 2, 2, out);
   const std::vector<std::uint8_t> expected{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF};
   EXPECT_EQ(out, expected);
 }
 
 TEST(ExportRows, ReadsNothingForAnEmptyPicture) {
   std::vector<std::uint8_t> out;
-  export_rows({}, 120, 0, 5, out);
-  export_rows({}, 120, 5, 0, out);
+  pack_565_rows({}, 120, 0, 5, out);
+  pack_565_rows({}, 120, 5, 0, out);
   EXPECT_EQ(rows_extent(120, 0, 5), 0u);
   EXPECT_EQ(rows_extent(120, 40, 2), 240u);
   EXPECT_EQ(rows_extent(120, 60, 2), 300u);

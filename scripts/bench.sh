@@ -24,7 +24,7 @@ cmake --preset native >/dev/null
 cmake --build --preset native --target rgb565 pixels_benchmark >/dev/null
 
 bench=build/bench
-rgb565=$PWD/build/native/frame/console/rgb565
+rgb565=$PWD/build/native/console/rgb565
 mkdir -p "$bench/out" "$bench/batch-out"
 echo "== making the inputs in $bench"
 python3 scripts/bench/make_inputs.py "$bench"

@@ -123,7 +123,7 @@ else
     exe=$work/zip/$top/bin/$key.exe
     check "$key.exe imports only system DLLs" imports_only_system "$exe"
     reference=
-    [ "$kind" = dialog ] && reference=$win32/frame/win32/frame_win32_template_$key.exe
+    [ "$kind" = dialog ] && reference=$win32/dialog/win32/dialog_win32_template_$key.exe
     check "$key.exe's resources" wine "$win32/package_resources_test.exe" "$exe" "$win32/packaging/$key.ico" $reference
     if [ "$kind" = console ]; then
       check "$key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key 1.0"

@@ -4,18 +4,18 @@
 
 #include <filesystem>
 
-#include "export-direct/export_from_mapped_file.h"
-#include "export-loader/export_through_loader.h"
-#include "import-frame/import_fixed_frame.h"
+#include "jobs/pack_fixed_stride.h"
+#include "jobs/pack.h"
+#include "jobs/unpack.h"
 #include "testing/scripted_frame.h"
 
 const std::vector<OutputJob>& output_jobs() {
   // Pictures 40 pixels wide, the width both BMP jobs convert exactly, and a raw image shorter than
   // Talvose's frame: every output is larger than the file size limit of the Linux table.
   static const std::vector<OutputJob> jobs = {
-      {"Kestrin", export_through_loader, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
-      {"Vaskel", export_from_mapped_file, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
-      {"Talvose", import_fixed_frame, Bytes(1000, 0x5A)},
+      {"Kestrin", pack, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
+      {"Vaskel", pack_fixed_stride, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
+      {"Talvose", unpack, Bytes(1000, 0x5A)},
   };
   return jobs;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/job_frame.h"
+#include "job/job_frame.h"
 #include "testing/test_files.h"
 
 struct OutputJob {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "export-direct/export_from_mapped_file.h"
-#include "export-loader/export_through_loader.h"
-#include "import-frame/import_fixed_frame.h"
+#include "jobs/pack_fixed_stride.h"
+#include "jobs/pack.h"
+#include "jobs/unpack.h"
 #include "testing/output_faults.h"
 
 namespace {
@@ -26,9 +26,9 @@ TEST_P(OutputFaultsFullDisk, LeaveSavingAndNoFile) {
 
 std::vector<OutputJob> jobs() {
   const Bytes bytes = read_file(input).value_or(Bytes{});
-  return {{"Kestrin", export_through_loader, bytes},
-          {"Vaskel", export_from_mapped_file, bytes},
-          {"Talvose", import_fixed_frame, bytes}};
+  return {{"Kestrin", pack, bytes},
+          {"Vaskel", pack_fixed_stride, bytes},
+          {"Talvose", unpack, bytes}};
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, OutputFaultsFullDisk, testing::ValuesIn(jobs()),

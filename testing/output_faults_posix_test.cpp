@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include "subtract/subtract_in_place.h"
+#include "jobs/subtract.h"
 #include "testing/file_size_limit.h"
 #include "testing/immutable.h"
 #include "testing/output_faults.h"
@@ -53,7 +53,7 @@ TEST(OrvanePosix, SubtractsInAReadOnlyFolder) {
   const Immutable locked(dir.file("folder"));
   if (!locked.is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
   ScriptedFrame frame(dir.file("folder/image"), dir.file("folder/sub"));
-  subtract_in_place(frame);
+  subtract(frame);
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Done"});
   EXPECT_EQ(read_file(dir.file("folder/image")), (Bytes{9, 18, 27, 36}));
   EXPECT_EQ(read_file(dir.file("folder/sub")), (Bytes{1, 2, 3, 4}));

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "frame/dialog_template.h"
-#include "frame/job_frame.h"
-#include "frame/programs.h"
-#include "frame/tool_dialog.h"
+#include "dialog/dialog_template.h"
+#include "job/job_frame.h"
+#include "programs/programs.h"
+#include "dialog/tool_dialog.h"
 #include "testing/scripted_front_end.h"
 
 class ScriptedFrame final : public JobFrame {

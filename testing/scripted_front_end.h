@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame/dialog_template.h"
-#include "frame/tool_dialog.h"
+#include "dialog/dialog_template.h"
+#include "dialog/tool_dialog.h"
 
 class ScriptedFrontEnd final : public FrontEnd {
  public:

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "export-loader/com_win32.h"
+#include "codecs/com_win32.h"
 #include "testing/test_pictures.h"
 
 Bytes encode_test_picture(TestEncoding encoding, std::uint32_t width, std::uint32_t height,

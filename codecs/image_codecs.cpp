@@ -1,0 +1,50 @@
+#include "codecs/image_codecs.h"
+
+#include <cstddef>
+#include <new>
+
+#include "pixels/little_endian.h"
+
+namespace {
+
+constexpr unsigned to_8_bits(unsigned v16) { return (v16 * 255 + 32767) / 65535; }
+
+constexpr std::uint8_t over(unsigned colour, unsigned alpha, unsigned background) {
+  return static_cast<std::uint8_t>((colour * alpha + background * (255 - alpha) + 127) / 255);
+}
+
+}  // namespace
+
+void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, BgrTriple background,
+                   std::uint8_t* triples) {
+  for (std::uint32_t x = 0; x < width; ++x, triples += 3) {
+    unsigned blue = 0, green = 0, red = 0, alpha = 255;
+    if (layout == CodecRow::bgra8) {
+      blue = pixels[0], green = pixels[1], red = pixels[2], alpha = pixels[3];
+      pixels += 4;
+    } else if (layout == CodecRow::gray16) {
+      red = green = blue = to_8_bits(load_le16(pixels));
+      pixels += 2;
+    } else {
+      red = to_8_bits(load_le16(pixels)), green = to_8_bits(load_le16(pixels + 2));
+      blue = to_8_bits(load_le16(pixels + 4));
+      if (layout == CodecRow::rgba16) alpha = to_8_bits(load_le16(pixels + 6));
+      pixels += layout == CodecRow::rgba16 ? 8 : 6;
+    }
+    triples[0] = over(blue, alpha, background.blue);
+    triples[1] = over(green, alpha, background.green);
+    triples[2] = over(red, alpha, background.red);
+  }
+}
+
+std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height) {
+  const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (width == 0 || height == 0) return CodecFailure{CodecFault::too_large, "the picture has no pixels"};
+  const std::uint64_t bytes = std::uint64_t{width} * height * 3;
+  if (!raw_image_size(width, height) || bytes > SIZE_MAX)
+    return CodecFailure{CodecFault::too_large, size + ": the raw image would not fit 4 GiB"};
+  CodecPicture picture{
+      width, height, std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)])};
+  if (!picture.triples) return CodecFailure{CodecFault::too_large, size + ": no memory for them"};
+  return picture;
+}

@@ -1,0 +1,59 @@
+// Qt's image readers and writer, used without an application object: QImageReader and
+// QImageWriter need neither a display nor a QGuiApplication, and find the JPEG and GIF plugins
+// from Qt's own plugin path.
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <cstring>
+
+#include "codecs/image_codecs.h"
+
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background) {
+  QBuffer buffer;
+  buffer.setData(
+      QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  // Qt reads more formats (BMP among them); the others are not this program's to convert.
+  const QByteArray format = reader.format();
+  if (format != "png" && format != "jpeg" && format != "gif") return CodecFailure{};
+  const std::string name = format == "jpeg" ? "JPEG" : format.toUpper().toStdString();
+  QImage image;
+  if (!reader.read(&image))
+    return CodecFailure{CodecFault::broken,
+                        "the " + name + " cannot be decoded: " + reader.errorString().toStdString()};
+  // 16-bit channels are rounded to 8 bits here, not by Qt's conversion, so that both builds agree.
+  const bool deep = image.depth() == 64 || image.format() == QImage::Format_Grayscale16;
+  image = image.convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
+  if (image.isNull()) return CodecFailure{CodecFault::too_large, "no memory to decode the " + name};
+
+  std::variant<CodecPicture, CodecFailure> result =
+      allocate_picture(static_cast<std::uint32_t>(image.width()), static_cast<std::uint32_t>(image.height()));
+  if (CodecPicture* picture = std::get_if<CodecPicture>(&result)) {
+    // Format_ARGB32 lies in memory as blue, green, red, alpha and Format_RGBA64 as red, green,
+    // blue, alpha in 16-bit words: the layouts of CodecRow on this little-endian build.
+    for (std::uint32_t y = 0; y < picture->height; ++y) {
+      composite_row(image.constScanLine(static_cast<int>(y)), deep ? CodecRow::rgba16 : CodecRow::bgra8, picture->width,
+                    background, picture->triples.get() + std::size_t{y} * picture->width * 3);
+    }
+  }
+  return result;
+}
+
+std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
+                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
+  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_BGR888);
+  if (image.isNull()) return std::nullopt;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::size_t from = std::size_t{bottom_up ? height - 1 - y : y} * stride;
+    std::memcpy(image.scanLine(static_cast<int>(y)), rows.data() + from, std::size_t{width} * 3);
+  }
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  if (!writer.write(image)) return std::nullopt;
+  const QByteArray& png = buffer.data();
+  return std::vector<std::uint8_t>(png.begin(), png.end());
+}

@@ -1,0 +1,136 @@
+// The Windows Imaging Component. Wine 8 decodes PNG, JPEG and GIF through it; a GIF frame does
+// not convert to 24-bit BGR (CopyPixels fails), but every picture converts to 32-bit BGRA, whose
+// alpha this file composites itself, as the Linux build does. A PNG of 16-bit channels (colour or
+// grey) is copied as the decoder gives it, so that the rounding to 8 bits is ours on both builds:
+// Wine's conversion of 16-bit grey to BGRA does not round.
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "codecs/com_win32.h"
+#include "codecs/image_codecs.h"
+
+namespace {
+
+// Rows copied from the codec per call: enough to keep calls few, little enough to stay small.
+constexpr std::uint32_t band_rows = 16;
+
+std::string container_name(const GUID& container) {
+  if (container == GUID_ContainerFormatPng) return "PNG";
+  if (container == GUID_ContainerFormatJpeg) return "JPEG";
+  if (container == GUID_ContainerFormatGif) return "GIF";
+  return {};
+}
+
+}  // namespace
+
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background) {
+  const ComScope com;
+  const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
+  if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};
+  IWICStream* raw_stream = nullptr;
+  if (FAILED(factory->CreateStream(&raw_stream))) return CodecFailure{};
+  const Com<IWICStream> stream(raw_stream);
+  if (file.size() > MAXDWORD ||
+      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(file.data()), static_cast<DWORD>(file.size()))))
+    return CodecFailure{};
+  IWICBitmapDecoder* raw_decoder = nullptr;
+  if (FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, &raw_decoder)))
+    return CodecFailure{};
+  const Com<IWICBitmapDecoder> decoder(raw_decoder);
+  GUID container{};
+  if (FAILED(decoder->GetContainerFormat(&container)) || container_name(container).empty()) return CodecFailure{};
+  const CodecFailure broken{CodecFault::broken, "the " + container_name(container) + " cannot be decoded"};
+
+  IWICBitmapFrameDecode* raw_frame = nullptr;
+  if (FAILED(decoder->GetFrame(0, &raw_frame))) return broken;
+  const Com<IWICBitmapFrameDecode> frame(raw_frame);
+  UINT width = 0, height = 0;
+  WICPixelFormatGUID native{};
+  if (FAILED(frame->GetSize(&width, &height)) || FAILED(frame->GetPixelFormat(&native))) return broken;
+
+  CodecRow layout = CodecRow::bgra8;
+  IWICBitmapSource* source = frame.get();
+  Com<IWICFormatConverter> converter;
+  if (native == GUID_WICPixelFormat64bppRGBA) {
+    layout = CodecRow::rgba16;
+  } else if (native == GUID_WICPixelFormat48bppRGB) {
+    layout = CodecRow::rgb16;
+  } else if (native == GUID_WICPixelFormat16bppGray) {
+    layout = CodecRow::gray16;
+  } else {
+    IWICFormatConverter* raw_converter = nullptr;
+    if (FAILED(factory->CreateFormatConverter(&raw_converter))) return broken;
+    converter.reset(raw_converter);
+    if (FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom)))
+      return broken;
+    source = converter.get();
+  }
+
+  std::variant<CodecPicture, CodecFailure> result = allocate_picture(width, height);
+  CodecPicture* picture = std::get_if<CodecPicture>(&result);
+  if (picture == nullptr) return result;
+  const unsigned pixel_bytes[] = {4, 8, 6, 2};  // in the order of CodecRow
+  const std::uint64_t stride = std::uint64_t{width} * pixel_bytes[static_cast<int>(layout)];
+  if (stride * band_rows > MAXDWORD) return CodecFailure{CodecFault::too_large, "the picture is too wide to decode"};
+  std::vector<std::uint8_t> band;
+  try {
+    band.resize(static_cast<std::size_t>(stride * band_rows));
+  } catch (const std::bad_alloc&) {
+    return CodecFailure{CodecFault::too_large, "no memory to decode the picture"};
+  }
+  for (std::uint32_t top = 0; top < height; top += band_rows) {
+    const std::uint32_t rows = std::min(band_rows, height - top);
+    const WICRect rect{0, static_cast<INT>(top), static_cast<INT>(width), static_cast<INT>(rows)};
+    if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride), static_cast<UINT>(stride * rows), band.data())))
+      return broken;
+    for (std::uint32_t y = 0; y < rows; ++y) {
+      composite_row(band.data() + y * stride, layout, width, background,
+                    picture->triples.get() + (std::size_t{top} + y) * width * 3);
+    }
+  }
+  return result;
+}
+
+std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
+                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
+  const ComScope com;
+  const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
+  if (!factory) return std::nullopt;
+  IStream* raw_stream = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &raw_stream))) return std::nullopt;
+  const Com<IStream> stream(raw_stream);
+  IWICBitmapEncoder* raw_encoder = nullptr;
+  if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &raw_encoder))) return std::nullopt;
+  const Com<IWICBitmapEncoder> encoder(raw_encoder);
+  IWICBitmapFrameEncode* raw_frame = nullptr;
+  IPropertyBag2* raw_options = nullptr;
+  if (FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+      FAILED(encoder->CreateNewFrame(&raw_frame, &raw_options)))
+    return std::nullopt;
+  const Com<IWICBitmapFrameEncode> frame(raw_frame);
+  const Com<IPropertyBag2> options(raw_options);
+  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  if (FAILED(frame->Initialize(options.get())) || FAILED(frame->SetSize(width, height)) ||
+      FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
+    return std::nullopt;
+  // The frame takes rows top row first, one call after another.
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::size_t from = std::size_t{bottom_up ? height - 1 - y : y} * stride;
+    if (FAILED(frame->WritePixels(1, stride, width * 3, const_cast<BYTE*>(rows.data() + from)))) return std::nullopt;
+  }
+  if (FAILED(frame->Commit()) || FAILED(encoder->Commit())) return std::nullopt;
+
+  STATSTG stat{};
+  HGLOBAL memory = nullptr;
+  if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || FAILED(GetHGlobalFromStream(stream.get(), &memory)))
+    return std::nullopt;
+  const void* bytes = GlobalLock(memory);
+  if (bytes == nullptr) return std::nullopt;
+  std::vector<std::uint8_t> png(static_cast<const std::uint8_t*>(bytes),
+                                static_cast<const std::uint8_t*>(bytes) + stat.cbSize.QuadPart);
+  GlobalUnlock(memory);
+  return png;
+}

@@ -1,0 +1,42 @@
+// The command line of rgb565: a verb, its paths and its options, read into one value that the
+// console front end runs. Parsing knows nothing of files beyond their names, so that any argument
+// list can be tried on it alone.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "job/job_frame.h"
+
+enum class Verb { none, pack, unpack, subtract };
+
+struct Invocation {
+  Verb verb = Verb::none;
+  bool help = false;
+  bool version = false;
+  // pack and unpack: the inputs (one without -d); subtract: the image and the sub image.
+  std::vector<std::string> inputs;
+  // pack and unpack without -d: the output file.
+  std::string output;
+  // -d: the folder that receives one output per input, named after the input.
+  std::string directory;
+  // -j: how many files of a batch convert at once; 0 for one per processor.
+  unsigned jobs = 0;
+  JobOptions options;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+// `arguments` without the program's name.
+std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string_view> arguments);
+
+// The --help text; for a verb, with the layout of one word under the options given.
+std::string help_text(const Invocation& invocation);
+
+// How one word and its two bytes are laid out under `format`.
+std::string word_layout(const WordFormat& format);

@@ -1,0 +1,142 @@
+// rgb565 with the platform's image codecs: PNG, JPEG and GIF pictures made by the tests with known
+// pixels, packed against words worked out by hand, and unpack's PNG read back by pack.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "jobs/pack.h"
+#include "console/console.h"
+#include "testing/scripted_frame.h"
+#include "testing/test_files.h"
+#include "testing/test_pictures.h"
+
+namespace {
+
+int rgb565(const std::vector<std::string>& arguments) {
+  std::ostringstream out, err;
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  return run_rgb565(views, {out, err, false});
+}
+
+// Words as they lie in a raw image, low byte first.
+Bytes words(std::initializer_list<std::uint16_t> values) {
+  Bytes bytes;
+  for (const std::uint16_t v : values)
+    bytes.insert(bytes.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+  return bytes;
+}
+
+// Top row: red, green, blue; bottom row: (0x10, 0x20, 0x30), white, black.
+const std::vector<TestPixel> six = {{255, 0, 0},        {0, 255, 0},     {0, 0, 255},
+                                    {0x10, 0x20, 0x30}, {255, 255, 255}, {0, 0, 0}};
+const Bytes six_words = words({0xF800, 0x07E0, 0x001F, 0x1106, 0xFFFF, 0x0000});
+const std::vector<BgrTriple> six_palette = {{0, 0, 255},        {0, 255, 0},     {255, 0, 0},
+                                            {0x30, 0x20, 0x10}, {255, 255, 255}, {0, 0, 0}};
+
+// White at half alpha, red at none, and an opaque (0x10, 0x20, 0x30).
+const std::vector<TestPixel> translucent = {{255, 255, 255, 128}, {255, 0, 0, 0}, {0x10, 0x20, 0x30, 255}};
+
+struct CodecCase {
+  const char* name;
+  Bytes picture;
+  std::vector<std::string> options;
+  Bytes raw;
+};
+void PrintTo(const CodecCase& c, std::ostream* out) { *out << c.name; }
+
+class PackReadsCodecPictures : public testing::TestWithParam<CodecCase> {};
+
+TEST_P(PackReadsCodecPictures, Exactly) {
+  const CodecCase& c = GetParam();
+  ASSERT_FALSE(c.picture.empty()) << "the platform's encoder made no picture";
+  TempDir dir;
+  write_file(dir.file("in"), c.picture);
+  std::vector<std::string> arguments = {"pack", dir.file("in"), dir.file("out.bin")};
+  arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
+  EXPECT_EQ(rgb565(arguments), 0);
+  EXPECT_EQ(read_file(dir.file("out.bin")), c.raw);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, PackReadsCodecPictures,
+    testing::Values(
+        CodecCase{"Png", encode_test_picture(TestEncoding::png, 3, 2, six), {}, six_words},
+        // A codec's stored order is already top row first.
+        CodecCase{"PngTopDown", encode_test_picture(TestEncoding::png, 3, 2, six), {"--rows", "top-down"}, six_words},
+        CodecCase{"Gif", make_gif(3, 2, six_palette, {0, 1, 2, 3, 4, 5}), {}, six_words},
+        // Over black: white at 128 is (255 * 128 + 127) / 255 = 128 in each channel.
+        CodecCase{"PngAlphaOverBlack",
+                  encode_test_picture(TestEncoding::png_alpha, 3, 1, translucent),
+                  {},
+                  words({0x8410, 0x0000, 0x1106})},
+        // Over 4080C0: red (255 * 128 + 64 * 127 + 127) / 255 = 160, green 192, blue 224.
+        CodecCase{"PngAlphaOverBackground",
+                  encode_test_picture(TestEncoding::png_alpha, 3, 1, translucent),
+                  {"--background", "4080C0"},
+                  words({0xA61C, 0x4418, 0x1106})},
+        CodecCase{"GifTransparentOverBackground",
+                  make_gif(2, 1, six_palette, {3, 0}, 0),
+                  {"--background=4080c0"},
+                  words({0x1106, 0x4418})},
+        // 2047 / 257 = 7.97 rounds to 8 (level 1) where dropping the low byte gives 7; likewise
+        // 1023 for green (4); 1920 / 257 = 7.47 stays 7; 0x8080 is 128 exactly.
+        CodecCase{"Png16Rounds",
+                  make_png16(2, 1, {{2047, 1023, 1920, 65535}, {65535, 0, 0x8080, 65535}}),
+                  {},
+                  words({0x0820, 0xF810})}),
+    [](const testing::TestParamInfo<CodecCase>& c) { return std::string(c.param.name); });
+
+// JPEG is lossy: each 16 x 16 quadrant of one colour is a block the encoder keeps flat, and at
+// quality 100 comes back within a few units, so every channel must be within one level of the
+// colour's own (each colour sits mid-level, 8 * level + 4 or 4 * level + 2). Only the pixel on
+// each side of a quadrant's edge is spared: decoders smooth the halved colour planes across it.
+TEST(PackReadsCodecPictures, JpegWithinOneLevel) {
+  const TestPixel quadrants[4] = {{0xC4, 0x22, 0x24}, {0x24, 0xC6, 0x24}, {0x24, 0x22, 0xC4}, {0xA4, 0xA6, 0x64}};
+  std::vector<TestPixel> pixels;
+  for (std::uint32_t y = 0; y < 32; ++y)
+    for (std::uint32_t x = 0; x < 32; ++x) pixels.push_back(quadrants[(y / 16) * 2 + x / 16]);
+  TempDir dir;
+  write_file(dir.file("in.jpg"), encode_test_picture(TestEncoding::jpeg, 32, 32, pixels));
+  ASSERT_EQ(rgb565({"pack", dir.file("in.jpg"), dir.file("out.bin")}), 0);
+  const Bytes raw = *read_file(dir.file("out.bin"));
+  ASSERT_EQ(raw.size(), 32u * 32 * 2);
+  for (std::size_t k = 0; k < 32 * 32; ++k) {
+    if (k % 32 == 15 || k % 32 == 16 || k / 32 == 15 || k / 32 == 16) continue;
+    const unsigned word = raw[2 * k] | raw[2 * k + 1] << 8;
+    const TestPixel& p = pixels[k];
+    const int levels[3][2] = {{static_cast<int>(word >> 11), p.red >> 3},
+                              {static_cast<int>(word >> 5 & 0x3F), p.green >> 2},
+                              {static_cast<int>(word & 0x1F), p.blue >> 3}};
+    for (const auto& [got, want] : levels) ASSERT_LE(std::abs(got - want), 1) << "pixel " << k % 32 << ", " << k / 32;
+  }
+}
+
+TEST(PackReadsCodecPictures, NotInTheDialogWhichConvertsBmpsOnly) {
+  TempDir dir;
+  write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six));
+  ScriptedFrame frame(dir.file("in.png"), dir.file("out.bin"));
+  pack(frame);
+  EXPECT_EQ(frame.status(), "Cannot open input");
+  EXPECT_FALSE(file_exists(dir.file("out.bin")));
+}
+
+// unpack's PNG shows the picture upright: pack reads it back (top row first) as the raw image that
+// unpack took top row first, and its header gives the frame's size.
+TEST(UnpackWritesPng, ThatPackReadsBackWordForWord) {
+  TempDir dir;
+  Bytes raw;
+  for (std::size_t i = 0; i < 5 * 3; ++i)
+    raw.insert(raw.end(), {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29 + 7)});
+  write_file(dir.file("in.bin"), raw);
+  ASSERT_EQ(rgb565({"unpack", "--rows", "top-down", "--size", "5x3", dir.file("in.bin"), dir.file("out.PNG")}), 0);
+  const Bytes png = *read_file(dir.file("out.PNG"));
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(Bytes(png.begin(), png.begin() + 24), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                                                         'I',  'H', 'D', 'R', 0,    0,    0,    5,    0, 0, 0, 3}));
+  ASSERT_EQ(rgb565({"pack", dir.file("out.PNG"), dir.file("back.bin")}), 0);
+  EXPECT_EQ(read_file(dir.file("back.bin")), raw);
+}
+
+}  // namespace

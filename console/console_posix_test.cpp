@@ -1,0 +1,247 @@
+// rgb565 on Linux: its C headers read by the host's C compiler, and a failed write made real.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "jobs/pack_fixed_stride.h"
+#include "jobs/pack.h"
+#include "files/view_access.h"
+#include "console/console.h"
+#include "jobs/unpack.h"
+#include "jobs/subtract.h"
+#include "testing/file_size_limit.h"
+#include "testing/immutable.h"
+#include "testing/scripted_frame.h"
+#include "testing/test_files.h"
+
+namespace {
+
+int rgb565(const std::vector<std::string>& arguments) {
+  std::ostringstream out, err;
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  return run_rgb565(views, {out, err, false});
+}
+
+// The array a C99 compiler makes of the header holds, in memory, the raw image's bytes under the
+// same options.
+TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 5, .height = 3}, pattern_pixel));
+  const std::vector<std::string> options = {"--rows", "top-down", "--bytes", "be", "--channels", "bgr"};
+  std::vector<std::string> raw = {"pack", dir.file("in.bmp"), dir.file("raw.bin")};
+  std::vector<std::string> header = {"pack", "--c-array", "logo", dir.file("in.bmp"), dir.file("logo.h")};
+  raw.insert(raw.end(), options.begin(), options.end());
+  header.insert(header.end(), options.begin(), options.end());
+  ASSERT_EQ(rgb565(raw), 0);
+  ASSERT_EQ(rgb565(header), 0);
+  write_file(dir.file("dump.c"), [] {
+    const std::string program =
+        "#include <stdio.h>\n#include \"logo.h\"\n"
+        "int main(void) {\n"
+        "  if (logo_width != 5 || logo_height != 3 || sizeof logo != 30) return 1;\n"
+        "  return fwrite(logo, 1, sizeof logo, stdout) == sizeof logo ? 0 : 1;\n}\n";
+    return Bytes(program.begin(), program.end());
+  }());
+  const std::string compile = std::string(TOOL_HOST_CC) + " -x c -std=c99 -pedantic -Wall -Werror -o " +
+                              dir.file("dump") + " " + dir.file("dump.c") + " && " + dir.file("dump") + " > " +
+                              dir.file("dumped.bin");
+  ASSERT_EQ(std::system(compile.c_str()), 0) << compile;
+  EXPECT_EQ(read_file(dir.file("dumped.bin")), read_file(dir.file("raw.bin")));
+  const Bytes header_bytes = *read_file(dir.file("logo.h"));
+  const std::string text(header_bytes.begin(), header_bytes.end());
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "/* " + dir.file("in.bmp") + ": 5 x 3 pixels, top row first, BGR565, high byte first */");
+}
+
+TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 40, .height = 40}, pattern_pixel));
+  int code = 0;
+  {
+    FileSizeLimit limit(1000);
+    code = rgb565({"pack", dir.file("in.bmp"), dir.file("out.bin")});
+  }
+  EXPECT_EQ(code, 1);
+  EXPECT_FALSE(file_exists(dir.file("out.bin")));
+}
+
+// Every verb that writes a file, against every output fault Linux can make: exit 1, no partial
+// file, the inputs as they were.
+TEST(Rgb565Posix, EveryVerbFailsCleanlyOnEveryOutputFault) {
+  TempDir dir;
+  const Bytes picture = make_bmp({.width = 40, .height = 40}, pattern_pixel);
+  const Bytes raw(4000, 0x5A);
+  write_file(dir.file("in.bmp"), picture);
+  write_file(dir.file("in.bin"), raw);
+  write_file(dir.file("sub.bin"), raw);
+  std::filesystem::create_directory(dir.path() / "locked");
+  std::filesystem::create_directory(dir.path() / "folder");
+  const auto verbs = [&](const std::string& out) {
+    return std::vector<std::vector<std::string>>{{"pack", dir.file("in.bmp"), out},
+                                                 {"pack", "--c-array", "logo", dir.file("in.bmp"), out},
+                                                 {"unpack", dir.file("in.bin"), out},
+                                                 {"subtract", dir.file("in.bin"), dir.file("sub.bin"), "-o", out}};
+  };
+  const auto expect_fails = [&](const std::vector<std::string>& arguments, const std::string& out) {
+    EXPECT_EQ(rgb565(arguments), 1) << testing::PrintToString(arguments);
+    if (std::filesystem::is_regular_file(out)) ADD_FAILURE() << "a file was left at " << out;
+    EXPECT_EQ(read_file(dir.file("in.bmp")), picture);
+    EXPECT_EQ(read_file(dir.file("in.bin")), raw);
+  };
+  for (const std::string& out : {dir.file("missing/out"), dir.file("folder")}) {
+    for (const auto& arguments : verbs(out)) expect_fails(arguments, out);
+  }
+  for (const auto& arguments : verbs(dir.file("full"))) {
+    const FileSizeLimit limit(1000);
+    expect_fails(arguments, dir.file("full"));
+  }
+  const Immutable locked(dir.file("locked"));
+  if (!locked.is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
+  for (const auto& arguments : verbs(dir.file("locked/out"))) expect_fails(arguments, dir.file("locked/out"));
+}
+
+std::size_t open_descriptors() {
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
+}
+
+std::size_t resident_bytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Every file of a long batch is let go: as many descriptors and no more memory after 5,000 files,
+// a quarter of them refused, as after the first hundred.
+TEST(Rgb565Posix, ALongBatchHoldsNoMoreAtTheEndThanAfterAHundredFiles) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "out");
+  const Bytes good = make_bmp({.width = 8, .height = 8}, pattern_pixel);
+  const Bytes bad = {'B', 'M', 9, 9};
+  std::vector<std::string> arguments = {"pack", "-d", dir.file("out")};
+  for (int i = 0; i < 5000; ++i) {
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about "p" + std::to_string(i).
+    std::string name = std::to_string(i);
+    name.append(".bmp");
+    arguments.push_back(dir.file(name));
+    write_file(arguments.back(), i % 4 == 3 ? bad : good);
+  }
+  std::ostream discard(nullptr);
+  const auto run = [&](std::size_t inputs) {
+    const std::vector<std::string_view> views(arguments.begin(), arguments.begin() + 3 + inputs);
+    return run_rgb565(views, {discard, discard, false});
+  };
+  EXPECT_EQ(run(100), 1);
+  const std::size_t descriptors = open_descriptors();
+  const std::size_t resident = resident_bytes();
+  EXPECT_EQ(run(5000), 1);
+  EXPECT_EQ(open_descriptors(), descriptors);
+  // The batch's list of 5,000 names and outputs takes about a megabyte of its own; anything kept
+  // per file (a page of output, a picture, a codec) would take many times the rest of the slack.
+  // AddressSanitizer holds freed memory back on purpose; LeakSanitizer checks that build instead.
+#ifndef __SANITIZE_ADDRESS__
+  EXPECT_LE(resident_bytes(), resident + 4 * 1024 * 1024);
+#else
+  static_cast<void>(resident);
+#endif
+  std::size_t outputs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "out")) outputs += entry.file_size() == 128;
+  EXPECT_EQ(outputs, 3750u);
+}
+
+// Another program cuts a file short right after a job's view of it is made: the job reports the
+// file as unreadable, writes no output and never shows "Done"; the program goes on.
+std::string file_to_cut;
+off_t cut_to = 0;
+void cut_after_open(const char* path) {
+  if (file_to_cut == path) {
+    ASSERT_EQ(truncate(path, cut_to), 0);
+  }
+}
+
+class CutUnderTheJob : public testing::Test {
+ protected:
+  void SetUp() override {
+    cut_to = 0;
+    set_view_opened_hook(&cut_after_open);
+  }
+  void TearDown() override {
+    set_view_opened_hook(nullptr);
+    file_to_cut.clear();
+  }
+  TempDir dir;
+};
+
+TEST_F(CutUnderTheJob, EachJobReportsItsInputUnreadable) {
+  const Bytes picture = make_bmp({.width = 40, .height = 60}, pattern_pixel);
+  const Bytes words(3 * 4096, 0x11);
+  const struct {
+    GenerateJob job;
+    Bytes first, second;
+    const char* cut;
+    const char* status;
+  } cases[] = {
+      {&pack, picture, {}, "first", "Cannot open input"},
+      {&pack_fixed_stride, picture, {}, "first", "Cannot open input"},
+      {&unpack, words, {}, "first", "Cannot open input"},
+      {&subtract, words, words, "first", "Cannot open image"},
+      {&subtract, words, words, "second", "Cannot open sub image"},
+  };
+  for (const auto& c : cases) {
+    const std::string first = dir.file("first"), second = dir.file("second");
+    std::filesystem::remove(second);
+    write_file(first, c.first);
+    if (!c.second.empty()) write_file(second, c.second);
+    file_to_cut = dir.file(c.cut);
+    cut_to = 0;
+    ScriptedFrame frame(first, second);
+    c.job(frame);
+    EXPECT_EQ(frame.status(), c.status) << c.cut;
+    EXPECT_EQ(std::count(frame.statuses().begin(), frame.statuses().end(), "Done"), 0);
+    if (c.second.empty()) {
+      EXPECT_FALSE(file_exists(second));
+    }
+  }
+}
+
+TEST_F(CutUnderTheJob, OrvaneKeepsWhatItSubtractedAndLeavesTheRest) {
+  // The sub image loses all but its first page: that page's words are subtracted, the rest of the
+  // image stays as it was.
+  write_file(dir.file("image"), Bytes(3 * 4096, 0x11));
+  write_file(dir.file("sub"), Bytes(3 * 4096, 0x01));
+  file_to_cut = dir.file("sub");
+  cut_to = 4096;
+  ScriptedFrame frame(dir.file("image"), dir.file("sub"));
+  subtract(frame);
+  EXPECT_EQ(frame.status(), "Cannot open sub image");
+  Bytes expected(3 * 4096, 0x11);
+  std::fill(expected.begin(), expected.begin() + 4096, 0x10);
+  EXPECT_EQ(read_file(dir.file("image")), expected);
+}
+
+TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {
+  std::filesystem::create_directory(dir.path() / "out");
+  write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  write_file(dir.file("b.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  file_to_cut = dir.file("a.bmp");
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"pack",           "-j", "1", "-d", dir.file("out"), dir.file("a.bmp"),
+                                              dir.file("b.bmp")};
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
+  EXPECT_EQ(err.str(), "rgb565: " + dir.file("a.bmp") +
+                           ": Cannot open input: the file was cut short while it was read\n1 converted, 1 failed\n");
+  EXPECT_FALSE(file_exists(dir.file("out/a.bin")));
+  EXPECT_EQ(read_file(dir.file("out/b.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
+}
+
+}  // namespace

@@ -1,0 +1,320 @@
+// rgb565 run in-process as a user runs it, on real files, in both builds: the same bytes and
+// refusals as the dialogs' jobs, the options against hand-worked values, batches and usage errors.
+#include "console/console.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "jobs/pack_fixed_stride.h"
+#include "jobs/pack.h"
+#include "jobs/unpack.h"
+#include "pixels/little_endian.h"
+#include "jobs/subtract.h"
+#include "testing/scripted_frame.h"
+#include "testing/test_files.h"
+
+namespace {
+
+struct Ran {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Ran rgb565(const std::vector<std::string>& arguments) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  const int code = run_rgb565(views, {out, err, false});
+  return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> files_in(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each verb with no option against its dialog's job on the same input: the same file, or the
+// same refusal with no file.
+struct ParityCase {
+  const char* name;
+  const char* verb;
+  Bytes input;
+  Bytes second = {};                 // subtract: the sub image
+  GenerateJob dialog_job = nullptr;  // the verb's own dialog's when null
+};
+void PrintTo(const ParityCase& c, std::ostream* out) { *out << c.name; }
+
+class SameAsTheDialogs : public testing::TestWithParam<ParityCase> {};
+
+TEST_P(SameAsTheDialogs, GivesTheJobsBytesOrItsRefusal) {
+  const ParityCase& c = GetParam();
+  const std::string verb = c.verb;
+  TempDir dialog_dir, console_dir;
+  const auto run_in = [&](const TempDir& dir) {
+    write_file(dir.file("in"), c.input);
+    if (verb == "subtract") write_file(dir.file("sub"), c.second);
+  };
+  run_in(dialog_dir);
+  run_in(console_dir);
+
+  ScriptedFrame frame(dialog_dir.file("in"), dialog_dir.file(verb == "subtract" ? "sub" : "out"));
+  if (c.dialog_job != nullptr) {
+    c.dialog_job(frame);
+  } else if (verb == "pack") {
+    pack(frame);
+  } else if (verb == "unpack") {
+    unpack(frame);
+  } else {
+    subtract(frame);
+  }
+  const Ran run = rgb565({verb, console_dir.file("in"), console_dir.file(verb == "subtract" ? "sub" : "out")});
+
+  EXPECT_EQ(files_in(console_dir), files_in(dialog_dir));
+  for (const char* name : {"in", "out", "sub"})
+    EXPECT_EQ(read_file(console_dir.file(name)), read_file(dialog_dir.file(name))) << name;
+  if (frame.status() == "Done") {
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(run.err.empty() || run.err.find(": warning: ") != std::string::npos) << run.err;
+  } else {
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find(": " + frame.status()), std::string::npos) << run.err;
+  }
+}
+
+Bytes words_counting(std::size_t bytes) {
+  Bytes raw(bytes);
+  for (std::size_t i = 0; i < bytes; ++i) raw[i] = static_cast<std::uint8_t>(i * 37 + i / 251);
+  return raw;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SameAsTheDialogs,
+    testing::Values(ParityCase{"Pack3x2", "pack", make_bmp({.width = 3, .height = 2}, pattern_pixel), {}},
+                    ParityCase{"Pack39TopDown", "pack", make_bmp({.width = 39, .height = -5}, pattern_pixel), {}},
+                    ParityCase{"Pack40Info124",
+                               "pack",
+                               make_bmp({.width = 40, .height = 3, .info_size = 124, .gap = 6}, pattern_pixel),
+                               {}},
+                    ParityCase{"PackRefusesEightBits",
+                               "pack",
+                               make_bmp({.width = 4, .height = 4, .bits_per_pixel = 8}, pattern_pixel),
+                               {}},
+                    ParityCase{"PackRefusesNonsense", "pack", Bytes{'B', 'M', 1, 2, 3}, {}},
+                    ParityCase{"UnpackWholeFrame", "unpack", words_counting(147680), {}},
+                    ParityCase{"UnpackShortInput", "unpack", words_counting(1001), {}},
+                    ParityCase{"Subtract", "subtract", words_counting(64), words_counting(70)},
+                    ParityCase{"SubtractRefusesShortSub", "subtract", words_counting(64), words_counting(60)}),
+    [](const testing::TestParamInfo<ParityCase>& c) { return std::string(c.param.name); });
+
+TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
+  TempDir dir;
+  write_file(dir.file("short.bin"), Bytes(1000, 0));
+  const Ran run = rgb565({"unpack", dir.file("short.bin"), dir.file("out.bmp")});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.err.find("1000 bytes, not the 147680 bytes of a 568 x 130 frame"), std::string::npos) << run.err;
+  EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
+}
+
+// A 3 x 1 picture of three pixels, worked out by hand under each option.
+Bytes three_pixels(BgrTriple a, BgrTriple b, BgrTriple c) {
+  const BgrTriple pixels[] = {a, b, c};
+  return make_bmp({.width = 3, .height = 1}, [&](std::int32_t x, std::int32_t) { return pixels[x]; });
+}
+
+TEST(Rgb565, PacksEachWordLayoutAsWorkedOutByHand) {
+  TempDir dir;
+  // Pure red, then blue 0x04 / green 0x07 / red 0xFC, then white.
+  write_file(dir.file("in.bmp"), three_pixels({0, 0, 0xFF}, {0x04, 0x07, 0xFC}, {0xFF, 0xFF, 0xFF}));
+  const struct {
+    std::vector<std::string> options;
+    Bytes raw;
+  } cases[] = {
+      // The middle pixel truncated: red 31, green 1, blue 0.
+      {{}, {0x00, 0xF8, 0x20, 0xF8, 0xFF, 0xFF}},
+      {{"--bytes", "be"}, {0xF8, 0x00, 0xF8, 0x20, 0xFF, 0xFF}},
+      {{"--channels", "bgr"}, {0x1F, 0x00, 0x3F, 0x00, 0xFF, 0xFF}},
+      {{"--channels=bgr", "--bytes=be"}, {0x00, 0x1F, 0x00, 0x3F, 0xFF, 0xFF}},
+      // Nearest: blue 0x04 -> 0, green 0x07 -> round(1.73) = 2, red 0xFC -> 31.
+      {{"--round", "nearest"}, {0x00, 0xF8, 0x40, 0xF8, 0xFF, 0xFF}},
+      // Bayer threshold 32 at (1, 0): blue 4 + 4 -> 1, green 7 + 2 -> 2, red 252 + 4 -> 255 -> 31.
+      {{"--dither", "ordered"}, {0x00, 0xF8, 0x41, 0xF8, 0xFF, 0xFF}},
+      {{"--dither", "ordered", "--channels", "bgr", "--bytes", "be"}, {0x00, 0x1F, 0x08, 0x5F, 0xFF, 0xFF}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
+    arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
+    EXPECT_EQ(rgb565(arguments).code, 0);
+    EXPECT_EQ(read_file(dir.file("out.bin")), c.raw) << arguments[1];
+  }
+  // Five bits to the nearest of 32 levels: 0x04 -> 0, 0x07 -> 1, 0xFC -> 31.
+  write_file(dir.file("blues.bmp"), three_pixels({0x04, 0, 0}, {0x07, 0, 0}, {0xFC, 0, 0}));
+  EXPECT_EQ(rgb565({"pack", "--round", "nearest", dir.file("blues.bmp"), dir.file("blues.bin")}).code, 0);
+  EXPECT_EQ(read_file(dir.file("blues.bin")), (Bytes{0x00, 0x00, 0x01, 0x00, 0x1F, 0x00}));
+}
+
+TEST(Rgb565, ExpandsWithZeroOrReplicatedLowBits) {
+  TempDir dir;
+  // Red 0x1F, green 0x10, blue 0x10: one word, 0xFA10.
+  write_file(dir.file("in.bin"), Bytes{0x10, 0xFA});
+  for (const auto& [mode, blue, green, red] :
+       {std::tuple{"zero", 0x80, 0x40, 0xF8}, std::tuple{"replicate", 132, 65, 255}}) {
+    EXPECT_EQ(rgb565({"unpack", "--size", "1x1", "--expand", mode, dir.file("in.bin"), dir.file("out.bmp")}).code, 0);
+    const Bytes bmp = *read_file(dir.file("out.bmp"));
+    ASSERT_EQ(bmp.size(), 62u) << "58 header bytes and one row of 4";
+    EXPECT_EQ(load_le32(bmp.data() + 18), 1u);
+    EXPECT_EQ(load_le32(bmp.data() + 34), 4u);
+    EXPECT_EQ(
+        Bytes(bmp.begin() + 58, bmp.end()),
+        (Bytes{static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green), static_cast<std::uint8_t>(red), 0}))
+        << mode;
+  }
+}
+
+// pack then unpack with the same options gives back the picture, each channel's low bits cleared,
+// for every row order, byte order and channel order, on widths whose rows carry padding.
+TEST(Rgb565, UnpackUndoesPackUnderTheSameOptions) {
+  TempDir dir;
+  for (const std::int32_t width : {5, 7}) {
+    const BmpLayout layout{.width = width, .height = 3};
+    write_file(dir.file("in.bmp"), make_bmp(layout, pattern_pixel));
+    const Bytes masked = make_bmp(layout, [](std::int32_t x, std::int32_t y) {
+      const BgrTriple p = pattern_pixel(x, y);
+      return BgrTriple{static_cast<std::uint8_t>(p.blue & 0xF8), static_cast<std::uint8_t>(p.green & 0xFC),
+                       static_cast<std::uint8_t>(p.red & 0xF8)};
+    });
+    for (const char* rows : {"stored", "top-down"}) {
+      for (const char* bytes : {"le", "be"}) {
+        for (const char* channels : {"rgb", "bgr"}) {
+          const std::vector<std::string> options = {"--rows", rows, "--bytes", bytes, "--channels", channels};
+          std::vector<std::string> pack = {"pack", dir.file("in.bmp"), dir.file("raw.bin")};
+          std::vector<std::string> unpack = {"unpack", "--size", std::to_string(width) + "x3", dir.file("raw.bin"),
+                                             dir.file("out.bmp")};
+          pack.insert(pack.end(), options.begin(), options.end());
+          unpack.insert(unpack.end(), options.begin(), options.end());
+          ASSERT_EQ(rgb565(pack).code, 0);
+          ASSERT_EQ(rgb565(unpack).code, 0);
+          const Bytes out = *read_file(dir.file("out.bmp"));
+          SCOPED_TRACE(testing::Message() << width << " " << rows << " " << bytes << " " << channels);
+          ASSERT_EQ(out.size(), masked.size() + 4);
+          // The rows, padding included: make_bmp pads with 0xEE, the unpacked BMP with zeros.
+          const std::uint32_t row_length = stored_row_length(width);
+          for (std::uint32_t y = 0; y < 3; ++y) {
+            const auto row = [&](const Bytes& bmp, std::size_t offset) {
+              return Bytes(bmp.begin() + static_cast<std::ptrdiff_t>(offset + y * row_length),
+                           bmp.begin() + static_cast<std::ptrdiff_t>(offset + y * row_length + width * 3));
+            };
+            EXPECT_EQ(row(out, 58), row(masked, 54)) << "row " << y;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(Rgb565, TopDownRowsComeFirstRowFirstWhateverTheFileOrder) {
+  TempDir dir;
+  const auto pixel = [](std::int32_t, std::int32_t y) {
+    return BgrTriple{0, 0, static_cast<std::uint8_t>(y == 0 ? 0xF8 : 0)};
+  };
+  // Stored row 0 is red: the top row of a top-down file, the bottom row of a bottom-up one.
+  write_file(dir.file("down.bmp"), make_bmp({.width = 1, .height = -2}, pixel));
+  write_file(dir.file("up.bmp"), make_bmp({.width = 1, .height = 2}, pixel));
+  EXPECT_EQ(rgb565({"pack", "--rows", "top-down", dir.file("down.bmp"), dir.file("down.bin")}).code, 0);
+  EXPECT_EQ(rgb565({"pack", "--rows", "top-down", dir.file("up.bmp"), dir.file("up.bin")}).code, 0);
+  EXPECT_EQ(read_file(dir.file("down.bin")), (Bytes{0x00, 0xF8, 0x00, 0x00}));
+  EXPECT_EQ(read_file(dir.file("up.bin")), (Bytes{0x00, 0x00, 0x00, 0xF8}));
+}
+
+TEST(Rgb565, ABatchGoesOnPastARefusedInputInEveryNumberOfWorkers) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "out");
+  write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  write_file(dir.file("b.bmp"), Bytes{'B', 'M'});
+  write_file(dir.file("c.bmp"), make_bmp({.width = 5, .height = 1}, pattern_pixel));
+  std::string first_err;
+  for (const char* workers : {"1", "3"}) {
+    std::filesystem::remove_all(dir.path() / "out");
+    std::filesystem::create_directory(dir.path() / "out");
+    const Ran run =
+        rgb565({"pack", "-j", workers, "-d", dir.file("out"), dir.file("a.bmp"), dir.file("b.bmp"), dir.file("c.bmp")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("b.bmp") + ": Cannot open input: not a BMP file\n2 converted, 1 failed\n");
+    EXPECT_EQ(read_file(dir.file("out/a.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
+    EXPECT_EQ(read_file(dir.file("out/c.bin")), expected_raw({.width = 5, .height = 1}, pattern_pixel));
+    EXPECT_FALSE(file_exists(dir.file("out/b.bin")));
+  }
+}
+
+TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  const std::string in = dir.file("in.bmp"), out = dir.file("out");
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"convert", in, out},
+      {"pack", "--frobnicate", in, out},
+      {"pack", in},
+      {"pack", in, out, "extra"},
+      {"pack", "--rows"},
+      {"pack", "--rows", "sideways", in, out},
+      {"pack", "--size", "568x130", in, out},
+      {"unpack", "--size", "0x130", in, out},
+      {"unpack", "--size", "12x", in, out},
+      {"unpack", "--size", "x12", in, out},
+      {"unpack", "--size", "100000x100000", in, out},
+      {"unpack", "--size", "4294967296x1", in, out},
+      {"unpack", "--round", "nearest", in, out},
+      {"pack", "--dither", "random", in, out},
+      {"pack", "--dither", "ordered", "--round", "nearest", in, out},
+      {"unpack", "--dither", "ordered", in, out},
+      {"pack", "--background", "12345", in, out},
+      {"pack", "--background", "00GG00", in, out},
+      {"pack", "--background", "-12345", in, out},
+      {"pack", "--c-array", "2fast", in, out},
+      {"pack", "--c-array", "my-logo", in, out},
+      {"pack", "-j", "0", "-d", dir.file(""), in},
+      {"subtract", in},
+      {"subtract", "-o", in, in, out},
+      {"pack", "", out},
+  };
+  for (const auto& arguments : cases) {
+    const Ran run = rgb565(arguments);
+    EXPECT_EQ(run.code, 2) << testing::PrintToString(arguments);
+    EXPECT_NE(run.err.find("Try 'rgb565 --help'."), std::string::npos);
+  }
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"in.bmp"});
+}
+
+TEST(Rgb565, HelpShowsTheWordForTheChosenOptionsAndVersionItsNumber) {
+  const Ran help = rgb565({"pack", "--channels", "bgr", "--bytes", "be", "--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("One word, bit 15 first: BBBBBGGG GGGRRRRR (BGR565)\n"
+                          "In the file: byte 0 = BBBBBGGG, byte 1 = GGGRRRRR (high byte first)\n"),
+            std::string::npos);
+  EXPECT_EQ(rgb565({"--version"}).out, "rgb565 1.0\n");
+}
+
+TEST(Rgb565, SubtractsIntoANewFileAndLeavesTheImage) {
+  TempDir dir;
+  write_file(dir.file("image"), Bytes{0, 0, 0, 0, 5, 0, 0, 0, 9});
+  write_file(dir.file("sub"), Bytes{1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("diff")}).code, 0);
+  EXPECT_EQ(read_file(dir.file("diff")), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 5, 0, 0, 0, 9}));
+  EXPECT_EQ(read_file(dir.file("image")), (Bytes{0, 0, 0, 0, 5, 0, 0, 0, 9}));
+  // OUT may not be IMAGE or SUB under another name.
+  const Ran same = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("./sub")});
+  EXPECT_EQ(same.code, 2);
+  EXPECT_EQ(read_file(dir.file("sub")), (Bytes{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+}  // namespace

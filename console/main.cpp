@@ -1,0 +1,11 @@
+// The entry of the rgb565 console program.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "console/console.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return run_rgb565(arguments, {std::cout, std::cerr, standard_error_is_terminal()});
+}

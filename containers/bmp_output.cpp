@@ -1,0 +1,39 @@
+#include "containers/bmp_output.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "pixels/little_endian.h"
+
+std::optional<BmpOutput> bmp_output(std::uint32_t width, std::uint32_t height) {
+  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return std::nullopt;
+  const std::uint64_t row_length = (std::uint64_t{width} * 3 + 3) & ~std::uint64_t{3};
+  const std::uint64_t pixel_bytes = row_length * height;
+  // The raw frame's words must fit a 32-bit byte count too; they take less than the pixels.
+  if (bmp_output_header_size + pixel_bytes > UINT32_MAX) return std::nullopt;
+
+  BmpOutput layout;
+  layout.width = width;
+  layout.height = height;
+  layout.row_length = static_cast<std::uint32_t>(row_length);
+  layout.pixel_bytes = static_cast<std::uint32_t>(pixel_bytes);
+  // Every field not stored here (reserved, compression, resolutions, colour counts, the gap) is 0.
+  std::uint8_t* header = layout.header.data();
+  header[0] = 'B';
+  header[1] = 'M';
+  store_le32(header + 2, bmp_output_header_size + layout.pixel_bytes);
+  store_le32(header + 10, bmp_output_header_size);
+  store_le32(header + 14, 40);
+  store_le32(header + 18, width);
+  store_le32(header + 22, height);  // positive: bottom-up
+  store_le16(header + 26, 1);
+  store_le16(header + 28, 24);
+  store_le32(header + 34, layout.pixel_bytes);
+  return layout;
+}
+
+void expand_into_bmp(std::span<const std::uint8_t> input, const BmpOutput& layout, bool top_down,
+                  const WordFormat& format, std::span<std::uint8_t> pixels) {
+  const std::size_t words = std::min<std::uint64_t>(input.size() / 2, std::uint64_t{layout.width} * layout.height);
+  expand_rows(input.first(words * 2), layout.row_length, layout.width, layout.height, top_down, format, pixels);
+}

@@ -1,0 +1,107 @@
+#include "format/dither.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <optional>
+#include <utility>
+
+namespace {
+
+constexpr std::uint8_t bayer[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},    {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
+};
+
+// The bits that packing drops from blue, green and red, in the order of a triple.
+constexpr std::array<unsigned, 3> dropped = {3, 2, 3};
+
+void store(std::uint8_t* at, const std::uint8_t (&levels)[3], const WordFormat& format) {
+  // A level with its dropped bits zero truncates to itself, so pack_word lays out the word.
+  const BgrTriple exact{static_cast<std::uint8_t>(levels[0] << dropped[0]),
+                        static_cast<std::uint8_t>(levels[1] << dropped[1]),
+                        static_cast<std::uint8_t>(levels[2] << dropped[2])};
+  store_word(at, pack_word(exact, format), format.bytes);
+}
+
+void ordered_row(const std::uint8_t* triple, std::uint32_t y, std::uint32_t width, const WordFormat& format,
+                 std::uint8_t* words) {
+  for (std::uint32_t x = 0; x < width; ++x, triple += 3, words += 2) {
+    const unsigned threshold = bayer[y % 8][x % 8];
+    std::uint8_t levels[3];
+    for (std::size_t c = 0; c < 3; ++c)
+      levels[c] = static_cast<std::uint8_t>(std::min(255u, triple[c] + (threshold >> (6 - dropped[c]))) >> dropped[c]);
+    store(words, levels, format);
+  }
+}
+
+// Errors in sixteenths, per channel, for one row: slot x + 1 belongs to pixel x, and the two end
+// slots take the shares that leave the picture at the sides.
+class DiffusionRows {
+ public:
+  DiffusionRows(std::uint32_t width, std::span<std::int32_t> scratch)
+      : width_(width), here_(scratch.first(slots(width))), below_(scratch.subspan(slots(width), slots(width))) {
+    std::fill(here_.begin(), here_.end(), 0);
+  }
+
+  static std::size_t slots(std::uint32_t width) { return (std::size_t{width} + 2) * 3; }
+
+  void row(const std::uint8_t* triple, const WordFormat& format, std::uint8_t* words) {
+    std::fill(below_.begin(), below_.end(), 0);
+    for (std::uint32_t x = 0; x < width_; ++x, triple += 3, words += 2) {
+      std::uint8_t levels[3];
+      for (std::size_t c = 0; c < 3; ++c) {
+        const std::size_t at = (std::size_t{x} + 1) * 3 + c;
+        const std::int32_t value = std::clamp<std::int32_t>(16 * triple[c] + here_[at], 0, 16 * 255);
+        const unsigned shift = 4 + dropped[c];
+        levels[c] = static_cast<std::uint8_t>(value >> shift);
+        const std::int32_t error = value - (std::int32_t{levels[c]} << shift);
+        const std::int32_t right = error * 7 / 16, below_left = error * 3 / 16, below = error * 5 / 16;
+        here_[at + 3] += right;
+        below_[at - 3] += below_left;
+        below_[at] += below;
+        below_[at + 3] += error - right - below_left - below;
+      }
+      store(words, levels, format);
+    }
+    std::swap(here_, below_);
+  }
+
+ private:
+  std::uint32_t width_;
+  std::span<std::int32_t> here_;
+  std::span<std::int32_t> below_;
+};
+
+}  // namespace
+
+std::size_t dither_scratch_size(std::uint32_t width, Dither dither) {
+  return dither == Dither::diffusion ? 2 * DiffusionRows::slots(width) : 0;
+}
+
+void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
+                        std::uint32_t height, bool reverse, const WordFormat& format, Dither dither,
+                        std::span<std::int32_t> scratch, std::span<std::uint8_t> out) {
+  if (dither == Dither::none) {
+    pack_rows(rows, stride, width, height, reverse, format, out);
+    return;
+  }
+  assert(format.rounding == Rounding::truncate);
+  assert(rows.size() >= rows_extent(stride, width, height));
+  assert(out.size() == std::size_t{width} * height * 2);
+  if (width == 0 || height == 0) return;
+  std::optional<DiffusionRows> diffusion;
+  assert(scratch.size() >= dither_scratch_size(width, dither));
+  if (dither == Dither::diffusion) diffusion.emplace(width, scratch);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::uint8_t* triple = rows.data() + std::size_t{y} * stride;
+    std::uint8_t* words = out.data() + std::size_t{reverse ? height - 1 - y : y} * width * 2;
+    if (diffusion) {
+      diffusion->row(triple, format, words);
+    } else {
+      ordered_row(triple, y, width, format, words);
+    }
+  }
+}

@@ -1,5 +1,0 @@
-#include <unistd.h>
-
-#include "frame/console/console.h"
-
-bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }

@@ -1,6 +1,0 @@
-// Talvose's Generate job: a raw 16-bit image of the 568 x 130 frame back into a 24-bit BMP.
-#pragma once
-
-#include "frame/job_frame.h"
-
-void import_fixed_frame(JobFrame& frame);

@@ -1,0 +1,15 @@
+#include "job/save_output.h"
+
+#include <utility>
+
+#include "files/output_file.h"
+
+void save_output(JobFrame& frame, const char* path, OutputBlock block, std::span<const std::uint8_t> header) {
+  frame.set_status(status::saving);
+  bool saved = false;
+  {
+    const OutputBlock written = std::move(block);
+    saved = save_output_file(path, {header, written.bytes()});
+  }  // The block is freed here, before "Done".
+  if (saved) frame.set_status(status::done);
+}

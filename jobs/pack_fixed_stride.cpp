@@ -1,0 +1,78 @@
+// Vaskel's Generate job: a 24-bit BMP into a raw 16-bit image, read straight from the file through
+// a read-only view by three of its header fields, the stored rows walked a fixed 120 bytes apart:
+// the stored row length of a picture 39 or 40 pixels wide.
+#include "jobs/pack_fixed_stride.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <utility>
+
+#include "jobs/plan_walk.h"
+#include "files/file_view.h"
+#include "files/output_block.h"
+#include "files/view_access.h"
+#include "job/save_output.h"
+#include "pixels/little_endian.h"
+#include "pixels/pixels.h"
+
+namespace {
+
+// The header fields the job reads end with the compression, at offsets 30 to 33.
+constexpr std::size_t header_fields_end = 34;
+
+}  // namespace
+
+std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
+  if (file.size() < header_fields_end) return std::nullopt;
+  // Other depths or a compressed picture would come out as garbage if read as triples.
+  if (load_le16(file.data() + 28) != 24 || load_le32(file.data() + 30) != 0) return std::nullopt;
+  const std::uint32_t pixel_offset = load_le32(file.data() + 10);
+  const std::uint32_t width = load_le32(file.data() + 18);
+  const std::uint32_t height_field = load_le32(file.data() + 22);
+  // A negative height marks a top-down file; its rows are walked in stored order all the same.
+  const std::uint32_t rows = height_field & 0x80000000u ? 0u - height_field : height_field;
+  if (width == 0 || rows == 0) return std::nullopt;
+  const std::optional<std::uint32_t> output_size = raw_image_size(width, rows);
+  if (!output_size) return std::nullopt;
+  // In 64 bits: with narrow pictures the 120-byte steps outrun the stored rows, and a large offset
+  // or height could otherwise wrap around to a small, wrongly accepted extent.
+  if (std::uint64_t{pixel_offset} + rows_extent(source_stride, width, rows) > file.size()) return std::nullopt;
+  return Walk{pixel_offset, width, rows, *output_size};
+}
+
+void pack_fixed_stride(JobFrame& frame) {
+  if (!read_paths(frame, OnEmptyField::stop)) return;
+
+  std::optional<OutputBlock> block;
+  {
+    const std::optional<FileView> input = FileView::open(frame.path(Field::first), ViewKind::read_only);
+    if (!input) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
+    const std::span<const std::uint8_t> file = input->bytes();
+    std::optional<Walk> walk;
+    if (access_views([&] { walk = plan_walk(file); }) != nullptr) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
+    if (!walk) {
+      frame.set_status(status::unsupported_picture);
+      return;
+    }
+    block = OutputBlock::allocate(walk->output_size);
+    if (!block) {
+      frame.set_status(status::out_of_memory);
+      return;
+    }
+    const std::span<std::uint8_t> out = block->bytes();
+    if (access_views(
+            [&] { pack_565_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, out); })) {
+      frame.set_status(status::cannot_open_input);
+      return;
+    }
+  }  // The input is released before the output is created: both paths may name the same file.
+
+  save_output(frame, frame.path(Field::second), std::move(*block));
+}

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jobs/subtract.h"
+#include "testing/scripted_frame.h"
+#include "testing/test_files.h"
+
+namespace {
+
+struct WordCase {
+  const char* name;
+  Bytes image;
+  Bytes sub;
+  Bytes difference;
+};
+
+class SubtractWords : public testing::TestWithParam<WordCase> {};
+
+TEST_P(SubtractWords, LeavesTheDifferenceInTheImageAndTheSubImageAsItWas) {
+  TempDir dir;
+  write_file(dir.file("image"), GetParam().image);
+  write_file(dir.file("sub"), GetParam().sub);
+  ScriptedFrame frame(dir.file("image"), dir.file("sub"));
+  subtract(frame);
+  EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Done"});
+  EXPECT_EQ(read_file(dir.file("image")), GetParam().difference);
+  EXPECT_EQ(read_file(dir.file("sub")), GetParam().sub);
+}
+
+// 104 bytes: a whole number of words, so every byte of the copy takes part.
+Bytes bmp_file() { return make_bmp({.width = 5, .height = 3, .gap = 2}, pattern_pixel); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SubtractWords,
+    testing::Values(
+        WordCase{"ACopyOfItselfHeaderIncluded", bmp_file(), bmp_file(), Bytes(bmp_file().size(), 0)},
+        WordCase{"ZeroMinusOne", {0, 0, 0, 0}, {1, 0, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF}},
+        WordCase{"BorrowStaysInsideAWord",
+                 {0, 0, 0, 0, 5, 0, 0, 0},
+                 {1, 0, 0, 0, 0, 0, 0, 0},
+                 {0xFF, 0xFF, 0xFF, 0xFF, 5, 0, 0, 0}},
+        WordCase{"BorrowRunsFromByteToByte", {0, 1, 0, 0}, {1, 0, 0, 0}, {0xFF, 0, 0, 0}},
+        WordCase{"BorrowOutOfTheTopByteIsDropped",
+                 {0, 0, 0, 0, 0, 0, 0, 0},
+                 {0, 0, 0, 1, 0, 0, 0, 0},
+                 {0, 0, 0, 0xFF, 0, 0, 0, 0}},
+        // 0x12345678 - 0x87654321 = 0x8ACF1357 modulo 2^32, little-endian.
+        WordCase{"LittleEndianWords", {0x78, 0x56, 0x34, 0x12}, {0x21, 0x43, 0x65, 0x87}, {0x57, 0x13, 0xCF, 0x8A}},
+        WordCase{"OnlyTheImageLengthOfALongerSubImage", {9, 9, 9, 9}, {1, 2, 3, 4, 5, 6, 7, 8}, {8, 7, 6, 5}},
+        WordCase{"OneTrailingByteStays", {9, 9, 9, 9, 9}, {1, 1, 1, 1, 1}, {8, 8, 8, 8, 9}},
+        WordCase{"TwoTrailingBytesStay", {9, 9, 9, 9, 9, 9}, {1, 1, 1, 1, 1, 1}, {8, 8, 8, 8, 9, 9}},
+        WordCase{"ThreeTrailingBytesStay", {9, 9, 9, 9, 9, 9, 9}, {1, 1, 1, 1, 1, 1, 1}, {8, 8, 8, 8, 9, 9, 9}},
+        WordCase{"NoWholeWord", {9, 9, 9}, {1, 1, 1}, {9, 9, 9}}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+const Bytes image_bytes{10, 20, 30, 40, 50, 60, 70, 80};
+const Bytes sub_bytes{1, 2, 3, 4, 5, 6, 7, 8};
+
+struct RefusalCase {
+  const char* name;
+  const char* first;   // "image" and "sub" name the two good files
+  const char* second;  // "" is an empty field, "long" a path over 255 characters
+  const char* status;
+};
+
+class SubtractRefusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(SubtractRefusal, LeavesBothFilesByteIdentical) {
+  TempDir dir;
+  write_file(dir.file("image"), image_bytes);
+  write_file(dir.file("sub"), sub_bytes);
+  write_file(dir.file("empty"), {});
+  write_file(dir.file("short"), {1, 2, 3, 4, 5, 6, 7});
+  std::filesystem::create_directory(dir.file("folder"));
+  std::filesystem::create_hard_link(dir.file("image"), dir.file("image-link"));
+  auto field = [&](std::string name) {
+    if (name.empty()) return name;
+    if (name == "long") return dir.file(std::string(300, 'x'));
+    return dir.file(name);
+  };
+  ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
+  subtract(frame);
+  EXPECT_EQ(frame.statuses(), std::vector<std::string>{GetParam().status});
+  EXPECT_EQ(read_file(dir.file("image")), image_bytes);
+  EXPECT_EQ(read_file(dir.file("sub")), sub_bytes);
+  EXPECT_EQ(read_file(dir.file("short")), (Bytes{1, 2, 3, 4, 5, 6, 7}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SubtractRefusal,
+                         testing::Values(RefusalCase{"EmptyFirstField", "", "sub", "Cannot open image"},
+                                         RefusalCase{"MissingImage", "missing", "sub", "Cannot open image"},
+                                         RefusalCase{"ImageIsAFolder", "folder", "sub", "Cannot open image"},
+                                         RefusalCase{"EmptyImage", "empty", "sub", "Cannot open image"},
+                                         RefusalCase{"EmptySecondField", "image", "", "Cannot open sub image"},
+                                         RefusalCase{"MissingSubImage", "image", "missing", "Cannot open sub image"},
+                                         RefusalCase{"SubImageIsAFolder", "image", "folder", "Cannot open sub image"},
+                                         RefusalCase{"EmptySubImage", "image", "empty", "Cannot open sub image"},
+                                         RefusalCase{"SamePathTwice", "image", "image", "Cannot open sub image"},
+                                         RefusalCase{"SameFileUnderTwoNames", "image", "image-link",
+                                                     "Cannot open sub image"},
+                                         RefusalCase{"SubImageOneByteShort", "image", "short", "Sub image too short"},
+                                         RefusalCase{"FirstPathTooLong", "long", "sub", "Path too long"},
+                                         RefusalCase{"SecondPathTooLong", "image", "long", "Path too long"}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(SubtractInPlace, ReadsTheSecondFieldEvenWhenTheFirstIsEmpty) {
+  ScriptedFrame frame("", "");
+  subtract(frame);
+  EXPECT_EQ(frame.reads(Field::first), 1);
+  EXPECT_EQ(frame.reads(Field::second), 1);
+  EXPECT_EQ(frame.status(), "Cannot open image");
+}
+
+// True when the file can be opened for writing in spite of its read-only mark, as it can for root
+// (natively and under Wine).
+bool writable_anyway(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r+b");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+TEST(SubtractInPlace, AReadOnlyImageCannotBeOpened) {
+  TempDir dir;
+  write_file(dir.file("image"), image_bytes);
+  write_file(dir.file("sub"), sub_bytes);
+  std::filesystem::permissions(
+      dir.file("image"),
+      std::filesystem::perms::owner_write | std::filesystem::perms::group_write | std::filesystem::perms::others_write,
+      std::filesystem::perm_options::remove);
+  if (writable_anyway(dir.file("image"))) GTEST_SKIP() << "this user may write read-only files (root)";
+  ScriptedFrame frame(dir.file("image"), dir.file("sub"));
+  subtract(frame);
+  EXPECT_EQ(frame.status(), "Cannot open image");
+  EXPECT_EQ(read_file(dir.file("image")), image_bytes);
+}
+
+}  // namespace

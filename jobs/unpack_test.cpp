@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jobs/unpack.h"
+#include "testing/bmp_output_header.h"
+#include "testing/scripted_frame.h"
+#include "testing/test_files.h"
+
+namespace {
+
+constexpr std::size_t frame_words = 568 * 130;
+constexpr std::size_t output_size = 58 + frame_words * 3;
+
+// A raw image whose words all differ, so that a shifted or reordered pixel shows.
+Bytes raw_words(std::size_t size) {
+  Bytes raw(size);
+  for (std::size_t i = 0; i < size; ++i) raw[i] = static_cast<std::uint8_t>(i % 2 == 0 ? i / 2 : i / 2 / 256 + i % 7);
+  return raw;
+}
+
+// The BMP expected for a raw input: the words that fit the frame expanded, the rest black.
+Bytes expected_bmp(const Bytes& raw) {
+  Bytes bmp(output_size, 0);
+  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
+  for (std::size_t k = 0; k < raw.size() / 2 && k < frame_words; ++k) {
+    const BgrTriple pixel = expand565(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
+    bmp[58 + 3 * k] = pixel.blue;
+    bmp[58 + 3 * k + 1] = pixel.green;
+    bmp[58 + 3 * k + 2] = pixel.red;
+  }
+  return bmp;
+}
+
+struct InputCase {
+  const char* name;
+  std::size_t size;
+};
+
+class ImportFixedFrameInput : public testing::TestWithParam<InputCase> {};
+
+TEST_P(ImportFixedFrameInput, FillsTheFrameFromTheWordsThatFit) {
+  TempDir dir;
+  const std::string in = dir.file("in.bin");
+  const std::string out = dir.file("out.bmp");
+  const Bytes raw = raw_words(GetParam().size);
+  write_file(in, raw);
+  ScriptedFrame frame(in, out);
+  unpack(frame);
+  EXPECT_EQ(frame.statuses(), (std::vector<std::string>{"Saving", "Done"}));
+  const std::optional<Bytes> bmp = read_file(out);
+  ASSERT_TRUE(bmp.has_value());
+  ASSERT_EQ(bmp->size(), output_size);
+  EXPECT_TRUE(*bmp == expected_bmp(raw));
+  EXPECT_EQ(read_file(in), raw);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ImportFixedFrameInput,
+                         testing::Values(InputCase{"WholeFrame", frame_words * 2}, InputCase{"OneByte", 1},
+                                         InputCase{"OneWord", 2}, InputCase{"ShortAndOdd", 1001},
+                                         InputCase{"OneByteLong", frame_words * 2 + 1},
+                                         InputCase{"FarTooLong", frame_words * 2 + 5000}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(ImportFixedFrame, WritesTheHeaderAndARedBottomLeftPixel) {
+  TempDir dir;
+  Bytes raw(frame_words * 2, 0xFF);
+  raw[0] = 0x00;
+  raw[1] = 0xF8;
+  write_file(dir.file("red.bin"), raw);
+  ScriptedFrame frame(dir.file("red.bin"), dir.file("red.bmp"));
+  unpack(frame);
+  const Bytes bmp = read_file(dir.file("red.bmp")).value_or(Bytes{});
+  ASSERT_EQ(bmp.size(), output_size);
+  EXPECT_TRUE(std::equal(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin()));
+  EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.begin() + 61), (Bytes{0, 0, 0, 0, 0x00, 0x00, 0xF8}));
+  EXPECT_EQ(Bytes(bmp.end() - 3, bmp.end()), (Bytes{0xF8, 0xFC, 0xF8}));
+}
+
+TEST(ImportFixedFrame, SamePathInBothFieldsReplacesTheRawImage) {
+  TempDir dir;
+  const std::string path = dir.file("both");
+  const Bytes raw = raw_words(frame_words * 2);
+  write_file(path, raw);
+  ScriptedFrame frame(path, path);
+  unpack(frame);
+  EXPECT_EQ(frame.status(), "Done");
+  EXPECT_TRUE(read_file(path) == expected_bmp(raw));
+}
+
+struct FailureCase {
+  const char* name;
+  const char* first;   // "in" names a good raw image; "" an empty field
+  const char* second;  // "out" names an existing file that must stay as it is
+  std::vector<std::string> statuses;
+};
+
+class ImportFixedFrameFailure : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(ImportFixedFrameFailure, EndsWithItsStatusAndTouchesNoFile) {
+  TempDir dir;
+  const Bytes raw = raw_words(frame_words * 2);
+  const Bytes old_output{1, 2, 3};
+  write_file(dir.file("in"), raw);
+  write_file(dir.file("out"), old_output);
+  write_file(dir.file("empty"), {});
+  std::filesystem::create_directory(dir.file("folder"));
+  auto field = [&](std::string name) {
+    if (name.empty()) return name;
+    if (name == "long") return dir.file(std::string(300, 'x'));
+    return dir.file(name);
+  };
+  ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
+  unpack(frame);
+  EXPECT_EQ(frame.statuses(), GetParam().statuses);
+  EXPECT_EQ(read_file(dir.file("in")), raw);
+  EXPECT_EQ(read_file(dir.file("out")), old_output);
+  EXPECT_EQ(read_file(dir.file("empty")), Bytes{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ImportFixedFrameFailure,
+                         testing::Values(FailureCase{"EmptyFirstField", "", "out", {}},
+                                         FailureCase{"EmptySecondField", "in", "", {}},
+                                         FailureCase{"FirstPathTooLong", "long", "out", {"Path too long"}},
+                                         FailureCase{"SecondPathTooLong", "in", "long", {"Path too long"}},
+                                         FailureCase{"MissingInput", "missing.bin", "out", {"Cannot open input"}},
+                                         FailureCase{"EmptyInput", "empty", "out", {"Cannot open input"}},
+                                         FailureCase{"FolderInput", "folder", "out", {"Cannot open input"}}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+}  // namespace

@@ -1,0 +1,156 @@
+#include "read/bmp_reader.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "read/bmp_pixels.h"
+#include "pixels/little_endian.h"
+#include "pixels/pixels.h"
+
+namespace {
+
+constexpr std::uint64_t file_header_size = 14;
+constexpr std::uint32_t core_header_size = 12;
+constexpr std::uint32_t info_header_size = 40;
+constexpr std::uint64_t mask_bytes = 12;
+
+// OS/2 2.x files: the 16-byte header stops after the bit count, the 64-byte one goes on with fields
+// of its own, and their compression codes mean other things than Windows' (4 is run-length coded
+// 24-bit pixels). Such a file is a BMP, but never one that is converted.
+bool os2_v2_header_size(std::uint32_t size) { return size == 16 || size == 64; }
+
+bool known_info_header_size(std::uint32_t size) {
+  return size == core_header_size || os2_v2_header_size(size) || size == info_header_size || size == 52 || size == 56 ||
+         size == 108 || size == 124;
+}
+
+// The headers' signed 32-bit fields (width and height), widened so that negating them cannot
+// overflow.
+std::int64_t i32(const std::uint8_t* at) { return static_cast<std::int32_t>(load_le32(at)); }
+
+}  // namespace
+
+bool bmp_format_converts(std::uint16_t bits, std::uint32_t compression) {
+  switch (compression) {
+    case bmp_uncompressed:
+      return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    case bmp_rle8:
+      return bits == 8;
+    case bmp_rle4:
+      return bits == 4;
+    case bmp_bit_fields:
+      return bits == 16 || bits == 32;
+    default:
+      return false;
+  }
+}
+
+BmpPicture read_bmp(std::span<const std::uint8_t> file) {
+  BmpPicture bmp;
+  const std::uint64_t length = file.size();
+
+  // The file header and the size field that opens every information header.
+  bmp.problem = "not a BMP file";
+  if (length < file_header_size + 4 || file[0] != 'B' || file[1] != 'M') return bmp;
+  const std::uint32_t pixel_offset = load_le32(file.data() + 10);
+  const std::uint32_t info_size = load_le32(file.data() + 14);
+  bmp.problem = "an information header of unknown size";
+  if (!known_info_header_size(info_size)) return bmp;
+  bmp.problem = "the headers are cut short";
+  if (length < file_header_size + info_size) return bmp;
+
+  const bool core = info_size == core_header_size;
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  std::uint16_t planes = 0;
+  std::uint32_t colours_used = 0;
+  if (core) {
+    width = load_le16(file.data() + 18);
+    height = load_le16(file.data() + 20);
+    planes = load_le16(file.data() + 22);
+    bmp.bits_per_pixel = load_le16(file.data() + 24);
+    bmp.compression = bmp_uncompressed;
+  } else {
+    width = i32(file.data() + 18);
+    height = i32(file.data() + 22);
+    planes = load_le16(file.data() + 26);
+    bmp.bits_per_pixel = load_le16(file.data() + 28);
+    // The 16-byte header ends before the compression field, and only the 40-byte header and its
+    // larger versions count the colours used.
+    bmp.compression = info_size == 16 ? bmp_uncompressed : load_le32(file.data() + 30);
+    colours_used = info_size >= info_header_size ? load_le32(file.data() + 46) : 0;
+  }
+  // The masks follow a 40-byte header and sit inside the larger ones; the colour table follows
+  // both.
+  const bool masks_after_header = bmp.compression == bmp_bit_fields && info_size == info_header_size &&
+                                  bmp_format_converts(bmp.bits_per_pixel, bmp.compression);
+  const std::uint64_t headers_end = file_header_size + info_size + (masks_after_header ? mask_bytes : 0);
+  // A negative width means nothing. The most negative height has no positive row count to go
+  // with it; taking its magnitude in 32 bits would overflow.
+  bmp.problem = "the headers contradict themselves";
+  if (planes != 1 || width < 0 || height == INT32_MIN) return bmp;
+  // Pixel data that starts inside the headers would be read as pixels and headers at once.
+  bmp.problem = "the pixel data starts inside the headers or past the end of the file";
+  if (pixel_offset < headers_end || pixel_offset > length) return bmp;
+
+  bmp.width = static_cast<std::uint32_t>(width);
+  bmp.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
+  bmp.top_down = height < 0;
+
+  // A well-formed picture from here on; what follows decides whether it is one that is converted.
+  bmp.verdict = BmpVerdict::unsupported;
+  bmp.problem = nullptr;
+  if (os2_v2_header_size(info_size)) return bmp;
+  if (!bmp_format_converts(bmp.bits_per_pixel, bmp.compression) || bmp.width == 0 || bmp.height == 0) return bmp;
+  // Decided on the header alone, before the pixel data is looked for: a picture too large to
+  // convert stays so however much of it the file holds.
+  if (!raw_image_size(bmp.width, bmp.height)) return bmp;
+  const std::uint64_t row_length = (std::uint64_t{bmp.width} * bmp.bits_per_pixel + 31) / 32 * 4;
+  if (row_length > UINT32_MAX) return bmp;
+
+  bmp.verdict = BmpVerdict::not_a_picture;
+  const bool run_length_coded = bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4;
+  // Run-length codes are written bottom-up: a top-down height with them is a contradiction.
+  bmp.problem = "run-length coded, but stored top-down";
+  if (run_length_coded && bmp.top_down) return bmp;
+
+  if (bmp.bits_per_pixel <= 8) {
+    // As many entries as the header names (all that the depth allows when it names none), but
+    // only those that lie before the pixel data.
+    const std::uint32_t entry_size = core ? 3 : 4;
+    const std::uint32_t most = 1u << bmp.bits_per_pixel;
+    const std::uint64_t named = colours_used == 0 ? most : std::min(colours_used, most);
+    bmp.colour_count = static_cast<std::uint32_t>(std::min(named, (pixel_offset - headers_end) / entry_size));
+    for (std::uint32_t k = 0; k < bmp.colour_count; ++k) {
+      const std::uint8_t* entry = file.data() + headers_end + std::size_t{k} * entry_size;
+      bmp.colours[k] = BgrTriple{entry[0], entry[1], entry[2]};
+    }
+  } else if (bmp.compression == bmp_bit_fields) {
+    const std::uint8_t* masks = file.data() + file_header_size + info_header_size;
+    bmp.masks = {load_le32(masks), load_le32(masks + 4), load_le32(masks + 8)};
+  } else if (bmp.bits_per_pixel == 16) {
+    bmp.masks = {0x7C00, 0x03E0, 0x001F};
+  } else {
+    bmp.masks = {0xFF0000, 0xFF00, 0xFF};
+  }
+
+  if (run_length_coded) {
+    bmp.rows = file.subspan(pixel_offset);
+  } else {
+    // Every stored row, the last one's padding included, must lie inside the file. Both factors
+    // are below 2^32 and their product below 2^64: no overflow.
+    const std::uint64_t pixel_bytes = row_length * bmp.height;
+    bmp.problem = "the pixel data is cut short";
+    if (pixel_bytes > length - pixel_offset) return bmp;
+    bmp.row_length = static_cast<std::uint32_t>(row_length);
+    bmp.rows = file.subspan(pixel_offset, static_cast<std::size_t>(pixel_bytes));
+  }
+  bmp.problem = check_pixels(bmp);
+  if (bmp.problem != nullptr) {
+    bmp.rows = {};
+    bmp.row_length = 0;
+    return bmp;
+  }
+  bmp.verdict = BmpVerdict::picture;
+  return bmp;
+}

@@ -1,0 +1,98 @@
+#include "read/image_loader.h"
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "codecs/image_codecs.h"
+
+#include "read/bmp_pixels.h"
+
+namespace {
+
+std::string compression_name(std::uint32_t compression) {
+  switch (compression) {
+    case 1:
+      return "RLE8";
+    case 2:
+      return "RLE4";
+    case 3:
+      return "bit fields";
+    case 4:
+      return "JPEG";
+    case 5:
+      return "PNG";
+    case 6:
+      return "alpha bit fields";
+    default:
+      return "compression " + std::to_string(compression);
+  }
+}
+
+}  // namespace
+
+std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
+  switch (bmp.verdict) {
+    case BmpVerdict::not_a_picture:
+      return LoadFailure{LoadFault::cannot_open, bmp.problem != nullptr ? bmp.problem : "not a BMP file"};
+    case BmpVerdict::unsupported:
+      if (bmp.compression == 0 && !bmp_format_converts(bmp.bits_per_pixel, 0))
+        return LoadFailure{LoadFault::unsupported, std::to_string(bmp.bits_per_pixel) +
+                                                       " bits per pixel; BMPs of 1, 4, 8, 16, 24 or 32 bits convert"};
+      if (!bmp_format_converts(bmp.bits_per_pixel, bmp.compression))
+        return LoadFailure{LoadFault::unsupported,
+                           std::to_string(bmp.bits_per_pixel) + " bits per pixel stored as " +
+                               compression_name(bmp.compression) +
+                               "; BMPs convert uncompressed, as RLE8 at 8 bits, RLE4 at 4 bits, or with bit fields "
+                               "at 16 or 32 bits"};
+      if (bmp.width == 0 || bmp.height == 0) return LoadFailure{LoadFault::unsupported, "the picture has no pixels"};
+      return LoadFailure{LoadFault::unsupported, std::to_string(bmp.width) + " x " + std::to_string(bmp.height) +
+                                                     " pixels: the raw image would not fit 4 GiB"};
+    case BmpVerdict::picture:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<LoadFailure> LoadedPicture::decode(const BmpPicture& bmp) {
+  const std::uint64_t size = decoded_size(bmp.width, bmp.height);
+  if (size > SIZE_MAX) return LoadFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory"};
+  decoded_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
+  if (decoded_ == nullptr) return LoadFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory"};
+  decode_pixels(bmp, {decoded_.get(), static_cast<std::size_t>(size)});
+  adopt(std::move(decoded_), bmp.width, bmp.height, bmp.top_down);
+  return std::nullopt;
+}
+
+void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t width, std::uint32_t height,
+                          bool top_down) {
+  decoded_ = std::move(triples);
+  width_ = width;
+  height_ = height;
+  top_down_ = top_down;
+  row_length_ = width * 3;
+  rows_ = {decoded_.get(), std::size_t{width} * height * 3};
+}
+
+std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background) {
+  // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
+  LoadedPicture picture;
+  picture.file_ = FileView::open(path, ViewKind::read_only);
+  if (!picture.file_) return std::nullopt;
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), background);
+  if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
+    switch (failure->fault) {
+      case CodecFault::not_recognised:
+        return std::nullopt;
+      case CodecFault::broken:
+        return LoadFailure{LoadFault::cannot_open, failure->reason};
+      case CodecFault::too_large:
+        break;
+    }
+    return LoadFailure{LoadFault::unsupported, failure->reason};
+  }
+  CodecPicture& codec = std::get<CodecPicture>(decoded);
+  // A codec's stored order is top row first.
+  picture.adopt(std::move(codec.triples), codec.width, codec.height, true);
+  return picture;
+}

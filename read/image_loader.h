@@ -1,0 +1,83 @@
+// The image loader: a BMP file loaded into memory as a picture whose stored rows a job can walk.
+// The Win32 build loads it with the system's loader as a device-independent section; other builds
+// read the file and find its rows with the BMP reader. Either way the rows come in the file's
+// stored order (the first stored row first: the bottom row of a bottom-up file, the top row of a
+// top-down one) as BGR triples, and both builds give the same pixels for the same file. A 24-bit
+// uncompressed picture's rows are read where they lie; any other picture is decoded once, into one
+// block of triples that the picture owns (see bmp_pixels.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "read/bmp_reader.h"
+#include "files/file_view.h"
+#include "files/owned.h"
+#include "pixels/pixels.h"
+
+enum class LoadFault {
+  // Missing, unreadable, a folder, not a BMP, or cut short.
+  cannot_open,
+  // A BMP, but not one that is converted (see BmpVerdict::unsupported).
+  unsupported,
+  // A picture that converts, but its decoded rows find no memory.
+  out_of_memory,
+};
+
+struct LoadFailure {
+  LoadFault fault;
+  std::string reason;  // in plain words, for the user
+};
+
+// What the reader's verdict on a file means for loading it: nullopt for a picture to convert.
+std::optional<LoadFailure> failure_of(const BmpPicture& bmp);
+
+// A bitmap handle of the system's loader (Win32); never held elsewhere.
+struct BitmapPolicy {
+  using Handle = void*;
+  static Handle empty() { return nullptr; }
+  static void release(Handle bitmap);
+};
+
+class LoadedPicture;
+using PictureLoad = std::variant<LoadedPicture, LoadFailure>;
+
+class LoadedPicture {
+ public:
+  static PictureLoad load(const char* path);
+  // The picture of a PNG, JPEG or GIF file, decoded by the platform's codecs into triples that the
+  // picture owns, top row first, transparent pixels over `background`. Nullopt when the file is
+  // none of them (or cannot be read): the BMP loader's refusal then stands.
+  static std::optional<PictureLoad> load_with_codecs(const char* path, BgrTriple background);
+
+  std::uint32_t width() const { return width_; }
+  std::uint32_t height() const { return height_; }  // rows
+  std::uint32_t row_length() const { return row_length_; }
+  bool top_down() const { return top_down_; }  // the first stored row is the top row
+  // From the first stored row on; holds at least rows_extent(row_length, width, height) bytes.
+  std::span<const std::uint8_t> rows() const { return rows_; }
+
+ private:
+  LoadedPicture() = default;
+
+  // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
+  std::optional<LoadFailure> decode(const BmpPicture& bmp);
+  // Takes `triples` (width * height of them, no row padding) as the picture's rows.
+  void adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t width, std::uint32_t height, bool top_down);
+
+  // What holds the rows, released when the picture goes: the Win32 build's bitmap section, or
+  // elsewhere a read-only view of the file itself; or the decoded triples of either.
+  Owned<BitmapPolicy> section_;
+  std::optional<FileView> file_;
+  // Decoded triples, allocated once: a BMP of another depth than 24 bits, or a codec picture.
+  std::unique_ptr<std::uint8_t[]> decoded_;
+  std::uint32_t width_ = 0;
+  std::uint32_t height_ = 0;
+  std::uint32_t row_length_ = 0;
+  bool top_down_ = false;
+  std::span<const std::uint8_t> rows_;
+};

@@ -1,0 +1,31 @@
+// Without Win32 the picture is the file itself: a read-only view of it, described by the BMP
+// reader, so a 24-bit picture's rows are the file's stored rows as they are, read where they lie,
+// and any other picture is decoded from them.
+#include "read/image_loader.h"
+
+#include "files/view_access.h"
+
+#include <utility>
+
+void BitmapPolicy::release(Handle) {}
+
+PictureLoad LoadedPicture::load(const char* path) {
+  LoadedPicture picture;
+  picture.file_ = FileView::open(path, ViewKind::read_only);
+  if (!picture.file_) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
+  BmpPicture bmp;
+  const std::span<const std::uint8_t> bytes = picture.file_->bytes();
+  if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)
+    return LoadFailure{LoadFault::cannot_open, "the file was cut short while it was read"};
+  if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
+  if (bmp.bits_per_pixel != 24) {
+    if (std::optional<LoadFailure> failure = picture.decode(bmp)) return std::move(*failure);
+    return picture;
+  }
+  picture.width_ = bmp.width;
+  picture.height_ = bmp.height;
+  picture.top_down_ = bmp.top_down;
+  picture.row_length_ = bmp.row_length;
+  picture.rows_ = bmp.rows;
+  return picture;
+}
