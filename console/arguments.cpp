@@ -19,14 +19,14 @@ std::optional<std::uint32_t> parse_count(std::string_view text) {
 }
 
 // WxH, both positive, and a frame whose BMP fits its 32-bit sizes.
-bool parse_size(std::string_view text, JobOptions& options) {
+bool parse_size(std::string_view text, UnpackOptions& options) {
   const std::size_t x = text.find('x');
   if (x == std::string_view::npos) return false;
   const std::optional<std::uint32_t> width = parse_count(text.substr(0, x));
   const std::optional<std::uint32_t> height = parse_count(text.substr(x + 1));
   if (!width || !height || !bmp_output(*width, *height)) return false;
-  options.frame_width = *width;
-  options.frame_height = *height;
+  options.width = *width;
+  options.height = *height;
   return true;
 }
 
@@ -82,22 +82,25 @@ std::string_view verb_name(Verb verb) {
 std::string apply_option(Invocation& invocation, std::string_view name, std::string_view value) {
   const Verb verb = invocation.verb;
   const bool converts = verb == Verb::pack || verb == Verb::unpack;
-  JobOptions& options = invocation.options;
+  PackOptions& pack = invocation.pack;
+  UnpackOptions& unpack = invocation.unpack;
+  // The word layout and row order mean the same to pack and unpack.
+  WordFormat& format = verb == Verb::pack ? pack.format : unpack.format;
+  bool& top_down = verb == Verb::pack ? pack.top_down : unpack.top_down;
   const std::string bad = "bad value '" + std::string(value) + "' for " + std::string(name);
-  if (converts && name == "--rows") return choose(value, row_choices, options.top_down) ? "" : bad;
-  if (converts && name == "--bytes") return choose(value, byte_choices, options.format.bytes) ? "" : bad;
-  if (converts && name == "--channels") return choose(value, channel_choices, options.format.channels) ? "" : bad;
-  if (verb == Verb::pack && name == "--round") return choose(value, round_choices, options.format.rounding) ? "" : bad;
-  if (verb == Verb::pack && name == "--dither") return choose(value, dither_choices, options.dither) ? "" : bad;
+  if (converts && name == "--rows") return choose(value, row_choices, top_down) ? "" : bad;
+  if (converts && name == "--bytes") return choose(value, byte_choices, format.bytes) ? "" : bad;
+  if (converts && name == "--channels") return choose(value, channel_choices, format.channels) ? "" : bad;
+  if (verb == Verb::pack && name == "--round") return choose(value, round_choices, format.rounding) ? "" : bad;
+  if (verb == Verb::pack && name == "--dither") return choose(value, dither_choices, pack.dither) ? "" : bad;
   if (verb == Verb::pack && name == "--background")
-    return parse_colour(value, options.background) ? "" : bad + " (RRGGBB, for example 1E90FF)";
-  if (verb == Verb::unpack && name == "--expand")
-    return choose(value, expand_choices, options.format.expansion) ? "" : bad;
+    return parse_colour(value, pack.background) ? "" : bad + " (RRGGBB, for example 1E90FF)";
+  if (verb == Verb::unpack && name == "--expand") return choose(value, expand_choices, format.expansion) ? "" : bad;
   if (verb == Verb::unpack && name == "--size")
-    return parse_size(value, options) ? "" : bad + " (WxH, for example 568x130)";
+    return parse_size(value, unpack) ? "" : bad + " (WxH, for example 568x130)";
   if (verb == Verb::pack && name == "--c-array") {
     if (!is_c_identifier(value)) return "--c-array needs a C identifier, not '" + std::string(value) + "'";
-    options.c_array = value;
+    pack.c_array = value;
     return "";
   }
   if (converts && name == "-d") {
@@ -113,7 +116,7 @@ std::string apply_option(Invocation& invocation, std::string_view name, std::str
   }
   if (verb == Verb::subtract && name == "-o") {
     if (value.empty()) return "-o needs a file";
-    options.output = value;
+    invocation.subtract.output = value;
     return "";
   }
   return "unknown option '" + std::string(name) + "' for " + std::string(verb_name(verb));
@@ -137,13 +140,13 @@ Result finish(Invocation invocation) {
   const std::string verb(verb_name(invocation.verb));
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
-    const std::string& output = invocation.options.output;
+    const std::string& output = invocation.subtract.output;
     if (!output.empty() && (output == paths[0] || output == paths[1]))
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
     return invocation;
   }
-  const JobOptions& options = invocation.options;
-  if (options.dither != Dither::none && options.format.rounding == Rounding::nearest)
+  const PackOptions& pack = invocation.pack;
+  if (pack.dither != Dither::none && pack.format.rounding == Rounding::nearest)
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
   if (!invocation.directory.empty()) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
@@ -166,7 +169,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (first == "unpack") invocation.verb = Verb::unpack;
     if (first == "subtract") invocation.verb = Verb::subtract;
     // Only the command line reads and writes pictures through the system's codecs.
-    invocation.options.codecs = invocation.verb == Verb::pack || invocation.verb == Verb::unpack;
+    invocation.pack.codecs = invocation.unpack.codecs = true;
     if (invocation.verb != Verb::none) ++at;
   }
   bool options_end = false;
@@ -244,7 +247,7 @@ std::string help_text(const Invocation& invocation) {
       "  -j N                      with -d, convert N files at once (one per processor)\n"
       "The same options given to unpack undo pack (but for the low bits that packing drops).\n"
       "\n";
-  text += word_layout(invocation.options.format);
+  text += word_layout(invocation.verb == Verb::unpack ? invocation.unpack.format : invocation.pack.format);
   text +=
       "\n"
       "Examples:\n"

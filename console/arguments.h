@@ -9,7 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "job/job_frame.h"
+#include "jobs/pack.h"
+#include "jobs/subtract.h"
+#include "jobs/unpack.h"
 
 enum class Verb { none, pack, unpack, subtract };
 
@@ -25,7 +27,10 @@ struct Invocation {
   std::string directory;
   // -j: how many files of a batch convert at once; 0 for one per processor.
   unsigned jobs = 0;
-  JobOptions options;
+  // The verb's options; only the verb's own are used.
+  PackOptions pack;
+  UnpackOptions unpack;
+  SubtractOptions subtract;
 };
 
 struct UsageError {

@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(!help_text(invocation).empty());
   if (invocation.help || invocation.version) return 0;
   for (const std::string& path : invocation.inputs) require(!path.empty());
-  const JobOptions& options = invocation.options;
   switch (invocation.verb) {
     case Verb::subtract:
       require(invocation.inputs.size() == 2 && invocation.directory.empty());
@@ -54,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case Verb::none:
       require(false);
   }
-  require((options.frame_width == 0) == (options.frame_height == 0));
-  if (options.frame_width != 0) require(bmp_output(options.frame_width, options.frame_height).has_value());
-  if (!options.c_array.empty()) require(is_c_identifier(options.c_array));
+  const UnpackOptions& unpack = invocation.unpack;
+  require((unpack.width == 0) == (unpack.height == 0));
+  if (unpack.width != 0) require(bmp_output(unpack.width, unpack.height).has_value());
+  if (!invocation.pack.c_array.empty()) require(is_c_identifier(invocation.pack.c_array));
   require(invocation.jobs <= 256);
   return 0;
 }

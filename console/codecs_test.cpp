@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "jobs/pack.h"
 #include "console/console.h"
+#include "jobs/pack.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 #include "testing/test_pictures.h"
@@ -117,7 +117,7 @@ TEST(PackReadsCodecPictures, NotInTheDialogWhichConvertsBmpsOnly) {
   TempDir dir;
   write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six));
   ScriptedFrame frame(dir.file("in.png"), dir.file("out.bin"));
-  pack(frame);
+  frame.run(dialog_job<pack>);
   EXPECT_EQ(frame.status(), "Cannot open input");
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
 }

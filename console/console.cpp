@@ -12,12 +12,11 @@
 #include <variant>
 #include <vector>
 
-#include "jobs/pack.h"
-#include "files/file_view.h"
 #include "console/arguments.h"
-#include "console/console_frame.h"
-#include "jobs/unpack.h"
+#include "files/file_view.h"
+#include "jobs/pack.h"
 #include "jobs/subtract.h"
+#include "jobs/unpack.h"
 
 namespace {
 
@@ -30,49 +29,53 @@ struct Task {
   std::string second;
 };
 
-struct Outcome {
+// What the console makes of one task's outcome.
+struct Report {
   bool converted = false;
   std::string messages;  // whole lines, for standard error
 };
 
-GenerateJob job_of(Verb verb) {
-  switch (verb) {
+// The verb's job with the invocation's options. Nothing is shown while it runs.
+Outcome run_job(const Invocation& invocation, const JobPaths& paths) {
+  JobProgress quiet;
+  switch (invocation.verb) {
     case Verb::pack:
-      return &pack;
+      return pack(paths, invocation.pack, quiet);
     case Verb::unpack:
-      return &unpack;
+      return unpack(paths, invocation.unpack, quiet);
     case Verb::subtract:
     case Verb::none:
       break;
   }
-  return &subtract;
+  return subtract(paths, invocation.subtract, quiet);
 }
 
-// The file a status is about: the output for a save that failed, the sub image for its own
+// The file an outcome is about: the output for a save that failed, the sub image for its own
 // refusals, else the input.
-const std::string& subject(const std::string& status, const Task& task, const JobOptions& options) {
-  if (status == status::saving) return options.output.empty() ? task.second : options.output;
-  if (status == status::cannot_open_sub_image || status == status::sub_image_too_short) return task.second;
+const std::string& subject(Ending ending, const Task& task, const Invocation& invocation) {
+  const std::string& output = invocation.subtract.output;
+  if (ending == Ending::not_saved) return output.empty() || invocation.verb != Verb::subtract ? task.second : output;
+  if (ending == Ending::cannot_open_sub_image || ending == Ending::sub_image_too_short) return task.second;
   return task.first;
 }
 
-Outcome run_task(GenerateJob job, const Task& task, const JobOptions& options) {
-  ConsoleFrame frame(task.first, task.second, options);
-  job(frame);
-  Outcome outcome;
-  outcome.converted = frame.status() == status::done;
-  if (outcome.converted) {
-    for (const std::string& remark : frame.remarks())
-      outcome.messages += "rgb565: " + task.first + ": " + remark + "\n";
-    return outcome;
+Report run_task(const Invocation& invocation, const Task& task) {
+  const Outcome outcome = run_job(invocation, {task.first, task.second});
+  Report report;
+  report.converted = outcome.done();
+  if (report.converted) {
+    for (const std::string& warning : outcome.warnings)
+      report.messages += "rgb565: " + task.first + ": " + warning + "\n";
+    return report;
   }
-  // "Saving" left standing means the output could not be created or written.
-  std::string line =
-      "rgb565: " + subject(frame.status(), task, options) + ": " +
-      (frame.status() == status::saving ? "Saving failed: the output could not be created or written" : frame.status());
-  for (const std::string& remark : frame.remarks()) line += ": " + remark;
-  outcome.messages = line + "\n";
-  return outcome;
+  std::string line = "rgb565: " + subject(outcome.ending, task, invocation) + ": " +
+                     (outcome.ending == Ending::not_saved ? "Saving failed: the output could not be created or written"
+                                                          : ending_text(outcome.ending));
+  for (const std::string& warning : outcome.warnings) line += ": " + warning;
+  if (!outcome.reason.empty()) line += ": " + outcome.reason;
+  if (!outcome.cause.empty()) line += ": " + outcome.cause;
+  report.messages = line + "\n";
+  return report;
 }
 
 // The name of an input's output in `directory`: the input's file name without its extension.
@@ -108,15 +111,15 @@ class Progress {
 
 // Runs every task, `workers` at once, and reports each outcome in the order of the tasks, as they
 // complete. Returns how many converted.
-std::size_t run_tasks(GenerateJob job, const std::vector<Task>& tasks, const JobOptions& options, unsigned workers,
+std::size_t run_tasks(const Invocation& invocation, const std::vector<Task>& tasks, unsigned workers,
                       ConsoleStreams streams) {
-  std::vector<std::optional<Outcome>> outcomes(tasks.size());
+  std::vector<std::optional<Report>> outcomes(tasks.size());
   std::mutex mutex;
   std::condition_variable finished;
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t i = next++; i < tasks.size(); i = next++) {
-      Outcome outcome = run_task(job, tasks[i], options);
+      Report outcome = run_task(invocation, tasks[i]);
       const std::lock_guard lock(mutex);
       outcomes[i] = std::move(outcome);
       finished.notify_one();
@@ -132,7 +135,7 @@ std::size_t run_tasks(GenerateJob job, const std::vector<Task>& tasks, const Job
   for (std::size_t i = 0; i < tasks.size(); ++i) {
     std::unique_lock lock(mutex);
     finished.wait(lock, [&] { return outcomes[i].has_value(); });
-    const Outcome outcome = std::move(*outcomes[i]);
+    const Report outcome = std::move(*outcomes[i]);
     lock.unlock();
     if (!outcome.messages.empty()) {
       progress.clear();
@@ -147,12 +150,12 @@ std::size_t run_tasks(GenerateJob job, const std::vector<Task>& tasks, const Job
 }
 
 int run(const Invocation& invocation, ConsoleStreams streams) {
-  const JobOptions& options = invocation.options;
   std::vector<Task> tasks;
   std::size_t refused = 0;
   if (invocation.verb == Verb::subtract) {
-    if (!options.output.empty() && (same_existing_file(options.output.c_str(), invocation.inputs[0].c_str()) ||
-                                    same_existing_file(options.output.c_str(), invocation.inputs[1].c_str()))) {
+    const std::string& output = invocation.subtract.output;
+    if (!output.empty() && (same_existing_file(output.c_str(), invocation.inputs[0].c_str()) ||
+                            same_existing_file(output.c_str(), invocation.inputs[1].c_str()))) {
       streams.err << "rgb565: -o names IMAGE or SUB; the difference goes to a new file\n" << usage_hint;
       return exit_usage;
     }
@@ -165,7 +168,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       streams.err << "rgb565: " << invocation.directory << ": not a folder\n";
       return exit_failure;
     }
-    const char* extension = invocation.verb == Verb::unpack ? ".bmp" : options.c_array.empty() ? ".bin" : ".h";
+    const char* extension = invocation.verb == Verb::unpack ? ".bmp" : invocation.pack.c_array.empty() ? ".bin" : ".h";
     // Two inputs of the same name would write one output: the later one is refused, not allowed to
     // replace the first's output.
     std::set<std::string> outputs;
@@ -182,7 +185,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
 
   const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t converted =
-      run_tasks(job_of(invocation.verb), tasks, options, invocation.jobs != 0 ? invocation.jobs : processors, streams);
+      run_tasks(invocation, tasks, invocation.jobs != 0 ? invocation.jobs : processors, streams);
   const std::size_t failed = tasks.size() - converted + refused;
   if (!invocation.directory.empty()) streams.err << converted << " converted, " << failed << " failed\n" << std::flush;
   return failed == 0 ? exit_success : exit_failure;

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "jobs/pack_fixed_stride.h"
-#include "jobs/pack.h"
-#include "files/view_access.h"
 #include "console/console.h"
-#include "jobs/unpack.h"
+#include "files/view_access.h"
+#include "jobs/pack.h"
+#include "jobs/pack_fixed_stride.h"
 #include "jobs/subtract.h"
+#include "jobs/unpack.h"
 #include "testing/file_size_limit.h"
 #include "testing/immutable.h"
 #include "testing/scripted_frame.h"
@@ -185,16 +185,16 @@ TEST_F(CutUnderTheJob, EachJobReportsItsInputUnreadable) {
   const Bytes picture = make_bmp({.width = 40, .height = 60}, pattern_pixel);
   const Bytes words(3 * 4096, 0x11);
   const struct {
-    GenerateJob job;
+    DialogJob job;
     Bytes first, second;
     const char* cut;
     const char* status;
   } cases[] = {
-      {&pack, picture, {}, "first", "Cannot open input"},
-      {&pack_fixed_stride, picture, {}, "first", "Cannot open input"},
-      {&unpack, words, {}, "first", "Cannot open input"},
-      {&subtract, words, words, "first", "Cannot open image"},
-      {&subtract, words, words, "second", "Cannot open sub image"},
+      {dialog_job<pack>, picture, {}, "first", "Cannot open input"},
+      {dialog_job<pack_fixed_stride>, picture, {}, "first", "Cannot open input"},
+      {dialog_job<unpack>, words, {}, "first", "Cannot open input"},
+      {subtract_dialog_job, words, words, "first", "Cannot open image"},
+      {subtract_dialog_job, words, words, "second", "Cannot open sub image"},
   };
   for (const auto& c : cases) {
     const std::string first = dir.file("first"), second = dir.file("second");
@@ -204,7 +204,7 @@ TEST_F(CutUnderTheJob, EachJobReportsItsInputUnreadable) {
     file_to_cut = dir.file(c.cut);
     cut_to = 0;
     ScriptedFrame frame(first, second);
-    c.job(frame);
+    frame.run(c.job);
     EXPECT_EQ(frame.status(), c.status) << c.cut;
     EXPECT_EQ(std::count(frame.statuses().begin(), frame.statuses().end(), "Done"), 0);
     if (c.second.empty()) {
@@ -221,7 +221,7 @@ TEST_F(CutUnderTheJob, OrvaneKeepsWhatItSubtractedAndLeavesTheRest) {
   file_to_cut = dir.file("sub");
   cut_to = 4096;
   ScriptedFrame frame(dir.file("image"), dir.file("sub"));
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.status(), "Cannot open sub image");
   Bytes expected(3 * 4096, 0x11);
   std::fill(expected.begin(), expected.begin() + 4096, 0x10);

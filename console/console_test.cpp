@@ -11,11 +11,11 @@
 #include <tuple>
 #include <vector>
 
-#include "jobs/pack_fixed_stride.h"
 #include "jobs/pack.h"
+#include "jobs/pack_fixed_stride.h"
+#include "jobs/subtract.h"
 #include "jobs/unpack.h"
 #include "pixels/little_endian.h"
-#include "jobs/subtract.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -49,8 +49,8 @@ struct ParityCase {
   const char* name;
   const char* verb;
   Bytes input;
-  Bytes second = {};                 // subtract: the sub image
-  GenerateJob dialog_job = nullptr;  // the verb's own dialog's when null
+  Bytes second = {};       // subtract: the sub image
+  DialogJob own_job = {};  // the verb's own dialog's when empty
 };
 void PrintTo(const ParityCase& c, std::ostream* out) { *out << c.name; }
 
@@ -68,14 +68,14 @@ TEST_P(SameAsTheDialogs, GivesTheJobsBytesOrItsRefusal) {
   run_in(console_dir);
 
   ScriptedFrame frame(dialog_dir.file("in"), dialog_dir.file(verb == "subtract" ? "sub" : "out"));
-  if (c.dialog_job != nullptr) {
-    c.dialog_job(frame);
+  if (c.own_job.run != nullptr) {
+    frame.run(c.own_job);
   } else if (verb == "pack") {
-    pack(frame);
+    frame.run(dialog_job<pack>);
   } else if (verb == "unpack") {
-    unpack(frame);
+    frame.run(dialog_job<unpack>);
   } else {
-    subtract(frame);
+    frame.run(subtract_dialog_job);
   }
   const Ran run = rgb565({verb, console_dir.file("in"), console_dir.file(verb == "subtract" ? "sub" : "out")});
 

@@ -33,7 +33,7 @@ std::optional<BmpOutput> bmp_output(std::uint32_t width, std::uint32_t height) {
 }
 
 void expand_into_bmp(std::span<const std::uint8_t> input, const BmpOutput& layout, bool top_down,
-                  const WordFormat& format, std::span<std::uint8_t> pixels) {
+                     const WordFormat& format, std::span<std::uint8_t> pixels) {
   const std::size_t words = std::min<std::uint64_t>(input.size() / 2, std::uint64_t{layout.width} * layout.height);
   expand_rows(input.first(words * 2), layout.row_length, layout.width, layout.height, top_down, format, pixels);
 }

@@ -31,4 +31,4 @@ std::optional<BmpOutput> bmp_output(std::uint32_t width, std::uint32_t height);
 // rows' padding are zero. With `top_down` the raw image's first row is the picture's top row, which
 // a bottom-up BMP stores last.
 void expand_into_bmp(std::span<const std::uint8_t> input, const BmpOutput& layout, bool top_down,
-                  const WordFormat& format, std::span<std::uint8_t> pixels);
+                     const WordFormat& format, std::span<std::uint8_t> pixels);

@@ -1,6 +1,7 @@
 #include "dialog/tool_dialog.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "dialog/dialog_template.h"
 
@@ -15,7 +16,7 @@ void ToolDialog::procedure(unsigned message, std::uintptr_t wparam) {
           browse(Field::second);
           break;
         case IDC_GENERATE:
-          job_(*this);
+          generate();
           break;
         case IDC_ABOUT:
           front_end_.show_information(program_.name, program_.about_text);
@@ -42,6 +43,41 @@ void ToolDialog::browse(Field field) {
   const bool chosen = front_end_.run_file_dialog(first ? FileDialogKind::open : FileDialogKind::save, request);
   filter_index_ = request.filter_index;
   if (chosen) front_end_.set_control_text(first ? IDC_FIRST_PATH : IDC_SECOND_PATH, buffer(field));
+}
+
+namespace {
+
+// Shows "Saving" when the job is about to write its output.
+class StatusProgress final : public JobProgress {
+ public:
+  explicit StatusProgress(FrontEnd& front_end) : front_end_(front_end) {}
+  void saving() override { front_end_.set_control_text(IDC_STATUS, status::saving); }
+
+ private:
+  FrontEnd& front_end_;
+};
+
+}  // namespace
+
+void ToolDialog::generate() {
+  // The first field, then the second: a job that ends at an empty first field never reads the
+  // second. An empty field ends the job silently, a field too long says so.
+  for (Field field : {Field::first, Field::second}) {
+    switch (read_field(field)) {
+      case FieldRead::filled:
+        break;
+      case FieldRead::empty:
+        if (job_.on_empty == EmptyField::ends_job) return;
+        break;
+      case FieldRead::too_long:
+        set_status(status::path_too_long);
+        return;
+    }
+  }
+  StatusProgress progress(front_end_);
+  const Outcome outcome = job_.run({first_path_, second_path_}, progress);
+  // An output that was not saved leaves "Saving" standing, as the user last saw it.
+  if (outcome.ending != Ending::not_saved) set_status(ending_text(outcome.ending));
 }
 
 FieldRead ToolDialog::read_field(Field field) {

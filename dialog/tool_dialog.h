@@ -3,11 +3,31 @@
 // the front end only for the primitives below.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "job/job_frame.h"
+#include "job/job.h"
 #include "programs/programs.h"
+
+enum class Field { first, second };
+
+enum class FieldRead {
+  filled,
+  empty,
+  // More than path_buffer_size - 1 characters: cutting the text would name another file.
+  too_long,
+};
+
+// Each path buffer holds at most 255 characters and the terminating NUL.
+inline constexpr std::size_t path_buffer_size = 256;
+
+// The status line's texts of the dialog's own; a job's ending gives the others (ending_text).
+namespace status {
+inline constexpr char ready[] = "Ready";
+inline constexpr char saving[] = "Saving";
+inline constexpr char path_too_long[] = "Path too long";
+}  // namespace status
 
 namespace dialog_message {
 inline constexpr unsigned close = 0x0010;
@@ -41,25 +61,30 @@ class FrontEnd {
   virtual void end_dialog(int result) = 0;
 };
 
-class ToolDialog final : public JobFrame {
+class ToolDialog final {
  public:
-  ToolDialog(const ProgramRow& program, GenerateJob job, FrontEnd& front_end)
+  ToolDialog(const ProgramRow& program, DialogJob job, FrontEnd& front_end)
       : program_(program), job_(job), front_end_(front_end) {}
 
   // Handles one dialog message. For a command, the low 16 bits of `wparam` are the control
   // identifier; its notification code in the high 16 bits is ignored.
   void procedure(unsigned message, std::uintptr_t wparam);
 
-  FieldRead read_field(Field field) override;
-  const char* path(Field field) const override;
-  void set_status(const char* text) override;
+  // Reads field 102 (first) or 104 (second) into its path buffer. A text that does not fit is
+  // reported and leaves the buffer as it was.
+  FieldRead read_field(Field field);
+  // The path buffer of a field, as the last read or browse left it.
+  const char* path(Field field) const;
 
  private:
   void browse(Field field);
+  // Reads the fields, runs the job and shows how it ended.
+  void generate();
+  void set_status(const char* text);
   char* buffer(Field field);
 
   const ProgramRow program_;
-  GenerateJob job_;
+  DialogJob job_;
   FrontEnd& front_end_;
   char first_path_[path_buffer_size] = {};
   char second_path_[path_buffer_size] = {};

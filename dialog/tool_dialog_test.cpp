@@ -13,12 +13,11 @@ namespace {
 
 std::vector<std::string> jobs_run;
 
-void recording_job(JobFrame& frame) {
-  if (read_paths(frame, OnEmptyField::stop)) {
-    jobs_run.push_back(std::string(frame.path(Field::first)) + "|" + frame.path(Field::second));
-    frame.set_status(status::done);
-  }
+Outcome record_paths(const JobPaths& paths, JobProgress&) {
+  jobs_run.push_back(paths.first + "|" + paths.second);
+  return {};
 }
+constexpr DialogJob recording_job{&record_paths, EmptyField::ends_job};
 
 const ProgramRow& kestrin() { return *find_program("kestrin"); }
 
@@ -30,7 +29,7 @@ class ToolDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { jobs_run.clear(); }
   ScriptedFrontEnd front_end;
-  ToolDialog dialog{kestrin(), &recording_job, front_end};
+  ToolDialog dialog{kestrin(), recording_job, front_end};
 };
 
 TEST_F(ToolDialogTest, DispatchesEachButtonOnItsIdentifierWhateverTheNotification) {

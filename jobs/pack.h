@@ -1,6 +1,27 @@
-// Kestrin's Generate job: a BMP, loaded with the image loader, packed into a raw 16-bit image.
+// Kestrin's Generate job, and rgb565 pack: a picture, loaded with the image loader, packed into a
+// raw 16-bit image.
 #pragma once
 
-#include "job/job_frame.h"
+#include <string>
 
-void pack(JobFrame& frame);
+#include "format/dither.h"
+#include "format/word_format.h"
+#include "job/job.h"
+#include "pixels/pixels.h"
+
+// Every default is the dialog's behaviour.
+struct PackOptions {
+  // The word layout and how levels are rounded; dithering takes the place of rounding to nearest.
+  WordFormat format;
+  Dither dither = Dither::none;
+  // The picture's top row first in the raw image, instead of the file's stored order.
+  bool top_down = false;
+  // Read PNG, JPEG and GIF pictures through the platform's codecs too, their transparent pixels over
+  // `background`. The dialogs keep to BMPs.
+  bool codecs = false;
+  BgrTriple background{0, 0, 0};
+  // A C header declaring the words as an array of this name, instead of raw bytes.
+  std::string c_array;
+};
+
+Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

@@ -56,7 +56,7 @@ Conversion convert(const std::string& path) {
   TempDir dir;
   const std::string output = dir.file("out.bin");
   ScriptedFrame frame(std::string(BMP_SUITE) + "/" + path, output);
-  pack(frame);
+  frame.run(dialog_job<pack>);
   return {frame.statuses().empty() ? "" : frame.statuses().back(), read_file(output)};
 }
 

@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
+#include <variant>
 
-#include "jobs/plan_walk.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
-#include "job/save_output.h"
+#include "job/convert.h"
+#include "jobs/plan_walk.h"
 #include "pixels/little_endian.h"
 #include "pixels/pixels.h"
 
@@ -41,38 +43,29 @@ std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   return Walk{pixel_offset, width, rows, *output_size};
 }
 
-void pack_fixed_stride(JobFrame& frame) {
-  if (!read_paths(frame, OnEmptyField::stop)) return;
+namespace {
 
-  std::optional<OutputBlock> block;
-  {
-    const std::optional<FileView> input = FileView::open(frame.path(Field::first), ViewKind::read_only);
-    if (!input) {
-      frame.set_status(status::cannot_open_input);
-      return;
-    }
-    const std::span<const std::uint8_t> file = input->bytes();
-    std::optional<Walk> walk;
-    if (access_views([&] { walk = plan_walk(file); }) != nullptr) {
-      frame.set_status(status::cannot_open_input);
-      return;
-    }
-    if (!walk) {
-      frame.set_status(status::unsupported_picture);
-      return;
-    }
-    block = OutputBlock::allocate(walk->output_size);
-    if (!block) {
-      frame.set_status(status::out_of_memory);
-      return;
-    }
-    const std::span<std::uint8_t> out = block->bytes();
-    if (access_views(
-            [&] { pack_565_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, out); })) {
-      frame.set_status(status::cannot_open_input);
-      return;
-    }
-  }  // The input is released before the output is created: both paths may name the same file.
+// Walks the input's rows into a new output block; the input is released on return.
+Conversion convert(const std::string& path) {
+  std::variant<FileView, Outcome> opened = open_input(path);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  const std::span<const std::uint8_t> file = std::get<FileView>(opened).bytes();
+  std::optional<Walk> walk;
+  if (access_views([&] { walk = plan_walk(file); }) != nullptr)
+    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+  if (!walk) return refusal(Ending::unsupported_picture);
+  std::variant<OutputBlock, Outcome> allocated = allocate_output(walk->output_size);
+  if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
+  Converted converted{std::get<OutputBlock>(std::move(allocated))};
+  const std::span<std::uint8_t> out = converted.block.bytes();
+  if (access_views(
+          [&] { pack_565_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, out); }))
+    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+  return converted;
+}
 
-  save_output(frame, frame.path(Field::second), std::move(*block));
+}  // namespace
+
+Outcome pack_fixed_stride(const JobPaths& paths, const PackFixedStrideOptions&, JobProgress& progress) {
+  return convert_and_save(paths.second, progress, [&] { return convert(paths.first); });
 }

@@ -1,6 +1,9 @@
 // Vaskel's Generate job: a 24-bit BMP read through a view by its header fields, rows 120 bytes apart.
 #pragma once
 
-#include "job/job_frame.h"
+#include "job/job.h"
 
-void pack_fixed_stride(JobFrame& frame);
+// Vaskel takes no options.
+struct PackFixedStrideOptions {};
+
+Outcome pack_fixed_stride(const JobPaths& paths, const PackFixedStrideOptions& options, JobProgress& progress);

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "jobs/pack_fixed_stride.h"
-#include "jobs/pack.h"
 #include "console/console.h"
+#include "jobs/pack.h"
+#include "jobs/pack_fixed_stride.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -154,13 +154,13 @@ struct JobRun {
   std::optional<Bytes> output;
 };
 
-JobRun run(void (*job)(JobFrame&), const std::string& name) {
+JobRun run(DialogJob job, const std::string& name) {
   TempDir dir;
   const std::string input = suite_path(name);
   const std::optional<Bytes> before = read_file(input);
   EXPECT_TRUE(before.has_value()) << input;
   ScriptedFrame frame(input, dir.file("out.bin"));
-  job(frame);
+  frame.run(job);
   EXPECT_EQ(read_file(input), before);
   return {frame.statuses(), read_file(dir.file("out.bin"))};
 }
@@ -194,7 +194,7 @@ void expect_pixels(const Bytes& raw, std::span<const Pixel> pixels) {
   }
 }
 
-void expect_outcome(void (*job)(JobFrame&), const std::string& name, Outcome outcome) {
+void expect_outcome(DialogJob job, const std::string& name, Outcome outcome) {
   const JobRun result = run(job, name);
   switch (outcome) {
     case Outcome::same_as_rgb24: {
@@ -218,13 +218,13 @@ void expect_outcome(void (*job)(JobFrame&), const std::string& name, Outcome out
 class BmpSuite : public testing::TestWithParam<SuiteFile> {};
 
 TEST_P(BmpSuite, VaskelGivesTheFilesVerdict) {
-  expect_outcome(pack_fixed_stride, GetParam().path, GetParam().vaskel);
+  expect_outcome(dialog_job<pack_fixed_stride>, GetParam().path, GetParam().vaskel);
 }
 
 // rgb565 pack is Kestrin's job from the command line: the same bytes, or the same refusal with
 // exit code 1 and no file.
 TEST_P(BmpSuite, Rgb565PackGivesKestrinsBytesOrRefusal) {
-  const JobRun kestrin = run(pack, GetParam().path);
+  const JobRun kestrin = run(dialog_job<pack>, GetParam().path);
   TempDir dir;
   std::ostringstream out, err;
   const std::vector<std::string> arguments = {"pack", suite_path(GetParam().path), dir.file("out.bin")};
@@ -247,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(Files, BmpSuite, testing::ValuesIn(suite_files), [](con
 });
 
 TEST(BmpSuiteReference, KestrinGivesTheTopRowAsStored) {
-  const JobRun result = run(pack, "g/rgb24.bmp");
+  const JobRun result = run(dialog_job<pack>, "g/rgb24.bmp");
   ASSERT_TRUE(result.output.has_value());
   expect_pixels(*result.output, top_row);
 }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "jobs/pack_fixed_stride.h"
 #include "jobs/pack.h"
+#include "jobs/pack_fixed_stride.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
@@ -16,9 +16,9 @@ TEST_P(VaskelAndKestrin, WriteTheSameRawImage) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp(GetParam(), pattern_pixel));
   ScriptedFrame kestrin(dir.file("in.bmp"), dir.file("kestrin.bin"));
-  pack(kestrin);
+  kestrin.run(dialog_job<pack>);
   ScriptedFrame vaskel(dir.file("in.bmp"), dir.file("vaskel.bin"));
-  pack_fixed_stride(vaskel);
+  vaskel.run(dialog_job<pack_fixed_stride>);
   ASSERT_EQ(kestrin.status(), "Done");
   ASSERT_EQ(vaskel.status(), "Done");
   const std::optional<Bytes> expected = read_file(dir.file("kestrin.bin"));

@@ -24,7 +24,7 @@ TEST_P(ExportFromMappedFile, GivesTheStoredRowsInStoredOrder) {
   const Bytes bmp = make_bmp(layout, pattern_pixel);
   write_file(dir.file("in.bmp"), bmp);
   ScriptedFrame frame(dir.file("in.bmp"), dir.file("out.bin"));
-  pack_fixed_stride(frame);
+  frame.run(dialog_job<pack_fixed_stride>);
   EXPECT_EQ(frame.statuses(), (std::vector<std::string>{"Saving", "Done"}));
   const std::optional<Bytes> raw = read_file(dir.file("out.bin"));
   ASSERT_TRUE(raw.has_value());
@@ -54,7 +54,7 @@ TEST(ExportFromMappedFile, WalksWiderPicturesAt120BytesPerRow) {
   const Bytes bmp = make_bmp(layout, pattern_pixel);
   write_file(dir.file("wide.bmp"), bmp);
   ScriptedFrame frame(dir.file("wide.bmp"), dir.file("wide.bin"));
-  pack_fixed_stride(frame);
+  frame.run(dialog_job<pack_fixed_stride>);
   EXPECT_EQ(frame.status(), "Done");
   // Output row r holds the 60 triples that start 120 * r bytes into the pixel data: from the second
   // row on they drift away from the 180-byte stored rows.
@@ -76,7 +76,7 @@ TEST(ExportFromMappedFile, SamePathInBothFieldsReplacesTheBmp) {
   const BmpLayout layout{.width = 39, .height = 4};
   write_file(dir.file("both"), make_bmp(layout, pattern_pixel));
   ScriptedFrame frame(dir.file("both"), dir.file("both"));
-  pack_fixed_stride(frame);
+  frame.run(dialog_job<pack_fixed_stride>);
   EXPECT_EQ(frame.status(), "Done");
   EXPECT_TRUE(read_file(dir.file("both")) == expected_raw(layout, pattern_pixel));
 }
@@ -115,7 +115,7 @@ TEST_P(ExportFromMappedFileRefusal, IsAnUnsupportedPictureAndTouchesNoFile) {
   write_file(dir.file("in.bmp"), GetParam().input);
   write_file(dir.file("out.bin"), old_output);
   ScriptedFrame frame(dir.file("in.bmp"), dir.file("out.bin"));
-  pack_fixed_stride(frame);
+  frame.run(dialog_job<pack_fixed_stride>);
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Unsupported picture"});
   EXPECT_EQ(read_file(dir.file("in.bmp")), GetParam().input);
   EXPECT_EQ(read_file(dir.file("out.bin")), old_output);
@@ -174,7 +174,7 @@ TEST_P(ExportFromMappedFileFailure, EndsWithItsStatusAndTouchesNoFile) {
     return dir.file(name);
   };
   ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
-  pack_fixed_stride(frame);
+  frame.run(dialog_job<pack_fixed_stride>);
   EXPECT_EQ(frame.statuses(), GetParam().statuses);
   EXPECT_EQ(read_file(dir.file("in")), bmp);
   EXPECT_EQ(read_file(dir.file("out")), old_output);

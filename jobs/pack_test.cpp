@@ -47,7 +47,7 @@ TEST_P(KestrinConverts, EveryPixelInStoredOrderWithoutRowPadding) {
   write_file(input, GetParam().core_header ? core_bmp(layout) : make_bmp(layout, pattern_pixel));
   ScriptedFrame frame(input, output);
 
-  pack(frame);
+  frame.run(dialog_job<pack>);
 
   EXPECT_EQ(frame.statuses(), converted);
   const std::optional<Bytes> raw = read_file(output);
@@ -87,7 +87,7 @@ TEST_P(KestrinRowOrder, FirstStoredRowFirst) {
              }));
   ScriptedFrame frame(input, output);
 
-  pack(frame);
+  frame.run(dialog_job<pack>);
 
   EXPECT_EQ(read_file(output), (Bytes{0x00, 0xF8, 0x00, 0xF8, 0x1F, 0x00, 0x1F, 0x00}));
 }
@@ -133,7 +133,7 @@ TEST_P(KestrinRefuses, ShowsWhyAndTouchesNothing) {
   write_file(output, earlier_output);
   ScriptedFrame frame(input, output);
 
-  pack(frame);
+  frame.run(dialog_job<pack>);
 
   EXPECT_EQ(frame.statuses(), Statuses{refusal.status});
   EXPECT_EQ(read_file(output), earlier_output);
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Kestrin, EmptyFirstFieldEndsSilentlyWithoutReadingTheSecond) {
   TempDir dir;
   ScriptedFrame frame("", dir.file("out.bin"));
-  pack(frame);
+  frame.run(dialog_job<pack>);
   EXPECT_TRUE(frame.statuses().empty());
   EXPECT_EQ(frame.reads(Field::second), 0);
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
@@ -177,7 +177,7 @@ TEST(Kestrin, EmptySecondFieldEndsSilentlyWithoutLoading) {
   const std::string input = dir.file("in.bmp");
   write_file(input, valid_bmp());
   ScriptedFrame frame(input, "");
-  pack(frame);
+  frame.run(dialog_job<pack>);
   EXPECT_TRUE(frame.statuses().empty());
   EXPECT_EQ(frame.reads(Field::second), 1);
 }
@@ -185,7 +185,7 @@ TEST(Kestrin, EmptySecondFieldEndsSilentlyWithoutLoading) {
 TEST(Kestrin, FirstPathTooLongIsReportedBeforeTheSecondIsRead) {
   TempDir dir;
   ScriptedFrame frame(std::string(256, 'a'), dir.file("out.bin"));
-  pack(frame);
+  frame.run(dialog_job<pack>);
   EXPECT_EQ(frame.statuses(), Statuses{"Path too long"});
   EXPECT_EQ(frame.reads(Field::second), 0);
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
@@ -198,7 +198,7 @@ TEST(Kestrin, SamePathInBothFieldsReplacesThePictureByItsRawImage) {
   write_file(path, make_bmp(layout, pattern_pixel));
   ScriptedFrame frame(path, path);
 
-  pack(frame);
+  frame.run(dialog_job<pack>);
 
   EXPECT_EQ(frame.statuses(), converted);
   EXPECT_EQ(read_file(path), expected_raw(layout, pattern_pixel));

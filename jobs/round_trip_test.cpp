@@ -15,10 +15,10 @@ TEST(RoundTrip, KestrinThenTalvoseGivesThePictureWithTheLowBitsCleared) {
   write_file(dir.file("picture.bmp"), picture);
 
   ScriptedFrame kestrin(dir.file("picture.bmp"), dir.file("picture.bin"));
-  pack(kestrin);
+  kestrin.run(dialog_job<pack>);
   ASSERT_EQ(kestrin.status(), "Done");
   ScriptedFrame talvose(dir.file("picture.bin"), dir.file("back.bmp"));
-  unpack(talvose);
+  talvose.run(dialog_job<unpack>);
   ASSERT_EQ(talvose.status(), "Done");
 
   const Bytes back = read_file(dir.file("back.bmp")).value_or(Bytes{});

@@ -15,93 +15,77 @@
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
-#include "job/save_output.h"
+#include "job/convert.h"
 #include "pixels/subtract_words.h"
 
 namespace {
 
-// The two views of a subtraction, or the status that refuses it.
+// The two views of a subtraction, or the outcome that refuses it.
 struct Operands {
   std::optional<FileView> image;
   std::optional<FileView> sub;
-  const char* refusal = nullptr;
+  std::optional<Outcome> refusal;
 };
 
 // Opens the image (writable when it is changed in place), then the sub image, and checks that the
 // sub image covers the image.
-Operands open_operands(const char* image_path, const char* sub_path, ViewKind image_kind) {
+Operands open_operands(const std::string& image_path, const std::string& sub_path, ViewKind image_kind) {
   Operands operands;
-  operands.image = FileView::open(image_path, image_kind);
+  operands.image = FileView::open(image_path.c_str(), image_kind);
   if (!operands.image) {
-    operands.refusal = status::cannot_open_image;
+    operands.refusal = refusal(Ending::cannot_open_image);
     return operands;
   }
-  operands.sub = FileView::open(sub_path, ViewKind::read_only);
+  operands.sub = FileView::open(sub_path.c_str(), ViewKind::read_only);
   // The views' lock already refuses the image under a second name; the identity check also holds
   // where the file system only emulates that lock per process.
   if (!operands.sub || operands.sub->same_file(*operands.image)) {
-    operands.refusal = status::cannot_open_sub_image;
+    operands.refusal = refusal(Ending::cannot_open_sub_image);
   } else if (operands.sub->bytes().size() < operands.image->bytes().size()) {
-    operands.refusal = status::sub_image_too_short;
+    operands.refusal = refusal(Ending::sub_image_too_short);
   }
   return operands;
 }
 
 // Subtracts under a guard against either file being cut short by another program meanwhile: the
 // words done until then stay done, the rest stays as it was, and the file that lost its pages is
-// reported as unreadable. Nullptr when the whole subtraction ran.
-const char* guarded_subtract(std::span<std::uint8_t> out, const Operands& operands) {
+// reported as unreadable.
+Outcome guarded_subtract(std::span<std::uint8_t> out, const Operands& operands) {
   const std::span<const std::uint8_t> image = operands.image->bytes();
   const std::span<const std::uint8_t> sub = operands.sub->bytes().first(image.size());
   const void* fault = access_views([&] { subtract_words(out, image, sub); });
-  if (fault == nullptr) return nullptr;
+  if (fault == nullptr) return {};
   const auto* at = static_cast<const std::uint8_t*>(fault);
   const bool in_image = at >= image.data() && at < image.data() + image.size();
-  return in_image ? status::cannot_open_image : status::cannot_open_sub_image;
+  return refusal(in_image ? Ending::cannot_open_image : Ending::cannot_open_sub_image);
 }
 
-// Subtracts in place and returns the status to show once both views are closed: the sub image's
-// first, then the image's, so that the difference is in the file before "Done" appears.
-const char* subtract_in_place_files(const char* image_path, const char* sub_path) {
-  const Operands operands = open_operands(image_path, sub_path, ViewKind::writable);
-  if (operands.refusal != nullptr) return operands.refusal;
-  const char* fault = guarded_subtract(operands.image->writable_bytes(), operands);
-  return fault != nullptr ? fault : status::done;
+// Subtracts in place. Both views are closed on return, the sub image's first, then the image's, so
+// that the difference is in the file before the job reports it done.
+Outcome subtract_in_place(const JobPaths& paths) {
+  const Operands operands = open_operands(paths.first, paths.second, ViewKind::writable);
+  if (operands.refusal) return *operands.refusal;
+  return guarded_subtract(operands.image->writable_bytes(), operands);
 }
 
 // The difference into a new file: computed into an output block while both views are held, then
 // saved once they are closed.
-void subtract_into_file(JobFrame& frame, const char* out_path) {
-  std::optional<OutputBlock> block;
-  {
-    const Operands operands = open_operands(frame.path(Field::first), frame.path(Field::second), ViewKind::read_only);
-    if (operands.refusal != nullptr) {
-      frame.set_status(operands.refusal);
-      return;
-    }
-    const std::span<const std::uint8_t> image = operands.image->bytes();
-    block = OutputBlock::allocate(static_cast<std::uint32_t>(image.size()));
-    if (!block) {
-      frame.set_status(status::out_of_memory);
-      return;
-    }
-    if (const char* fault = guarded_subtract(block->bytes(), operands)) {
-      frame.set_status(fault);
-      return;
-    }
-  }
-  save_output(frame, out_path, std::move(*block));
+Outcome subtract_into_file(const JobPaths& paths, const std::string& output, JobProgress& progress) {
+  return convert_and_save(output, progress, [&]() -> Conversion {
+    const Operands operands = open_operands(paths.first, paths.second, ViewKind::read_only);
+    if (operands.refusal) return *operands.refusal;
+    std::variant<OutputBlock, Outcome> allocated =
+        allocate_output(static_cast<std::uint32_t>(operands.image->bytes().size()));
+    if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
+    Converted converted{std::get<OutputBlock>(std::move(allocated))};
+    if (Outcome fault = guarded_subtract(converted.block.bytes(), operands); !fault.done()) return fault;
+    return converted;
+  });
 }
 
 }  // namespace
 
-void subtract(JobFrame& frame) {
-  // Both fields are read even when one is empty; an empty path then fails to open as a view.
-  if (!read_paths(frame, OnEmptyField::go_on)) return;
-  const std::string& output = frame.options().output;
-  if (!output.empty()) {
-    subtract_into_file(frame, output.c_str());
-    return;
-  }
-  frame.set_status(subtract_in_place_files(frame.path(Field::first), frame.path(Field::second)));
+Outcome subtract(const JobPaths& paths, const SubtractOptions& options, JobProgress& progress) {
+  if (!options.output.empty()) return subtract_into_file(paths, options.output, progress);
+  return subtract_in_place(paths);
 }

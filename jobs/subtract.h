@@ -1,6 +1,17 @@
-// Orvane's Generate job: the second file subtracted from the first, word by word, in place.
+// Orvane's Generate job, and rgb565 subtract: the second file subtracted from the first, 32-bit
+// word by word, in place.
 #pragma once
 
-#include "job/job_frame.h"
+#include <string>
 
-void subtract(JobFrame& frame);
+#include "job/job.h"
+
+struct SubtractOptions {
+  // The difference written to this new file, the image left as it is; empty for in place.
+  std::string output;
+};
+
+Outcome subtract(const JobPaths& paths, const SubtractOptions& options, JobProgress& progress);
+
+// Orvane reads both fields even when one is empty: an empty path then fails to open.
+inline constexpr DialogJob subtract_dialog_job{&with_defaults<subtract>, EmptyField::read_on};

@@ -17,7 +17,7 @@ TEST(SubtractInPlacePosix, AnImageThatCannotBeWrittenIsRefused) {
   const Immutable locked(dir.file("image"));
   if (!locked.is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
   ScriptedFrame frame(dir.file("image"), dir.file("sub"));
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.status(), "Cannot open image");
   EXPECT_EQ(read_file(dir.file("image")), image);
   EXPECT_EQ(read_file(dir.file("sub")), sub);

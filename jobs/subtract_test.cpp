@@ -25,7 +25,7 @@ TEST_P(SubtractWords, LeavesTheDifferenceInTheImageAndTheSubImageAsItWas) {
   write_file(dir.file("image"), GetParam().image);
   write_file(dir.file("sub"), GetParam().sub);
   ScriptedFrame frame(dir.file("image"), dir.file("sub"));
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Done"});
   EXPECT_EQ(read_file(dir.file("image")), GetParam().difference);
   EXPECT_EQ(read_file(dir.file("sub")), GetParam().sub);
@@ -83,7 +83,7 @@ TEST_P(SubtractRefusal, LeavesBothFilesByteIdentical) {
     return dir.file(name);
   };
   ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{GetParam().status});
   EXPECT_EQ(read_file(dir.file("image")), image_bytes);
   EXPECT_EQ(read_file(dir.file("sub")), sub_bytes);
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SubtractRefusal,
 
 TEST(SubtractInPlace, ReadsTheSecondFieldEvenWhenTheFirstIsEmpty) {
   ScriptedFrame frame("", "");
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.reads(Field::first), 1);
   EXPECT_EQ(frame.reads(Field::second), 1);
   EXPECT_EQ(frame.status(), "Cannot open image");
@@ -134,7 +134,7 @@ TEST(SubtractInPlace, AReadOnlyImageCannotBeOpened) {
       std::filesystem::perm_options::remove);
   if (writable_anyway(dir.file("image"))) GTEST_SKIP() << "this user may write read-only files (root)";
   ScriptedFrame frame(dir.file("image"), dir.file("sub"));
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.status(), "Cannot open image");
   EXPECT_EQ(read_file(dir.file("image")), image_bytes);
 }

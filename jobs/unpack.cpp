@@ -1,6 +1,6 @@
 // Talvose's Generate job: a raw 16-bit image of the fixed 568 x 130 frame back into a 24-bit BMP
 // with a 58-byte header, bottom row first as the raw image's rows came from a bottom-up picture.
-// From the command line the same job takes other frame sizes, the word layouts of JobOptions and
+// From the command line the same job takes other frame sizes, the word layouts of UnpackOptions and
 // raw images whose first row is the picture's top row, and writes a PNG for an output named so.
 #include "jobs/unpack.h"
 
@@ -16,30 +16,30 @@
 #include <vector>
 
 #include "codecs/image_codecs.h"
+#include "containers/bmp_output.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
-#include "job/save_output.h"
-#include "containers/bmp_output.h"
 #include "format/word_format.h"
+#include "job/convert.h"
 
 namespace {
 
 constexpr std::uint32_t fixed_width = 568;
 constexpr std::uint32_t fixed_height = 130;
 
-// An input of another size than the frame's converts all the same, with a remark.
-void remark_on_size(JobFrame& frame, std::size_t input_size, const BmpOutput& layout) {
+// An input of another size than the frame's converts all the same, with a warning.
+std::optional<std::string> size_warning(std::size_t input_size, const BmpOutput& layout) {
   const std::uint64_t frame_bytes = std::uint64_t{layout.width} * layout.height * 2;
-  if (input_size == frame_bytes) return;
-  frame.remark("warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) +
-               " bytes of a " + std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
-               (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out"));
+  if (input_size == frame_bytes) return std::nullopt;
+  return "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
+         std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
+         (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out");
 }
 
 // An output named *.png, when the options allow the codecs: the frame as a PNG, upright, for any
 // viewer. Case does not matter, as it does not to the systems that show such files.
-bool wants_png(const JobOptions& options, std::string_view path) {
+bool wants_png(const UnpackOptions& options, std::string_view path) {
   if (!options.codecs || path.size() < 4) return false;
   std::string suffix(path.substr(path.size() - 4));
   for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -59,50 +59,41 @@ std::optional<OutputBlock> as_png(const OutputBlock& pixels, const BmpOutput& la
   }
 }
 
+// Expands the input's words into the frame's BMP rows; the input is released on return.
+Conversion convert(const std::string& path, const BmpOutput& layout, const UnpackOptions& options) {
+  std::variant<FileView, Outcome> opened = open_input(path);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  const std::span<const std::uint8_t> bytes = std::get<FileView>(opened).bytes();
+  std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
+  if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
+  Converted converted{std::get<OutputBlock>(std::move(allocated))};
+  if (std::optional<std::string> warning = size_warning(bytes.size(), layout))
+    converted.warnings.push_back(std::move(*warning));
+  const std::span<std::uint8_t> pixels = converted.block.bytes();
+  if (access_views([&] { expand_into_bmp(bytes, layout, options.top_down, options.format, pixels); }) != nullptr)
+    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+  return converted;
+}
+
 }  // namespace
 
-void unpack(JobFrame& frame) {
-  if (!read_paths(frame, OnEmptyField::stop)) return;
-  const JobOptions& options = frame.options();
-  const bool own_size = options.frame_width == 0 && options.frame_height == 0;
+Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+  const bool own_size = options.width == 0 && options.height == 0;
   const std::optional<BmpOutput> layout =
-      own_size ? bmp_output(fixed_width, fixed_height) : bmp_output(options.frame_width, options.frame_height);
-  if (!layout) {
-    frame.remark("the frame's BMP would not fit 4 GiB");
-    frame.set_status(status::out_of_memory);
-    return;
-  }
-
-  std::optional<OutputBlock> block;
-  {
-    const std::optional<FileView> input = FileView::open(frame.path(Field::first), ViewKind::read_only);
-    if (!input) {
-      frame.set_status(status::cannot_open_input);
-      return;
+      own_size ? bmp_output(fixed_width, fixed_height) : bmp_output(options.width, options.height);
+  if (!layout) return refusal(Ending::out_of_memory, "the frame's BMP would not fit 4 GiB");
+  const bool png = wants_png(options, paths.second);
+  return convert_and_save(paths.second, progress, [&]() -> Conversion {
+    Conversion conversion = convert(paths.first, *layout, options);
+    Converted* converted = std::get_if<Converted>(&conversion);
+    if (converted == nullptr) return conversion;
+    if (!png) {
+      converted->header = layout->header;
+      return conversion;
     }
-    block = OutputBlock::allocate(layout->pixel_bytes);
-    if (!block) {
-      frame.set_status(status::out_of_memory);
-      return;
-    }
-    remark_on_size(frame, input->bytes().size(), *layout);
-    const std::span<const std::uint8_t> bytes = input->bytes();
-    const std::span<std::uint8_t> pixels = block->bytes();
-    if (access_views([&] { expand_into_bmp(bytes, *layout, options.top_down, options.format, pixels); }) != nullptr) {
-      frame.set_status(status::cannot_open_input);
-      return;
-    }
-  }  // The input is released before the output is created: both paths may name the same file.
-
-  if (wants_png(options, frame.path(Field::second))) {
-    block = as_png(*block, *layout);
-    if (!block) {
-      frame.remark("the PNG could not be made");
-      frame.set_status(status::out_of_memory);
-      return;
-    }
-    save_output(frame, frame.path(Field::second), std::move(*block));
-    return;
-  }
-  save_output(frame, frame.path(Field::second), std::move(*block), layout->header);
+    std::optional<OutputBlock> encoded = as_png(converted->block, *layout);
+    if (!encoded) return refusal(Ending::out_of_memory, "the PNG could not be made");
+    converted->block = std::move(*encoded);
+    return conversion;
+  });
 }

@@ -1,6 +1,22 @@
-// Talvose's Generate job: a raw 16-bit image of the 568 x 130 frame back into a 24-bit BMP.
+// Talvose's Generate job, and rgb565 unpack: a raw 16-bit image of the 568 x 130 frame, or of any
+// size given, back into a 24-bit BMP with a 58-byte header.
 #pragma once
 
-#include "job/job_frame.h"
+#include <cstdint>
 
-void unpack(JobFrame& frame);
+#include "format/word_format.h"
+#include "job/job.h"
+
+// Every default is the dialog's behaviour.
+struct UnpackOptions {
+  WordFormat format;
+  // The raw image's first row is the picture's top row.
+  bool top_down = false;
+  // Write a PNG through the platform's codecs when the output's name ends in .png.
+  bool codecs = false;
+  // The frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
+Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

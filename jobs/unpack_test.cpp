@@ -49,7 +49,7 @@ TEST_P(ImportFixedFrameInput, FillsTheFrameFromTheWordsThatFit) {
   const Bytes raw = raw_words(GetParam().size);
   write_file(in, raw);
   ScriptedFrame frame(in, out);
-  unpack(frame);
+  frame.run(dialog_job<unpack>);
   EXPECT_EQ(frame.statuses(), (std::vector<std::string>{"Saving", "Done"}));
   const std::optional<Bytes> bmp = read_file(out);
   ASSERT_TRUE(bmp.has_value());
@@ -72,7 +72,7 @@ TEST(ImportFixedFrame, WritesTheHeaderAndARedBottomLeftPixel) {
   raw[1] = 0xF8;
   write_file(dir.file("red.bin"), raw);
   ScriptedFrame frame(dir.file("red.bin"), dir.file("red.bmp"));
-  unpack(frame);
+  frame.run(dialog_job<unpack>);
   const Bytes bmp = read_file(dir.file("red.bmp")).value_or(Bytes{});
   ASSERT_EQ(bmp.size(), output_size);
   EXPECT_TRUE(std::equal(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin()));
@@ -86,7 +86,7 @@ TEST(ImportFixedFrame, SamePathInBothFieldsReplacesTheRawImage) {
   const Bytes raw = raw_words(frame_words * 2);
   write_file(path, raw);
   ScriptedFrame frame(path, path);
-  unpack(frame);
+  frame.run(dialog_job<unpack>);
   EXPECT_EQ(frame.status(), "Done");
   EXPECT_TRUE(read_file(path) == expected_bmp(raw));
 }
@@ -114,7 +114,7 @@ TEST_P(ImportFixedFrameFailure, EndsWithItsStatusAndTouchesNoFile) {
     return dir.file(name);
   };
   ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
-  unpack(frame);
+  frame.run(dialog_job<unpack>);
   EXPECT_EQ(frame.statuses(), GetParam().statuses);
   EXPECT_EQ(read_file(dir.file("in")), raw);
   EXPECT_EQ(read_file(dir.file("out")), old_output);

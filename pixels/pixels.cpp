@@ -21,7 +21,7 @@ void expand_run_scalar(const std::uint8_t* words, std::size_t count, std::uint8_
 }
 
 void pack_565_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width, std::uint32_t height,
-                 std::span<std::uint8_t> out) {
+                   std::span<std::uint8_t> out) {
   assert(rows.size() >= rows_extent(stride, width, height));
   assert(out.size() == std::size_t{width} * height * 2);
   if (width == 0 || height == 0) return;

@@ -53,7 +53,7 @@ constexpr std::optional<std::uint32_t> raw_image_size(std::uint32_t width, std::
 // each into `out`, which must hold width * height * 2 bytes. `rows` starts at the first stored row
 // and must reach rows_extent(stride, width, height) bytes.
 void pack_565_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width, std::uint32_t height,
-                 std::span<std::uint8_t> out);
+                   std::span<std::uint8_t> out);
 
 // Expands every little-endian word of `in` into one triple of `out`: word k becomes the pixel at
 // out[3k .. 3k + 2]. `in` has an even, non-zero size and `out` holds 3 * in.size() / 2 bytes.

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "pixels/little_endian.h"
 #include "read/bmp_pixels.h"
 #include "read/bmp_reader.h"
-#include "pixels/little_endian.h"
 #include "testing/test_files.h"
 
 namespace {

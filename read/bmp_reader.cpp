@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "read/bmp_pixels.h"
 #include "pixels/little_endian.h"
 #include "pixels/pixels.h"
+#include "read/bmp_pixels.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
+#include "pixels/pixels.h"
 #include "read/bmp_pixels.h"
 #include "read/bmp_reader.h"
-#include "pixels/pixels.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <variant>
 
-#include "read/bmp_reader.h"
 #include "files/file_view.h"
 #include "files/owned.h"
 #include "pixels/pixels.h"
+#include "read/bmp_reader.h"
 
 enum class LoadFault {
   // Missing, unreadable, a folder, not a BMP, or cut short.

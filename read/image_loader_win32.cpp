@@ -28,8 +28,8 @@
 #include <new>
 #include <utility>
 
-#include "read/image_loader.h"
 #include "files/owned.h"
+#include "read/image_loader.h"
 
 static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
 

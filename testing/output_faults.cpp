@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "jobs/pack_fixed_stride.h"
 #include "jobs/pack.h"
+#include "jobs/pack_fixed_stride.h"
 #include "jobs/unpack.h"
 #include "testing/scripted_frame.h"
 
@@ -13,9 +13,9 @@ const std::vector<OutputJob>& output_jobs() {
   // Pictures 40 pixels wide, the width both BMP jobs convert exactly, and a raw image shorter than
   // Talvose's frame: every output is larger than the file size limit of the Linux table.
   static const std::vector<OutputJob> jobs = {
-      {"Kestrin", pack, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
-      {"Vaskel", pack_fixed_stride, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
-      {"Talvose", unpack, Bytes(1000, 0x5A)},
+      {"Kestrin", dialog_job<pack>, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
+      {"Vaskel", dialog_job<pack_fixed_stride>, make_bmp({.width = 40, .height = 40}, pattern_pixel)},
+      {"Talvose", dialog_job<unpack>, Bytes(1000, 0x5A)},
   };
   return jobs;
 }
@@ -24,7 +24,7 @@ void expect_save_fails(const OutputJob& job, const std::string& input, const std
   const bool output_was_a_folder = std::filesystem::is_directory(output);
   ScriptedFrame frame(input, output);
 
-  job.job(frame);
+  frame.run(job.job);
 
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Saving"});
   EXPECT_EQ(read_file(input), job.input);

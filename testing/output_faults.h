@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "job/job_frame.h"
+#include "job/job.h"
 #include "testing/test_files.h"
 
 struct OutputJob {
   const char* name;
-  void (*job)(JobFrame& frame);
+  DialogJob job;
   Bytes input;
 };
 

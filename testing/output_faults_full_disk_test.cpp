@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "jobs/pack_fixed_stride.h"
 #include "jobs/pack.h"
+#include "jobs/pack_fixed_stride.h"
 #include "jobs/unpack.h"
 #include "testing/output_faults.h"
 
@@ -26,9 +26,9 @@ TEST_P(OutputFaultsFullDisk, LeaveSavingAndNoFile) {
 
 std::vector<OutputJob> jobs() {
   const Bytes bytes = read_file(input).value_or(Bytes{});
-  return {{"Kestrin", pack, bytes},
-          {"Vaskel", pack_fixed_stride, bytes},
-          {"Talvose", unpack, bytes}};
+  return {{"Kestrin", dialog_job<pack>, bytes},
+          {"Vaskel", dialog_job<pack_fixed_stride>, bytes},
+          {"Talvose", dialog_job<unpack>, bytes}};
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, OutputFaultsFullDisk, testing::ValuesIn(jobs()),

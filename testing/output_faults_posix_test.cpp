@@ -53,7 +53,7 @@ TEST(OrvanePosix, SubtractsInAReadOnlyFolder) {
   const Immutable locked(dir.file("folder"));
   if (!locked.is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
   ScriptedFrame frame(dir.file("folder/image"), dir.file("folder/sub"));
-  subtract(frame);
+  frame.run(subtract_dialog_job);
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Done"});
   EXPECT_EQ(read_file(dir.file("folder/image")), (Bytes{9, 18, 27, 36}));
   EXPECT_EQ(read_file(dir.file("folder/sub")), (Bytes{1, 2, 3, 4}));

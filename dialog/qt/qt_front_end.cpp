@@ -138,7 +138,7 @@ QRect dialog_units_to_pixels(DialogBaseUnits base, int x, int y, int width, int 
   return QRect(mul_div(x, base.x, 4), mul_div(y, base.y, 8), mul_div(width, base.x, 4), mul_div(height, base.y, 8));
 }
 
-QtFrontEnd::QtFrontEnd(const ProgramRow& program, GenerateJob job)
+QtFrontEnd::QtFrontEnd(const ProgramRow& program, DialogJob job)
     // A caption, a system menu with close and a minimise box; no maximise box and no sizing.
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -288,7 +288,7 @@ void QtFrontEnd::closeEvent(QCloseEvent* event) {
   event->setAccepted(!isVisible());
 }
 
-int run_tool_dialog(const ProgramRow& program, GenerateJob job) {
+int run_tool_dialog(const ProgramRow& program, DialogJob job) {
   QtFrontEnd dialog(program, job);
   return dialog.exec();
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "programs/programs.h"
 #include "dialog/tool_dialog.h"
+#include "programs/programs.h"
 
 class QCloseEvent;
 class QKeyEvent;
@@ -40,7 +40,7 @@ inline constexpr char control_id_property[] = "control_id";
 
 class QtFrontEnd final : public QDialog, public FrontEnd {
  public:
-  QtFrontEnd(const ProgramRow& program, GenerateJob job);
+  QtFrontEnd(const ProgramRow& program, DialogJob job);
 
   std::string control_text(int id) override;
   void set_control_text(int id, const char* text) override;
@@ -66,4 +66,4 @@ class QtFrontEnd final : public QDialog, public FrontEnd {
 };
 
 // Shows a program's dialog modally and returns the value it ended with: 0 after a normal close.
-int run_tool_dialog(const ProgramRow& program, GenerateJob job);
+int run_tool_dialog(const ProgramRow& program, DialogJob job);

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "jobs/pack.h"
 #include "dialog/dialog_template.h"
+#include "jobs/pack.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -63,11 +63,11 @@ class WhenModal {
 std::vector<std::string> jobs_run;
 
 // Records the paths it read, as a job sees them, and reports success.
-void recording_job(JobFrame& frame) {
-  if (!read_paths(frame, OnEmptyField::go_on)) return;
-  jobs_run.push_back(std::string(frame.path(Field::first)) + "|" + frame.path(Field::second));
-  frame.set_status(status::done);
+Outcome record_paths(const JobPaths& paths, JobProgress&) {
+  jobs_run.push_back(paths.first + "|" + paths.second);
+  return {};
 }
+constexpr DialogJob recording_job{&record_paths, EmptyField::read_on};
 
 const ProgramRow& kestrin() { return *find_program("kestrin"); }
 
@@ -179,7 +179,7 @@ class QtFrontEndTest : public ::testing::Test {
     return seen;
   }
 
-  QtFrontEnd dialog{kestrin(), &recording_job};
+  QtFrontEnd dialog{kestrin(), recording_job};
 };
 
 TEST(DialogUnits, ScaleEachValueOnItsOwnAndRoundHalvesUp) {
@@ -392,11 +392,11 @@ TEST(RunToolDialog, ShowsTheProgramModallyAndReturnsTheValueItEndedWith) {
     caption = shown.windowTitle();
     shown.end_dialog(7);
   });
-  EXPECT_EQ(run_tool_dialog(*find_program("orvane"), &recording_job), 7);
+  EXPECT_EQ(run_tool_dialog(*find_program("orvane"), recording_job), 7);
   EXPECT_EQ(caption, QStringLiteral("Orvane"));
 
   WhenModal<QtFrontEnd> closes([](QtFrontEnd& shown) { close_or_fail(shown); });
-  EXPECT_EQ(run_tool_dialog(*find_program("orvane"), &recording_job), 0);
+  EXPECT_EQ(run_tool_dialog(*find_program("orvane"), recording_job), 0);
   EXPECT_TRUE(closes.ran());
 }
 
@@ -525,7 +525,7 @@ TEST(KestrinDialog, TypedPathsAndEnterConvertAPictureAndShowDone) {
   TempDir dir;
   const BmpLayout picture{.width = 3, .height = 2};
   write_file(dir.file("in.bmp"), make_bmp(picture, pattern_pixel));
-  QtFrontEnd dialog(kestrin(), &pack);
+  QtFrontEnd dialog(kestrin(), dialog_job<pack>);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   auto* first = control<QLineEdit>(dialog, IDC_FIRST_PATH);
@@ -574,7 +574,7 @@ TEST_P(EveryProgram, ShowsItsCaptionLabelAndFiltersAndRunsItsOwnJob) {
   const ProgramRow* program = find_program(expected.key);
   ASSERT_NE(program, nullptr);
   jobs_run.clear();
-  QtFrontEnd dialog(*program, &recording_job);
+  QtFrontEnd dialog(*program, recording_job);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   EXPECT_EQ(dialog.windowTitle(), QString::fromLatin1(expected.name));

@@ -3,16 +3,14 @@
 #include <windows.h>
 
 #include "dialog/dialog_template.h"
-#include "job/job_frame.h"
-#include "programs/programs.h"
 #include "dialog/win32/front_end.h"
-
-void TOOL_ENTRY_JOB(JobFrame& frame);
+#include "programs/program_jobs.h"
+#include "programs/programs.h"
 
 namespace {
 
 Win32FrontEnd front_end;
-ToolDialog tool_dialog{TOOL_ENTRY_PROGRAM, &TOOL_ENTRY_JOB, front_end};
+ToolDialog tool_dialog{TOOL_ENTRY_PROGRAM, TOOL_ENTRY_PROGRAM_JOB, front_end};
 
 INT_PTR CALLBACK tool_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
   return front_end.dispatch(tool_dialog, window, message, wparam);

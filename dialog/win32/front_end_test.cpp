@@ -23,11 +23,11 @@ constexpr ProgramRow program = TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_PROGRAM_ROW_V
 
 std::vector<std::string> jobs_run;
 
-void recording_job(JobFrame& frame) {
-  if (!read_paths(frame, OnEmptyField::stop)) return;
-  jobs_run.push_back(std::string(frame.path(Field::first)) + "|" + frame.path(Field::second));
-  frame.set_status(status::done);
+Outcome record_paths(const JobPaths& paths, JobProgress&) {
+  jobs_run.push_back(paths.first + "|" + paths.second);
+  return {};
 }
+constexpr DialogJob recording_job{&record_paths, EmptyField::ends_job};
 
 Win32FrontEnd* current_front_end = nullptr;
 ToolDialog* current_dialog = nullptr;
@@ -108,7 +108,7 @@ class Win32FrontEndTest : public ::testing::Test {
   void command(int id) { SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
   Win32FrontEnd front_end;
-  ToolDialog dialog{program, &recording_job, front_end};
+  ToolDialog dialog{program, recording_job, front_end};
   HWND window = nullptr;
 };
 
@@ -313,7 +313,7 @@ void CALLBACK modal_tick(HWND, UINT, UINT_PTR id, DWORD) {
 TEST(Win32ModalDialog, EnterRunsGenerateEscapeLeavesItOpenAndCloseEndsItWithZero) {
   jobs_run.clear();
   Win32FrontEnd front_end;
-  ToolDialog dialog{program, &recording_job, front_end};
+  ToolDialog dialog{program, recording_job, front_end};
   current_front_end = &front_end;
   current_dialog = &dialog;
   modal = ModalScript{};

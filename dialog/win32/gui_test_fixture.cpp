@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "programs/programs.h"
 #include "pixels/little_endian.h"
+#include "programs/programs.h"
 #include "testing/bmp_output_header.h"
 #include "testing/test_files.h"
 

@@ -1,0 +1,46 @@
+// The shape of every job that writes an output file: open the input, convert it into an output
+// block, release the input, then save the block. The input is let go before the output is created,
+// so that both paths may name one file: the input is then replaced by its conversion.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "files/file_view.h"
+#include "files/output_block.h"
+#include "job/job.h"
+
+// A conversion held in memory once its input is released.
+struct Converted {
+  OutputBlock block;
+  // Written before the block; it must outlive the save.
+  std::span<const std::uint8_t> header = {};
+  std::vector<std::string> warnings = {};
+};
+
+using Conversion = std::variant<Converted, Outcome>;
+
+// A read-only view of a job's input, or the refusal that names the cause.
+std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending = Ending::cannot_open_input);
+
+// An output block of `size` bytes, or the refusal for memory that could not be had.
+std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size);
+
+// Tells `progress` that the output is being saved, writes the header and the block whole at
+// `output`, and frees the block. Done, with the conversion's warnings; or not_saved with the cause,
+// nothing left at the path.
+Outcome save(const std::string& output, Converted converted, JobProgress& progress);
+
+// Runs `convert` (a Conversion()), which opens, converts and releases its input, then saves what it
+// made at `output`.
+template <typename Convert>
+Outcome convert_and_save(const std::string& output, JobProgress& progress, Convert&& convert) {
+  Conversion conversion = std::forward<Convert>(convert)();
+  if (Outcome* refused = std::get_if<Outcome>(&conversion)) return std::move(*refused);
+  return save(output, std::get<Converted>(std::move(conversion)), progress);
+}

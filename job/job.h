@@ -1,0 +1,70 @@
+// The job contract: what a job is given, what it tells while it runs, and what it gives back. Jobs
+// know nothing of the front end that runs them: the dialogs turn an outcome into the status line,
+// the console into a message and an exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The two paths of a job, as a dialog's fields or the command line's arguments give them.
+struct JobPaths {
+  std::string first;   // the input; Orvane's image
+  std::string second;  // the output; Orvane's sub image
+};
+
+// What a job tells before it returns: only that its conversion is done and its output is about to be
+// written. A failed write then leaves "Saving" standing in a dialog.
+class JobProgress {
+ public:
+  virtual ~JobProgress() = default;
+  virtual void saving() {}
+};
+
+enum class Ending {
+  done,
+  cannot_open_input,
+  unsupported_picture,
+  out_of_memory,
+  cannot_open_image,
+  cannot_open_sub_image,
+  sub_image_too_short,
+  // The conversion ran, but its output could not be created or written; nothing was left at the path.
+  not_saved,
+};
+
+struct Outcome {
+  Ending ending = Ending::done;
+  // Why, in plain words, for the user: the reason for a refusal. May be empty.
+  std::string reason;
+  // The system's own words for the cause, where the system gave one ("No such file or directory").
+  std::string cause;
+  // Remarks about an input that converted all the same.
+  std::vector<std::string> warnings;
+
+  bool done() const { return ending == Ending::done; }
+};
+
+inline Outcome refusal(Ending ending, std::string reason = {}, std::string cause = {}) {
+  return Outcome{ending, std::move(reason), std::move(cause), {}};
+}
+
+// The words for an ending, as the dialogs' status line shows them and the console's messages repeat
+// them. "Saving" stands for an output that was not saved: it is the text a dialog leaves standing.
+const char* ending_text(Ending ending);
+
+// A job as a dialog runs it: with every option at its default. Orvane reads both fields even when
+// one is empty; the other programs end the job at an empty field.
+enum class EmptyField { ends_job, read_on };
+
+struct DialogJob {
+  Outcome (*run)(const JobPaths& paths, JobProgress& progress) = nullptr;
+  EmptyField on_empty = EmptyField::ends_job;
+};
+
+template <auto job>
+Outcome with_defaults(const JobPaths& paths, JobProgress& progress) {
+  return job(paths, {}, progress);
+}
+
+template <auto job>
+inline constexpr DialogJob dialog_job{&with_defaults<job>, EmptyField::ends_job};
