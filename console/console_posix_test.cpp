@@ -31,7 +31,7 @@ int rgb565(const std::vector<std::string>& arguments) {
 }
 
 // The array a C99 compiler makes of the header holds, in memory, the raw image's bytes under the
-// same options.
+// same options; the header included twice still compiles.
 TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 5, .height = 3}, pattern_pixel));
@@ -44,7 +44,7 @@ TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {
   ASSERT_EQ(rgb565(header), 0);
   write_file(dir.file("dump.c"), [] {
     const std::string program =
-        "#include <stdio.h>\n#include \"logo.h\"\n"
+        "#include <stdio.h>\n#include \"logo.h\"\n#include \"logo.h\"\n"
         "int main(void) {\n"
         "  if (logo_width != 5 || logo_height != 3 || sizeof logo != 30) return 1;\n"
         "  return fwrite(logo, 1, sizeof logo, stdout) == sizeof logo ? 0 : 1;\n}\n";
@@ -58,7 +58,7 @@ TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {
   const Bytes header_bytes = *read_file(dir.file("logo.h"));
   const std::string text(header_bytes.begin(), header_bytes.end());
   EXPECT_EQ(text.substr(0, text.find('\n')),
-            "/* " + dir.file("in.bmp") + ": 5 x 3 pixels, top row first, BGR565, high byte first */");
+            "/* " + dir.file("in.bmp") + ": 5 x 3 pixels, top row first, BGR565, high byte first.");
 }
 
 TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {

@@ -282,6 +282,7 @@ TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
       {"pack", "--background", "-12345", in, out},
       {"pack", "--c-array", "2fast", in, out},
       {"pack", "--c-array", "my-logo", in, out},
+      {"pack", "--c-array", "static", in, out},
       {"pack", "-j", "0", "-d", dir.file(""), in},
       {"subtract", in},
       {"subtract", "-o", in, in, out},

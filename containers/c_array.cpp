@@ -8,24 +8,58 @@
 namespace {
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// C23's keywords, which take in C99's and C11's: a header naming its array after one of them would
+// not compile.
+constexpr std::string_view keywords =
+    " alignas alignof auto bool break case char const constexpr continue default do double else enum extern false"
+    " float for goto if inline int long nullptr register restrict return short signed sizeof static static_assert"
+    " struct switch thread_local true typedef typeof typeof_unqual union unsigned void volatile while _Alignas"
+    " _Alignof _Atomic _BitInt _Bool _Complex _Decimal128 _Decimal32 _Decimal64 _Generic _Imaginary _Noreturn"
+    " _Static_assert _Thread_local ";
+
+bool is_keyword(std::string_view name) {
+  const std::size_t at = keywords.find(name);
+  return !name.empty() && at != std::string_view::npos && at > 0 && keywords[at - 1] == ' ' &&
+         keywords[at + name.size()] == ' ';
+}
 
 }  // namespace
 
 bool is_c_identifier(std::string_view name) {
-  if (name.empty() || !is_letter(name[0])) return false;
+  if (name.empty() || !is_letter(name[0]) || is_keyword(name)) return false;
   for (char c : name) {
-    if (!is_letter(c) && !(c >= '0' && c <= '9')) return false;
+    if (!is_letter(c) && !is_digit(c)) return false;
   }
   return true;
 }
 
+std::string c_identifier_of(std::string_view stem) {
+  std::string name(stem);
+  for (char& c : name) {
+    if (!is_letter(c) && !is_digit(c)) c = '_';
+  }
+  if (name.empty() || is_digit(name[0])) name.insert(name.begin(), '_');
+  if (is_keyword(name)) name += '_';
+  return name;
+}
+
 std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
-                           std::uint32_t width, std::uint32_t height) {
+                           std::uint32_t width, std::uint32_t height, bool high_byte_first) {
   // A "*/" inside the description would end the comment early.
   std::string comment(description);
   for (std::size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at)) comment[at + 1] = '.';
   const std::string id(name);
-  std::string text = "/* " + comment + " */\n#include <stdint.h>\n\n";
+  std::string text =
+      "/* " + comment +
+      ".\n   Each element is two bytes of the raw image read low byte first, so that in the memory\n" +
+      "   of a little-endian processor the array's bytes are the raw image's bytes, in order. " +
+      (high_byte_first
+           ? "They are\n   stored high byte first: send them as they lie, or swap the bytes of an element to get\n"
+             "   its word. */\n"
+           : "They are\n   stored low byte first: each element is its word. */\n");
+  text += "#ifndef RGB565_" + id + "_H\n#define RGB565_" + id + "_H\n\n#include <stdint.h>\n\n";
   text += "#define " + id + "_width " + std::to_string(width) + "\n";
   text += "#define " + id + "_height " + std::to_string(height) + "\n\n";
   text += "static const uint16_t " + id + "[" + std::to_string(raw.size() / 2) + "] = {";
@@ -38,6 +72,6 @@ std::string c_array_source(std::string_view name, std::string_view description, 
     text += element;
     if (k + 1 < words) text += ',';
   }
-  text += "\n};\n";
+  text += "\n};\n\n#endif\n";
   return text;
 }

@@ -10,10 +10,17 @@
 #include <string>
 #include <string_view>
 
-// True for a valid C identifier: a letter or underscore, then letters, digits and underscores.
+// True for a name a C compiler takes for the array: a letter or underscore, then letters, digits
+// and underscores, and not one of C's keywords.
 bool is_c_identifier(std::string_view name);
 
-// The header text. `description` becomes its first line, a comment that says which picture, size,
-// row order and byte order the array holds.
+// A C name made of a file's stem: each character a name cannot hold becomes an underscore, and
+// one more underscore goes in front of a leading digit or after a keyword ("2-up" gives "_2_up").
+std::string c_identifier_of(std::string_view stem);
+
+// The header text, inside an include guard named after the array, so that a header included twice
+// compiles. `description` becomes its first line, a comment that says which picture, size, row
+// order and byte order the array holds; `high_byte_first` says whether the raw image's words are
+// stored high byte first, which the comment then explains for the array in memory.
 std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
-                           std::uint32_t width, std::uint32_t height);
+                           std::uint32_t width, std::uint32_t height, bool high_byte_first);

@@ -37,8 +37,8 @@ std::string describe(const std::string& path, const LoadedPicture& picture, cons
 std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& description, const PackOptions& options,
                                       const LoadedPicture& picture) {
   try {
-    const std::string text =
-        c_array_source(options.c_array, description, raw.bytes(), picture.width(), picture.height());
+    const std::string text = c_array_source(options.c_array, description, raw.bytes(), picture.width(),
+                                            picture.height(), options.format.bytes == ByteOrder::high_first);
     return OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::bad_alloc&) {
     return std::nullopt;
