@@ -226,6 +226,19 @@ TEST_F(CutUnderTheJob, OrvaneKeepsWhatItSubtractedAndLeavesTheRest) {
   Bytes expected(3 * 4096, 0x11);
   std::fill(expected.begin(), expected.begin() + 4096, 0x10);
   EXPECT_EQ(read_file(dir.file("image")), expected);
+
+  // The command line says how far it got.
+  write_file(dir.file("image"), Bytes(3 * 4096, 0x11));
+  write_file(dir.file("sub"), Bytes(3 * 4096, 0x01));
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"subtract", dir.file("image"), dir.file("sub")};
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
+  EXPECT_EQ(err.str(),
+            "rgb565: " + dir.file("sub") +
+                ": Cannot open sub image: the sub image was cut short while it was read; the image is "
+                "partly changed: its first 4096 of 12288 bytes hold the difference, the rest is as it was\n");
+  EXPECT_EQ(read_file(dir.file("image")), expected);
 }
 
 TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {

@@ -49,15 +49,24 @@ Operands open_operands(const std::string& image_path, const std::string& sub_pat
 
 // Subtracts under a guard against either file being cut short by another program meanwhile: the
 // words done until then stay done, the rest stays as it was, and the file that lost its pages is
-// reported as unreadable.
-Outcome guarded_subtract(std::span<std::uint8_t> out, const Operands& operands) {
+// reported as unreadable. The words are done in order, so every word before the one whose page was
+// lost holds its difference; `in_place` says that those words are the image's own.
+Outcome guarded_subtract(std::span<std::uint8_t> out, const Operands& operands, bool in_place) {
   const std::span<const std::uint8_t> image = operands.image->bytes();
   const std::span<const std::uint8_t> sub = operands.sub->bytes().first(image.size());
   const void* fault = access_views([&] { subtract_words(out, image, sub); });
   if (fault == nullptr) return {};
   const auto* at = static_cast<const std::uint8_t*>(fault);
   const bool in_image = at >= image.data() && at < image.data() + image.size();
-  return refusal(in_image ? Ending::cannot_open_image : Ending::cannot_open_sub_image);
+  Outcome outcome = refusal(in_image ? Ending::cannot_open_image : Ending::cannot_open_sub_image,
+                            std::string(in_image ? "the image" : "the sub image") + " was cut short while it was read");
+  if (in_place) {
+    const std::size_t offset = static_cast<std::size_t>(at - (in_image ? image.data() : sub.data()));
+    const std::size_t done_bytes = offset / 4 * 4;
+    outcome.reason += "; the image is partly changed: its first " + std::to_string(done_bytes) + " of " +
+                      std::to_string(image.size()) + " bytes hold the difference, the rest is as it was";
+  }
+  return outcome;
 }
 
 // Subtracts in place. Both views are closed on return, the sub image's first, then the image's, so
@@ -65,7 +74,7 @@ Outcome guarded_subtract(std::span<std::uint8_t> out, const Operands& operands) 
 Outcome subtract_in_place(const JobPaths& paths) {
   const Operands operands = open_operands(paths.first, paths.second, ViewKind::writable);
   if (operands.refusal) return *operands.refusal;
-  return guarded_subtract(operands.image->writable_bytes(), operands);
+  return guarded_subtract(operands.image->writable_bytes(), operands, true);
 }
 
 // The difference into a new file: computed into an output block while both views are held, then
@@ -78,7 +87,7 @@ Outcome subtract_into_file(const JobPaths& paths, const std::string& output, Job
         allocate_output(static_cast<std::uint32_t>(operands.image->bytes().size()));
     if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
     Converted converted{std::get<OutputBlock>(std::move(allocated))};
-    if (Outcome fault = guarded_subtract(converted.block.bytes(), operands); !fault.done()) return fault;
+    if (Outcome fault = guarded_subtract(converted.block.bytes(), operands, false); !fault.done()) return fault;
     return converted;
   });
 }
