@@ -170,6 +170,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (first == "subtract") invocation.verb = Verb::subtract;
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
+    invocation.unpack.refuse_pictures = true;
     if (invocation.verb != Verb::none) ++at;
   }
   bool options_end = false;

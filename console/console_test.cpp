@@ -125,6 +125,36 @@ TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
   EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
 }
 
+// Swapped arguments: a picture handed to unpack is refused, and the file named as its output is
+// left alone; raw words that merely begin like a BMP still convert.
+TEST(Rgb565, UnpackRefusesAPictureForItsInput) {
+  const Bytes bmp = make_bmp({.width = 2, .height = 2}, pattern_pixel);
+  const struct {
+    Bytes input;
+    const char* kind;  // null: converts
+  } cases[] = {
+      {{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0}, "a PNG picture"},
+      {{0xFF, 0xD8, 0xFF, 0xE0, 0, 0}, "a JPEG picture"},
+      {{'G', 'I', 'F', '8', '9', 'a'}, "a GIF picture"},
+      {bmp, "a BMP picture"},
+      {{'B', 'M', 0x10, 0x27, 0, 0, 1, 2}, nullptr},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("in"), c.input);
+    write_file(dir.file("out.bmp"), Bytes{1, 2, 3});
+    const Ran run = rgb565({"unpack", dir.file("in"), dir.file("out.bmp")});
+    if (c.kind == nullptr) {
+      EXPECT_EQ(run.code, 0) << run.err;
+      continue;
+    }
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("in") + ": Cannot open input: " + c.kind +
+                           ", not a raw image: rgb565 pack converts pictures into raw images\n");
+    EXPECT_EQ(read_file(dir.file("out.bmp")), (Bytes{1, 2, 3}));
+  }
+}
+
 // A 3 x 1 picture of three pixels, worked out by hand under each option.
 Bytes three_pixels(BgrTriple a, BgrTriple b, BgrTriple c) {
   const BgrTriple pixels[] = {a, b, c};

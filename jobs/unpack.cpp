@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include "files/view_access.h"
 #include "format/word_format.h"
 #include "job/convert.h"
+#include "pixels/little_endian.h"
 
 namespace {
 
@@ -59,11 +61,35 @@ std::optional<OutputBlock> as_png(const OutputBlock& pixels, const BmpOutput& la
   }
 }
 
+// The kind of picture whose signature `bytes` start with, or null for none. A raw image may start
+// with any bytes, but one of these signatures in front of a file handed to unpack is far likelier
+// a picture given where its raw image was meant.
+const char* picture_signature(std::span<const std::uint8_t> bytes) {
+  const auto starts_with = [&](std::initializer_list<std::uint8_t> signature) {
+    return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
+  };
+  if (starts_with({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return "a PNG picture";
+  if (starts_with({0xFF, 0xD8, 0xFF})) return "a JPEG picture";
+  if (starts_with({'G', 'I', 'F', '8'})) return "a GIF picture";
+  // "BM" and a file size field that matches the file: two bytes alone are too common in raw data.
+  if (starts_with({'B', 'M'}) && bytes.size() >= 6 && load_le32(bytes.data() + 2) == bytes.size())
+    return "a BMP picture";
+  return nullptr;
+}
+
 // Expands the input's words into the frame's BMP rows; the input is released on return.
 Conversion convert(const std::string& path, const BmpOutput& layout, const UnpackOptions& options) {
   std::variant<FileView, Outcome> opened = open_input(path);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   const std::span<const std::uint8_t> bytes = std::get<FileView>(opened).bytes();
+  if (options.refuse_pictures) {
+    const char* picture = nullptr;
+    if (access_views([&] { picture = picture_signature(bytes); }) != nullptr)
+      return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    if (picture != nullptr)
+      return refusal(Ending::cannot_open_input,
+                     std::string(picture) + ", not a raw image: rgb565 pack converts pictures into raw images");
+  }
   std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
   Converted converted{std::get<OutputBlock>(std::move(allocated))};

@@ -14,6 +14,9 @@ struct UnpackOptions {
   bool top_down = false;
   // Write a PNG through the platform's codecs when the output's name ends in .png.
   bool codecs = false;
+  // Refuse an input that is recognisably a picture (a BMP, PNG, JPEG or GIF), which the command line
+  // takes for swapped arguments; Talvose converts whatever its user picked.
+  bool refuse_pictures = false;
   // The frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
