@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/arguments.h"
+#include "files/file_identity.h"
 #include "files/file_view.h"
 #include "jobs/pack.h"
 #include "jobs/subtract.h"
@@ -161,6 +162,13 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
     }
     tasks.push_back({invocation.inputs[0], invocation.inputs[1]});
   } else if (invocation.directory.empty()) {
+    const std::optional<FileIdentity> input = file_identity(invocation.inputs[0].c_str());
+    if (input && input == file_identity(invocation.output.c_str())) {
+      streams.err << "rgb565: " << invocation.output << " is the input " << invocation.inputs[0]
+                  << "; the output goes to another file\n"
+                  << usage_hint;
+      return exit_usage;
+    }
     tasks.push_back({invocation.inputs[0], invocation.output});
   } else {
     std::error_code ignored;
@@ -170,12 +178,20 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
     }
     const char* extension = invocation.verb == Verb::unpack ? ".bmp" : invocation.pack.c_array.empty() ? ".bin" : ".h";
     // Two inputs of the same name would write one output: the later one is refused, not allowed to
-    // replace the first's output.
+    // replace the first's output. Nor may an output replace an input of the batch, read or not yet.
+    std::set<FileIdentity> inputs;
+    for (const std::string& input : invocation.inputs) {
+      if (const std::optional<FileIdentity> identity = file_identity(input.c_str())) inputs.insert(*identity);
+    }
     std::set<std::string> outputs;
     for (const std::string& input : invocation.inputs) {
       std::string output = output_in(invocation.directory, input, extension);
-      if (!outputs.insert(output).second) {
-        streams.err << "rgb565: " << input << ": skipped: " << output << " is the output of an earlier input\n";
+      const std::optional<FileIdentity> existing = file_identity(output.c_str());
+      const char* clash = !outputs.insert(output_name_key(output)).second ? " is the output of an earlier input"
+                          : existing && inputs.count(*existing) != 0      ? " is an input of this batch"
+                                                                          : nullptr;
+      if (clash != nullptr) {
+        streams.err << "rgb565: " << input << ": skipped: " << output << clash << "\n";
         ++refused;
         continue;
       }

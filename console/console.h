@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <span>
+#include <string>
 #include <string_view>
 
 struct ConsoleStreams {
@@ -22,3 +23,6 @@ int run_rgb565(std::span<const std::string_view> arguments, ConsoleStreams strea
 
 // For the entry point: whether standard error is a terminal.
 bool standard_error_is_terminal();
+
+// What two output names in one folder have in common when they name one file on this system.
+std::string output_name_key(const std::string& path);

@@ -2,4 +2,9 @@
 
 #include "console/console.h"
 
+#include <string>
+
 bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+// Linux file names are exact: `logo.bin` and `LOGO.bin` are two files.
+std::string output_name_key(const std::string& path) { return path; }

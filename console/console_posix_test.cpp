@@ -61,6 +61,27 @@ TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {
             "/* " + dir.file("in.bmp") + ": 5 x 3 pixels, top row first, BGR565, high byte first.");
 }
 
+// An output that is the input under any name is refused before anything is read or written.
+TEST(Rgb565Posix, RefusesAnOutputThatIsTheInput) {
+  TempDir dir;
+  const Bytes picture = make_bmp({.width = 3, .height = 2}, pattern_pixel);
+  write_file(dir.file("p.bmp"), picture);
+  std::filesystem::create_hard_link(dir.file("p.bmp"), dir.file("hard.bin"));
+  std::filesystem::create_symlink(dir.file("p.bmp"), dir.file("soft.bin"));
+  for (const char* out : {"p.bmp", "hard.bin", "soft.bin"}) {
+    EXPECT_EQ(rgb565({"pack", dir.file("p.bmp"), dir.file(out)}), 2) << out;
+    EXPECT_EQ(rgb565({"unpack", dir.file("p.bmp"), dir.file(out)}), 2) << out;
+    EXPECT_EQ(read_file(dir.file("p.bmp")), picture) << out;
+  }
+  // A batch whose output would land on one of its inputs skips that input and converts the rest.
+  std::filesystem::create_directory(dir.path() / "out");
+  std::filesystem::create_symlink(dir.file("p.bmp"), dir.file("out/p.bin"));
+  write_file(dir.file("q.bmp"), picture);
+  EXPECT_EQ(rgb565({"pack", "-d", dir.file("out"), dir.file("p.bmp"), dir.file("q.bmp")}), 1);
+  EXPECT_EQ(read_file(dir.file("p.bmp")), picture);
+  EXPECT_TRUE(file_exists(dir.file("out/q.bin")));
+}
+
 TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 40, .height = 40}, pattern_pixel));

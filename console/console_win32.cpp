@@ -1,6 +1,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <string>
 
 #include "console/console.h"
 
@@ -11,3 +12,12 @@ int _dowildcard = -1;
 }
 
 bool standard_error_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+
+// Windows file names ignore case: `logo.bin` and `LOGO.bin` name one file.
+std::string output_name_key(const std::string& path) {
+  std::string key = path;
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
