@@ -37,6 +37,13 @@ void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t wi
   }
 }
 
+std::optional<CodecFailure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit) {
+  if (width * height <= pixel_limit) return std::nullopt;
+  return CodecFailure{CodecFault::too_large, std::to_string(width) + " x " + std::to_string(height) +
+                                                 " pixels, more than the " + std::to_string(pixel_limit) +
+                                                 " a compressed picture may have (--max-pixels raises the limit)"};
+}
+
 std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width == 0 || height == 0) return CodecFailure{CodecFault::too_large, "the picture has no pixels"};

@@ -39,7 +39,9 @@ struct CodecFailure {
   std::string reason;  // in plain words, for the user
 };
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background);
+// A picture of more than `pixel_limit` pixels is refused as too large before it is decoded.
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
+                                                            std::uint64_t pixel_limit);
 
 // The bytes of a PNG of `height` rows of `width` BGR triples, `stride` bytes apart; with
 // `bottom_up` the first row in memory is the picture's bottom row. Nullopt when encoding failed.
@@ -60,3 +62,7 @@ void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t wi
 // A picture of width x height with its buffer of triples, when its raw image fits a 32-bit count
 // and the triples fit this build's memory.
 std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height);
+
+// The refusal of a picture of width x height over `pixel_limit` pixels, before it is decoded: a
+// compressed file of a few bytes can declare billions of pixels.
+std::optional<CodecFailure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit);

@@ -6,11 +6,15 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <optional>
 
 #include "codecs/image_codecs.h"
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background) {
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
+                                                            std::uint64_t pixel_limit) {
   QBuffer buffer;
   buffer.setData(
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
@@ -20,6 +24,15 @@ std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std:
   const QByteArray format = reader.format();
   if (format != "png" && format != "jpeg" && format != "gif") return CodecFailure{};
   const std::string name = format == "jpeg" ? "JPEG" : format.toUpper().toStdString();
+  const QSize size = reader.size();
+  if (size.isValid()) {
+    if (std::optional<CodecFailure> over = over_limit(size.width(), size.height(), pixel_limit)) return *over;
+  }
+  // Qt's own limit on the memory of one picture (256 MB by default) would refuse pictures that the
+  // pixel limit allows, and only on this build: it is set to what the pixel limit can need, 8 bytes
+  // a pixel for 16-bit channels, so that the pixel limit alone decides.
+  QImageReader::setAllocationLimit(
+      static_cast<int>(std::min<std::uint64_t>(pixel_limit / (1024 * 1024) * 8 + 64, INT_MAX)));
   QImage image;
   if (!reader.read(&image))
     return CodecFailure{CodecFault::broken,

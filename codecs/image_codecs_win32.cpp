@@ -25,7 +25,8 @@ std::string container_name(const GUID& container) {
 
 }  // namespace
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background) {
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
+                                                            std::uint64_t pixel_limit) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};
@@ -49,6 +50,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std:
   UINT width = 0, height = 0;
   WICPixelFormatGUID native{};
   if (FAILED(frame->GetSize(&width, &height)) || FAILED(frame->GetPixelFormat(&native))) return broken;
+  if (std::optional<CodecFailure> over = over_limit(width, height, pixel_limit)) return *over;
 
   CodecRow layout = CodecRow::bgra8;
   IWICBitmapSource* source = frame.get();

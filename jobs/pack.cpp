@@ -59,10 +59,11 @@ Ending ending_of(LoadFault fault) {
 
 // Loads the first path's picture: a BMP, or when the options allow the codecs a picture of theirs.
 PictureLoad load(const std::string& path, const PackOptions& options) {
-  PictureLoad load = LoadedPicture::load(path.c_str());
+  PictureLoad load = LoadedPicture::load(path.c_str(), options.pixel_limit);
   if (const LoadFailure* failure = std::get_if<LoadFailure>(&load);
       failure != nullptr && failure->fault == LoadFault::cannot_open && options.codecs) {
-    if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.background))
+    if (std::optional<PictureLoad> decoded =
+            LoadedPicture::load_with_codecs(path.c_str(), options.background, options.pixel_limit))
       load = std::move(*decoded);
   }
   return load;

@@ -2,12 +2,14 @@
 // raw 16-bit image.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "format/dither.h"
 #include "format/word_format.h"
 #include "job/job.h"
 #include "pixels/pixels.h"
+#include "read/image_loader.h"
 
 // Every default is the dialog's behaviour.
 struct PackOptions {
@@ -20,6 +22,8 @@ struct PackOptions {
   // `background`. The dialogs keep to BMPs.
   bool codecs = false;
   BgrTriple background{0, 0, 0};
+  // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may have.
+  std::uint64_t pixel_limit = default_pixel_limit;
   // A C header declaring the words as an array of this name, instead of raw bytes.
   std::string c_array;
 };

@@ -31,7 +31,7 @@ std::string compression_name(std::uint32_t compression) {
 
 }  // namespace
 
-std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
+std::optional<LoadFailure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit) {
   switch (bmp.verdict) {
     case BmpVerdict::not_a_picture:
       return LoadFailure{LoadFault::cannot_open, bmp.problem != nullptr ? bmp.problem : "not a BMP file"};
@@ -51,6 +51,9 @@ std::optional<LoadFailure> failure_of(const BmpPicture& bmp) {
     case BmpVerdict::picture:
       break;
   }
+  const bool run_length = bmp.compression == 1 || bmp.compression == 2;
+  if (std::optional<CodecFailure> over = over_limit(bmp.width, bmp.height, pixel_limit); over && run_length)
+    return LoadFailure{LoadFault::unsupported, over->reason};
   return std::nullopt;
 }
 
@@ -74,12 +77,14 @@ void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t
   rows_ = {decoded_.get(), std::size_t{width} * height * 3};
 }
 
-std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background) {
+std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background,
+                                                           std::uint64_t pixel_limit) {
   // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
   LoadedPicture picture;
   picture.file_ = FileView::open(path, ViewKind::read_only);
   if (!picture.file_) return std::nullopt;
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), background);
+  std::variant<CodecPicture, CodecFailure> decoded =
+      decode_with_codecs(picture.file_->bytes(), background, pixel_limit);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:

@@ -33,8 +33,15 @@ struct LoadFailure {
   std::string reason;  // in plain words, for the user
 };
 
-// What the reader's verdict on a file means for loading it: nullopt for a picture to convert.
-std::optional<LoadFailure> failure_of(const BmpPicture& bmp);
+// The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may declare unless the
+// user raises it: a file of a few bytes can declare billions of pixels, each to be decoded and
+// written, and no picture a panel shows comes near this. Uncompressed BMPs are bounded by their
+// file's own length.
+inline constexpr std::uint64_t default_pixel_limit = 178'956'970;
+
+// What the reader's verdict on a file means for loading it: nullopt for a picture to convert. A
+// run-length coded picture of more than `pixel_limit` pixels is refused.
+std::optional<LoadFailure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit);
 
 // A bitmap handle of the system's loader (Win32); never held elsewhere.
 struct BitmapPolicy {
@@ -48,11 +55,12 @@ using PictureLoad = std::variant<LoadedPicture, LoadFailure>;
 
 class LoadedPicture {
  public:
-  static PictureLoad load(const char* path);
+  static PictureLoad load(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
   // The picture of a PNG, JPEG or GIF file, decoded by the platform's codecs into triples that the
   // picture owns, top row first, transparent pixels over `background`. Nullopt when the file is
   // none of them (or cannot be read): the BMP loader's refusal then stands.
-  static std::optional<PictureLoad> load_with_codecs(const char* path, BgrTriple background);
+  static std::optional<PictureLoad> load_with_codecs(const char* path, BgrTriple background,
+                                                     std::uint64_t pixel_limit = default_pixel_limit);
 
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows

@@ -9,7 +9,7 @@
 
 void BitmapPolicy::release(Handle) {}
 
-PictureLoad LoadedPicture::load(const char* path) {
+PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   LoadedPicture picture;
   picture.file_ = FileView::open(path, ViewKind::read_only);
   if (!picture.file_) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
@@ -17,7 +17,7 @@ PictureLoad LoadedPicture::load(const char* path) {
   const std::span<const std::uint8_t> bytes = picture.file_->bytes();
   if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)
     return LoadFailure{LoadFault::cannot_open, "the file was cut short while it was read"};
-  if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
+  if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
   if (bmp.bits_per_pixel != 24) {
     if (std::optional<LoadFailure> failure = picture.decode(bmp)) return std::move(*failure);
     return picture;

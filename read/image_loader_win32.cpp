@@ -137,11 +137,11 @@ bool describe_section(HANDLE section, const BmpPicture& file, BmpPicture& descri
 
 void BitmapPolicy::release(Handle bitmap) { DeleteObject(static_cast<HGDIOBJ>(bitmap)); }
 
-PictureLoad LoadedPicture::load(const char* path) {
+PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   const std::optional<FileBytes> file = read_whole_file(path);
   if (!file) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
   const BmpPicture bmp = read_bmp({file->data.get(), file->size});
-  if (std::optional<LoadFailure> failure = failure_of(bmp)) return std::move(*failure);
+  if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
 
   HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
   if (bmp.bits_per_pixel != 24) {
