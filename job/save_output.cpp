@@ -6,10 +6,10 @@
 
 void save_output(JobFrame& frame, const char* path, OutputBlock block, std::span<const std::uint8_t> header) {
   frame.set_status(status::saving);
-  bool saved = false;
+  std::optional<SystemError> failure;
   {
     const OutputBlock written = std::move(block);
-    saved = save_output_file(path, {header, written.bytes()});
+    failure = save_output_file(path, {header, written.bytes()});
   }  // The block is freed here, before "Done".
-  if (saved) frame.set_status(status::done);
+  if (!failure) frame.set_status(status::done);
 }

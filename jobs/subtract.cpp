@@ -31,12 +31,14 @@ struct Operands {
 // sub image covers the image.
 Operands open_operands(const char* image_path, const char* sub_path, ViewKind image_kind) {
   Operands operands;
-  operands.image = FileView::open(image_path, image_kind);
+  std::variant<FileView, SystemError> opened_image = FileView::open(image_path, image_kind);
+  if (FileView* image = std::get_if<FileView>(&opened_image)) operands.image = std::move(*image);
   if (!operands.image) {
     operands.refusal = status::cannot_open_image;
     return operands;
   }
-  operands.sub = FileView::open(sub_path, ViewKind::read_only);
+  std::variant<FileView, SystemError> opened_sub = FileView::open(sub_path, ViewKind::read_only);
+  if (FileView* sub = std::get_if<FileView>(&opened_sub)) operands.sub = std::move(*sub);
   // The views' lock already refuses the image under a second name; the identity check also holds
   // where the file system only emulates that lock per process.
   if (!operands.sub || operands.sub->same_file(*operands.image)) {

@@ -75,7 +75,8 @@ void unpack(JobFrame& frame) {
 
   std::optional<OutputBlock> block;
   {
-    const std::optional<FileView> input = FileView::open(frame.path(Field::first), ViewKind::read_only);
+    const std::variant<FileView, SystemError> opened = FileView::open(frame.path(Field::first), ViewKind::read_only);
+    const FileView* input = std::get_if<FileView>(&opened);
     if (!input) {
       frame.set_status(status::cannot_open_input);
       return;

@@ -77,7 +77,8 @@ void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t
 std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background) {
   // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
   LoadedPicture picture;
-  picture.file_ = FileView::open(path, ViewKind::read_only);
+  std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
+  if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return std::nullopt;
   std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), background);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {

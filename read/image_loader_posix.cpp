@@ -11,7 +11,8 @@ void BitmapPolicy::release(Handle) {}
 
 PictureLoad LoadedPicture::load(const char* path) {
   LoadedPicture picture;
-  picture.file_ = FileView::open(path, ViewKind::read_only);
+  std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
+  if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
   BmpPicture bmp;
   const std::span<const std::uint8_t> bytes = picture.file_->bytes();
