@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
 
 std::optional<BmpOutput> bmp_output(std::uint32_t width, std::uint32_t height) {
@@ -19,16 +20,16 @@ std::optional<BmpOutput> bmp_output(std::uint32_t width, std::uint32_t height) {
   layout.pixel_bytes = static_cast<std::uint32_t>(pixel_bytes);
   // Every field not stored here (reserved, compression, resolutions, colour counts, the gap) is 0.
   std::uint8_t* header = layout.header.data();
-  header[0] = 'B';
-  header[1] = 'M';
-  store_le32(header + 2, bmp_output_header_size + layout.pixel_bytes);
-  store_le32(header + 10, bmp_output_header_size);
-  store_le32(header + 14, 40);
-  store_le32(header + 18, width);
-  store_le32(header + 22, height);  // positive: bottom-up
-  store_le16(header + 26, 1);
-  store_le16(header + 28, 24);
-  store_le32(header + 34, layout.pixel_bytes);
+  header[bmp_field::signature] = 'B';
+  header[bmp_field::signature + 1] = 'M';
+  store_le32(header + bmp_field::file_size, bmp_output_header_size + layout.pixel_bytes);
+  store_le32(header + bmp_field::pixel_offset, bmp_output_header_size);
+  store_le32(header + bmp_field::info_size, bmp_size::info_header);
+  store_le32(header + bmp_field::width, width);
+  store_le32(header + bmp_field::height, height);  // positive: bottom-up
+  store_le16(header + bmp_field::planes, 1);
+  store_le16(header + bmp_field::bits_per_pixel, 24);
+  store_le32(header + bmp_field::image_size, layout.pixel_bytes);
   return layout;
 }
 

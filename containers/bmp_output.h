@@ -9,8 +9,9 @@
 #include <span>
 
 #include "format/word_format.h"
+#include "pixels/bmp_fields.h"
 
-inline constexpr std::uint32_t bmp_output_header_size = 58;
+inline constexpr std::uint32_t bmp_output_header_size = bmp_size::headers + 4;
 using BmpOutputHeader = std::array<std::uint8_t, bmp_output_header_size>;
 
 struct BmpOutput {

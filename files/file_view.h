@@ -5,9 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
+#include <variant>
 
+#include "files/system_error.h"
 #include "files/system_handles.h"
 
 enum class ViewKind { read_only, writable };
@@ -18,10 +19,10 @@ bool same_existing_file(const char* a, const char* b);
 
 class FileView {
  public:
-  // Opens the file at `path`, maps all of it and returns the view; nullopt when any step fails
+  // Opens the file at `path`, maps all of it and returns the view; or, when any step fails, why
   // (missing, a folder, no access, empty, 4 GiB or longer, already held by another view), with
   // nothing left open.
-  static std::optional<FileView> open(const char* path, ViewKind kind);
+  static std::variant<FileView, SystemError> open(const char* path, ViewKind kind);
 
   // Every byte of the file at the length it had when opened. Writable only for ViewKind::writable;
   // a read-only view gives an empty span there.

@@ -13,7 +13,7 @@
 #include "files/file_view.h"
 #include "files/view_access.h"
 
-std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
+std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind kind) {
   const bool writable = kind == ViewKind::writable;
   FileView view;
   // O_NONBLOCK keeps open() of a FIFO from waiting for a writer; fstat refuses it below.
@@ -21,24 +21,26 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   do {
     fd = ::open(path, (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return last_open_error(path);
   // From here on the view owns what it holds: returning early releases it in reverse order.
   view.file_.reset(fd);
 
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return std::nullopt;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return last_system_error();
 
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return std::nullopt;
+  if (::fstat(fd, &info) != 0) return last_system_error();
   // Only regular files have bytes to map. An empty file cannot be mapped, and the jobs count bytes
   // in 32 bits, as the 32-bit build does, which could not map a longer file either.
-  if (!S_ISREG(info.st_mode) || info.st_size <= 0 || static_cast<std::uint64_t>(info.st_size) > UINT32_MAX)
-    return std::nullopt;
+  if (S_ISDIR(info.st_mode)) return SystemError{FileFault::is_a_folder, EISDIR};
+  if (!S_ISREG(info.st_mode)) return SystemError{FileFault::not_a_regular_file, 0};
+  if (info.st_size <= 0) return SystemError{FileFault::empty_file, 0};
+  if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX) return SystemError{FileFault::too_large, 0};
   const auto size = static_cast<std::size_t>(info.st_size);
 
   // Every job walks its whole view, or nearly: the pages are mapped in one go rather than taken
   // one fault at a time.
   void* data = ::mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
-  if (data == MAP_FAILED) return std::nullopt;
+  if (data == MAP_FAILED) return last_system_error();
   view.view_.reset({static_cast<std::uint8_t*>(data), size, writable});
   run_view_opened_hook(path);
   return view;

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "files/file_view.h"
+#include "testing/open_view.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -22,12 +23,12 @@ TEST(FileViewPosix, FailedOpensLeaveNoDescriptorOpen) {
   write_file(dir.file("empty"), {});
   write_file(dir.file("held"), {1});
   std::filesystem::create_directory(dir.file("folder"));
-  const std::optional<FileView> held = FileView::open(dir.file("held").c_str(), ViewKind::read_only);
+  const std::optional<FileView> held = open_view(dir.file("held"), ViewKind::read_only);
   ASSERT_TRUE(held.has_value());
   const std::size_t before = open_descriptors();
   for (const char* name : {"empty", "folder", "held", "missing"}) {
     for (ViewKind kind : {ViewKind::read_only, ViewKind::writable}) {
-      EXPECT_FALSE(FileView::open(dir.file(name).c_str(), kind).has_value()) << name;
+      EXPECT_FALSE(open_view(dir.file(name), kind).has_value()) << name;
       EXPECT_EQ(open_descriptors(), before) << name;
     }
   }
@@ -37,7 +38,7 @@ TEST(FileViewPosix, AFifoIsRefusedWithoutWaitingForAWriter) {
   TempDir dir;
   const std::string path = dir.file("fifo");
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  EXPECT_FALSE(FileView::open(path.c_str(), ViewKind::read_only).has_value());
+  EXPECT_FALSE(open_view(path, ViewKind::read_only).has_value());
 }
 
 // Runs `body` in a child process and returns its exit code.
@@ -54,9 +55,9 @@ TEST(FileViewPosix, AnotherProcessCannotViewAFileHeldHere) {
   TempDir dir;
   const std::string path = dir.file("held");
   write_file(path, {1, 2});
-  auto child_can_view = [&] { return FileView::open(path.c_str(), ViewKind::read_only).has_value() ? 1 : 0; };
+  auto child_can_view = [&] { return open_view(path, ViewKind::read_only).has_value() ? 1 : 0; };
   {
-    const std::optional<FileView> held = FileView::open(path.c_str(), ViewKind::writable);
+    const std::optional<FileView> held = open_view(path, ViewKind::writable);
     ASSERT_TRUE(held.has_value());
     EXPECT_EQ(in_child(child_can_view), 0);
   }

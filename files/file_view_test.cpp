@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <variant>
 
+#include "testing/open_view.h"
+#include "testing/read_only_file.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -17,6 +22,13 @@ Bytes numbered_bytes(std::size_t count) {
 
 Bytes view_bytes(const FileView& view) { return Bytes(view.bytes().begin(), view.bytes().end()); }
 
+// Why the view failed; nullopt when it opened.
+std::optional<FileFault> fault_of(const std::string& path, ViewKind kind) {
+  const std::variant<FileView, SystemError> opened = FileView::open(path.c_str(), kind);
+  if (const SystemError* error = std::get_if<SystemError>(&opened)) return error->kind;
+  return std::nullopt;
+}
+
 class FileViewOfKind : public testing::TestWithParam<ViewKind> {};
 
 TEST_P(FileViewOfKind, ReadsEveryByteOfTheFile) {
@@ -25,33 +37,25 @@ TEST_P(FileViewOfKind, ReadsEveryByteOfTheFile) {
     const std::string path = dir.file("data" + std::to_string(size));
     const Bytes content = numbered_bytes(size);
     write_file(path, content);
-    const std::optional<FileView> view = FileView::open(path.c_str(), GetParam());
+    const std::optional<FileView> view = open_view(path, GetParam());
     ASSERT_TRUE(view.has_value()) << size;
     EXPECT_EQ(view_bytes(*view), content) << size;
   }
 }
 
-TEST_P(FileViewOfKind, FailsForWhatIsNoFileWithBytes) {
-  TempDir dir;
-  write_file(dir.file("empty"), {});
-  std::filesystem::create_directory(dir.file("folder"));
-  for (const std::string name : {"missing", "empty", "folder", "missing-folder/file"}) {
-    EXPECT_FALSE(FileView::open(dir.file(name).c_str(), GetParam()).has_value()) << name;
-  }
-  EXPECT_FALSE(FileView::open("", GetParam()).has_value());
-}
+TEST_P(FileViewOfKind, FailsForANameThatIsEmpty) { EXPECT_FALSE(open_view("", GetParam()).has_value()); }
 
 TEST_P(FileViewOfKind, RefusesAFileOf4GiBOrMore) {
   TempDir dir;
   const std::string path = dir.file("huge");
   write_file(path, {1});
   std::filesystem::resize_file(path, std::uintmax_t{1} << 32);
-  EXPECT_FALSE(FileView::open(path.c_str(), GetParam()).has_value());
+  EXPECT_EQ(fault_of(path, GetParam()), FileFault::too_large);
   // The refused view let go of the file: it can be renamed, cut down and viewed.
   const std::string renamed = dir.file("small");
   std::filesystem::rename(path, renamed);
   std::filesystem::resize_file(renamed, 2);
-  const std::optional<FileView> view = FileView::open(renamed.c_str(), GetParam());
+  const std::optional<FileView> view = open_view(renamed, GetParam());
   ASSERT_TRUE(view.has_value());
   EXPECT_EQ(view_bytes(*view), (Bytes{1, 0}));
 }
@@ -60,10 +64,10 @@ TEST_P(FileViewOfKind, AFailedOpenOfAnEmptyFileLeavesItFree) {
   TempDir dir;
   const std::string path = dir.file("empty");
   write_file(path, {});
-  ASSERT_FALSE(FileView::open(path.c_str(), GetParam()).has_value());
+  ASSERT_FALSE(open_view(path, GetParam()).has_value());
   // A handle or lock left behind would keep the file from being written or viewed now.
   write_file(path, {9, 8, 7});
-  const std::optional<FileView> view = FileView::open(path.c_str(), GetParam());
+  const std::optional<FileView> view = open_view(path, GetParam());
   ASSERT_TRUE(view.has_value());
   EXPECT_EQ(view_bytes(*view), (Bytes{9, 8, 7}));
 }
@@ -85,13 +89,13 @@ TEST_P(SecondView, OfAnOpenPathFailsUntilTheFirstCloses) {
   const std::string path = dir.file("held");
   write_file(path, {1, 2, 3, 4});
   {
-    const std::optional<FileView> held = FileView::open(path.c_str(), GetParam().held);
+    const std::optional<FileView> held = open_view(path, GetParam().held);
     ASSERT_TRUE(held.has_value());
-    EXPECT_FALSE(FileView::open(path.c_str(), GetParam().second).has_value());
-    EXPECT_FALSE(FileView::open(path.c_str(), GetParam().second).has_value());
+    EXPECT_FALSE(open_view(path, GetParam().second).has_value());
+    EXPECT_FALSE(open_view(path, GetParam().second).has_value());
   }
   // Neither the closed view nor the refused ones hold anything now.
-  EXPECT_TRUE(FileView::open(path.c_str(), GetParam().second).has_value());
+  EXPECT_TRUE(open_view(path, GetParam().second).has_value());
 }
 
 TEST_P(SecondView, UnderAnotherNameOfTheSameFileFails) {
@@ -100,9 +104,9 @@ TEST_P(SecondView, UnderAnotherNameOfTheSameFileFails) {
   const std::string link = dir.file("link");
   write_file(path, {1, 2, 3, 4});
   std::filesystem::create_hard_link(path, link);
-  const std::optional<FileView> held = FileView::open(path.c_str(), GetParam().held);
+  const std::optional<FileView> held = open_view(path, GetParam().held);
   ASSERT_TRUE(held.has_value());
-  EXPECT_FALSE(FileView::open(link.c_str(), GetParam().second).has_value());
+  EXPECT_FALSE(open_view(link, GetParam().second).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, SecondView,
@@ -120,7 +124,7 @@ TEST(FileView, AByteChangedThroughAWritableViewIsInTheFileAfterClose) {
   Bytes content = numbered_bytes(10000);
   write_file(path, content);
   {
-    const std::optional<FileView> view = FileView::open(path.c_str(), ViewKind::writable);
+    const std::optional<FileView> view = open_view(path, ViewKind::writable);
     ASSERT_TRUE(view.has_value());
     view->writable_bytes()[0] = 0xA5;
     view->writable_bytes()[9999] = 0x5A;
@@ -134,27 +138,73 @@ TEST(FileView, AMovedViewKeepsTheFileUntilItsNewOwnerCloses) {
   TempDir dir;
   const std::string path = dir.file("moved");
   write_file(path, {5, 6});
-  std::optional<FileView> first = FileView::open(path.c_str(), ViewKind::read_only);
+  std::optional<FileView> first = open_view(path, ViewKind::read_only);
   ASSERT_TRUE(first.has_value());
   std::optional<FileView> second = std::move(first);
   EXPECT_TRUE(first->bytes().empty());
   EXPECT_EQ(view_bytes(*second), (Bytes{5, 6}));
   first.reset();
-  EXPECT_FALSE(FileView::open(path.c_str(), ViewKind::read_only).has_value());
+  EXPECT_FALSE(open_view(path, ViewKind::read_only).has_value());
   second.reset();
-  EXPECT_TRUE(FileView::open(path.c_str(), ViewKind::read_only).has_value());
+  EXPECT_TRUE(open_view(path, ViewKind::read_only).has_value());
 }
 
 TEST(FileView, SameFileTellsFilesApartByIdentityNotContent) {
   TempDir dir;
   write_file(dir.file("a"), {1, 2, 3});
   write_file(dir.file("b"), {1, 2, 3});
-  const std::optional<FileView> a = FileView::open(dir.file("a").c_str(), ViewKind::writable);
-  const std::optional<FileView> b = FileView::open(dir.file("b").c_str(), ViewKind::read_only);
+  const std::optional<FileView> a = open_view(dir.file("a"), ViewKind::writable);
+  const std::optional<FileView> b = open_view(dir.file("b"), ViewKind::read_only);
   ASSERT_TRUE(a.has_value() && b.has_value());
   EXPECT_TRUE(a->same_file(*a));
   EXPECT_FALSE(a->same_file(*b));
   EXPECT_FALSE(b->same_file(*a));
 }
+
+// Each cause that a view names alike on both builds, made real in the test's folder, and the view
+// that meets it.
+struct ViewFailure {
+  const char* name;
+  const char* path;  // inside the test's folder
+  ViewKind kind;
+  FileFault fault;
+};
+
+void PrintTo(const ViewFailure& failure, std::ostream* out) { *out << failure.name; }
+
+const ViewFailure view_failures[] = {
+    {"Missing", "missing", ViewKind::read_only, FileFault::no_such_file},
+    {"InAMissingFolder", "missing-folder/file", ViewKind::writable, FileFault::folder_missing},
+    {"FolderReadOnly", "folder", ViewKind::read_only, FileFault::is_a_folder},
+    {"FolderWritable", "folder", ViewKind::writable, FileFault::is_a_folder},
+    {"Empty", "empty", ViewKind::read_only, FileFault::empty_file},
+    {"HeldByAView", "held", ViewKind::read_only, FileFault::held_by_another_program},
+    {"ReadOnlyFileWritable", "read-only", ViewKind::writable, FileFault::permission_denied},
+};
+
+class ViewFailureCause : public testing::TestWithParam<ViewFailure> {};
+
+TEST_P(ViewFailureCause, IsNamedByItsKind) {
+  TempDir dir;
+  write_file(dir.file("empty"), {});
+  std::filesystem::create_directory(dir.file("folder"));
+  write_file(dir.file("held"), {1, 2});
+  const std::optional<FileView> held = open_view(dir.file("held"), ViewKind::writable);
+  ASSERT_TRUE(held.has_value());
+  const std::string read_only = dir.file("read-only");
+  write_file(read_only, {3});
+  const ReadOnlyFile kept(read_only);
+  if (GetParam().fault == FileFault::permission_denied && kept.writable_anyway())
+    GTEST_SKIP() << "this process may write any file";
+
+  const std::variant<FileView, SystemError> opened = FileView::open(dir.file(GetParam().path).c_str(), GetParam().kind);
+  const SystemError* error = std::get_if<SystemError>(&opened);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind, GetParam().fault) << describe(*error);
+  EXPECT_FALSE(describe(*error).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, ViewFailureCause, testing::ValuesIn(view_failures),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

@@ -39,12 +39,12 @@ bool same_file_handles(HANDLE a, HANDLE b) {
 
 }  // namespace
 
-std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
+std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind kind) {
   const Access access = access_for(kind);
   FileView view;
 
   const HANDLE file = CreateFileA(path, access.file, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  if (file == INVALID_HANDLE_VALUE) return last_open_error(path);
   // From here on the view owns what it holds: returning early releases it in reverse order.
   view.file_.reset(reinterpret_cast<std::intptr_t>(file));
 
@@ -52,15 +52,18 @@ std::optional<FileView> FileView::open(const char* path, ViewKind kind) {
   // change while the view is open. A file of 4 GiB or more does not fit the 32-bit address space.
   DWORD high = 0;
   const DWORD low = GetFileSize(file, &high);
-  if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::nullopt;
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return last_system_error();
+  if (high != 0) return SystemError{FileFault::too_large, 0};
+  // An empty file has nothing to map: the mapping below would fail with ERROR_FILE_INVALID.
+  if (low == 0) return SystemError{FileFault::empty_file, 0};
 
-  // Maximum size 0 and 0: the file's own size. This fails for an empty file.
+  // Maximum size 0 and 0: the file's own size.
   const HANDLE mapping = CreateFileMappingA(file, nullptr, access.protection, 0, 0, nullptr);
-  if (mapping == nullptr) return std::nullopt;
+  if (mapping == nullptr) return last_system_error();
   view.mapping_.reset(reinterpret_cast<std::intptr_t>(mapping));
 
   void* data = MapViewOfFile(mapping, access.view, 0, 0, 0);
-  if (data == nullptr) return std::nullopt;
+  if (data == nullptr) return last_system_error();
   view.view_.reset({static_cast<std::uint8_t*>(data), low, kind == ViewKind::writable});
   run_view_opened_hook(path);
   return view;

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <optional>
+#include <variant>
 
 #include "files/file_view.h"
 #include "files/output_file.h"
 #include "testing/file_size_limit.h"
+#include "testing/open_view.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -18,27 +22,29 @@ TEST(OutputFilePosix, AFailedWriteIsReportedAndThePartialFileRemoved) {
   const std::string path = dir.file("full.bin");
   const Bytes header(100, 0xAA);
   const Bytes pixels(10000, 0xBB);
-  bool saved = true;
+  std::optional<SystemError> saved;
   {
     FileSizeLimit limit(4096);
     saved = save_output_file(path.c_str(), {header, pixels});
   }
-  EXPECT_FALSE(saved);
+  // The limit stands in for a full disk, but the system names it for what it is.
+  EXPECT_EQ(saved, (SystemError{FileFault::too_large, EFBIG}));
   EXPECT_FALSE(file_exists(path));
 }
 
 TEST(OutputFilePosix, WritesCarryOnAfterAPartialWrite) {
   TempDir dir;
   const std::string path = dir.file("partial.bin");
-  std::optional<OutputFile> file = OutputFile::create(path.c_str());
-  ASSERT_TRUE(file.has_value());
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  OutputFile* file = std::get_if<OutputFile>(&created);
+  ASSERT_NE(file, nullptr);
   const Bytes bytes(8192, 0xCC);
-  bool written = true;
+  std::optional<SystemError> written;
   {
     FileSizeLimit limit(5000);
     written = file->write(bytes);
   }
-  EXPECT_FALSE(written);
+  EXPECT_EQ(written, (SystemError{FileFault::too_large, EFBIG}));
   file->close();
   // The limit cut the first write short; the rest was tried and refused, not silently dropped.
   EXPECT_EQ(read_file(path)->size(), 5000u);
@@ -53,10 +59,10 @@ TEST(OutputFilePosix, AFileThatAViewHoldsIsNeitherEmptiedNorReplaced) {
   write_file(path, held);
   const std::array<std::uint8_t, 1> byte{7};
   {
-    const std::optional<FileView> view = FileView::open(path.c_str(), ViewKind::read_only);
+    const std::optional<FileView> view = open_view(path, ViewKind::read_only);
     ASSERT_TRUE(view.has_value());
-    EXPECT_FALSE(OutputFile::create(path.c_str()).has_value());
-    EXPECT_FALSE(save_output_file(path.c_str(), {byte}));
+    EXPECT_TRUE(std::holds_alternative<SystemError>(OutputFile::create(path.c_str())));
+    EXPECT_NE(save_output_file(path.c_str(), {byte}), std::nullopt);
     EXPECT_EQ(read_file(path), held);
   }
 
@@ -67,7 +73,7 @@ TEST(OutputFilePosix, AFileThatAViewHoldsIsNeitherEmptiedNorReplaced) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    const std::optional<FileView> view = FileView::open(path.c_str(), ViewKind::writable);
+    const std::optional<FileView> view = open_view(path, ViewKind::writable);
     char answer = view ? 'y' : 'n';
     if (write(held_pipe[1], &answer, 1) != 1 || read(release_pipe[0], &answer, 1) != 1) _exit(1);
     _exit(0);
@@ -75,7 +81,9 @@ TEST(OutputFilePosix, AFileThatAViewHoldsIsNeitherEmptiedNorReplaced) {
   char answer = 0;
   ASSERT_EQ(read(held_pipe[0], &answer, 1), 1);
   EXPECT_EQ(answer, 'y');
-  EXPECT_FALSE(save_output_file(path.c_str(), {byte}));
+  const std::optional<SystemError> refused = save_output_file(path.c_str(), {byte});
+  ASSERT_NE(refused, std::nullopt);
+  EXPECT_EQ(refused->kind, FileFault::held_by_another_program);
   EXPECT_EQ(read_file(path), held);
   EXPECT_EQ(write(release_pipe[1], "x", 1), 1);
   int status = -1;
@@ -84,7 +92,7 @@ TEST(OutputFilePosix, AFileThatAViewHoldsIsNeitherEmptiedNorReplaced) {
   for (int fd : {held_pipe[0], held_pipe[1], release_pipe[0], release_pipe[1]}) close(fd);
 
   // Once let go, the file is replaced as usual.
-  EXPECT_TRUE(save_output_file(path.c_str(), {byte}));
+  EXPECT_EQ(save_output_file(path.c_str(), {byte}), std::nullopt);
   EXPECT_EQ(read_file(path), Bytes{7});
 }
 

@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <variant>
 
+#include "files/file_view.h"
+#include "testing/open_view.h"
+#include "testing/read_only_file.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -14,35 +22,82 @@ TEST(OutputFile, ReplacesALongerFileCompletely) {
   write_file(path, Bytes(1000, 0x55));
   const std::array<std::uint8_t, 3> head{1, 2, 3};
   const std::array<std::uint8_t, 2> tail{4, 5};
-  ASSERT_TRUE(save_output_file(path.c_str(), {head, tail}));
+  ASSERT_EQ(save_output_file(path.c_str(), {head, tail}), std::nullopt);
   EXPECT_EQ(read_file(path), (Bytes{1, 2, 3, 4, 5}));
-}
-
-TEST(OutputFile, CannotBeCreatedInAFolderThatDoesNotExist) {
-  TempDir dir;
-  const std::string path = dir.file("missing/out.bin");
-  EXPECT_FALSE(OutputFile::create(path.c_str()).has_value());
-  const std::array<std::uint8_t, 1> byte{7};
-  EXPECT_FALSE(save_output_file(path.c_str(), {byte}));
-  EXPECT_FALSE(file_exists(path));
 }
 
 TEST(OutputFile, AnEmptyOutputIsAnEmptyFile) {
   TempDir dir;
   const std::string path = dir.file("empty.bin");
   write_file(path, Bytes(10, 1));
-  ASSERT_TRUE(save_output_file(path.c_str(), {}));
+  ASSERT_EQ(save_output_file(path.c_str(), {}), std::nullopt);
   EXPECT_EQ(read_file(path), Bytes{});
 }
 
 TEST(OutputFile, AWriteAfterCloseIsReportedAsFailed) {
   TempDir dir;
   const std::string path = dir.file("closed.bin");
-  std::optional<OutputFile> file = OutputFile::create(path.c_str());
-  ASSERT_TRUE(file.has_value());
-  EXPECT_TRUE(file->close());
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  OutputFile* file = std::get_if<OutputFile>(&created);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->close(), std::nullopt);
   const std::array<std::uint8_t, 1> byte{7};
-  EXPECT_FALSE(file->write(byte));
+  EXPECT_NE(file->write(byte), std::nullopt);
 }
+
+// Each cause that an output names alike on both builds, made real in the test's folder.
+struct CreateFailure {
+  const char* name;
+  const char* path;  // inside the test's folder
+  FileFault fault;
+};
+
+void PrintTo(const CreateFailure& failure, std::ostream* out) { *out << failure.name; }
+
+const CreateFailure create_failures[] = {
+    {"InAMissingFolder", "missing/out.bin", FileFault::folder_missing},
+    {"AFolder", "folder", FileFault::is_a_folder},
+    {"HeldByAView", "held", FileFault::held_by_another_program},
+    {"ReadOnlyFile", "read-only", FileFault::permission_denied},
+    {"NameTooLong", "(300 characters)", FileFault::name_too_long},
+};
+
+class CreateFailureCause : public testing::TestWithParam<CreateFailure> {};
+
+TEST_P(CreateFailureCause, IsNamedByItsKindAndTouchesNothing) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("folder"));
+  write_file(dir.file("held"), {1, 2});
+  write_file(dir.file("read-only"), {3});
+  // Longer than any one name may be on either system (255 characters).
+  const std::string path =
+      GetParam().fault == FileFault::name_too_long ? dir.file(std::string(300, 'n')) : dir.file(GetParam().path);
+  std::error_code ignored;
+  // Read before the view holds the file: Windows lets no one read it then.
+  const std::optional<Bytes> before =
+      std::filesystem::is_regular_file(path, ignored) ? read_file(path) : std::optional<Bytes>();
+  std::optional<FileView> held = open_view(dir.file("held"), ViewKind::read_only);
+  ASSERT_TRUE(held.has_value());
+  const ReadOnlyFile kept(dir.file("read-only"));
+  if (GetParam().fault == FileFault::permission_denied && kept.writable_anyway())
+    GTEST_SKIP() << "this process may write any file";
+
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  const SystemError* error = std::get_if<SystemError>(&created);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind, GetParam().fault) << describe(*error);
+  const std::array<std::uint8_t, 1> byte{7};
+  const std::optional<SystemError> saved = save_output_file(path.c_str(), {byte});
+  ASSERT_NE(saved, std::nullopt);
+  EXPECT_EQ(saved->kind, GetParam().fault) << describe(*saved);
+  held.reset();
+  EXPECT_EQ(std::filesystem::is_regular_file(path, ignored), before.has_value());
+  if (before) {
+    EXPECT_EQ(read_file(path), before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, CreateFailureCause, testing::ValuesIn(create_failures),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "files/file_view.h"
 #include "files/view_access.h"
+#include "testing/open_view.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -24,7 +25,7 @@ TEST(ViewAccessPosix, AFileCutShortUnderTheViewEndsTheAccessNotTheProgram) {
   struct sigaction before {};
   ASSERT_EQ(sigaction(SIGBUS, &mine, &before), 0);
 
-  const std::optional<FileView> view = FileView::open(path.c_str(), ViewKind::read_only);
+  const std::optional<FileView> view = open_view(path, ViewKind::read_only);
   ASSERT_TRUE(view.has_value());
   const std::span<const std::uint8_t> bytes = view->bytes();
   unsigned sum = 0;

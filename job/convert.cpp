@@ -3,9 +3,9 @@
 #include "files/output_file.h"
 
 std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending) {
-  std::optional<FileView> view = FileView::open(path.c_str(), ViewKind::read_only);
-  if (!view) return refusal(ending);
-  return std::move(*view);
+  std::variant<FileView, SystemError> view = FileView::open(path.c_str(), ViewKind::read_only);
+  if (const SystemError* error = std::get_if<SystemError>(&view)) return refusal(ending, {}, describe(*error));
+  return std::get<FileView>(std::move(view));
 }
 
 std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size) {
@@ -16,12 +16,12 @@ std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size) {
 
 Outcome save(const std::string& output, Converted converted, JobProgress& progress) {
   progress.saving();
-  bool saved = false;
+  std::optional<SystemError> error;
   {
     const OutputBlock written = std::move(converted.block);
-    saved = save_output_file(output.c_str(), {converted.header, written.bytes()});
+    error = save_output_file(output.c_str(), {converted.header, written.bytes()});
   }  // The block is freed here, before the job reports that it is done.
-  if (!saved) return refusal(Ending::not_saved);
+  if (error) return refusal(Ending::not_saved, {}, describe(*error));
   Outcome outcome;
   outcome.warnings = std::move(converted.warnings);
   return outcome;

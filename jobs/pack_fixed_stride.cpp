@@ -15,23 +15,25 @@
 #include "files/view_access.h"
 #include "job/convert.h"
 #include "jobs/plan_walk.h"
+#include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
 #include "pixels/pixels.h"
 
 namespace {
 
-// The header fields the job reads end with the compression, at offsets 30 to 33.
-constexpr std::size_t header_fields_end = 34;
+// The header fields the job reads end with the compression.
+constexpr std::size_t header_fields_end = bmp_field::compression + 4;
 
 }  // namespace
 
 std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   if (file.size() < header_fields_end) return std::nullopt;
   // Other depths or a compressed picture would come out as garbage if read as triples.
-  if (load_le16(file.data() + 28) != 24 || load_le32(file.data() + 30) != 0) return std::nullopt;
-  const std::uint32_t pixel_offset = load_le32(file.data() + 10);
-  const std::uint32_t width = load_le32(file.data() + 18);
-  const std::uint32_t height_field = load_le32(file.data() + 22);
+  if (load_le16(file.data() + bmp_field::bits_per_pixel) != 24 || load_le32(file.data() + bmp_field::compression) != 0)
+    return std::nullopt;
+  const std::uint32_t pixel_offset = load_le32(file.data() + bmp_field::pixel_offset);
+  const std::uint32_t width = load_le32(file.data() + bmp_field::width);
+  const std::uint32_t height_field = load_le32(file.data() + bmp_field::height);
   // A negative height marks a top-down file; its rows are walked in stored order all the same.
   const std::uint32_t rows = height_field & 0x80000000u ? 0u - height_field : height_field;
   if (width == 0 || rows == 0) return std::nullopt;

@@ -31,16 +31,22 @@ struct Operands {
 // sub image covers the image.
 Operands open_operands(const std::string& image_path, const std::string& sub_path, ViewKind image_kind) {
   Operands operands;
-  operands.image = FileView::open(image_path.c_str(), image_kind);
-  if (!operands.image) {
-    operands.refusal = refusal(Ending::cannot_open_image);
+  std::variant<FileView, SystemError> image = FileView::open(image_path.c_str(), image_kind);
+  if (const SystemError* error = std::get_if<SystemError>(&image)) {
+    operands.refusal = refusal(Ending::cannot_open_image, {}, describe(*error));
     return operands;
   }
-  operands.sub = FileView::open(sub_path.c_str(), ViewKind::read_only);
+  operands.image = std::get<FileView>(std::move(image));
+  std::variant<FileView, SystemError> sub = FileView::open(sub_path.c_str(), ViewKind::read_only);
+  if (const SystemError* error = std::get_if<SystemError>(&sub)) {
+    operands.refusal = refusal(Ending::cannot_open_sub_image, {}, describe(*error));
+    return operands;
+  }
+  operands.sub = std::get<FileView>(std::move(sub));
   // The views' lock already refuses the image under a second name; the identity check also holds
   // where the file system only emulates that lock per process.
-  if (!operands.sub || operands.sub->same_file(*operands.image)) {
-    operands.refusal = refusal(Ending::cannot_open_sub_image);
+  if (operands.sub->same_file(*operands.image)) {
+    operands.refusal = refusal(Ending::cannot_open_sub_image, "it is the image");
   } else if (operands.sub->bytes().size() < operands.image->bytes().size()) {
     operands.refusal = refusal(Ending::sub_image_too_short);
   }

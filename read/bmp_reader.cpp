@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
 #include "pixels/pixels.h"
 #include "read/bmp_pixels.h"
 
 namespace {
 
-constexpr std::uint64_t file_header_size = 14;
-constexpr std::uint32_t core_header_size = 12;
-constexpr std::uint32_t info_header_size = 40;
-constexpr std::uint64_t mask_bytes = 12;
+// The file header's and the masks' sizes in 64 bits, so that sums with the file's own 32-bit fields
+// cannot wrap around.
+constexpr std::uint64_t file_header_size = bmp_size::file_header;
+constexpr std::uint32_t core_header_size = bmp_size::core_header;
+constexpr std::uint32_t info_header_size = bmp_size::info_header;
+constexpr std::uint64_t mask_bytes = bmp_size::masks;
 
 // OS/2 2.x files: the 16-byte header stops after the bit count, the 64-byte one goes on with fields
 // of its own, and their compression codes mean other things than Windows' (4 is run-length coded
@@ -51,9 +54,10 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
 
   // The file header and the size field that opens every information header.
   bmp.problem = "not a BMP file";
-  if (length < file_header_size + 4 || file[0] != 'B' || file[1] != 'M') return bmp;
-  const std::uint32_t pixel_offset = load_le32(file.data() + 10);
-  const std::uint32_t info_size = load_le32(file.data() + 14);
+  if (length < file_header_size + 4 || file[bmp_field::signature] != 'B' || file[bmp_field::signature + 1] != 'M')
+    return bmp;
+  const std::uint32_t pixel_offset = load_le32(file.data() + bmp_field::pixel_offset);
+  const std::uint32_t info_size = load_le32(file.data() + bmp_field::info_size);
   bmp.problem = "an information header of unknown size";
   if (!known_info_header_size(info_size)) return bmp;
   bmp.problem = "the headers are cut short";
@@ -65,20 +69,20 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   std::uint16_t planes = 0;
   std::uint32_t colours_used = 0;
   if (core) {
-    width = load_le16(file.data() + 18);
-    height = load_le16(file.data() + 20);
-    planes = load_le16(file.data() + 22);
-    bmp.bits_per_pixel = load_le16(file.data() + 24);
+    width = load_le16(file.data() + bmp_field::core_width);
+    height = load_le16(file.data() + bmp_field::core_height);
+    planes = load_le16(file.data() + bmp_field::core_planes);
+    bmp.bits_per_pixel = load_le16(file.data() + bmp_field::core_bits_per_pixel);
     bmp.compression = bmp_uncompressed;
   } else {
-    width = i32(file.data() + 18);
-    height = i32(file.data() + 22);
-    planes = load_le16(file.data() + 26);
-    bmp.bits_per_pixel = load_le16(file.data() + 28);
+    width = i32(file.data() + bmp_field::width);
+    height = i32(file.data() + bmp_field::height);
+    planes = load_le16(file.data() + bmp_field::planes);
+    bmp.bits_per_pixel = load_le16(file.data() + bmp_field::bits_per_pixel);
     // The 16-byte header ends before the compression field, and only the 40-byte header and its
     // larger versions count the colours used.
-    bmp.compression = info_size == 16 ? bmp_uncompressed : load_le32(file.data() + 30);
-    colours_used = info_size >= info_header_size ? load_le32(file.data() + 46) : 0;
+    bmp.compression = info_size == 16 ? bmp_uncompressed : load_le32(file.data() + bmp_field::compression);
+    colours_used = info_size >= info_header_size ? load_le32(file.data() + bmp_field::colours_used) : 0;
   }
   // The masks follow a 40-byte header and sit inside the larger ones; the colour table follows
   // both.
@@ -126,7 +130,7 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
       bmp.colours[k] = BgrTriple{entry[0], entry[1], entry[2]};
     }
   } else if (bmp.compression == bmp_bit_fields) {
-    const std::uint8_t* masks = file.data() + file_header_size + info_header_size;
+    const std::uint8_t* masks = file.data() + bmp_field::masks;
     bmp.masks = {load_le32(masks), load_le32(masks + 4), load_le32(masks + 8)};
   } else if (bmp.bits_per_pixel == 16) {
     bmp.masks = {0x7C00, 0x03E0, 0x001F};

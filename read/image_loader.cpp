@@ -81,7 +81,8 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, Bgr
                                                            std::uint64_t pixel_limit) {
   // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
   LoadedPicture picture;
-  picture.file_ = FileView::open(path, ViewKind::read_only);
+  std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
+  if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return std::nullopt;
   std::variant<CodecPicture, CodecFailure> decoded =
       decode_with_codecs(picture.file_->bytes(), background, pixel_limit);

@@ -11,8 +11,10 @@ void BitmapPolicy::release(Handle) {}
 
 PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   LoadedPicture picture;
-  picture.file_ = FileView::open(path, ViewKind::read_only);
-  if (!picture.file_) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
+  std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
+  if (const SystemError* error = std::get_if<SystemError>(&opened))
+    return LoadFailure{LoadFault::cannot_open, describe(*error)};
+  picture.file_ = std::get<FileView>(std::move(opened));
   BmpPicture bmp;
   const std::span<const std::uint8_t> bytes = picture.file_->bytes();
   if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)

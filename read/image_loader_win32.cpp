@@ -26,9 +26,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <utility>
+#include <variant>
 
 #include "files/owned.h"
+#include "files/system_error.h"
 #include "read/image_loader.h"
 
 static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
@@ -42,22 +45,25 @@ struct FileBytes {
   std::size_t size = 0;
 };
 
-std::optional<FileBytes> read_whole_file(const char* path) {
+// The file's bytes, or the reason they could not be had, in plain words.
+std::variant<FileBytes, std::string> read_whole_file(const char* path) {
   const SystemFile file(reinterpret_cast<std::intptr_t>(
       CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)));
-  if (!file) return std::nullopt;
+  if (!file) return describe(last_open_error(path));
   const HANDLE handle = reinterpret_cast<HANDLE>(file.get());
   LARGE_INTEGER length{};
-  if (!GetFileSizeEx(handle, &length) || static_cast<std::uint64_t>(length.QuadPart) > SIZE_MAX) return std::nullopt;
+  if (!GetFileSizeEx(handle, &length)) return describe(last_system_error());
+  if (static_cast<std::uint64_t>(length.QuadPart) > SIZE_MAX) return describe({FileFault::too_large, 0});
   FileBytes bytes;
   bytes.size = static_cast<std::size_t>(length.QuadPart);
   bytes.data.reset(new (std::nothrow) std::uint8_t[bytes.size == 0 ? 1 : bytes.size]);
-  if (bytes.data == nullptr) return std::nullopt;
+  if (bytes.data == nullptr) return std::string("no memory to read the file");
   for (std::size_t done = 0; done < bytes.size;) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size - done, 1u << 30));
     DWORD got = 0;
+    if (!ReadFile(handle, bytes.data.get() + done, wanted, &got, nullptr)) return describe(last_system_error());
     // 0 before the end: the file shrank since its size was taken.
-    if (!ReadFile(handle, bytes.data.get() + done, wanted, &got, nullptr) || got == 0) return std::nullopt;
+    if (got == 0) return std::string("the file was cut short while it was read");
     done += got;
   }
   return bytes;
@@ -138,8 +144,9 @@ bool describe_section(HANDLE section, const BmpPicture& file, BmpPicture& descri
 void BitmapPolicy::release(Handle bitmap) { DeleteObject(static_cast<HGDIOBJ>(bitmap)); }
 
 PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
-  const std::optional<FileBytes> file = read_whole_file(path);
-  if (!file) return LoadFailure{LoadFault::cannot_open, "the file cannot be read"};
+  const std::variant<FileBytes, std::string> read = read_whole_file(path);
+  if (const std::string* reason = std::get_if<std::string>(&read)) return LoadFailure{LoadFault::cannot_open, *reason};
+  const FileBytes* file = &std::get<FileBytes>(read);
   const BmpPicture bmp = read_bmp({file->data.get(), file->size});
   if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
 

@@ -1,4 +1,5 @@
 #include "testing/test_files.h"
+#include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
 
 #include <atomic>
@@ -47,19 +48,19 @@ std::uint32_t stored_row_length(std::int32_t width) { return (static_cast<std::u
 Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t, std::int32_t)>& pixel) {
   const std::uint32_t row_length = stored_row_length(layout.width);
   const std::uint32_t rows = static_cast<std::uint32_t>(std::abs(layout.height));
-  const std::uint32_t offset = 14 + layout.info_size + layout.gap;
+  const std::uint32_t offset = bmp_size::file_header + layout.info_size + layout.gap;
   Bytes bytes(offset + row_length * rows, 0);
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  store_le32(bytes.data() + 2, static_cast<std::uint32_t>(bytes.size()));
-  store_le32(bytes.data() + 10, offset);
-  store_le32(bytes.data() + 14, layout.info_size);
-  store_le32(bytes.data() + 18, static_cast<std::uint32_t>(layout.width));
-  store_le32(bytes.data() + 22, static_cast<std::uint32_t>(layout.height));
-  store_le16(bytes.data() + 26, 1);
-  store_le16(bytes.data() + 28, layout.bits_per_pixel);
-  store_le32(bytes.data() + 30, layout.compression);
-  store_le32(bytes.data() + 34, row_length * rows);
+  bytes[bmp_field::signature] = 'B';
+  bytes[bmp_field::signature + 1] = 'M';
+  store_le32(bytes.data() + bmp_field::file_size, static_cast<std::uint32_t>(bytes.size()));
+  store_le32(bytes.data() + bmp_field::pixel_offset, offset);
+  store_le32(bytes.data() + bmp_field::info_size, layout.info_size);
+  store_le32(bytes.data() + bmp_field::width, static_cast<std::uint32_t>(layout.width));
+  store_le32(bytes.data() + bmp_field::height, static_cast<std::uint32_t>(layout.height));
+  store_le16(bytes.data() + bmp_field::planes, 1);
+  store_le16(bytes.data() + bmp_field::bits_per_pixel, layout.bits_per_pixel);
+  store_le32(bytes.data() + bmp_field::compression, layout.compression);
+  store_le32(bytes.data() + bmp_field::image_size, row_length * rows);
   for (std::uint32_t y = 0; y < rows; ++y) {
     std::uint8_t* row = bytes.data() + offset + y * row_length;
     for (std::int32_t x = 0; x < layout.width; ++x) {

@@ -45,14 +45,15 @@ Case talvose(const std::string& folder) {
   constexpr std::uint32_t width = 568, height = 130, pixels = width * height;
   Bytes raw(pixels * 2);
   Bytes bmp(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end());
-  bmp.resize(58 + pixels * 3);
+  const std::size_t header = fixed_frame_header_bytes.size();
+  bmp.resize(header + pixels * 3);
   for (std::uint32_t k = 0; k < pixels; ++k) {
     const auto word = static_cast<std::uint16_t>(k * 40503u + 7);
     store_le16(raw.data() + 2 * k, word);
     // Each channel's bits moved to the top of its byte, the low bits zero.
-    bmp[58 + 3 * k] = static_cast<std::uint8_t>((word & 0x1F) << 3);
-    bmp[58 + 3 * k + 1] = static_cast<std::uint8_t>((word >> 5 & 0x3F) << 2);
-    bmp[58 + 3 * k + 2] = static_cast<std::uint8_t>((word >> 11) << 3);
+    bmp[header + 3 * k] = static_cast<std::uint8_t>((word & 0x1F) << 3);
+    bmp[header + 3 * k + 1] = static_cast<std::uint8_t>((word >> 5 & 0x3F) << 2);
+    bmp[header + 3 * k + 2] = static_cast<std::uint8_t>((word >> 11) << 3);
   }
   write_file(folder + "\\frame.bin", raw);
   write_file(folder + "\\expected", bmp);
