@@ -1,11 +1,12 @@
 # Installing and packaging: `cmake --install` lays the programs out as a desktop system expects them
 # (GNUInstallDirs), and CPack turns that into a .deb on Linux and a .zip on Windows. Each program
-# joins through tool_package_program(); the files shared by the suite are installed here.
+# joins through tool_package_program(); the files shared by the suite are installed here. What
+# packaging says of each program (caption, description, desktop entry fields) comes from the
+# program table, programs/programs.cmake, and the version from project() in CMakeLists.txt.
 include(GNUInstallDirs)
 
 set(TOOL_PACKAGE rgb565-tools)
 set(TOOL_PRODUCT "RGB565 Tools")
-set(TOOL_VERSION 1.0.0)
 set(TOOL_VENDOR "The Maintainers")
 set(TOOL_MAINTAINER "The Maintainers <maintainers@example.org>")
 # The About text's homepage (programs/programs.h).
@@ -13,14 +14,13 @@ set(TOOL_HOMEPAGE https://example.org/rgb565-tools)
 set(TOOL_SUMMARY "Convert 24-bit BMP pictures to raw RGB565 images and back")
 set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
 
-# Each program's caption, kind and one line on what it does, for its desktop entry, its Windows
-# version information and the suite's metainfo. A dialog gets a desktop entry, an icon in the menu
-# and the dialogs' manual page; a console program gets a manual page of its own, packaging/man/KEY.1.
-set(tool_package_kestrin Kestrin dialog "Convert a 24-bit BMP picture to a raw RGB565 image")
-set(tool_package_vaskel Vaskel dialog "Convert a 24-bit BMP picture to a raw RGB565 image straight from its pixel data")
-set(tool_package_talvose Talvose dialog "Convert a raw 568 x 130 RGB565 image back to a 24-bit BMP picture")
-set(tool_package_orvane Orvane dialog "Subtract one file from another, 32-bit word by word, in place")
-set(tool_package_rgb565 rgb565 console "Convert between 24-bit BMP pictures and raw RGB565 images from the command line")
+# The version in the forms the packaging files take: 1.0.0 (packages, metainfo, manual pages, Debian
+# changelog) and 1.0.0.0 and 1,0,0,0 (Windows version information).
+set(tool_version ${PROJECT_VERSION})
+set(tool_version_dots ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+string(REPLACE "." "," tool_version_commas ${tool_version_dots})
+# For scripts/check-packages.sh, which checks the packages' names and the programs' answers by it.
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/version.txt "${PROJECT_VERSION}\n")
 
 set(tool_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 set(tool_package_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TOOL_PACKAGE})
@@ -39,7 +39,8 @@ if(WIN32)
   endif()
   # Reads the resources around the dialog back out of a finished .exe (see resources_test.cpp).
   add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
-  target_link_libraries(package_resources_test PRIVATE GTest::gtest version)
+  # programs/version.h: the version it expects; `version`: Windows' version.lib.
+  target_link_libraries(package_resources_test PRIVATE GTest::gtest programs version)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   find_program(TOOL_GZIP gzip REQUIRED)
@@ -56,6 +57,21 @@ else()
   set(tool_maintainer ${TOOL_MAINTAINER})
   set(tool_homepage ${TOOL_HOMEPAGE})
   configure_file(${tool_packaging_dir}/debian/copyright.in ${CMAKE_BINARY_DIR}/packaging/copyright @ONLY)
+  # The changelog's newest entry names project()'s version; an older entry keeps its own, written out.
+  configure_file(${tool_packaging_dir}/debian/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+  # The dialogs' shared manual page: its names, synopsis and list of the programs from the table.
+  set(tool_man_names)
+  set(tool_man_synopsis)
+  set(tool_man_programs)
+  foreach(key IN LISTS TOOL_DIALOG_KEYS)
+    list(APPEND tool_man_names ${key})
+    list(APPEND tool_man_synopsis ".B ${key}")
+    string(APPEND tool_man_programs ".TP\n.B ${key}\n${TOOL_PROGRAM_${key}_DESCRIPTION}.\n")
+  endforeach()
+  list(JOIN tool_man_names ", " tool_man_names)
+  list(JOIN tool_man_synopsis "\n.br\n" tool_man_synopsis)
+  string(REGEX REPLACE "\n$" "" tool_man_programs "${tool_man_programs}")
+  configure_file(${tool_packaging_dir}/man/rgb565-tools.1.in ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1 @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${PROJECT_SOURCE_DIR}/README.md
           DESTINATION ${tool_package_docdir})
   # Manual pages and the changelog go in gzip -9n form, as Debian wants them: no name or time
@@ -64,8 +80,8 @@ else()
     add_custom_command(OUTPUT ${output} COMMAND ${TOOL_GZIP} -9nc ${source} > ${output} DEPENDS ${source} VERBATIM)
   endfunction()
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/man)
-  tool_gzip(${tool_packaging_dir}/debian/changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
-  tool_gzip(${tool_packaging_dir}/man/rgb565-tools.1 ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz)
+  tool_gzip(${CMAKE_BINARY_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+  tool_gzip(${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1 ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz)
   add_custom_target(tool_package_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz
                                                   ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${tool_package_docdir})
@@ -75,15 +91,16 @@ endif()
 # tool_package_program(target key): installs one program and gives it what a desktop program has
 # around it: on Linux its desktop entry, icon and manual page; on Windows its version information,
 # icon and manifest as resources of the .exe, and a test that reads them back out of it. `key`
-# names its row above and its files in packaging/.
+# names its row of the program table and its files in packaging/. A dialog gets a desktop entry, an
+# icon in the menu and the dialogs' manual page; a console program gets a manual page of its own,
+# packaging/man/KEY.1.in.
 function(tool_package_program target key)
-  set(row ${tool_package_${key}})
-  if(NOT row)
-    message(FATAL_ERROR "tool_package_program: no row tool_package_${key} in cmake/packaging.cmake")
+  set(kind ${TOOL_PROGRAM_${key}_KIND})
+  if(NOT kind)
+    message(FATAL_ERROR "tool_package_program: no row for ${key} in programs/programs.cmake")
   endif()
-  list(GET row 0 tool_caption)
-  list(GET row 1 kind)
-  list(GET row 2 tool_comment)
+  set(tool_caption ${TOOL_PROGRAM_${key}_CAPTION})
+  set(tool_comment ${TOOL_PROGRAM_${key}_DESCRIPTION})
   set(tool_key ${key})
   set_property(GLOBAL APPEND PROPERTY tool_packaged_programs "${key}:${kind}")
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -95,8 +112,6 @@ function(tool_package_program target key)
     set(tool_vendor ${TOOL_VENDOR})
     set(tool_product ${TOOL_PRODUCT})
     set(tool_copyright "${tool_copyright}, MIT License")
-    set(tool_version_dots ${TOOL_VERSION}.0)
-    string(REPLACE "." "," tool_version_commas ${tool_version_dots})
     configure_file(${tool_packaging_dir}/win32/program.manifest.in ${tool_manifest_file} @ONLY)
     configure_file(${tool_packaging_dir}/win32/program.rc.in ${out}/${key}.rc @ONLY)
     # The icon from the program's SVG: the sizes Windows shows in lists, menus and Explorer as
@@ -123,6 +138,10 @@ function(tool_package_program target key)
     add_test(NAME ${key}_resources COMMAND package_resources_test $<TARGET_FILE:${target}> ${tool_icon_file} ${reference})
   else()
     if(kind STREQUAL dialog)
+      set(tool_generic_name ${TOOL_PROGRAM_${key}_GENERIC_NAME})
+      # Desktop entries end each item of a list with a semicolon.
+      list(JOIN TOOL_PROGRAM_${key}_CATEGORIES ";" tool_categories)
+      list(JOIN TOOL_PROGRAM_${key}_KEYWORDS ";" tool_keywords)
       configure_file(${tool_packaging_dir}/desktop/program.desktop.in ${out}/${key}.desktop @ONLY)
       install(FILES ${out}/${key}.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
       install(FILES ${tool_packaging_dir}/icons/${key}.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
@@ -130,7 +149,8 @@ function(tool_package_program target key)
       file(CREATE_LINK rgb565-tools.1.gz ${out}/man/${key}.1.gz SYMBOLIC)
       install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     else()
-      tool_gzip(${tool_packaging_dir}/man/${key}.1 ${out}/man/${key}.1.gz)
+      configure_file(${tool_packaging_dir}/man/${key}.1.in ${out}/man/${key}.1 @ONLY)
+      tool_gzip(${out}/man/${key}.1 ${out}/man/${key}.1.gz)
       add_custom_target(${key}_man_page ALL DEPENDS ${out}/man/${key}.1.gz)
       install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
@@ -140,7 +160,14 @@ endfunction()
 # Once every program has joined: the list of packaged programs for scripts/check-packages.sh, and
 # on Linux the suite's AppStream metainfo, which names every program's desktop entry and command.
 function(tool_package_finish)
-  get_property(programs GLOBAL PROPERTY tool_packaged_programs)
+  get_property(packaged GLOBAL PROPERTY tool_packaged_programs)
+  # In the table's order, which is the order the manual page and the package description use.
+  set(programs)
+  foreach(key IN LISTS TOOL_DIALOG_KEYS TOOL_CONSOLE_KEYS)
+    if("${key}:${TOOL_PROGRAM_${key}_KIND}" IN_LIST packaged)
+      list(APPEND programs "${key}:${TOOL_PROGRAM_${key}_KIND}")
+    endif()
+  endforeach()
   list(JOIN programs "\n" lines)
   file(WRITE ${CMAKE_BINARY_DIR}/packaging/programs.txt "${lines}\n")
   if(WIN32)
@@ -149,26 +176,35 @@ function(tool_package_finish)
   set(tool_appstream_programs)
   set(tool_appstream_launchables)
   set(tool_appstream_binaries)
+  set(categories)
   foreach(program IN LISTS programs)
     string(REPLACE ":" ";" pair ${program})
     list(GET pair 0 key)
     list(GET pair 1 kind)
-    set(row ${tool_package_${key}})
-    list(GET row 0 caption)
-    list(GET row 2 comment)
+    set(caption ${TOOL_PROGRAM_${key}_CAPTION})
+    set(comment ${TOOL_PROGRAM_${key}_DESCRIPTION})
+    list(APPEND categories ${TOOL_PROGRAM_${key}_CATEGORIES})
     string(APPEND tool_appstream_programs "      <li>${caption}: ${comment}.</li>\n")
     string(APPEND tool_appstream_binaries "    <binary>${key}</binary>\n")
     if(kind STREQUAL dialog)
       string(APPEND tool_appstream_launchables "  <launchable type=\"desktop-id\">${key}.desktop</launchable>\n")
     endif()
   endforeach()
-  foreach(text IN ITEMS tool_appstream_programs tool_appstream_launchables tool_appstream_binaries)
+  # The suite's categories: every category of a program's desktop entry.
+  list(REMOVE_DUPLICATES categories)
+  set(tool_appstream_categories)
+  foreach(category IN LISTS categories)
+    string(APPEND tool_appstream_categories "    <category>${category}</category>\n")
+  endforeach()
+  foreach(text IN ITEMS tool_appstream_programs tool_appstream_launchables tool_appstream_binaries
+                        tool_appstream_categories)
     string(REGEX REPLACE "\n$" "" ${text} "${${text}}")
   endforeach()
   set(tool_appstream_id ${TOOL_APPSTREAM_ID})
   set(tool_summary ${TOOL_SUMMARY})
   set(tool_homepage ${TOOL_HOMEPAGE})
-  set(tool_version ${TOOL_VERSION})
+  set(tool_product ${TOOL_PRODUCT})
+  set(tool_vendor ${TOOL_VENDOR})
   set(metainfo ${CMAKE_BINARY_DIR}/packaging/${TOOL_APPSTREAM_ID}.metainfo.xml)
   configure_file(${tool_packaging_dir}/metainfo.xml.in ${metainfo} @ONLY)
   install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
@@ -176,20 +212,47 @@ endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL tool_package_finish)
 
 set(CPACK_PACKAGE_NAME ${TOOL_PACKAGE})
-set(CPACK_PACKAGE_VERSION ${TOOL_VERSION})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR ${TOOL_VENDOR})
 set(CPACK_PACKAGE_CONTACT ${TOOL_MAINTAINER})
 set(CPACK_PACKAGE_HOMEPAGE_URL ${TOOL_HOMEPAGE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${TOOL_SUMMARY})
-# Lines under 80 characters: Debian shows the description as it stands.
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kestrin and Vaskel pack a BMP picture into a raw RGB565 image, as used
-for small LCD panels and firmware; Talvose turns a 568 x 130 raw image back
-into a BMP picture; Orvane subtracts one file from another 32-bit word by
-word. Each is one small dialog. rgb565 runs the same conversions from the
-command line, for scripts and batches, with the byte order, channel order,
-row order, frame size, dithering and C source output that panels and
-firmware ask for, and reads PNG, JPEG and GIF pictures too.")
+# tool_wrap(out text first_prefix next_prefix): text in lines of at most 78 characters, each
+# after its prefix, the first line after first_prefix and the others after next_prefix.
+function(tool_wrap out text first_prefix next_prefix)
+  string(REGEX REPLACE "[ \n]+" ";" words "${text}")
+  set(lines)
+  set(line)
+  set(prefix "${first_prefix}")
+  foreach(word IN LISTS words)
+    string(LENGTH "${prefix}${line} ${word}" length)
+    if(NOT "${line}" STREQUAL "" AND length GREATER 78)
+      string(APPEND lines "${prefix}${line}\n")
+      set(prefix "${next_prefix}")
+      set(line "${word}")
+    elseif(NOT "${line}" STREQUAL "")
+      string(APPEND line " ${word}")
+    else()
+      set(line "${word}")
+    endif()
+  endforeach()
+  set(${out} "${lines}${prefix}${line}" PARENT_SCOPE)
+endfunction()
+# The package's description under its synopsis: what the suite does, a list of its programs from
+# the table, each indented so that Debian shows it as it stands, and what rgb565 adds.
+tool_wrap(description_intro "Small tools that move pictures between BMP files and raw 16-bit RGB565
+  data, as used for small LCD panels and firmware, and subtract one file from another:" "" "")
+set(description_programs)
+foreach(key IN LISTS TOOL_DIALOG_KEYS TOOL_CONSOLE_KEYS)
+  tool_wrap(line "${TOOL_PROGRAM_${key}_CAPTION}: ${TOOL_PROGRAM_${key}_DESCRIPTION}" " * " "   ")
+  string(APPEND description_programs "${line}\n")
+endforeach()
+tool_wrap(description_outro "Each dialog has two paths, a status line, Generate and About. rgb565
+  runs the same conversions from scripts and batches, with the byte order, channel order, row
+  order, frame size, dithering and C source output that panels and firmware ask for, and reads PNG,
+  JPEG and GIF pictures too." "" "")
+# CPack writes an empty line as Debian's " ." between paragraphs.
+set(CPACK_PACKAGE_DESCRIPTION "${description_intro}\n${description_programs}\n${description_outro}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)

@@ -18,10 +18,11 @@
 #include "jobs/pack.h"
 #include "jobs/subtract.h"
 #include "jobs/unpack.h"
+#include "programs/version.h"
 
 namespace {
 
-constexpr char version_text[] = "rgb565 1.0\n";
+constexpr char version_text[] = "rgb565 " TOOL_VERSION "\n";
 constexpr char usage_hint[] = "Try 'rgb565 --help'.\n";
 
 // One conversion: the two fields of the dialog it stands for.

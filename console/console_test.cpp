@@ -332,7 +332,8 @@ TEST(Rgb565, HelpShowsTheWordForTheChosenOptionsAndVersionItsNumber) {
   EXPECT_NE(help.out.find("One word, bit 15 first: BBBBBGGG GGGRRRRR (BGR565)\n"
                           "In the file: byte 0 = BBBBBGGG, byte 1 = GGGRRRRR (high byte first)\n"),
             std::string::npos);
-  EXPECT_EQ(rgb565({"--version"}).out, "rgb565 1.0\n");
+  // The version of project() in CMakeLists.txt.
+  EXPECT_EQ(rgb565({"--version"}).out, "rgb565 1.0.0\n");
 }
 
 TEST(Rgb565, SubtractsIntoANewFileAndLeavesTheImage) {

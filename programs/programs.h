@@ -1,9 +1,11 @@
-// The per-program values of the tool dialog, built from the program table.
+// The per-program values of the tool dialog, built from the program table (generated from
+// programs/programs.cmake into the build tree).
 #pragma once
 
 #include <string_view>
 
 #include "programs/program_table.h"
+#include "programs/version.h"
 
 // Filter lists as the file dialogs take them: description and pattern strings, each NUL-terminated,
 // and one more NUL after the last pattern. The views include every NUL.
@@ -19,10 +21,12 @@ inline constexpr std::string_view image_filters{image_list, sizeof image_list};
 inline constexpr std::string_view any_bitmap_filters{any_bitmap_list, sizeof any_bitmap_list};
 inline constexpr std::string_view raw_filters{raw_list, sizeof raw_list};
 
-// Lines 2 to 7 of the About text, the same in every program; line 1 is the program's name.
-#define TOOL_ABOUT_TAIL                                                                     \
-  "\r\nVersion 1.0\r\nCoded by The Maintainers <maintainers@example.org>\r\n\r\nHomepage: " \
-  "https://example.org/rgb565-tools\r\nhttps://example.org/rgb565-tools/releases\r\nIRC: "  \
+// Lines 2 to 7 of the About text, the same in every program; line 1 is the program's name. Line 2
+// is "Version " and the project's major and minor version.
+#define TOOL_ABOUT_TAIL                                                                    \
+  "\r\nVersion " TOOL_VERSION_MAJOR_MINOR                                                  \
+  "\r\nCoded by The Maintainers <maintainers@example.org>\r\n\r\nHomepage: "               \
+  "https://example.org/rgb565-tools\r\nhttps://example.org/rgb565-tools/releases\r\nIRC: " \
   "#rgb565-tools on irc.example.org"
 
 struct ProgramRow {
@@ -48,8 +52,6 @@ constexpr const ProgramRow* find_program(std::string_view key) {
   return nullptr;
 }
 
-// An entry point's own row and job, picked by TOOL_PROGRAM (the key, set by the build). The entry
-// declares its job from the table, so that it needs no list of the jobs' headers; a job whose
-// definition does not match fails to link.
+// An entry point's own row, picked by TOOL_PROGRAM (the key, set by the build); its job comes from
+// program_jobs.h.
 #define TOOL_ENTRY_PROGRAM TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_PROGRAM_ROW_VALUE)
-#define TOOL_ENTRY_JOB TOOL_PROGRAM_ROW(TOOL_PROGRAM)(TOOL_ROW_JOB)

@@ -8,14 +8,15 @@
 #     itself has, carries its resources (read back under Wine), and the console programs run from
 #     the unpacked folder.
 # The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
-# added to the build is checked without a change here.
+# added to the build is checked without a change here; the version, from project() in
+# CMakeLists.txt, comes from build/*/packaging/version.txt.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 native=$root/build/native
 win32=$root/build/win32
 packages=$root/build/packages
-version=1.0.0
+version=$(cat "$native/packaging/version.txt") || exit 1
 
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
@@ -71,7 +72,7 @@ render() { zcat "$1" | groff -man -ww -z -Tutf8 2>&1 | { ! grep .; }; }
 for page in "$usr"/share/man/man1/*.1.gz; do
   check "manual page $(basename "$page") renders with warnings" render "$page"
 done
-answers_version() { [ "$("$usr/bin/$1" --version)" = "$1 1.0" ]; }
+answers_version() { [ "$("$usr/bin/$1" --version)" = "$1 $version" ]; }
 while read -r key kind; do
   [ "$kind" = console ] && check "installed $key --version" answers_version "$key"
 done < <(programs "$native")
@@ -97,6 +98,7 @@ else
 fi
 
 echo "=== the .zip"
+check "the win32 build's version is the native build's" test "$(cat "$win32/packaging/version.txt")" = "$version"
 zip=$packages/rgb565-tools-$version-win32.zip
 top=rgb565-tools-$version-win32
 if [ ! -f "$zip" ]; then
@@ -126,7 +128,7 @@ else
     [ "$kind" = dialog ] && reference=$win32/dialog/win32/dialog_win32_template_$key.exe
     check "$key.exe's resources" wine "$win32/package_resources_test.exe" "$exe" "$win32/packaging/$key.ico" $reference
     if [ "$kind" = console ]; then
-      check "$key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key 1.0"
+      check "$key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key $version"
     fi
   done < <(programs "$win32")
 fi

@@ -4,7 +4,8 @@
 // what to type into the first field, what to type into the second, and the file that must end up
 // equal to "expected".
 //
-// Every program of the build's list gets a GUI test, and each needs its case here.
+// Every program of the program table (programs/programs.cmake) gets a GUI test, and each needs its
+// case here.
 #include <cstdint>
 #include <cstdio>
 #include <string>

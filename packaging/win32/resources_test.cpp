@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "programs/version.h"
+
 namespace {
 
 std::string program_path;
@@ -71,15 +73,18 @@ TEST(ProgramResources, VersionInformationNamesTheProgramItsProductAndVersion) {
   ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   ASSERT_EQ(length, sizeof *fixed);
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);  // 1.0
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);           // .0.0
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+  // The project's version, major.minor.patch.0: with 1.0.0, 0x00010000 and 0.
+  constexpr DWORD version_ms = TOOL_VERSION_MAJOR << 16 | TOOL_VERSION_MINOR;
+  constexpr DWORD version_ls = TOOL_VERSION_PATCH << 16;
+  EXPECT_EQ(fixed->dwFileVersionMS, version_ms);
+  EXPECT_EQ(fixed->dwFileVersionLS, version_ls);
+  EXPECT_EQ(fixed->dwProductVersionMS, version_ms);
+  EXPECT_EQ(fixed->dwProductVersionLS, version_ls);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
   EXPECT_EQ(version_string(block, "ProductName"), "RGB565 Tools");
-  EXPECT_EQ(version_string(block, "FileVersion"), "1.0.0.0");
-  EXPECT_EQ(version_string(block, "ProductVersion"), "1.0.0.0");
+  EXPECT_EQ(version_string(block, "FileVersion"), TOOL_VERSION ".0");
+  EXPECT_EQ(version_string(block, "ProductVersion"), TOOL_VERSION ".0");
   EXPECT_EQ(version_string(block, "OriginalFilename"), file_name(program_path));
   EXPECT_EQ(version_string(block, "LegalCopyright").rfind("Copyright (c) 2026 The Maintainers", 0), 0u);
   EXPECT_NE(version_string(block, "LegalCopyright").find("MIT License"), std::string::npos);
