@@ -15,7 +15,8 @@ set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
 
 # Each program's caption, kind and one line on what it does, for its desktop entry, its Windows
 # version information and the suite's metainfo. A dialog gets a desktop entry, an icon in the menu
-# and the dialogs' manual page; a console program gets a manual page of its own, packaging/man/KEY.1.
+# and the dialogs' manual page; a console program gets a manual page of its own, packaging/man/KEY.1,
+# or the page that tool_package_program's MAN_PAGE names when the build makes it.
 set(tool_package_kestrin Kestrin dialog "Convert a 24-bit BMP picture to a raw RGB565 image")
 set(tool_package_vaskel Vaskel dialog "Convert a 24-bit BMP picture to a raw RGB565 image straight from its pixel data")
 set(tool_package_talvose Talvose dialog "Convert a raw 568 x 130 RGB565 image back to a 24-bit BMP picture")
@@ -72,11 +73,13 @@ else()
   install(FILES ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-# tool_package_program(target key): installs one program and gives it what a desktop program has
-# around it: on Linux its desktop entry, icon and manual page; on Windows its version information,
-# icon and manifest as resources of the .exe, and a test that reads them back out of it. `key`
-# names its row above and its files in packaging/.
+# tool_package_program(target key [MAN_PAGE page]): installs one program and gives it what a
+# desktop program has around it: on Linux its desktop entry, icon and manual page; on Windows its
+# version information, icon and manifest as resources of the .exe, and a test that reads them back
+# out of it. `key` names its row above and its files in packaging/; MAN_PAGE, a console program's
+# page made by the build, in the calling directory, in the place of packaging/man/KEY.1.
 function(tool_package_program target key)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "MAN_PAGE" "")
   set(row ${tool_package_${key}})
   if(NOT row)
     message(FATAL_ERROR "tool_package_program: no row tool_package_${key} in cmake/packaging.cmake")
@@ -130,7 +133,11 @@ function(tool_package_program target key)
       file(CREATE_LINK rgb565-tools.1.gz ${out}/man/${key}.1.gz SYMBOLIC)
       install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     else()
-      tool_gzip(${tool_packaging_dir}/man/${key}.1 ${out}/man/${key}.1.gz)
+      set(page ${tool_packaging_dir}/man/${key}.1)
+      if(arg_MAN_PAGE)
+        set(page ${arg_MAN_PAGE})
+      endif()
+      tool_gzip(${page} ${out}/man/${key}.1.gz)
       add_custom_target(${key}_man_page ALL DEPENDS ${out}/man/${key}.1.gz)
       install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
