@@ -88,13 +88,14 @@ else()
   install(FILES ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-# tool_package_program(target key): installs one program and gives it what a desktop program has
-# around it: on Linux its desktop entry, icon and manual page; on Windows its version information,
-# icon and manifest as resources of the .exe, and a test that reads them back out of it. `key`
-# names its row of the program table and its files in packaging/. A dialog gets a desktop entry, an
-# icon in the menu and the dialogs' manual page; a console program gets a manual page of its own,
-# packaging/man/KEY.1.in.
+# tool_package_program(target key [MAN_PAGE page]): installs one program and gives it what a
+# desktop program has around it: on Linux its desktop entry, icon and manual page; on Windows its
+# version information, icon and manifest as resources of the .exe, and a test that reads them back
+# out of it. `key` names its row of the program table and its files in packaging/. A dialog gets a
+# desktop entry, an icon in the menu and the dialogs' manual page; a console program gets a manual
+# page of its own: MAN_PAGE, a page the build makes, or else packaging/man/KEY.1.in.
 function(tool_package_program target key)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "MAN_PAGE" "")
   set(kind ${TOOL_PROGRAM_${key}_KIND})
   if(NOT kind)
     message(FATAL_ERROR "tool_package_program: no row for ${key} in programs/programs.cmake")
@@ -149,8 +150,13 @@ function(tool_package_program target key)
       file(CREATE_LINK rgb565-tools.1.gz ${out}/man/${key}.1.gz SYMBOLIC)
       install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     else()
-      configure_file(${tool_packaging_dir}/man/${key}.1.in ${out}/man/${key}.1 @ONLY)
-      tool_gzip(${out}/man/${key}.1 ${out}/man/${key}.1.gz)
+      set(page ${out}/man/${key}.1)
+      if(arg_MAN_PAGE)
+        set(page ${arg_MAN_PAGE})
+      else()
+        configure_file(${tool_packaging_dir}/man/${key}.1.in ${page} @ONLY)
+      endif()
+      tool_gzip(${page} ${out}/man/${key}.1.gz)
       add_custom_target(${key}_man_page ALL DEPENDS ${out}/man/${key}.1.gz)
       install(FILES ${out}/man/${key}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()

@@ -1,134 +1,12 @@
 #include "console/arguments.h"
 
-#include <charconv>
-#include <cstdint>
 #include <optional>
 
-#include "containers/bmp_output.h"
-#include "containers/c_array.h"
+#include "console/option_table.h"
 
 namespace {
 
 using Result = std::variant<Invocation, UsageError>;
-
-std::optional<std::uint32_t> parse_count(std::string_view text) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return value;
-}
-
-// WxH, both positive, and a frame whose BMP fits its 32-bit sizes.
-bool parse_size(std::string_view text, UnpackOptions& options) {
-  const std::size_t x = text.find('x');
-  if (x == std::string_view::npos) return false;
-  const std::optional<std::uint32_t> width = parse_count(text.substr(0, x));
-  const std::optional<std::uint32_t> height = parse_count(text.substr(x + 1));
-  if (!width || !height || !bmp_output(*width, *height)) return false;
-  options.width = *width;
-  options.height = *height;
-  return true;
-}
-
-// RRGGBB in hexadecimal, as colours are written on the web.
-bool parse_colour(std::string_view text, BgrTriple& colour) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (text.size() != 6 || error != std::errc{} || end != text.data() + text.size()) return false;
-  colour = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16)};
-  return true;
-}
-
-// Sets `field` to the value of `choices` whose name is `text`.
-template <typename T, std::size_t N>
-bool choose(std::string_view text, const std::pair<std::string_view, T> (&choices)[N], T& field) {
-  for (const auto& [name, value] : choices) {
-    if (text == name) {
-      field = value;
-      return true;
-    }
-  }
-  return false;
-}
-
-constexpr std::pair<std::string_view, bool> row_choices[] = {{"stored", false}, {"top-down", true}};
-constexpr std::pair<std::string_view, ByteOrder> byte_choices[] = {{"le", ByteOrder::low_first},
-                                                                   {"be", ByteOrder::high_first}};
-constexpr std::pair<std::string_view, ChannelOrder> channel_choices[] = {{"rgb", ChannelOrder::rgb},
-                                                                         {"bgr", ChannelOrder::bgr}};
-constexpr std::pair<std::string_view, Rounding> round_choices[] = {{"truncate", Rounding::truncate},
-                                                                   {"nearest", Rounding::nearest}};
-constexpr std::pair<std::string_view, Dither> dither_choices[] = {
-    {"none", Dither::none}, {"ordered", Dither::ordered}, {"diffusion", Dither::diffusion}};
-constexpr std::pair<std::string_view, Expansion> expand_choices[] = {{"zero", Expansion::zero},
-                                                                     {"replicate", Expansion::replicate}};
-
-std::string_view verb_name(Verb verb) {
-  switch (verb) {
-    case Verb::pack:
-      return "pack";
-    case Verb::unpack:
-      return "unpack";
-    case Verb::subtract:
-      return "subtract";
-    case Verb::none:
-      break;
-  }
-  return "rgb565";
-}
-
-// Applies one option that takes a value; an error message, or empty when it was taken.
-std::string apply_option(Invocation& invocation, std::string_view name, std::string_view value) {
-  const Verb verb = invocation.verb;
-  const bool converts = verb == Verb::pack || verb == Verb::unpack;
-  PackOptions& pack = invocation.pack;
-  UnpackOptions& unpack = invocation.unpack;
-  // The word layout and row order mean the same to pack and unpack.
-  WordFormat& format = verb == Verb::pack ? pack.format : unpack.format;
-  bool& top_down = verb == Verb::pack ? pack.top_down : unpack.top_down;
-  const std::string bad = "bad value '" + std::string(value) + "' for " + std::string(name);
-  if (converts && name == "--rows") return choose(value, row_choices, top_down) ? "" : bad;
-  if (converts && name == "--bytes") return choose(value, byte_choices, format.bytes) ? "" : bad;
-  if (converts && name == "--channels") return choose(value, channel_choices, format.channels) ? "" : bad;
-  if (verb == Verb::pack && name == "--round") return choose(value, round_choices, format.rounding) ? "" : bad;
-  if (verb == Verb::pack && name == "--dither") return choose(value, dither_choices, pack.dither) ? "" : bad;
-  if (verb == Verb::pack && name == "--background")
-    return parse_colour(value, pack.background) ? "" : bad + " (RRGGBB, for example 1E90FF)";
-  if (verb == Verb::unpack && name == "--expand") return choose(value, expand_choices, format.expansion) ? "" : bad;
-  if (verb == Verb::unpack && name == "--size")
-    return parse_size(value, unpack) ? "" : bad + " (WxH, for example 568x130)";
-  if (verb == Verb::pack && name == "--c-array") {
-    if (!is_c_identifier(value)) return "--c-array needs a C identifier, not '" + std::string(value) + "'";
-    pack.c_array = value;
-    return "";
-  }
-  if (converts && name == "-d") {
-    if (value.empty()) return "-d needs a folder";
-    invocation.directory = value;
-    return "";
-  }
-  if (converts && name == "-j") {
-    const std::optional<std::uint32_t> jobs = parse_count(value);
-    if (!jobs || *jobs == 0 || *jobs > 256) return bad + " (1 to 256)";
-    invocation.jobs = *jobs;
-    return "";
-  }
-  if (verb == Verb::subtract && name == "-o") {
-    if (value.empty()) return "-o needs a file";
-    invocation.subtract.output = value;
-    return "";
-  }
-  return "unknown option '" + std::string(name) + "' for " + std::string(verb_name(verb));
-}
-
-bool takes_value(std::string_view name) {
-  for (std::string_view option : {"--rows", "--bytes", "--channels", "--round", "--dither", "--background", "--expand",
-                                  "--size", "--c-array", "-d", "-j", "-o"}) {
-    if (name == option) return true;
-  }
-  return false;
-}
 
 // Checks the paths once every argument is read.
 Result finish(Invocation invocation) {
@@ -160,6 +38,20 @@ Result finish(Invocation invocation) {
 
 }  // namespace
 
+std::string_view verb_name(Verb verb) {
+  switch (verb) {
+    case Verb::pack:
+      return "pack";
+    case Verb::unpack:
+      return "unpack";
+    case Verb::subtract:
+      return "subtract";
+    case Verb::none:
+      break;
+  }
+  return "rgb565";
+}
+
 std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string_view> arguments) {
   Invocation invocation;
   std::size_t at = 0;
@@ -183,30 +75,33 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     }
     if (argument == "--") {
       options_end = true;
-    } else if (argument == "--help" || argument == "-h") {
-      invocation.help = true;
-    } else if (argument == "--version") {
-      invocation.version = true;
-    } else {
-      // --name=value or --name value; short options take the next argument or what follows them.
-      std::string_view name = argument;
-      std::optional<std::string_view> value;
-      if (const std::size_t equals = argument.find('=');
-          argument.starts_with("--") && equals != std::string_view::npos) {
-        name = argument.substr(0, equals);
-        value = argument.substr(equals + 1);
-      } else if (!argument.starts_with("--") && argument.size() > 2) {
-        name = argument.substr(0, 2);
-        value = argument.substr(2);
-      }
-      if (invocation.verb == Verb::none) return UsageError{"unknown option '" + std::string(name) + "'"};
-      if (!takes_value(name)) return UsageError{"unknown option '" + std::string(name) + "'"};
-      if (!value) {
-        if (at + 1 >= arguments.size()) return UsageError{std::string(name) + " needs a value"};
-        value = arguments[++at];
-      }
-      if (std::string error = apply_option(invocation, name, *value); !error.empty()) return UsageError{error};
+      continue;
     }
+    // --name=value or --name value; short options take the next argument or what follows them.
+    std::string_view name = argument;
+    std::optional<std::string_view> value;
+    if (const std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
+      name = argument.substr(0, equals);
+      value = argument.substr(equals + 1);
+    } else if (!argument.starts_with("--") && argument.size() > 2) {
+      name = argument.substr(0, 2);
+      value = argument.substr(2);
+    }
+    const OptionRow* row = find_option(name);
+    // --help and --version stand alone, with or without a verb.
+    if (row != nullptr && !row->takes_value() && !value && row->for_verb(invocation.verb)) {
+      row->apply(invocation, name, {});
+      continue;
+    }
+    if (invocation.verb == Verb::none || row == nullptr || !row->takes_value())
+      return UsageError{"unknown option '" + std::string(name) + "'"};
+    if (!value) {
+      if (at + 1 >= arguments.size()) return UsageError{std::string(name) + " needs a value"};
+      value = arguments[++at];
+    }
+    if (!row->for_verb(invocation.verb))
+      return UsageError{"unknown option '" + std::string(name) + "' for " + std::string(verb_name(invocation.verb))};
+    if (std::string error = row->apply(invocation, name, *value); !error.empty()) return UsageError{error};
   }
   if (invocation.verb == Verb::none && !invocation.help && !invocation.version) return UsageError{"no verb given"};
   return finish(std::move(invocation));
@@ -230,24 +125,9 @@ std::string help_text(const Invocation& invocation) {
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
       "       rgb565 --help | --version\n"
-      "\n"
-      "Options of pack and unpack; each default is what the dialogs do:\n"
-      "  --rows stored|top-down    rows as the BMP stores them (bottom row first for a bottom-up\n"
-      "                            file), or the picture's top row first\n"
-      "  --bytes le|be             low byte of each word first, or high byte first\n"
-      "  --channels rgb|bgr        red in the high five bits (RGB565), or blue there (BGR565)\n"
-      "  --round truncate|nearest  pack: drop each channel's low bits, or take the nearest level\n"
-      "  --dither none|ordered|diffusion\n"
-      "                            pack: truncate each channel, or dither it before truncating with\n"
-      "                            an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)\n"
-      "  --background RRGGBB       pack: the colour under transparent pixels of a PNG or GIF (000000)\n"
-      "  --c-array NAME            pack: a C header declaring NAME_width, NAME_height and NAME[]\n"
-      "  --expand zero|replicate   unpack: low bits zero, or filled by repeating the high bits\n"
-      "  --size WxH                unpack: the frame's size in pixels (568x130)\n"
-      "  -d DIR                    convert every input into DIR, each output named after its input\n"
-      "  -j N                      with -d, convert N files at once (one per processor)\n"
-      "The same options given to unpack undo pack (but for the low bits that packing drops).\n"
       "\n";
+  text += options_help();
+  text += "\n";
   text += word_layout(invocation.verb == Verb::unpack ? invocation.unpack.format : invocation.pack.format);
   text +=
       "\n"

@@ -15,6 +15,9 @@
 
 enum class Verb { none, pack, unpack, subtract };
 
+// The verb as the command line writes it; "rgb565" for none.
+std::string_view verb_name(Verb verb);
+
 struct Invocation {
   Verb verb = Verb::none;
   bool help = false;

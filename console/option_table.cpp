@@ -1,0 +1,387 @@
+#include "console/option_table.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+
+#include "containers/bmp_output.h"
+#include "containers/c_array.h"
+
+namespace {
+
+constexpr VerbSet pack_only = verb_bit(Verb::pack);
+constexpr VerbSet unpack_only = verb_bit(Verb::unpack);
+constexpr VerbSet converting = pack_only | unpack_only;
+constexpr VerbSet subtract_only = verb_bit(Verb::subtract);
+// --help and --version also stand without a verb.
+constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only;
+
+constexpr Verb verbs_in_order[] = {Verb::pack, Verb::unpack, Verb::subtract};
+
+std::string bad_value(std::string_view name, std::string_view value, std::string_view valid = {}) {
+  std::string message = "bad value '" + std::string(value) + "' for " + std::string(name);
+  if (!valid.empty()) message += " (" + std::string(valid) + ")";
+  return message;
+}
+
+std::optional<std::uint32_t> parse_count(std::string_view text) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+// WxH, both positive, and a frame whose BMP fits its 32-bit sizes.
+bool parse_size(std::string_view text, UnpackOptions& options) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return false;
+  const std::optional<std::uint32_t> width = parse_count(text.substr(0, x));
+  const std::optional<std::uint32_t> height = parse_count(text.substr(x + 1));
+  if (!width || !height || !bmp_output(*width, *height)) return false;
+  options.width = *width;
+  options.height = *height;
+  return true;
+}
+
+// RRGGBB in hexadecimal, as colours are written on the web.
+bool parse_colour(std::string_view text, BgrTriple& colour) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (text.size() != 6 || error != std::errc{} || end != text.data() + text.size()) return false;
+  colour = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16)};
+  return true;
+}
+
+// The fields that the choices set. The word layout and row order mean the same to pack and unpack,
+// so they land in the options of the verb given.
+WordFormat& word_format(Invocation& invocation) {
+  return invocation.verb == Verb::pack ? invocation.pack.format : invocation.unpack.format;
+}
+bool& top_down(Invocation& invocation) {
+  return invocation.verb == Verb::pack ? invocation.pack.top_down : invocation.unpack.top_down;
+}
+ByteOrder& byte_order(Invocation& invocation) { return word_format(invocation).bytes; }
+ChannelOrder& channel_order(Invocation& invocation) { return word_format(invocation).channels; }
+Rounding& rounding(Invocation& invocation) { return invocation.pack.format.rounding; }
+Dither& dither(Invocation& invocation) { return invocation.pack.dither; }
+Expansion& expansion(Invocation& invocation) { return invocation.unpack.format.expansion; }
+
+template <typename T>
+struct Choice {
+  std::string_view name;
+  T value;
+};
+
+constexpr Choice<bool> row_orders[] = {{"stored", false}, {"top-down", true}};
+constexpr Choice<ByteOrder> byte_orders[] = {{"le", ByteOrder::low_first}, {"be", ByteOrder::high_first}};
+constexpr Choice<ChannelOrder> channel_orders[] = {{"rgb", ChannelOrder::rgb}, {"bgr", ChannelOrder::bgr}};
+constexpr Choice<Rounding> roundings[] = {{"truncate", Rounding::truncate}, {"nearest", Rounding::nearest}};
+constexpr Choice<Dither> dithers[] = {
+    {"none", Dither::none}, {"ordered", Dither::ordered}, {"diffusion", Dither::diffusion}};
+constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
+
+template <auto& choices>
+constexpr auto choice_names = [] {
+  std::array<std::string_view, std::size(choices)> names{};
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = choices[i].name;
+  return names;
+}();
+
+// Sets the field that `field` selects to the choice named `value`.
+template <auto& choices, auto field>
+std::string choose(Invocation& invocation, std::string_view name, std::string_view value) {
+  for (const auto& choice : choices) {
+    if (value == choice.name) {
+      field(invocation) = choice.value;
+      return {};
+    }
+  }
+  std::string valid;
+  for (std::string_view choice : choice_names<choices>) {
+    if (!valid.empty()) valid += ", ";
+    valid += choice;
+  }
+  return bad_value(name, value, valid);
+}
+
+template <auto& choices, auto field>
+constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::string_view help,
+                                  std::string_view more = {}) {
+  return {.long_name = name,
+          .verbs = verbs,
+          .choices = choice_names<choices>,
+          .help = help,
+          .more = more,
+          .apply = choose<choices, field>};
+}
+
+constexpr OptionRow options[] = {
+    choice_option<row_orders, top_down>(
+        "--rows", converting,
+        "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
+    choice_option<byte_orders, byte_order>("--bytes", converting, "low byte of each word first, or high byte first"),
+    choice_option<channel_orders, channel_order>("--channels", converting,
+                                                 "red in the high five bits (RGB565), or blue there (BGR565)"),
+    choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level"),
+    choice_option<dithers, dither>("--dither", pack_only,
+                                   "truncate each channel, or dither it before truncating with an 8 x 8 Bayer "
+                                   "matrix or Floyd-Steinberg (not with --round nearest)",
+                                   "Diffusion takes the stored rows in order, each left to right. "
+                                   "The same picture always gives the same bytes."),
+    {.long_name = "--background",
+     .verbs = pack_only,
+     .value = "RRGGBB",
+     .help = "the colour under transparent pixels of a PNG or GIF (000000)",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           return parse_colour(value, invocation.pack.background)
+                      ? std::string()
+                      : bad_value(name, value, "RRGGBB, for example 1E90FF");
+         }},
+    {.long_name = "--c-array",
+     .verbs = pack_only,
+     .value = "NAME",
+     .help = "a C header declaring NAME_width, NAME_height and NAME[]",
+     .more = "It takes the place of the raw data. "
+             "On a little-endian processor the array's bytes are the raw image's bytes.",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view value) {
+           if (!is_c_identifier(value)) return "--c-array needs a C identifier, not '" + std::string(value) + "'";
+           invocation.pack.c_array = value;
+           return std::string();
+         }},
+    choice_option<expansions, expansion>("--expand", unpack_only, "low bits zero, or filled by repeating the high bits",
+                                         "Repeating them keeps full intensity full."),
+    {.long_name = "--size",
+     .verbs = unpack_only,
+     .value = "WxH",
+     .help = "the frame's size in pixels (568x130)",
+     .more = "Rows are padded to 4 bytes as in any BMP.",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           return parse_size(value, invocation.unpack) ? std::string()
+                                                       : bad_value(name, value, "WxH, for example 568x130");
+         }},
+    {.short_name = "-d",
+     .verbs = converting,
+     .value = "DIR",
+     .help = "convert every input into DIR, each output named after its input",
+     .more = "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h. "
+             "A line \"N converted, M failed\" ends the run.",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view value) {
+           if (value.empty()) return std::string("-d needs a folder");
+           invocation.directory = value;
+           return std::string();
+         }},
+    {.short_name = "-j",
+     .verbs = converting,
+     .value = "N",
+     .help = "with -d, convert N files at once (one per processor)",
+     .more = "Messages keep the inputs' order.",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           const std::optional<std::uint32_t> jobs = parse_count(value);
+           if (!jobs || *jobs == 0 || *jobs > 256) return bad_value(name, value, "1 to 256");
+           invocation.jobs = *jobs;
+           return std::string();
+         }},
+    {.short_name = "-o",
+     .verbs = subtract_only,
+     .value = "OUT",
+     .help = "write the difference to OUT and leave IMAGE as it was",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view value) {
+           if (value.empty()) return std::string("-o needs a file");
+           invocation.subtract.output = value;
+           return std::string();
+         }},
+    {.long_name = "--help",
+     .short_name = "-h",
+     .verbs = anywhere,
+     .help = "print the usage and, after a verb, the layout of one word under the options given",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view) {
+           invocation.help = true;
+           return std::string();
+         }},
+    {.long_name = "--version",
+     .verbs = anywhere,
+     .help = "print the version",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view) {
+           invocation.version = true;
+           return std::string();
+         }},
+};
+
+// The names as a user writes them, short name first: "-h, --help".
+std::string names_of(const OptionRow& row, std::string_view separator) {
+  std::string names(row.short_name);
+  if (!names.empty() && !row.long_name.empty()) names += separator;
+  return names += row.long_name;
+}
+
+std::string syntax_of(const OptionRow& row) {
+  std::string syntax(row.value);
+  for (std::string_view choice : row.choices) {
+    if (!syntax.empty()) syntax += '|';
+    syntax += choice;
+  }
+  return syntax;
+}
+
+// --help's layout: the names from column 2, the help from column 28 (on a line of its own when the
+// names reach it), wrapped before column 96.
+constexpr std::size_t help_column = 28;
+constexpr std::size_t help_width = 95;
+
+void append_option_help(std::string& text, const OptionRow& row, std::string_view prefix) {
+  std::string label = "  ";
+  label += names_of(row, ", ");
+  if (row.takes_value()) {
+    label += ' ';
+    label += syntax_of(row);
+  }
+  text += label;
+  if (label.size() + 2 > help_column) {
+    text += '\n';
+    label.clear();
+  }
+  text.append(help_column - label.size(), ' ');
+  std::size_t column = help_column;
+  bool line_start = true;
+  std::string_view words[] = {prefix, row.help};
+  for (std::string_view rest : words) {
+    while (!rest.empty()) {
+      const std::size_t space = rest.find(' ');
+      const std::string_view word = rest.substr(0, space);
+      rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+      if (!line_start && column + 1 + word.size() > help_width) {
+        text += '\n';
+        text.append(help_column, ' ');
+        column = help_column;
+        line_start = true;
+      }
+      if (!line_start) {
+        text += ' ';
+        ++column;
+      }
+      text += word;
+      column += word.size();
+      line_start = false;
+    }
+  }
+  text += '\n';
+}
+
+// Option names and choices are typed as they stand, so their hyphens are minus signs in roff.
+std::string roff_literal(std::string_view text) {
+  std::string roff;
+  for (char c : text) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+  return roff;
+}
+
+// A line of running text: a word that starts with a hyphen is an option, typed as it stands; other
+// hyphens join words. A line must not start with a control character.
+std::string roff_prose(std::string_view line) {
+  std::string roff = line.starts_with('.') || line.starts_with('\'') ? "\\&" : "";
+  bool option_word = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (i == 0 || line[i - 1] == ' ') option_word = c == '-' || (c == '(' && i + 1 < line.size() && line[i + 1] == '-');
+    if (c == '\\') {
+      roff += "\\e";
+    } else if (c == '-' && option_word) {
+      roff += "\\-";
+    } else {
+      roff += c;
+    }
+  }
+  return roff;
+}
+
+}  // namespace
+
+std::span<const OptionRow> option_table() { return options; }
+
+const OptionRow* find_option(std::string_view name) {
+  for (const OptionRow& row : options) {
+    if (!name.empty() && (name == row.long_name || name == row.short_name)) return &row;
+  }
+  return nullptr;
+}
+
+std::string options_help() {
+  const auto for_subtract = [](const OptionRow& row) { return row.for_verb(Verb::subtract); };
+  const auto converts = [](const OptionRow& row) { return row.for_verb(Verb::pack) || row.for_verb(Verb::unpack); };
+  std::string text = "Options of pack and unpack; each default is what the dialogs do:\n";
+  for (const OptionRow& row : options) {
+    if (!converts(row) || for_subtract(row)) continue;
+    // An option of one of the two verbs says which.
+    std::string_view prefix;
+    if (!row.for_verb(Verb::unpack)) prefix = "pack:";
+    if (!row.for_verb(Verb::pack)) prefix = "unpack:";
+    append_option_help(text, row, prefix);
+  }
+  text +=
+      "The same options given to unpack undo pack (but for the low bits that packing drops).\n\nOptions of subtract:\n";
+  for (const OptionRow& row : options) {
+    if (for_subtract(row) && !converts(row)) append_option_help(text, row, {});
+  }
+  text += "\nOptions of every verb:\n";
+  for (const OptionRow& row : options) {
+    if (for_subtract(row) && converts(row)) append_option_help(text, row, {});
+  }
+  return text;
+}
+
+std::string options_manual() {
+  std::string roff;
+  for (const OptionRow& row : options) {
+    std::string names = roff_literal(row.short_name);
+    if (!names.empty() && !row.long_name.empty()) names += " \", \" ";
+    names += roff_literal(row.long_name);
+    roff += ".TP\n";
+    if (!row.choices.empty()) {
+      roff += ".BR " + names + " \" \"";
+      for (std::size_t i = 0; i < row.choices.size(); ++i) {
+        roff += i == 0 ? " " : " | ";
+        roff += roff_literal(row.choices[i]);
+      }
+    } else if (!row.value.empty()) {
+      roff += ".BI " + names + " \" " + std::string(row.value) + "\"";
+    } else {
+      roff += (row.short_name.empty() || row.long_name.empty() ? ".B " : ".BR ") + names;
+    }
+    roff += '\n';
+    // The verbs an option belongs to, unless it belongs to them all.
+    std::string verb_list;
+    bool every_verb = true;
+    for (const Verb verb : verbs_in_order) {
+      if (!row.for_verb(verb)) {
+        every_verb = false;
+        continue;
+      }
+      verb_list += verb_list.empty() ? " " : " \", \" ";
+      verb_list += verb_name(verb);
+    }
+    if (!every_verb) roff += ".RB (" + verb_list + " )\n";
+    // One sentence a line, as roff wants sentences.
+    std::string prose(row.help);
+    prose[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(prose[0])));
+    prose += ".";
+    if (!row.more.empty()) prose += " " + std::string(row.more);
+    for (std::size_t start = 0; start < prose.size();) {
+      std::size_t end = prose.find(". ", start);
+      end = end == std::string::npos ? prose.size() : end + 1;
+      roff += roff_prose(std::string_view(prose).substr(start, end - start)) + "\n";
+      start = end + 1;
+    }
+  }
+  return roff;
+}

@@ -1,0 +1,50 @@
+// The options of rgb565, one row each. The parser, --help and the manual page all read this one
+// table, so that an option's names, the verbs it belongs to, its values and its help are written
+// once and cannot disagree between what the program accepts and what it documents.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "console/arguments.h"
+
+// The verbs an option belongs to, one bit per Verb; Verb::none is a command line without a verb.
+using VerbSet = unsigned;
+
+constexpr VerbSet verb_bit(Verb verb) { return 1u << static_cast<unsigned>(verb); }
+
+struct OptionRow {
+  // "--rows"; empty when the option has a short name only.
+  std::string_view long_name = {};
+  // "-d"; empty when the option has a long name only.
+  std::string_view short_name = {};
+  VerbSet verbs = 0;
+  // What the help writes after the name for a value that is not a choice ("RRGGBB", "WxH").
+  std::string_view value = {};
+  // The names a choice accepts, in the order the help lists them; empty for other options.
+  std::span<const std::string_view> choices = {};
+  // One line for --help, lower case and without a full stop; the manual page starts with it too.
+  std::string_view help = {};
+  // Further sentences that only the manual page has room for.
+  std::string_view more = {};
+  // Applies the value given after `name` (empty for an option without a value) to the invocation:
+  // an error message for the user, or an empty string when the value was taken.
+  std::string (*apply)(Invocation& invocation, std::string_view name, std::string_view value) = nullptr;
+
+  bool takes_value() const { return !value.empty() || !choices.empty(); }
+  bool for_verb(Verb verb) const { return (verbs & verb_bit(verb)) != 0; }
+};
+
+// Every option, in the order --help and the manual page list them.
+std::span<const OptionRow> option_table();
+
+// The row that has `name` as its long or short name, or null.
+const OptionRow* find_option(std::string_view name);
+
+// The --help lines of the options of pack and unpack, of subtract, and of every verb, each block
+// with its heading.
+std::string options_help();
+
+// The manual page's OPTIONS list in roff (man macros): one tagged paragraph per option.
+std::string options_manual();

@@ -1,0 +1,118 @@
+// The option table as the parser, --help and the manual page read it: each option is taken by its
+// own verbs and refused by the others, a bad choice names the good ones, and the help and the page
+// show the options as a user reads them.
+#include "console/option_table.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace {
+
+std::variant<Invocation, UsageError> parse(const std::vector<std::string>& arguments) {
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  return parse_arguments(views);
+}
+
+TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
+  // A good value for each kind of value the help writes.
+  const std::map<std::string_view, std::string> samples = {{"RRGGBB", "1E90FF"}, {"WxH", "2x2"}, {"NAME", "logo"},
+                                                           {"DIR", "out"},       {"N", "2"},     {"OUT", "diff"}};
+  for (const OptionRow& row : option_table()) {
+    for (std::string_view name : {row.long_name, row.short_name}) {
+      if (name.empty()) continue;
+      for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract}) {
+        std::vector<std::string> arguments = {std::string(verb_name(verb)), std::string(name)};
+        if (!row.choices.empty()) {
+          arguments.emplace_back(row.choices.back());
+        } else if (row.takes_value()) {
+          ASSERT_TRUE(samples.contains(row.value)) << row.value;
+          arguments.push_back(samples.at(row.value));
+        }
+        arguments.insert(arguments.end(), {"a", "b"});
+        const auto parsed = parse(arguments);
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        if (row.for_verb(verb)) {
+          EXPECT_TRUE(std::holds_alternative<Invocation>(parsed)) << std::get<UsageError>(parsed).message;
+        } else {
+          ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
+          EXPECT_EQ(std::get<UsageError>(parsed).message,
+                    "unknown option '" + std::string(name) + "' for " + std::string(verb_name(verb)));
+        }
+      }
+    }
+  }
+}
+
+struct RefusalCase {
+  std::vector<std::string> arguments;
+  const char* message;
+};
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << testing::PrintToString(c.arguments); }
+
+class OptionRefusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(OptionRefusal, SaysWhatIsWrong) {
+  const auto parsed = parse(GetParam().arguments);
+  ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
+  EXPECT_EQ(std::get<UsageError>(parsed).message, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OptionRefusal,
+    testing::Values(
+        RefusalCase{{"pack", "--expand", "zero", "a", "b"}, "unknown option '--expand' for pack"},
+        RefusalCase{{"pack", "--size", "2x2", "a", "b"}, "unknown option '--size' for pack"},
+        RefusalCase{{"pack", "-o", "c", "a", "b"}, "unknown option '-o' for pack"},
+        RefusalCase{{"unpack", "--round", "nearest", "a", "b"}, "unknown option '--round' for unpack"},
+        RefusalCase{{"unpack", "--c-array=logo", "a", "b"}, "unknown option '--c-array' for unpack"},
+        RefusalCase{{"subtract", "-dout", "a", "b"}, "unknown option '-d' for subtract"},
+        RefusalCase{{"subtract", "--rows", "stored", "a", "b"}, "unknown option '--rows' for subtract"},
+        RefusalCase{{"--rows", "stored"}, "unknown option '--rows'"},
+        RefusalCase{{"pack", "--frobnicate", "a", "b"}, "unknown option '--frobnicate'"},
+        RefusalCase{{"pack", "--help=yes"}, "unknown option '--help'"},
+        RefusalCase{{"pack", "-hx"}, "unknown option '-h'"}, RefusalCase{{"unpack", "--size"}, "--size needs a value"},
+        RefusalCase{{"pack", "--rows", "sideways", "a", "b"}, "bad value 'sideways' for --rows (stored, top-down)"},
+        RefusalCase{{"pack", "--dither=random", "a", "b"},
+                    "bad value 'random' for --dither (none, ordered, diffusion)"},
+        RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
+        RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
+                    "bad value '1E90F' for --background (RRGGBB, for example 1E90FF)"},
+        RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
+        RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"}, "--c-array needs a C identifier, not 'my-logo'"},
+        RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"}));
+
+TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
+  const std::string help = help_text(Invocation{});
+  for (const char* line : {
+           "  --bytes le|be             low byte of each word first, or high byte first\n",
+           "  --round truncate|nearest  pack: drop each channel's low bits, or take the nearest level\n",
+           "  --dither none|ordered|diffusion\n"
+           "                            pack: truncate each channel, or dither it before truncating with an\n"
+           "                            8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)\n",
+           "Options of subtract:\n"
+           "  -o OUT                    write the difference to OUT and leave IMAGE as it was\n",
+           "  -h, --help                print the usage and, after a verb, the layout of one word under the\n",
+       }) {
+    EXPECT_NE(help.find(line), std::string::npos) << line << "\nnot in\n" << help;
+  }
+}
+
+TEST(OptionTable, ManualPageTagsEachOptionInRoff) {
+  const std::string roff = options_manual();
+  for (const char* lines : {
+           ".TP\n.BR \\-\\-bytes \" \" le | be\n.RB ( pack \", \" unpack )\n"
+           "Low byte of each word first, or high byte first.\n.TP\n",
+           ".TP\n.BI \\-\\-size \" WxH\"\n.RB ( unpack )\nThe frame's size in pixels (568x130).\n"
+           "Rows are padded to 4 bytes as in any BMP.\n.TP\n",
+           "Each output takes its input's stem and .bin, .bmp or, with \\-\\-c\\-array, .h.\n",
+           ".TP\n.BR \\-h \", \" \\-\\-help\nPrint the usage",
+       }) {
+    EXPECT_NE(roff.find(lines), std::string::npos) << lines << "\nnot in\n" << roff;
+  }
+}
+
+}  // namespace
