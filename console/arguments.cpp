@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "console/option_table.h"
+#include "containers/c_array.h"
 
 namespace {
 
@@ -28,8 +29,14 @@ Result finish(Invocation invocation) {
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
   if (!invocation.directory.empty()) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
+    // In a batch the array's name comes from each input's stem, NAME (if given) before it.
+    if (pack.container == PackContainer::c_array && !pack.c_array.empty() && !is_c_identifier(pack.c_array + "_"))
+      return UsageError{"--c-array needs a C identifier, not '" + pack.c_array + "'"};
     return invocation;
   }
+  if (invocation.jobs != 0) return UsageError{"-j goes with -d: one file converts on its own"};
+  if (pack.container == PackContainer::c_array && !is_c_identifier(pack.c_array))
+    return UsageError{"--c-array needs a C identifier that is not a keyword, not '" + pack.c_array + "'"};
   if (paths.size() != 2) return UsageError{verb + " takes IN and OUT, or -d DIR and inputs"};
   invocation.output = paths[1];
   paths.pop_back();
@@ -52,7 +59,33 @@ std::string_view verb_name(Verb verb) {
   return "rgb565";
 }
 
-std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string_view> arguments) {
+namespace {
+
+// The arguments with the verb first: options may come before it ("rgb565 --bytes be pack ..."). The
+// verb is the first argument that is neither an option nor an option's value.
+std::vector<std::string_view> verb_first(std::span<const std::string_view> arguments) {
+  std::vector<std::string_view> ordered(arguments.begin(), arguments.end());
+  for (std::size_t at = 0; at < ordered.size(); ++at) {
+    const std::string_view argument = ordered[at];
+    if (argument == "--" || argument.empty() || argument[0] != '-' || argument == "-") {
+      if (argument != "--" && at != 0) {
+        ordered.erase(ordered.begin() + static_cast<std::ptrdiff_t>(at));
+        ordered.insert(ordered.begin(), argument);
+      }
+      break;
+    }
+    // A long option's separate value is skipped with it; an inline one (--name=value) is part of it.
+    const OptionRow* row = find_option(argument);
+    if (row != nullptr && row->takes_value() && argument.starts_with("--")) ++at;
+    if (row != nullptr && row->takes_value() && argument.size() == 2) ++at;
+  }
+  return ordered;
+}
+
+}  // namespace
+
+std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string_view> given) {
+  const std::vector<std::string_view> arguments = verb_first(given);
   Invocation invocation;
   std::size_t at = 0;
   if (at < arguments.size()) {
@@ -63,6 +96,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
+    invocation.subtract.refuse_longer_sub = true;
     if (invocation.verb != Verb::none) ++at;
   }
   bool options_end = false;
@@ -93,6 +127,8 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
       row->apply(invocation, name, {});
       continue;
     }
+    if (row != nullptr && !row->takes_value() && !value && invocation.verb != Verb::none)
+      return UsageError{"unknown option '" + std::string(name) + "' for " + std::string(verb_name(invocation.verb))};
     if (invocation.verb == Verb::none || row == nullptr || !row->takes_value())
       return UsageError{"unknown option '" + std::string(name) + "'"};
     if (!value) {

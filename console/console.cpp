@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/arguments.h"
+#include "containers/c_array.h"
 #include "files/file_identity.h"
 #include "files/file_view.h"
 #include "jobs/pack.h"
@@ -29,6 +30,8 @@ constexpr char usage_hint[] = "Try 'rgb565 --help'.\n";
 struct Task {
   std::string first;
   std::string second;
+  // A batch's C header: the array's name, from the input's stem.
+  std::string c_array = {};
 };
 
 // What the console makes of one task's outcome.
@@ -38,10 +41,16 @@ struct Report {
 };
 
 // The verb's job with the invocation's options. Nothing is shown while it runs.
-Outcome run_job(const Invocation& invocation, const JobPaths& paths) {
+Outcome run_job(const Invocation& invocation, const Task& task) {
   JobProgress quiet;
+  const JobPaths paths{task.first, task.second};
   switch (invocation.verb) {
     case Verb::pack:
+      if (!task.c_array.empty()) {
+        PackOptions options = invocation.pack;
+        options.c_array = task.c_array;
+        return pack(paths, options, quiet);
+      }
       return pack(paths, invocation.pack, quiet);
     case Verb::unpack:
       return unpack(paths, invocation.unpack, quiet);
@@ -57,12 +66,14 @@ Outcome run_job(const Invocation& invocation, const JobPaths& paths) {
 const std::string& subject(Ending ending, const Task& task, const Invocation& invocation) {
   const std::string& output = invocation.subtract.output;
   if (ending == Ending::not_saved) return output.empty() || invocation.verb != Verb::subtract ? task.second : output;
-  if (ending == Ending::cannot_open_sub_image || ending == Ending::sub_image_too_short) return task.second;
+  if (ending == Ending::cannot_open_sub_image || ending == Ending::sub_image_too_short ||
+      ending == Ending::sub_image_too_long)
+    return task.second;
   return task.first;
 }
 
 Report run_task(const Invocation& invocation, const Task& task) {
-  const Outcome outcome = run_job(invocation, {task.first, task.second});
+  const Outcome outcome = run_job(invocation, task);
   Report report;
   report.converted = outcome.done();
   if (report.converted) {
@@ -80,13 +91,18 @@ Report run_task(const Invocation& invocation, const Task& task) {
   return report;
 }
 
-// The name of an input's output in `directory`: the input's file name without its extension.
-std::string output_in(const std::string& directory, const std::string& input, const char* extension) {
+// An input's file name without its folder and extension.
+std::string stem_of(const std::string& input) {
   const std::size_t slash = input.find_last_of("/\\");
   std::string stem = input.substr(slash == std::string::npos ? 0 : slash + 1);
   if (const std::size_t dot = stem.find_last_of('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+  return stem;
+}
+
+// The name of an input's output in `directory`: the input's stem and the output's extension.
+std::string output_in(const std::string& directory, const std::string& input, const char* extension) {
   const bool separated = directory.back() == '/' || directory.back() == '\\';
-  return directory + (separated ? "" : "/") + stem + extension;
+  return directory + (separated ? "" : "/") + stem_of(input) + extension;
 }
 
 // Keeps a progress line on standard error up to date, and out of the way of messages.
@@ -177,7 +193,9 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       streams.err << "rgb565: " << invocation.directory << ": not a folder\n";
       return exit_failure;
     }
-    const char* extension = invocation.verb == Verb::unpack ? ".bmp" : invocation.pack.c_array.empty() ? ".bin" : ".h";
+    const char* extension = invocation.verb == Verb::unpack                   ? ".bmp"
+                            : invocation.pack.container == PackContainer::raw ? ".bin"
+                                                                              : ".h";
     // Two inputs of the same name would write one output: the later one is refused, not allowed to
     // replace the first's output. Nor may an output replace an input of the batch, read or not yet.
     std::set<FileIdentity> inputs;
@@ -196,7 +214,13 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
         ++refused;
         continue;
       }
-      tasks.push_back({input, std::move(output)});
+      // Each header's names are its own, so that the headers of one batch compile together.
+      std::string c_array;
+      if (invocation.verb == Verb::pack && invocation.pack.container == PackContainer::c_array) {
+        const std::string& prefix = invocation.pack.c_array;
+        c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
+      }
+      tasks.push_back({input, std::move(output), std::move(c_array)});
     }
   }
 

@@ -340,7 +340,14 @@ TEST(Rgb565, SubtractsIntoANewFileAndLeavesTheImage) {
   TempDir dir;
   write_file(dir.file("image"), Bytes{0, 0, 0, 0, 5, 0, 0, 0, 9});
   write_file(dir.file("sub"), Bytes{1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("diff")}).code, 0);
+  // A SUB longer than IMAGE is taken for swapped arguments unless --longer-sub says it is meant.
+  const Ran longer = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("diff")});
+  EXPECT_EQ(longer.code, 1);
+  EXPECT_EQ(longer.err, "rgb565: " + dir.file("sub") +
+                            ": Sub image too long: 10 bytes against the image's 9; are IMAGE and SUB the wrong way "
+                            "round? --longer-sub takes it as it is\n");
+  EXPECT_FALSE(file_exists(dir.file("diff")));
+  EXPECT_EQ(rgb565({"subtract", "--longer-sub", dir.file("image"), dir.file("sub"), "-o", dir.file("diff")}).code, 0);
   EXPECT_EQ(read_file(dir.file("diff")), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 5, 0, 0, 0, 9}));
   EXPECT_EQ(read_file(dir.file("image")), (Bytes{0, 0, 0, 0, 5, 0, 0, 0, 9}));
   // OUT may not be IMAGE or SUB under another name.

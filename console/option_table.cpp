@@ -145,13 +145,31 @@ constexpr OptionRow options[] = {
     {.long_name = "--c-array",
      .verbs = pack_only,
      .value = "NAME",
-     .help = "a C header declaring NAME_width, NAME_height and NAME[]",
-     .more = "It takes the place of the raw data. "
-             "On a little-endian processor the array's bytes are the raw image's bytes.",
+     .help = "a C header declaring NAME_width, NAME_height and NAME[]; with -d, each named after its input, "
+             "NAME_ before it if NAME is not empty",
+     .more = "It takes the place of the raw data, inside an include guard. "
+             "On a little-endian processor the array's bytes are the raw image's bytes. "
+             "NAME may not be a C keyword. With -d, logo.png becomes logo.h declaring logo_width, logo_height and "
+             "logo[] (--c-array ''), or with --c-array icon, icon_logo.",
      .apply =
          [](Invocation& invocation, std::string_view, std::string_view value) {
-           if (!is_c_identifier(value)) return "--c-array needs a C identifier, not '" + std::string(value) + "'";
+           invocation.pack.container = PackContainer::c_array;
            invocation.pack.c_array = value;
+           return std::string();
+         }},
+    {.long_name = "--max-pixels",
+     .verbs = pack_only,
+     .value = "N",
+     .help = "the most pixels a PNG, JPEG, GIF or run-length coded BMP may have (178956970)",
+     .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
+             "before they are decoded unless N allows them.",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           std::uint64_t limit = 0;
+           const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), limit);
+           if (error != std::errc{} || end != value.data() + value.size() || limit == 0)
+             return bad_value(name, value, "a count of pixels, for example 400000000");
+           invocation.pack.pixel_limit = limit;
            return std::string();
          }},
     choice_option<expansions, expansion>("--expand", unpack_only, "low bits zero, or filled by repeating the high bits",
@@ -198,6 +216,15 @@ constexpr OptionRow options[] = {
          [](Invocation& invocation, std::string_view, std::string_view value) {
            if (value.empty()) return std::string("-o needs a file");
            invocation.subtract.output = value;
+           return std::string();
+         }},
+    {.long_name = "--longer-sub",
+     .verbs = subtract_only,
+     .help = "take a SUB longer than IMAGE, of which only IMAGE's length is used",
+     .more = "Without it such a SUB is refused: it is most often IMAGE and SUB given the wrong way round.",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view) {
+           invocation.subtract.refuse_longer_sub = false;
            return std::string();
          }},
     {.long_name = "--help",

@@ -32,6 +32,8 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
           ASSERT_TRUE(samples.contains(row.value)) << row.value;
           arguments.push_back(samples.at(row.value));
         }
+        // -j goes with a batch; every other option with one input and its output.
+        if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
         arguments.insert(arguments.end(), {"a", "b"});
         const auto parsed = parse(arguments);
         SCOPED_TRACE(testing::PrintToString(arguments));
@@ -63,27 +65,29 @@ TEST_P(OptionRefusal, SaysWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OptionRefusal,
-    testing::Values(
-        RefusalCase{{"pack", "--expand", "zero", "a", "b"}, "unknown option '--expand' for pack"},
-        RefusalCase{{"pack", "--size", "2x2", "a", "b"}, "unknown option '--size' for pack"},
-        RefusalCase{{"pack", "-o", "c", "a", "b"}, "unknown option '-o' for pack"},
-        RefusalCase{{"unpack", "--round", "nearest", "a", "b"}, "unknown option '--round' for unpack"},
-        RefusalCase{{"unpack", "--c-array=logo", "a", "b"}, "unknown option '--c-array' for unpack"},
-        RefusalCase{{"subtract", "-dout", "a", "b"}, "unknown option '-d' for subtract"},
-        RefusalCase{{"subtract", "--rows", "stored", "a", "b"}, "unknown option '--rows' for subtract"},
-        RefusalCase{{"--rows", "stored"}, "unknown option '--rows'"},
-        RefusalCase{{"pack", "--frobnicate", "a", "b"}, "unknown option '--frobnicate'"},
-        RefusalCase{{"pack", "--help=yes"}, "unknown option '--help'"},
-        RefusalCase{{"pack", "-hx"}, "unknown option '-h'"}, RefusalCase{{"unpack", "--size"}, "--size needs a value"},
-        RefusalCase{{"pack", "--rows", "sideways", "a", "b"}, "bad value 'sideways' for --rows (stored, top-down)"},
-        RefusalCase{{"pack", "--dither=random", "a", "b"},
-                    "bad value 'random' for --dither (none, ordered, diffusion)"},
-        RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
-        RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
-                    "bad value '1E90F' for --background (RRGGBB, for example 1E90FF)"},
-        RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
-        RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"}, "--c-array needs a C identifier, not 'my-logo'"},
-        RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"}));
+    testing::Values(RefusalCase{{"pack", "--expand", "zero", "a", "b"}, "unknown option '--expand' for pack"},
+                    RefusalCase{{"pack", "--size", "2x2", "a", "b"}, "unknown option '--size' for pack"},
+                    RefusalCase{{"pack", "-o", "c", "a", "b"}, "unknown option '-o' for pack"},
+                    RefusalCase{{"unpack", "--round", "nearest", "a", "b"}, "unknown option '--round' for unpack"},
+                    RefusalCase{{"unpack", "--c-array=logo", "a", "b"}, "unknown option '--c-array' for unpack"},
+                    RefusalCase{{"subtract", "-dout", "a", "b"}, "unknown option '-d' for subtract"},
+                    RefusalCase{{"subtract", "--rows", "stored", "a", "b"}, "unknown option '--rows' for subtract"},
+                    RefusalCase{{"--rows", "stored"}, "unknown option '--rows'"},
+                    RefusalCase{{"pack", "--frobnicate", "a", "b"}, "unknown option '--frobnicate'"},
+                    RefusalCase{{"pack", "--help=yes"}, "unknown option '--help'"},
+                    RefusalCase{{"pack", "-hx"}, "unknown option '-h'"},
+                    RefusalCase{{"unpack", "--size"}, "--size needs a value"},
+                    RefusalCase{{"pack", "--rows", "sideways", "a", "b"},
+                                "bad value 'sideways' for --rows (stored, top-down)"},
+                    RefusalCase{{"pack", "--dither=random", "a", "b"},
+                                "bad value 'random' for --dither (none, ordered, diffusion)"},
+                    RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
+                    RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
+                                "bad value '1E90F' for --background (RRGGBB, for example 1E90FF)"},
+                    RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
+                    RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
+                                "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
+                    RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"}));
 
 TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
   const std::string help = help_text(Invocation{});

@@ -16,6 +16,8 @@ const char* ending_text(Ending ending) {
       return "Cannot open sub image";
     case Ending::sub_image_too_short:
       return "Sub image too short";
+    case Ending::sub_image_too_long:
+      return "Sub image too long";
     case Ending::not_saved:
       break;
   }

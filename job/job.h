@@ -28,6 +28,7 @@ enum class Ending {
   cannot_open_image,
   cannot_open_sub_image,
   sub_image_too_short,
+  sub_image_too_long,
   // The conversion ran, but its output could not be created or written; nothing was left at the path.
   not_saved,
 };

@@ -92,7 +92,7 @@ Conversion convert(const std::string& path, const PackOptions& options) {
                            options.format, options.dither, scratch, out);
       }) != nullptr)
     return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
-  if (!options.c_array.empty()) {
+  if (options.container == PackContainer::c_array) {
     block = as_c_array(std::move(*block), describe(path, picture, options), options, picture);
     if (!block) return refusal(Ending::out_of_memory);
   }

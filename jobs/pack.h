@@ -11,6 +11,11 @@
 #include "pixels/pixels.h"
 #include "read/image_loader.h"
 
+enum class PackContainer {
+  raw,      // the words alone
+  c_array,  // a C header declaring them as an array
+};
+
 // Every default is the dialog's behaviour.
 struct PackOptions {
   // The word layout and how levels are rounded; dithering takes the place of rounding to nearest.
@@ -24,7 +29,8 @@ struct PackOptions {
   BgrTriple background{0, 0, 0};
   // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may have.
   std::uint64_t pixel_limit = default_pixel_limit;
-  // A C header declaring the words as an array of this name, instead of raw bytes.
+  PackContainer container = PackContainer::raw;
+  // The C header's array name.
   std::string c_array;
 };
 

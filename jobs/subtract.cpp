@@ -29,7 +29,8 @@ struct Operands {
 
 // Opens the image (writable when it is changed in place), then the sub image, and checks that the
 // sub image covers the image.
-Operands open_operands(const std::string& image_path, const std::string& sub_path, ViewKind image_kind) {
+Operands open_operands(const std::string& image_path, const std::string& sub_path, ViewKind image_kind,
+                       bool refuse_longer_sub) {
   Operands operands;
   std::variant<FileView, SystemError> image = FileView::open(image_path.c_str(), image_kind);
   if (const SystemError* error = std::get_if<SystemError>(&image)) {
@@ -49,6 +50,11 @@ Operands open_operands(const std::string& image_path, const std::string& sub_pat
     operands.refusal = refusal(Ending::cannot_open_sub_image, "it is the image");
   } else if (operands.sub->bytes().size() < operands.image->bytes().size()) {
     operands.refusal = refusal(Ending::sub_image_too_short);
+  } else if (refuse_longer_sub && operands.sub->bytes().size() > operands.image->bytes().size()) {
+    operands.refusal = refusal(Ending::sub_image_too_long,
+                               std::to_string(operands.sub->bytes().size()) + " bytes against the image's " +
+                                   std::to_string(operands.image->bytes().size()) +
+                                   "; are IMAGE and SUB the wrong way round? --longer-sub takes it as it is");
   }
   return operands;
 }
@@ -77,17 +83,17 @@ Outcome guarded_subtract(std::span<std::uint8_t> out, const Operands& operands, 
 
 // Subtracts in place. Both views are closed on return, the sub image's first, then the image's, so
 // that the difference is in the file before the job reports it done.
-Outcome subtract_in_place(const JobPaths& paths) {
-  const Operands operands = open_operands(paths.first, paths.second, ViewKind::writable);
+Outcome subtract_in_place(const JobPaths& paths, const SubtractOptions& options) {
+  const Operands operands = open_operands(paths.first, paths.second, ViewKind::writable, options.refuse_longer_sub);
   if (operands.refusal) return *operands.refusal;
   return guarded_subtract(operands.image->writable_bytes(), operands, true);
 }
 
 // The difference into a new file: computed into an output block while both views are held, then
 // saved once they are closed.
-Outcome subtract_into_file(const JobPaths& paths, const std::string& output, JobProgress& progress) {
-  return convert_and_save(output, progress, [&]() -> Conversion {
-    const Operands operands = open_operands(paths.first, paths.second, ViewKind::read_only);
+Outcome subtract_into_file(const JobPaths& paths, const SubtractOptions& options, JobProgress& progress) {
+  return convert_and_save(options.output, progress, [&]() -> Conversion {
+    const Operands operands = open_operands(paths.first, paths.second, ViewKind::read_only, options.refuse_longer_sub);
     if (operands.refusal) return *operands.refusal;
     std::variant<OutputBlock, Outcome> allocated =
         allocate_output(static_cast<std::uint32_t>(operands.image->bytes().size()));
@@ -101,6 +107,6 @@ Outcome subtract_into_file(const JobPaths& paths, const std::string& output, Job
 }  // namespace
 
 Outcome subtract(const JobPaths& paths, const SubtractOptions& options, JobProgress& progress) {
-  if (!options.output.empty()) return subtract_into_file(paths, options.output, progress);
-  return subtract_in_place(paths);
+  if (!options.output.empty()) return subtract_into_file(paths, options, progress);
+  return subtract_in_place(paths, options);
 }

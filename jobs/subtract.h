@@ -9,6 +9,9 @@
 struct SubtractOptions {
   // The difference written to this new file, the image left as it is; empty for in place.
   std::string output;
+  // Refuse a sub image longer than the image, which the command line takes for swapped arguments;
+  // Orvane's dialog uses the first length bytes of it.
+  bool refuse_longer_sub = false;
 };
 
 Outcome subtract(const JobPaths& paths, const SubtractOptions& options, JobProgress& progress);
