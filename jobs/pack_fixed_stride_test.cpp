@@ -62,7 +62,7 @@ TEST(ExportFromMappedFile, WalksWiderPicturesAt120BytesPerRow) {
   for (std::size_t r = 0; r < 5; ++r) {
     for (std::size_t x = 0; x < 60; ++x) {
       const std::uint8_t* triple = bmp.data() + 54 + 120 * r + 3 * x;
-      const std::uint16_t word = pack565({triple[0], triple[1], triple[2]});
+      const std::uint16_t word = word_by_hand({triple[0], triple[1], triple[2]});
       expected.push_back(static_cast<std::uint8_t>(word));
       expected.push_back(static_cast<std::uint8_t>(word >> 8));
     }

@@ -27,7 +27,7 @@ Bytes expected_bmp(const Bytes& raw) {
   Bytes bmp(output_size, 0);
   std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
   for (std::size_t k = 0; k < raw.size() / 2 && k < frame_words; ++k) {
-    const BgrTriple pixel = expand565(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
+    const BgrTriple pixel = pixel_by_hand(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
     bmp[58 + 3 * k] = pixel.blue;
     bmp[58 + 3 * k + 1] = pixel.green;
     bmp[58 + 3 * k + 2] = pixel.red;
