@@ -106,18 +106,6 @@ TEST_F(ToolDialogTest, ReadFieldTakesTypedTextUncutAndRefusesMoreThan255Characte
   EXPECT_EQ(dialog.path(Field::first), longest);
   EXPECT_EQ(dialog.read_field(Field::second), FieldRead::too_long);
   EXPECT_STREQ(dialog.path(Field::second), "");
-
-  command(dialog, IDC_GENERATE);
-  EXPECT_TRUE(jobs_run.empty());
-  EXPECT_EQ(front_end.texts[IDC_STATUS], "Path too long");
-}
-
-TEST_F(ToolDialogTest, AnEmptyFirstFieldStopsBeforeTheSecondIsRead) {
-  front_end.texts[IDC_SECOND_PATH] = "out.bin";
-  command(dialog, IDC_GENERATE);
-  EXPECT_STREQ(dialog.path(Field::second), "");
-  EXPECT_EQ(front_end.texts[IDC_STATUS], "Ready");
-  EXPECT_TRUE(front_end.sets[IDC_STATUS].empty());
 }
 
 TEST_F(ToolDialogTest, TheStatusLineNeverReturnsToReady) {

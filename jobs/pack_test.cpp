@@ -163,34 +163,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"RawImagePast32Bits", Input::file, with_size(valid_bmp(), 65536, 32768), "Unsupported picture"}),
     [](const testing::TestParamInfo<Refusal>& param_info) { return std::string(param_info.param.name); });
 
-TEST(Kestrin, EmptyFirstFieldEndsSilentlyWithoutReadingTheSecond) {
-  TempDir dir;
-  ScriptedFrame frame("", dir.file("out.bin"));
-  frame.run(dialog_job<pack>);
-  EXPECT_TRUE(frame.statuses().empty());
-  EXPECT_EQ(frame.reads(Field::second), 0);
-  EXPECT_FALSE(file_exists(dir.file("out.bin")));
-}
-
-TEST(Kestrin, EmptySecondFieldEndsSilentlyWithoutLoading) {
-  TempDir dir;
-  const std::string input = dir.file("in.bmp");
-  write_file(input, valid_bmp());
-  ScriptedFrame frame(input, "");
-  frame.run(dialog_job<pack>);
-  EXPECT_TRUE(frame.statuses().empty());
-  EXPECT_EQ(frame.reads(Field::second), 1);
-}
-
-TEST(Kestrin, FirstPathTooLongIsReportedBeforeTheSecondIsRead) {
-  TempDir dir;
-  ScriptedFrame frame(std::string(256, 'a'), dir.file("out.bin"));
-  frame.run(dialog_job<pack>);
-  EXPECT_EQ(frame.statuses(), Statuses{"Path too long"});
-  EXPECT_EQ(frame.reads(Field::second), 0);
-  EXPECT_FALSE(file_exists(dir.file("out.bin")));
-}
-
 TEST(Kestrin, SamePathInBothFieldsReplacesThePictureByItsRawImage) {
   TempDir dir;
   const std::string path = dir.file("picture.bmp");

@@ -1,7 +1,10 @@
-// Every vector path this processor has, forced in turn, against the scalar path, whose own bytes the
-// literal cases in pixels_test.cpp and the subtract tests pin down.
+// Every vector path, forced in turn, against the scalar path, whose own bytes the literal cases in
+// pixels_test.cpp and the subtract tests pin down. The scalar path is not an instance: it would be
+// compared with itself. A path this processor lacks is reported as skipped, so that a machine with
+// no vector path at all shows that nothing was compared instead of passing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -32,7 +35,11 @@ struct Placed {
 
 class KernelPaths : public testing::TestWithParam<KernelPath> {
  protected:
-  void SetUp() override { force_kernel_path(GetParam()); }
+  void SetUp() override {
+    if (std::ranges::find(available_kernel_paths(), GetParam()) == available_kernel_paths().end())
+      GTEST_SKIP() << "this processor has no " << kernel_path_name(GetParam()) << " path";
+    force_kernel_path(GetParam());
+  }
   void TearDown() override { force_kernel_path(chosen_); }
 
   template <typename Run>
@@ -130,7 +137,7 @@ TEST_P(KernelPaths, SubtractsWordsOfEveryLengthAsTheScalarPathDoes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Available, KernelPaths, testing::ValuesIn(available_kernel_paths()),
+INSTANTIATE_TEST_SUITE_P(Vector, KernelPaths, testing::Values(KernelPath::sse2, KernelPath::ssse3, KernelPath::avx2),
                          [](const auto& path) { return std::string(kernel_path_name(path.param)); });
 
 TEST(KernelDispatch, ChoosesAVectorPathWhenTheProcessorHasSse2) {

@@ -79,12 +79,21 @@ BgrTriple pattern_pixel(std::int32_t x, std::int32_t y) {
                    static_cast<std::uint8_t>(x * 11 + y * 31 + 17)};
 }
 
+std::uint16_t word_by_hand(BgrTriple pixel) {
+  return static_cast<std::uint16_t>((pixel.red >> 3) << 11 | (pixel.green >> 2) << 5 | pixel.blue >> 3);
+}
+
+BgrTriple pixel_by_hand(std::uint16_t word) {
+  return BgrTriple{static_cast<std::uint8_t>((word & 0x1F) << 3), static_cast<std::uint8_t>((word >> 5 & 0x3F) << 2),
+                   static_cast<std::uint8_t>((word >> 11) << 3)};
+}
+
 Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t, std::int32_t)>& pixel) {
   Bytes raw;
   const std::int32_t rows = std::abs(layout.height);
   for (std::int32_t y = 0; y < rows; ++y) {
     for (std::int32_t x = 0; x < layout.width; ++x) {
-      const std::uint16_t word = pack565(pixel(x, y));
+      const std::uint16_t word = word_by_hand(pixel(x, y));
       raw.push_back(static_cast<std::uint8_t>(word));
       raw.push_back(static_cast<std::uint8_t>(word >> 8));
     }

@@ -53,5 +53,11 @@ Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32
 // A picture in which every pixel differs from its neighbours, for tests of row and pixel order.
 BgrTriple pattern_pixel(std::int32_t x, std::int32_t y);
 
+// A pixel's word and a word's pixel written out from the layout's definition (red in the top five
+// bits, green in the middle six, blue in the low five; expanded with the low bits zero), so that the
+// tests' expectations do not come from pack565 and expand565, the functions they test.
+std::uint16_t word_by_hand(BgrTriple pixel);
+BgrTriple pixel_by_hand(std::uint16_t word);
+
 // The raw 16-bit image expected for make_bmp(layout, pixel): rows in stored order.
 Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t x, std::int32_t y)>& pixel);
