@@ -139,4 +139,78 @@ TEST(UnpackWritesPng, ThatPackReadsBackWordForWord) {
   EXPECT_EQ(read_file(dir.file("back.bin")), raw);
 }
 
+// A run-length coded BMP of `width` x `height` 8-bit pixels whose only code ends the picture: a few
+// bytes that declare any number of pixels.
+Bytes rle8_declaring(std::int32_t width, std::int32_t height) {
+  Bytes file(64, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  file[10] = 62;  // pixel data offset
+  file[14] = 40;  // header size
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  put32(18, static_cast<std::uint32_t>(width));
+  put32(22, static_cast<std::uint32_t>(height));
+  file[26] = 1;  // planes
+  file[28] = 8;  // bits per pixel
+  file[30] = 1;  // RLE8
+  put32(46, 2);  // colours: black, then white
+  file[58] = file[59] = file[60] = 0xFF;
+  file[63] = 1;  // the code 0, 1: end of picture
+  put32(2, static_cast<std::uint32_t>(file.size()));
+  return file;
+}
+
+// Compressed pictures declaring more pixels than the limit are refused before decoding, with the
+// same words on both builds; --max-pixels lets them through.
+TEST(PackLimitsCompressedPictures, RefusesMorePixelsThanTheLimitUnlessRaised) {
+  const struct {
+    const char* name;
+    Bytes picture;
+    const char* refusal;  // with the default limit; null when it converts
+    const char* limit;    // a --max-pixels that refuses it (one below its pixels)
+    const char* enough;   // and one that lets it through
+  } cases[] = {
+      {"RLE8 bomb", rle8_declaring(40000, 40000),
+       "Unsupported picture: 40000 x 40000 pixels, more than the 178956970 a compressed picture may have "
+       "(--max-pixels raises the limit)",
+       nullptr, nullptr},
+      {"RLE8", rle8_declaring(100, 100), nullptr, "9999", "10000"},
+      {"PNG", encode_test_picture(TestEncoding::png, 3, 2, six), nullptr, "5", "6"},
+      {"GIF", make_gif(3, 2, six_palette, {0, 1, 2, 3, 4, 5}), nullptr, "5", "6"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    write_file(dir.file("in"), c.picture);
+    std::ostringstream out, err;
+    const auto run = [&](std::vector<std::string> arguments) {
+      err.str("");
+      const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+      return run_rgb565(views, {out, err, false});
+    };
+    if (c.refusal != nullptr) {
+      EXPECT_EQ(run({"pack", dir.file("in"), dir.file("out.bin")}), 1);
+      EXPECT_EQ(err.str(), "rgb565: " + dir.file("in") + ": " + c.refusal + "\n");
+      EXPECT_FALSE(file_exists(dir.file("out.bin")));
+      continue;
+    }
+    EXPECT_EQ(run({"pack", "--max-pixels", c.limit, dir.file("in"), dir.file("out.bin")}), 1);
+    EXPECT_NE(err.str().find(std::string("more than the ") + c.limit + " a compressed picture may have"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(run({"pack", "--max-pixels", c.enough, dir.file("in"), dir.file("out.bin")}), 0) << err.str();
+  }
+}
+
+// Options may come before the verb, as many users write them.
+TEST(Rgb565Arguments, OptionsBeforeTheVerb) {
+  TempDir dir;
+  write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six));
+  EXPECT_EQ(rgb565({"--bytes", "be", "--rows=top-down", "pack", dir.file("in.png"), dir.file("out.bin")}), 0);
+  EXPECT_EQ(read_file(dir.file("out.bin")),
+            (Bytes{0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0x11, 0x06, 0xFF, 0xFF, 0x00, 0x00}));
+}
+
 }  // namespace

@@ -82,6 +82,25 @@ TEST(Rgb565Posix, RefusesAnOutputThatIsTheInput) {
   EXPECT_TRUE(file_exists(dir.file("out/q.bin")));
 }
 
+// The headers of one batch compile together: each array is named after its input's stem, made a C
+// name, with NAME_ before it when NAME is given.
+TEST(Rgb565Posix, BatchHeadersAreNamedAfterTheirInputs) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "out");
+  write_file(dir.file("logo.bmp"), make_bmp({.width = 2, .height = 1}, pattern_pixel));
+  write_file(dir.file("2-up.bmp"), make_bmp({.width = 3, .height = 1}, pattern_pixel));
+  ASSERT_EQ(rgb565({"pack", "--c-array", "", "-d", dir.file("out"), dir.file("logo.bmp"), dir.file("2-up.bmp")}), 0);
+  std::filesystem::create_directory(dir.path() / "out/icon");
+  ASSERT_EQ(rgb565({"pack", "--c-array=icon", "-d", dir.file("out/icon"), dir.file("logo.bmp")}), 0);
+  const std::string program =
+      "#include \"logo.h\"\n#include \"2-up.h\"\n#include \"icon/logo.h\"\n"
+      "int main(void) { return logo_width + _2_up_width + icon_logo_width == 7 && sizeof icon_logo == 4 ? 0 : 1; }\n";
+  write_file(dir.file("out/both.c"), Bytes(program.begin(), program.end()));
+  const std::string compile = std::string(TOOL_HOST_CC) + " -x c -std=c99 -pedantic -Wall -Werror -o " +
+                              dir.file("both") + " " + dir.file("out/both.c") + " && " + dir.file("both");
+  EXPECT_EQ(std::system(compile.c_str()), 0) << compile;
+}
+
 TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 40, .height = 40}, pattern_pixel));
