@@ -144,6 +144,35 @@ INSTANTIATE_TEST_SUITE_P(
                  "Sub image too short"}),
     [](const testing::TestParamInfo<VerbCase>& c) { return std::string(c.param.name); });
 
+// Every refusal names the file and the system's cause, in the same words on both builds.
+TEST(Rgb565, NamesTheCauseOfAFileItCannotUse) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "folder");
+  write_file(dir.file("empty"), Bytes{});
+  write_file(dir.file("words.bin"), Bytes(8, 0x11));
+  const struct {
+    std::vector<std::string> arguments;
+    std::string message;
+  } cases[] = {
+      {{"pack", dir.file("missing.bmp"), dir.file("out.bin")},
+       dir.file("missing.bmp") + ": Cannot open input: No such file"},
+      {{"pack", dir.file("folder"), dir.file("out.bin")}, dir.file("folder") + ": Cannot open input: Is a folder"},
+      {{"pack", dir.file("empty"), dir.file("out.bin")}, dir.file("empty") + ": Cannot open input: The file is empty"},
+      {{"unpack", dir.file("empty"), dir.file("out.bmp")},
+       dir.file("empty") + ": Cannot open input: The file is empty"},
+      {{"unpack", dir.file("words.bin"), dir.file("no/out.bmp")},
+       dir.file("no/out.bmp") +
+           ": Saving failed: the output could not be created or written: The folder does not exist"},
+      {{"subtract", dir.file("words.bin"), dir.file("missing.bin")},
+       dir.file("missing.bin") + ": Cannot open sub image: No such file"},
+  };
+  for (const auto& c : cases) {
+    const Ran run = rgb565(c.arguments);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "rgb565: " + c.message + "\n");
+  }
+}
+
 TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
   TempDir dir;
   write_file(dir.file("short.bin"), Bytes(1000, 0));

@@ -54,6 +54,8 @@ std::variant<FileBytes, std::string> read_whole_file(const char* path) {
   LARGE_INTEGER length{};
   if (!GetFileSizeEx(handle, &length)) return describe(last_system_error());
   if (static_cast<std::uint64_t>(length.QuadPart) > SIZE_MAX) return describe({FileFault::too_large, 0});
+  // As the other build's view refuses it, so that both say the same.
+  if (length.QuadPart == 0) return describe({FileFault::empty_file, 0});
   FileBytes bytes;
   bytes.size = static_cast<std::size_t>(length.QuadPart);
   bytes.data.reset(new (std::nothrow) std::uint8_t[bytes.size == 0 ? 1 : bytes.size]);
