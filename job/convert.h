@@ -33,7 +33,7 @@ std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size);
 
 // Tells `progress` that the output is being saved, writes the header and the block whole at
 // `output`, and frees the block. Done, with the conversion's warnings; or not_saved with the cause,
-// nothing left at the path.
+// whatever was at the path as it was.
 Outcome save(const std::string& output, Converted converted, JobProgress& progress);
 
 // Runs `convert` (a Conversion()), which opens, converts and releases its input, then saves what it
