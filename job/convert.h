@@ -25,8 +25,10 @@ struct Converted {
 
 using Conversion = std::variant<Converted, Outcome>;
 
-// A read-only view of a job's input, or the refusal that names the cause.
-std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending = Ending::cannot_open_input);
+// A read-only view of a job's input (of its first `max_bytes` bytes, for a job that reads no more),
+// or the refusal that names the cause.
+std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending = Ending::cannot_open_input,
+                                           std::uint64_t max_bytes = FileView::whole_file);
 
 // An output block of `size` bytes, or the refusal for memory that could not be had.
 std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size);
