@@ -1,7 +1,7 @@
-// A file view: a whole file made addressable in memory, read-only or writable, held with no
-// sharing: while a view is open, every other open of the same file through a view fails, in this
-// program or in another of the tools. Changes made through a writable view are in the file once
-// the view is closed.
+// A file view: a file, or as much of its start as the program needs, made addressable in memory,
+// read-only or writable, held with no sharing: while a view is open, every other open of the same
+// file through a view fails, in this program or in another of the tools. Changes made through a
+// writable view are in the file once the view is closed.
 #pragma once
 
 #include <cstdint>
@@ -19,15 +19,23 @@ bool same_existing_file(const char* a, const char* b);
 
 class FileView {
  public:
-  // Opens the file at `path`, maps all of it and returns the view; or, when any step fails, why
-  // (missing, a folder, no access, empty, 4 GiB or longer, already held by another view), with
-  // nothing left open.
-  static std::variant<FileView, SystemError> open(const char* path, ViewKind kind);
+  static constexpr std::uint64_t whole_file = UINT64_MAX;
 
-  // Every byte of the file at the length it had when opened. Writable only for ViewKind::writable;
-  // a read-only view gives an empty span there.
+  // Opens the file at `path`, maps its first `max_bytes` bytes (at least one), or all of it when it
+  // is shorter, and returns the view; or, when any step fails, why (missing, a folder, no access,
+  // empty, a mapped part of 4 GiB or more, already held by another view), with nothing left open.
+  // A job that reads only the start of a file maps only that, so a longer file costs it no memory
+  // and does not have to fit the address space.
+  static std::variant<FileView, SystemError> open(const char* path, ViewKind kind,
+                                                  std::uint64_t max_bytes = whole_file);
+
+  // Every mapped byte of the file, at the length it had when opened. Writable only for
+  // ViewKind::writable; a read-only view gives an empty span there.
   std::span<const std::uint8_t> bytes() const { return {view_.get().data, view_.get().size}; }
   std::span<std::uint8_t> writable_bytes() const;
+
+  // The file's whole length when the view was opened, mapped or not.
+  std::uint64_t file_size() const { return file_size_; }
 
   // True when both views are of the same file, under whatever names they were opened.
   bool same_file(const FileView& other) const;
@@ -40,4 +48,5 @@ class FileView {
   SystemFile file_;
   FileMapping mapping_;
   Mapping view_;
+  std::uint64_t file_size_ = 0;
 };

@@ -7,13 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
 #include "files/file_view.h"
 #include "files/view_access.h"
 
-std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind kind) {
+std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind kind, std::uint64_t max_bytes) {
   const bool writable = kind == ViewKind::writable;
   FileView view;
   // O_NONBLOCK keeps open() of a FIFO from waiting for a writer; fstat refuses it below.
@@ -30,12 +31,14 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   struct stat info {};
   if (::fstat(fd, &info) != 0) return last_system_error();
   // Only regular files have bytes to map. An empty file cannot be mapped, and the jobs count bytes
-  // in 32 bits, as the 32-bit build does, which could not map a longer file either.
+  // in 32 bits, as the 32-bit build does, which could not map a longer part either.
   if (S_ISDIR(info.st_mode)) return SystemError{FileFault::is_a_folder, EISDIR};
   if (!S_ISREG(info.st_mode)) return SystemError{FileFault::not_a_regular_file, 0};
   if (info.st_size <= 0) return SystemError{FileFault::empty_file, 0};
-  if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX) return SystemError{FileFault::too_large, 0};
-  const auto size = static_cast<std::size_t>(info.st_size);
+  view.file_size_ = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t mapped = std::min(view.file_size_, std::max<std::uint64_t>(max_bytes, 1));
+  if (mapped > UINT32_MAX) return SystemError{FileFault::too_large, 0};
+  const auto size = static_cast<std::size_t>(mapped);
 
   // Every job walks its whole view, or nearly: the pages are mapped in one go rather than taken
   // one fault at a time.

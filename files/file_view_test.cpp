@@ -40,6 +40,7 @@ TEST_P(FileViewOfKind, ReadsEveryByteOfTheFile) {
     const std::optional<FileView> view = open_view(path, GetParam());
     ASSERT_TRUE(view.has_value()) << size;
     EXPECT_EQ(view_bytes(*view), content) << size;
+    EXPECT_EQ(view->file_size(), size);
   }
 }
 
@@ -160,6 +161,47 @@ TEST(FileView, SameFileTellsFilesApartByIdentityNotContent) {
   EXPECT_FALSE(a->same_file(*b));
   EXPECT_FALSE(b->same_file(*a));
 }
+
+// A view of a file's start: the file's first bytes are written, then its length set, so that a long
+// file is sparse and costs nothing.
+struct LimitedView {
+  const char* name;
+  std::uint64_t file_size;
+  std::uint64_t max_bytes;
+  ViewKind kind;
+  Bytes mapped;
+};
+
+void PrintTo(const LimitedView& view, std::ostream* out) { *out << view.name; }
+
+const LimitedView limited_views[] = {
+    {"ShorterThanTheFile", 10, 4, ViewKind::read_only, {10, 20, 30, 40}},
+    {"LongerThanTheFile", 3, 100, ViewKind::read_only, {10, 20, 30}},
+    {"OfOneByte", 10, 1, ViewKind::writable, {10}},
+    {"ZeroTakenAsOneByte", 10, 0, ViewKind::read_only, {10}},
+    {"OfAFileOf5GiB", std::uint64_t{5} << 30, 6, ViewKind::read_only, {10, 20, 30, 40, 50, 0}},
+    {"WritableOfAFileOf5GiB", std::uint64_t{5} << 30, 5, ViewKind::writable, {10, 20, 30, 40, 50}},
+};
+
+class LimitedViewOf : public testing::TestWithParam<LimitedView> {};
+
+TEST_P(LimitedViewOf, MapsTheStartAndKnowsTheWholeLength) {
+  TempDir dir;
+  const std::string path = dir.file("long");
+  write_file(path, {10, 20, 30, 40, 50});
+  std::error_code refused;
+  std::filesystem::resize_file(path, GetParam().file_size, refused);
+  if (refused) GTEST_SKIP() << "this file system takes no file of " << GetParam().file_size << " bytes";
+  const std::variant<FileView, SystemError> opened =
+      FileView::open(path.c_str(), GetParam().kind, GetParam().max_bytes);
+  const FileView* view = std::get_if<FileView>(&opened);
+  ASSERT_NE(view, nullptr) << describe(std::get<SystemError>(opened));
+  EXPECT_EQ(view_bytes(*view), GetParam().mapped);
+  EXPECT_EQ(view->file_size(), GetParam().file_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, LimitedViewOf, testing::ValuesIn(limited_views),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Each cause that a view names alike on both builds, made real in the test's folder, and the view
 // that meets it.

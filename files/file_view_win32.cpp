@@ -2,6 +2,7 @@
 // mode 0, so the system itself refuses every other open while the view is held.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "files/file_view.h"
@@ -39,7 +40,7 @@ bool same_file_handles(HANDLE a, HANDLE b) {
 
 }  // namespace
 
-std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind kind) {
+std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind kind, std::uint64_t max_bytes) {
   const Access access = access_for(kind);
   FileView view;
 
@@ -48,23 +49,26 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   // From here on the view owns what it holds: returning early releases it in reverse order.
   view.file_.reset(reinterpret_cast<std::intptr_t>(file));
 
-  // The size is read before mapping, since the view is the whole file: with no sharing it cannot
-  // change while the view is open. A file of 4 GiB or more does not fit the 32-bit address space.
-  DWORD high = 0;
-  const DWORD low = GetFileSize(file, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return last_system_error();
-  if (high != 0) return SystemError{FileFault::too_large, 0};
+  // The size is read before mapping: with no sharing it cannot change while the view is open. A
+  // mapped part of 4 GiB or more does not fit the 32-bit address space; the rest of a longer file
+  // is never mapped, so it may be any length.
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(file, &length)) return last_system_error();
   // An empty file has nothing to map: the mapping below would fail with ERROR_FILE_INVALID.
-  if (low == 0) return SystemError{FileFault::empty_file, 0};
+  if (length.QuadPart <= 0) return SystemError{FileFault::empty_file, 0};
+  view.file_size_ = static_cast<std::uint64_t>(length.QuadPart);
+  const std::uint64_t mapped = std::min(view.file_size_, std::max<std::uint64_t>(max_bytes, 1));
+  if (mapped > MAXDWORD) return SystemError{FileFault::too_large, 0};
+  const auto size = static_cast<DWORD>(mapped);
 
-  // Maximum size 0 and 0: the file's own size.
-  const HANDLE mapping = CreateFileMappingA(file, nullptr, access.protection, 0, 0, nullptr);
+  // The mapping object is as long as the part that is mapped, not the file.
+  const HANDLE mapping = CreateFileMappingA(file, nullptr, access.protection, 0, size, nullptr);
   if (mapping == nullptr) return last_system_error();
   view.mapping_.reset(reinterpret_cast<std::intptr_t>(mapping));
 
-  void* data = MapViewOfFile(mapping, access.view, 0, 0, 0);
+  void* data = MapViewOfFile(mapping, access.view, 0, 0, size);
   if (data == nullptr) return last_system_error();
-  view.view_.reset({static_cast<std::uint8_t*>(data), low, kind == ViewKind::writable});
+  view.view_.reset({static_cast<std::uint8_t*>(data), size, kind == ViewKind::writable});
   run_view_opened_hook(path);
   return view;
 }

@@ -1,18 +1,66 @@
 #include "files/output_file.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+namespace {
+
+// splitmix64's finaliser: nearby seeds give unrelated names.
+std::uint64_t mixed(std::uint64_t value) {
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9u;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBu;
+  return value ^ (value >> 31);
+}
+
+}  // namespace
+
+std::string temporary_name(std::string_view name, std::size_t budget, std::uint64_t seed) {
+  constexpr std::size_t random_length = 8;
+  constexpr char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string random;
+  std::uint64_t bits = mixed(seed);
+  for (std::size_t i = 0; i < random_length; ++i) {
+    random += alphabet[bits % 36];
+    bits /= 36;
+  }
+  budget = std::max<std::size_t>(budget, 1);
+  // The two dots and the random letters come first; the target's name is cut to what is left, and
+  // a budget too small even for them leaves the random letters alone.
+  if (budget < random_length + 2) return random.substr(0, budget);
+  const std::size_t kept = std::min(name.size(), budget - random_length - 2);
+  // Appended one by one: GCC 12 warns falsely (-Wrestrict) on "." + std::string.
+  std::string temporary(1, '.');
+  temporary.append(name.substr(0, kept)).append(1, '.').append(random);
+  return temporary;
+}
+
+std::uint64_t temporary_seed() {
+  // The counter tells apart the outputs of one process, however close in time; the clock and the
+  // address, placed anew in each process, tell processes apart. A name that is taken all the same
+  // is only tried again.
+  static std::atomic<std::uint64_t> counter{0};
+  const auto now = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+  const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&counter));
+  return mixed(counter.fetch_add(1) + 0x9E3779B97F4A7C15u) ^ now ^ (address << 16);
+}
+
+std::optional<SystemError> OutputFile::write(std::span<const std::uint8_t> bytes) {
+  if (!failure_) failure_ = append(bytes);
+  return failure_;
+}
+
+std::optional<SystemError> OutputFile::commit() {
+  if (!failure_) failure_ = replace();
+  return failure_;
+}
+
 std::optional<SystemError> save_output_file(const char* path,
                                             std::initializer_list<std::span<const std::uint8_t>> pieces) {
   std::variant<OutputFile, SystemError> created = OutputFile::create(path);
   OutputFile* file = std::get_if<OutputFile>(&created);
   if (file == nullptr) return std::get<SystemError>(created);
-  std::optional<SystemError> failure;
-  for (std::span<const std::uint8_t> piece : pieces) {
-    failure = file->write(piece);
-    if (failure) break;
-  }
-  // The file is closed even after a failed write; the write's error is the one to report.
-  const std::optional<SystemError> closing = file->close();
-  if (!failure) failure = closing;
-  if (failure) remove_output_file(path);
-  return failure;
+  // After a failed write the commit fails too, and the new file goes with `created`.
+  for (std::span<const std::uint8_t> piece : pieces) file->write(piece);
+  return file->commit();
 }

@@ -7,7 +7,9 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 #include "files/file_view.h"
 #include "testing/open_view.h"
@@ -34,16 +36,81 @@ TEST(OutputFile, AnEmptyOutputIsAnEmptyFile) {
   EXPECT_EQ(read_file(path), Bytes{});
 }
 
-TEST(OutputFile, AWriteAfterCloseIsReportedAsFailed) {
+TEST(OutputFile, NothingIsWrittenAfterACommit) {
   TempDir dir;
-  const std::string path = dir.file("closed.bin");
+  const std::string path = dir.file("committed.bin");
   std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
   OutputFile* file = std::get_if<OutputFile>(&created);
   ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->close(), std::nullopt);
+  EXPECT_EQ(file->commit(), std::nullopt);
   const std::array<std::uint8_t, 1> byte{7};
   EXPECT_NE(file->write(byte), std::nullopt);
+  EXPECT_EQ(read_file(path), Bytes{});
 }
+
+// An output dropped before its commit, as a job that fails midway drops it.
+struct Abandoned {
+  const char* name;
+  std::optional<Bytes> before;  // at the path; nullopt for no file
+  std::vector<std::string> left;
+};
+
+void PrintTo(const Abandoned& abandoned, std::ostream* out) { *out << abandoned.name; }
+
+const Abandoned abandoned_outputs[] = {
+    {"OverAnOldFile", Bytes{9, 8, 7}, {"out.bin"}},
+    {"WhereThereWasNone", std::nullopt, {}},
+};
+
+class AbandonedOutput : public testing::TestWithParam<Abandoned> {};
+
+TEST_P(AbandonedOutput, LeavesThePathAsItWasAndNoOtherFile) {
+  TempDir dir;
+  const std::string path = dir.file("out.bin");
+  if (GetParam().before) write_file(path, *GetParam().before);
+  {
+    std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+    OutputFile* file = std::get_if<OutputFile>(&created);
+    ASSERT_NE(file, nullptr);
+    const std::array<std::uint8_t, 4> bytes{1, 2, 3, 4};
+    ASSERT_EQ(file->write(bytes), std::nullopt);
+    EXPECT_EQ(read_file(path), GetParam().before);
+  }
+  EXPECT_EQ(read_file(path), GetParam().before);
+  EXPECT_EQ(names_in(dir.path().string()), GetParam().left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, AbandonedOutput, testing::ValuesIn(abandoned_outputs),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// The new file's name beside "out.bin", cut to each system's limit.
+struct NameBudget {
+  const char* name;
+  std::size_t budget;
+  const char* start;
+  std::size_t length;
+};
+
+void PrintTo(const NameBudget& name, std::ostream* out) { *out << name.name; }
+
+const NameBudget temporary_names[] = {
+    {"WholeName", 255, ".out.bin.", 17},     {"NameCutToTheBudget", 12, ".ou.", 12},
+    {"JustTheDotsAndLetters", 10, "..", 10}, {"LettersAloneBelowThat", 5, "", 5},
+    {"AtLeastOneLetter", 0, "", 1},
+};
+
+class TemporaryNameOf : public testing::TestWithParam<NameBudget> {};
+
+TEST_P(TemporaryNameOf, FitsItsBudgetAndDiffersFromSeedToSeed) {
+  const std::string first = temporary_name("out.bin", GetParam().budget, 1);
+  EXPECT_EQ(first.size(), GetParam().length) << first;
+  EXPECT_EQ(first.substr(0, std::string_view(GetParam().start).size()), GetParam().start) << first;
+  EXPECT_EQ(first.find_first_not_of(".outbin0123456789abcdefghijklmnopqrstuvwxyz"), std::string::npos) << first;
+  EXPECT_NE(first, temporary_name("out.bin", GetParam().budget, 2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Budgets, TemporaryNameOf, testing::ValuesIn(temporary_names),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Each cause that an output names alike on both builds, made real in the test's folder.
 struct CreateFailure {
@@ -95,6 +162,7 @@ TEST_P(CreateFailureCause, IsNamedByItsKindAndTouchesNothing) {
   if (before) {
     EXPECT_EQ(read_file(path), before);
   }
+  EXPECT_EQ(names_in(dir.path().string()), (std::vector<std::string>{"folder", "held", "read-only"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, CreateFailureCause, testing::ValuesIn(create_failures),

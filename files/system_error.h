@@ -15,7 +15,7 @@ enum class FileFault {
   permission_denied,
   // A view needs at least one byte to map.
   empty_file,
-  // Longer than the jobs' 32-bit byte counts allow (a view of 4 GiB or more, code 0), or past the
+  // Longer than the jobs' 32-bit byte counts allow (a view mapping 4 GiB or more, code 0), or past the
   // largest file the system lets this process write (EFBIG, ERROR_FILE_TOO_LARGE).
   too_large,
   // A view of this program, or another program, holds the file with no sharing.

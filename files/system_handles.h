@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "files/owned.h"
 
@@ -15,6 +16,15 @@ struct SystemFilePolicy {
   static void release(Handle file);
 };
 using SystemFile = Owned<SystemFilePolicy>;
+
+// The name of a file that exists only until it is handed on (an output written beside its target):
+// releasing it removes the file. Close any handle to the file first: Windows deletes no open file.
+struct TemporaryNamePolicy {
+  using Handle = std::string;
+  static Handle empty() { return {}; }
+  static void release(const Handle& path);
+};
+using TemporaryName = Owned<TemporaryNamePolicy>;
 
 // A file mapping object (Win32 only: POSIX maps straight from the descriptor).
 struct FileMappingPolicy {

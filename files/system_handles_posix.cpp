@@ -27,3 +27,5 @@ void LockedBlockPolicy::release(Handle block) {
     std::free(block.handle);
   }
 }
+
+void TemporaryNamePolicy::release(const Handle& path) { ::unlink(path.c_str()); }

@@ -14,3 +14,5 @@ void LockedBlockPolicy::release(Handle block) {
   GlobalUnlock(block.handle);
   GlobalFree(block.handle);
 }
+
+void TemporaryNamePolicy::release(const Handle& path) { DeleteFileA(path.c_str()); }

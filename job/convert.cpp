@@ -2,8 +2,8 @@
 
 #include "files/output_file.h"
 
-std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending) {
-  std::variant<FileView, SystemError> view = FileView::open(path.c_str(), ViewKind::read_only);
+std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending, std::uint64_t max_bytes) {
+  std::variant<FileView, SystemError> view = FileView::open(path.c_str(), ViewKind::read_only, max_bytes);
   if (const SystemError* error = std::get_if<SystemError>(&view)) return refusal(ending, {}, describe(*error));
   return std::get<FileView>(std::move(view));
 }

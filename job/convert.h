@@ -25,15 +25,17 @@ struct Converted {
 
 using Conversion = std::variant<Converted, Outcome>;
 
-// A read-only view of a job's input, or the refusal that names the cause.
-std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending = Ending::cannot_open_input);
+// A read-only view of a job's input (of its first `max_bytes` bytes, for a job that reads no more),
+// or the refusal that names the cause.
+std::variant<FileView, Outcome> open_input(const std::string& path, Ending ending = Ending::cannot_open_input,
+                                           std::uint64_t max_bytes = FileView::whole_file);
 
 // An output block of `size` bytes, or the refusal for memory that could not be had.
 std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size);
 
 // Tells `progress` that the output is being saved, writes the header and the block whole at
 // `output`, and frees the block. Done, with the conversion's warnings; or not_saved with the cause,
-// nothing left at the path.
+// whatever was at the path as it was.
 Outcome save(const std::string& output, Converted converted, JobProgress& progress);
 
 // Runs `convert` (a Conversion()), which opens, converts and releases its input, then saves what it

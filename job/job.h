@@ -29,7 +29,8 @@ enum class Ending {
   cannot_open_sub_image,
   sub_image_too_short,
   sub_image_too_long,
-  // The conversion ran, but its output could not be created or written; nothing was left at the path.
+  // The conversion ran, but its output could not be created or written; whatever was at the path
+  // is as it was.
   not_saved,
 };
 

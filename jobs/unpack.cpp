@@ -30,9 +30,12 @@ namespace {
 constexpr std::uint32_t fixed_width = 568;
 constexpr std::uint32_t fixed_height = 130;
 
+// The raw image's bytes: two a pixel, no padding between rows.
+std::uint64_t frame_length(const BmpOutput& layout) { return std::uint64_t{layout.width} * layout.height * 2; }
+
 // An input of another size than the frame's converts all the same, with a warning.
-std::optional<std::string> size_warning(std::size_t input_size, const BmpOutput& layout) {
-  const std::uint64_t frame_bytes = std::uint64_t{layout.width} * layout.height * 2;
+std::optional<std::string> size_warning(std::uint64_t input_size, const BmpOutput& layout) {
+  const std::uint64_t frame_bytes = frame_length(layout);
   if (input_size == frame_bytes) return std::nullopt;
   return "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
          std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
@@ -61,10 +64,10 @@ std::optional<OutputBlock> as_png(const OutputBlock& pixels, const BmpOutput& la
   }
 }
 
-// The kind of picture whose signature `bytes` start with, or null for none. A raw image may start
-// with any bytes, but one of these signatures in front of a file handed to unpack is far likelier
-// a picture given where its raw image was meant.
-const char* picture_signature(std::span<const std::uint8_t> bytes) {
+// The kind of picture whose signature `bytes`, the start of a file of `file_size` bytes, begin with,
+// or null for none. A raw image may start with any bytes, but one of these signatures in front of a
+// file handed to unpack is far likelier a picture given where its raw image was meant.
+const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
   const auto starts_with = [&](std::initializer_list<std::uint8_t> signature) {
     return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
   };
@@ -72,19 +75,23 @@ const char* picture_signature(std::span<const std::uint8_t> bytes) {
   if (starts_with({0xFF, 0xD8, 0xFF})) return "a JPEG picture";
   if (starts_with({'G', 'I', 'F', '8'})) return "a GIF picture";
   // "BM" and a file size field that matches the file: two bytes alone are too common in raw data.
-  if (starts_with({'B', 'M'}) && bytes.size() >= 6 && load_le32(bytes.data() + 2) == bytes.size())
-    return "a BMP picture";
+  if (starts_with({'B', 'M'}) && bytes.size() >= 6 && load_le32(bytes.data() + 2) == file_size) return "a BMP picture";
   return nullptr;
 }
 
 // Expands the input's words into the frame's BMP rows; the input is released on return.
 Conversion convert(const std::string& path, const BmpOutput& layout, const UnpackOptions& options) {
-  std::variant<FileView, Outcome> opened = open_input(path);
+  // Only the frame's words, and a picture's signature, are read: the rest of a longer file is never
+  // mapped.
+  constexpr std::uint64_t longest_signature = 8;
+  std::variant<FileView, Outcome> opened =
+      open_input(path, Ending::cannot_open_input, std::max(frame_length(layout), longest_signature));
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   const std::span<const std::uint8_t> bytes = std::get<FileView>(opened).bytes();
+  const std::uint64_t file_size = std::get<FileView>(opened).file_size();
   if (options.refuse_pictures) {
     const char* picture = nullptr;
-    if (access_views([&] { picture = picture_signature(bytes); }) != nullptr)
+    if (access_views([&] { picture = picture_signature(bytes, file_size); }) != nullptr)
       return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
     if (picture != nullptr)
       return refusal(Ending::cannot_open_input,
@@ -93,7 +100,7 @@ Conversion convert(const std::string& path, const BmpOutput& layout, const Unpac
   std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
   Converted converted{std::get<OutputBlock>(std::move(allocated))};
-  if (std::optional<std::string> warning = size_warning(bytes.size(), layout))
+  if (std::optional<std::string> warning = size_warning(file_size, layout))
     converted.warnings.push_back(std::move(*warning));
   const std::span<std::uint8_t> pixels = converted.block.bytes();
   if (access_views([&] { expand_into_bmp(bytes, layout, options.top_down, options.format, pixels); }) != nullptr)

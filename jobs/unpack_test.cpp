@@ -91,6 +91,23 @@ TEST(ImportFixedFrame, SamePathInBothFieldsReplacesTheRawImage) {
   EXPECT_TRUE(read_file(path) == expected_bmp(raw));
 }
 
+// Only the frame's bytes are mapped: a raw input of 5 GiB, past what a 32-bit build could map,
+// converts, and the warning names its whole length. The file is sparse past its frame.
+TEST(ImportFixedFrame, ConvertsAnInputOf5GiBAndNamesItsLength) {
+  TempDir dir;
+  const Bytes raw = raw_words(frame_words * 2);
+  write_file(dir.file("in"), raw);
+  std::error_code refused;
+  std::filesystem::resize_file(dir.file("in"), std::uint64_t{5} << 30, refused);
+  if (refused) GTEST_SKIP() << "this file system takes no file of 5 GiB";
+  JobProgress progress;
+  const Outcome outcome = unpack({dir.file("in"), dir.file("out")}, {}, progress);
+  ASSERT_TRUE(outcome.done()) << outcome.reason << outcome.cause;
+  EXPECT_EQ(outcome.warnings, std::vector<std::string>{"warning: 5368709120 bytes, not the 147680 bytes of a 568 x 130 "
+                                                       "frame; the bytes past it are left out"});
+  EXPECT_EQ(read_file(dir.file("out")), expected_bmp(raw));
+}
+
 struct FailureCase {
   const char* name;
   const char* first;   // "in" names a good raw image

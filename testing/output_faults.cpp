@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "jobs/pack.h"
 #include "jobs/pack_fixed_stride.h"
@@ -22,6 +23,9 @@ const std::vector<OutputJob>& output_jobs() {
 
 void expect_save_fails(const OutputJob& job, const std::string& input, const std::string& output) {
   const bool output_was_a_folder = std::filesystem::is_directory(output);
+  const std::optional<Bytes> old_output = output_was_a_folder ? std::nullopt : read_file(output);
+  const std::string folder = std::filesystem::path(output).parent_path().string();
+  const std::vector<std::string> beside = names_in(folder);
   ScriptedFrame frame(input, output);
 
   frame.run(job.job);
@@ -31,6 +35,7 @@ void expect_save_fails(const OutputJob& job, const std::string& input, const std
   if (output_was_a_folder) {
     EXPECT_TRUE(std::filesystem::is_empty(output));
   } else {
-    EXPECT_FALSE(file_exists(output));
+    EXPECT_EQ(read_file(output), old_output);
   }
+  EXPECT_EQ(names_in(folder), beside);
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <tuple>
 
 #include "jobs/pack.h"
 #include "jobs/pack_fixed_stride.h"
@@ -17,11 +18,14 @@ namespace {
 // bytes and Talvose's BMP of 221,578 bytes made from them both pass the 8 KiB limit CTest sets.
 const std::string input = (std::filesystem::path(BMP_SUITE) / "g" / "rgb24.bmp").string();
 
-class OutputFaultsFullDisk : public testing::TestWithParam<OutputJob> {};
+class OutputFaultsFullDisk : public testing::TestWithParam<std::tuple<OutputJob, bool>> {};
 
-TEST_P(OutputFaultsFullDisk, LeaveSavingAndNoFile) {
+TEST_P(OutputFaultsFullDisk, LeaveSavingAndWhatWasThere) {
+  const auto& [job, old_output] = GetParam();
   TempDir dir;
-  expect_save_fails(GetParam(), input, dir.file("out"));
+  // An old output small enough to be written under the limit.
+  if (old_output) write_file(dir.file("out"), Bytes(100, 0x11));
+  expect_save_fails(job, input, dir.file("out"));
 }
 
 std::vector<OutputJob> jobs() {
@@ -31,7 +35,10 @@ std::vector<OutputJob> jobs() {
           {"Talvose", dialog_job<unpack>, bytes}};
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, OutputFaultsFullDisk, testing::ValuesIn(jobs()),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jobs, OutputFaultsFullDisk, testing::Combine(testing::ValuesIn(jobs()), testing::Bool()),
+                         [](const auto& param_info) {
+                           return std::string(std::get<OutputJob>(param_info.param).name) +
+                                  (std::get<bool>(param_info.param) ? "OverAnOldOutput" : "NoOldOutput");
+                         });
 
 }  // namespace

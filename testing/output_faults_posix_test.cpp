@@ -1,6 +1,6 @@
 // The output faults only Linux can make for a test: a folder that takes no new file even from
-// root, and a full disk (a file size limit). Orvane writes in place and creates nothing, so a
-// folder that takes no new file does not stop it.
+// root, and a full disk (a file size limit), also over an old output and over the job's own input. Orvane writes in
+// place and creates nothing, so a folder that takes no new file does not stop it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,16 +14,19 @@
 
 namespace {
 
-enum class Fault { read_only_folder, full_disk };
+enum class Fault { read_only_folder, full_disk, full_disk_over_an_old_output, full_disk_over_the_input };
 
 class OutputFaultsPosix : public testing::TestWithParam<std::tuple<OutputJob, Fault>> {};
 
-TEST_P(OutputFaultsPosix, LeaveSavingAndNoFile) {
+TEST_P(OutputFaultsPosix, LeaveSavingAndWhatWasThere) {
   const auto& [job, fault] = GetParam();
   TempDir dir;
   std::filesystem::create_directory(dir.file("out"));
-  const std::string output = dir.file("out/out");
+  std::string output = dir.file("out/out");
   write_file(dir.file("in"), job.input);
+  if (fault == Fault::full_disk_over_an_old_output) write_file(output, Bytes(100, 0x11));
+  // The dialogs' same-path case: the input is read and let go, then replaced by the output.
+  if (fault == Fault::full_disk_over_the_input) output = dir.file("in");
   if (fault == Fault::read_only_folder) {
     const Immutable locked(dir.file("out"));
     if (!locked.is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
@@ -36,13 +39,24 @@ TEST_P(OutputFaultsPosix, LeaveSavingAndNoFile) {
 
 std::string case_name(const testing::TestParamInfo<std::tuple<OutputJob, Fault>>& param_info) {
   const OutputJob& job = std::get<OutputJob>(param_info.param);
-  return std::string(job.name) +
-         (std::get<Fault>(param_info.param) == Fault::read_only_folder ? "OutputInAReadOnlyFolder" : "DiskFull");
+  switch (std::get<Fault>(param_info.param)) {
+    case Fault::read_only_folder:
+      return std::string(job.name) + "OutputInAReadOnlyFolder";
+    case Fault::full_disk:
+      return std::string(job.name) + "DiskFull";
+    case Fault::full_disk_over_an_old_output:
+      return std::string(job.name) + "DiskFullOverAnOldOutput";
+    case Fault::full_disk_over_the_input:
+      return std::string(job.name) + "DiskFullOverItsInput";
+  }
+  return std::string();
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, OutputFaultsPosix,
                          testing::Combine(testing::ValuesIn(output_jobs()),
-                                          testing::Values(Fault::read_only_folder, Fault::full_disk)),
+                                          testing::Values(Fault::read_only_folder, Fault::full_disk,
+                                                          Fault::full_disk_over_an_old_output,
+                                                          Fault::full_disk_over_the_input)),
                          case_name);
 
 TEST(OrvanePosix, SubtractsInAReadOnlyFolder) {

@@ -2,6 +2,7 @@
 #include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -41,6 +42,14 @@ std::optional<Bytes> read_file(const std::string& path) {
 bool file_exists(const std::string& path) {
   std::error_code ignored;
   return fs::exists(path, ignored);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder, ignored)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::uint32_t stored_row_length(std::int32_t width) { return (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u; }

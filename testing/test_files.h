@@ -33,6 +33,8 @@ void write_file(const std::string& path, const Bytes& bytes);
 // The file's bytes, or nullopt when there is no file at the path.
 std::optional<Bytes> read_file(const std::string& path);
 bool file_exists(const std::string& path);
+// The names in a folder, sorted; empty for a missing folder. Shows a file a failed save left behind.
+std::vector<std::string> names_in(const std::string& folder);
 
 struct BmpLayout {
   std::int32_t width = 1;
