@@ -4,7 +4,9 @@
 // writable view are in the file once the view is closed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <variant>
 
@@ -31,11 +33,18 @@ class FileView {
 
   // Every mapped byte of the file, at the length it had when opened. Writable only for
   // ViewKind::writable; a read-only view gives an empty span there.
-  std::span<const std::uint8_t> bytes() const { return {view_.get().data, view_.get().size}; }
+  std::span<const std::uint8_t> bytes() const { return {view_.get().data + skip_, view_.get().size - skip_}; }
   std::span<std::uint8_t> writable_bytes() const;
 
   // The file's whole length when the view was opened, mapped or not.
   std::uint64_t file_size() const { return file_size_; }
+
+  // Maps the file's bytes from `offset` on, `length` of them (inside the file), in the place of
+  // what was mapped: bytes() then gives them. A job walks a file of any length a window at a time
+  // this way, in memory that stays small and in the 32-bit build's address space. The bytes of the
+  // window before are gone (a writable window's changes are in the file); on a failure nothing is
+  // mapped and bytes() is empty.
+  std::optional<SystemError> map_window(std::uint64_t offset, std::uint64_t length);
 
   // True when both views are of the same file, under whatever names they were opened.
   bool same_file(const FileView& other) const;
@@ -49,4 +58,9 @@ class FileView {
   FileMapping mapping_;
   Mapping view_;
   std::uint64_t file_size_ = 0;
+  // Where the window's first byte lies in the mapped region, which starts at a boundary that the
+  // system maps at.
+  std::size_t skip_ = 0;
+  // How much of the file the Win32 mapping object covers.
+  std::uint64_t mapped_extent_ = 0;
 };

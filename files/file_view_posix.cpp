@@ -49,6 +49,22 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   return view;
 }
 
+std::optional<SystemError> FileView::map_window(std::uint64_t offset, std::uint64_t length) {
+  const bool writable = view_.get().writable;
+  view_.reset();
+  skip_ = 0;
+  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint64_t start = offset / page * page;
+  const std::uint64_t size = length + (offset - start);
+  if (offset + length > file_size_ || length == 0 || size > SIZE_MAX) return SystemError{FileFault::too_large, 0};
+  void* data = ::mmap(nullptr, static_cast<std::size_t>(size), writable ? PROT_READ | PROT_WRITE : PROT_READ,
+                      MAP_SHARED | MAP_POPULATE, static_cast<int>(file_.get()), static_cast<off_t>(start));
+  if (data == MAP_FAILED) return last_system_error();
+  view_.reset({static_cast<std::uint8_t*>(data), static_cast<std::size_t>(size), writable});
+  skip_ = static_cast<std::size_t>(offset - start);
+  return std::nullopt;
+}
+
 bool FileView::same_file(const FileView& other) const {
   struct stat mine {};
   struct stat theirs {};

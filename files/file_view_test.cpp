@@ -203,6 +203,24 @@ TEST_P(LimitedViewOf, MapsTheStartAndKnowsTheWholeLength) {
 INSTANTIATE_TEST_SUITE_P(Limits, LimitedViewOf, testing::ValuesIn(limited_views),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// A window anywhere in the file, off the system's mapping boundaries, and one at its very end.
+TEST(FileView, AWindowMapsThoseBytesOfTheFile) {
+  TempDir dir;
+  Bytes bytes(200'000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 251);
+  write_file(dir.file("file"), bytes);
+  for (const ViewKind kind : {ViewKind::read_only, ViewKind::writable}) {
+    std::variant<FileView, SystemError> opened = FileView::open(dir.file("file").c_str(), kind, 16);
+    ASSERT_TRUE(std::holds_alternative<FileView>(opened));
+    FileView& view = std::get<FileView>(opened);
+    ASSERT_FALSE(view.map_window(70'001, 3).has_value());
+    EXPECT_EQ(view_bytes(view), (Bytes{70'001 % 251, 70'002 % 251, 70'003 % 251}));
+    ASSERT_FALSE(view.map_window(199'998, 2).has_value());
+    EXPECT_EQ(view_bytes(view), (Bytes{199'998 % 251, 199'999 % 251}));
+    EXPECT_TRUE(view.map_window(199'999, 2).has_value()) << "a window past the end";
+  }
+}
+
 // Each cause that a view names alike on both builds, made real in the test's folder, and the view
 // that meets it.
 struct ViewFailure {

@@ -69,8 +69,38 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   void* data = MapViewOfFile(mapping, access.view, 0, 0, size);
   if (data == nullptr) return last_system_error();
   view.view_.reset({static_cast<std::uint8_t*>(data), size, kind == ViewKind::writable});
+  view.mapped_extent_ = size;
   run_view_opened_hook(path);
   return view;
+}
+
+std::optional<SystemError> FileView::map_window(std::uint64_t offset, std::uint64_t length) {
+  const bool writable = view_.get().writable;
+  view_.reset();
+  skip_ = 0;
+  if (offset + length > file_size_ || length == 0) return SystemError{FileFault::too_large, 0};
+  // Windows maps views at its allocation granularity (64 KiB), from a mapping object that covers
+  // the window: the first one made covers only the start that was mapped, so it is made again for
+  // the whole file when a window reaches past it.
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const std::uint64_t start = offset / system.dwAllocationGranularity * system.dwAllocationGranularity;
+  const std::uint64_t size = length + (offset - start);
+  if (size > MAXDWORD) return SystemError{FileFault::too_large, 0};
+  if (offset + length > mapped_extent_) {
+    mapping_.reset();
+    const HANDLE mapping =
+        CreateFileMappingA(as_handle(file_.get()), nullptr, writable ? PAGE_READWRITE : PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) return last_system_error();
+    mapping_.reset(reinterpret_cast<std::intptr_t>(mapping));
+    mapped_extent_ = file_size_;
+  }
+  void* data = MapViewOfFile(as_handle(mapping_.get()), writable ? FILE_MAP_WRITE : FILE_MAP_READ,
+                             static_cast<DWORD>(start >> 32), static_cast<DWORD>(start), static_cast<SIZE_T>(size));
+  if (data == nullptr) return last_system_error();
+  view_.reset({static_cast<std::uint8_t*>(data), static_cast<std::size_t>(size), writable});
+  skip_ = static_cast<std::size_t>(offset - start);
+  return std::nullopt;
 }
 
 bool FileView::same_file(const FileView& other) const {

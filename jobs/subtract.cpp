@@ -7,20 +7,28 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "files/file_view.h"
-#include "files/output_block.h"
+#include "files/output_file.h"
 #include "files/view_access.h"
-#include "job/convert.h"
+#include "job/job.h"
 #include "pixels/subtract_words.h"
 
 namespace {
 
-// The two views of a subtraction, or the outcome that refuses it.
+// Both files are walked a window at a time, so that a subtraction of files of any size takes a few
+// megabytes of memory (and fits the 32-bit build's address space). A multiple of 4, so that no word
+// is split between two windows, and of the 64 KiB at which Windows maps views.
+constexpr std::uint64_t window_bytes = std::uint64_t{4} << 20;
+
+// The two views of a subtraction, each at its first window, or the outcome that refuses it.
 struct Operands {
   std::optional<FileView> image;
   std::optional<FileView> sub;
@@ -32,76 +40,111 @@ struct Operands {
 Operands open_operands(const std::string& image_path, const std::string& sub_path, ViewKind image_kind,
                        bool refuse_longer_sub) {
   Operands operands;
-  std::variant<FileView, SystemError> image = FileView::open(image_path.c_str(), image_kind);
+  std::variant<FileView, SystemError> image = FileView::open(image_path.c_str(), image_kind, window_bytes);
   if (const SystemError* error = std::get_if<SystemError>(&image)) {
     operands.refusal = refusal(Ending::cannot_open_image, {}, describe(*error));
     return operands;
   }
   operands.image = std::get<FileView>(std::move(image));
-  std::variant<FileView, SystemError> sub = FileView::open(sub_path.c_str(), ViewKind::read_only);
+  std::variant<FileView, SystemError> sub = FileView::open(sub_path.c_str(), ViewKind::read_only, window_bytes);
   if (const SystemError* error = std::get_if<SystemError>(&sub)) {
     operands.refusal = refusal(Ending::cannot_open_sub_image, {}, describe(*error));
     return operands;
   }
   operands.sub = std::get<FileView>(std::move(sub));
+  const std::uint64_t image_size = operands.image->file_size();
+  const std::uint64_t sub_size = operands.sub->file_size();
   // The views' lock already refuses the image under a second name; the identity check also holds
   // where the file system only emulates that lock per process.
   if (operands.sub->same_file(*operands.image)) {
     operands.refusal = refusal(Ending::cannot_open_sub_image, "it is the image");
-  } else if (operands.sub->bytes().size() < operands.image->bytes().size()) {
+  } else if (sub_size < image_size) {
     operands.refusal = refusal(Ending::sub_image_too_short);
-  } else if (refuse_longer_sub && operands.sub->bytes().size() > operands.image->bytes().size()) {
+  } else if (refuse_longer_sub && sub_size > image_size) {
     operands.refusal = refusal(Ending::sub_image_too_long,
-                               std::to_string(operands.sub->bytes().size()) + " bytes against the image's " +
-                                   std::to_string(operands.image->bytes().size()) +
+                               std::to_string(sub_size) + " bytes against the image's " + std::to_string(image_size) +
                                    "; are IMAGE and SUB the wrong way round? --longer-sub takes it as it is");
   }
   return operands;
 }
 
-// Subtracts under a guard against either file being cut short by another program meanwhile: the
-// words done until then stay done, the rest stays as it was, and the file that lost its pages is
-// reported as unreadable. The words are done in order, so every word before the one whose page was
-// lost holds its difference; `in_place` says that those words are the image's own.
-Outcome guarded_subtract(std::span<std::uint8_t> out, const Operands& operands, bool in_place) {
-  const std::span<const std::uint8_t> image = operands.image->bytes();
-  const std::span<const std::uint8_t> sub = operands.sub->bytes().first(image.size());
-  const void* fault = access_views([&] { subtract_words(out, image, sub); });
-  if (fault == nullptr) return {};
-  const auto* at = static_cast<const std::uint8_t*>(fault);
-  const bool in_image = at >= image.data() && at < image.data() + image.size();
+// Where a subtraction stopped: a file cut short by another program meanwhile, or a window that
+// could not be mapped. The words are done in order, so every word before `done` holds its
+// difference; `in_place` says that those words are the image's own.
+Outcome stopped(bool in_image, std::string why, std::uint64_t done, std::uint64_t size, bool in_place) {
   Outcome outcome = refusal(in_image ? Ending::cannot_open_image : Ending::cannot_open_sub_image,
-                            std::string(in_image ? "the image" : "the sub image") + " was cut short while it was read");
-  if (in_place) {
-    const std::size_t offset = static_cast<std::size_t>(at - (in_image ? image.data() : sub.data()));
-    const std::size_t done_bytes = offset / 4 * 4;
-    outcome.reason += "; the image is partly changed: its first " + std::to_string(done_bytes) + " of " +
-                      std::to_string(image.size()) + " bytes hold the difference, the rest is as it was";
-  }
+                            std::string(in_image ? "the image" : "the sub image") + std::move(why));
+  if (in_place && done > 0)
+    outcome.reason += "; the image is partly changed: its first " + std::to_string(done) + " of " +
+                      std::to_string(size) + " bytes hold the difference, the rest is as it was";
   return outcome;
+}
+
+// Subtracts window by window. In place, each window's difference goes into the image through its
+// writable view; otherwise into `buffer`, which `emit` takes before the next window. Under a guard
+// against either file being cut short: the words done until then stay done, the rest stays as it
+// was, and the file that lost its pages is reported as unreadable.
+template <typename Emit>
+Outcome walk(Operands& operands, bool in_place, std::span<std::uint8_t> buffer, Emit&& emit) {
+  FileView& image_view = *operands.image;
+  FileView& sub_view = *operands.sub;
+  const std::uint64_t size = image_view.file_size();
+  for (std::uint64_t offset = 0; offset < size; offset += window_bytes) {
+    const std::uint64_t length = std::min(window_bytes, size - offset);
+    if (offset != 0) {
+      if (std::optional<SystemError> error = image_view.map_window(offset, length))
+        return stopped(true, ": " + describe(*error), offset, size, in_place);
+      if (std::optional<SystemError> error = sub_view.map_window(offset, length))
+        return stopped(false, ": " + describe(*error), offset, size, in_place);
+    }
+    const std::span<const std::uint8_t> image = image_view.bytes();
+    const std::span<const std::uint8_t> sub = sub_view.bytes().first(image.size());
+    const std::span<std::uint8_t> out = in_place ? image_view.writable_bytes() : buffer.first(image.size());
+    const void* fault = access_views([&] { subtract_words(out, image, sub); });
+    if (fault != nullptr) {
+      const auto* at = static_cast<const std::uint8_t*>(fault);
+      const bool in_image = at >= image.data() && at < image.data() + image.size();
+      const std::uint64_t within = static_cast<std::uint64_t>(at - (in_image ? image.data() : sub.data()));
+      return stopped(in_image, " was cut short while it was read", offset + within / 4 * 4, size, in_place);
+    }
+    if (std::optional<Outcome> refused = emit(std::span<const std::uint8_t>(out))) return std::move(*refused);
+  }
+  return {};
 }
 
 // Subtracts in place. Both views are closed on return, the sub image's first, then the image's, so
 // that the difference is in the file before the job reports it done.
 Outcome subtract_in_place(const JobPaths& paths, const SubtractOptions& options) {
-  const Operands operands = open_operands(paths.first, paths.second, ViewKind::writable, options.refuse_longer_sub);
+  Operands operands = open_operands(paths.first, paths.second, ViewKind::writable, options.refuse_longer_sub);
   if (operands.refusal) return *operands.refusal;
-  return guarded_subtract(operands.image->writable_bytes(), operands, true);
+  return walk(operands, true, {}, [](std::span<const std::uint8_t>) { return std::optional<Outcome>(); });
 }
 
-// The difference into a new file: computed into an output block while both views are held, then
-// saved once they are closed.
+// The difference into a new file, written a window at a time as it is made; the new file takes its
+// name only once it is complete, so a failure leaves what was at that name.
 Outcome subtract_into_file(const JobPaths& paths, const SubtractOptions& options, JobProgress& progress) {
-  return convert_and_save(options.output, progress, [&]() -> Conversion {
-    const Operands operands = open_operands(paths.first, paths.second, ViewKind::read_only, options.refuse_longer_sub);
-    if (operands.refusal) return *operands.refusal;
-    std::variant<OutputBlock, Outcome> allocated =
-        allocate_output(static_cast<std::uint32_t>(operands.image->bytes().size()));
-    if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
-    Converted converted{std::get<OutputBlock>(std::move(allocated))};
-    if (Outcome fault = guarded_subtract(converted.block.bytes(), operands, false); !fault.done()) return fault;
-    return converted;
+  Operands operands = open_operands(paths.first, paths.second, ViewKind::read_only, options.refuse_longer_sub);
+  if (operands.refusal) return *operands.refusal;
+  std::vector<std::uint8_t> buffer;
+  try {
+    buffer.resize(static_cast<std::size_t>(std::min(window_bytes, operands.image->file_size())));
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  progress.saving();
+  std::variant<OutputFile, SystemError> created = OutputFile::create(options.output.c_str());
+  if (const SystemError* error = std::get_if<SystemError>(&created))
+    return refusal(Ending::not_saved, {}, describe(*error));
+  OutputFile& output = std::get<OutputFile>(created);
+  Outcome outcome = walk(operands, false, buffer, [&](std::span<const std::uint8_t> difference) {
+    std::optional<Outcome> refused;
+    if (std::optional<SystemError> error = output.write(difference))
+      refused = refusal(Ending::not_saved, {}, describe(*error));
+    return refused;
   });
+  if (!outcome.done()) return outcome;
+  if (std::optional<SystemError> error = output.commit()) return refusal(Ending::not_saved, {}, describe(*error));
+  return outcome;
 }
 
 }  // namespace

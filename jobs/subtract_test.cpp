@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -29,6 +30,22 @@ TEST_P(SubtractWords, LeavesTheDifferenceInTheImageAndTheSubImageAsItWas) {
   EXPECT_EQ(frame.statuses(), std::vector<std::string>{"Done"});
   EXPECT_EQ(read_file(dir.file("image")), GetParam().difference);
   EXPECT_EQ(read_file(dir.file("sub")), GetParam().sub);
+}
+
+// Files longer than the window the job walks them in: every window's words subtracted, and the last
+// 3 bytes, which make no word, left as they were; in place and into a new file alike.
+TEST(Subtract, WalksFilesLongerThanItsWindow) {
+  TempDir dir;
+  const std::size_t size = (std::size_t{9} << 20) + 3;
+  Bytes expected(size, 0x10);
+  std::fill(expected.end() - 3, expected.end(), 0x11);
+  write_file(dir.file("image"), Bytes(size, 0x11));
+  write_file(dir.file("sub"), Bytes(size, 0x01));
+  JobProgress quiet;
+  EXPECT_TRUE(subtract({dir.file("image"), dir.file("sub")}, {.output = dir.file("diff")}, quiet).done());
+  EXPECT_TRUE(read_file(dir.file("diff")) == expected);
+  EXPECT_TRUE(subtract({dir.file("image"), dir.file("sub")}, {}, quiet).done());
+  EXPECT_TRUE(read_file(dir.file("image")) == expected);
 }
 
 // 104 bytes: a whole number of words, so every byte of the copy takes part.
