@@ -3,10 +3,11 @@
 #   - `cmake --install` of the native build into a temporary DESTDIR: exactly the expected files,
 #     valid desktop entries and metainfo, manual pages that render without warnings, and the
 #     installed console programs answer --version;
-#   - the .deb: its control fields, its files (the same as the install's) and lintian;
-#   - the .zip: exactly the .exe files, README and LICENSE; each .exe imports only what Windows
-#     itself has, carries its resources (read back under Wine), and the console programs run from
-#     the unpacked folder.
+#   - the .deb: its control fields, its files (the same as the install's), lintian, and each
+#     program's hardening (PIE, full RELRO, stack protector, fortified calls);
+#   - the .zip: exactly the .exe files, README and LICENSE; each .exe imports only what
+#     Windows itself has, is hardened (large address aware, ASLR, DEP, stack protector), carries
+#     its resources (read back under Wine), and the console programs run from the unpacked folder.
 # The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
 # added to the build is checked without a change here; the version, from project() in
 # CMakeLists.txt, comes from build/*/packaging/version.txt.
@@ -95,6 +96,30 @@ else
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort >"$work/packaged"
   check "the .deb does not hold exactly the installed files" diff -u "$work/installed" "$work/packaged"
   check "lintian reports errors" lintian --fail-on error "$deb"
+
+  # What the shipped (stripped) programs show of their hardening; each missing item is named.
+  # Fortified calls: with _FORTIFY_SOURCE=2 the compiler always turns the printf family and
+  # longjmp into their checked __*_chk forms, so a plain import of one of those means a source built
+  # without it; and every program must import some __*_chk function, as each links the files and
+  # containers libraries, whose siglongjmp and snprintf calls are fortified.
+  elf_hardened() {
+    local missing=() imports
+    readelf -hW "$1" | grep -q 'Type: *DYN' || missing+=("an ELF of type DYN")
+    readelf -dW "$1" | grep -q 'FLAGS_1.*PIE' || missing+=("PIE in FLAGS_1")
+    readelf -lW "$1" | grep -q GNU_RELRO || missing+=("a GNU_RELRO segment")
+    readelf -dW "$1" | grep -Eq 'BIND_NOW|FLAGS.* NOW' || missing+=("BIND_NOW")
+    imports=$(readelf --dyn-syms -W "$1" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
+    grep -qx __stack_chk_fail <<<"$imports" || missing+=("an import of __stack_chk_fail")
+    grep -v __stack_chk_fail <<<"$imports" | grep -Eq '^__.*_chk$' || missing+=("a fortified __*_chk import")
+    local plain
+    plain=$(grep -Ex '(v?(f|d|s|sn)?printf|_?longjmp|siglongjmp)' <<<"$imports" | tr '\n' ' ')
+    [ -z "$plain" ] || missing+=("fortified forms of: $plain")
+    [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
+  }
+  dpkg-deb -x "$deb" "$work/deb" || fail "dpkg-deb -x cannot unpack the package"
+  while read -r key kind; do
+    check "/usr/bin/$key in the .deb is hardened" elf_hardened "$work/deb/usr/bin/$key"
+  done < <(programs "$native")
 fi
 
 echo "=== the .zip"
@@ -119,11 +144,25 @@ else
       [[ $system_dlls == *" $dll "* ]] || { echo "imports $dll"; return 1; }
     done
   }
+  # Each .exe's hardening. libssp, the stack protector's runtime, sits in a static archive and is
+  # linked only when compiled code calls __stack_chk_fail, so its message in a stripped .exe shows
+  # that the code was built with the protector.
+  exe_hardened() {
+    local missing=() headers
+    headers=$(i686-w64-mingw32-objdump -p "$1")
+    grep -q 'large address aware' <<<"$headers" || missing+=("the large address aware characteristic")
+    grep -Eq '^[[:space:]]+DYNAMIC_BASE$' <<<"$headers" || missing+=("DYNAMIC_BASE in DllCharacteristics")
+    grep -Eq '^[[:space:]]+NX_COMPAT$' <<<"$headers" || missing+=("NX_COMPAT in DllCharacteristics")
+    grep -aq 'stack smashing detected' "$1" || missing+=("the stack protector (libssp)")
+    [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
+  }
+
   source cmake/wine-env.sh
   wine_env "$win32"
   while read -r key kind; do
     exe=$work/zip/$top/bin/$key.exe
     check "$key.exe imports only system DLLs" imports_only_system "$exe"
+    check "$key.exe is hardened" exe_hardened "$exe"
     reference=
     [ "$kind" = dialog ] && reference=$win32/dialog/win32/dialog_win32_template_$key.exe
     check "$key.exe's resources" wine "$win32/package_resources_test.exe" "$exe" "$win32/packaging/$key.ico" $reference
