@@ -41,7 +41,11 @@ if(WIN32)
   add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
   # programs/version.h: the version it expects; `version`: Windows' version.lib.
   target_link_libraries(package_resources_test PRIVATE GTest::gtest programs version)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  # The archive is for people who use the programs: a user guide in place of the developers'
+  # README, with the line ends Notepad shows on every Windows version.
+  configure_file(${tool_packaging_dir}/win32/USER-GUIDE.txt.in ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   find_program(TOOL_GZIP gzip REQUIRED)
   # Debian's documentation: the licence in the machine-readable copyright format, and the changelog.

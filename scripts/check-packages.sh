@@ -5,7 +5,7 @@
 #     installed console programs answer --version;
 #   - the .deb: its control fields, its files (the same as the install's), lintian, and each
 #     program's hardening (PIE, full RELRO, stack protector, fortified calls);
-#   - the .zip: exactly the .exe files, README and LICENSE; each .exe imports only what
+#   - the .zip: exactly the .exe files, the user guide and LICENSE; each .exe imports only what
 #     Windows itself has, is hardened (large address aware, ASLR, DEP, stack protector), carries
 #     its resources (read back under Wine), and the console programs run from the unpacked folder.
 # The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
@@ -130,11 +130,11 @@ top=rgb565-tools-$version-win32
 if [ ! -f "$zip" ]; then
   fail "no $zip: run scripts/package.sh first"
 else
-  { printf '%s\n' "$top/README.md" "$top/LICENSE"; programs "$win32" | while read -r key kind; do
+  { printf '%s\n' "$top/USER-GUIDE.txt" "$top/LICENSE"; programs "$win32" | while read -r key kind; do
     echo "$top/bin/$key.exe"
   done; } | sort >"$work/expected-zip"
   unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/zipped"
-  check "the .zip does not hold exactly the programs, README and LICENSE" diff -u "$work/expected-zip" "$work/zipped"
+  check "the .zip does not hold exactly the programs, USER-GUIDE.txt and LICENSE" diff -u "$work/expected-zip" "$work/zipped"
   unzip -q "$zip" -d "$work/zip" || fail "cannot unpack the .zip"
 
   # Each .exe must run on its own: it may import only DLLs that every Windows has.
@@ -145,6 +145,20 @@ else
       [[ $system_dlls == *" $dll "* ]] || { echo "imports $dll"; return 1; }
     done
   }
+  # The guide is for Notepad: CRLF on every line, no bare LF, and it speaks of every program.
+  guide=$work/zip/$top/USER-GUIDE.txt
+  guide_for_windows() {
+    [ -s "$guide" ] || { echo "missing or empty"; return 1; }
+    ! grep -q $'[^\r]$' "$guide" || { echo "a line without CR: $(grep -n $'[^\r]$' "$guide" | head -1)"; return 1; }
+    ! grep -q $'^$' "$guide" || { echo "a bare LF"; return 1; }
+    local key kind
+    while read -r key kind; do
+      grep -qi "$key" "$guide" || { echo "says nothing of $key"; return 1; }
+    done < <(programs "$win32")
+    grep -q "$version" "$guide" || { echo "does not name version $version"; return 1; }
+  }
+  check "USER-GUIDE.txt" guide_for_windows
+
   # Each .exe's hardening. libssp, the stack protector's runtime, sits in a static archive and is
   # linked only when compiled code calls __stack_chk_fail, so its message in a stripped .exe shows
   # that the code was built with the protector.
