@@ -103,16 +103,18 @@ else
   # longjmp into their checked __*_chk forms, so a plain import of one of those means a source built
   # without it; and every program must import some __*_chk function, as each links the files and
   # containers libraries, whose siglongjmp and snprintf calls are fortified.
+  # Each tool's output is read whole before it is searched: with pipefail, a grep -q that stops at
+  # its first match could fail the check by cutting the writer off.
   elf_hardened() {
-    local missing=() imports
-    readelf -hW "$1" | grep -q 'Type: *DYN' || missing+=("an ELF of type DYN")
-    readelf -dW "$1" | grep -q 'FLAGS_1.*PIE' || missing+=("PIE in FLAGS_1")
-    readelf -lW "$1" | grep -q GNU_RELRO || missing+=("a GNU_RELRO segment")
-    readelf -dW "$1" | grep -Eq 'BIND_NOW|FLAGS.* NOW' || missing+=("BIND_NOW")
+    local missing=() header dynamic segments imports plain
+    header=$(readelf -hW "$1") dynamic=$(readelf -dW "$1") segments=$(readelf -lW "$1")
     imports=$(readelf --dyn-syms -W "$1" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
+    grep -q 'Type: *DYN' <<<"$header" || missing+=("an ELF of type DYN")
+    grep -q 'FLAGS_1.*PIE' <<<"$dynamic" || missing+=("PIE in FLAGS_1")
+    grep -q GNU_RELRO <<<"$segments" || missing+=("a GNU_RELRO segment")
+    grep -Eq 'BIND_NOW|FLAGS.* NOW' <<<"$dynamic" || missing+=("BIND_NOW")
     grep -qx __stack_chk_fail <<<"$imports" || missing+=("an import of __stack_chk_fail")
-    grep -v __stack_chk_fail <<<"$imports" | grep -Eq '^__.*_chk$' || missing+=("a fortified __*_chk import")
-    local plain
+    grep -Ex '__.+_chk' <<<"$imports" | grep -vx __stack_chk_fail >/dev/null || missing+=("a fortified __*_chk import")
     plain=$(grep -Ex '(v?(f|d|s|sn)?printf|_?longjmp|siglongjmp)' <<<"$imports" | tr '\n' ' ')
     [ -z "$plain" ] || missing+=("fortified forms of: $plain")
     [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
