@@ -9,9 +9,9 @@ set(TOOL_PACKAGE rgb565-tools)
 set(TOOL_PRODUCT "RGB565 Tools")
 set(TOOL_VENDOR "The Maintainers")
 set(TOOL_MAINTAINER "The Maintainers <maintainers@example.org>")
-# The About text's homepage (programs/programs.h).
-set(TOOL_HOMEPAGE https://example.org/rgb565-tools)
-set(TOOL_SUMMARY "Convert 24-bit BMP pictures to raw RGB565 images and back")
+# No homepage field in the packages: the suite has no public site yet, and a placeholder would send
+# users nowhere. (The About text's lines are the dialogs' own, programs/programs.h.)
+set(TOOL_SUMMARY "Convert pictures to raw RGB565 images and back")
 set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
 
 # The version in the forms the packaging files take: 1.0.0 (packages, metainfo, manual pages, Debian
@@ -41,7 +41,11 @@ if(WIN32)
   add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
   # programs/version.h: the version it expects; `version`: Windows' version.lib.
   target_link_libraries(package_resources_test PRIVATE GTest::gtest programs version)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  # The archive is for people who use the programs: a user guide in place of the developers'
+  # README, with the line ends Notepad shows on every Windows version.
+  configure_file(${tool_packaging_dir}/win32/USER-GUIDE.txt.in ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   find_program(TOOL_GZIP gzip REQUIRED)
   # Debian's documentation: the licence in the machine-readable copyright format, and the changelog.
@@ -55,7 +59,6 @@ else()
   string(REGEX REPLACE "^Copyright \\(c\\) " "" tool_copyright_holders "${tool_copyright}")
   set(tool_package ${TOOL_PACKAGE})
   set(tool_maintainer ${TOOL_MAINTAINER})
-  set(tool_homepage ${TOOL_HOMEPAGE})
   configure_file(${tool_packaging_dir}/debian/copyright.in ${CMAKE_BINARY_DIR}/packaging/copyright @ONLY)
   # The changelog's newest entry names project()'s version; an older entry keeps its own, written out.
   configure_file(${tool_packaging_dir}/debian/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
@@ -208,7 +211,6 @@ function(tool_package_finish)
   endforeach()
   set(tool_appstream_id ${TOOL_APPSTREAM_ID})
   set(tool_summary ${TOOL_SUMMARY})
-  set(tool_homepage ${TOOL_HOMEPAGE})
   set(tool_product ${TOOL_PRODUCT})
   set(tool_vendor ${TOOL_VENDOR})
   set(metainfo ${CMAKE_BINARY_DIR}/packaging/${TOOL_APPSTREAM_ID}.metainfo.xml)
@@ -221,7 +223,6 @@ set(CPACK_PACKAGE_NAME ${TOOL_PACKAGE})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR ${TOOL_VENDOR})
 set(CPACK_PACKAGE_CONTACT ${TOOL_MAINTAINER})
-set(CPACK_PACKAGE_HOMEPAGE_URL ${TOOL_HOMEPAGE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${TOOL_SUMMARY})
 # tool_wrap(out text first_prefix next_prefix): text in lines of at most 78 characters, each
 # after its prefix, the first line after first_prefix and the others after next_prefix.

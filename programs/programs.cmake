@@ -10,7 +10,7 @@ tool_program(kestrin dialog
   OPEN any_bitmap
   SAVE raw
   JOB pack
-  DESCRIPTION "Convert a 24-bit BMP picture to a raw RGB565 image"
+  DESCRIPTION "Convert a BMP picture of 1 to 32 bits, run-length coded or not, to a raw RGB565 image"
   GENERIC_NAME "RGB565 Converter"
   CATEGORIES Graphics Development
   KEYWORDS RGB565 BMP bitmap raw LCD firmware)
@@ -21,7 +21,7 @@ tool_program(vaskel dialog
   OPEN image
   SAVE raw
   JOB pack_fixed_stride
-  DESCRIPTION "Convert a 24-bit BMP picture to a raw RGB565 image straight from its pixel data"
+  DESCRIPTION "Convert a 24-bit BMP picture 39 or 40 pixels wide to a raw RGB565 image straight from its pixel data"
   GENERIC_NAME "RGB565 Converter"
   CATEGORIES Graphics Development
   KEYWORDS RGB565 BMP bitmap raw LCD firmware)
@@ -50,4 +50,4 @@ tool_program(orvane dialog
 
 tool_program(rgb565 console
   CAPTION "rgb565"
-  DESCRIPTION "Convert between 24-bit BMP pictures and raw RGB565 images from the command line")
+  DESCRIPTION "Convert BMP, PNG, JPEG and GIF pictures to raw RGB565 images and back from the command line")

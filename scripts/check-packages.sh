@@ -3,10 +3,11 @@
 #   - `cmake --install` of the native build into a temporary DESTDIR: exactly the expected files,
 #     valid desktop entries and metainfo, manual pages that render without warnings, and the
 #     installed console programs answer --version;
-#   - the .deb: its control fields, its files (the same as the install's) and lintian;
-#   - the .zip: exactly the .exe files, README and LICENSE; each .exe imports only what Windows
-#     itself has, carries its resources (read back under Wine), and the console programs run from
-#     the unpacked folder.
+#   - the .deb: its control fields, its files (the same as the install's), lintian, and each
+#     program's hardening (PIE, full RELRO, stack protector, fortified calls);
+#   - the .zip: exactly the .exe files, the user guide and LICENSE; each .exe imports only what
+#     Windows itself has, is hardened (large address aware, ASLR, DEP, stack protector), carries
+#     its resources (read back under Wine), and the console programs run from the unpacked folder.
 # The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
 # added to the build is checked without a change here; the version, from project() in
 # CMakeLists.txt, comes from build/*/packaging/version.txt.
@@ -86,7 +87,8 @@ else
   check "Package" test "$(field Package)" = rgb565-tools
   check "Version" test "$(field Version)" = "$version"
   check "Maintainer" test "$(field Maintainer)" = "The Maintainers <maintainers@example.org>"
-  check "Homepage is the About text's" test "$(field Homepage)" = https://example.org/rgb565-tools
+  # The suite has no public site: no field may send users to a placeholder.
+  check "no Homepage field" test -z "$(field Homepage)"
   check "Description has a synopsis and more" test "$(field Description | wc -l)" -gt 1
   # From dpkg-shlibdeps: the C library and the Qt the programs link.
   check "Depends names libc6 and Qt 6 Widgets: $(field Depends)" \
@@ -95,6 +97,32 @@ else
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort >"$work/packaged"
   check "the .deb does not hold exactly the installed files" diff -u "$work/installed" "$work/packaged"
   check "lintian reports errors" lintian --fail-on error "$deb"
+
+  # What the shipped (stripped) programs show of their hardening; each missing item is named.
+  # Fortified calls: with _FORTIFY_SOURCE=2 the compiler always turns the printf family and
+  # longjmp into their checked __*_chk forms, so a plain import of one of those means a source built
+  # without it; and every program must import some __*_chk function, as each links the files and
+  # containers libraries, whose siglongjmp and snprintf calls are fortified.
+  # Each tool's output is read whole before it is searched: with pipefail, a grep -q that stops at
+  # its first match could fail the check by cutting the writer off.
+  elf_hardened() {
+    local missing=() header dynamic segments imports plain
+    header=$(readelf -hW "$1") dynamic=$(readelf -dW "$1") segments=$(readelf -lW "$1")
+    imports=$(readelf --dyn-syms -W "$1" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
+    grep -q 'Type: *DYN' <<<"$header" || missing+=("an ELF of type DYN")
+    grep -q 'FLAGS_1.*PIE' <<<"$dynamic" || missing+=("PIE in FLAGS_1")
+    grep -q GNU_RELRO <<<"$segments" || missing+=("a GNU_RELRO segment")
+    grep -Eq 'BIND_NOW|FLAGS.* NOW' <<<"$dynamic" || missing+=("BIND_NOW")
+    grep -qx __stack_chk_fail <<<"$imports" || missing+=("an import of __stack_chk_fail")
+    grep -Ex '__.+_chk' <<<"$imports" | grep -vx __stack_chk_fail >/dev/null || missing+=("a fortified __*_chk import")
+    plain=$(grep -Ex '(v?(f|d|s|sn)?printf|_?longjmp|siglongjmp)' <<<"$imports" | tr '\n' ' ')
+    [ -z "$plain" ] || missing+=("fortified forms of: $plain")
+    [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
+  }
+  dpkg-deb -x "$deb" "$work/deb" || fail "dpkg-deb -x cannot unpack the package"
+  while read -r key kind; do
+    check "/usr/bin/$key in the .deb is hardened" elf_hardened "$work/deb/usr/bin/$key"
+  done < <(programs "$native")
 fi
 
 echo "=== the .zip"
@@ -104,11 +132,11 @@ top=rgb565-tools-$version-win32
 if [ ! -f "$zip" ]; then
   fail "no $zip: run scripts/package.sh first"
 else
-  { printf '%s\n' "$top/README.md" "$top/LICENSE"; programs "$win32" | while read -r key kind; do
+  { printf '%s\n' "$top/USER-GUIDE.txt" "$top/LICENSE"; programs "$win32" | while read -r key kind; do
     echo "$top/bin/$key.exe"
   done; } | sort >"$work/expected-zip"
   unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/zipped"
-  check "the .zip does not hold exactly the programs, README and LICENSE" diff -u "$work/expected-zip" "$work/zipped"
+  check "the .zip does not hold exactly the programs, USER-GUIDE.txt and LICENSE" diff -u "$work/expected-zip" "$work/zipped"
   unzip -q "$zip" -d "$work/zip" || fail "cannot unpack the .zip"
 
   # Each .exe must run on its own: it may import only DLLs that every Windows has.
@@ -119,11 +147,39 @@ else
       [[ $system_dlls == *" $dll "* ]] || { echo "imports $dll"; return 1; }
     done
   }
+  # The guide is for Notepad: CRLF on every line, no bare LF, and it speaks of every program.
+  guide=$work/zip/$top/USER-GUIDE.txt
+  guide_for_windows() {
+    [ -s "$guide" ] || { echo "missing or empty"; return 1; }
+    ! grep -q $'[^\r]$' "$guide" || { echo "a line without CR: $(grep -n $'[^\r]$' "$guide" | head -1)"; return 1; }
+    ! grep -q $'^$' "$guide" || { echo "a bare LF"; return 1; }
+    local key kind
+    while read -r key kind; do
+      grep -qi "$key" "$guide" || { echo "says nothing of $key"; return 1; }
+    done < <(programs "$win32")
+    grep -q "$version" "$guide" || { echo "does not name version $version"; return 1; }
+  }
+  check "USER-GUIDE.txt" guide_for_windows
+
+  # Each .exe's hardening. libssp, the stack protector's runtime, sits in a static archive and is
+  # linked only when compiled code calls __stack_chk_fail, so its message in a stripped .exe shows
+  # that the code was built with the protector.
+  exe_hardened() {
+    local missing=() headers
+    headers=$(i686-w64-mingw32-objdump -p "$1")
+    grep -q 'large address aware' <<<"$headers" || missing+=("the large address aware characteristic")
+    grep -Eq '^[[:space:]]+DYNAMIC_BASE$' <<<"$headers" || missing+=("DYNAMIC_BASE in DllCharacteristics")
+    grep -Eq '^[[:space:]]+NX_COMPAT$' <<<"$headers" || missing+=("NX_COMPAT in DllCharacteristics")
+    grep -aq 'stack smashing detected' "$1" || missing+=("the stack protector (libssp)")
+    [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
+  }
+
   source cmake/wine-env.sh
   wine_env "$win32"
   while read -r key kind; do
     exe=$work/zip/$top/bin/$key.exe
     check "$key.exe imports only system DLLs" imports_only_system "$exe"
+    check "$key.exe is hardened" exe_hardened "$exe"
     reference=
     [ "$kind" = dialog ] && reference=$win32/dialog/win32/dialog_win32_template_$key.exe
     check "$key.exe's resources" wine "$win32/package_resources_test.exe" "$exe" "$win32/packaging/$key.ico" $reference
