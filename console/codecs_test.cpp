@@ -125,7 +125,6 @@ TEST(PackReadsCodecPictures, NamesTheFormatOfAPictureThatDoesNotDecode) {
   } cases[] = {
       {"PngSignatureThenGarbage", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 'x', 'x', 'x', 'x', 'x', 'x'}, "PNG"},
       {"PngCutShort", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2)), "PNG"},
-      {"PngWithoutItsEnd", Bytes(png.begin(), png.end() - 12), "PNG"},
       {"JpegSignatureThenGarbage", {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'}, "JPEG"},
       {"GifSignatureThenGarbage", {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'}, "GIF"},
   };
