@@ -1,6 +1,8 @@
 #include "codecs/image_codecs.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <new>
 
 #include "pixels/little_endian.h"
@@ -54,4 +56,30 @@ std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, s
       width, height, std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)])};
   if (!picture.triples) return CodecFailure{CodecFault::too_large, size + ": no memory for them"};
   return picture;
+}
+
+const char* codec_format_of(std::span<const std::uint8_t> file) {
+  const auto starts_with = [&](std::initializer_list<std::uint8_t> signature) {
+    return file.size() >= signature.size() && std::equal(signature.begin(), signature.end(), file.begin());
+  };
+  if (starts_with({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return "PNG";
+  // A start-of-image marker and the first byte of the next marker.
+  if (starts_with({0xFF, 0xD8, 0xFF})) return "JPEG";
+  if (starts_with({'G', 'I', 'F', '8', '7', 'a'}) || starts_with({'G', 'I', 'F', '8', '9', 'a'})) return "GIF";
+  return nullptr;
+}
+
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
+                                                            std::uint64_t pixel_limit) {
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_platform_codecs(file, background, pixel_limit);
+  CodecFailure* failure = std::get_if<CodecFailure>(&decoded);
+  const char* format = codec_format_of(file);
+  if (failure == nullptr || format == nullptr || failure->fault == CodecFault::too_large) return decoded;
+  // The Windows Imaging Component does not recognise a damaged container at all, where Qt names its
+  // format and then fails to read it; and their own words differ. Left to them, a broken PNG would be
+  // refused as "not a BMP file" on Windows only.
+  std::string reason = "the " + std::string(format) + " is damaged or cut short: it cannot be decoded";
+  if (failure->fault == CodecFault::not_recognised && !failure->reason.empty())
+    reason = "the " + std::string(format) + " cannot be decoded: " + failure->reason;
+  return CodecFailure{CodecFault::broken, std::move(reason)};
 }

@@ -39,14 +39,23 @@ struct CodecFailure {
   std::string reason;  // in plain words, for the user
 };
 
-// A picture of more than `pixel_limit` pixels is refused as too large before it is decoded.
+// A picture of more than `pixel_limit` pixels is refused as too large before it is decoded. A file
+// that starts with the signature of a PNG, JPEG or GIF is that format's to refuse, in the same words
+// on every build, whether or not the platform's codec recognised it as one.
 std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
                                                             std::uint64_t pixel_limit);
+
+// "PNG", "JPEG" or "GIF" for a file that starts with that format's signature; null for others.
+const char* codec_format_of(std::span<const std::uint8_t> file);
 
 // The bytes of a PNG of `height` rows of `width` BGR triples, `stride` bytes apart; with
 // `bottom_up` the first row in memory is the picture's bottom row. Nullopt when encoding failed.
 std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
                                                     std::uint32_t width, std::uint32_t height, bool bottom_up);
+
+// The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
+std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
+                                                                     BgrTriple background, std::uint64_t pixel_limit);
 
 // What both builds share of decoding: the layouts the codecs hand over, and one row of them turned
 // into composited triples.

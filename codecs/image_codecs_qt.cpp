@@ -13,8 +13,8 @@
 
 #include "codecs/image_codecs.h"
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
-                                                            std::uint64_t pixel_limit) {
+std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
+                                                                     BgrTriple background, std::uint64_t pixel_limit) {
   QBuffer buffer;
   buffer.setData(
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));

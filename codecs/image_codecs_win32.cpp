@@ -25,8 +25,8 @@ std::string container_name(const GUID& container) {
 
 }  // namespace
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
-                                                            std::uint64_t pixel_limit) {
+std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
+                                                                     BgrTriple background, std::uint64_t pixel_limit) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};

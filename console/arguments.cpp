@@ -1,8 +1,10 @@
 #include "console/arguments.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "console/option_table.h"
+#include "console/standard_streams.h"
 #include "containers/c_array.h"
 
 namespace {
@@ -17,8 +19,12 @@ Result finish(Invocation invocation) {
     if (path.empty()) return UsageError{"an empty path"};
   }
   const std::string verb(verb_name(invocation.verb));
+  const bool standard = std::find(paths.begin(), paths.end(), standard_stream) != paths.end();
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
+    // Subtraction changes IMAGE where it lies, and reads SUB beside it: both are files.
+    if (standard || invocation.subtract.output == standard_stream)
+      return UsageError{"subtract takes files; '-' (standard input or output) goes with pack and unpack"};
     const std::string& output = invocation.subtract.output;
     if (!output.empty() && (output == paths[0] || output == paths[1]))
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
@@ -29,6 +35,7 @@ Result finish(Invocation invocation) {
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
   if (!invocation.directory.empty()) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
+    if (standard) return UsageError{"-d takes files; '-' (standard input) goes without -d"};
     // In a batch the array's name comes from each input's stem, NAME (if given) before it.
     if (pack.container == PackContainer::c_array && !pack.c_array.empty() && !is_c_identifier(pack.c_array + "_"))
       return UsageError{"--c-array needs a C identifier, not '" + pack.c_array + "'"};
@@ -153,7 +160,67 @@ std::string word_layout(const WordFormat& format) {
          (low_first ? "low" : "high") + " byte first)\n";
 }
 
+namespace {
+
+// What --help after a verb says of it, besides its options.
+struct VerbHelp {
+  Verb verb;
+  const char* usage;
+  const char* examples;
+};
+
+constexpr VerbHelp verb_helps[] = {
+    {Verb::pack,
+     "usage: rgb565 pack IN OUT.bin [options]\n"
+     "       rgb565 pack -d DIR IN... [options]\n"
+     "\n"
+     "Kestrin's conversion of a BMP, or of a PNG, JPEG or GIF, into a raw RGB565 image, or into a C\n"
+     "header with --c-array. IN - reads the picture from standard input, OUT - writes the raw image to\n"
+     "standard output; messages go to standard error.\n",
+     "  rgb565 pack logo.bmp logo.bin\n"
+     "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
+     "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
+     "  rgb565 pack logo.png - | gzip > logo.bin.gz\n"},
+    {Verb::unpack,
+     "usage: rgb565 unpack IN.bin OUT.bmp [options]\n"
+     "       rgb565 unpack -d DIR IN.bin... [options]\n"
+     "\n"
+     "Talvose's conversion of a raw image back into a 24-bit BMP, or into an 8-bit PNG when OUT ends\n"
+     "in .png. IN - reads the raw image from standard input, OUT - writes the BMP to standard output.\n"
+     "An input that is not the frame's size converts with a warning naming the sizes it fits exactly.\n",
+     "  rgb565 unpack --rows top-down --size 320x240 photo.bin preview.png\n"
+     "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
+     "  rgb565 unpack --size 320x240 - frame.bmp < /dev/fb1\n"},
+    {Verb::subtract,
+     "usage: rgb565 subtract IMAGE SUB [-o OUT] [options]\n"
+     "\n"
+     "Orvane's subtraction: SUB subtracted from IMAGE word by word, in IMAGE itself unless -o names\n"
+     "a new file. IMAGE, SUB and OUT are files: '-' does not stand for them.\n",
+     "  rgb565 subtract frame.bin background.bin\n"
+     "  rgb565 subtract frame.bin background.bin -o difference.bin\n"},
+};
+
+constexpr char exit_status_help[] =
+    "Exit status: 0 when everything converted, 1 when an input was refused or an output could not\n"
+    "be written, 2 for a usage error.\n";
+
+}  // namespace
+
 std::string help_text(const Invocation& invocation) {
+  for (const VerbHelp& help : verb_helps) {
+    if (help.verb != invocation.verb) continue;
+    std::string text = help.usage;
+    text += '\n';
+    text += verb_options_help(help.verb);
+    if (help.verb != Verb::subtract) {
+      text += '\n';
+      text += word_layout(help.verb == Verb::pack ? invocation.pack.format : invocation.unpack.format);
+    }
+    text += "\nExamples:\n";
+    text += help.examples;
+    text += '\n';
+    return text + exit_status_help;
+  }
   std::string text =
       "usage: rgb565 pack IN OUT.bin [options]               Kestrin's conversion (BMP, PNG, JPEG, GIF)\n"
       "       rgb565 pack -d DIR IN... [options]\n"
@@ -161,10 +228,13 @@ std::string help_text(const Invocation& invocation) {
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
       "       rgb565 --help | --version\n"
+      "       rgb565 VERB --help                             the verb's own usage, options and examples\n"
+      "\n"
+      "IN or OUT '-' is standard input or output, for pack and unpack without -d.\n"
       "\n";
   text += options_help();
   text += "\n";
-  text += word_layout(invocation.verb == Verb::unpack ? invocation.unpack.format : invocation.pack.format);
+  text += word_layout(invocation.pack.format);
   text +=
       "\n"
       "Examples:\n"
@@ -172,8 +242,6 @@ std::string help_text(const Invocation& invocation) {
       "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
       "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
       "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
-      "\n"
-      "Exit status: 0 when everything converted, 1 when an input was refused or an output could not\n"
-      "be written, 2 for a usage error.\n";
-  return text;
+      "\n";
+  return text + exit_status_help;
 }

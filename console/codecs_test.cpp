@@ -113,6 +113,35 @@ TEST(PackReadsCodecPictures, JpegWithinOneLevel) {
   }
 }
 
+// A file that starts as a PNG, JPEG or GIF but does not decode is refused as that format, in the
+// same words on both builds, however early it goes wrong.
+TEST(PackReadsCodecPictures, NamesTheFormatOfAPictureThatDoesNotDecode) {
+  const Bytes png = encode_test_picture(TestEncoding::png, 3, 2, six);
+  ASSERT_GT(png.size(), 60u);
+  const struct {
+    const char* name;
+    Bytes file;
+    const char* format;
+  } cases[] = {
+      {"PngSignatureThenGarbage", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 'x', 'x', 'x', 'x', 'x', 'x'}, "PNG"},
+      {"PngCutShort", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2)), "PNG"},
+      {"JpegSignatureThenGarbage", {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'}, "JPEG"},
+      {"GifSignatureThenGarbage", {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'}, "GIF"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("in"), c.file);
+    std::ostringstream out, err;
+    const std::string in = dir.file("in"), bin = dir.file("out.bin");
+    const std::vector<std::string_view> arguments = {"pack", in, bin};
+    EXPECT_EQ(run_rgb565(arguments, {out, err, false}), 1) << c.name;
+    EXPECT_EQ(err.str(), "rgb565: " + dir.file("in") + ": Cannot open input: the " + c.format +
+                             " is damaged or cut short: it cannot be decoded\n")
+        << c.name;
+    EXPECT_FALSE(file_exists(dir.file("out.bin"))) << c.name;
+  }
+}
+
 TEST(PackReadsCodecPictures, NotInTheDialogWhichConvertsBmpsOnly) {
   TempDir dir;
   write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six));

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "console/arguments.h"
+#include "console/printable.h"
+#include "console/standard_streams.h"
 #include "containers/c_array.h"
 #include "files/file_identity.h"
 #include "files/file_view.h"
@@ -26,12 +28,15 @@ namespace {
 constexpr char version_text[] = "rgb565 " TOOL_VERSION "\n";
 constexpr char usage_hint[] = "Try 'rgb565 --help'.\n";
 
-// One conversion: the two fields of the dialog it stands for.
+// One conversion: the two fields of the dialog it stands for, as the user named them.
 struct Task {
   std::string first;
   std::string second;
   // A batch's C header: the array's name, from the input's stem.
   std::string c_array = {};
+  // The files the job works on instead, when the user named standard input or output.
+  std::string job_first = {};
+  std::string job_second = {};
 };
 
 // What the console makes of one task's outcome.
@@ -43,7 +48,8 @@ struct Report {
 // The verb's job with the invocation's options. Nothing is shown while it runs.
 Outcome run_job(const Invocation& invocation, const Task& task) {
   JobProgress quiet;
-  const JobPaths paths{task.first, task.second};
+  const JobPaths paths{task.job_first.empty() ? task.first : task.job_first,
+                       task.job_second.empty() ? task.second : task.job_second};
   switch (invocation.verb) {
     case Verb::pack:
       if (!task.c_array.empty()) {
@@ -78,7 +84,7 @@ Report run_task(const Invocation& invocation, const Task& task) {
   report.converted = outcome.done();
   if (report.converted) {
     for (const std::string& warning : outcome.warnings)
-      report.messages += "rgb565: " + task.first + ": " + warning + "\n";
+      report.messages += printable("rgb565: " + task.first + ": " + warning) + "\n";
     return report;
   }
   std::string line = "rgb565: " + subject(outcome.ending, task, invocation) + ": " +
@@ -87,7 +93,7 @@ Report run_task(const Invocation& invocation, const Task& task) {
   for (const std::string& warning : outcome.warnings) line += ": " + warning;
   if (!outcome.reason.empty()) line += ": " + outcome.reason;
   if (!outcome.cause.empty()) line += ": " + outcome.cause;
-  report.messages = line + "\n";
+  report.messages = printable(line) + "\n";
   return report;
 }
 
@@ -111,7 +117,8 @@ class Progress {
   Progress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
   void show(std::size_t done, std::size_t total, const std::string& name) {
     if (!shown_) return;
-    const std::string line = "rgb565: " + std::to_string(done) + " of " + std::to_string(total) + ": " + name;
+    const std::string line =
+        "rgb565: " + std::to_string(done) + " of " + std::to_string(total) + ": " + printable(name);
     err_ << '\r' << line << std::string(line.size() < width_ ? width_ - line.size() : 0, ' ') << std::flush;
     width_ = line.size();
   }
@@ -167,6 +174,45 @@ std::size_t run_tasks(const Invocation& invocation, const std::vector<Task>& tas
   return converted;
 }
 
+// One conversion from standard input or to standard output, or both: the job runs on files in a
+// folder of its own, and only a finished output goes to standard output.
+int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleStreams streams) {
+  if (streams.standard) use_binary_standard_streams();
+  std::string output;
+  {
+    std::variant<StagingFolder, std::string> created = StagingFolder::create();
+    if (const std::string* reason = std::get_if<std::string>(&created)) {
+      streams.err << "rgb565: " << printable(*reason) << "\n";
+      return exit_failure;
+    }
+    const StagingFolder& folder = std::get<StagingFolder>(created);
+    if (task.first == standard_stream) {
+      task.job_first = folder.input_path();
+      const std::optional<std::string> failed = streams.in != nullptr
+                                                    ? copy_stream_to_file(*streams.in, task.job_first)
+                                                    : std::optional<std::string>("there is no standard input to read");
+      if (failed) {
+        streams.err << "rgb565: -: " << ending_text(Ending::cannot_open_input) << ": " << printable(*failed) << "\n";
+        return exit_failure;
+      }
+    }
+    if (task.second == standard_stream) task.job_second = folder.output_path();
+    if (run_tasks(invocation, {task}, 1, streams) != 1) return exit_failure;
+    // The output is taken into memory and the folder removed before it is written: a reader that
+    // stops early (`| head`) ends this process on the next write, and would leave the folder behind.
+    if (!task.job_second.empty() && !read_whole_file(task.job_second, output)) {
+      streams.err << "rgb565: -: Saving failed: the output could not be read back\n";
+      return exit_failure;
+    }
+  }
+  if (task.second == standard_stream &&
+      !streams.out.write(output.data(), static_cast<std::streamsize>(output.size())).flush()) {
+    streams.err << "rgb565: -: Saving failed: standard output could not be written\n";
+    return exit_failure;
+  }
+  return exit_success;
+}
+
 int run(const Invocation& invocation, ConsoleStreams streams) {
   std::vector<Task> tasks;
   std::size_t refused = 0;
@@ -180,17 +226,20 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
     tasks.push_back({invocation.inputs[0], invocation.inputs[1]});
   } else if (invocation.directory.empty()) {
     const std::optional<FileIdentity> input = file_identity(invocation.inputs[0].c_str());
-    if (input && input == file_identity(invocation.output.c_str())) {
-      streams.err << "rgb565: " << invocation.output << " is the input " << invocation.inputs[0]
+    if (input && invocation.inputs[0] != standard_stream && invocation.output != standard_stream &&
+        input == file_identity(invocation.output.c_str())) {
+      streams.err << "rgb565: " << printable(invocation.output) << " is the input " << printable(invocation.inputs[0])
                   << "; the output goes to another file\n"
                   << usage_hint;
       return exit_usage;
     }
     tasks.push_back({invocation.inputs[0], invocation.output});
+    if (invocation.inputs[0] == standard_stream || invocation.output == standard_stream)
+      return run_with_standard_streams(invocation, tasks.front(), streams);
   } else {
     std::error_code ignored;
     if (!std::filesystem::is_directory(invocation.directory, ignored)) {
-      streams.err << "rgb565: " << invocation.directory << ": not a folder\n";
+      streams.err << "rgb565: " << printable(invocation.directory) << ": not a folder\n";
       return exit_failure;
     }
     const char* extension = invocation.verb == Verb::unpack                   ? ".bmp"
@@ -210,7 +259,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
                           : existing && inputs.count(*existing) != 0      ? " is an input of this batch"
                                                                           : nullptr;
       if (clash != nullptr) {
-        streams.err << "rgb565: " << input << ": skipped: " << output << clash << "\n";
+        streams.err << "rgb565: " << printable(input) << ": skipped: " << printable(output) << clash << "\n";
         ++refused;
         continue;
       }
@@ -237,7 +286,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
 int run_rgb565(std::span<const std::string_view> arguments, ConsoleStreams streams) {
   const std::variant<Invocation, UsageError> parsed = parse_arguments(arguments);
   if (const UsageError* error = std::get_if<UsageError>(&parsed)) {
-    streams.err << "rgb565: " << error->message << "\n" << usage_hint;
+    streams.err << "rgb565: " << printable(error->message) << "\n" << usage_hint;
     return exit_usage;
   }
   const Invocation& invocation = std::get<Invocation>(parsed);

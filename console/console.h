@@ -2,6 +2,7 @@
 // a process: it takes the arguments, writes to the two streams and returns the exit code.
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <span>
 #include <string>
@@ -12,6 +13,11 @@ struct ConsoleStreams {
   std::ostream& err;
   // Show a progress line on `err` for batches: true when standard error is a terminal.
   bool progress = false;
+  // Standard input, read when IN is `-`; null when the caller has none to give.
+  std::istream* in = nullptr;
+  // These are the process's own streams: raw bytes through them need binary mode, which Windows
+  // does not give them by default.
+  bool standard = false;
 };
 
 inline constexpr int exit_success = 0;
@@ -23,6 +29,9 @@ int run_rgb565(std::span<const std::string_view> arguments, ConsoleStreams strea
 
 // For the entry point: whether standard error is a terminal.
 bool standard_error_is_terminal();
+
+// Puts standard input and output in binary mode, so that no byte of a raw image is translated.
+void use_binary_standard_streams();
 
 // What two output names in one folder have in common when they name one file on this system.
 std::string output_name_key(const std::string& path);

@@ -30,6 +30,35 @@ int rgb565(const std::vector<std::string>& arguments) {
   return run_rgb565(views, {out, err, false});
 }
 
+// Standard input's copy and the output bound for standard output live in the system's temporary
+// folder only while the run lasts, whether the conversion succeeds or is refused.
+TEST(Rgb565Posix, LeavesNothingInTheTemporaryFolder) {
+  TempDir temporary;
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TMPDIR", temporary.path().c_str(), 1);
+  const struct {
+    std::vector<std::string> arguments;
+    Bytes input;
+    int code;
+  } cases[] = {
+      {{"unpack", "--size", "2x1", "-", "-"}, {0x00, 0xF8, 0x1F, 0x00}, 0},
+      {{"pack", "-", "-"}, {'h', 'e', 'l', 'l', 'o'}, 1},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out, err;
+    std::istringstream in(std::string(c.input.begin(), c.input.end()));
+    const std::vector<std::string_view> views(c.arguments.begin(), c.arguments.end());
+    EXPECT_EQ(run_rgb565(views, {out, err, false, &in}), c.code) << err.str();
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path())) << testing::PrintToString(c.arguments);
+  }
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
+
 // The array a C99 compiler makes of the header holds, in memory, the raw image's bytes under the
 // same options; the header included twice still compiles.
 TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "console/printable.h"
 #include "pixels/little_endian.h"
 #include "testing/bmp_output_header.h"
 #include "testing/test_files.h"
@@ -23,11 +24,12 @@ struct Ran {
   std::string err;
 };
 
-Ran rgb565(const std::vector<std::string>& arguments) {
+Ran rgb565(const std::vector<std::string>& arguments, const Bytes& standard_input = {}) {
   std::ostringstream out;
   std::ostringstream err;
+  std::istringstream in(std::string(standard_input.begin(), standard_input.end()));
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  const int code = run_rgb565(views, {out, err, false});
+  const int code = run_rgb565(views, {out, err, false, &in});
   return {code, out.str(), err.str()};
 }
 
@@ -173,13 +175,28 @@ TEST(Rgb565, NamesTheCauseOfAFileItCannotUse) {
   }
 }
 
+// The warning names the sizes the input would fill, which the frame_sizes table works out by hand.
 TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
-  TempDir dir;
-  write_file(dir.file("short.bin"), Bytes(1000, 0));
-  const Ran run = rgb565({"unpack", dir.file("short.bin"), dir.file("out.bmp")});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_NE(run.err.find("1000 bytes, not the 147680 bytes of a 568 x 130 frame"), std::string::npos) << run.err;
-  EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
+  const struct {
+    std::size_t bytes;
+    const char* warning;
+  } cases[] = {
+      {1000,
+       "1000 bytes, not the 147680 bytes of a 568 x 130 frame; the pixels no word reaches are black; it fits "
+       "25x20, 20x25 exactly"},
+      {153'600,
+       "153600 bytes, not the 147680 bytes of a 568 x 130 frame; the bytes past it are left out; it fits "
+       "320x240, 240x320, 256x300, 384x200, 200x384, 400x192 exactly"},
+      {2018, "2018 bytes, not the 147680 bytes of a 568 x 130 frame; the pixels no word reaches are black"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("in.bin"), Bytes(c.bytes, 0));
+    const Ran run = rgb565({"unpack", dir.file("in.bin"), dir.file("out.bmp")});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("in.bin") + ": warning: " + c.warning + "\n");
+    EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
+  }
 }
 
 // Swapped arguments: a picture handed to unpack is refused, and the file named as its output is
@@ -411,6 +428,74 @@ TEST(Rgb565, SubtractsIntoANewFileAndLeavesTheImage) {
   const Ran same = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("./sub")});
   EXPECT_EQ(same.code, 2);
   EXPECT_EQ(read_file(dir.file("sub")), (Bytes{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+// A name's control bytes come out as C escapes, so that no name can end a message early or
+// command the terminal; other bytes, backslashes and UTF-8 among them, stay as they are.
+TEST(Printable, EscapesControlBytesOnly) {
+  const struct {
+    std::string text;
+    const char* shown;
+  } cases[] = {
+      {"frames/logo.bmp", "frames/logo.bmp"},
+      {"a\nb", "a\\nb"},
+      {"\x1b[31mred", "\\x1b[31mred"},
+      {"\a\b\t\v\f\r", "\\a\\b\\t\\v\\f\\r"},
+      {std::string("\0\x01\x1f\x7f ", 5), "\\x00\\x01\\x1f\\x7f "},
+      {"C:\\frames\\logo.bmp", "C:\\frames\\logo.bmp"},
+      {"\xc3\xa9t\xc3\xa9.bmp", "\xc3\xa9t\xc3\xa9.bmp"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(printable(c.text), c.shown);
+}
+
+TEST(Rgb565, EscapesControlBytesInTheNamesItPrints) {
+  TempDir dir;
+  const std::string name = dir.file("a\nb\x1b[31m.bmp");
+  const Ran run = rgb565({"pack", name, dir.file("out.bin")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  EXPECT_NE(run.err.find("a\\nb\\x1b[31m.bmp: Cannot open input: "), std::string::npos) << run.err;
+  const Ran usage = rgb565({"pack", "--rows", "up\rdown", "a", "b"});
+  EXPECT_EQ(usage.err, "rgb565: bad value 'up\\rdown' for --rows (stored, top-down)\nTry 'rgb565 --help'.\n");
+}
+
+// `-` reads standard input and writes standard output, against bytes worked out by hand: red, green
+// and blue pack to F800, 07E0 and 001F; a 2 x 1 frame of red and blue is a 58-byte header and one row
+// of six bytes padded to eight.
+TEST(Rgb565, DashIsStandardInputAndOutput) {
+  const Bytes picture = three_pixels({0, 0, 255}, {0, 255, 0}, {255, 0, 0});
+  const Bytes raw = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00};
+  const Bytes bmp = {'B',  'M',  66,   0,    0,    0,    0, 0, 0,  0, 58, 0, 0, 0, 40, 0, 0, 0, 2, 0,
+                     0,    0,    1,    0,    0,    0,    1, 0, 24, 0, 0,  0, 0, 0, 8,  0, 0, 0, 0, 0,
+                     0,    0,    0,    0,    0,    0,    0, 0, 0,  0, 0,  0, 0, 0, 0,  0, 0, 0,  //
+                     0x00, 0x00, 0xF8, 0xF8, 0x00, 0x00, 0, 0};
+  ASSERT_EQ(bmp.size(), 66u);
+  TempDir dir;
+  write_file(dir.file("in.bmp"), picture);
+  write_file(dir.file("in.bin"), Bytes{0x00, 0xF8, 0x1F, 0x00});
+
+  const Ran from_input = rgb565({"pack", "-", dir.file("out.bin")}, picture);
+  EXPECT_EQ(from_input.code, 0) << from_input.err;
+  EXPECT_EQ(read_file(dir.file("out.bin")), raw);
+  const Ran to_output = rgb565({"unpack", "--size", "2x1", dir.file("in.bin"), "-"});
+  EXPECT_EQ(to_output.code, 0) << to_output.err;
+  EXPECT_EQ(Bytes(to_output.out.begin(), to_output.out.end()), bmp);
+  const Ran both = rgb565({"pack", "-", "-"}, picture);
+  EXPECT_EQ(both.code, 0) << both.err;
+  EXPECT_EQ(Bytes(both.out.begin(), both.out.end()), raw);
+
+  const Ran refused = rgb565({"pack", "-", "-"}, Bytes{'h', 'e', 'l', 'l', 'o'});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "rgb565: -: Cannot open input: not a BMP file\n");
+  for (const std::vector<std::string>& usage :
+       std::vector<std::vector<std::string>>{{"pack", "-d", dir.file(""), "-"},
+                                             {"subtract", "-", dir.file("in.bin")},
+                                             {"subtract", dir.file("in.bin"), dir.file("in.bmp"), "-o", "-"}}) {
+    EXPECT_EQ(rgb565(usage).code, 2) << testing::PrintToString(usage);
+  }
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.bin", "in.bmp", "out.bin"}));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -12,6 +13,12 @@ int _dowildcard = -1;
 }
 
 bool standard_error_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+
+// In text mode the C runtime turns each 0x0A written into 0x0D 0x0A, and stops reading at 0x1A.
+void use_binary_standard_streams() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 // Windows file names ignore case: `logo.bin` and `LOGO.bin` name one file.
 std::string output_name_key(const std::string& path) {

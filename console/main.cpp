@@ -7,5 +7,5 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return run_rgb565(arguments, {std::cout, std::cerr, standard_error_is_terminal()});
+  return run_rgb565(arguments, {std::cout, std::cerr, standard_error_is_terminal(), &std::cin, true});
 }

@@ -189,7 +189,8 @@ constexpr OptionRow options[] = {
      .value = "DIR",
      .help = "convert every input into DIR, each output named after its input",
      .more = "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h. "
-             "A line \"N converted, M failed\" ends the run.",
+             "A line \"N converted, M failed\" ends the run. "
+             "Standard input and output (-) go without -d.",
      .apply =
          [](Invocation& invocation, std::string_view, std::string_view value) {
            if (value.empty()) return std::string("-d needs a folder");
@@ -230,7 +231,7 @@ constexpr OptionRow options[] = {
     {.long_name = "--help",
      .short_name = "-h",
      .verbs = anywhere,
-     .help = "print the usage and, after a verb, the layout of one word under the options given",
+     .help = "print the usage; after a verb, that verb's own, with the layout of one word under the options given",
      .apply =
          [](Invocation& invocation, std::string_view, std::string_view) {
            invocation.help = true;
@@ -363,6 +364,14 @@ std::string options_help() {
   text += "\nOptions of every verb:\n";
   for (const OptionRow& row : options) {
     if (for_subtract(row) && converts(row)) append_option_help(text, row, {});
+  }
+  return text;
+}
+
+std::string verb_options_help(Verb verb) {
+  std::string text = "Options:\n";
+  for (const OptionRow& row : options) {
+    if (row.for_verb(verb)) append_option_help(text, row, {});
   }
   return text;
 }

@@ -46,5 +46,8 @@ const OptionRow* find_option(std::string_view name);
 // with its heading.
 std::string options_help();
 
+// The --help lines of the options `verb` takes, in the table's order, under the heading "Options:".
+std::string verb_options_help(Verb verb);
+
 // The manual page's OPTIONS list in roff (man macros): one tagged paragraph per option.
 std::string options_manual();

@@ -99,9 +99,40 @@ TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
            "                            8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)\n",
            "Options of subtract:\n"
            "  -o OUT                    write the difference to OUT and leave IMAGE as it was\n",
-           "  -h, --help                print the usage and, after a verb, the layout of one word under the\n",
+           "  -h, --help                print the usage; after a verb, that verb's own, with the layout of\n",
        }) {
     EXPECT_NE(help.find(line), std::string::npos) << line << "\nnot in\n" << help;
+  }
+}
+
+// Help after a verb holds that verb's usage, options and examples, and nothing of the others.
+TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::vector<const char*> shown;
+    std::vector<const char*> left_out;
+  } cases[] = {
+      {{"pack", "--help"},
+       {"usage: rgb565 pack IN OUT.bin [options]\n", "  --dither none|ordered|diffusion\n", "  -d DIR ",
+        "One word, bit 15 first: RRRRRGGG GGGBBBBB (RGB565)\n", "  rgb565 pack logo.bmp logo.bin\n"},
+       {"rgb565 unpack", "--expand", "--size", "-o OUT", "--longer-sub", "pack:"}},
+      {{"unpack", "--bytes", "be", "-h"},
+       {"usage: rgb565 unpack IN.bin OUT.bmp [options]\n", "  --expand zero|replicate ", "  --size WxH ",
+        "In the file: byte 0 = RRRRRGGG, byte 1 = GGGBBBBB (high byte first)\n", "rgb565 unpack --size 320x240 -d"},
+       {"rgb565 pack", "--dither", "--background", "-o OUT", "unpack:"}},
+      {{"subtract", "--help"},
+       {"usage: rgb565 subtract IMAGE SUB [-o OUT] [options]\n", "  -o OUT ", "  --longer-sub ", "  --version "},
+       {"rgb565 pack", "rgb565 unpack", "--rows", "-d DIR", "One word"}},
+      {{"--help"},
+       {"usage: rgb565 pack IN OUT.bin", "       rgb565 subtract IMAGE SUB", "  --expand ", "  -o OUT "},
+       {}},
+  };
+  for (const auto& c : cases) {
+    const std::variant<Invocation, UsageError> parsed = parse(c.arguments);
+    ASSERT_TRUE(std::holds_alternative<Invocation>(parsed)) << testing::PrintToString(c.arguments);
+    const std::string help = help_text(std::get<Invocation>(parsed));
+    for (const char* text : c.shown) EXPECT_NE(help.find(text), std::string::npos) << text << "\nnot in\n" << help;
+    for (const char* text : c.left_out) EXPECT_EQ(help.find(text), std::string::npos) << text << "\nin\n" << help;
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
+#include "containers/frame_sizes.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/view_access.h"
@@ -37,9 +38,18 @@ std::uint64_t frame_length(const BmpOutput& layout) { return std::uint64_t{layou
 std::optional<std::string> size_warning(std::uint64_t input_size, const BmpOutput& layout) {
   const std::uint64_t frame_bytes = frame_length(layout);
   if (input_size == frame_bytes) return std::nullopt;
-  return "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
-         std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
-         (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out");
+  std::string warning =
+      "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
+      std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame; " +
+      (input_size < frame_bytes ? "the pixels no word reaches are black" : "the bytes past it are left out");
+  // The wrong size given is the likeliest cause, so the sizes the input would fill are named.
+  const std::vector<FrameSize> sizes = frame_sizes_of(input_size);
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    warning += i == 0 ? "; it fits " : ", ";
+    warning += std::to_string(sizes[i].width) + "x" + std::to_string(sizes[i].height);
+  }
+  if (!sizes.empty()) warning += " exactly";
+  return warning;
 }
 
 // An output named *.png, when the options allow the codecs: the frame as a PNG, upright, for any
