@@ -73,8 +73,8 @@ TEST_P(AbandonedOutput, LeavesThePathAsItWasAndNoOtherFile) {
     OutputFile* file = std::get_if<OutputFile>(&created);
     ASSERT_NE(file, nullptr);
     const std::array<std::uint8_t, 4> bytes{1, 2, 3, 4};
+    // Not read back here: on Windows the output holds its target, and no one may read it.
     ASSERT_EQ(file->write(bytes), std::nullopt);
-    EXPECT_EQ(read_file(path), GetParam().before);
   }
   EXPECT_EQ(read_file(path), GetParam().before);
   EXPECT_EQ(names_in(dir.path().string()), GetParam().left);
