@@ -87,9 +87,12 @@ Report run_task(const Invocation& invocation, const Task& task) {
       report.messages += printable("rgb565: " + task.first + ": " + warning) + "\n";
     return report;
   }
+  // A save that failed says so; the system's cause, when it gave one, says why.
+  const bool unexplained_save = outcome.ending == Ending::not_saved && outcome.cause.empty();
   std::string line = "rgb565: " + subject(outcome.ending, task, invocation) + ": " +
-                     (outcome.ending == Ending::not_saved ? "Saving failed: the output could not be created or written"
-                                                          : ending_text(outcome.ending));
+                     (outcome.ending != Ending::not_saved ? ending_text(outcome.ending)
+                      : unexplained_save                  ? "Saving failed: the output could not be created or written"
+                                                          : "Saving failed");
   for (const std::string& warning : outcome.warnings) line += ": " + warning;
   if (!outcome.reason.empty()) line += ": " + outcome.reason;
   if (!outcome.cause.empty()) line += ": " + outcome.cause;
