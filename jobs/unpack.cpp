@@ -1,7 +1,8 @@
 // Talvose's Generate job: a raw 16-bit image of the fixed 568 x 130 frame back into a 24-bit BMP
 // with a 58-byte header, bottom row first as the raw image's rows came from a bottom-up picture.
 // From the command line the same job takes other frame sizes, the word layouts of UnpackOptions and
-// raw images whose first row is the picture's top row, and writes a PNG for an output named so.
+// raw images whose first row is the picture's top row, and writes a PNG for an output named so; it
+// writes a BMP band by band there, so that a frame of any size takes a few megabytes.
 #include "jobs/unpack.h"
 
 #include <algorithm>
