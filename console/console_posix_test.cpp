@@ -310,6 +310,28 @@ TEST_F(CutUnderTheJob, OrvaneKeepsWhatItSubtractedAndLeavesTheRest) {
   EXPECT_EQ(read_file(dir.file("image")), expected);
 }
 
+// rgb565 unpack writes its BMP a band of about a megabyte at a time. A raw image of 1024 x 1024
+// (two megabytes of words, three bands of rows) cut to its first megabyte loses its second band's
+// words midway when read bottom row first, and its first band's when read top row first: either
+// way the output is abandoned and the file that was at its name stays.
+TEST_F(CutUnderTheJob, UnpackInBandsLeavesNoPartOfItsOutput) {
+  for (const char* rows : {"stored", "top-down"}) {
+    write_file(dir.file("in.bin"), Bytes(std::size_t{2} << 20, 0x11));
+    write_file(dir.file("out.bmp"), Bytes{1, 2, 3});
+    file_to_cut = dir.file("in.bin");
+    cut_to = off_t{1} << 20;
+    std::ostringstream out, err;
+    const std::vector<std::string> arguments = {"unpack", "--size",           "1024x1024",        "--rows",
+                                                rows,     dir.file("in.bin"), dir.file("out.bmp")};
+    const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+    EXPECT_EQ(run_rgb565(views, {out, err, false}), 1) << rows;
+    EXPECT_EQ(err.str(),
+              "rgb565: " + dir.file("in.bin") + ": Cannot open input: the file was cut short while it was read\n");
+    EXPECT_EQ(read_file(dir.file("out.bmp")), (Bytes{1, 2, 3})) << rows;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "no new file left behind";
+  }
+}
+
 TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {
   std::filesystem::create_directory(dir.path() / "out");
   write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));

@@ -1,7 +1,8 @@
 // Talvose's Generate job: a raw 16-bit image of the fixed 568 x 130 frame back into a 24-bit BMP
 // with a 58-byte header, bottom row first as the raw image's rows came from a bottom-up picture.
 // From the command line the same job takes other frame sizes, the word layouts of UnpackOptions and
-// raw images whose first row is the picture's top row, and writes a PNG for an output named so.
+// raw images whose first row is the picture's top row, and writes a PNG for an output named so; it
+// writes a BMP band by band there, so that a frame of any size takes a few megabytes.
 #include "jobs/unpack.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "codecs/image_codecs.h"
@@ -21,6 +23,7 @@
 #include "containers/frame_sizes.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
+#include "files/output_file.h"
 #include "files/view_access.h"
 #include "format/word_format.h"
 #include "job/convert.h"
@@ -89,33 +92,98 @@ const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t
   return nullptr;
 }
 
+// Only the frame's words, and a picture's signature, are read: the rest of a longer file is never
+// mapped.
+constexpr std::uint64_t longest_signature = 8;
+
+// The input with its first `max_bytes` mapped, refused when the options take a picture's signature
+// at its start for swapped arguments.
+std::variant<FileView, Outcome> open_raw(const std::string& path, const UnpackOptions& options,
+                                         std::uint64_t max_bytes) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, max_bytes);
+  if (!options.refuse_pictures || std::holds_alternative<Outcome>(opened)) return opened;
+  const FileView& view = std::get<FileView>(opened);
+  const char* picture = nullptr;
+  if (access_views([&] { picture = picture_signature(view.bytes(), view.file_size()); }) != nullptr)
+    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+  if (picture != nullptr)
+    return refusal(Ending::cannot_open_input,
+                   std::string(picture) + ", not a raw image: rgb565 pack converts pictures into raw images");
+  return opened;
+}
+
 // Expands the input's words into the frame's BMP rows; the input is released on return.
 Conversion convert(const std::string& path, const BmpOutput& layout, const UnpackOptions& options) {
-  // Only the frame's words, and a picture's signature, are read: the rest of a longer file is never
-  // mapped.
-  constexpr std::uint64_t longest_signature = 8;
-  std::variant<FileView, Outcome> opened =
-      open_input(path, Ending::cannot_open_input, std::max(frame_length(layout), longest_signature));
+  std::variant<FileView, Outcome> opened = open_raw(path, options, std::max(frame_length(layout), longest_signature));
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   const std::span<const std::uint8_t> bytes = std::get<FileView>(opened).bytes();
-  const std::uint64_t file_size = std::get<FileView>(opened).file_size();
-  if (options.refuse_pictures) {
-    const char* picture = nullptr;
-    if (access_views([&] { picture = picture_signature(bytes, file_size); }) != nullptr)
-      return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
-    if (picture != nullptr)
-      return refusal(Ending::cannot_open_input,
-                     std::string(picture) + ", not a raw image: rgb565 pack converts pictures into raw images");
-  }
   std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
   Converted converted{std::get<OutputBlock>(std::move(allocated))};
-  if (std::optional<std::string> warning = size_warning(file_size, layout))
+  if (std::optional<std::string> warning = size_warning(std::get<FileView>(opened).file_size(), layout))
     converted.warnings.push_back(std::move(*warning));
   const std::span<std::uint8_t> pixels = converted.block.bytes();
   if (access_views([&] { expand_into_bmp(bytes, layout, options.top_down, options.format, pixels); }) != nullptr)
     return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
   return converted;
+}
+
+// About a megabyte of stored rows a band: small enough to stay in cache between its expansion and
+// its write, large enough that the calls per band cost nothing beside the copying.
+constexpr std::uint32_t band_bytes = std::uint32_t{1} << 20;
+
+std::uint32_t rows_per_band(const BmpOutput& layout, const UnpackOptions& options) {
+  const std::uint32_t rows =
+      options.band_rows != 0 ? options.band_rows : std::max<std::uint32_t>(1, band_bytes / layout.row_length);
+  return std::min(rows, layout.height);
+}
+
+// The BMP written band by band as it is made, bottom row first as it is stored, each band expanded
+// from the window of the input that holds its rows. The new file takes its name only once it is
+// complete, so a failure, or an input cut short meanwhile, leaves what was at that name.
+Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackOptions& options,
+                   JobProgress& progress) {
+  std::variant<FileView, Outcome> opened = open_raw(paths.first, options, longest_signature);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  FileView& input = std::get<FileView>(opened);
+  const std::uint64_t input_size = input.file_size();
+  const std::uint32_t rows = rows_per_band(layout, options);
+  std::vector<std::uint8_t> band;
+  try {
+    band.resize(std::size_t{rows} * layout.row_length);
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  progress.saving();
+  std::variant<OutputFile, SystemError> created = OutputFile::create(paths.second.c_str());
+  if (const SystemError* error = std::get_if<SystemError>(&created))
+    return refusal(Ending::not_saved, {}, describe(*error));
+  OutputFile& output = std::get<OutputFile>(created);
+  if (std::optional<SystemError> error = output.write(layout.header))
+    return refusal(Ending::not_saved, {}, describe(*error));
+  for (std::uint32_t first = 0; first < layout.height; first += rows) {
+    const std::uint32_t count = std::min(rows, layout.height - first);
+    const std::uint64_t offset = band_input_offset(layout, first, count, options.top_down);
+    // A short input's last bands have fewer words, or none, and are black where they have none.
+    const std::uint64_t length =
+        offset < input_size ? std::min(std::uint64_t{count} * layout.width * 2, input_size - offset) : 0;
+    std::span<const std::uint8_t> words;
+    if (length != 0) {
+      if (std::optional<SystemError> error = input.map_window(offset, length))
+        return refusal(Ending::cannot_open_input, {}, describe(*error));
+      words = input.bytes();
+    }
+    const std::span<std::uint8_t> out(band.data(), std::size_t{count} * layout.row_length);
+    if (access_views([&] { expand_band_into_bmp(words, layout, count, options.top_down, options.format, out); }) !=
+        nullptr)
+      return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    if (std::optional<SystemError> error = output.write(out)) return refusal(Ending::not_saved, {}, describe(*error));
+  }
+  if (std::optional<SystemError> error = output.commit()) return refusal(Ending::not_saved, {}, describe(*error));
+  Outcome outcome;
+  if (std::optional<std::string> warning = size_warning(input_size, layout))
+    outcome.warnings.push_back(std::move(*warning));
+  return outcome;
 }
 
 }  // namespace
@@ -126,6 +194,7 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
       own_size ? bmp_output(fixed_width, fixed_height) : bmp_output(options.width, options.height);
   if (!layout) return refusal(Ending::out_of_memory, "the frame's BMP would not fit 4 GiB");
   const bool png = wants_png(options, paths.second);
+  if (options.stream && !png) return stream_bmp(paths, *layout, options, progress);
   return convert_and_save(paths.second, progress, [&]() -> Conversion {
     Conversion conversion = convert(paths.first, *layout, options);
     Converted* converted = std::get_if<Converted>(&conversion);

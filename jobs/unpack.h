@@ -20,6 +20,13 @@ struct UnpackOptions {
   // The frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  // Write the BMP a band of rows at a time as they are made, reading the input a window at a time
+  // while it stays open, so that a frame of any size takes a few megabytes. The input is then still
+  // held when the output is created: for a caller that has refused an output that is its input.
+  // A PNG is encoded whole all the same.
+  bool stream = false;
+  // The stored rows of one band when streaming; 0 is as many as fit about a megabyte.
+  std::uint32_t band_rows = 0;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, a 568 x 130 raw frame, a pair
-of 512 MiB files, a batch of 2,000 pictures of 320 x 240 and a PNG of a phone camera's size
-(4000 x 3000). Existing files are kept."""
+of 512 MiB files, a raw image of 1 GiB (16384 x 32768), a batch of 2,000 pictures of 320 x 240 and
+a PNG of a phone camera's size (4000 x 3000). Existing files are kept."""
 import os
 import random
 import struct
@@ -34,6 +34,7 @@ make("picture.bmp", lambda out: out.write(bmp(8192, 8192, 1)))
 make("frame.bin", lambda out: out.write(os.urandom(568 * 130 * 2)))
 for name in ("image.bin", "sub.bin"):
     make(name, lambda out: [out.write(os.urandom(1 << 24)) for _ in range(32)])
+make("large.bin", lambda out: [out.write(os.urandom(1 << 24)) for _ in range(64)])
 small = bmp(320, 240, 5)
 for i in range(2000):
     make(os.path.join("batch", f"p{i:04}.bmp"), lambda out: out.write(small))
