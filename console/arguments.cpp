@@ -103,6 +103,9 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
+    // The console refuses an output that is its input, so pack may keep its input open while it
+    // writes, a band at a time.
+    invocation.pack.stream = true;
     invocation.subtract.refuse_longer_sub = true;
     if (invocation.verb != Verb::none) ++at;
   }
