@@ -2,7 +2,8 @@
 // image. The loader reports the stored row length, so pictures of any width convert. From the
 // command line the same job takes PackOptions: the word layout, the picture's top row first,
 // dithering, C source instead of raw bytes, and PNG, JPEG and GIF pictures decoded by the
-// platform's codecs, whose stored order is top row first.
+// platform's codecs, whose stored order is top row first. The command line also streams: an
+// uncompressed 24-bit BMP is read, packed and written a band of rows at a time, with its input open.
 #include "jobs/pack.h"
 
 #include <algorithm>
