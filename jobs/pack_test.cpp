@@ -291,4 +291,25 @@ INSTANTIATE_TEST_SUITE_P(
                       {0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0}}),
     [](const testing::TestParamInfo<StreamedBytes>& param_info) { return std::string(param_info.param.name); });
 
+// The C header written a band at a time: its elements run on across the bands, twelve to a line,
+// with a comma after every one but the last.
+TEST(KestrinStreamsCArray, ElementsRunOnAcrossBands) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 5, .height = 3}, three_rows));
+  PackOptions options = options_of(1, false);
+  options.container = PackContainer::c_array;
+  options.c_array = "logo";
+  const Outcome outcome = pack_streaming(dir.file("in.bmp"), dir.file("logo.h"), options);
+  EXPECT_TRUE(outcome.done()) << outcome.reason;
+  const std::optional<Bytes> header = read_file(dir.file("logo.h"));
+  ASSERT_TRUE(header.has_value());
+  const std::string text(header->begin(), header->end());
+  const std::size_t array = text.find("static const uint16_t logo[");
+  ASSERT_NE(array, std::string::npos);
+  EXPECT_EQ(text.substr(array),
+            "static const uint16_t logo[15] = {\n"
+            "    0xF800, 0xF800, 0xF800, 0xF800, 0xF800, 0x001F, 0x001F, 0x001F, 0x001F, 0x001F, 0x07E0, 0x07E0,\n"
+            "    0x07E0, 0x07E0, 0x07E0\n};\n\n#endif\n");
+}
+
 }  // namespace
