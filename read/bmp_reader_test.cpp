@@ -105,17 +105,6 @@ TEST(Bmp24Reader, FindsTheRowsFromTheHeadersAndTheFilesLength) {
   }
 }
 
-TEST(Bmp24Reader, FindsNoRowsForOtherFormats) {
-  for (const std::uint16_t bits : {8, 16, 32}) {
-    Bytes file(two_by_two, two_by_two + 54);
-    store_le16(file.data() + 28, bits);
-    EXPECT_FALSE(find_bmp24_rows(file, 1 << 20)) << bits;
-  }
-  Bytes rle(two_by_two, two_by_two + 54);
-  store_le32(rle.data() + 30, bmp_rle8);
-  EXPECT_FALSE(find_bmp24_rows(rle, 1 << 20));
-}
-
 // Every larger information header, with and without bytes (a colour table, say) between the
 // headers and the pixel data: the rows start at the pixel offset.
 struct InfoHeaderCase {
