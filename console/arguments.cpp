@@ -103,8 +103,9 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
-    // The console refuses an output that is its input, so its input may stay open while it writes.
-    invocation.unpack.stream = true;
+    // The console refuses an output that is its input, so pack and unpack may keep their input open
+    // while they write, a band at a time.
+    invocation.pack.stream = invocation.unpack.stream = true;
     invocation.subtract.refuse_longer_sub = true;
     if (invocation.verb != Verb::none) ++at;
   }

@@ -348,4 +348,20 @@ TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {
   EXPECT_EQ(read_file(dir.file("out/b.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
 }
 
+TEST_F(CutUnderTheJob, PackStopsMidBandAndLeavesNoOutput) {
+  // Rows of 2,100 bytes make bands of 499 rows; the file loses its rows from the middle of the
+  // second band on, after the first band is written.
+  write_file(dir.file("in.bmp"), make_bmp({.width = 700, .height = 1200}, pattern_pixel));
+  file_to_cut = dir.file("in.bmp");
+  cut_to = 54 + 2100 * 700 + 5;
+  std::ostringstream out, err;
+  const std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
+  EXPECT_EQ(err.str(),
+            "rgb565: " + dir.file("in.bmp") + ": Cannot open input: the file was cut short while it was read\n");
+  EXPECT_FALSE(file_exists(dir.file("out.bin")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
 }  // namespace

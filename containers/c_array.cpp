@@ -45,8 +45,8 @@ std::string c_identifier_of(std::string_view stem) {
   return name;
 }
 
-std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
-                           std::uint32_t width, std::uint32_t height, bool high_byte_first) {
+std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
+                         std::uint32_t height, bool high_byte_first) {
   // A "*/" inside the description would end the comment early.
   std::string comment(description);
   for (std::size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at)) comment[at + 1] = '.';
@@ -62,16 +62,31 @@ std::string c_array_source(std::string_view name, std::string_view description, 
   text += "#ifndef RGB565_" + id + "_H\n#define RGB565_" + id + "_H\n\n#include <stdint.h>\n\n";
   text += "#define " + id + "_width " + std::to_string(width) + "\n";
   text += "#define " + id + "_height " + std::to_string(height) + "\n\n";
-  text += "static const uint16_t " + id + "[" + std::to_string(raw.size() / 2) + "] = {";
-  const std::size_t words = raw.size() / 2;
-  text.reserve(text.size() + words * 8 + words / 12 * 3 + 8);
+  text += "static const uint16_t " + id + "[" + std::to_string(words) + "] = {";
+  return text;
+}
+
+void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,
+                             std::uint64_t words) {
+  const std::size_t count = raw.size() / 2;
+  text.reserve(text.size() + count * 8 + count / 12 * 4 + 8);
   char element[8];
-  for (std::size_t k = 0; k < words; ++k) {
-    text += k % 12 == 0 ? "\n   " : "";
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::uint64_t index = first + k;
+    text += index % 12 == 0 ? "\n   " : "";
     std::snprintf(element, sizeof element, " 0x%04X", load_le16(raw.data() + 2 * k));
     text += element;
-    if (k + 1 < words) text += ',';
+    if (index + 1 < words) text += ',';
   }
-  text += "\n};\n\n#endif\n";
+}
+
+std::string_view c_array_tail() { return "\n};\n\n#endif\n"; }
+
+std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
+                           std::uint32_t width, std::uint32_t height, bool high_byte_first) {
+  const std::uint64_t words = raw.size() / 2;
+  std::string text = c_array_head(name, description, words, width, height, high_byte_first);
+  append_c_array_elements(text, raw, 0, words);
+  text += c_array_tail();
   return text;
 }

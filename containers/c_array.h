@@ -24,3 +24,12 @@ std::string c_identifier_of(std::string_view stem);
 // stored high byte first, which the comment then explains for the array in memory.
 std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
                            std::uint32_t width, std::uint32_t height, bool high_byte_first);
+
+// The same text in pieces, for an array written as its words are made: the head (up to the array's
+// opening brace) for an array of `words` elements, then each run of elements, the first of them
+// element `first`, appended to `text`, then the tail. Together they are c_array_source's text.
+std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
+                         std::uint32_t height, bool high_byte_first);
+void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,
+                             std::uint64_t words);
+std::string_view c_array_tail();

@@ -41,9 +41,16 @@ void ordered_row(const std::uint8_t* triple, std::uint32_t y, std::uint32_t widt
 // slots take the shares that leave the picture at the sides.
 class DiffusionRows {
  public:
-  DiffusionRows(std::uint32_t width, std::span<std::int32_t> scratch)
+  // The errors that the row before left for the first row are in the scratch's first half; a
+  // picture's first row starts with none.
+  DiffusionRows(std::uint32_t width, std::span<std::int32_t> scratch, bool first_row)
       : width_(width), here_(scratch.first(slots(width))), below_(scratch.subspan(slots(width), slots(width))) {
-    std::fill(here_.begin(), here_.end(), 0);
+    if (first_row) std::fill(here_.begin(), here_.end(), 0);
+  }
+
+  // Leaves the errors for the next row in the scratch's first half, where the next band starts.
+  ~DiffusionRows() {
+    if (here_.data() > below_.data()) std::copy(here_.begin(), here_.end(), below_.begin());
   }
 
   static std::size_t slots(std::uint32_t width) { return (std::size_t{width} + 2) * 3; }
@@ -84,24 +91,30 @@ std::size_t dither_scratch_size(std::uint32_t width, Dither dither) {
 void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
                         std::uint32_t height, bool reverse, const WordFormat& format, Dither dither,
                         std::span<std::int32_t> scratch, std::span<std::uint8_t> out) {
+  pack_band_dithered(rows, stride, width, 0, height, reverse, format, dither, scratch, out);
+}
+
+void pack_band_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
+                        std::uint32_t first_row, std::uint32_t count, bool reverse, const WordFormat& format,
+                        Dither dither, std::span<std::int32_t> scratch, std::span<std::uint8_t> out) {
   if (dither == Dither::none) {
-    pack_rows(rows, stride, width, height, reverse, format, out);
+    pack_rows(rows, stride, width, count, reverse, format, out);
     return;
   }
   assert(format.rounding == Rounding::truncate);
-  assert(rows.size() >= rows_extent(stride, width, height));
-  assert(out.size() == std::size_t{width} * height * 2);
-  if (width == 0 || height == 0) return;
+  assert(rows.size() >= rows_extent(stride, width, count));
+  assert(out.size() == std::size_t{width} * count * 2);
+  if (width == 0 || count == 0) return;
   std::optional<DiffusionRows> diffusion;
   assert(scratch.size() >= dither_scratch_size(width, dither));
-  if (dither == Dither::diffusion) diffusion.emplace(width, scratch);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    const std::uint8_t* triple = rows.data() + std::size_t{y} * stride;
-    std::uint8_t* words = out.data() + std::size_t{reverse ? height - 1 - y : y} * width * 2;
+  if (dither == Dither::diffusion) diffusion.emplace(width, scratch, first_row == 0);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const std::uint8_t* triple = rows.data() + std::size_t{k} * stride;
+    std::uint8_t* words = out.data() + std::size_t{reverse ? count - 1 - k : k} * width * 2;
     if (diffusion) {
       diffusion->row(triple, format, words);
     } else {
-      ordered_row(triple, y, width, format, words);
+      ordered_row(triple, first_row + k, width, format, words);
     }
   }
 }

@@ -49,3 +49,11 @@ std::size_t dither_scratch_size(std::uint32_t width, Dither dither);
 void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
                         std::uint32_t height, bool reverse, const WordFormat& format, Dither dither,
                         std::span<std::int32_t> scratch, std::span<std::uint8_t> out);
+
+// The same for a band of `count` stored rows, the first of them stored row `first_row`, so that a
+// picture packed band by band, its bands in stored order, gives the bytes that packing it whole
+// does. Diffusion carries its errors from band to band in `scratch`, which must therefore be the
+// same for every band of a picture; `reverse` turns only the band's rows round.
+void pack_band_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
+                        std::uint32_t first_row, std::uint32_t count, bool reverse, const WordFormat& format,
+                        Dither dither, std::span<std::int32_t> scratch, std::span<std::uint8_t> out);

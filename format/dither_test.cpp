@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace {
@@ -14,9 +16,11 @@ struct Packed {
   Levels blue, green, red;
 };
 
-// Packs a width x height picture of pixel(x, y) (stored rows, no padding) and splits the words.
+// Packs a width x height picture of pixel(x, y) (stored rows, no padding) and splits the words;
+// whole, or with `band` > 0 a band of that many rows at a time.
 template <typename Pixel>
-Packed pack(std::uint32_t width, std::uint32_t height, Dither dither, Pixel pixel, bool reverse = false) {
+Packed pack(std::uint32_t width, std::uint32_t height, Dither dither, Pixel pixel, bool reverse = false,
+            std::uint32_t band = 0) {
   std::vector<std::uint8_t> rows;
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {
@@ -26,7 +30,16 @@ Packed pack(std::uint32_t width, std::uint32_t height, Dither dither, Pixel pixe
   }
   std::vector<std::uint8_t> out(std::size_t{width} * height * 2);
   std::vector<std::int32_t> scratch(dither_scratch_size(width, dither));
-  pack_rows_dithered(rows, width * 3, width, height, reverse, dialog_format, dither, scratch, out);
+  if (band == 0) {
+    pack_rows_dithered(rows, width * 3, width, height, reverse, dialog_format, dither, scratch, out);
+  } else {
+    for (std::uint32_t first = 0; first < height; first += band) {
+      const std::uint32_t count = std::min(band, height - first);
+      pack_band_dithered(std::span(rows).subspan(std::size_t{first} * width * 3), width * 3, width, first, count, false,
+                         dialog_format, dither, scratch,
+                         std::span(out).subspan(std::size_t{first} * width * 2, std::size_t{count} * width * 2));
+    }
+  }
   Packed packed{Levels(height), Levels(height), Levels(height)};
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {
@@ -67,6 +80,24 @@ TEST(Dither, DiffusionSpreadsHalfALevelAsWorkedOutByHand) {
   // 101, 159 (level 1, error 31), 136 (level 1, error 8), 109.
   const Packed packed = pack(4, 2, Dither::diffusion, [](std::uint32_t, std::uint32_t) { return BgrTriple{4, 0, 0}; });
   EXPECT_EQ(packed.blue, (Levels{{0, 0, 0, 0}, {0, 1, 1, 0}}));
+}
+
+// The hand-worked pictures above, packed a band at a time: each band must start from the rows before
+// it, its errors and its place in the Bayer pattern.
+TEST(Dither, BandsGiveTheWholePicturesBytes) {
+  const auto four = [](std::uint32_t, std::uint32_t) { return BgrTriple{4, 0, 0}; };
+  for (const std::uint32_t band : {1u, 3u}) {
+    EXPECT_EQ(pack(4, 2, Dither::diffusion, four, false, band).blue, (Levels{{0, 0, 0, 0}, {0, 1, 1, 0}})) << band;
+    EXPECT_EQ(pack(8, 8, Dither::ordered, gradient, false, band).blue, (Levels{{0, 0, 0, 1, 0, 1, 0, 1},
+                                                                               {0, 0, 1, 0, 1, 0, 1, 1},
+                                                                               {0, 0, 0, 0, 0, 1, 0, 1},
+                                                                               {0, 0, 1, 0, 1, 1, 1, 1},
+                                                                               {0, 0, 0, 1, 0, 1, 0, 1},
+                                                                               {0, 0, 1, 0, 1, 0, 1, 1},
+                                                                               {0, 0, 0, 0, 0, 1, 0, 1},
+                                                                               {0, 0, 1, 0, 1, 1, 1, 1}}))
+        << band;
+  }
 }
 
 struct FlatCase {

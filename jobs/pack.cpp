@@ -2,32 +2,38 @@
 // image. The loader reports the stored row length, so pictures of any width convert. From the
 // command line the same job takes PackOptions: the word layout, the picture's top row first,
 // dithering, C source instead of raw bytes, and PNG, JPEG and GIF pictures decoded by the
-// platform's codecs, whose stored order is top row first.
+// platform's codecs, whose stored order is top row first. The command line also streams: an
+// uncompressed 24-bit BMP is read, packed and written a band of rows at a time, with its input open.
 #include "jobs/pack.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
 
 #include "containers/c_array.h"
+#include "files/file_view.h"
 #include "files/output_block.h"
+#include "files/output_file.h"
 #include "files/view_access.h"
 #include "format/dither.h"
 #include "format/word_format.h"
 #include "job/convert.h"
 #include "pixels/pixels.h"
+#include "read/bmp_reader.h"
 #include "read/image_loader.h"
 
 namespace {
 
 // The line that opens a C header: which picture, its size and the words' layout.
-std::string describe(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
-  const bool top_first = options.top_down || picture.top_down();
-  return path + ": " + std::to_string(picture.width()) + " x " + std::to_string(picture.height()) + " pixels, " +
+std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, bool top_first,
+                     const PackOptions& options) {
+  return path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, " +
          (top_first ? "top row first" : "bottom row first") + ", " +
          (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
          (options.format.bytes == ByteOrder::low_first ? "low byte first" : "high byte first");
@@ -93,14 +99,122 @@ Conversion convert(const std::string& path, const PackOptions& options) {
       }) != nullptr)
     return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
   if (options.container == PackContainer::c_array) {
-    block = as_c_array(std::move(*block), describe(path, picture, options), options, picture);
+    block =
+        as_c_array(std::move(*block),
+                   describe(path, picture.width(), picture.height(), options.top_down || picture.top_down(), options),
+                   options, picture);
     if (!block) return refusal(Ending::out_of_memory);
   }
   return Converted{std::move(*block)};
 }
 
+// Streaming reads the headers from the file's first bytes, and a band of rows holds about this much
+// of the file: enough to keep the system's calls few, small enough to stay in cache.
+constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
+constexpr std::uint64_t band_bytes = std::uint64_t{1} << 20;
+
+// The band walk's memory: the packed words of one band, and for C source their text.
+struct BandBuffers {
+  std::vector<std::uint8_t> words;
+  std::vector<std::int32_t> scratch;
+  std::string text;
+};
+
+// Packs the picture's stored rows a band at a time, in the output's order, and writes each band
+// as it is done. With `reverse` the bands go from the file's end and each is turned round; the
+// Bayer pattern follows the stored rows either way, and diffusion, which carries its errors from
+// row to row, is only ever walked forwards. Under a guard against the file being cut short.
+Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& options, bool reverse, std::uint32_t band,
+                     BandBuffers& buffers, OutputFile& output) {
+  const std::uint64_t words = std::uint64_t{at.width} * at.height;
+  for (std::uint32_t done = 0; done < at.height;) {
+    const std::uint32_t count = std::min(band, at.height - done);
+    const std::uint32_t first = reverse ? at.height - done - count : done;
+    if (std::optional<SystemError> error = view.map_window(at.pixel_offset + std::uint64_t{first} * at.row_length,
+                                                           std::uint64_t{count} * at.row_length))
+      return refusal(Ending::cannot_open_input, {}, describe(*error));
+    const std::span<std::uint8_t> out(buffers.words.data(), std::size_t{at.width} * count * 2);
+    const std::span<const std::uint8_t> rows = view.bytes();
+    if (access_views([&] {
+          pack_band_dithered(rows, at.row_length, at.width, first, count, reverse, options.format, options.dither,
+                             buffers.scratch, out);
+        }) != nullptr)
+      return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    std::span<const std::uint8_t> piece = out;
+    if (options.container == PackContainer::c_array) {
+      buffers.text.clear();
+      append_c_array_elements(buffers.text, out, std::uint64_t{done} * at.width, words);
+      piece = {reinterpret_cast<const std::uint8_t*>(buffers.text.data()), buffers.text.size()};
+    }
+    if (std::optional<SystemError> error = output.write(piece)) return refusal(Ending::not_saved, {}, describe(*error));
+    done += count;
+  }
+  return {};
+}
+
+// Writes text whole to the output; the refusal when it could not be.
+std::optional<Outcome> write_text(OutputFile& output, std::string_view text) {
+  if (std::optional<SystemError> error =
+          output.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
+    return refusal(Ending::not_saved, {}, describe(*error));
+  return std::nullopt;
+}
+
+// An uncompressed 24-bit BMP packed band by band into the output as it is made, or nullopt for a
+// picture that is converted whole (see PackOptions::stream). The view of the input stays open
+// until the output is complete.
+std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
+  std::variant<FileView, Outcome> opened = open_input(paths.first, Ending::cannot_open_input, header_bytes);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  FileView& view = std::get<FileView>(opened);
+  std::optional<BmpRowsAt> found;
+  const std::span<const std::uint8_t> start = view.bytes();
+  if (access_views([&] { found = find_bmp24_rows(start, view.file_size()); }) != nullptr)
+    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+  if (!found) return std::nullopt;
+  const BmpRowsAt& at = *found;
+  const bool reverse = options.top_down && !at.top_down;
+  if (reverse && options.dither == Dither::diffusion) return std::nullopt;
+
+  const std::uint32_t band = options.band_rows != 0
+                                 ? options.band_rows
+                                 : static_cast<std::uint32_t>(std::max<std::uint64_t>(1, band_bytes / at.row_length));
+  BandBuffers buffers;
+  std::string head;
+  try {
+    buffers.words.resize(std::size_t{at.width} * std::min(band, at.height) * 2);
+    buffers.scratch.resize(dither_scratch_size(at.width, options.dither));
+    if (options.container == PackContainer::c_array) {
+      head = c_array_head(
+          options.c_array, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
+          std::uint64_t{at.width} * at.height, at.width, at.height, options.format.bytes == ByteOrder::high_first);
+      // Eight characters to a word and a line break to twelve of them.
+      buffers.text.reserve(buffers.words.size() * 4 + buffers.words.size() / 6 + 8);
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+
+  progress.saving();
+  std::variant<OutputFile, SystemError> created = OutputFile::create(paths.second.c_str());
+  if (const SystemError* error = std::get_if<SystemError>(&created))
+    return refusal(Ending::not_saved, {}, describe(*error));
+  OutputFile& output = std::get<OutputFile>(created);
+  if (std::optional<Outcome> refused = write_text(output, head)) return refused;
+  Outcome outcome = stream_bands(view, at, options, reverse, band, buffers, output);
+  if (!outcome.done()) return outcome;
+  if (options.container == PackContainer::c_array) {
+    if (std::optional<Outcome> refused = write_text(output, c_array_tail())) return refused;
+  }
+  if (std::optional<SystemError> error = output.commit()) return refusal(Ending::not_saved, {}, describe(*error));
+  return outcome;
+}
+
 }  // namespace
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
+  if (options.stream) {
+    if (std::optional<Outcome> streamed = pack_streaming(paths, options, progress)) return std::move(*streamed);
+  }
   return convert_and_save(paths.second, progress, [&] { return convert(paths.first, options); });
 }

@@ -32,6 +32,14 @@ struct PackOptions {
   PackContainer container = PackContainer::raw;
   // The C header's array name.
   std::string c_array;
+  // Write the output as it is made, a band of rows at a time, with the input still open: an
+  // uncompressed 24-bit BMP then takes a few megabytes whatever its size. The input and the output
+  // must then be different files, and "Saving" comes before the conversion. Other pictures are
+  // converted whole as the dialogs do, and so is a bottom-up picture written top row first with
+  // diffusion, whose errors run in stored order.
+  bool stream = false;
+  // Rows to a band when streaming; 0 for as many as fit about a megabyte.
+  std::uint32_t band_rows = 0;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

@@ -176,4 +176,140 @@ TEST(Kestrin, SamePathInBothFieldsReplacesThePictureByItsRawImage) {
   EXPECT_EQ(read_file(path), expected_raw(layout, pattern_pixel));
 }
 
+// The command line's band walk: the same bytes as the whole picture, whatever the band's height
+// against the picture's, the rows' padding and the order they are written in.
+struct Streamed {
+  const char* name;
+  BmpLayout layout;
+  std::uint32_t band_rows;
+  bool core_header = false;
+};
+
+void PrintTo(const Streamed& streamed, std::ostream* out) { *out << streamed.name; }
+
+PackOptions options_of(std::uint32_t band_rows, bool top_down, Dither dither = Dither::none) {
+  PackOptions options;
+  options.band_rows = band_rows;
+  options.top_down = top_down;
+  options.dither = dither;
+  return options;
+}
+
+Outcome pack_streaming(const std::string& input, const std::string& output, PackOptions options) {
+  options.stream = true;
+  JobProgress quiet;
+  return pack({input, output}, options, quiet);
+}
+
+class KestrinStreams : public testing::TestWithParam<Streamed> {};
+
+TEST_P(KestrinStreams, EveryPixelInStoredOrder) {
+  const Streamed& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bmp"), c.core_header ? core_bmp(c.layout) : make_bmp(c.layout, pattern_pixel));
+  const Outcome outcome = pack_streaming(dir.file("in.bmp"), dir.file("out.bin"), options_of(c.band_rows, false));
+  EXPECT_TRUE(outcome.done()) << outcome.reason;
+  EXPECT_EQ(read_file(dir.file("out.bin")), expected_raw(c.layout, pattern_pixel));
+}
+
+INSTANTIATE_TEST_SUITE_P(Bands, KestrinStreams,
+                         testing::Values(Streamed{"BandsOfOneRowWithPadding", {.width = 3, .height = 3}, 1},
+                                         Streamed{"HeightNotAMultipleOfTheBand", {.width = 7, .height = 5}, 2},
+                                         Streamed{"BandTallerThanThePicture", {.width = 5, .height = 2}, 9},
+                                         Streamed{"TopDown", {.width = 5, .height = -4}, 3},
+                                         Streamed{"GapBeforeThePixels", {.width = 2, .height = 7, .gap = 1024}, 4},
+                                         Streamed{"CoreHeader", {.width = 5, .height = 3}, 2, true},
+                                         Streamed{"DefaultBand", {.width = 568, .height = 130}, 0}),
+                         [](const testing::TestParamInfo<Streamed>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
+
+// Worked out by hand: the rows written top row first from a bottom-up file, and dithering that
+// must follow the stored rows across bands.
+struct StreamedBytes {
+  const char* name;
+  std::int32_t width, height;
+  BgrTriple (*pixel)(std::int32_t x, std::int32_t y);
+  PackOptions options;
+  Bytes expected;
+};
+
+void PrintTo(const StreamedBytes& streamed, std::ostream* out) { *out << streamed.name; }
+
+class KestrinStreamsAsWorkedOut : public testing::TestWithParam<StreamedBytes> {};
+
+TEST_P(KestrinStreamsAsWorkedOut, Bytes) {
+  const StreamedBytes& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = c.width, .height = c.height}, c.pixel));
+  const Outcome outcome = pack_streaming(dir.file("in.bmp"), dir.file("out.bin"), c.options);
+  EXPECT_TRUE(outcome.done()) << outcome.reason;
+  EXPECT_EQ(read_file(dir.file("out.bin")), c.expected);
+}
+
+// Stored rows red, blue, green.
+BgrTriple three_rows(std::int32_t, std::int32_t y) {
+  return y == 0 ? BgrTriple{0, 0, 0xFF} : y == 1 ? BgrTriple{0xFF, 0, 0} : BgrTriple{0, 0xFF, 0};
+}
+// Blue 4 and green 2 everywhere: the Bayer thresholds of column 0 (0, 48, 12, 60 for stored rows 0
+// to 3) lift both to their next level on stored rows 1 and 3 only, giving the word 0x0021 there.
+// Diffusion spreads blue 4 over a 4 x 2 picture into levels 0 0 0 0 then 0 1 1 0 (see the dither
+// tests).
+BgrTriple blue_4_green_2(std::int32_t, std::int32_t) { return {4, 2, 0}; }
+BgrTriple blue_4(std::int32_t, std::int32_t) { return {4, 0, 0}; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Literals, KestrinStreamsAsWorkedOut,
+    testing::Values(
+        StreamedBytes{
+            "TopRowFirstInBandsOfOne", 1, 3, three_rows, options_of(1, true), {0xE0, 0x07, 0x1F, 0x00, 0x00, 0xF8}},
+        StreamedBytes{
+            "TopRowFirstInBandsOfTwo", 1, 3, three_rows, options_of(2, true), {0xE0, 0x07, 0x1F, 0x00, 0x00, 0xF8}},
+        StreamedBytes{"OrderedFollowsStoredRows",
+                      1,
+                      4,
+                      blue_4_green_2,
+                      options_of(3, false, Dither::ordered),
+                      {0x00, 0x00, 0x21, 0x00, 0x00, 0x00, 0x21, 0x00}},
+        StreamedBytes{"OrderedFollowsStoredRowsTopRowFirst",
+                      1,
+                      4,
+                      blue_4_green_2,
+                      options_of(3, true, Dither::ordered),
+                      {0x21, 0x00, 0x00, 0x00, 0x21, 0x00, 0x00, 0x00}},
+        StreamedBytes{"DiffusionCarriesItsErrorsAcrossBands",
+                      4,
+                      2,
+                      blue_4,
+                      options_of(1, false, Dither::diffusion),
+                      {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00}},
+        StreamedBytes{"DiffusionTopRowFirst",
+                      4,
+                      2,
+                      blue_4,
+                      options_of(1, true, Dither::diffusion),
+                      {0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0}}),
+    [](const testing::TestParamInfo<StreamedBytes>& param_info) { return std::string(param_info.param.name); });
+
+// The C header written a band at a time: its elements run on across the bands, twelve to a line,
+// with a comma after every one but the last.
+TEST(KestrinStreamsCArray, ElementsRunOnAcrossBands) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 5, .height = 3}, three_rows));
+  PackOptions options = options_of(1, false);
+  options.container = PackContainer::c_array;
+  options.c_array = "logo";
+  const Outcome outcome = pack_streaming(dir.file("in.bmp"), dir.file("logo.h"), options);
+  EXPECT_TRUE(outcome.done()) << outcome.reason;
+  const std::optional<Bytes> header = read_file(dir.file("logo.h"));
+  ASSERT_TRUE(header.has_value());
+  const std::string text(header->begin(), header->end());
+  const std::size_t array = text.find("static const uint16_t logo[");
+  ASSERT_NE(array, std::string::npos);
+  EXPECT_EQ(text.substr(array),
+            "static const uint16_t logo[15] = {\n"
+            "    0xF800, 0xF800, 0xF800, 0xF800, 0xF800, 0x001F, 0x001F, 0x001F, 0x001F, 0x001F, 0x07E0, 0x07E0,\n"
+            "    0x07E0, 0x07E0, 0x07E0\n};\n\n#endif\n");
+}
+
 }  // namespace

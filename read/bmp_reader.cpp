@@ -48,26 +48,41 @@ bool bmp_format_converts(std::uint16_t bits, std::uint32_t compression) {
   }
 }
 
-BmpPicture read_bmp(std::span<const std::uint8_t> file) {
+namespace {
+
+// What the headers say, read from the file's first bytes: the picture as far as they describe it,
+// and where its colour table and pixels lie.
+struct Headers {
   BmpPicture bmp;
-  const std::uint64_t length = file.size();
+  // False when the verdict in bmp is final; true for a picture whose pixels are still to be found.
+  bool go_on = false;
+  bool core = false;
+  std::uint32_t colours_used = 0;
+  std::uint32_t pixel_offset = 0;
+  std::uint64_t headers_end = 0;
+  std::uint64_t row_length = 0;
+};
+
+// Reads the headers from `file`, the first bytes of a file `length` bytes long: every header field
+// read lies inside `file`, and offsets are checked against `length`.
+Headers read_headers(std::span<const std::uint8_t> file, std::uint64_t length) {
+  Headers headers;
+  BmpPicture& bmp = headers.bmp;
 
   // The file header and the size field that opens every information header.
   bmp.problem = "not a BMP file";
-  if (length < file_header_size + 4 || file[bmp_field::signature] != 'B' || file[bmp_field::signature + 1] != 'M')
-    return bmp;
+  if (file.size() < file_header_size + 4 || file[bmp_field::signature] != 'B' || file[bmp_field::signature + 1] != 'M')
+    return headers;
   const std::uint32_t pixel_offset = load_le32(file.data() + bmp_field::pixel_offset);
   const std::uint32_t info_size = load_le32(file.data() + bmp_field::info_size);
   bmp.problem = "an information header of unknown size";
-  if (!known_info_header_size(info_size)) return bmp;
+  if (!known_info_header_size(info_size)) return headers;
   bmp.problem = "the headers are cut short";
-  if (length < file_header_size + info_size) return bmp;
-
-  const bool core = info_size == core_header_size;
+  if (file.size() < file_header_size + info_size) return headers;
+  const bool core = headers.core = info_size == core_header_size;
   std::int64_t width = 0;
   std::int64_t height = 0;
   std::uint16_t planes = 0;
-  std::uint32_t colours_used = 0;
   if (core) {
     width = load_le16(file.data() + bmp_field::core_width);
     height = load_le16(file.data() + bmp_field::core_height);
@@ -82,20 +97,21 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
     // The 16-byte header ends before the compression field, and only the 40-byte header and its
     // larger versions count the colours used.
     bmp.compression = info_size == 16 ? bmp_uncompressed : load_le32(file.data() + bmp_field::compression);
-    colours_used = info_size >= info_header_size ? load_le32(file.data() + bmp_field::colours_used) : 0;
+    headers.colours_used = info_size >= info_header_size ? load_le32(file.data() + bmp_field::colours_used) : 0;
   }
   // The masks follow a 40-byte header and sit inside the larger ones; the colour table follows
   // both.
   const bool masks_after_header = bmp.compression == bmp_bit_fields && info_size == info_header_size &&
                                   bmp_format_converts(bmp.bits_per_pixel, bmp.compression);
-  const std::uint64_t headers_end = file_header_size + info_size + (masks_after_header ? mask_bytes : 0);
+  const std::uint64_t headers_end = headers.headers_end =
+      file_header_size + info_size + (masks_after_header ? mask_bytes : 0);
   // A negative width means nothing. The most negative height has no positive row count to go
   // with it; taking its magnitude in 32 bits would overflow.
   bmp.problem = "the headers contradict themselves";
-  if (planes != 1 || width < 0 || height == INT32_MIN) return bmp;
+  if (planes != 1 || width < 0 || height == INT32_MIN) return headers;
   // Pixel data that starts inside the headers would be read as pixels and headers at once.
   bmp.problem = "the pixel data starts inside the headers or past the end of the file";
-  if (pixel_offset < headers_end || pixel_offset > length) return bmp;
+  if (pixel_offset < headers_end || pixel_offset > length) return headers;
 
   bmp.width = static_cast<std::uint32_t>(width);
   bmp.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
@@ -104,19 +120,48 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   // A well-formed picture from here on; what follows decides whether it is one that is converted.
   bmp.verdict = BmpVerdict::unsupported;
   bmp.problem = nullptr;
-  if (os2_v2_header_size(info_size)) return bmp;
-  if (!bmp_format_converts(bmp.bits_per_pixel, bmp.compression) || bmp.width == 0 || bmp.height == 0) return bmp;
+  if (os2_v2_header_size(info_size)) return headers;
+  if (!bmp_format_converts(bmp.bits_per_pixel, bmp.compression) || bmp.width == 0 || bmp.height == 0) return headers;
   // Decided on the header alone, before the pixel data is looked for: a picture too large to
   // convert stays so however much of it the file holds.
-  if (!raw_image_size(bmp.width, bmp.height)) return bmp;
-  const std::uint64_t row_length = (std::uint64_t{bmp.width} * bmp.bits_per_pixel + 31) / 32 * 4;
-  if (row_length > UINT32_MAX) return bmp;
+  if (!raw_image_size(bmp.width, bmp.height)) return headers;
+  headers.row_length = (std::uint64_t{bmp.width} * bmp.bits_per_pixel + 31) / 32 * 4;
+  if (headers.row_length > UINT32_MAX) return headers;
 
   bmp.verdict = BmpVerdict::not_a_picture;
   const bool run_length_coded = bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4;
   // Run-length codes are written bottom-up: a top-down height with them is a contradiction.
   bmp.problem = "run-length coded, but stored top-down";
-  if (run_length_coded && bmp.top_down) return bmp;
+  if (run_length_coded && bmp.top_down) return headers;
+  headers.pixel_offset = pixel_offset;
+  headers.go_on = true;
+  return headers;
+}
+
+}  // namespace
+
+std::optional<BmpRowsAt> find_bmp24_rows(std::span<const std::uint8_t> start, std::uint64_t length) {
+  const Headers headers = read_headers(start, length);
+  const BmpPicture& bmp = headers.bmp;
+  if (!headers.go_on || bmp.bits_per_pixel != 24 || bmp.compression != bmp_uncompressed) return std::nullopt;
+  // Every stored row, the last one's padding included, must lie inside the file; the product of
+  // two factors below 2^32 cannot overflow 64 bits.
+  if (headers.row_length * bmp.height > length - headers.pixel_offset) return std::nullopt;
+  return BmpRowsAt{bmp.width, bmp.height, bmp.top_down, static_cast<std::uint32_t>(headers.row_length),
+                   headers.pixel_offset};
+}
+
+BmpPicture read_bmp(std::span<const std::uint8_t> file) {
+  const std::uint64_t length = file.size();
+  Headers headers = read_headers(file, length);
+  BmpPicture& bmp = headers.bmp;
+  if (!headers.go_on) return bmp;
+  const bool core = headers.core;
+  const std::uint32_t colours_used = headers.colours_used;
+  const std::uint32_t pixel_offset = headers.pixel_offset;
+  const std::uint64_t headers_end = headers.headers_end;
+  const std::uint64_t row_length = headers.row_length;
+  const bool run_length_coded = bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4;
 
   if (bmp.bits_per_pixel <= 8) {
     // As many entries as the header names (all that the depth allows when it names none), but

@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "pixels/pixels.h"
@@ -71,3 +72,20 @@ struct BmpPicture {
 bool bmp_format_converts(std::uint16_t bits, std::uint32_t compression);
 
 BmpPicture read_bmp(std::span<const std::uint8_t> file);
+
+// Where a 24-bit uncompressed picture's stored rows lie in its file: `height` rows of `row_length`
+// bytes from `pixel_offset` on, first stored row first.
+struct BmpRowsAt {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  bool top_down = false;
+  std::uint32_t row_length = 0;
+  std::uint64_t pixel_offset = 0;
+};
+
+// The rows of a 24-bit uncompressed picture that read_bmp would accept, found from its headers in
+// `start` (the file's first bytes) and the file's whole `length`, so that a job can walk rows that
+// are not mapped yet: such a picture's rows need no checking beyond lying inside the file. Nullopt
+// for anything else (another format, or a file that read_bmp refuses), which read_bmp then
+// describes.
+std::optional<BmpRowsAt> find_bmp24_rows(std::span<const std::uint8_t> start, std::uint64_t length);

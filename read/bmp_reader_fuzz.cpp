@@ -24,6 +24,16 @@ void require(bool holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const BmpPicture bmp = read_bmp({data, size});
+  // The rows found from the headers alone are the reader's 24-bit uncompressed rows; from a part of
+  // the file's start they are those or none, read from that part only.
+  const bool bmp24 = bmp.verdict == BmpVerdict::picture && bmp.bits_per_pixel == 24 && bmp.compression == 0;
+  for (const std::size_t start : {size, size / 2}) {
+    const std::optional<BmpRowsAt> found = find_bmp24_rows({data, start}, size);
+    require(found.has_value() == bmp24 || (!found && start < size));
+    if (found)
+      require(bmp24 && found->width == bmp.width && found->height == bmp.height && found->top_down == bmp.top_down &&
+              found->row_length == bmp.row_length && data + found->pixel_offset == bmp.rows.data());
+  }
   if (bmp.verdict != BmpVerdict::picture) {
     require(bmp.rows.empty());
     return 0;

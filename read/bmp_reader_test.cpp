@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "pixels/little_endian.h"
@@ -70,6 +72,36 @@ TEST(Bmp24Reader, RejectsHeadersOrPixelDataPastEndOfFile) {
       EXPECT_EQ(bmp.verdict, BmpVerdict::not_a_picture) << length << " of " << file.size() << " bytes";
       EXPECT_TRUE(bmp.rows.empty());
     }
+  }
+}
+
+// The rows found from the headers alone and the file's length, for a job that maps them later: the
+// headers given, then the whole file's length against the rows it must hold.
+struct RowsCase {
+  const char* name;
+  std::span<const std::uint8_t> start;
+  std::uint64_t length;
+  std::optional<BmpRowsAt> rows;
+};
+
+TEST(Bmp24Reader, FindsTheRowsFromTheHeadersAndTheFilesLength) {
+  const RowsCase cases[] = {
+      {"HeadersOnly", bytes_of(two_by_two).first(54), 70, BmpRowsAt{2, 2, false, 8, 54}},
+      {"LongerFile", bytes_of(two_by_two).first(54), 1000, BmpRowsAt{2, 2, false, 8, 54}},
+      {"CoreHeader", bytes_of(core_one_by_two).first(26), 34, BmpRowsAt{1, 2, false, 4, 26}},
+      {"LastRowsPaddingMissing", bytes_of(two_by_two).first(54), 69, std::nullopt},
+      {"HeadersCutShort", bytes_of(two_by_two).first(53), 70, std::nullopt},
+      {"PixelOffsetPastTheEnd", bytes_of(two_by_two).first(54), 53, std::nullopt},
+  };
+  for (const RowsCase& c : cases) {
+    const std::optional<BmpRowsAt> rows = find_bmp24_rows(c.start, c.length);
+    ASSERT_EQ(rows.has_value(), c.rows.has_value()) << c.name;
+    if (!rows) continue;
+    EXPECT_EQ(rows->width, c.rows->width) << c.name;
+    EXPECT_EQ(rows->height, c.rows->height) << c.name;
+    EXPECT_EQ(rows->top_down, c.rows->top_down) << c.name;
+    EXPECT_EQ(rows->row_length, c.rows->row_length) << c.name;
+    EXPECT_EQ(rows->pixel_offset, c.rows->pixel_offset) << c.name;
   }
 }
 
