@@ -14,6 +14,15 @@ std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size) {
   return std::move(*block);
 }
 
+std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress) {
+  progress.saving();
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  if (const SystemError* error = std::get_if<SystemError>(&created)) return not_saved(*error);
+  return std::get<OutputFile>(std::move(created));
+}
+
+Outcome not_saved(const SystemError& error) { return refusal(Ending::not_saved, {}, describe(error)); }
+
 Outcome save(const std::string& output, Converted converted, JobProgress& progress) {
   progress.saving();
   std::optional<SystemError> error;
@@ -21,7 +30,7 @@ Outcome save(const std::string& output, Converted converted, JobProgress& progre
     const OutputBlock written = std::move(converted.block);
     error = save_output_file(output.c_str(), {converted.header, written.bytes()});
   }  // The block is freed here, before the job reports that it is done.
-  if (error) return refusal(Ending::not_saved, {}, describe(*error));
+  if (error) return not_saved(*error);
   Outcome outcome;
   outcome.warnings = std::move(converted.warnings);
   return outcome;

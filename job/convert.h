@@ -13,6 +13,7 @@
 
 #include "files/file_view.h"
 #include "files/output_block.h"
+#include "files/output_file.h"
 #include "job/job.h"
 
 // A conversion held in memory once its input is released.
@@ -37,6 +38,14 @@ std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size);
 // `output`, and frees the block. Done, with the conversion's warnings; or not_saved with the cause,
 // whatever was at the path as it was.
 Outcome save(const std::string& output, Converted converted, JobProgress& progress);
+
+// For a job that writes its output as it makes it: tells `progress` that the output is being saved
+// and creates it beside its target, whose place it takes on commit(); or the refusal that names the
+// cause.
+std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress);
+
+// An output that could not be written or put in its target's place, with the system's cause.
+Outcome not_saved(const SystemError& error);
 
 // Runs `convert` (a Conversion()), which opens, converts and releases its input, then saves what it
 // made at `output`.

@@ -146,7 +146,7 @@ Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& opt
       append_c_array_elements(buffers.text, out, std::uint64_t{done} * at.width, words);
       piece = {reinterpret_cast<const std::uint8_t*>(buffers.text.data()), buffers.text.size()};
     }
-    if (std::optional<SystemError> error = output.write(piece)) return refusal(Ending::not_saved, {}, describe(*error));
+    if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
     done += count;
   }
   return {};
@@ -156,7 +156,7 @@ Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& opt
 std::optional<Outcome> write_text(OutputFile& output, std::string_view text) {
   if (std::optional<SystemError> error =
           output.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
-    return refusal(Ending::not_saved, {}, describe(*error));
+    return not_saved(*error);
   return std::nullopt;
 }
 
@@ -195,10 +195,8 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
     return refusal(Ending::out_of_memory);
   }
 
-  progress.saving();
-  std::variant<OutputFile, SystemError> created = OutputFile::create(paths.second.c_str());
-  if (const SystemError* error = std::get_if<SystemError>(&created))
-    return refusal(Ending::not_saved, {}, describe(*error));
+  std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
   if (std::optional<Outcome> refused = write_text(output, head)) return refused;
   Outcome outcome = stream_bands(view, at, options, reverse, band, buffers, output);
@@ -206,7 +204,7 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   if (options.container == PackContainer::c_array) {
     if (std::optional<Outcome> refused = write_text(output, c_array_tail())) return refused;
   }
-  if (std::optional<SystemError> error = output.commit()) return refusal(Ending::not_saved, {}, describe(*error));
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
   return outcome;
 }
 

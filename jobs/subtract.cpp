@@ -18,6 +18,7 @@
 #include "files/file_view.h"
 #include "files/output_file.h"
 #include "files/view_access.h"
+#include "job/convert.h"
 #include "job/job.h"
 #include "pixels/subtract_words.h"
 
@@ -131,19 +132,16 @@ Outcome subtract_into_file(const JobPaths& paths, const SubtractOptions& options
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);
   }
-  progress.saving();
-  std::variant<OutputFile, SystemError> created = OutputFile::create(options.output.c_str());
-  if (const SystemError* error = std::get_if<SystemError>(&created))
-    return refusal(Ending::not_saved, {}, describe(*error));
+  std::variant<OutputFile, Outcome> created = begin_output(options.output, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
   Outcome outcome = walk(operands, false, buffer, [&](std::span<const std::uint8_t> difference) {
     std::optional<Outcome> refused;
-    if (std::optional<SystemError> error = output.write(difference))
-      refused = refusal(Ending::not_saved, {}, describe(*error));
+    if (std::optional<SystemError> error = output.write(difference)) refused = not_saved(*error);
     return refused;
   });
   if (!outcome.done()) return outcome;
-  if (std::optional<SystemError> error = output.commit()) return refusal(Ending::not_saved, {}, describe(*error));
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
   return outcome;
 }
 

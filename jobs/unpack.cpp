@@ -154,13 +154,10 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);
   }
-  progress.saving();
-  std::variant<OutputFile, SystemError> created = OutputFile::create(paths.second.c_str());
-  if (const SystemError* error = std::get_if<SystemError>(&created))
-    return refusal(Ending::not_saved, {}, describe(*error));
+  std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
-  if (std::optional<SystemError> error = output.write(layout.header))
-    return refusal(Ending::not_saved, {}, describe(*error));
+  if (std::optional<SystemError> error = output.write(layout.header)) return not_saved(*error);
   for (std::uint32_t first = 0; first < layout.height; first += rows) {
     const std::uint32_t count = std::min(rows, layout.height - first);
     const std::uint64_t offset = band_input_offset(layout, first, count, options.top_down);
@@ -177,9 +174,9 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
     if (access_views([&] { expand_band_into_bmp(words, layout, count, options.top_down, options.format, out); }) !=
         nullptr)
       return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
-    if (std::optional<SystemError> error = output.write(out)) return refusal(Ending::not_saved, {}, describe(*error));
+    if (std::optional<SystemError> error = output.write(out)) return not_saved(*error);
   }
-  if (std::optional<SystemError> error = output.commit()) return refusal(Ending::not_saved, {}, describe(*error));
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
   Outcome outcome;
   if (std::optional<std::string> warning = size_warning(input_size, layout))
     outcome.warnings.push_back(std::move(*warning));
