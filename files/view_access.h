@@ -11,6 +11,9 @@
 
 #include <type_traits>
 
+// The reason a job gives for a file found cut short under one of its accesses.
+inline constexpr char cut_short_reason[] = "the file was cut short while it was read";
+
 // Runs `access(context)`; returns nullptr when it completed, else the address at which a view's
 // file was found cut short.
 const void* access_views_with(void (*access)(void*), void* context);

@@ -97,7 +97,7 @@ Conversion convert(const std::string& path, const PackOptions& options) {
         pack_rows_dithered(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse,
                            options.format, options.dither, scratch, out);
       }) != nullptr)
-    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    return refusal(Ending::cannot_open_input, cut_short_reason);
   if (options.container == PackContainer::c_array) {
     block =
         as_c_array(std::move(*block),
@@ -139,7 +139,7 @@ Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& opt
           pack_band_dithered(rows, at.row_length, at.width, first, count, reverse, options.format, options.dither,
                              buffers.scratch, out);
         }) != nullptr)
-      return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+      return refusal(Ending::cannot_open_input, cut_short_reason);
     std::span<const std::uint8_t> piece = out;
     if (options.container == PackContainer::c_array) {
       buffers.text.clear();
@@ -170,7 +170,7 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   std::optional<BmpRowsAt> found;
   const std::span<const std::uint8_t> start = view.bytes();
   if (access_views([&] { found = find_bmp24_rows(start, view.file_size()); }) != nullptr)
-    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    return refusal(Ending::cannot_open_input, cut_short_reason);
   if (!found) return std::nullopt;
   const BmpRowsAt& at = *found;
   const bool reverse = options.top_down && !at.top_down;

@@ -54,7 +54,7 @@ Conversion convert(const std::string& path) {
   const std::span<const std::uint8_t> file = std::get<FileView>(opened).bytes();
   std::optional<Walk> walk;
   if (access_views([&] { walk = plan_walk(file); }) != nullptr)
-    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    return refusal(Ending::cannot_open_input, cut_short_reason);
   if (!walk) return refusal(Ending::unsupported_picture);
   std::variant<OutputBlock, Outcome> allocated = allocate_output(walk->output_size);
   if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
@@ -62,7 +62,7 @@ Conversion convert(const std::string& path) {
   const std::span<std::uint8_t> out = converted.block.bytes();
   if (access_views(
           [&] { pack_565_rows(file.subspan(walk->pixel_offset), source_stride, walk->width, walk->rows, out); }))
-    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    return refusal(Ending::cannot_open_input, cut_short_reason);
   return converted;
 }
 

@@ -81,14 +81,9 @@ std::optional<OutputBlock> as_png(const OutputBlock& pixels, const BmpOutput& la
 // or null for none. A raw image may start with any bytes, but one of these signatures in front of a
 // file handed to unpack is far likelier a picture given where its raw image was meant.
 const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
-  const auto starts_with = [&](std::initializer_list<std::uint8_t> signature) {
-    return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
-  };
-  if (starts_with({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return "a PNG picture";
-  if (starts_with({0xFF, 0xD8, 0xFF})) return "a JPEG picture";
-  if (starts_with({'G', 'I', 'F', '8'})) return "a GIF picture";
+  if (const char* format = codec_format_of(bytes)) return format;
   // "BM" and a file size field that matches the file: two bytes alone are too common in raw data.
-  if (starts_with({'B', 'M'}) && bytes.size() >= 6 && load_le32(bytes.data() + 2) == file_size) return "a BMP picture";
+  if (bytes.size() >= 6 && bytes[0] == 'B' && bytes[1] == 'M' && load_le32(bytes.data() + 2) == file_size) return "BMP";
   return nullptr;
 }
 
@@ -105,10 +100,11 @@ std::variant<FileView, Outcome> open_raw(const std::string& path, const UnpackOp
   const FileView& view = std::get<FileView>(opened);
   const char* picture = nullptr;
   if (access_views([&] { picture = picture_signature(view.bytes(), view.file_size()); }) != nullptr)
-    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    return refusal(Ending::cannot_open_input, cut_short_reason);
   if (picture != nullptr)
-    return refusal(Ending::cannot_open_input,
-                   std::string(picture) + ", not a raw image: rgb565 pack converts pictures into raw images");
+    return refusal(
+        Ending::cannot_open_input,
+        "a " + std::string(picture) + " picture, not a raw image: rgb565 pack converts pictures into raw images");
   return opened;
 }
 
@@ -124,7 +120,7 @@ Conversion convert(const std::string& path, const BmpOutput& layout, const Unpac
     converted.warnings.push_back(std::move(*warning));
   const std::span<std::uint8_t> pixels = converted.block.bytes();
   if (access_views([&] { expand_into_bmp(bytes, layout, options.top_down, options.format, pixels); }) != nullptr)
-    return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+    return refusal(Ending::cannot_open_input, cut_short_reason);
   return converted;
 }
 
@@ -173,7 +169,7 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
     const std::span<std::uint8_t> out(band.data(), std::size_t{count} * layout.row_length);
     if (access_views([&] { expand_band_into_bmp(words, layout, count, options.top_down, options.format, out); }) !=
         nullptr)
-      return refusal(Ending::cannot_open_input, "the file was cut short while it was read");
+      return refusal(Ending::cannot_open_input, cut_short_reason);
     if (std::optional<SystemError> error = output.write(out)) return not_saved(*error);
   }
   if (std::optional<SystemError> error = output.commit()) return not_saved(*error);

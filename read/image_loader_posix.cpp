@@ -18,7 +18,7 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   BmpPicture bmp;
   const std::span<const std::uint8_t> bytes = picture.file_->bytes();
   if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)
-    return LoadFailure{LoadFault::cannot_open, "the file was cut short while it was read"};
+    return LoadFailure{LoadFault::cannot_open, cut_short_reason};
   if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
   if (bmp.bits_per_pixel != 24) {
     if (std::optional<LoadFailure> failure = picture.decode(bmp)) return std::move(*failure);

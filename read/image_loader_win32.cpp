@@ -32,6 +32,7 @@
 
 #include "files/owned.h"
 #include "files/system_error.h"
+#include "files/view_access.h"
 #include "read/image_loader.h"
 
 static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
@@ -65,7 +66,7 @@ std::variant<FileBytes, std::string> read_whole_file(const char* path) {
     DWORD got = 0;
     if (!ReadFile(handle, bytes.data.get() + done, wanted, &got, nullptr)) return describe(last_system_error());
     // 0 before the end: the file shrank since its size was taken.
-    if (got == 0) return std::string("the file was cut short while it was read");
+    if (got == 0) return std::string(cut_short_reason);
     done += got;
   }
   return bytes;
