@@ -24,6 +24,19 @@ struct BgrTriple {
   friend bool operator==(const BgrTriple&, const BgrTriple&) = default;
 };
 
+// BGRA quad: one pixel of a picture that keeps its transparency, four bytes in the order blue,
+// green, red, alpha, with straight (not premultiplied) alpha: 0 is fully transparent, 255 opaque.
+// The colour of a pixel is its own whatever its alpha, so that laying it over a background, or
+// scaling it, is left to the stage that does so.
+struct BgraQuad {
+  std::uint8_t blue;
+  std::uint8_t green;
+  std::uint8_t red;
+  std::uint8_t alpha;
+
+  friend bool operator==(const BgraQuad&, const BgraQuad&) = default;
+};
+
 constexpr std::uint16_t pack565(BgrTriple pixel) {
   return static_cast<std::uint16_t>(((pixel.red >> 3) << 11) | ((pixel.green >> 2) << 5) | (pixel.blue >> 3));
 }
