@@ -20,7 +20,7 @@
 
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
-#include "containers/frame_sizes.h"
+#include "read/frame_sizes.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
