@@ -20,7 +20,6 @@
 
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
-#include "read/frame_sizes.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
@@ -28,6 +27,7 @@
 #include "format/word_format.h"
 #include "job/convert.h"
 #include "pixels/little_endian.h"
+#include "read/frame_sizes.h"
 
 namespace {
 

@@ -32,8 +32,8 @@ constexpr double noise_score = 0.55;
 constexpr double clear_lead = 1.2;
 
 BgrTriple rgb565(const std::uint8_t* pixel, ByteOrder order) {
-  const auto word = static_cast<std::uint16_t>(order == ByteOrder::low_first ? pixel[0] | pixel[1] << 8
-                                                                             : pixel[0] << 8 | pixel[1]);
+  const auto word =
+      static_cast<std::uint16_t>(order == ByteOrder::low_first ? pixel[0] | pixel[1] << 8 : pixel[0] << 8 | pixel[1]);
   return expand_word(word, WordFormat{.expansion = Expansion::replicate});
 }
 
@@ -168,7 +168,8 @@ std::vector<Reading> orders_to_try(const ProbeFormat& format, std::span<const Ra
   if (!format.byte_order_matters) return {{ByteOrder::low_first, 1}};
   if (format.bytes_per_pixel == 2) {
     const std::uint64_t first = changes(samples, 2, 0), second = changes(samples, 2, 1);
-    const double lopsided = static_cast<double>(std::max(first, second)) / std::max<std::uint64_t>(1, std::min(first, second));
+    const double lopsided =
+        static_cast<double>(std::max(first, second)) / std::max<std::uint64_t>(1, std::min(first, second));
     const double factor = lopsided < 1.1 ? 1.25 : 1;
     return {{first >= second ? ByteOrder::low_first : ByteOrder::high_first, factor}};
   }
@@ -209,11 +210,12 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     for (std::uint64_t side = smallest_side; side * side <= count; ++side) {
       if (count % side != 0 || count / side > side * max_aspect || count / side > UINT32_MAX) continue;
       const auto other = static_cast<std::uint32_t>(count / side);
-      for (const auto& [width, height] : {std::pair{other, static_cast<std::uint32_t>(side)},
-                                          std::pair{static_cast<std::uint32_t>(side), other}}) {
+      for (const auto& [width, height] :
+           {std::pair{other, static_cast<std::uint32_t>(side)}, std::pair{static_cast<std::uint32_t>(side), other}}) {
         for (const Reading& reading : readings) {
           const double raw = score({format, reading.order, width, height, samples, quick, pixels});
-          if (raw >= 0) guesses.push_back(
+          if (raw >= 0)
+            guesses.push_back(
                 {{&format, reading.order, order_told(format), width, height, raw * reading.factor}, reading.factor});
         }
         if (width == height) break;

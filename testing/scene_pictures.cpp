@@ -54,8 +54,8 @@ std::vector<BgrTriple> photograph(std::uint32_t width, std::uint32_t height, Ran
                        (light.at(x, y) - 128) / 3 + (texture.at(x, y) - 128) / 6;
       const int h = hue.at(x, y) - 128;
       const int grain = random.below(7) - 3;
-      pixels[std::size_t{y} * width + x] = BgrTriple{clamp8(base - h / 3 + tint_b + grain),
-                                                     clamp8(base + h / 5 + grain), clamp8(base + h / 2 + tint_r + grain)};
+      pixels[std::size_t{y} * width + x] = BgrTriple{
+          clamp8(base - h / 3 + tint_b + grain), clamp8(base + h / 5 + grain), clamp8(base + h / 2 + tint_r + grain)};
     }
   }
   return pixels;
@@ -120,7 +120,8 @@ std::vector<std::uint8_t> raw_dump(const std::vector<BgrTriple>& pixels, std::st
     if (format == "rgb565") {
       const unsigned word = (p.red >> 3) << 11 | (p.green >> 2) << 5 | p.blue >> 3;
       const std::uint8_t low = static_cast<std::uint8_t>(word), high = static_cast<std::uint8_t>(word >> 8);
-      out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{high, low} : std::initializer_list<std::uint8_t>{low, high});
+      out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{high, low}
+                                       : std::initializer_list<std::uint8_t>{low, high});
     } else if (format == "rgb888") {
       out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{p.red, p.green, p.blue}
                                        : std::initializer_list<std::uint8_t>{p.blue, p.green, p.red});
