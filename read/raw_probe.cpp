@@ -197,16 +197,19 @@ std::vector<ByteRange> probe_ranges(std::uint64_t file_size) {
   return ranges;
 }
 
-ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> samples, std::size_t most) {
+ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> samples, const ProbeLimits& limits,
+                      std::size_t most) {
   ProbeResult result;
   if (samples.empty()) return result;
   // Each guess with the factor its reading of the bytes carries.
   std::vector<std::pair<ProbeGuess, double>> guesses;
   std::vector<BgrTriple> pixels;
   for (const ProbeFormat& format : formats) {
-    if (file_size % format.bytes_per_pixel != 0) continue;
+    if (file_size % format.bytes_per_pixel != 0 || (!limits.format.empty() && limits.format != format.name)) continue;
     const std::uint64_t count = file_size / format.bytes_per_pixel;
-    const std::vector<Reading> readings = orders_to_try(format, samples);
+    std::vector<Reading> readings = orders_to_try(format, samples);
+    // An order the user gave is taken as given: the reading stands on its own.
+    if (limits.bytes && format.byte_order_matters) readings = {{*limits.bytes, 1}};
     for (std::uint64_t side = smallest_side; side * side <= count; ++side) {
       if (count % side != 0 || count / side > side * max_aspect || count / side > UINT32_MAX) continue;
       const auto other = static_cast<std::uint32_t>(count / side);
@@ -216,7 +219,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
           const double raw = score({format, reading.order, width, height, samples, quick, pixels});
           if (raw >= 0)
             guesses.push_back(
-                {{&format, reading.order, order_told(format), width, height, raw * reading.factor}, reading.factor});
+                {{&format, reading.order, order_told(format), width, height, raw * reading.factor, 0}, reading.factor});
         }
         if (width == height) break;
       }
@@ -231,10 +234,16 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   }
   std::stable_sort(guesses.begin(), guesses.end(), by_score);
   for (std::size_t i = 0; i < guesses.size() && i < most; ++i) result.ranked.push_back(guesses[i].first);
-  if (result.ranked.empty() || result.ranked.front().score > noise_score) return result;
-  const double best = result.ranked.front().score;
+  if (result.ranked.empty() || result.ranked.front().score > noise_score) {
+    for (ProbeGuess& guess : result.ranked) guess.confidence = 0;
+    return result;
+  }
+  const double best = std::max(result.ranked.front().score, 1e-9);
+  const auto weight = [best](const ProbeGuess& guess) { return std::pow(best / std::max(guess.score, best), 8); };
+  double total = 0;
+  for (const ProbeGuess& guess : result.ranked) total += weight(guess);
+  for (ProbeGuess& guess : result.ranked) guess.confidence = static_cast<int>(std::lround(100 * weight(guess) / total));
   const double runner = result.ranked.size() > 1 ? result.ranked[1].score : noise_score * 2;
-  result.confidence = static_cast<int>(std::lround(100 * std::max(0.0, 1 - best / runner)));
   result.verdict = runner >= best * clear_lead ? ProbeVerdict::confident : ProbeVerdict::unsure;
   return result;
 }

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,9 @@ struct ProbeGuess {
   std::uint32_t height;
   // With the priors: 0 for a perfectly smooth reading, about 1 for noise.
   double score;
+  // How likely this is the layout among those ranked, 0 to 100: each guess's share of the weights
+  // (1 / score)^8, which leaves a guess half as smooth as the best at a fraction of a percent.
+  int confidence;
 };
 
 enum class ProbeVerdict {
@@ -74,12 +78,18 @@ enum class ProbeVerdict {
 
 struct ProbeResult {
   ProbeVerdict verdict = ProbeVerdict::no_guess;
-  // The first guess's lead over the best different layout, 0 to 100: how sure the probe is.
-  int confidence = 0;
   // The best layouts, best first, at most one for each format, byte order and size.
   std::vector<ProbeGuess> ranked;
 };
 
+// What the user already knows of a dump: its format (empty for any the probe knows) and its byte
+// order.
+struct ProbeLimits {
+  std::string_view format = {};
+  std::optional<ByteOrder> bytes = std::nullopt;
+};
+
 // Ranks the layouts of a dump of `file_size` bytes from `samples` of it (the ranges probe_ranges
 // gave), keeping at most `most` of them.
-ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> samples, std::size_t most = 5);
+ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> samples, const ProbeLimits& limits = {},
+                      std::size_t most = 5);
