@@ -1,8 +1,8 @@
 #include "console/console.h"
 
 #include <algorithm>
-#include <cctype>
 #include <atomic>
+#include <cctype>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -223,7 +223,8 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
 // A path as a POSIX shell reads it back: quoted when it holds anything but the usual characters.
 std::string shell_word(const std::string& path) {
   const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::string_view("/._-+:,=@%").find(c) != std::string_view::npos;
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+           std::string_view("/._-+:,=@%").find(c) != std::string_view::npos;
   });
   if (plain) return path;
   std::string quoted = "'";
@@ -268,8 +269,10 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
                 << "\n";
     for (std::size_t i = 0; i < result.ranked.size(); ++i) {
       const ProbeGuess& guess = result.ranked[i];
-      const std::string order = !guess.format->byte_order_matters ? "" : !guess.order_told ? ", either byte order"
-                                : guess.bytes == ByteOrder::low_first ? ", low byte first" : ", high byte first";
+      const std::string order = !guess.format->byte_order_matters     ? ""
+                                : !guess.order_told                   ? ", either byte order"
+                                : guess.bytes == ByteOrder::low_first ? ", low byte first"
+                                                                      : ", high byte first";
       streams.out << "  " << i + 1 << ". " << guess.format->name << " " << guess.width << " x " << guess.height << order
                   << ": " << guess.confidence << " %\n     " << printable(unpack_command(guess, dump)) << "\n";
     }
