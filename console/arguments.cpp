@@ -20,6 +20,14 @@ Result finish(Invocation invocation) {
   }
   const std::string verb(verb_name(invocation.verb));
   const bool standard = std::find(paths.begin(), paths.end(), standard_stream) != paths.end();
+  if (invocation.verb == Verb::probe) {
+    if (paths.empty()) return UsageError{"probe takes one or more dumps"};
+    if (standard) return UsageError{"probe takes files; '-' (standard input) goes with pack and unpack"};
+    return invocation;
+  }
+  if (invocation.verb == Verb::unpack && invocation.unpack.guess_size) {
+    invocation.unpack.guess_bytes = !invocation.bytes_given;
+  }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
     // Subtraction changes IMAGE where it lies, and reads SUB beside it: both are files.
@@ -60,6 +68,8 @@ std::string_view verb_name(Verb verb) {
       return "unpack";
     case Verb::subtract:
       return "subtract";
+    case Verb::probe:
+      return "probe";
     case Verb::none:
       break;
   }
@@ -100,6 +110,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (first == "pack") invocation.verb = Verb::pack;
     if (first == "unpack") invocation.verb = Verb::unpack;
     if (first == "subtract") invocation.verb = Verb::subtract;
+    if (first == "probe") invocation.verb = Verb::probe;
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
@@ -192,8 +203,17 @@ constexpr VerbHelp verb_helps[] = {
      "in .png. IN - reads the raw image from standard input, OUT - writes the BMP to standard output.\n"
      "An input that is not the frame's size converts with a warning naming the sizes it fits exactly.\n",
      "  rgb565 unpack --rows top-down --size 320x240 photo.bin preview.png\n"
+     "  rgb565 unpack --rows top-down --size auto dump.bin preview.png\n"
      "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
      "  rgb565 unpack --size 320x240 - frame.bmp < /dev/fb1\n"},
+    {Verb::probe,
+     "usage: rgb565 probe DUMP... [options]\n"
+     "\n"
+     "Guesses a raw dump's width and height, pixel format and byte order from its content, and lists\n"
+     "the likeliest layouts, best first, each with how sure the guess is and the unpack command that\n"
+     "shows it. Red and blue, and which row is the top, cannot be told from the content.\n",
+     "  rgb565 probe dump.bin\n"
+     "  rgb565 probe --bytes be capture.raw\n"},
     {Verb::subtract,
      "usage: rgb565 subtract IMAGE SUB [-o OUT] [options]\n"
      "\n"
@@ -204,8 +224,9 @@ constexpr VerbHelp verb_helps[] = {
 };
 
 constexpr char exit_status_help[] =
-    "Exit status: 0 when everything converted, 1 when an input was refused or an output could not\n"
-    "be written, 2 for a usage error.\n";
+    "Exit status: 0 when everything converted (probe: a layout was guessed for every dump), 1 when an\n"
+    "input was refused or an output could not be written (probe: no confident guess), 2 for a usage\n"
+    "error.\n";
 
 }  // namespace
 
@@ -215,7 +236,7 @@ std::string help_text(const Invocation& invocation) {
     std::string text = help.usage;
     text += '\n';
     text += verb_options_help(help.verb);
-    if (help.verb != Verb::subtract) {
+    if (help.verb == Verb::pack || help.verb == Verb::unpack) {
       text += '\n';
       text += word_layout(help.verb == Verb::pack ? invocation.pack.format : invocation.unpack.format);
     }
@@ -230,6 +251,7 @@ std::string help_text(const Invocation& invocation) {
       "       rgb565 unpack IN.bin OUT.bmp [options]         Talvose's conversion; OUT.png writes a PNG\n"
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
+      "       rgb565 probe DUMP... [options]                 guess a raw dump's size, format and byte order\n"
       "       rgb565 --help | --version\n"
       "       rgb565 VERB --help                             the verb's own usage, options and examples\n"
       "\n"
@@ -245,6 +267,7 @@ std::string help_text(const Invocation& invocation) {
       "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
       "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
       "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
+      "  rgb565 probe dump.bin\n"
       "\n";
   return text + exit_status_help;
 }

@@ -13,7 +13,7 @@
 #include "jobs/subtract.h"
 #include "jobs/unpack.h"
 
-enum class Verb { none, pack, unpack, subtract };
+enum class Verb { none, pack, unpack, subtract, probe };
 
 // The verb as the command line writes it; "rgb565" for none.
 std::string_view verb_name(Verb verb);
@@ -22,7 +22,8 @@ struct Invocation {
   Verb verb = Verb::none;
   bool help = false;
   bool version = false;
-  // pack and unpack: the inputs (one without -d); subtract: the image and the sub image.
+  // pack and unpack: the inputs (one without -d); subtract: the image and the sub image; probe: the
+  // dumps.
   std::vector<std::string> inputs;
   // pack and unpack without -d: the output file.
   std::string output;
@@ -30,6 +31,8 @@ struct Invocation {
   std::string directory;
   // -j: how many files of a batch convert at once; 0 for one per processor.
   unsigned jobs = 0;
+  // --bytes was given: unpack --size auto and probe then take the byte order as given.
+  bool bytes_given = false;
   // The verb's options; only the verb's own are used.
   PackOptions pack;
   UnpackOptions unpack;

@@ -50,6 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       require(invocation.directory.empty() ? invocation.inputs.size() == 1 && !invocation.output.empty()
                                            : !invocation.inputs.empty());
       break;
+    case Verb::probe:
+      require(!invocation.inputs.empty() && invocation.output.empty());
+      break;
     case Verb::none:
       require(false);
   }

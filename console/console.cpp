@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <variant>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "files/file_identity.h"
 #include "files/file_view.h"
 #include "jobs/pack.h"
+#include "jobs/probe.h"
 #include "jobs/subtract.h"
 #include "jobs/unpack.h"
 #include "programs/version.h"
@@ -61,6 +64,7 @@ Outcome run_job(const Invocation& invocation, const Task& task) {
     case Verb::unpack:
       return unpack(paths, invocation.unpack, quiet);
     case Verb::subtract:
+    case Verb::probe:
     case Verb::none:
       break;
   }
@@ -216,7 +220,72 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
   return exit_success;
 }
 
+// A path as a POSIX shell reads it back: quoted when it holds anything but the usual characters.
+std::string shell_word(const std::string& path) {
+  const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+           std::string_view("/._-+:,=@%").find(c) != std::string_view::npos;
+  });
+  if (plain) return path;
+  std::string quoted = "'";
+  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// The unpack command that shows `guess` of `dump`, as a PNG named after it.
+std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
+  std::string command = "rgb565 unpack";
+  if (guess.format->name != "rgb565") command += " --format " + std::string(guess.format->name);
+  command += " --size " + std::to_string(guess.width) + "x" + std::to_string(guess.height);
+  if (guess.format->byte_order_matters && guess.bytes == ByteOrder::high_first) command += " --bytes be";
+  return command + " --rows top-down " + shell_word(dump) + " " + shell_word(stem_of(dump) + ".png");
+}
+
+// rgb565 probe: each dump's likeliest layouts on standard output, best first.
+int run_probe(const Invocation& invocation, ConsoleStreams streams) {
+  ProbeLimits limits;
+  if (invocation.bytes_given) limits.bytes = invocation.unpack.format.bytes;
+  bool every_guessed = true;
+  for (const std::string& dump : invocation.inputs) {
+    const std::variant<ProbeResult, Outcome> probed = probe_file(dump, limits);
+    if (const Outcome* refused = std::get_if<Outcome>(&probed)) {
+      std::string line = "rgb565: " + dump + ": " + ending_text(refused->ending);
+      if (!refused->reason.empty()) line += ": " + refused->reason;
+      if (!refused->cause.empty()) line += ": " + refused->cause;
+      streams.err << printable(line) << "\n";
+      every_guessed = false;
+      continue;
+    }
+    const ProbeResult& result = std::get<ProbeResult>(probed);
+    streams.out << printable(dump) << ": ";
+    if (result.verdict == ProbeVerdict::no_guess) {
+      streams.out << "no confident guess: it does not read as a picture in any layout probed\n";
+      every_guessed = false;
+      continue;
+    }
+    streams.out << (result.verdict == ProbeVerdict::confident
+                        ? "the first guess is clearly ahead"
+                        : "not sure: the first guesses read almost equally well; look at each")
+                << "\n";
+    for (std::size_t i = 0; i < result.ranked.size(); ++i) {
+      const ProbeGuess& guess = result.ranked[i];
+      const std::string order = !guess.format->byte_order_matters     ? ""
+                                : !guess.order_told                   ? ", either byte order"
+                                : guess.bytes == ByteOrder::low_first ? ", low byte first"
+                                                                      : ", high byte first";
+      streams.out << "  " << i + 1 << ". " << guess.format->name << " " << guess.width << " x " << guess.height << order
+                  << ": " << guess.confidence << " %\n     " << printable(unpack_command(guess, dump)) << "\n";
+    }
+  }
+  if (every_guessed) {
+    streams.out << "The content cannot tell red from blue, nor the top row from the bottom: if the picture looks\n"
+                   "wrong, add --channels bgr, or give --rows stored to turn it over.\n";
+  }
+  return every_guessed ? exit_success : exit_failure;
+}
+
 int run(const Invocation& invocation, ConsoleStreams streams) {
+  if (invocation.verb == Verb::probe) return run_probe(invocation, streams);
   std::vector<Task> tasks;
   std::size_t refused = 0;
   if (invocation.verb == Verb::subtract) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -14,6 +15,7 @@
 #include "console/printable.h"
 #include "pixels/little_endian.h"
 #include "testing/bmp_output_header.h"
+#include "testing/scene_pictures.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -196,6 +198,38 @@ TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
     EXPECT_EQ(run.err, "rgb565: " + dir.file("in.bin") + ": warning: " + c.warning + "\n");
     EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
   }
+}
+
+// A dump of unknown layout: probe lists the layout it was made in first with the command that shows
+// it, unpack --size auto converts at that size and says so, and neither takes noise for a picture.
+TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {
+  TempDir dir;
+  const std::vector<std::uint8_t> dump = raw_dump(make_scene(Scene::photograph, 160, 128, 1), "rgb565", true);
+  write_file(dir.file("dump.bin"), Bytes(dump.begin(), dump.end()));
+  Bytes noise(40960);
+  std::mt19937 random(1);
+  for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>(random());
+  write_file(dir.file("noise.bin"), noise);
+
+  const Ran probed = rgb565({"probe", dir.file("dump.bin")});
+  EXPECT_EQ(probed.code, 0);
+  for (const char* line : {"clearly ahead\n  1. rgb565 160 x 128, high byte first: ",
+                           "\n     rgb565 unpack --size 160x128 --bytes be --rows top-down ", "dump.bin dump.png\n"})
+    EXPECT_NE(probed.out.find(line), std::string::npos) << line << "\nnot in\n" << probed.out;
+
+  const Ran unpacked = rgb565({"unpack", "--size", "auto", dir.file("dump.bin"), dir.file("out.bmp")});
+  EXPECT_EQ(unpacked.code, 0);
+  EXPECT_TRUE(unpacked.err.starts_with("rgb565: " + dir.file("dump.bin") + ": size auto: 160 x 128, high byte first ("))
+      << unpacked.err;
+  EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 58u + 160 * 128 * 3);
+
+  EXPECT_EQ(rgb565({"probe", dir.file("noise.bin")}).code, 1);
+  const Ran refused = rgb565({"unpack", "--size", "auto", dir.file("noise.bin"), dir.file("noise.bmp")});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.err, "rgb565: " + dir.file("noise.bin") +
+                             ": Cannot open input: no confident guess of its size: it does not read as a picture at "
+                             "any size; give --size\n");
+  EXPECT_FALSE(read_file(dir.file("noise.bmp")));
 }
 
 // Swapped arguments: a picture handed to unpack is refused, and the file named as its output is

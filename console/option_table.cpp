@@ -16,10 +16,11 @@ constexpr VerbSet pack_only = verb_bit(Verb::pack);
 constexpr VerbSet unpack_only = verb_bit(Verb::unpack);
 constexpr VerbSet converting = pack_only | unpack_only;
 constexpr VerbSet subtract_only = verb_bit(Verb::subtract);
+constexpr VerbSet probe_only = verb_bit(Verb::probe);
 // --help and --version also stand without a verb.
-constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only;
+constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only | probe_only;
 
-constexpr Verb verbs_in_order[] = {Verb::pack, Verb::unpack, Verb::subtract};
+constexpr Verb verbs_in_order[] = {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe};
 
 std::string bad_value(std::string_view name, std::string_view value, std::string_view valid = {}) {
   std::string message = "bad value '" + std::string(value) + "' for " + std::string(name);
@@ -34,8 +35,13 @@ std::optional<std::uint32_t> parse_count(std::string_view text) {
   return value;
 }
 
-// WxH, both positive, and a frame whose BMP fits its 32-bit sizes.
+// WxH, both positive, and a frame whose BMP fits its 32-bit sizes; or auto, for the probe's guess.
 bool parse_size(std::string_view text, UnpackOptions& options) {
+  if (text == "auto") {
+    options.guess_size = true;
+    return true;
+  }
+  options.guess_size = false;
   const std::size_t x = text.find('x');
   if (x == std::string_view::npos) return false;
   const std::optional<std::uint32_t> width = parse_count(text.substr(0, x));
@@ -64,7 +70,10 @@ WordFormat& word_format(Invocation& invocation) {
 bool& top_down(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.top_down : invocation.unpack.top_down;
 }
-ByteOrder& byte_order(Invocation& invocation) { return word_format(invocation).bytes; }
+ByteOrder& byte_order(Invocation& invocation) {
+  invocation.bytes_given = true;
+  return word_format(invocation).bytes;
+}
 ChannelOrder& channel_order(Invocation& invocation) { return word_format(invocation).channels; }
 Rounding& rounding(Invocation& invocation) { return invocation.pack.format.rounding; }
 Dither& dither(Invocation& invocation) { return invocation.pack.dither; }
@@ -123,7 +132,9 @@ constexpr OptionRow options[] = {
     choice_option<row_orders, top_down>(
         "--rows", converting,
         "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
-    choice_option<byte_orders, byte_order>("--bytes", converting, "low byte of each word first, or high byte first"),
+    choice_option<byte_orders, byte_order>("--bytes", converting | probe_only,
+                                           "low byte of each word first, or high byte first",
+                                           "Given to probe or to unpack --size auto, the byte order is not guessed."),
     choice_option<channel_orders, channel_order>("--channels", converting,
                                                  "red in the high five bits (RGB565), or blue there (BGR565)"),
     choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level"),
@@ -176,13 +187,16 @@ constexpr OptionRow options[] = {
                                          "Repeating them keeps full intensity full."),
     {.long_name = "--size",
      .verbs = unpack_only,
-     .value = "WxH",
-     .help = "the frame's size in pixels (568x130)",
-     .more = "Rows are padded to 4 bytes as in any BMP.",
+     .value = "WxH|auto",
+     .help = "the frame's size in pixels (568x130), or auto for the size (and byte order) the input reads best at",
+     .more = "Rows are padded to 4 bytes as in any BMP. With auto the size is guessed as rgb565 probe guesses it, "
+             "and the byte order too unless --bytes is given; the guess taken, and how sure it is, goes to "
+             "standard error, and an input whose best guess is not clearly ahead of the next is refused with "
+             "the likeliest sizes.",
      .apply =
          [](Invocation& invocation, std::string_view name, std::string_view value) {
            return parse_size(value, invocation.unpack) ? std::string()
-                                                       : bad_value(name, value, "WxH, for example 568x130");
+                                                       : bad_value(name, value, "WxH, for example 568x130, or auto");
          }},
     {.short_name = "-d",
      .verbs = converting,

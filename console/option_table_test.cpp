@@ -19,12 +19,12 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
-  const std::map<std::string_view, std::string> samples = {{"RRGGBB", "1E90FF"}, {"WxH", "2x2"}, {"NAME", "logo"},
-                                                           {"DIR", "out"},       {"N", "2"},     {"OUT", "diff"}};
+  const std::map<std::string_view, std::string> samples = {{"RRGGBB", "1E90FF"}, {"WxH|auto", "2x2"}, {"NAME", "logo"},
+                                                           {"DIR", "out"},       {"N", "2"},          {"OUT", "diff"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;
-      for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract}) {
+      for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe}) {
         std::vector<std::string> arguments = {std::string(verb_name(verb)), std::string(name)};
         if (!row.choices.empty()) {
           arguments.emplace_back(row.choices.back());
@@ -117,7 +117,7 @@ TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
         "One word, bit 15 first: RRRRRGGG GGGBBBBB (RGB565)\n", "  rgb565 pack logo.bmp logo.bin\n"},
        {"rgb565 unpack", "--expand", "--size", "-o OUT", "--longer-sub", "pack:"}},
       {{"unpack", "--bytes", "be", "-h"},
-       {"usage: rgb565 unpack IN.bin OUT.bmp [options]\n", "  --expand zero|replicate ", "  --size WxH ",
+       {"usage: rgb565 unpack IN.bin OUT.bmp [options]\n", "  --expand zero|replicate ", "  --size WxH|auto ",
         "In the file: byte 0 = RRRRRGGG, byte 1 = GGGBBBBB (high byte first)\n", "rgb565 unpack --size 320x240 -d"},
        {"rgb565 pack", "--dither", "--background", "-o OUT", "unpack:"}},
       {{"subtract", "--help"},
@@ -139,10 +139,9 @@ TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
 TEST(OptionTable, ManualPageTagsEachOptionInRoff) {
   const std::string roff = options_manual();
   for (const char* lines : {
-           ".TP\n.BR \\-\\-bytes \" \" le | be\n.RB ( pack \", \" unpack )\n"
-           "Low byte of each word first, or high byte first.\n.TP\n",
-           ".TP\n.BI \\-\\-size \" WxH\"\n.RB ( unpack )\nThe frame's size in pixels (568x130).\n"
-           "Rows are padded to 4 bytes as in any BMP.\n.TP\n",
+           ".TP\n.BR \\-\\-bytes \" \" le | be\n.RB ( pack \", \" unpack \", \" probe )\n"
+           "Low byte of each word first, or high byte first.\n",
+           ".TP\n.BI \\-\\-size \" WxH|auto\"\n.RB ( unpack )\nThe frame's size in pixels (568x130), or auto",
            "Each output takes its input's stem and .bin, .bmp or, with \\-\\-c\\-array, .h.\n",
            ".TP\n.BR \\-h \", \" \\-\\-help\nPrint the usage",
        }) {

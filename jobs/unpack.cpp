@@ -20,14 +20,15 @@
 
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
-#include "containers/frame_sizes.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
 #include "files/view_access.h"
 #include "format/word_format.h"
 #include "job/convert.h"
+#include "jobs/probe.h"
 #include "pixels/little_endian.h"
+#include "read/frame_sizes.h"
 
 namespace {
 
@@ -179,9 +180,8 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
   return outcome;
 }
 
-}  // namespace
-
-Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+// The frame at the size the options give, written as a BMP or a PNG.
+Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
   const bool own_size = options.width == 0 && options.height == 0;
   const std::optional<BmpOutput> layout =
       own_size ? bmp_output(fixed_width, fixed_height) : bmp_output(options.width, options.height);
@@ -201,4 +201,55 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
     converted->block = std::move(*encoded);
     return conversion;
   });
+}
+
+// A guess in words: "320 x 240, low byte first (87 % sure)".
+std::string guess_text(const ProbeGuess& guess, bool with_order) {
+  return std::to_string(guess.width) + " x " + std::to_string(guess.height) +
+         (!with_order                           ? ""
+          : guess.bytes == ByteOrder::low_first ? ", low byte first"
+                                                : ", high byte first") +
+         " (" + std::to_string(guess.confidence) + " % sure)";
+}
+
+// The options with the size, and the byte order if asked, that the input's content reads best at;
+// or the refusal of an input that is a picture, unreadable, or whose best guess is not clearly ahead.
+std::variant<UnpackOptions, Outcome> with_guessed_size(const std::string& path, UnpackOptions options,
+                                                       std::string& note) {
+  {
+    std::variant<FileView, Outcome> opened = open_raw(path, options, longest_signature);
+    if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  }
+  ProbeLimits limits{.format = "rgb565"};
+  if (!options.guess_bytes) limits.bytes = options.format.bytes;
+  std::variant<ProbeResult, Outcome> probed = probe_file(path, limits);
+  if (Outcome* refused = std::get_if<Outcome>(&probed)) return std::move(*refused);
+  const ProbeResult& result = std::get<ProbeResult>(probed);
+  if (result.verdict == ProbeVerdict::no_guess)
+    return refusal(Ending::cannot_open_input,
+                   "no confident guess of its size: it does not read as a picture at any size; give --size");
+  if (result.verdict == ProbeVerdict::unsure) {
+    std::string reason = "no confident guess of its size: ";
+    for (std::size_t i = 0; i < result.ranked.size(); ++i)
+      reason += (i == 0 ? "" : ", ") + guess_text(result.ranked[i], options.guess_bytes);
+    return refusal(Ending::cannot_open_input, reason + " read almost equally well; give --size");
+  }
+  const ProbeGuess& best = result.ranked.front();
+  options.width = best.width;
+  options.height = best.height;
+  options.format.bytes = best.bytes;
+  note = "size auto: " + guess_text(best, options.guess_bytes);
+  return options;
+}
+
+}  // namespace
+
+Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+  if (!options.guess_size) return unpack_at_size(paths, options, progress);
+  std::string note;
+  std::variant<UnpackOptions, Outcome> guessed = with_guessed_size(paths.first, options, note);
+  if (Outcome* refused = std::get_if<Outcome>(&guessed)) return std::move(*refused);
+  Outcome outcome = unpack_at_size(paths, std::get<UnpackOptions>(guessed), progress);
+  if (outcome.done()) outcome.warnings.insert(outcome.warnings.begin(), note);
+  return outcome;
 }

@@ -20,6 +20,10 @@ struct UnpackOptions {
   // The frame's size in pixels; 0 x 0 is Talvose's 568 x 130.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  // Take the size the probe guesses from the input's content instead (see jobs/probe.h), and with
+  // guess_bytes the byte order too; refuse an input whose best guess is not clearly ahead.
+  bool guess_size = false;
+  bool guess_bytes = false;
   // Write the BMP a band of rows at a time as they are made, reading the input a window at a time
   // while it stays open, so that a frame of any size takes a few megabytes. The input is then still
   // held when the output is created: for a caller that has refused an output that is its input.

@@ -21,7 +21,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 scripts/install-deps.sh >/dev/null
 cmake --preset native >/dev/null
-cmake --build --preset native --target rgb565 pixels_benchmark >/dev/null
+cmake --build --preset native --target rgb565 pixels_benchmark raw_probe_hit_rate >/dev/null
 
 bench=build/bench
 rgb565=$PWD/build/native/console/rgb565
@@ -104,6 +104,16 @@ compare png "$o/png.rgb565" \
 compare batch "$bench/batch-out/p0000.bin" \
   "rgb565 pack -d -j 2" "$rgb565 pack -j 2 -d $bench/batch-out $bench/batch/*.bmp" \
   "rgb565 pack -d -j 1" "$rgb565 pack -j 1 -d $bench/batch-out $bench/batch/*.bmp"
+
+# A dump of 16 MiB (the top 1024 rows of the 8192 x 8192 picture, packed): probe reads spread
+# samples of it, not the whole file. No other tool guesses a dump's layout to compare with.
+[ -f "$bench/dump16.bin" ] || { "$rgb565" pack --rows top-down "$bench/picture.bmp" - | head -c 16777216 >"$bench/dump16.bin"; }
+compare probe /dev/null \
+  "rgb565 probe (16 MiB)" "$rgb565 probe $bench/dump16.bin"
+
+echo
+echo "== probe: how often the first guess is right"
+build/native/read/raw_probe_hit_rate | tail -n 1
 
 echo
 echo "== pixel kernels (bytes read plus bytes written per second)"

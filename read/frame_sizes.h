@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 struct FrameSize {
@@ -12,6 +13,9 @@ struct FrameSize {
   std::uint32_t height = 0;
   friend bool operator==(const FrameSize&, const FrameSize&) = default;
 };
+
+// The sizes of the panels raw images are most often made for, the most common first.
+std::span<const FrameSize> common_frame_sizes();
 
 // At most `most` sizes whose width * height * 2 is `bytes`. Common panels (320 x 240, 240 x 320,
 // 480 x 272 and so on) come first, in the order of their list; then sizes between 1:4 and 4:1,

@@ -1,4 +1,4 @@
-#include "containers/frame_sizes.h"
+#include "read/frame_sizes.h"
 
 #include <algorithm>
 
@@ -20,6 +20,8 @@ bool squarer(const FrameSize& a, const FrameSize& b) {
 }
 
 }  // namespace
+
+std::span<const FrameSize> common_frame_sizes() { return common_panels; }
 
 std::vector<FrameSize> frame_sizes_of(std::uint64_t bytes, std::size_t most) {
   std::vector<FrameSize> sizes;

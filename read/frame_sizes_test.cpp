@@ -1,5 +1,5 @@
 // The sizes a raw image's length fits, worked out by hand from the length's divisors.
-#include "containers/frame_sizes.h"
+#include "read/frame_sizes.h"
 
 #include <gtest/gtest.h>
 

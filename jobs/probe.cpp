@@ -1,0 +1,36 @@
+#include "jobs/probe.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "files/file_view.h"
+#include "files/view_access.h"
+#include "job/convert.h"
+
+std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const ProbeLimits& limits) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, 1);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  FileView& view = std::get<FileView>(opened);
+  const std::vector<ByteRange> ranges = probe_ranges(view.file_size());
+  // The samples are copied out of their windows, as each window replaces the one before.
+  std::vector<std::vector<std::uint8_t>> copies;
+  try {
+    copies.reserve(ranges.size());
+    for (const ByteRange& range : ranges) copies.emplace_back(static_cast<std::size_t>(range.length));
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    if (std::optional<SystemError> error = view.map_window(ranges[i].offset, ranges[i].length))
+      return refusal(Ending::cannot_open_input, {}, describe(*error));
+    const std::span<const std::uint8_t> window = view.bytes();
+    std::uint8_t* copy = copies[i].data();
+    if (access_views([&] { std::copy(window.begin(), window.end(), copy); }) != nullptr)
+      return refusal(Ending::cannot_open_input, cut_short_reason);
+  }
+  std::vector<RawSample> samples;
+  for (std::size_t i = 0; i < ranges.size(); ++i) samples.push_back({ranges[i].offset, copies[i]});
+  return probe_raw(view.file_size(), samples, limits);
+}

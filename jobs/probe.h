@@ -1,0 +1,13 @@
+// rgb565 probe, and unpack's guess of a raw dump's layout: the probe of read/raw_probe.h run over the
+// parts of a file it asks for, read a window at a time so that a dump of any size costs a few
+// megabytes.
+#pragma once
+
+#include <string>
+#include <variant>
+
+#include "job/job.h"
+#include "read/raw_probe.h"
+
+// The ranked guesses for the dump at `path`, or the refusal that names why it could not be read.
+std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const ProbeLimits& limits = {});

@@ -1,0 +1,75 @@
+// The probe's first guess on dumps of made-up pictures laid out by hand (testing/scene_pictures.h),
+// and its refusals on what is no picture.
+#include "read/raw_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "testing/scene_pictures.h"
+
+namespace {
+
+ProbeResult probe(const std::vector<std::uint8_t>& dump) {
+  std::vector<RawSample> samples;
+  for (const ByteRange& range : probe_ranges(dump.size()))
+    samples.push_back({range.offset, {dump.data() + range.offset, static_cast<std::size_t>(range.length)}});
+  return probe_raw(dump.size(), samples);
+}
+
+struct DumpCase {
+  const char* name;
+  Scene scene;
+  std::uint32_t width;
+  std::uint32_t height;
+  const char* format;
+  bool high_first;
+};
+void PrintTo(const DumpCase& c, std::ostream* out) { *out << c.name; }
+
+class ProbeFirstGuess : public testing::TestWithParam<DumpCase> {};
+
+TEST_P(ProbeFirstGuess, IsTheLayoutTheDumpWasMadeIn) {
+  const DumpCase& c = GetParam();
+  const ProbeResult result = probe(raw_dump(make_scene(c.scene, c.width, c.height, 3), c.format, c.high_first));
+  ASSERT_FALSE(result.ranked.empty());
+  const ProbeGuess& first = result.ranked.front();
+  EXPECT_EQ(first.format->name, c.format);
+  EXPECT_EQ(first.width, c.width);
+  EXPECT_EQ(first.height, c.height);
+  if (first.order_told) {
+    EXPECT_EQ(first.bytes == ByteOrder::high_first, c.high_first);
+  }
+  EXPECT_NE(result.verdict, ProbeVerdict::no_guess);
+}
+
+// Panels in portrait and landscape, odd widths, every probed format and both byte orders, and a dump
+// past the size that is read whole, which is read in spread blocks.
+INSTANTIATE_TEST_SUITE_P(
+    Dumps, ProbeFirstGuess,
+    testing::Values(DumpCase{"photo_320x240_rgb565_le", Scene::photograph, 320, 240, "rgb565", false},
+                    DumpCase{"photo_240x320_rgb565_be", Scene::photograph, 240, 320, "rgb565", true},
+                    DumpCase{"drawing_135x240_rgb565_le", Scene::drawing, 135, 240, "rgb565", false},
+                    DumpCase{"photo_273x187_rgb888", Scene::photograph, 273, 187, "rgb888", false},
+                    DumpCase{"drawing_480x272_xrgb8888_le", Scene::drawing, 480, 272, "xrgb8888", false},
+                    DumpCase{"photo_321x239_xrgb8888_be", Scene::photograph, 321, 239, "xrgb8888", true},
+                    DumpCase{"photo_128x160_gray8", Scene::photograph, 128, 160, "gray8", false},
+                    DumpCase{"photo_1024x1200_rgb565_le_sampled", Scene::photograph, 1024, 1200, "rgb565", false}),
+    [](const testing::TestParamInfo<DumpCase>& param) { return std::string(param.param.name); });
+
+// Nothing that reads as a picture: every byte alike, noise, fewer bytes than the smallest picture.
+TEST(ProbeRefuses, WhatIsNoPicture) {
+  std::vector<std::uint8_t> noise(320 * 240 * 2);
+  std::mt19937 random(7);
+  for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>(random());
+  const std::vector<std::vector<std::uint8_t>> dumps = {
+      std::vector<std::uint8_t>(153600, 0), noise, std::vector<std::uint8_t>(100, 0x5A), {}, {1, 2, 3}};
+  for (const std::vector<std::uint8_t>& dump : dumps) {
+    EXPECT_EQ(probe(dump).verdict, ProbeVerdict::no_guess) << dump.size() << " bytes";
+  }
+}
+
+}  // namespace
