@@ -25,6 +25,21 @@ file(WRITE ${CMAKE_BINARY_DIR}/packaging/version.txt "${PROJECT_VERSION}\n")
 set(tool_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 set(tool_package_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TOOL_PACKAGE})
 
+# The CMake package that firmware builds find rgb565 through: find_package(rgb565) gives the
+# imported program and rgb565_add_images(). Found from where it lies, so DESTDIR installs and
+# unpacked archives work as well as /usr. It names a program only, so a build of any word size finds
+# it (ARCH_INDEPENDENT): a 64-bit Windows project runs the 32-bit rgb565.exe all the same.
+include(CMakePackageConfigHelpers)
+set(TOOL_CMAKE_PACKAGE_DIR lib/cmake/rgb565)
+set(TOOL_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
+configure_package_config_file(${tool_packaging_dir}/cmake/rgb565-config.cmake.in
+  ${CMAKE_BINARY_DIR}/packaging/rgb565-config.cmake INSTALL_DESTINATION ${TOOL_CMAKE_PACKAGE_DIR}
+  PATH_VARS TOOL_INSTALL_BINDIR NO_SET_AND_CHECK_MACRO)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/packaging/rgb565-config-version.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/rgb565-config.cmake ${CMAKE_BINARY_DIR}/packaging/rgb565-config-version.cmake
+        DESTINATION ${TOOL_CMAKE_PACKAGE_DIR})
+
 # The copyright line is the licence's own, so that the two cannot drift apart.
 file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE tool_copyright REGEX "^Copyright ")
 list(GET tool_copyright 0 tool_copyright)
