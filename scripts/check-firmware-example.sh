@@ -4,7 +4,8 @@
 #   - find_package(rgb565) finds the installed package, of the version rgb565 --version names;
 #   - the first build converts both pictures, and the firmware's checks of their pixels pass;
 #   - a second build with nothing changed converts nothing;
-#   - after one picture is touched, the build converts that picture and no other;
+#   - after one picture is touched, the build converts that picture and no other, and after the
+#     program is, every picture;
 #   - rgb565_add_images' other arguments, and its refusals, each in a small project of its own.
 # Which pictures a build converted is read from Ninja's output: one line a custom command, its
 # comment ("rgb565: converting images/logo.bmp to logo.h").
@@ -79,6 +80,14 @@ else
     run_firmware
   else
     fail "the build after touching a picture failed"
+  fi
+
+  echo "=== build after installing rgb565 anew"
+  touch "$destdir/usr/bin/rgb565"
+  if build new-program; then
+    expect "pictures converted by a new rgb565" $'images/icon.png\nimages/logo.bmp' "$(converted "$work/new-program.log")"
+  else
+    fail "the build after a new rgb565 failed"
   fi
 fi
 
