@@ -25,6 +25,21 @@ file(WRITE ${CMAKE_BINARY_DIR}/packaging/version.txt "${PROJECT_VERSION}\n")
 set(tool_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 set(tool_package_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TOOL_PACKAGE})
 
+# The CMake package that firmware builds find rgb565 through: find_package(rgb565) gives the
+# imported program and rgb565_add_images(). Found from where it lies, so DESTDIR installs and
+# unpacked archives work as well as /usr. It names a program only, so a build of any word size finds
+# it (ARCH_INDEPENDENT): a 64-bit Windows project runs the 32-bit rgb565.exe all the same.
+include(CMakePackageConfigHelpers)
+set(TOOL_CMAKE_PACKAGE_DIR lib/cmake/rgb565)
+set(TOOL_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
+configure_package_config_file(${tool_packaging_dir}/cmake/rgb565-config.cmake.in
+  ${CMAKE_BINARY_DIR}/packaging/rgb565-config.cmake INSTALL_DESTINATION ${TOOL_CMAKE_PACKAGE_DIR}
+  PATH_VARS TOOL_INSTALL_BINDIR NO_SET_AND_CHECK_MACRO)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/packaging/rgb565-config-version.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/rgb565-config.cmake ${CMAKE_BINARY_DIR}/packaging/rgb565-config-version.cmake
+        DESTINATION ${TOOL_CMAKE_PACKAGE_DIR})
+
 # The copyright line is the licence's own, so that the two cannot drift apart.
 file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE tool_copyright REGEX "^Copyright ")
 list(GET tool_copyright 0 tool_copyright)
@@ -46,6 +61,13 @@ if(WIN32)
   configure_file(${tool_packaging_dir}/win32/USER-GUIDE.txt.in ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt @ONLY
                  NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  # The installer is written by wixl and completed with msibuild (cmake/msi.cmake).
+  find_program(TOOL_WIXL wixl)
+  find_program(TOOL_MSIBUILD msibuild)
+  if(NOT TOOL_WIXL OR NOT TOOL_MSIBUILD)
+    message(FATAL_ERROR "wixl or msibuild was not found: the Windows installer is made with them. "
+                        "Run scripts/install-deps.sh (it installs wixl and msitools) and configure again.")
+  endif()
 else()
   find_program(TOOL_GZIP gzip REQUIRED)
   # Debian's documentation: the licence in the machine-readable copyright format, and the changelog.
@@ -166,6 +188,47 @@ function(tool_package_program target key)
   endif()
 endfunction()
 
+# tool_msi_source(programs): the installer's source, packaging/rgb565-tools.wxs in the build folder,
+# from its template: a component for each packaged program ("key:kind"), a Start-menu shortcut with
+# its icon for each dialog; and for cmake/msi.cmake the component of the program whose folder goes
+# on PATH, the first console program.
+function(tool_msi_source programs)
+  set(tool_msi_icons)
+  set(tool_msi_programs)
+  set(tool_msi_component_refs)
+  set(path_component)
+  foreach(program IN LISTS programs)
+    string(REPLACE ":" ";" pair ${program})
+    list(GET pair 0 key)
+    list(GET pair 1 kind)
+    set(caption ${TOOL_PROGRAM_${key}_CAPTION})
+    set(component "program_${key}")
+    string(APPEND tool_msi_programs "            <Component Id=\"${component}\" Guid=\"*\">\n"
+      "              <File Id=\"${key}.exe\" Name=\"${key}.exe\" Source=\"$(var.Stage)/${CMAKE_INSTALL_BINDIR}/${key}.exe\" KeyPath=\"yes\"/>\n")
+    if(kind STREQUAL dialog)
+      # The Icon table keeps its own copy of each icon: Windows shows it on the shortcut.
+      string(APPEND tool_msi_icons "    <Icon Id=\"${key}.ico\" SourceFile=\"packaging/${key}.ico\"/>\n")
+      string(APPEND tool_msi_programs
+        "              <Shortcut Id=\"${key}_menu\" Directory=\"MenuFolder\" Name=\"${caption}\" Description=\"${TOOL_PROGRAM_${key}_DESCRIPTION}\"\n"
+        "                        Target=\"[#${key}.exe]\" Icon=\"${key}.ico\" IconIndex=\"0\" WorkingDirectory=\"PersonalFolder\"/>\n")
+    elseif(NOT path_component)
+      set(path_component ${component})
+      set(tool_msi_product_icon ${key}.ico)
+      string(APPEND tool_msi_icons "    <Icon Id=\"${key}.ico\" SourceFile=\"packaging/${key}.ico\"/>\n")
+    endif()
+    string(APPEND tool_msi_programs "            </Component>\n")
+    string(APPEND tool_msi_component_refs "      <ComponentRef Id=\"${component}\"/>\n")
+  endforeach()
+  foreach(text IN ITEMS tool_msi_icons tool_msi_programs tool_msi_component_refs)
+    string(REGEX REPLACE "\n$" "" ${text} "${${text}}")
+  endforeach()
+  set(tool_product ${TOOL_PRODUCT})
+  set(tool_vendor ${TOOL_VENDOR})
+  set(tool_summary ${TOOL_SUMMARY})
+  configure_file(${tool_packaging_dir}/win32/rgb565-tools.wxs.in ${CMAKE_BINARY_DIR}/packaging/rgb565-tools.wxs @ONLY)
+  file(WRITE ${CMAKE_BINARY_DIR}/packaging/msi-path-component.txt "${path_component}\n")
+endfunction()
+
 # Once every program has joined: the list of packaged programs for scripts/check-packages.sh, and
 # on Linux the suite's AppStream metainfo, which names every program's desktop entry and command.
 function(tool_package_finish)
@@ -180,6 +243,7 @@ function(tool_package_finish)
   list(JOIN programs "\n" lines)
   file(WRITE ${CMAKE_BINARY_DIR}/packaging/programs.txt "${lines}\n")
   if(WIN32)
+    tool_msi_source("${programs}")
     return()
   endif()
   set(tool_appstream_programs)
@@ -264,8 +328,15 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 if(WIN32)
-  set(CPACK_GENERATOR ZIP)
+  # The .zip, and the .msi through the External generator, which stages the install (stripped, as
+  # for the .zip) and hands it to cmake/msi.cmake.
+  set(CPACK_GENERATOR ZIP External)
   set(CPACK_SYSTEM_NAME win32)
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/msi.cmake)
+  set(CPACK_TOOL_BINARY_DIR ${CMAKE_BINARY_DIR})
+  set(CPACK_TOOL_WIXL ${TOOL_WIXL})
+  set(CPACK_TOOL_MSIBUILD ${TOOL_MSIBUILD})
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -5,9 +5,11 @@
 #     installed console programs answer --version;
 #   - the .deb: its control fields, its files (the same as the install's), lintian, and each
 #     program's hardening (PIE, full RELRO, stack protector, fortified calls);
-#   - the .zip: exactly the .exe files, the user guide and LICENSE; each .exe imports only what
-#     Windows itself has, is hardened (large address aware, ASLR, DEP, stack protector), carries
-#     its resources (read back under Wine), and the console programs run from the unpacked folder.
+#   - the .zip: exactly the .exe files, the user guide, LICENSE and the CMake package; each .exe
+#     imports only what Windows itself has, is hardened (large address aware, ASLR, DEP, stack
+#     protector), carries its resources (read back under Wine), and the console programs run from
+#     the unpacked folder.
+# The .msi is checked by scripts/check-msi.sh, which installs it.
 # The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
 # added to the build is checked without a change here; the version, from project() in
 # CMakeLists.txt, comes from build/*/packaging/version.txt.
@@ -44,6 +46,8 @@ destdir=$work/destdir
 DESTDIR=$destdir cmake --install "$native" --prefix /usr >/dev/null || fail "cmake --install failed"
 usr=$destdir/usr
 {
+  echo usr/lib/cmake/rgb565/rgb565-config.cmake
+  echo usr/lib/cmake/rgb565/rgb565-config-version.cmake
   echo usr/share/doc/rgb565-tools/README.md
   echo usr/share/doc/rgb565-tools/changelog.gz
   echo usr/share/doc/rgb565-tools/copyright
@@ -132,11 +136,12 @@ top=rgb565-tools-$version-win32
 if [ ! -f "$zip" ]; then
   fail "no $zip: run scripts/package.sh first"
 else
-  { printf '%s\n' "$top/USER-GUIDE.txt" "$top/LICENSE"; programs "$win32" | while read -r key kind; do
+  { printf '%s\n' "$top/USER-GUIDE.txt" "$top/LICENSE" "$top/lib/cmake/rgb565/rgb565-config.cmake" \
+      "$top/lib/cmake/rgb565/rgb565-config-version.cmake"; programs "$win32" | while read -r key kind; do
     echo "$top/bin/$key.exe"
   done; } | sort >"$work/expected-zip"
   unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/zipped"
-  check "the .zip does not hold exactly the programs, USER-GUIDE.txt and LICENSE" diff -u "$work/expected-zip" "$work/zipped"
+  check "the .zip does not hold exactly the programs, USER-GUIDE.txt, LICENSE and the CMake package" diff -u "$work/expected-zip" "$work/zipped"
   unzip -q "$zip" -d "$work/zip" || fail "cannot unpack the .zip"
 
   # Each .exe must run on its own: it may import only DLLs that every Windows has.

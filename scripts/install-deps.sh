@@ -14,6 +14,8 @@ packages=(
   xvfb xauth xdotool python3-xlib
   # packages: icons for the .exe files, the .deb, and the checks of what gets installed
   librsvg2-bin icoutils dpkg-dev file desktop-file-utils appstream lintian groff-base man-db unzip
+  # the Windows installer: wixl writes the .msi, msitools' msibuild and msiinfo add and read tables
+  wixl msitools
   # checks; clang with libFuzzer and its sanitizer runtimes for scripts/fuzz.sh
   clang-format clang libclang-rt-14-dev
 )
