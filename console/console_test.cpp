@@ -249,9 +249,11 @@ TEST(Rgb565, PacksEachWordLayoutAsWorkedOutByHand) {
       {{"--channels=bgr", "--bytes=be"}, {0x00, 0x1F, 0x00, 0x3F, 0xFF, 0xFF}},
       // Nearest: blue 0x04 -> 0, green 0x07 -> round(1.73) = 2, red 0xFC -> 31.
       {{"--round", "nearest"}, {0x00, 0xF8, 0x40, 0xF8, 0xFF, 0xFF}},
-      // Bayer threshold 32 at (1, 0): blue 4 + 4 -> 1, green 7 + 2 -> 2, red 252 + 4 -> 255 -> 31.
-      {{"--dither", "ordered"}, {0x00, 0xF8, 0x41, 0xF8, 0xFF, 0xFF}},
-      {{"--dither", "ordered", "--channels", "bgr", "--bytes", "be"}, {0x00, 0x1F, 0x08, 0x5F, 0xFF, 0xFF}},
+      // Bayer threshold 32 at (1, 0) lifts a channel more than (2 * 32 + 1) / 128 of the way to its
+      // next level: blue 4 (124/255 of level 1) stays 0, green 7 (186/255 past level 1) becomes 2,
+      // red 252 (162/255 past level 30) becomes 31.
+      {{"--dither", "ordered"}, {0x00, 0xF8, 0x40, 0xF8, 0xFF, 0xFF}},
+      {{"--dither", "ordered", "--channels", "bgr", "--bytes", "be"}, {0x00, 0x1F, 0x00, 0x5F, 0xFF, 0xFF}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
