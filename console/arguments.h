@@ -30,6 +30,8 @@ struct Invocation {
   std::string directory;
   // -j: how many files of a batch convert at once; 0 for one per processor.
   unsigned jobs = 0;
+  // --fit was given, which means something only with --resize.
+  bool fit_given = false;
   // The verb's options; only the verb's own are used.
   PackOptions pack;
   UnpackOptions unpack;

@@ -267,6 +267,51 @@ TEST(Rgb565, PacksEachWordLayoutAsWorkedOutByHand) {
   EXPECT_EQ(read_file(dir.file("blues.bin")), (Bytes{0x00, 0x00, 0x01, 0x00, 0x1F, 0x00}));
 }
 
+// A bottom-up 2 x 2 picture, red and green over blue and white, cropped, turned, flipped and fitted,
+// worked out by hand. A transformed picture is written top row first under either --rows.
+TEST(Rgb565, FitsThePictureAsWorkedOutByHand) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 2, .height = 2}, [](std::int32_t x, std::int32_t y) {
+               const BgrTriple bottom[] = {{0xFF, 0, 0}, {0xFF, 0xFF, 0xFF}}, top[] = {{0, 0, 0xFF}, {0, 0xFF, 0}};
+               return y == 0 ? bottom[x] : top[x];
+             }));
+  const Bytes red = {0x00, 0xF8}, green = {0xE0, 0x07}, blue = {0x1F, 0x00}, white = {0xFF, 0xFF};
+  const auto words = [](std::initializer_list<Bytes> pixels) {
+    Bytes raw;
+    for (const Bytes& pixel : pixels) raw.insert(raw.end(), pixel.begin(), pixel.end());
+    return raw;
+  };
+  const struct {
+    std::vector<std::string> options;
+    Bytes raw;
+  } cases[] = {
+      {{"--rotate", "90"}, words({blue, red, white, green})},
+      {{"--rotate", "270", "--flip", "horizontal"}, words({white, green, blue, red})},
+      {{"--crop", "1x1+1+0"}, words({green})},
+      {{"--crop", "1x2", "--rows", "stored"}, words({red, blue})},
+      {{"--flip", "vertical"}, words({blue, white, red, green})},
+      // 2x keeps the proportions, so nothing is resampled.
+      {{"--resize", "2x"}, words({red, green, blue, white})},
+      // Contain on a blue background: the picture in the middle two columns.
+      {{"--resize", "4x2", "--background", "0000FF"}, words({blue, red, green, blue, blue, blue, white, blue})},
+      // Each channel is full in two of the four pixels: half their light, grey 188, which packs as
+      // 23, 47, 23 (0xBDF7).
+      {{"--resize", "1x1"}, Bytes{0xF7, 0xBD}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
+    arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
+    const Ran run = rgb565(arguments);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(read_file(dir.file("out.bin")), c.raw) << testing::PrintToString(c.options);
+  }
+  const Ran past = rgb565({"pack", "--crop", "3x1+0+0", dir.file("in.bmp"), dir.file("past.bin")});
+  EXPECT_EQ(past.code, 1);
+  EXPECT_EQ(past.err, "rgb565: " + dir.file("in.bmp") +
+                          ": Unsupported picture: the crop 3x1+0+0 reaches past the picture's 2 x 2 pixels\n");
+  EXPECT_FALSE(file_exists(dir.file("past.bin")));
+}
+
 TEST(Rgb565, ExpandsWithZeroOrReplicatedLowBits) {
   TempDir dir;
   // Red 0x1F, green 0x10, blue 0x10: one word, 0xFA10.
