@@ -3,9 +3,7 @@
 #include <array>
 #include <cstddef>
 
-namespace {
-
-constexpr std::uint16_t decoded[256] = {
+const std::uint16_t linear_light_of[256] = {
     0,     20,    40,    60,    80,    99,    119,   139,   159,   179,   199,   219,   241,   264,   288,   313,
     340,   367,   396,   427,   458,   491,   526,   562,   599,   637,   677,   718,   761,   805,   851,   898,
     947,   997,   1048,  1101,  1156,  1212,  1270,  1330,  1391,  1453,  1517,  1583,  1651,  1720,  1790,  1863,
@@ -23,6 +21,8 @@ constexpr std::uint16_t decoded[256] = {
     48850, 49344, 49841, 50341, 50844, 51349, 51858, 52369, 52884, 53401, 53921, 54445, 54971, 55500, 56032, 56567,
     57105, 57646, 58190, 58737, 59287, 59840, 60396, 60955, 61517, 62082, 62650, 63221, 63795, 64372, 64952, 65535,
 };
+
+namespace {
 
 // thresholds[k] is the least linear value that encodes to k + 1 or more: the decoded light of
 // (k + 0.5) / 255, rounded up. None falls on an integer, so there is no tie to break.
@@ -60,7 +60,5 @@ const std::array<std::uint8_t, 65536>& encoding() {
 }
 
 }  // namespace
-
-std::uint16_t linear_of(std::uint8_t encoded) { return decoded[encoded]; }
 
 std::uint8_t encoded_of(std::uint16_t linear) { return encoding()[linear]; }

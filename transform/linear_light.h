@@ -10,5 +10,9 @@
 
 #include <cstdint>
 
-std::uint16_t linear_of(std::uint8_t encoded);
+// The decoding table, indexed by the encoded value; inline below, as the resampler decodes every
+// source channel.
+extern const std::uint16_t linear_light_of[256];
+
+inline std::uint16_t linear_of(std::uint8_t encoded) { return linear_light_of[encoded]; }
 std::uint8_t encoded_of(std::uint16_t linear);

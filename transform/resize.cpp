@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cassert>
 
+#include "pixels/kernel_path.h"
 #include "transform/linear_light.h"
+#include "transform/resize_kernels.h"
 
 namespace {
 
@@ -96,6 +98,18 @@ std::int32_t rounded_shift(std::int64_t sum) {
 
 }  // namespace
 
+void filter_across_scalar(const std::int16_t* light, const Resize::Taps& taps, std::int32_t* filtered) {
+  for (std::size_t i = 0; i < taps.first.size(); ++i, filtered += 4) {
+    const std::int16_t* tap = light + std::size_t{taps.first[i]} * 4;
+    const std::int32_t* weight = taps.weights.data() + taps.start[i];
+    std::int32_t sum[4] = {light_bias_sum, light_bias_sum, light_bias_sum, light_bias_sum};
+    for (std::uint32_t k = 0; k < taps.count[i]; ++k, tap += 4) {
+      for (int c = 0; c < 4; ++c) sum[c] += weight[k] * tap[c];
+    }
+    for (int c = 0; c < 4; ++c) filtered[c] = (sum[c] + half_weight) >> 14;
+  }
+}
+
 std::size_t Resize::most_read(std::uint32_t source_width) {
   return std::size_t{source_width} *
          std::max<std::size_t>(1, std::min<std::size_t>(band_pixels / source_width, UINT32_MAX));
@@ -110,6 +124,7 @@ Resize::Resize(RegionSource& from, std::uint32_t width, std::uint32_t height)
       band_rows_(band_rows_for(from.width(), from.height())) {
   band_.resize(std::size_t{from.width()} * band_rows_);
   linear_.resize(std::size_t{from.width()} * 4);
+  filter_across_ = dispatched_kernel_path() == KernelPath::scalar ? filter_across_scalar : filter_across_sse2;
   ring_rows_ = down_.widest + band_rows_;
   ring_.resize(std::size_t{ring_rows_} * width * 4);
   sums_.resize(std::size_t{width} * 4);
@@ -122,33 +137,17 @@ void Resize::filter_band() {
   from_.read({0, rows_read_, source_width, count}, band_.data());
   for (std::uint32_t row = 0; row < count; ++row) {
     const BgraQuad* pixel = band_.data() + std::size_t{row} * source_width;
-    std::uint16_t* light = linear_.data();
+    std::int16_t* light = linear_.data();
     for (std::uint32_t x = 0; x < source_width; ++x, ++pixel, light += 4) {
       const std::uint32_t alpha = pixel->alpha * 257u;
-      light[0] = linear_of(pixel->blue);
-      light[1] = linear_of(pixel->green);
-      light[2] = linear_of(pixel->red);
-      light[3] = static_cast<std::uint16_t>(alpha);
+      std::uint32_t channel[3] = {linear_of(pixel->blue), linear_of(pixel->green), linear_of(pixel->red)};
       if (alpha != 65535) {
-        for (int c = 0; c < 3; ++c) light[c] = static_cast<std::uint16_t>((light[c] * alpha + 32767) / 65535);
+        for (std::uint32_t& value : channel) value = (value * alpha + 32767) / 65535;
       }
+      for (int c = 0; c < 3; ++c) light[c] = static_cast<std::int16_t>(static_cast<std::int32_t>(channel[c]) - 32768);
+      light[3] = static_cast<std::int16_t>(static_cast<std::int32_t>(alpha) - 32768);
     }
-    std::int32_t* filtered = ring_.data() + std::size_t{(rows_read_ + row) % ring_rows_} * width_ * 4;
-    for (std::uint32_t i = 0; i < width_; ++i, filtered += 4) {
-      const std::uint16_t* tap = linear_.data() + std::size_t{across_.first[i]} * 4;
-      const std::int32_t* weight = across_.weights.data() + across_.start[i];
-      std::int32_t b = 0, g = 0, r = 0, a = 0;
-      for (std::uint32_t k = 0; k < across_.count[i]; ++k, tap += 4) {
-        b += weight[k] * tap[0];
-        g += weight[k] * tap[1];
-        r += weight[k] * tap[2];
-        a += weight[k] * tap[3];
-      }
-      filtered[0] = rounded_shift(b);
-      filtered[1] = rounded_shift(g);
-      filtered[2] = rounded_shift(r);
-      filtered[3] = rounded_shift(a);
-    }
+    filter_across_(linear_.data(), across_, ring_.data() + std::size_t{(rows_read_ + row) % ring_rows_} * width_ * 4);
   }
   rows_read_ += count;
 }

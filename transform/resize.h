@@ -55,8 +55,9 @@ class Resize : public RegionSource {
   std::uint32_t rows_read_ = 0;
   std::uint32_t next_row_ = 0;
   std::vector<BgraQuad> band_;
-  // One source row in linear light, premultiplied: blue, green, red, alpha per pixel.
-  std::vector<std::uint16_t> linear_;
+  // One source row in linear light, premultiplied, less 32768: blue, green, red, alpha per pixel.
+  std::vector<std::int16_t> linear_;
+  void (*filter_across_)(const std::int16_t* light, const Taps& taps, std::int32_t* filtered) = nullptr;
   // The ring of filtered rows: source row y sits at slot y % ring_rows_, width_ * 4 values.
   std::uint32_t ring_rows_;
   std::vector<std::int32_t> ring_;
