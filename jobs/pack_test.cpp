@@ -314,3 +314,32 @@ TEST(KestrinStreamsCArray, ElementsRunOnAcrossBands) {
 }
 
 }  // namespace
+
+namespace {
+
+// A transformed picture, written as it is made (the command line) or converted whole and saved once
+// its input is released: the same words, top row first. Stored rows red then blue (bottom-up, so
+// blue is the top row), turned a quarter clockwise: the bottom comes to the left, red then blue.
+TEST(KestrinTransforms, WholeOrStreamedGiveTheWorkedOutWords) {
+  for (const bool stream : {false, true}) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), make_bmp({.width = 1, .height = 2}, [](std::int32_t, std::int32_t y) {
+                 return y == 0 ? BgrTriple{0, 0, 0xFF} : BgrTriple{0xFF, 0, 0};
+               }));
+    PackOptions options;
+    options.stream = stream;
+    options.transforms.rotation = Rotation::quarter;
+    options.container = PackContainer::c_array;
+    options.c_array = "turned";
+    JobProgress quiet;
+    const Outcome outcome = pack({dir.file("in.bmp"), dir.file("turned.h")}, options, quiet);
+    EXPECT_TRUE(outcome.done()) << outcome.reason;
+    const std::optional<Bytes> header = read_file(dir.file("turned.h"));
+    ASSERT_TRUE(header.has_value());
+    const std::string text(header->begin(), header->end());
+    EXPECT_NE(text.find(": 2 x 1 pixels, top row first, RGB565"), std::string::npos) << text;
+    EXPECT_NE(text.find("static const uint16_t turned[2] = {\n    0xF800, 0x001F\n};"), std::string::npos) << text;
+  }
+}
+
+}  // namespace
