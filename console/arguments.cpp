@@ -41,6 +41,7 @@ Result finish(Invocation invocation) {
   const PackOptions& pack = invocation.pack;
   if (pack.dither != Dither::none && pack.format.rounding == Rounding::nearest)
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
+  if (invocation.fit_given && !pack.transforms.resize) return UsageError{"--fit goes with --resize"};
   if (!invocation.directory.empty()) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
     if (standard) return UsageError{"-d takes files; '-' (standard input) goes without -d"};
@@ -193,6 +194,8 @@ constexpr VerbHelp verb_helps[] = {
      "standard output; messages go to standard error.\n",
      "  rgb565 pack logo.bmp logo.bin\n"
      "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
+     "  rgb565 pack --resize 320x240 --fit cover --dither diffusion photo.jpg photo.bin\n"
+     "  rgb565 pack --crop 400x300+120+40 --rotate 90 --resize 240x320 photo.jpg panel.bin\n"
      "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
      "  rgb565 pack logo.png - | gzip > logo.bin.gz\n"},
     {Verb::unpack,

@@ -33,6 +33,8 @@ struct Invocation {
   unsigned jobs = 0;
   // --bytes was given: unpack --size auto and probe then take the byte order as given.
   bool bytes_given = false;
+  // --fit was given, which means something only with --resize.
+  bool fit_given = false;
   // The verb's options; only the verb's own are used.
   PackOptions pack;
   UnpackOptions unpack;

@@ -283,9 +283,11 @@ TEST(Rgb565, PacksEachWordLayoutAsWorkedOutByHand) {
       {{"--channels=bgr", "--bytes=be"}, {0x00, 0x1F, 0x00, 0x3F, 0xFF, 0xFF}},
       // Nearest: blue 0x04 -> 0, green 0x07 -> round(1.73) = 2, red 0xFC -> 31.
       {{"--round", "nearest"}, {0x00, 0xF8, 0x40, 0xF8, 0xFF, 0xFF}},
-      // Bayer threshold 32 at (1, 0): blue 4 + 4 -> 1, green 7 + 2 -> 2, red 252 + 4 -> 255 -> 31.
-      {{"--dither", "ordered"}, {0x00, 0xF8, 0x41, 0xF8, 0xFF, 0xFF}},
-      {{"--dither", "ordered", "--channels", "bgr", "--bytes", "be"}, {0x00, 0x1F, 0x08, 0x5F, 0xFF, 0xFF}},
+      // Bayer threshold 32 at (1, 0) lifts a channel more than (2 * 32 + 1) / 128 of the way to its
+      // next level: blue 4 (124/255 of level 1) stays 0, green 7 (186/255 past level 1) becomes 2,
+      // red 252 (162/255 past level 30) becomes 31.
+      {{"--dither", "ordered"}, {0x00, 0xF8, 0x40, 0xF8, 0xFF, 0xFF}},
+      {{"--dither", "ordered", "--channels", "bgr", "--bytes", "be"}, {0x00, 0x1F, 0x00, 0x5F, 0xFF, 0xFF}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
@@ -297,6 +299,51 @@ TEST(Rgb565, PacksEachWordLayoutAsWorkedOutByHand) {
   write_file(dir.file("blues.bmp"), three_pixels({0x04, 0, 0}, {0x07, 0, 0}, {0xFC, 0, 0}));
   EXPECT_EQ(rgb565({"pack", "--round", "nearest", dir.file("blues.bmp"), dir.file("blues.bin")}).code, 0);
   EXPECT_EQ(read_file(dir.file("blues.bin")), (Bytes{0x00, 0x00, 0x01, 0x00, 0x1F, 0x00}));
+}
+
+// A bottom-up 2 x 2 picture, red and green over blue and white, cropped, turned, flipped and fitted,
+// worked out by hand. A transformed picture is written top row first under either --rows.
+TEST(Rgb565, FitsThePictureAsWorkedOutByHand) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 2, .height = 2}, [](std::int32_t x, std::int32_t y) {
+               const BgrTriple bottom[] = {{0xFF, 0, 0}, {0xFF, 0xFF, 0xFF}}, top[] = {{0, 0, 0xFF}, {0, 0xFF, 0}};
+               return y == 0 ? bottom[x] : top[x];
+             }));
+  const Bytes red = {0x00, 0xF8}, green = {0xE0, 0x07}, blue = {0x1F, 0x00}, white = {0xFF, 0xFF};
+  const auto words = [](std::initializer_list<Bytes> pixels) {
+    Bytes raw;
+    for (const Bytes& pixel : pixels) raw.insert(raw.end(), pixel.begin(), pixel.end());
+    return raw;
+  };
+  const struct {
+    std::vector<std::string> options;
+    Bytes raw;
+  } cases[] = {
+      {{"--rotate", "90"}, words({blue, red, white, green})},
+      {{"--rotate", "270", "--flip", "horizontal"}, words({white, green, blue, red})},
+      {{"--crop", "1x1+1+0"}, words({green})},
+      {{"--crop", "1x2", "--rows", "stored"}, words({red, blue})},
+      {{"--flip", "vertical"}, words({blue, white, red, green})},
+      // 2x keeps the proportions, so nothing is resampled.
+      {{"--resize", "2x"}, words({red, green, blue, white})},
+      // Contain on a blue background: the picture in the middle two columns.
+      {{"--resize", "4x2", "--background", "0000FF"}, words({blue, red, green, blue, blue, blue, white, blue})},
+      // Each channel is full in two of the four pixels: half their light, grey 188, which packs as
+      // 23, 47, 23 (0xBDF7).
+      {{"--resize", "1x1"}, Bytes{0xF7, 0xBD}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
+    arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
+    const Ran run = rgb565(arguments);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(read_file(dir.file("out.bin")), c.raw) << testing::PrintToString(c.options);
+  }
+  const Ran past = rgb565({"pack", "--crop", "3x1+0+0", dir.file("in.bmp"), dir.file("past.bin")});
+  EXPECT_EQ(past.code, 1);
+  EXPECT_EQ(past.err, "rgb565: " + dir.file("in.bmp") +
+                          ": Unsupported picture: the crop 3x1+0+0 reaches past the picture's 2 x 2 pixels\n");
+  EXPECT_FALSE(file_exists(dir.file("past.bin")));
 }
 
 TEST(Rgb565, ExpandsWithZeroOrReplicatedLowBits) {

@@ -52,6 +52,43 @@ bool parse_size(std::string_view text, UnpackOptions& options) {
   return true;
 }
 
+// WxH+X+Y, or WxH for the top left corner: a rectangle of at least one pixel.
+bool parse_crop(std::string_view text, Rect& rect) {
+  const std::size_t x = text.find('x');
+  const std::size_t plus = text.find('+');
+  if (x == std::string_view::npos || (plus != std::string_view::npos && plus < x)) return false;
+  const std::string_view size = text.substr(0, plus);
+  const std::optional<std::uint32_t> width = parse_count(size.substr(0, x));
+  const std::optional<std::uint32_t> height = parse_count(size.substr(x + 1));
+  std::optional<std::uint32_t> left = 0, top = 0;
+  if (plus != std::string_view::npos) {
+    const std::string_view offsets = text.substr(plus + 1);
+    const std::size_t second = offsets.find('+');
+    if (second == std::string_view::npos) return false;
+    left = parse_count(offsets.substr(0, second));
+    top = parse_count(offsets.substr(second + 1));
+  }
+  if (!width || !height || !left || !top || *width == 0 || *height == 0) return false;
+  rect = {*left, *top, *width, *height};
+  return true;
+}
+
+// WxH, Wx or xH, each side given from 1 to largest_resize.
+bool parse_resize(std::string_view text, ResizeTo& to) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return false;
+  const auto side = [](std::string_view digits) -> std::optional<std::uint32_t> {
+    if (digits.empty()) return 0;
+    const std::optional<std::uint32_t> length = parse_count(digits);
+    if (!length || *length == 0 || *length > largest_resize) return std::nullopt;
+    return length;
+  };
+  const std::optional<std::uint32_t> width = side(text.substr(0, x)), height = side(text.substr(x + 1));
+  if (!width || !height || (*width == 0 && *height == 0)) return false;
+  to = {*width, *height};
+  return true;
+}
+
 // RRGGBB in hexadecimal, as colours are written on the web.
 bool parse_colour(std::string_view text, BgrTriple& colour) {
   std::uint32_t value = 0;
@@ -78,6 +115,12 @@ ChannelOrder& channel_order(Invocation& invocation) { return word_format(invocat
 Rounding& rounding(Invocation& invocation) { return invocation.pack.format.rounding; }
 Dither& dither(Invocation& invocation) { return invocation.pack.dither; }
 Expansion& expansion(Invocation& invocation) { return invocation.unpack.format.expansion; }
+Rotation& rotation(Invocation& invocation) { return invocation.pack.transforms.rotation; }
+Flip& flip(Invocation& invocation) { return invocation.pack.transforms.flip; }
+Fit& fit(Invocation& invocation) {
+  invocation.fit_given = true;
+  return invocation.pack.transforms.fit;
+}
 
 template <typename T>
 struct Choice {
@@ -91,6 +134,10 @@ constexpr Choice<ChannelOrder> channel_orders[] = {{"rgb", ChannelOrder::rgb}, {
 constexpr Choice<Rounding> roundings[] = {{"truncate", Rounding::truncate}, {"nearest", Rounding::nearest}};
 constexpr Choice<Dither> dithers[] = {
     {"none", Dither::none}, {"ordered", Dither::ordered}, {"diffusion", Dither::diffusion}};
+constexpr Choice<Rotation> rotations[] = {
+    {"90", Rotation::quarter}, {"180", Rotation::half}, {"270", Rotation::three_quarters}};
+constexpr Choice<Flip> flips[] = {{"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
+constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}, {"stretch", Fit::stretch}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 
 template <auto& choices>
@@ -139,14 +186,53 @@ constexpr OptionRow options[] = {
                                                  "red in the high five bits (RGB565), or blue there (BGR565)"),
     choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level"),
     choice_option<dithers, dither>("--dither", pack_only,
-                                   "truncate each channel, or dither it before truncating with an 8 x 8 Bayer "
-                                   "matrix or Floyd-Steinberg (not with --round nearest)",
+                                   "level each channel as --round says, or mix the two nearest levels the panel "
+                                   "shows with an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)",
+                                   "Either way an area keeps its own light on the panel on average. "
                                    "Diffusion takes the stored rows in order, each left to right. "
                                    "The same picture always gives the same bytes."),
+    {.long_name = "--crop",
+     .verbs = pack_only,
+     .value = "WxH+X+Y",
+     .help = "keep the W x H pixels whose top left corner is X pixels from the left and Y from the top",
+     .more = "WxH alone keeps the top left corner. The rectangle must lie inside the picture. "
+             "The crop comes first, then --rotate, --flip and --resize, in that order, whatever order they are "
+             "given in.",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           Rect rect;
+           if (!parse_crop(value, rect)) return bad_value(name, value, "WxH+X+Y, for example 320x240+40+0");
+           invocation.pack.transforms.crop = rect;
+           return std::string();
+         }},
+    choice_option<rotations, rotation>("--rotate", pack_only, "turn the picture clockwise by 90, 180 or 270 degrees",
+                                       "For a panel mounted sideways or upside down."),
+    choice_option<flips, flip>("--flip", pack_only, "mirror the picture left to right, or top to bottom",
+                               "The mirror comes after the turn of --rotate."),
+    {.long_name = "--resize",
+     .verbs = pack_only,
+     .value = "WxH",
+     .help = "resample the picture to W x H pixels in linear light, fitted as --fit says; Wx or xH keeps its "
+             "proportions",
+     .more = "The filter is Mitchell-Netravali's cubic, stretched over every source pixel when reducing. "
+             "Transparent pixels do not darken their neighbours. "
+             "W and H are at most 65535.",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           ResizeTo to;
+           if (!parse_resize(value, to)) return bad_value(name, value, "WxH, Wx or xH, for example 320x240");
+           invocation.pack.transforms.resize = to;
+           return std::string();
+         }},
+    choice_option<fits, fit>("--fit", pack_only,
+                             "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
+                             "cutting off what overhangs; or stretch it to W x H (contain)",
+                             "Cover cuts equally from the two sides that overhang."),
     {.long_name = "--background",
      .verbs = pack_only,
      .value = "RRGGBB",
-     .help = "the colour under transparent pixels of a PNG or GIF (000000)",
+     .help = "the colour under transparent pixels of a PNG or GIF, and around a picture fitted by --fit contain "
+             "(000000)",
      .apply =
          [](Invocation& invocation, std::string_view name, std::string_view value) {
            return parse_colour(value, invocation.pack.background)

@@ -19,8 +19,9 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
-  const std::map<std::string_view, std::string> samples = {{"RRGGBB", "1E90FF"}, {"WxH|auto", "2x2"}, {"NAME", "logo"},
-                                                           {"DIR", "out"},       {"N", "2"},          {"OUT", "diff"}};
+  const std::map<std::string_view, std::string> samples = {
+      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"}, {"WxH|auto", "2x2"}, {"NAME", "logo"},
+      {"DIR", "out"},       {"N", "2"},     {"OUT", "diff"},     {"WxH+X+Y", "1x1+0+0"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;
@@ -34,6 +35,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         }
         // -j goes with a batch; every other option with one input and its output.
         if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
+        if (name == "--fit") arguments.insert(arguments.end(), {"--resize", "2x2"});
         arguments.insert(arguments.end(), {"a", "b"});
         const auto parsed = parse(arguments);
         SCOPED_TRACE(testing::PrintToString(arguments));
@@ -87,7 +89,19 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
                     RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
                                 "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
-                    RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"}));
+                    RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"},
+                    RefusalCase{{"pack", "--crop", "0x2+0+0", "a", "b"},
+                                "bad value '0x2+0+0' for --crop (WxH+X+Y, for example 320x240+40+0)"},
+                    RefusalCase{{"pack", "--crop", "2x2+1", "a", "b"},
+                                "bad value '2x2+1' for --crop (WxH+X+Y, for example 320x240+40+0)"},
+                    RefusalCase{{"pack", "--crop", "2x2-1-1", "a", "b"},
+                                "bad value '2x2-1-1' for --crop (WxH+X+Y, for example 320x240+40+0)"},
+                    RefusalCase{{"pack", "--resize", "x", "a", "b"},
+                                "bad value 'x' for --resize (WxH, Wx or xH, for example 320x240)"},
+                    RefusalCase{{"pack", "--resize", "65536x1", "a", "b"},
+                                "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
+                    RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
+                    RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"}));
 
 TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
   const std::string help = help_text(Invocation{});
@@ -95,8 +109,9 @@ TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
            "  --bytes le|be             low byte of each word first, or high byte first\n",
            "  --round truncate|nearest  pack: drop each channel's low bits, or take the nearest level\n",
            "  --dither none|ordered|diffusion\n"
-           "                            pack: truncate each channel, or dither it before truncating with an\n"
-           "                            8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)\n",
+           "                            pack: level each channel as --round says, or mix the two nearest\n"
+           "                            levels the panel shows with an 8 x 8 Bayer matrix or\n"
+           "                            Floyd-Steinberg (not with --round nearest)\n",
            "Options of subtract:\n"
            "  -o OUT                    write the difference to OUT and leave IMAGE as it was\n",
            "  -h, --help                print the usage; after a verb, that verb's own, with the layout of\n",

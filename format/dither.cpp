@@ -15,30 +15,35 @@ constexpr std::uint8_t bayer[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-// The bits that packing drops from blue, green and red, in the order of a triple.
-constexpr std::array<unsigned, 3> dropped = {3, 2, 3};
+// The bits of blue, green and red in a word, in the order of a triple.
+constexpr std::array<unsigned, 3> word_bits = {5, 6, 5};
+
+constexpr std::int32_t level_units = 16 * 255;
+
+constexpr std::uint32_t top_level(unsigned bits) { return (1u << bits) - 1; }
 
 void store(std::uint8_t* at, const std::uint8_t (&levels)[3], const WordFormat& format) {
-  // A level with its dropped bits zero truncates to itself, so pack_word lays out the word.
-  const BgrTriple exact{static_cast<std::uint8_t>(levels[0] << dropped[0]),
-                        static_cast<std::uint8_t>(levels[1] << dropped[1]),
-                        static_cast<std::uint8_t>(levels[2] << dropped[2])};
-  store_word(at, pack_word(exact, format), format.bytes);
+  // A level with the bits below it zero truncates to itself, so pack_word lays out the word.
+  BgrTriple exact{};
+  std::uint8_t* channel[3] = {&exact.blue, &exact.green, &exact.red};
+  for (std::size_t c = 0; c < 3; ++c) *channel[c] = static_cast<std::uint8_t>(levels[c] << (8 - word_bits[c]));
+  WordFormat truncating = format;
+  truncating.rounding = Rounding::truncate;
+  store_word(at, pack_word(exact, truncating), format.bytes);
 }
 
 void ordered_row(const std::uint8_t* triple, std::uint32_t y, std::uint32_t width, const WordFormat& format,
                  std::uint8_t* words) {
   for (std::uint32_t x = 0; x < width; ++x, triple += 3, words += 2) {
-    const unsigned threshold = bayer[y % 8][x % 8];
     std::uint8_t levels[3];
     for (std::size_t c = 0; c < 3; ++c)
-      levels[c] = static_cast<std::uint8_t>(std::min(255u, triple[c] + (threshold >> (6 - dropped[c]))) >> dropped[c]);
+      levels[c] = static_cast<std::uint8_t>(ordered_level(triple[c], x, y, word_bits[c]));
     store(words, levels, format);
   }
 }
 
-// Errors in sixteenths, per channel, for one row: slot x + 1 belongs to pixel x, and the two end
-// slots take the shares that leave the picture at the sides.
+// Errors in 4080ths of a level, per channel, for one row: slot x + 1 belongs to pixel x, and the two
+// end slots take the shares that leave the picture at the sides.
 class DiffusionRows {
  public:
   // The errors that the row before left for the first row are in the scratch's first half; a
@@ -61,10 +66,12 @@ class DiffusionRows {
       std::uint8_t levels[3];
       for (std::size_t c = 0; c < 3; ++c) {
         const std::size_t at = (std::size_t{x} + 1) * 3 + c;
-        const std::int32_t value = std::clamp<std::int32_t>(16 * triple[c] + here_[at], 0, 16 * 255);
-        const unsigned shift = 4 + dropped[c];
-        levels[c] = static_cast<std::uint8_t>(value >> shift);
-        const std::int32_t error = value - (std::int32_t{levels[c]} << shift);
+        const std::int32_t top = level_units * static_cast<std::int32_t>(top_level(word_bits[c]));
+        const std::int32_t position = static_cast<std::int32_t>(level_position(triple[c], word_bits[c]));
+        const std::int32_t value = std::clamp<std::int32_t>(16 * position + here_[at], 0, top);
+        const std::int32_t level = (value + level_units / 2) / level_units;
+        levels[c] = static_cast<std::uint8_t>(level);
+        const std::int32_t error = value - level * level_units;
         const std::int32_t right = error * 7 / 16, below_left = error * 3 / 16, below = error * 5 / 16;
         here_[at + 3] += right;
         below_[at - 3] += below_left;
@@ -83,6 +90,23 @@ class DiffusionRows {
 };
 
 }  // namespace
+
+std::uint32_t level_position(std::uint8_t value, unsigned bits) {
+  assert(bits >= 1 && bits <= 8);
+  const std::uint32_t top = top_level(bits);
+  const std::uint32_t position = value * top;
+  // The nearest level, then the nearest 8-bit value to it: neither division ever meets a tie, as
+  // 255 and top are odd.
+  const std::uint32_t nearest = (position + 127) / 255;
+  if ((nearest * 510 + top) / (2 * top) == value) return nearest * 255;
+  return position;
+}
+
+unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, unsigned bits) {
+  const std::uint32_t position = level_position(value, bits);
+  const std::uint32_t threshold = bayer[y % 8][x % 8];
+  return position / 255 + (128 * (position % 255) > (2 * threshold + 1) * 255 ? 1 : 0);
+}
 
 std::size_t dither_scratch_size(std::uint32_t width, Dither dither) {
   return dither == Dither::diffusion ? 2 * DiffusionRows::slots(width) : 0;

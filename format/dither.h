@@ -1,14 +1,22 @@
-// Dithering for packing: each pixel's 5- and 6-bit levels chosen so that an area of a colour that
-// falls between two levels shows both, in the right proportion, instead of banding. It works on
-// the 8-bit channels before packing, with integers only, so that the same picture gives the same
-// bytes on every build. The levels of a colour are its truncated channels (the dialogs' packing),
-// and a level stands for its value with the low bits zero: a colour whose low bits are zero (one
-// that packs exactly) is never changed, and black and white stay black and white.
+// Dithering for packing: each channel's level chosen so that an area of a colour that falls between
+// two of the levels a panel shows mixes both, in the right proportion, instead of banding, and
+// keeps the colour's own light on average. It works on the 8-bit channels before packing, with
+// integers only, so that the same picture gives the same bytes on every build.
 //
-// Pixel (x, y) is column x of stored row y, first stored row 0, whatever row order the packed
-// image is written in: the pattern belongs to the picture, not to the output's layout.
+// A channel of `bits` bits (1 to 8) has the levels k = 0 .. L, L = 2^bits - 1, and a panel shows
+// level k as the 8-bit value k * 255 / L: its top level is full white, so level k is not k << (8 -
+// bits), the value that truncating stands for. An 8-bit value v lies at v * L / 255 levels. A value
+// that is the nearest 8-bit value to a level (v == round(k * 255 / L), which is what expanding level
+// k by repeating its high bits gives back) stands for that level exactly: such colours, black and
+// white among them, are never dithered, and a packed picture unpacked that way packs to itself.
+// Positions are worked in 255ths of a level: P = 255 * k for such a value, v * L for any other.
 //
-// Dither::ordered adds a threshold from the 8 x 8 Bayer matrix B (0 to 63), tiled from (0, 0),
+// Pixel (x, y) is column x of row y of the rows as they are dithered: the stored rows, first stored
+// row 0, whatever row order the packed image is written in, so that the pattern belongs to the
+// picture and not to the output's layout.
+//
+// Dither::ordered takes the level floor(P / 255), or the one above it where the remainder r = P mod
+// 255 passes the threshold of the 8 x 8 Bayer matrix B (0 to 63), tiled from (0, 0):
 //
 //    0 32  8 40  2 34 10 42
 //   48 16 56 24 50 18 58 26
@@ -19,16 +27,17 @@
 //   15 47  7 39 13 45  5 37
 //   63 31 55 23 61 29 53 21
 //
-// scaled to one level's step: red and blue become min(255, v + B[y % 8][x % 8] / 8) >> 3, green
-// min(255, v + B[y % 8][x % 8] / 16) >> 2 (divisions rounding down). A value r eighths of the way
-// from a level to the next takes the upper level on r of every 8 pixels.
+// that is, where 128 * r > (2 * B[y % 8][x % 8] + 1) * 255 (never equal: one side is even, the other
+// odd). A value a fraction f of the way from a level to the next takes the upper one on round(64 f)
+// of every 64 pixels, so a flat colour's average light on the panel is its own to within 1/128 of a
+// level's step.
 //
-// Dither::diffusion is Floyd-Steinberg, rows in stored order and each row left to right (not
-// serpentine). The error of a pixel is its value, with the errors it received, against its level's
-// value, kept in sixteenths of a unit: E = min(16 * 255, 16 * v + received) - 16 * (level << bits
-// dropped). It goes 7/16 to the right neighbour, 3/16 below left, 5/16 below and the rest (so that
-// none is lost to rounding) below right, each share rounded down; shares that would leave the
-// picture are dropped.
+// Dither::diffusion is Floyd-Steinberg toward the nearest level, rows in order and each row left to
+// right (not serpentine). Values and errors are kept in 4080ths of a level (16 * 255): a pixel's
+// value is V = min(4080 * L, max(0, 16 * P + received)), its level (V + 2040) / 4080 rounded down,
+// and its error E = V - 4080 * level. The error goes 7/16 to the right neighbour, 3/16 below left,
+// 5/16 below and the rest (so that none is lost to rounding) below right, each share rounded toward
+// zero; shares that would leave the picture are dropped.
 #pragma once
 
 #include <cstddef>
@@ -39,13 +48,19 @@
 
 enum class Dither { none, ordered, diffusion };
 
+// Where the 8-bit `value` lies among the levels of `bits` bits, in 255ths of a level (P above).
+std::uint32_t level_position(std::uint8_t value, unsigned bits);
+
+// The level of `bits` bits that ordered dithering gives `value` at pixel (x, y).
+unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, unsigned bits);
+
 // The scratch that pack_rows_dithered needs for `dither` on rows of `width` pixels, in elements:
 // two rows of errors for diffusion, none otherwise. The caller allocates it, so that the walk
 // itself allocates nothing and can run over a file view.
 std::size_t dither_scratch_size(std::uint32_t width, Dither dither);
 
 // pack_rows with each pixel's levels chosen by `dither`; with Dither::none, pack_rows itself.
-// Dithering needs `format` to truncate.
+// Dithering chooses the levels itself, so `format` must not ask for rounding to nearest.
 void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
                         std::uint32_t height, bool reverse, const WordFormat& format, Dither dither,
                         std::span<std::int32_t> scratch, std::span<std::uint8_t> out);

@@ -3,7 +3,8 @@
 // command line the same job takes PackOptions: the word layout, the picture's top row first,
 // dithering, C source instead of raw bytes, and PNG, JPEG and GIF pictures decoded by the
 // platform's codecs, whose stored order is top row first. The command line also streams: an
-// uncompressed 24-bit BMP is read, packed and written a band of rows at a time, with its input open.
+// uncompressed 24-bit BMP is read, packed and written a band of rows at a time, with its input open,
+// and a picture cropped, turned or resized is made, packed and written a band at a time.
 #include "jobs/pack.h"
 
 #include <algorithm>
@@ -27,6 +28,8 @@
 #include "pixels/pixels.h"
 #include "read/bmp_reader.h"
 #include "read/image_loader.h"
+#include "transform/chain.h"
+#include "transform/picture_source.h"
 
 namespace {
 
@@ -41,10 +44,10 @@ std::string describe(const std::string& path, std::uint32_t width, std::uint32_t
 
 // The raw image as C source, in a block of its own; the raw image's block is freed on return.
 std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& description, const PackOptions& options,
-                                      const LoadedPicture& picture) {
+                                      std::uint32_t width, std::uint32_t height) {
   try {
-    const std::string text = c_array_source(options.c_array, description, raw.bytes(), picture.width(),
-                                            picture.height(), options.format.bytes == ByteOrder::high_first);
+    const std::string text = c_array_source(options.c_array, description, raw.bytes(), width, height,
+                                            options.format.bytes == ByteOrder::high_first);
     return OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::bad_alloc&) {
     return std::nullopt;
@@ -102,7 +105,7 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     block =
         as_c_array(std::move(*block),
                    describe(path, picture.width(), picture.height(), options.top_down || picture.top_down(), options),
-                   options, picture);
+                   options, picture.width(), picture.height());
     if (!block) return refusal(Ending::out_of_memory);
   }
   return Converted{std::move(*block)};
@@ -208,9 +211,112 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   return outcome;
 }
 
+// Makes the transformed picture a band at a time, packs each band and hands its bytes (words, or
+// their C elements) to `write`, which returns the refusal that stops the walk. Each band is made
+// under a guard against the input being cut short.
+template <typename Write>
+Outcome walk_transformed(TransformChain& chain, const PackOptions& options, BandBuffers& buffers,
+                         std::vector<std::uint8_t>& triples, Write&& write) {
+  const std::uint32_t width = chain.width(), height = chain.height();
+  const std::uint64_t words = std::uint64_t{width} * height;
+  for (std::uint32_t done = 0; done < height;) {
+    const std::uint32_t count = std::min(chain.band_rows(), height - done);
+    const std::span<std::uint8_t> out(buffers.words.data(), std::size_t{width} * count * 2);
+    if (access_views([&] {
+          chain.next_rows(count, triples.data());
+          pack_band_dithered(triples, width * 3, width, done, count, false, options.format, options.dither,
+                             buffers.scratch, out);
+        }) != nullptr)
+      return refusal(Ending::cannot_open_input, cut_short_reason);
+    std::span<const std::uint8_t> piece = out;
+    if (options.container == PackContainer::c_array && options.stream) {
+      buffers.text.clear();
+      append_c_array_elements(buffers.text, out, std::uint64_t{done} * width, words);
+      piece = {reinterpret_cast<const std::uint8_t*>(buffers.text.data()), buffers.text.size()};
+    }
+    if (std::optional<Outcome> refused = write(piece, std::uint64_t{done} * width * 2)) return std::move(*refused);
+    done += count;
+  }
+  return {};
+}
+
+// A picture cropped, turned or resized: loaded as the dialogs load it, then made and packed a band
+// at a time, into the output as it is made when streaming, else into a block saved once the
+// picture is released.
+Outcome pack_transformed(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
+  std::optional<OutputBlock> block;
+  std::string description;
+  std::uint32_t width = 0, height = 0;
+  {
+    const PictureLoad load_result = load(paths.first, options);
+    if (const LoadFailure* failure = std::get_if<LoadFailure>(&load_result))
+      return refusal(ending_of(failure->fault), failure->reason);
+    const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
+    StoredPicture source(picture.rows(), picture.row_length(), picture.width(), picture.height(), picture.top_down());
+    ChainMade made;
+    BandBuffers buffers;
+    std::vector<std::uint8_t> triples;
+    std::string head;
+    try {
+      made = TransformChain::make(source, options.transforms, options.background, options.band_rows);
+      if (const std::string* reason = std::get_if<std::string>(&made))
+        return refusal(Ending::unsupported_picture, *reason);
+      const TransformChain& chain = *std::get<std::unique_ptr<TransformChain>>(made);
+      width = chain.width();
+      height = chain.height();
+      description = describe(paths.first, width, height, true, options);
+      const std::size_t band = chain.band_rows();
+      triples.resize(std::size_t{width} * band * 3);
+      buffers.words.resize(std::size_t{width} * band * 2);
+      buffers.scratch.resize(dither_scratch_size(width, options.dither));
+      if (options.container == PackContainer::c_array && options.stream) {
+        head = c_array_head(options.c_array, description, std::uint64_t{width} * height, width, height,
+                            options.format.bytes == ByteOrder::high_first);
+        buffers.text.reserve(buffers.words.size() * 4 + buffers.words.size() / 6 + 8);
+      }
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    TransformChain& chain = *std::get<std::unique_ptr<TransformChain>>(made);
+    if (options.stream) {
+      std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+      if (Outcome* failed = std::get_if<Outcome>(&created)) return std::move(*failed);
+      OutputFile& output = std::get<OutputFile>(created);
+      if (std::optional<Outcome> failed = write_text(output, head)) return std::move(*failed);
+      Outcome outcome =
+          walk_transformed(chain, options, buffers, triples,
+                           [&](std::span<const std::uint8_t> piece, std::uint64_t) -> std::optional<Outcome> {
+                             if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
+                             return std::nullopt;
+                           });
+      if (!outcome.done()) return outcome;
+      if (options.container == PackContainer::c_array) {
+        if (std::optional<Outcome> failed = write_text(output, c_array_tail())) return std::move(*failed);
+      }
+      if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
+      return outcome;
+    }
+    block = OutputBlock::allocate(*raw_image_size(width, height));
+    if (!block) return refusal(Ending::out_of_memory);
+    Outcome outcome = walk_transformed(
+        chain, options, buffers, triples,
+        [&](std::span<const std::uint8_t> piece, std::uint64_t at) -> std::optional<Outcome> {
+          std::copy(piece.begin(), piece.end(), block->bytes().begin() + static_cast<std::ptrdiff_t>(at));
+          return std::nullopt;
+        });
+    if (!outcome.done()) return outcome;
+  }  // The picture is released here, before the output is written.
+  if (options.container == PackContainer::c_array) {
+    block = as_c_array(std::move(*block), description, options, width, height);
+    if (!block) return refusal(Ending::out_of_memory);
+  }
+  return save(paths.second, Converted{std::move(*block)}, progress);
+}
+
 }  // namespace
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
+  if (options.transforms.any()) return pack_transformed(paths, options, progress);
   if (options.stream) {
     if (std::optional<Outcome> streamed = pack_streaming(paths, options, progress)) return std::move(*streamed);
   }

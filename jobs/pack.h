@@ -10,6 +10,7 @@
 #include "job/job.h"
 #include "pixels/pixels.h"
 #include "read/image_loader.h"
+#include "transform/chain.h"
 
 enum class PackContainer {
   raw,      // the words alone
@@ -40,6 +41,11 @@ struct PackOptions {
   bool stream = false;
   // Rows to a band when streaming; 0 for as many as fit about a megabyte.
   std::uint32_t band_rows = 0;
+  // Crop, rotate, flip and resize, in that order, before the levels are chosen. A transformed
+  // picture is a new picture whose rows are stored top row first, so `top_down` makes no difference
+  // to it; it is laid over `background` wherever it is transparent or does not cover the result.
+  // It is made a band of rows at a time, from a picture loaded as the dialogs load it.
+  Transforms transforms;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

@@ -251,10 +251,10 @@ TEST_P(KestrinStreamsAsWorkedOut, Bytes) {
 BgrTriple three_rows(std::int32_t, std::int32_t y) {
   return y == 0 ? BgrTriple{0, 0, 0xFF} : y == 1 ? BgrTriple{0xFF, 0, 0} : BgrTriple{0, 0xFF, 0};
 }
-// Blue 4 and green 2 everywhere: the Bayer thresholds of column 0 (0, 48, 12, 60 for stored rows 0
-// to 3) lift both to their next level on stored rows 1 and 3 only, giving the word 0x0021 there.
-// Diffusion spreads blue 4 over a 4 x 2 picture into levels 0 0 0 0 then 0 1 1 0 (see the dither
-// tests).
+// Blue 4 and green 2 everywhere, each just under half a level: the Bayer thresholds of column 0 (0,
+// 48, 12, 60 for stored rows 0 to 3) lift both to level 1 on stored rows 0 and 2 only, giving the
+// word 0x0021 there. Diffusion spreads blue 4 over a 4 x 2 picture into levels 0 1 0 1 then 1 0 1 0
+// (see the dither tests).
 BgrTriple blue_4_green_2(std::int32_t, std::int32_t) { return {4, 2, 0}; }
 BgrTriple blue_4(std::int32_t, std::int32_t) { return {4, 0, 0}; }
 
@@ -270,25 +270,26 @@ INSTANTIATE_TEST_SUITE_P(
                       4,
                       blue_4_green_2,
                       options_of(3, false, Dither::ordered),
-                      {0x00, 0x00, 0x21, 0x00, 0x00, 0x00, 0x21, 0x00}},
+                      {0x21, 0x00, 0x00, 0x00, 0x21, 0x00, 0x00, 0x00}},
         StreamedBytes{"OrderedFollowsStoredRowsTopRowFirst",
                       1,
                       4,
                       blue_4_green_2,
                       options_of(3, true, Dither::ordered),
-                      {0x21, 0x00, 0x00, 0x00, 0x21, 0x00, 0x00, 0x00}},
+                      {0x00, 0x00, 0x21, 0x00, 0x00, 0x00, 0x21, 0x00}},
         StreamedBytes{"DiffusionCarriesItsErrorsAcrossBands",
                       4,
                       2,
                       blue_4,
                       options_of(1, false, Dither::diffusion),
-                      {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00}},
-        StreamedBytes{"DiffusionTopRowFirst",
-                      4,
-                      2,
-                      blue_4,
-                      options_of(1, true, Dither::diffusion),
-                      {0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0}}),
+                      {0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}},
+        StreamedBytes{
+            "DiffusionTopRowFirst",
+            4,
+            2,
+            blue_4,
+            options_of(1, true, Dither::diffusion),
+            {0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00}}),
     [](const testing::TestParamInfo<StreamedBytes>& param_info) { return std::string(param_info.param.name); });
 
 // The C header written a band at a time: its elements run on across the bands, twelve to a line,
@@ -310,6 +311,35 @@ TEST(KestrinStreamsCArray, ElementsRunOnAcrossBands) {
             "static const uint16_t logo[15] = {\n"
             "    0xF800, 0xF800, 0xF800, 0xF800, 0xF800, 0x001F, 0x001F, 0x001F, 0x001F, 0x001F, 0x07E0, 0x07E0,\n"
             "    0x07E0, 0x07E0, 0x07E0\n};\n\n#endif\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A transformed picture, written as it is made (the command line) or converted whole and saved once
+// its input is released: the same words, top row first. Stored rows red then blue (bottom-up, so
+// blue is the top row), turned a quarter clockwise: the bottom comes to the left, red then blue.
+TEST(KestrinTransforms, WholeOrStreamedGiveTheWorkedOutWords) {
+  for (const bool stream : {false, true}) {
+    TempDir dir;
+    write_file(dir.file("in.bmp"), make_bmp({.width = 1, .height = 2}, [](std::int32_t, std::int32_t y) {
+                 return y == 0 ? BgrTriple{0, 0, 0xFF} : BgrTriple{0xFF, 0, 0};
+               }));
+    PackOptions options;
+    options.stream = stream;
+    options.transforms.rotation = Rotation::quarter;
+    options.container = PackContainer::c_array;
+    options.c_array = "turned";
+    JobProgress quiet;
+    const Outcome outcome = pack({dir.file("in.bmp"), dir.file("turned.h")}, options, quiet);
+    EXPECT_TRUE(outcome.done()) << outcome.reason;
+    const std::optional<Bytes> header = read_file(dir.file("turned.h"));
+    ASSERT_TRUE(header.has_value());
+    const std::string text(header->begin(), header->end());
+    EXPECT_NE(text.find(": 2 x 1 pixels, top row first, RGB565"), std::string::npos) << text;
+    EXPECT_NE(text.find("static const uint16_t turned[2] = {\n    0xF800, 0x001F\n};"), std::string::npos) << text;
+  }
 }
 
 }  // namespace

@@ -2,13 +2,23 @@
 # Times rgb565 against what a user would pick instead, in one hyperfine run per job so that the
 # ratios hold on a noisy machine, and prints medians, ratios and peak resident memory. Not a test:
 # it takes some minutes and about 10 GB in build/bench. Installs what it compares against if
-# missing (hyperfine, ffmpeg, Pillow and numpy, GNU time).  Usage: scripts/bench.sh [RUNS]
+# missing (hyperfine, ffmpeg, ImageMagick, Pillow and numpy, GNU time).
+# Usage: scripts/bench.sh [RUNS [JOB...]], JOB one of pack, subtract, unpack, unpack-large,
+# unpack-win32, png, resize, batch, probe, hit-rate, kernels; every job by default.
 set -euo pipefail
 shopt -s nullglob
 cd "$(dirname "$0")/.."
 runs=${1:-5}
+selected=("${@:2}")
+# wanted JOB: whether the command line asked for JOB (or for every job).
+wanted() {
+  [ ${#selected[@]} -eq 0 ] && return 0
+  local job
+  for job in "${selected[@]}"; do [ "$job" = "$1" ] && return 0; done
+  return 1
+}
 
-packages=(hyperfine ffmpeg python3-numpy python3-pil time)
+packages=(hyperfine ffmpeg imagemagick python3-numpy python3-pil time)
 missing=()
 for package in "${packages[@]}"; do
   [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" = "install ok installed" ] || missing+=("$package")
@@ -27,7 +37,7 @@ bench=build/bench
 rgb565=$PWD/build/native/console/rgb565
 mkdir -p "$bench/out" "$bench/batch-out"
 echo "== making the inputs in $bench"
-python3 scripts/bench/make_inputs.py "$bench"
+python3 scripts/bench/make_inputs.py "$bench" "${selected[@]}"
 # numpy's elementwise loops use no BLAS; these settings only slow a current numpy down.
 # Debian's Python, which the packages above give numpy and Pillow (not one of a user's own).
 python=(env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3)
@@ -36,6 +46,7 @@ python=(env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3)
 # command, the size of each output against ours (the first), and the table.
 compare() {
   local job=$1 ours=$2
+  wanted "$job" || return 0
   shift 2
   local names=() commands=() args=()
   while [ $# -gt 0 ]; do
@@ -84,7 +95,9 @@ rm -f "$bench/cat-copy" "$o/unpack-large.rgb565"
 
 # The 32-bit Windows build under Wine, whose address space is smaller than either file: a 2 GiB raw
 # file (sparse, so all zeros) unpacked at 32768 x 32768 into a BMP of 3 GiB, a window at a time.
-if cmake --preset win32 >/dev/null 2>&1 && cmake --build --preset win32 --target rgb565 >/dev/null; then
+if ! wanted unpack-win32; then
+  :
+elif cmake --preset win32 >/dev/null 2>&1 && cmake --build --preset win32 --target rgb565 >/dev/null; then
   [ -f "$bench/huge.bin" ] || truncate -s 2G "$bench/huge.bin"
   wine_rgb565="env TOOLS_WINE_BUILD_DIR=$PWD/build/win32 $PWD/cmake/wine-run.sh $PWD/build/win32/console/rgb565.exe"
   compare unpack-win32 "$o/unpack-win32.rgb565" \
@@ -101,22 +114,35 @@ compare png "$o/png.rgb565" \
   "ffmpeg rgb565le" "ffmpeg -v error -y -i $bench/photo.png -f rawvideo -pix_fmt rgb565le $o/png.ffmpeg" \
   "Pillow + numpy" "${python[*]} scripts/bench/pack_pillow.py $bench/photo.png $o/png.pillow"
 
+# Fitting a phone photograph to a 320 x 240 panel. ImageMagick's own convert, not a stand-in earlier
+# in PATH; it writes a BMP, ffmpeg the same raw words as ours.
+compare resize "$o/resize.rgb565" \
+  "rgb565 pack --resize 320x240" "$rgb565 pack --resize 320x240 $bench/photo.bmp $o/resize.rgb565" \
+  "ImageMagick -resize 320x240" "/usr/bin/convert $bench/photo.bmp -resize 320x240 $o/resize.magick.bmp" \
+  "ffmpeg scale=320:240" "ffmpeg -v error -y -i $bench/photo.bmp -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/resize.ffmpeg"
+
 compare batch "$bench/batch-out/p0000.bin" \
   "rgb565 pack -d -j 2" "$rgb565 pack -j 2 -d $bench/batch-out $bench/batch/*.bmp" \
   "rgb565 pack -d -j 1" "$rgb565 pack -j 1 -d $bench/batch-out $bench/batch/*.bmp"
 
 # A dump of 16 MiB (the top 1024 rows of the 8192 x 8192 picture, packed): probe reads spread
 # samples of it, not the whole file. No other tool guesses a dump's layout to compare with.
-[ -f "$bench/dump16.bin" ] || { "$rgb565" pack --rows top-down "$bench/picture.bmp" - | head -c 16777216 >"$bench/dump16.bin"; }
+if wanted probe; then
+  [ -f "$bench/dump16.bin" ] || { "$rgb565" pack --rows top-down "$bench/picture.bmp" - | head -c 16777216 >"$bench/dump16.bin"; }
+fi
 compare probe /dev/null \
   "rgb565 probe (16 MiB)" "$rgb565 probe $bench/dump16.bin"
 
-echo
-echo "== probe: how often the first guess is right"
-build/native/read/raw_probe_hit_rate | tail -n 1
+if wanted hit-rate; then
+  echo
+  echo "== probe: how often the first guess is right"
+  build/native/read/raw_probe_hit_rate | tail -n 1
+fi
 
-echo
-echo "== pixel kernels (bytes read plus bytes written per second)"
-build/native/pixels/pixels_benchmark --benchmark_min_time=0.2 2>/dev/null | grep -E 'bytes_per_second|^Benchmark|^-' || true
+if wanted kernels; then
+  echo
+  echo "== pixel kernels (bytes read plus bytes written per second)"
+  build/native/pixels/pixels_benchmark --benchmark_min_time=0.2 2>/dev/null | grep -E 'bytes_per_second|^Benchmark|^-' || true
+fi
 echo
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/ {print $2}') GiB"

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, a 568 x 130 raw frame, a pair
 of 512 MiB files, a raw image of 1 GiB (16384 x 32768), a batch of 2,000 pictures of 320 x 240 and
-a PNG of a phone camera's size (4000 x 3000). Existing files are kept."""
+a picture of a phone camera's size (4000 x 3000) as a PNG and as a 24-bit BMP. Existing files are
+kept. Names of jobs after FOLDER make only those jobs' inputs."""
 import os
 import random
 import struct
@@ -9,6 +10,7 @@ import sys
 import zlib
 
 folder = sys.argv[1]
+jobs = set(sys.argv[2:])
 os.makedirs(os.path.join(folder, "batch"), exist_ok=True)
 
 
@@ -22,7 +24,14 @@ def bmp(width, height, seed):
     return header + b"".join(line[y % 97:] + line[:y % 97] for y in range(height))
 
 
+# The inputs each job of bench.sh reads.
+inputs = {"pack": {"picture.bmp"}, "subtract": {"image.bin", "sub.bin"}, "unpack": {"frame.bin"},
+          "unpack-large": {"large.bin"}, "png": {"photo.png"}, "resize": {"photo.bmp"}, "batch": {"batch"}}
+
+
 def make(name, content):
+    if jobs and not any(name.split(os.sep)[0] in inputs.get(job, ()) for job in jobs):
+        return None
     path = os.path.join(folder, name)
     if not os.path.exists(path):
         with open(path, "wb") as out:
@@ -40,19 +49,22 @@ for i in range(2000):
     make(os.path.join("batch", f"p{i:04}.bmp"), lambda out: out.write(small))
 
 
-def photo(out):
-    """Smooth gradients and noise, so that it compresses as a photo does."""
-    width, height = 4000, 3000
+def photo_rows(width, height):
+    """Smooth gradients and noise, so that it compresses as a photo does: RGB rows, top row first."""
     random.seed(1)
     noise = bytes(random.randrange(8) for _ in range(width * 3))
-    rows = []
     for y in range(height):
         row = bytearray(width * 3)
         for x in range(width):
             row[3 * x] = (x * 255 // width) ^ noise[3 * x]
             row[3 * x + 1] = (y * 255 // height) ^ noise[3 * x + 1]
             row[3 * x + 2] = ((x + y) * 255 // (width + height)) ^ noise[(3 * x + 2 + y) % len(noise)]
-        rows.append(b"\0" + bytes(row))
+        yield bytes(row)
+
+
+def photo(out):
+    width, height = 4000, 3000
+    rows = [b"\0" + row for row in photo_rows(width, height)]
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
@@ -62,3 +74,20 @@ def photo(out):
 
 
 make("photo.png", photo)
+
+
+def photo_bmp(out):
+    """The same picture as a bottom-up 24-bit BMP (its rows need no padding)."""
+    width, height = 4000, 3000
+    rows = []
+    for row in photo_rows(width, height):
+        bgr = bytearray(row)
+        bgr[0::3], bgr[2::3] = row[2::3], row[0::3]
+        rows.append(bytes(bgr))
+    size = width * 3 * height
+    out.write(b"BM" + struct.pack("<IHHI", 54 + size, 0, 0, 54))
+    out.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, size, 0, 0, 0, 0))
+    out.write(b"".join(reversed(rows)))
+
+
+make("photo.bmp", photo_bmp)

@@ -1,0 +1,69 @@
+// The transforms of a picture composed in their one order: crop, rotate, flip, resize (fitted to
+// the size asked for), then lay the result over the background. The chain makes the transformed
+// picture a band of rows at a time, top row first, as opaque BGR triples ready for the pixel-format
+// stage, reading from its source only the pixels each band needs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "pixels/pixels.h"
+#include "transform/crop.h"
+#include "transform/fit.h"
+#include "transform/orient.h"
+#include "transform/region.h"
+#include "transform/resize.h"
+
+struct Transforms {
+  std::optional<Rect> crop = std::nullopt;
+  Rotation rotation = Rotation::none;
+  Flip flip = Flip::none;
+  std::optional<ResizeTo> resize = std::nullopt;
+  Fit fit = Fit::contain;
+
+  bool any() const { return crop || rotation != Rotation::none || flip != Flip::none || resize; }
+};
+
+// The largest side --resize takes: far beyond any panel, and small enough that every count the
+// resampler keeps fits its integers.
+inline constexpr std::uint32_t largest_resize = 65535;
+
+class TransformChain;
+using ChainMade = std::variant<std::unique_ptr<TransformChain>, std::string>;
+
+class TransformChain {
+ public:
+  // The chain over `source`, giving `band_rows` rows at a time at most (0 for as many as make about a
+  // megabyte); or, in plain words, why the transforms do not apply to it (a crop that reaches past
+  // it, a result too large). Throws std::bad_alloc when its rows and tables find no memory.
+  // `source` must outlive the chain.
+  static ChainMade make(RegionSource& source, const Transforms& transforms, BgrTriple background,
+                        std::uint32_t band_rows = 0);
+
+  std::uint32_t width() const { return canvas_width_; }
+  std::uint32_t height() const { return canvas_height_; }
+  std::uint32_t band_rows() const { return band_rows_; }
+  // Writes the next `count` rows (at most the band's) into `triples`, width() * 3 bytes a row.
+  // Allocates nothing, so that it can run over a file view.
+  void next_rows(std::uint32_t count, std::uint8_t* triples);
+
+ private:
+  TransformChain() = default;
+
+  std::vector<std::unique_ptr<RegionSource>> stages_;
+  RegionSource* top_ = nullptr;
+  Rect placed_;
+  std::uint32_t canvas_width_ = 0;
+  std::uint32_t canvas_height_ = 0;
+  std::uint32_t band_rows_ = 0;
+  BgrTriple background_{};
+  std::uint32_t next_row_ = 0;
+  std::vector<BgraQuad> quads_;
+};
+
+// "WxH+X+Y", as --crop takes it.
+std::string crop_text(const Rect& rect);

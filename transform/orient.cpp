@@ -1,0 +1,68 @@
+#include "transform/orient.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace {
+
+struct Point {
+  std::int64_t x, y;
+};
+
+// The source pixel under pixel (i, j) of a w x h source turned by `rotation`, then flipped.
+Point source_of(std::int64_t i, std::int64_t j, std::int64_t w, std::int64_t h, Rotation rotation, Flip flip) {
+  const bool sideways = rotation == Rotation::quarter || rotation == Rotation::three_quarters;
+  const std::int64_t turned_w = sideways ? h : w, turned_h = sideways ? w : h;
+  if (flip == Flip::horizontal) i = turned_w - 1 - i;
+  if (flip == Flip::vertical) j = turned_h - 1 - j;
+  switch (rotation) {
+    case Rotation::quarter:  // the bottom left corner comes to the top left
+      return {j, h - 1 - i};
+    case Rotation::half:
+      return {w - 1 - i, h - 1 - j};
+    case Rotation::three_quarters:  // the top right corner comes to the top left
+      return {w - 1 - j, i};
+    case Rotation::none:
+      break;
+  }
+  return {i, j};
+}
+
+}  // namespace
+
+Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::size_t most_pixels) : from_(from) {
+  const bool sideways = rotation == Rotation::quarter || rotation == Rotation::three_quarters;
+  width_ = sideways ? from.height() : from.width();
+  height_ = sideways ? from.width() : from.height();
+  const std::int64_t w = from.width(), h = from.height();
+  const Point origin = source_of(0, 0, w, h, rotation, flip);
+  const Point right = source_of(1, 0, w, h, rotation, flip);
+  const Point down = source_of(0, 1, w, h, rotation, flip);
+  x0_ = origin.x;
+  y0_ = origin.y;
+  xi_ = right.x - origin.x;
+  yi_ = right.y - origin.y;
+  xj_ = down.x - origin.x;
+  yj_ = down.y - origin.y;
+  scratch_.resize(most_pixels);
+}
+
+void Orient::read(const Rect& rect, BgraQuad* out) {
+  // The source rectangle under the result's: spanned by two opposite corners.
+  const std::int64_t i0 = rect.x, j0 = rect.y, i1 = i0 + rect.width - 1, j1 = j0 + rect.height - 1;
+  const std::int64_t xa = x0_ + xi_ * i0 + xj_ * j0, xb = x0_ + xi_ * i1 + xj_ * j1;
+  const std::int64_t ya = y0_ + yi_ * i0 + yj_ * j0, yb = y0_ + yi_ * i1 + yj_ * j1;
+  const Rect source{static_cast<std::uint32_t>(std::min(xa, xb)), static_cast<std::uint32_t>(std::min(ya, yb)),
+                    static_cast<std::uint32_t>(std::max(xa, xb) - std::min(xa, xb) + 1),
+                    static_cast<std::uint32_t>(std::max(ya, yb) - std::min(ya, yb) + 1)};
+  assert(std::size_t{source.width} * source.height <= scratch_.size());
+  from_.read(source, scratch_.data());
+  // Steps through the scratch for one pixel to the right and one row down in the result.
+  const std::int64_t stride = source.width;
+  const std::int64_t step_i = xi_ + yi_ * stride, step_j = xj_ + yj_ * stride;
+  std::int64_t row = (xa - source.x) + (ya - source.y) * stride;
+  for (std::uint32_t j = 0; j < rect.height; ++j, row += step_j) {
+    std::int64_t at = row;
+    for (std::uint32_t i = 0; i < rect.width; ++i, at += step_i) *out++ = scratch_[static_cast<std::size_t>(at)];
+  }
+}

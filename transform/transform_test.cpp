@@ -1,0 +1,172 @@
+// Which source pixel lands where under crop, rotate, flip and each fit, and how a pixel is laid
+// over the background: small pictures worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "transform/background.h"
+#include "transform/chain.h"
+#include "transform/fit.h"
+
+namespace {
+
+using Grid = std::vector<std::vector<int>>;
+
+// A picture held in memory; its pixels' blue channel names them.
+class Pixels : public RegionSource {
+ public:
+  Pixels(std::uint32_t width, std::uint32_t height, std::vector<BgraQuad> quads)
+      : width_(width), height_(height), quads_(std::move(quads)) {}
+  std::uint32_t width() const override { return width_; }
+  std::uint32_t height() const override { return height_; }
+  void read(const Rect& rect, BgraQuad* out) override {
+    for (std::uint32_t y = rect.y; y < rect.y + rect.height; ++y) {
+      for (std::uint32_t x = rect.x; x < rect.x + rect.width; ++x) *out++ = quads_[y * width_ + x];
+    }
+  }
+
+ private:
+  std::uint32_t width_, height_;
+  std::vector<BgraQuad> quads_;
+};
+
+// Pixel (x, y) of a grid is blue 10 y + x, opaque grey otherwise.
+Pixels named(std::uint32_t width, std::uint32_t height) {
+  std::vector<BgraQuad> quads;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) quads.push_back({static_cast<std::uint8_t>(10 * y + x), 50, 50, 255});
+  }
+  return Pixels(width, height, std::move(quads));
+}
+
+// The chain's result, a row at a time, as the blue channel of each pixel.
+Grid run(RegionSource& source, const Transforms& transforms, BgrTriple background = {200, 0, 0}) {
+  ChainMade made = TransformChain::make(source, transforms, background, 1);
+  EXPECT_TRUE(std::holds_alternative<std::unique_ptr<TransformChain>>(made));
+  if (!std::holds_alternative<std::unique_ptr<TransformChain>>(made)) return {};
+  TransformChain& chain = *std::get<std::unique_ptr<TransformChain>>(made);
+  Grid grid;
+  std::vector<std::uint8_t> row(std::size_t{chain.width()} * 3);
+  for (std::uint32_t y = 0; y < chain.height(); ++y) {
+    chain.next_rows(1, row.data());
+    grid.emplace_back();
+    for (std::uint32_t x = 0; x < chain.width(); ++x) grid.back().push_back(row[3 * x]);
+  }
+  return grid;
+}
+
+struct PlaceCase {
+  const char* name;
+  Transforms transforms;
+  Grid expected;
+};
+void PrintTo(const PlaceCase& c, std::ostream* out) { *out << c.name; }
+
+class TransformPlaces : public testing::TestWithParam<PlaceCase> {};
+
+// The source is 3 x 2: 0 1 2 over 10 11 12 (4 x 2 for the fits: 0 1 2 3 over 10 11 12 13).
+TEST_P(TransformPlaces, EachSourcePixel) {
+  const PlaceCase& c = GetParam();
+  Pixels source = named(c.transforms.resize ? 4 : 3, 2);
+  EXPECT_EQ(run(source, c.transforms), c.expected);
+}
+
+Transforms turned(Rotation rotation, Flip flip = Flip::none) { return {.rotation = rotation, .flip = flip}; }
+Transforms fitted(std::uint32_t width, std::uint32_t height, Fit fit) {
+  return {.resize = ResizeTo{width, height}, .fit = fit};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, TransformPlaces,
+    testing::Values(
+        PlaceCase{"Crop", {.crop = Rect{1, 0, 2, 2}}, {{1, 2}, {11, 12}}},
+        PlaceCase{"CropOneRow", {.crop = Rect{0, 1, 3, 1}}, {{10, 11, 12}}},
+        // Clockwise: the bottom left corner comes to the top left.
+        PlaceCase{"Rotate90", turned(Rotation::quarter), {{10, 0}, {11, 1}, {12, 2}}},
+        PlaceCase{"Rotate180", turned(Rotation::half), {{12, 11, 10}, {2, 1, 0}}},
+        PlaceCase{"Rotate270", turned(Rotation::three_quarters), {{2, 12}, {1, 11}, {0, 10}}},
+        PlaceCase{"FlipHorizontal", turned(Rotation::none, Flip::horizontal), {{2, 1, 0}, {12, 11, 10}}},
+        PlaceCase{"FlipVertical", turned(Rotation::none, Flip::vertical), {{10, 11, 12}, {0, 1, 2}}},
+        // The mirror comes after the turn: 90 and horizontal swap rows and columns.
+        PlaceCase{"Rotate90FlipHorizontal", turned(Rotation::quarter, Flip::horizontal), {{0, 10}, {1, 11}, {2, 12}}},
+        PlaceCase{"Rotate90FlipVertical", turned(Rotation::quarter, Flip::vertical), {{12, 2}, {11, 1}, {10, 0}}},
+        // The crop comes before the turn.
+        PlaceCase{"CropThenRotate90", {.crop = Rect{1, 0, 2, 2}, .rotation = Rotation::quarter}, {{11, 1}, {12, 2}}},
+        // The fits at sizes that need no resampling, so that only placement shows. Contain: 4 x 2 in
+        // 4 x 4 is placed one row down, on the background (blue 200).
+        PlaceCase{"Contain",
+                  fitted(4, 4, Fit::contain),
+                  {{200, 200, 200, 200}, {0, 1, 2, 3}, {10, 11, 12, 13}, {200, 200, 200, 200}}},
+        // Cover: 2 x 2 keeps the middle two columns.
+        PlaceCase{"Cover", fitted(2, 2, Fit::cover), {{1, 2}, {11, 12}}},
+        PlaceCase{"CoverTall", fitted(4, 1, Fit::cover), {{0, 1, 2, 3}}},
+        // Wider than the picture in proportion: contain puts background left and right.
+        PlaceCase{"ContainSideways", fitted(6, 2, Fit::contain), {{200, 0, 1, 2, 3, 200}, {200, 10, 11, 12, 13, 200}}},
+        PlaceCase{"ContainAfterRotate",
+                  {.rotation = Rotation::quarter, .resize = ResizeTo{3, 4}, .fit = Fit::contain},
+                  {{10, 0, 200}, {11, 1, 200}, {12, 2, 200}, {13, 3, 200}}}),
+    [](const testing::TestParamInfo<PlaceCase>& c) { return std::string(c.param.name); });
+
+TEST(TransformChain, RefusesACropPastThePicture) {
+  Pixels source = named(3, 2);
+  const ChainMade made = TransformChain::make(source, {.crop = Rect{2, 0, 2, 2}}, {}, 1);
+  ASSERT_TRUE(std::holds_alternative<std::string>(made));
+  EXPECT_EQ(std::get<std::string>(made), "the crop 2x2+2+0 reaches past the picture's 3 x 2 pixels");
+}
+
+struct FitCase {
+  const char* name;
+  std::uint32_t width, height;
+  ResizeTo to;
+  Fit fit;
+  FitPlan plan;
+};
+void PrintTo(const FitCase& c, std::ostream* out) { *out << c.name; }
+
+class FitPlans : public testing::TestWithParam<FitCase> {};
+
+TEST_P(FitPlans, AsWorkedOutByHand) {
+  const FitCase& c = GetParam();
+  EXPECT_EQ(plan_fit(c.width, c.height, c.to, c.fit), c.plan);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FitPlans,
+    testing::Values(
+        FitCase{"SameProportions", 400, 300, {320, 240}, Fit::contain, {{0, 0, 400, 300}, {0, 0, 320, 240}, 320, 240}},
+        // 200 * 320 / 400 = 160 rows, (240 - 160) / 2 = 40 above.
+        FitCase{"ContainWide", 400, 200, {320, 240}, Fit::contain, {{0, 0, 400, 200}, {0, 40, 320, 160}, 320, 240}},
+        FitCase{"ContainTall", 200, 400, {320, 240}, Fit::contain, {{0, 0, 200, 400}, {100, 0, 120, 240}, 320, 240}},
+        // 200 * 320 / 240 = 266.7 columns kept, (400 - 267) / 2 = 66 cut on the left.
+        FitCase{"CoverWide", 400, 200, {320, 240}, Fit::cover, {{66, 0, 267, 200}, {0, 0, 320, 240}, 320, 240}},
+        FitCase{"CoverTall", 200, 400, {320, 240}, Fit::cover, {{0, 125, 200, 150}, {0, 0, 320, 240}, 320, 240}},
+        FitCase{"Stretch", 400, 200, {320, 240}, Fit::stretch, {{0, 0, 400, 200}, {0, 0, 320, 240}, 320, 240}},
+        FitCase{"WidthOnly", 400, 300, {200, 0}, Fit::cover, {{0, 0, 400, 300}, {0, 0, 200, 150}, 200, 150}},
+        // 400 * 100 / 300 = 133.3.
+        FitCase{"HeightOnly", 400, 300, {0, 100}, Fit::contain, {{0, 0, 400, 300}, {0, 0, 133, 100}, 133, 100}},
+        FitCase{"AtLeastOnePixel", 1000, 1, {10, 0}, Fit::contain, {{0, 0, 1000, 1}, {0, 0, 10, 1}, 10, 1}},
+        // 4 / 3 rounds to one row; the odd leftover puts the extra row below.
+        FitCase{"OddLeftover", 3, 1, {4, 4}, Fit::contain, {{0, 0, 3, 1}, {0, 1, 4, 1}, 4, 4}}),
+    [](const testing::TestParamInfo<FitCase>& c) { return std::string(c.param.name); });
+
+TEST(LayOver, BlendsInProportionToAlpha) {
+  const struct {
+    BgraQuad pixel;
+    BgrTriple background;
+    BgrTriple expected;
+  } cases[] = {
+      {{10, 20, 30, 255}, {200, 200, 200}, {10, 20, 30}},
+      {{10, 20, 30, 0}, {200, 100, 0}, {200, 100, 0}},
+      // (255 * 128 + 0 * 127 + 127) / 255 = 128.5, rounded down; (0 * 128 + 255 * 127 + 127) / 255 = 127.5.
+      {{255, 0, 255, 128}, {0, 255, 255}, {128, 127, 255}},
+  };
+  for (const auto& c : cases) {
+    std::uint8_t triple[3];
+    lay_over(std::span(&c.pixel, 1), c.background, triple);
+    EXPECT_EQ((BgrTriple{triple[0], triple[1], triple[2]}), c.expected);
+  }
+}
+
+}  // namespace
