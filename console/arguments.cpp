@@ -11,6 +11,33 @@ namespace {
 
 using Result = std::variant<Invocation, UsageError>;
 
+// Refuses the options given that mean nothing for the format chosen, so that a user never learns
+// from a wrong picture that an option was ignored.
+std::optional<UsageError> check_format_options(const Invocation& invocation) {
+  const bool packing = invocation.verb == Verb::pack;
+  const FormatInfo& info = format_info(packing ? invocation.pack.pixel_format : invocation.unpack.pixel_format);
+  const std::string format = "--format " + std::string(info.name);
+  for (std::string_view name : invocation.given) {
+    const OptionRow* row = find_option(name);
+    if (row != nullptr && row->format_option != 0 && (info.options & row->format_option) == 0)
+      return UsageError{std::string(name) + " does not apply to " + format};
+  }
+  if (!packing) return std::nullopt;
+  const PackOptions& pack = invocation.pack;
+  // Dithering toward other formats' levels is not made yet; refusing it beats ignoring it.
+  if (pack.dither != Dither::none && info.format != PixelFormat::rgb565)
+    return UsageError{"--dither is not available for " + format + " yet"};
+  if (std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end() &&
+      pack.container != PackContainer::c_array)
+    return UsageError{"--c-type goes with --c-array"};
+  if (!pack.c_attribute.empty() && pack.container != PackContainer::c_array)
+    return UsageError{"--c-attribute goes with --c-array"};
+  if (pack.container == PackContainer::c_array && !pack.c_bytes && info.format != PixelFormat::rgb565 &&
+      std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
+    return UsageError{"--c-type words is for rgb565; " + format + " is written as bytes"};
+  return std::nullopt;
+}
+
 // Checks the paths once every argument is read.
 Result finish(Invocation invocation) {
   if (invocation.help || invocation.version) return invocation;
@@ -30,6 +57,7 @@ Result finish(Invocation invocation) {
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
     return invocation;
   }
+  if (std::optional<UsageError> misfit = check_format_options(invocation)) return *misfit;
   const PackOptions& pack = invocation.pack;
   if (pack.dither != Dither::none && pack.format.rounding == Rounding::nearest)
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
@@ -135,6 +163,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // --help and --version stand alone, with or without a verb.
     if (row != nullptr && !row->takes_value() && !value && row->for_verb(invocation.verb)) {
       row->apply(invocation, name, {});
+      invocation.given.push_back(row->long_name);
       continue;
     }
     if (row != nullptr && !row->takes_value() && !value && invocation.verb != Verb::none)
@@ -148,6 +177,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (!row->for_verb(invocation.verb))
       return UsageError{"unknown option '" + std::string(name) + "' for " + std::string(verb_name(invocation.verb))};
     if (std::string error = row->apply(invocation, name, *value); !error.empty()) return UsageError{error};
+    invocation.given.push_back(row->long_name);
   }
   if (invocation.verb == Verb::none && !invocation.help && !invocation.version) return UsageError{"no verb given"};
   return finish(std::move(invocation));

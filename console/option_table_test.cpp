@@ -20,7 +20,8 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {{"RRGGBB", "1E90FF"}, {"WxH", "2x2"}, {"NAME", "logo"},
-                                                           {"DIR", "out"},       {"N", "2"},     {"OUT", "diff"}};
+                                                           {"DIR", "out"},       {"N", "2"},     {"OUT", "diff"},
+                                                           {"TEXT", "PROGMEM"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;
@@ -34,6 +35,13 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         }
         // -j goes with a batch; every other option with one input and its output.
         if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
+        if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
+        // An option of some formats only, after the first format that takes it.
+        for (const FormatInfo& info : pixel_formats()) {
+          if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
+          arguments.insert(arguments.end(), {"--format", std::string(info.name)});
+          break;
+        }
         arguments.insert(arguments.end(), {"a", "b"});
         const auto parsed = parse(arguments);
         SCOPED_TRACE(testing::PrintToString(arguments));

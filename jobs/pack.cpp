@@ -24,6 +24,7 @@
 #include "format/dither.h"
 #include "format/word_format.h"
 #include "job/convert.h"
+#include "jobs/pack_formats.h"
 #include "pixels/pixels.h"
 #include "read/bmp_reader.h"
 #include "read/image_loader.h"
@@ -33,18 +34,45 @@ namespace {
 // The line that opens a C header: which picture, its size and the words' layout.
 std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, bool top_first,
                      const PackOptions& options) {
-  return path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, " +
-         (top_first ? "top row first" : "bottom row first") + ", " +
-         (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
+  std::string text = path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, " +
+                     (top_first ? "top row first" : "bottom row first") + ", ";
+  if (options.pixel_format != PixelFormat::rgb565) {
+    const FormatInfo& info = format_info(options.pixel_format);
+    text += std::string(info.name) + " (" + std::string(info.layout) + ")";
+    if ((info.options & format_option::bytes) != 0)
+      text += options.format.bytes == ByteOrder::low_first ? ", low byte first" : ", high byte first";
+    if ((info.options & format_option::channels) != 0 && options.format.channels == ChannelOrder::bgr)
+      text += ", red and blue swapped";
+    return text;
+  }
+  return text + (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
          (options.format.bytes == ByteOrder::low_first ? "low byte first" : "high byte first");
 }
 
+// The C source's opening, up to the array's brace, for an output of `bytes` bytes.
+std::string c_head(const PackOptions& options, const std::string& description, std::uint64_t bytes, std::uint32_t width,
+                   std::uint32_t height) {
+  if (options.c_bytes || options.pixel_format != PixelFormat::rgb565)
+    return c_byte_array_head(options.c_array, description, bytes, width, height, options.c_attribute);
+  return c_array_head(options.c_array, description, bytes / 2, width, height,
+                      options.format.bytes == ByteOrder::high_first, options.c_attribute);
+}
+
+// The elements of `piece`, the output's bytes from byte `first` on, of `total` bytes in all.
+void c_elements(const PackOptions& options, std::string& text, std::span<const std::uint8_t> piece, std::uint64_t first,
+                std::uint64_t total) {
+  if (options.c_bytes || options.pixel_format != PixelFormat::rgb565)
+    return append_c_byte_elements(text, piece, first, total);
+  append_c_array_elements(text, piece, first / 2, total / 2);
+}
+
 // The raw image as C source, in a block of its own; the raw image's block is freed on return.
-std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& description, const PackOptions& options,
-                                      const LoadedPicture& picture) {
+std::optional<OutputBlock> as_c_array(std::span<const std::uint8_t> raw, const std::string& description,
+                                      const PackOptions& options, std::uint32_t width, std::uint32_t height) {
   try {
-    const std::string text = c_array_source(options.c_array, description, raw.bytes(), picture.width(),
-                                            picture.height(), options.format.bytes == ByteOrder::high_first);
+    std::string text = c_head(options, description, raw.size(), width, height);
+    c_elements(options, text, raw, 0, raw.size());
+    text += c_array_tail();
     return OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::bad_alloc&) {
     return std::nullopt;
@@ -75,6 +103,42 @@ PictureLoad load(const std::string& path, const PackOptions& options) {
   return load;
 }
 
+// A band of stored rows holds about this much of the picture.
+constexpr std::uint64_t band_bytes = std::uint64_t{1} << 20;
+
+// The loaded picture in another format than RGB565, whole into a new block.
+Conversion convert_format(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
+  const StoredRows rows{picture.width(), picture.height(), picture.row_length(),
+                        options.top_down && !picture.top_down()};
+  const ImageLayout layout = image_layout(format_settings(options), rows.width, rows.height);
+  if (layout.total > UINT32_MAX) return refusal(Ending::out_of_memory, "the output would not fit 4 GiB");
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.reserve(static_cast<std::size_t>(layout.total));
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  const std::span<const std::uint8_t> stored = picture.rows();
+  if (std::optional<Outcome> refused = pack_format(
+          rows, options, format_band_rows(options, rows, band_bytes),
+          [&](std::uint32_t first, std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
+            return stored.subspan(std::size_t{first} * rows.stride,
+                                  static_cast<std::size_t>(rows_extent(rows.stride, rows.width, count)));
+          },
+          [&](std::span<const std::uint8_t> piece) -> std::optional<Outcome> {
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+            return std::nullopt;
+          }))
+    return std::move(*refused);
+  std::optional<OutputBlock> block =
+      options.container == PackContainer::c_array
+          ? as_c_array(bytes, describe(path, rows.width, rows.height, options.top_down || picture.top_down(), options),
+                       options, rows.width, rows.height)
+          : OutputBlock::copy_of(bytes);
+  if (!block) return refusal(Ending::out_of_memory);
+  return Converted{std::move(*block)};
+}
+
 // Converts the loaded picture into a new output block; the picture is released on return.
 Conversion convert(const std::string& path, const PackOptions& options) {
   const PictureLoad load_result = load(path, options);
@@ -82,6 +146,7 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     return refusal(ending_of(failure->fault), failure->reason);
   // The loader hands over only pictures whose raw image fits a 32-bit count.
   const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
+  if (options.pixel_format != PixelFormat::rgb565) return convert_format(path, picture, options);
   std::optional<OutputBlock> block = OutputBlock::allocate(*raw_image_size(picture.width(), picture.height()));
   if (!block) return refusal(Ending::out_of_memory);
   // A bottom-up file's top row is its last stored row.
@@ -100,18 +165,17 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     return refusal(Ending::cannot_open_input, cut_short_reason);
   if (options.container == PackContainer::c_array) {
     block =
-        as_c_array(std::move(*block),
+        as_c_array(block->bytes(),
                    describe(path, picture.width(), picture.height(), options.top_down || picture.top_down(), options),
-                   options, picture);
+                   options, picture.width(), picture.height());
     if (!block) return refusal(Ending::out_of_memory);
   }
   return Converted{std::move(*block)};
 }
 
-// Streaming reads the headers from the file's first bytes, and a band of rows holds about this much
-// of the file: enough to keep the system's calls few, small enough to stay in cache.
+// Streaming reads the headers from the file's first bytes; a band of rows (above) is enough to keep
+// the system's calls few, and small enough to stay in cache.
 constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
-constexpr std::uint64_t band_bytes = std::uint64_t{1} << 20;
 
 // The band walk's memory: the packed words of one band, and for C source their text.
 struct BandBuffers {
@@ -143,7 +207,7 @@ Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& opt
     std::span<const std::uint8_t> piece = out;
     if (options.container == PackContainer::c_array) {
       buffers.text.clear();
-      append_c_array_elements(buffers.text, out, std::uint64_t{done} * at.width, words);
+      c_elements(options, buffers.text, out, std::uint64_t{done} * at.width * 2, words * 2);
       piece = {reinterpret_cast<const std::uint8_t*>(buffers.text.data()), buffers.text.size()};
     }
     if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
@@ -160,6 +224,52 @@ std::optional<Outcome> write_text(OutputFile& output, std::string_view text) {
   return std::nullopt;
 }
 
+// The same walk for the other formats: each band read through a window of the file, encoded and
+// written, the C source's text made as it goes.
+Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileView& view, const BmpRowsAt& at,
+                      JobProgress& progress) {
+  const StoredRows rows{at.width, at.height, at.row_length, options.top_down && !at.top_down};
+  const std::uint64_t total = image_layout(format_settings(options), rows.width, rows.height).total;
+  const bool c_source = options.container == PackContainer::c_array;
+  std::string text;
+  try {
+    if (c_source)
+      text = c_head(options, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
+                    total, at.width, at.height);
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
+  OutputFile& output = std::get<OutputFile>(created);
+  if (std::optional<Outcome> refused = write_text(output, text)) return std::move(*refused);
+  std::uint64_t written = 0;
+  if (std::optional<Outcome> refused = pack_format(
+          rows, options, format_band_rows(options, rows, band_bytes),
+          [&](std::uint32_t first, std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
+            if (std::optional<SystemError> error = view.map_window(
+                    at.pixel_offset + std::uint64_t{first} * at.row_length, std::uint64_t{count} * at.row_length))
+              return refusal(Ending::cannot_open_input, {}, describe(*error));
+            return view.bytes();
+          },
+          [&](std::span<const std::uint8_t> piece) -> std::optional<Outcome> {
+            if (!c_source) {
+              if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
+              return std::nullopt;
+            }
+            text.clear();
+            c_elements(options, text, piece, written, total);
+            written += piece.size();
+            return write_text(output, text);
+          }))
+    return std::move(*refused);
+  if (c_source) {
+    if (std::optional<Outcome> refused = write_text(output, c_array_tail())) return std::move(*refused);
+  }
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
+  return {};
+}
+
 // An uncompressed 24-bit BMP packed band by band into the output as it is made, or nullopt for a
 // picture that is converted whole (see PackOptions::stream). The view of the input stays open
 // until the output is complete.
@@ -174,6 +284,7 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   if (!found) return std::nullopt;
   const BmpRowsAt& at = *found;
   const bool reverse = options.top_down && !at.top_down;
+  if (options.pixel_format != PixelFormat::rgb565) return stream_format(paths, options, view, at, progress);
   if (reverse && options.dither == Dither::diffusion) return std::nullopt;
 
   const std::uint32_t band = options.band_rows != 0
@@ -185,9 +296,8 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
     buffers.words.resize(std::size_t{at.width} * std::min(band, at.height) * 2);
     buffers.scratch.resize(dither_scratch_size(at.width, options.dither));
     if (options.container == PackContainer::c_array) {
-      head = c_array_head(
-          options.c_array, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
-          std::uint64_t{at.width} * at.height, at.width, at.height, options.format.bytes == ByteOrder::high_first);
+      head = c_head(options, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
+                    std::uint64_t{at.width} * at.height * 2, at.width, at.height);
       // Eight characters to a word and a line break to twelve of them.
       buffers.text.reserve(buffers.words.size() * 4 + buffers.words.size() / 6 + 8);
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "format/pixel_format.h"
 #include "format/word_format.h"
 #include "job/job.h"
 
@@ -27,6 +28,13 @@ struct UnpackOptions {
   bool stream = false;
   // The stored rows of one band when streaming; 0 is as many as fit about a megabyte.
   std::uint32_t band_rows = 0;
+  // The raw image's pixel format; every option above keeps its meaning for rgb565, the dialog's
+  // own. mono1 in 8-row pages; colours premultiplied by their alpha, to be divided by it again.
+  PixelFormat pixel_format = PixelFormat::rgb565;
+  bool pages = false;
+  bool premultiplied = false;
+  // Take the size and format from an LVGL image's header when the input starts with one.
+  bool lvgl_header = false;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

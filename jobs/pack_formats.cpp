@@ -1,0 +1,107 @@
+#include "jobs/pack_formats.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "files/view_access.h"
+#include "format/levels.h"
+#include "format/median_cut.h"
+
+FormatSettings format_settings(const PackOptions& options) {
+  FormatSettings settings;
+  settings.format = options.pixel_format;
+  settings.word = options.format;
+  settings.premultiply = options.premultiply;
+  settings.threshold = options.threshold;
+  settings.pages = options.pages;
+  return settings;
+}
+
+std::uint32_t format_band_rows(const PackOptions& options, const StoredRows& rows, std::uint64_t band_bytes) {
+  std::uint32_t band =
+      options.band_rows != 0
+          ? options.band_rows
+          : static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+                band_bytes / std::max<std::uint64_t>(1, std::uint64_t{rows.width} * 3), 1, rows.height));
+  if (options.pixel_format == PixelFormat::mono1 && options.pages) band = std::max<std::uint32_t>(8, band / 8 * 8);
+  return band;
+}
+
+namespace {
+
+// The quads of a band's rows, in the output's order.
+std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const StoredRows& rows, std::uint32_t count,
+                                  std::vector<BgraQuad>& quads) {
+  quads.resize(std::size_t{rows.width} * count);
+  if (access_views([&] {
+        for (std::uint32_t y = 0; y < count; ++y) {
+          const std::uint32_t from = rows.reverse ? count - 1 - y : y;
+          quads_of_triples(stored.data() + std::size_t{from} * rows.stride, rows.width,
+                           quads.data() + std::size_t{y} * rows.width);
+        }
+      }) != nullptr)
+    return refusal(Ending::cannot_open_input, cut_short_reason);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& options, std::uint32_t band,
+                                   const RowSource& source, const ByteSink& sink) {
+  FormatSettings settings = format_settings(options);
+  const FormatInfo& info = format_info(settings.format);
+  std::vector<BgraQuad> quads;
+  std::vector<std::uint8_t> out;
+  // Each band in the output's order: with `reverse` the bands go from the file's end.
+  const auto walk = [&](auto&& each) -> std::optional<Outcome> {
+    for (std::uint32_t done = 0; done < rows.height;) {
+      const std::uint32_t count = std::min(band, rows.height - done);
+      const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
+      std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
+      if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
+      if (std::optional<Outcome> refused = widen_band(std::get<0>(got), rows, count, quads)) return refused;
+      if (std::optional<Outcome> refused = each(count)) return refused;
+      done += count;
+    }
+    return std::nullopt;
+  };
+  try {
+    std::vector<BgraQuad> palette;
+    std::optional<PaletteIndex> index;
+    if (info.index_bits != 0) {
+      ColourCount colours;
+      std::vector<BgraQuad> prepared_band;
+      if (std::optional<Outcome> refused = walk([&](std::uint32_t) -> std::optional<Outcome> {
+            if (!settings.premultiply) {
+              colours.add(quads);
+              return std::nullopt;
+            }
+            prepared_band.clear();
+            for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
+            colours.add(prepared_band);
+            return std::nullopt;
+          }))
+        return refused;
+      palette = colours.palette(1u << info.index_bits);
+      index.emplace(palette);
+      settings.palette = palette;
+      settings.index = &*index;
+      out.resize(std::size_t{4} << info.index_bits);
+      store_palette(palette, out);
+      if (std::optional<Outcome> refused = sink(out)) return refused;
+    }
+    const int planes = image_layout(settings, 1, 1).alpha_plane_bytes != 0 ? 2 : 1;
+    for (int plane = 0; plane < planes; ++plane) {
+      if (std::optional<Outcome> refused = walk([&](std::uint32_t count) {
+            out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
+            encode_rows(settings, plane, quads, rows.width, count, out);
+            return sink(out);
+          }))
+        return refused;
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  return std::nullopt;
+}
