@@ -53,6 +53,11 @@ const char* codec_format_of(std::span<const std::uint8_t> file);
 std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
                                                     std::uint32_t width, std::uint32_t height, bool bottom_up);
 
+// The bytes of a PNG with alpha of `height` rows of `width` BGRA quads (straight alpha), top row
+// first with no padding. Nullopt when encoding failed.
+std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
+                                                               std::uint32_t height);
+
 // The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
                                                                      BgrTriple background, std::uint64_t pixel_limit);

@@ -70,3 +70,19 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t
   const QByteArray& png = buffer.data();
   return std::vector<std::uint8_t>(png.begin(), png.end());
 }
+
+std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
+                                                               std::uint32_t height) {
+  // Format_ARGB32 lies in memory as blue, green, red, alpha on this little-endian build, with
+  // straight alpha, which the PNG keeps.
+  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32);
+  if (image.isNull()) return std::nullopt;
+  for (std::uint32_t y = 0; y < height; ++y)
+    std::memcpy(image.scanLine(static_cast<int>(y)), quads.data() + std::size_t{y} * width, std::size_t{width} * 4);
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  if (!writer.write(image)) return std::nullopt;
+  const QByteArray& png = buffer.data();
+  return std::vector<std::uint8_t>(png.begin(), png.end());
+}

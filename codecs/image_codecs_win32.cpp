@@ -96,8 +96,14 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   return result;
 }
 
-std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
-                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
+namespace {
+
+// A PNG of `height` rows of `row_bytes` bytes, `stride` apart, in `format` (24-bit BGR or 32-bit
+// BGRA), handed to the encoder top row first.
+std::optional<std::vector<std::uint8_t>> encode_rows_as_png(const std::uint8_t* rows, std::size_t stride,
+                                                            std::uint32_t width, std::uint32_t height,
+                                                            std::uint32_t row_bytes, bool bottom_up,
+                                                            WICPixelFormatGUID wanted) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return std::nullopt;
@@ -114,14 +120,15 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t
     return std::nullopt;
   const Com<IWICBitmapFrameEncode> frame(raw_frame);
   const Com<IPropertyBag2> options(raw_options);
-  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  WICPixelFormatGUID format = wanted;
   if (FAILED(frame->Initialize(options.get())) || FAILED(frame->SetSize(width, height)) ||
-      FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
+      FAILED(frame->SetPixelFormat(&format)) || format != wanted)
     return std::nullopt;
   // The frame takes rows top row first, one call after another.
   for (std::uint32_t y = 0; y < height; ++y) {
     const std::size_t from = std::size_t{bottom_up ? height - 1 - y : y} * stride;
-    if (FAILED(frame->WritePixels(1, stride, width * 3, const_cast<BYTE*>(rows.data() + from)))) return std::nullopt;
+    if (FAILED(frame->WritePixels(1, static_cast<UINT>(stride), row_bytes, const_cast<BYTE*>(rows + from))))
+      return std::nullopt;
   }
   if (FAILED(frame->Commit()) || FAILED(encoder->Commit())) return std::nullopt;
 
@@ -135,4 +142,17 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t
                                 static_cast<const std::uint8_t*>(bytes) + stat.cbSize.QuadPart);
   GlobalUnlock(memory);
   return png;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
+                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
+  return encode_rows_as_png(rows.data(), stride, width, height, width * 3, bottom_up, GUID_WICPixelFormat24bppBGR);
+}
+
+std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
+                                                               std::uint32_t height) {
+  return encode_rows_as_png(reinterpret_cast<const std::uint8_t*>(quads.data()), std::size_t{width} * 4, width, height,
+                            width * 4, false, GUID_WICPixelFormat32bppBGRA);
 }

@@ -131,6 +131,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
+    invocation.unpack.lvgl_header = true;
     // The console refuses an output that is its input, so pack and unpack may keep their input open
     // while they write, a band at a time.
     invocation.pack.stream = invocation.unpack.stream = true;

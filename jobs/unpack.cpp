@@ -21,10 +21,12 @@
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
 #include "containers/frame_sizes.h"
+#include "containers/lvgl_image.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
 #include "files/view_access.h"
+#include "format/pixel_format.h"
 #include "format/word_format.h"
 #include "job/convert.h"
 #include "pixels/little_endian.h"
@@ -179,6 +181,116 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
   return outcome;
 }
 
+// A colour divided by its alpha again, for a picture stored premultiplied.
+std::uint8_t unpremultiplied(unsigned colour, unsigned alpha) {
+  if (alpha == 0) return 0;
+  return static_cast<std::uint8_t>(std::min(255u, (colour * 255 + alpha / 2) / alpha));
+}
+
+// A raw image of another format than the dialog's own, whole: its bytes after `skip` (an LVGL
+// header) decoded into quads, the pixels no byte reaches black, then written as the BMP's stored
+// rows, or upright as a PNG (with alpha where the format has it). Returns the conversion; the
+// input is released on return.
+Conversion convert_format(const std::string& path, const BmpOutput& layout, const FormatSettings& settings,
+                          std::uint64_t skip, bool top_down, bool unpremultiply, bool png,
+                          const UnpackOptions& options) {
+  const ImageLayout image = image_layout(settings, layout.width, layout.height);
+  std::variant<FileView, Outcome> opened = open_raw(path, options, std::max(skip + image.total, longest_signature));
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  const FileView& view = std::get<FileView>(opened);
+  const std::uint64_t input_size = view.file_size() > skip ? view.file_size() - skip : 0;
+  std::vector<std::uint8_t> raw;
+  std::vector<BgraQuad> quads;
+  try {
+    raw.assign(static_cast<std::size_t>(image.total), 0);
+    quads.resize(std::size_t{layout.width} * layout.height);
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  const std::span<const std::uint8_t> bytes = view.bytes();
+  if (access_views([&] {
+        const std::size_t have = static_cast<std::size_t>(std::min<std::uint64_t>(input_size, image.total));
+        if (have != 0) std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(skip), have, raw.begin());
+      }) != nullptr)
+    return refusal(Ending::cannot_open_input, cut_short_reason);
+  std::vector<BgraQuad> palette(image.palette_bytes / 4);
+  for (std::size_t k = 0; k < palette.size(); ++k)
+    palette[k] = {raw[4 * k], raw[4 * k + 1], raw[4 * k + 2], raw[4 * k + 3]};
+  FormatSettings decoding = settings;
+  decoding.palette = palette;
+  const std::span<const std::uint8_t> all(raw);
+  decode_rows(decoding, 0,
+              all.subspan(static_cast<std::size_t>(image.palette_bytes), static_cast<std::size_t>(image.plane_bytes)),
+              layout.width, layout.height, quads);
+  if (image.alpha_plane_bytes != 0)
+    decode_rows(decoding, 1,
+                all.subspan(static_cast<std::size_t>(image.palette_bytes + image.plane_bytes),
+                            static_cast<std::size_t>(image.alpha_plane_bytes)),
+                layout.width, layout.height, quads);
+  if (unpremultiply) {
+    for (BgraQuad& quad : quads)
+      quad = {unpremultiplied(quad.blue, quad.alpha), unpremultiplied(quad.green, quad.alpha),
+              unpremultiplied(quad.red, quad.alpha), quad.alpha};
+  }
+  std::vector<std::string> warnings;
+  if (input_size != image.total)
+    warnings.push_back(
+        "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(image.total) + " bytes of a " +
+        std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame of " +
+        std::string(format_info(settings.format).name) + "; " +
+        (input_size < image.total ? "the pixels no byte reaches are black" : "the bytes past it are left out"));
+  // Raw row k is the BMP's stored row k, or with top_down the picture's row k from the top.
+  const auto raw_row_of_stored = [&](std::uint32_t stored) { return top_down ? layout.height - 1 - stored : stored; };
+  if (png) {
+    const bool alpha = format_info(settings.format).alpha_bits != 0;
+    std::vector<BgraQuad> upright;
+    std::optional<std::vector<std::uint8_t>> encoded;
+    try {
+      upright.resize(quads.size());
+      for (std::uint32_t y = 0; y < layout.height; ++y) {
+        const BgraQuad* from = quads.data() + std::size_t{raw_row_of_stored(layout.height - 1 - y)} * layout.width;
+        std::copy_n(from, layout.width, upright.begin() + static_cast<std::ptrdiff_t>(std::size_t{y} * layout.width));
+      }
+      if (alpha) {
+        encoded = encode_png_with_alpha(upright, layout.width, layout.height);
+      } else {
+        std::vector<std::uint8_t> triples(upright.size() * 3);
+        for (std::size_t k = 0; k < upright.size(); ++k)
+          triples[3 * k] = upright[k].blue, triples[3 * k + 1] = upright[k].green, triples[3 * k + 2] = upright[k].red;
+        encoded = encode_png(triples, layout.width * 3, layout.width, layout.height, false);
+      }
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    if (!encoded) return refusal(Ending::out_of_memory, "the PNG could not be made");
+    std::optional<OutputBlock> block = OutputBlock::copy_of(*encoded);
+    if (!block) return refusal(Ending::out_of_memory);
+    return Converted{std::move(*block), {}, std::move(warnings)};
+  }
+  std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
+  if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
+  Converted converted{std::get<OutputBlock>(std::move(allocated)), layout.header, std::move(warnings)};
+  const std::span<std::uint8_t> pixels = converted.block.bytes();
+  std::fill(pixels.begin(), pixels.end(), std::uint8_t{0});
+  for (std::uint32_t stored = 0; stored < layout.height; ++stored) {
+    const BgraQuad* from = quads.data() + std::size_t{raw_row_of_stored(stored)} * layout.width;
+    std::uint8_t* to = pixels.data() + std::size_t{stored} * layout.row_length;
+    for (std::uint32_t x = 0; x < layout.width; ++x)
+      to[3 * x] = from[x].blue, to[3 * x + 1] = from[x].green, to[3 * x + 2] = from[x].red;
+  }
+  return converted;
+}
+
+// The LVGL image at `path`, when the file starts with an LVGL header that fits its length.
+std::optional<LvglImage> lvgl_image_at(const std::string& path) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
+  FileView* view = std::get_if<FileView>(&opened);
+  if (view == nullptr) return std::nullopt;
+  std::optional<LvglImage> image;
+  if (access_views([&] { image = read_lvgl_header(view->bytes(), view->file_size()); }) != nullptr) return std::nullopt;
+  return image;
+}
+
 }  // namespace
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
@@ -187,6 +299,25 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
       own_size ? bmp_output(fixed_width, fixed_height) : bmp_output(options.width, options.height);
   if (!layout) return refusal(Ending::out_of_memory, "the frame's BMP would not fit 4 GiB");
   const bool png = wants_png(options, paths.second);
+  // An LVGL image says its own size and format, and its rows are top row first.
+  if (options.lvgl_header && own_size && options.pixel_format == PixelFormat::rgb565) {
+    if (const std::optional<LvglImage> lvgl = lvgl_image_at(paths.first)) {
+      const std::optional<BmpOutput> lvgl_layout = bmp_output(lvgl->width, lvgl->height);
+      return convert_and_save(paths.second, progress, [&] {
+        return convert_format(paths.first, *lvgl_layout, lvgl->settings, lvgl_header_size, true,
+                              lvgl->settings.premultiply, png, options);
+      });
+    }
+  }
+  if (options.pixel_format != PixelFormat::rgb565) {
+    FormatSettings settings;
+    settings.format = options.pixel_format;
+    settings.word = options.format;
+    settings.pages = options.pages;
+    return convert_and_save(paths.second, progress, [&] {
+      return convert_format(paths.first, *layout, settings, 0, options.top_down, options.premultiplied, png, options);
+    });
+  }
   if (options.stream && !png) return stream_bmp(paths, *layout, options, progress);
   return convert_and_save(paths.second, progress, [&]() -> Conversion {
     Conversion conversion = convert(paths.first, *layout, options);

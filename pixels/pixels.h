@@ -36,6 +36,7 @@ struct BgraQuad {
 
   friend bool operator==(const BgraQuad&, const BgraQuad&) = default;
 };
+static_assert(sizeof(BgraQuad) == 4, "rows of quads are handed to encoders as rows of bytes");
 
 constexpr std::uint16_t pack565(BgrTriple pixel) {
   return static_cast<std::uint16_t>(((pixel.red >> 3) << 11) | ((pixel.green >> 2) << 5) | (pixel.blue >> 3));
