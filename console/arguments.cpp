@@ -6,6 +6,7 @@
 #include "console/option_table.h"
 #include "console/standard_streams.h"
 #include "containers/c_array.h"
+#include "containers/lvgl_image.h"
 
 namespace {
 
@@ -30,6 +31,17 @@ std::optional<UsageError> check_format_options(const Invocation& invocation) {
   if (std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end() &&
       pack.container != PackContainer::c_array)
     return UsageError{"--c-type goes with --c-array"};
+  if (pack.lvgl) {
+    if (!lvgl_colour_format(info.format, pack.format.bytes))
+      return UsageError{"--lvgl does not take " + format +
+                        (info.format == PixelFormat::rgb565 || (info.options & format_option::bytes) == 0
+                             ? std::string()
+                             : std::string(" with --bytes be"))};
+    if (pack.format.channels != ChannelOrder::rgb)
+      return UsageError{"--lvgl takes red in the high bits, not --channels bgr"};
+    if (!pack.top_down) return UsageError{"--lvgl writes the top row first, not --rows stored"};
+    if (pack.dither != Dither::none) return UsageError{"--dither is not available with --lvgl yet"};
+  }
   if (!pack.c_attribute.empty() && pack.container != PackContainer::c_array)
     return UsageError{"--c-attribute goes with --c-array"};
   if (pack.container == PackContainer::c_array && !pack.c_bytes && info.format != PixelFormat::rgb565 &&

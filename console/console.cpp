@@ -245,8 +245,10 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       streams.err << "rgb565: " << printable(invocation.directory) << ": not a folder\n";
       return exit_failure;
     }
+    // An LVGL image's C source defines its descriptor, so it is a .c file, not a header.
     const char* extension = invocation.verb == Verb::unpack                   ? ".bmp"
                             : invocation.pack.container == PackContainer::raw ? ".bin"
+                            : invocation.pack.lvgl                            ? ".c"
                                                                               : ".h";
     // Two inputs of the same name would write one output: the later one is refused, not allowed to
     // replace the first's output. Nor may an output replace an input of the batch, read or not yet.

@@ -228,6 +228,18 @@ constexpr OptionRow options[] = {
            invocation.pack.c_attribute = value;
            return std::string();
          }},
+    {.long_name = "--lvgl",
+     .verbs = pack_only,
+     .help = "an LVGL 9 image: its 12-byte header before the raw bytes, or with --c-array C source declaring an "
+             "lv_image_dsc_t NAME and its NAME_map",
+     .more = "Its rows are the top row first. It takes gray8, i1 to i8, rgb565 (--bytes be for RGB565_SWAPPED), "
+             "rgb565a8, argb8565, rgb888, xrgb8888 and argb8888, red in the high bits. "
+             "unpack reads such a .bin by its header, without --size or --format.",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view) {
+           invocation.pack.lvgl = invocation.pack.top_down = true;
+           return std::string();
+         }},
     {.long_name = "--max-pixels",
      .verbs = pack_only,
      .value = "N",

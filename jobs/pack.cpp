@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "containers/c_array.h"
+#include "containers/lvgl_image.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
@@ -106,6 +107,44 @@ PictureLoad load(const std::string& path, const PackOptions& options) {
 // A band of stored rows holds about this much of the picture.
 constexpr std::uint64_t band_bytes = std::uint64_t{1} << 20;
 
+// What goes around the pixel bytes of a format's output: nothing for raw bytes, LVGL's header for
+// an LVGL .bin, or the C source's head and tail, whose elements are made from the bytes.
+struct Wrapping {
+  std::string head;
+  std::string tail;
+  bool c_source = false;
+};
+
+// The wrapping of a width x height picture of `total` pixel bytes, or the refusal of a picture too
+// large for an LVGL header.
+std::variant<Wrapping, Outcome> wrapping(const std::string& path, const PackOptions& options, std::uint32_t width,
+                                         std::uint32_t height, bool top_first, std::uint64_t total) {
+  Wrapping wrap;
+  wrap.c_source = options.container == PackContainer::c_array;
+  std::optional<LvglHeader> header;
+  if (options.lvgl) {
+    header = lvgl_header(format_settings(options), width, height);
+    if (!header)
+      return refusal(Ending::unsupported_picture, std::to_string(width) + " x " + std::to_string(height) +
+                                                      " pixels: an LVGL image holds at most 65535 x 65535");
+  }
+  try {
+    const std::string description = describe(path, width, height, top_first, options);
+    if (wrap.c_source && header) {
+      wrap.head = lvgl_c_head(options.c_array, description, total, options.c_attribute);
+      wrap.tail = lvgl_c_tail(options.c_array, *header);
+    } else if (wrap.c_source) {
+      wrap.head = c_head(options, description, total, width, height);
+      wrap.tail = c_array_tail();
+    } else if (header) {
+      wrap.head.assign(header->begin(), header->end());
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  return wrap;
+}
+
 // The loaded picture in another format than RGB565, whole into a new block.
 Conversion convert_format(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
   const StoredRows rows{picture.width(), picture.height(), picture.row_length(),
@@ -118,6 +157,10 @@ Conversion convert_format(const std::string& path, const LoadedPicture& picture,
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);
   }
+  std::variant<Wrapping, Outcome> wrapped =
+      wrapping(path, options, rows.width, rows.height, options.top_down || picture.top_down(), layout.total);
+  if (Outcome* refused = std::get_if<Outcome>(&wrapped)) return std::move(*refused);
+  const Wrapping& wrap = std::get<Wrapping>(wrapped);
   const std::span<const std::uint8_t> stored = picture.rows();
   if (std::optional<Outcome> refused = pack_format(
           rows, options, format_band_rows(options, rows, band_bytes),
@@ -130,11 +173,19 @@ Conversion convert_format(const std::string& path, const LoadedPicture& picture,
             return std::nullopt;
           }))
     return std::move(*refused);
-  std::optional<OutputBlock> block =
-      options.container == PackContainer::c_array
-          ? as_c_array(bytes, describe(path, rows.width, rows.height, options.top_down || picture.top_down(), options),
-                       options, rows.width, rows.height)
-          : OutputBlock::copy_of(bytes);
+  std::optional<OutputBlock> block;
+  try {
+    std::string text = wrap.head;
+    if (wrap.c_source) {
+      c_elements(options, text, bytes, 0, bytes.size());
+    } else {
+      text.append(bytes.begin(), bytes.end());
+    }
+    bytes = {};
+    text += wrap.tail;
+    block = OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  } catch (const std::bad_alloc&) {
+  }
   if (!block) return refusal(Ending::out_of_memory);
   return Converted{std::move(*block)};
 }
@@ -146,7 +197,7 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     return refusal(ending_of(failure->fault), failure->reason);
   // The loader hands over only pictures whose raw image fits a 32-bit count.
   const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
-  if (options.pixel_format != PixelFormat::rgb565) return convert_format(path, picture, options);
+  if (options.pixel_format != PixelFormat::rgb565 || options.lvgl) return convert_format(path, picture, options);
   std::optional<OutputBlock> block = OutputBlock::allocate(*raw_image_size(picture.width(), picture.height()));
   if (!block) return refusal(Ending::out_of_memory);
   // A bottom-up file's top row is its last stored row.
@@ -230,19 +281,16 @@ Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileVie
                       JobProgress& progress) {
   const StoredRows rows{at.width, at.height, at.row_length, options.top_down && !at.top_down};
   const std::uint64_t total = image_layout(format_settings(options), rows.width, rows.height).total;
-  const bool c_source = options.container == PackContainer::c_array;
+  std::variant<Wrapping, Outcome> wrapped =
+      wrapping(paths.first, options, at.width, at.height, options.top_down || at.top_down, total);
+  if (Outcome* refused = std::get_if<Outcome>(&wrapped)) return std::move(*refused);
+  const Wrapping& wrap = std::get<Wrapping>(wrapped);
+  const bool c_source = wrap.c_source;
   std::string text;
-  try {
-    if (c_source)
-      text = c_head(options, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
-                    total, at.width, at.height);
-  } catch (const std::bad_alloc&) {
-    return refusal(Ending::out_of_memory);
-  }
   std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
   if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
-  if (std::optional<Outcome> refused = write_text(output, text)) return std::move(*refused);
+  if (std::optional<Outcome> refused = write_text(output, wrap.head)) return std::move(*refused);
   std::uint64_t written = 0;
   if (std::optional<Outcome> refused = pack_format(
           rows, options, format_band_rows(options, rows, band_bytes),
@@ -263,9 +311,7 @@ Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileVie
             return write_text(output, text);
           }))
     return std::move(*refused);
-  if (c_source) {
-    if (std::optional<Outcome> refused = write_text(output, c_array_tail())) return std::move(*refused);
-  }
+  if (std::optional<Outcome> refused = write_text(output, wrap.tail)) return std::move(*refused);
   if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
   return {};
 }
@@ -284,7 +330,8 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   if (!found) return std::nullopt;
   const BmpRowsAt& at = *found;
   const bool reverse = options.top_down && !at.top_down;
-  if (options.pixel_format != PixelFormat::rgb565) return stream_format(paths, options, view, at, progress);
+  if (options.pixel_format != PixelFormat::rgb565 || options.lvgl)
+    return stream_format(paths, options, view, at, progress);
   if (reverse && options.dither == Dither::diffusion) return std::nullopt;
 
   const std::uint32_t band = options.band_rows != 0

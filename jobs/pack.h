@@ -41,6 +41,9 @@ struct PackOptions {
   // straight unless premultiplied; mono1 lights pixels whose luma reaches the threshold, in rows or
   // in 8-row pages.
   PixelFormat pixel_format = PixelFormat::rgb565;
+  // An LVGL 9 image: its 12-byte header before the raw bytes, or with c_array C source declaring an
+  // lv_image_dsc_t. Its rows are the picture's top row first.
+  bool lvgl = false;
   bool premultiply = false;
   std::uint8_t threshold = 128;
   bool pages = false;
