@@ -97,6 +97,51 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
                     RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"}));
 
+// Options that mean nothing for the pixel format chosen, and containers that cannot hold it.
+class FormatOptionRefusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(FormatOptionRefusal, SaysWhichOptionAndFormat) {
+  const auto parsed = parse(GetParam().arguments);
+  ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
+  EXPECT_EQ(std::get<UsageError>(parsed).message, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormatOptionRefusal,
+    testing::Values(
+        RefusalCase{{"pack", "--bytes", "le", "--format", "gray8", "a", "b"},
+                    "--bytes does not apply to --format gray8"},
+        RefusalCase{{"pack", "--format", "rgb332", "--bytes", "be", "a", "b"},
+                    "--bytes does not apply to --format rgb332"},
+        RefusalCase{{"unpack", "--format", "rgb666", "--bytes", "be", "a", "b"},
+                    "--bytes does not apply to --format rgb666"},
+        RefusalCase{{"pack", "--format", "mono1", "--channels", "bgr", "a", "b"},
+                    "--channels does not apply to --format mono1"},
+        RefusalCase{{"pack", "--format", "rgb888", "--round", "nearest", "a", "b"},
+                    "--round does not apply to --format rgb888"},
+        RefusalCase{{"unpack", "--format", "argb8888", "--expand", "replicate", "a", "b"},
+                    "--expand does not apply to --format argb8888"},
+        RefusalCase{{"pack", "--threshold", "9", "a", "b"}, "--threshold does not apply to --format rgb565"},
+        RefusalCase{{"unpack", "--format", "gray4", "--scan", "pages", "a", "b"},
+                    "--scan does not apply to --format gray4"},
+        RefusalCase{{"pack", "--format", "rgb888", "--premultiply", "a", "b"},
+                    "--premultiply does not apply to --format rgb888"},
+        RefusalCase{{"pack", "--format", "i4", "--dither", "ordered", "a", "b"},
+                    "--dither does not apply to --format i4"},
+        RefusalCase{{"pack", "--format", "gray4", "--dither", "ordered", "a", "b"},
+                    "--dither is not available for --format gray4 yet"},
+        RefusalCase{{"pack", "--c-type", "bytes", "a", "b"}, "--c-type goes with --c-array"},
+        RefusalCase{{"pack", "--c-attribute", "PROGMEM", "a", "b"}, "--c-attribute goes with --c-array"},
+        RefusalCase{{"pack", "--format", "rgb888", "--c-array", "x", "--c-type", "words", "a", "b"},
+                    "--c-type words is for rgb565; --format rgb888 is written as bytes"},
+        RefusalCase{{"pack", "--lvgl", "--format", "mono1", "a", "b"}, "--lvgl does not take --format mono1"},
+        RefusalCase{{"pack", "--lvgl", "--format", "rgb888", "--bytes", "be", "a", "b"},
+                    "--lvgl does not take --format rgb888 with --bytes be"},
+        RefusalCase{{"pack", "--lvgl", "--channels", "bgr", "a", "b"},
+                    "--lvgl takes red in the high bits, not --channels bgr"},
+        RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
+                    "--lvgl writes the top row first, not --rows stored"}));
+
 TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
   const std::string help = help_text(Invocation{});
   for (const char* line : {

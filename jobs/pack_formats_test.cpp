@@ -1,0 +1,124 @@
+// pack into the other formats, streamed band by band from a 24-bit BMP and converted whole, against
+// bytes worked out by hand: band edges inside a mono1 page, planes walked twice, a palette before
+// the indices, C source of bytes, and LVGL's header in front.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "jobs/pack.h"
+#include "testing/test_files.h"
+
+namespace {
+
+constexpr BgrTriple red{0, 0, 255}, green{0, 255, 0}, blue{255, 0, 0}, white{255, 255, 255}, black{0, 0, 0};
+
+struct FormatBands {
+  const char* name;
+  BmpLayout layout;
+  BgrTriple (*pixel)(std::int32_t x, std::int32_t y);  // at stored row y
+  PackOptions options;
+  Bytes expected;
+};
+
+PackOptions format_options(PixelFormat format, std::uint32_t band_rows, bool top_down = false) {
+  PackOptions options;
+  options.pixel_format = format;
+  options.band_rows = band_rows;
+  options.top_down = top_down;
+  return options;
+}
+
+PackOptions paged(PackOptions options) {
+  options.pages = true;
+  return options;
+}
+
+PackOptions with_container(PackOptions options, PackContainer container, bool lvgl) {
+  options.container = container;
+  options.c_array = "logo";
+  options.lvgl = lvgl;
+  return options;
+}
+
+// A 2 x 9 bottom-up picture whose top row is stored last: column 0 white on picture rows 0, 3 and
+// 8, column 1 on row 7.
+BgrTriple nine_rows(std::int32_t x, std::int32_t y) {
+  const std::int32_t row = 8 - y;
+  const bool lit = x == 0 ? (row == 0 || row == 3 || row == 8) : row == 7;
+  return lit ? white : black;
+}
+
+// Stored row 0: red, green, blue; stored row 1: white, black, R 12 G 34 B 56.
+BgrTriple six(std::int32_t x, std::int32_t y) {
+  const BgrTriple rows[2][3] = {{red, green, blue}, {white, black, {0x56, 0x34, 0x12}}};
+  return rows[y][x];
+}
+
+BgrTriple red_blue_red(std::int32_t x, std::int32_t) { return x == 1 ? blue : red; }
+
+Bytes text(const std::string& source) { return Bytes(source.begin(), source.end()); }
+
+const FormatBands format_bands[] = {
+    // Bands of one row become bands of a page; read from the file's end, the last band is row 8.
+    {"Mono1PagesTopRowFirst",
+     {.width = 2, .height = 9},
+     nine_rows,
+     paged(format_options(PixelFormat::mono1, 1, true)),
+     {0x09, 0x80, 0x01, 0x00}},
+    {"Rgb565a8WordsThenAlpha",
+     {.width = 3, .height = 2},
+     six,
+     format_options(PixelFormat::rgb565a8, 1),
+     {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0xAA, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+    // Blue sorts before red (its B, G, R, A as a little-endian number is the smaller).
+    {"I1PaletteThenIndices",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     format_options(PixelFormat::i1, 1),
+     {0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xA0}},
+    {"LvglBinArgb8888",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(format_options(PixelFormat::argb8888, 1, true), PackContainer::raw, true),
+     {0x19, 0x10, 0x00, 0x00, 0x03, 0x00, 0x01, 0x00, 0x0C, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF}},
+    {"LvglCSourceGray8",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(format_options(PixelFormat::gray8, 1, true), PackContainer::c_array, true),
+     text("/* IN: 3 x 1 pixels, top row first, gray8 (byte of luma).\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
+          "static const uint8_t logo_map[3] = {\n    0x4C, 0x1D, 0x4C\n};\n\n"
+          "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
+          "    .header.cf = LV_COLOR_FORMAT_L8,\n    .header.flags = 0,\n    .header.w = 3,\n    .header.h = 1,\n"
+          "    .header.stride = 3,\n    .data_size = sizeof(logo_map),\n    .data = logo_map,\n};\n")},
+};
+
+class PackFormats : public testing::TestWithParam<FormatBands> {};
+
+TEST_P(PackFormats, GiveTheHandWorkedBytesStreamedOrWhole) {
+  const FormatBands& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp(c.layout, c.pixel));
+  for (const bool stream : {true, false}) {
+    PackOptions options = c.options;
+    options.stream = stream;
+    JobProgress quiet;
+    const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out")}, options, quiet);
+    ASSERT_TRUE(outcome.done()) << outcome.reason;
+    std::optional<Bytes> out = read_file(dir.file("out"));
+    ASSERT_TRUE(out.has_value());
+    // The C source names its input by its path, which the test does not know beforehand.
+    std::string written(out->begin(), out->end());
+    if (const std::size_t at = written.find(dir.file("in.bmp")); at != std::string::npos)
+      written.replace(at, dir.file("in.bmp").size(), "IN");
+    EXPECT_EQ(Bytes(written.begin(), written.end()), c.expected) << (stream ? "streamed" : "whole");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackFormats, testing::ValuesIn(format_bands),
+                         [](const testing::TestParamInfo<FormatBands>& param) {
+                           return std::string(param.param.name);
+                         });
+
+}  // namespace
