@@ -14,7 +14,7 @@
 #include "codecs/image_codecs.h"
 
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     BgrTriple background, std::uint64_t pixel_limit) {
+                                                                     std::uint64_t pixel_limit) {
   QBuffer buffer;
   buffer.setData(
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
@@ -48,8 +48,8 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     // Format_ARGB32 lies in memory as blue, green, red, alpha and Format_RGBA64 as red, green,
     // blue, alpha in 16-bit words: the layouts of CodecRow on this little-endian build.
     for (std::uint32_t y = 0; y < picture->height; ++y) {
-      composite_row(image.constScanLine(static_cast<int>(y)), deep ? CodecRow::rgba16 : CodecRow::bgra8, picture->width,
-                    background, picture->triples.get() + std::size_t{y} * picture->width * 3);
+      quads_row(image.constScanLine(static_cast<int>(y)), deep ? CodecRow::rgba16 : CodecRow::bgra8, picture->width,
+                picture->quads.get() + std::size_t{y} * picture->width * 4);
     }
   }
   return result;

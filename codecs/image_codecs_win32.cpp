@@ -1,6 +1,6 @@
 // The Windows Imaging Component. Wine 8 decodes PNG, JPEG and GIF through it; a GIF frame does
 // not convert to 24-bit BGR (CopyPixels fails), but every picture converts to 32-bit BGRA, whose
-// alpha this file composites itself, as the Linux build does. A PNG of 16-bit channels (colour or
+// alpha is handed on straight, as the Linux build does. A PNG of 16-bit channels (colour or
 // grey) is copied as the decoder gives it, so that the rounding to 8 bits is ours on both builds:
 // Wine's conversion of 16-bit grey to BGRA does not round.
 #include <windows.h>
@@ -26,7 +26,7 @@ std::string container_name(const GUID& container) {
 }  // namespace
 
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     BgrTriple background, std::uint64_t pixel_limit) {
+                                                                     std::uint64_t pixel_limit) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};
@@ -89,8 +89,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride), static_cast<UINT>(stride * rows), band.data())))
       return broken;
     for (std::uint32_t y = 0; y < rows; ++y) {
-      composite_row(band.data() + y * stride, layout, width, background,
-                    picture->triples.get() + (std::size_t{top} + y) * width * 3);
+      quads_row(band.data() + y * stride, layout, width, picture->quads.get() + (std::size_t{top} + y) * width * 4);
     }
   }
   return result;

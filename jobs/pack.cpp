@@ -97,8 +97,7 @@ PictureLoad load(const std::string& path, const PackOptions& options) {
   PictureLoad load = LoadedPicture::load(path.c_str(), options.pixel_limit);
   if (const LoadFailure* failure = std::get_if<LoadFailure>(&load);
       failure != nullptr && failure->fault == LoadFault::cannot_open && options.codecs) {
-    if (std::optional<PictureLoad> decoded =
-            LoadedPicture::load_with_codecs(path.c_str(), options.background, options.pixel_limit))
+    if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.pixel_limit))
       load = std::move(*decoded);
   }
   return load;
@@ -147,8 +146,9 @@ std::variant<Wrapping, Outcome> wrapping(const std::string& path, const PackOpti
 
 // The loaded picture in another format than RGB565, whole into a new block.
 Conversion convert_format(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
-  const StoredRows rows{picture.width(), picture.height(), picture.row_length(),
-                        options.top_down && !picture.top_down()};
+  const StoredRows rows{picture.width(),      picture.height(),
+                        picture.row_length(), options.top_down && !picture.top_down(),
+                        picture.quads(),      options.background};
   const ImageLayout layout = image_layout(format_settings(options), rows.width, rows.height);
   if (layout.total > UINT32_MAX) return refusal(Ending::out_of_memory, "the output would not fit 4 GiB");
   std::vector<std::uint8_t> bytes;
@@ -165,8 +165,7 @@ Conversion convert_format(const std::string& path, const LoadedPicture& picture,
   if (std::optional<Outcome> refused = pack_format(
           rows, options, format_band_rows(options, rows, band_bytes),
           [&](std::uint32_t first, std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
-            return stored.subspan(std::size_t{first} * rows.stride,
-                                  static_cast<std::size_t>(rows_extent(rows.stride, rows.width, count)));
+            return stored.subspan(std::size_t{first} * rows.stride, std::size_t{count} * rows.stride);
           },
           [&](std::span<const std::uint8_t> piece) -> std::optional<Outcome> {
             bytes.insert(bytes.end(), piece.begin(), piece.end());
@@ -198,6 +197,21 @@ Conversion convert(const std::string& path, const PackOptions& options) {
   // The loader hands over only pictures whose raw image fits a 32-bit count.
   const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
   if (options.pixel_format != PixelFormat::rgb565 || options.lvgl) return convert_format(path, picture, options);
+  // RGB565 keeps no alpha: a picture that has it is laid over the background first.
+  std::vector<std::uint8_t> composited;
+  std::span<const std::uint8_t> stored = picture.rows();
+  std::uint32_t stride = picture.row_length();
+  if (picture.quads()) {
+    try {
+      composited.resize(std::size_t{picture.width()} * picture.height() * 3);
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    composite_over(reinterpret_cast<const BgraQuad*>(stored.data()), std::size_t{picture.width()} * picture.height(),
+                   options.background, composited.data());
+    stored = composited;
+    stride = picture.width() * 3;
+  }
   std::optional<OutputBlock> block = OutputBlock::allocate(*raw_image_size(picture.width(), picture.height()));
   if (!block) return refusal(Ending::out_of_memory);
   // A bottom-up file's top row is its last stored row.
@@ -210,8 +224,8 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     return refusal(Ending::out_of_memory);
   }
   if (access_views([&] {
-        pack_rows_dithered(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse,
-                           options.format, options.dither, scratch, out);
+        pack_rows_dithered(stored, stride, picture.width(), picture.height(), reverse, options.format, options.dither,
+                           scratch, out);
       }) != nullptr)
     return refusal(Ending::cannot_open_input, cut_short_reason);
   if (options.container == PackContainer::c_array) {

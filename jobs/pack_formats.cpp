@@ -1,6 +1,7 @@
 #include "jobs/pack_formats.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -30,15 +31,25 @@ std::uint32_t format_band_rows(const PackOptions& options, const StoredRows& row
 
 namespace {
 
-// The quads of a band's rows, in the output's order.
+// The quads of a band's rows, in the output's order; laid over the background, opaque, when
+// `opaque`.
 std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const StoredRows& rows, std::uint32_t count,
-                                  std::vector<BgraQuad>& quads) {
+                                  bool opaque, std::vector<BgraQuad>& quads) {
   quads.resize(std::size_t{rows.width} * count);
   if (access_views([&] {
         for (std::uint32_t y = 0; y < count; ++y) {
-          const std::uint32_t from = rows.reverse ? count - 1 - y : y;
-          quads_of_triples(stored.data() + std::size_t{from} * rows.stride, rows.width,
-                           quads.data() + std::size_t{y} * rows.width);
+          const std::uint8_t* from = stored.data() + std::size_t{rows.reverse ? count - 1 - y : y} * rows.stride;
+          BgraQuad* to = quads.data() + std::size_t{y} * rows.width;
+          if (!rows.quads) {
+            quads_of_triples(from, rows.width, to);
+            continue;
+          }
+          std::memcpy(to, from, std::size_t{rows.width} * 4);
+          if (!opaque) continue;
+          for (std::uint32_t x = 0; x < rows.width; ++x) {
+            const BgrTriple pixel = over(to[x], rows.background);
+            to[x] = {pixel.blue, pixel.green, pixel.red, 255};
+          }
         }
       }) != nullptr)
     return refusal(Ending::cannot_open_input, cut_short_reason);
@@ -60,7 +71,8 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
       const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
       std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
       if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
-      if (std::optional<Outcome> refused = widen_band(std::get<0>(got), rows, count, quads)) return refused;
+      if (std::optional<Outcome> refused = widen_band(std::get<0>(got), rows, count, info.alpha_bits == 0, quads))
+        return refused;
       if (std::optional<Outcome> refused = each(count)) return refused;
       done += count;
     }

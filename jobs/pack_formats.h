@@ -15,13 +15,16 @@
 // The format's settings as the options choose them.
 FormatSettings format_settings(const PackOptions& options);
 
-// The picture as its stored rows of triples, `stride` bytes apart.
+// The picture as its stored rows of triples, or of quads, `stride` bytes apart.
 struct StoredRows {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint32_t stride = 0;
   // The output starts with the last stored row (the top row of a bottom-up picture).
   bool reverse = false;
+  bool quads = false;
+  // Laid under quads for a format that keeps no alpha.
+  BgrTriple background{0, 0, 0};
 };
 
 // `count` stored rows from stored row `first` on, or a refusal.
