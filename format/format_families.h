@@ -12,6 +12,10 @@
 void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::span<std::uint8_t> out);
 void decode_word_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::span<BgraQuad> quads);
 unsigned word_bytes(PixelFormat format);
+// The same from `count` opaque BGR triples, without widening them to quads first: the path of a
+// 24-bit picture, which is most of them.
+void encode_word_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t count,
+                         std::uint8_t* out);
 
 // rgb565a8's second plane: a byte of alpha a pixel.
 void encode_alpha_plane(std::span<const BgraQuad> quads, std::span<std::uint8_t> out);

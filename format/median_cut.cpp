@@ -135,8 +135,8 @@ std::vector<BgraQuad> ColourCount::palette(unsigned entries) const {
   return palette;
 }
 
-PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette)
-    : palette_(palette.begin(), palette.end()), cell_entry_(cell_count, -1) {
+PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
+    : palette_(palette.begin(), palette.end()), exact_palette_(exact), cell_entry_(cell_count, -1) {
   for (std::size_t k = 0; k < palette_.size(); ++k) exact_.push_back(packed(palette_[k]));
   std::vector<std::uint32_t> order(palette_.size());
   for (std::size_t k = 0; k < order.size(); ++k) order[k] = static_cast<std::uint32_t>(k);
@@ -147,10 +147,12 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette)
 }
 
 std::uint8_t PaletteIndex::index_of(BgraQuad pixel) const {
-  const std::uint32_t colour = packed(pixel);
-  const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour,
-                                   [&](std::uint32_t k, std::uint32_t value) { return packed(palette_[k]) < value; });
-  if (at != exact_.end() && packed(palette_[*at]) == colour) return static_cast<std::uint8_t>(*at);
+  if (exact_palette_) {
+    const std::uint32_t colour = packed(pixel);
+    const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour,
+                                     [&](std::uint32_t k, std::uint32_t value) { return packed(palette_[k]) < value; });
+    if (at != exact_.end() && packed(palette_[*at]) == colour) return static_cast<std::uint8_t>(*at);
+  }
   const std::uint32_t cell = cell_of(pixel);
   if (cell_entry_[cell] < 0) {
     const std::array<unsigned, 4> centre = cell_colour(cell);

@@ -12,8 +12,8 @@
 // the box's count. Each box's entry is the count-weighted mean of its cells, rounded half up; the
 // entries keep the order of the boxes. Written for this program, under its MIT licence.
 //
-// A pixel's index is its colour's entry when the palette holds its colour exactly, else the entry
-// nearest (in the sum of squared channel differences, the first on a tie) to its cell.
+// A pixel's index is its colour's entry when the palette holds every colour of the picture, else the
+// entry nearest (in the sum of squared channel differences, the first on a tie) to its cell.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,8 @@ class ColourCount {
   void add(std::span<const BgraQuad> quads);
   // The palette of at most `entries` colours.
   std::vector<BgraQuad> palette(unsigned entries) const;
+  // Whether that palette holds every colour of the picture exactly.
+  bool exact(unsigned entries) const { return !too_many_ && exact_.size() <= entries; }
 
  private:
   std::vector<std::uint32_t> cells_;
@@ -38,11 +40,14 @@ class ColourCount {
 
 class PaletteIndex {
  public:
-  explicit PaletteIndex(std::span<const BgraQuad> palette);
+  // `exact` when the palette holds every colour that will be looked up: only then is a colour's
+  // own entry searched for, where otherwise the cell's nearest entry is enough.
+  PaletteIndex(std::span<const BgraQuad> palette, bool exact);
   std::uint8_t index_of(BgraQuad pixel) const;
 
  private:
   std::vector<BgraQuad> palette_;
+  bool exact_palette_;
   std::vector<std::uint32_t> exact_;  // (colour, index) sorted by colour, packed as colour << 8 | index
   mutable std::vector<std::int16_t> cell_entry_;
 };

@@ -42,12 +42,15 @@ INSTANTIATE_TEST_SUITE_P(Pictures, ChoosePalette, testing::ValuesIn(palette_case
                          });
 
 TEST(PaletteIndex, FindsExactColoursAndOtherwiseTheNearestEntryToTheCell) {
-  const std::vector<BgraQuad> palette = {black, {0xC2, 0xC2, 0xC2, 255}};
-  const PaletteIndex index(palette);
-  EXPECT_EQ(index.index_of(black), 0);
-  EXPECT_EQ(index.index_of({0xC2, 0xC2, 0xC2, 255}), 1);
-  EXPECT_EQ(index.index_of(white), 1);
-  EXPECT_EQ(index.index_of({0x50, 0x50, 0x50, 255}), 0);
+  // Two colours of one cell (0x80 and 0x81 are both level 16): only an exact palette tells them apart.
+  const std::vector<BgraQuad> palette = {{0x81, 0x81, 0x81, 255}, grey};
+  EXPECT_EQ(PaletteIndex(palette, true).index_of(grey), 1);
+  EXPECT_EQ(PaletteIndex(palette, true).index_of({0x81, 0x81, 0x81, 255}), 0);
+  // Otherwise the entry nearest the cell's 0x84, the first on a tie.
+  const PaletteIndex cells(std::vector<BgraQuad>{black, {0xC2, 0xC2, 0xC2, 255}}, false);
+  EXPECT_EQ(cells.index_of(white), 1);
+  EXPECT_EQ(cells.index_of({0x50, 0x50, 0x50, 255}), 0);
+  EXPECT_EQ(cells.index_of(grey), 1);
 }
 
 }  // namespace

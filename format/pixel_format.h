@@ -117,6 +117,12 @@ std::uint64_t band_bytes(const FormatSettings& settings, int plane, std::uint32_
 void encode_rows(const FormatSettings& settings, int plane, std::span<const BgraQuad> quads, std::uint32_t width,
                  std::uint32_t count, std::span<std::uint8_t> out);
 
+// encode_rows for `count` opaque rows of triples, `stride` bytes apart (the last first with
+// `reverse`), where the format has a path that takes triples as they lie; false where it has none
+// and the rows are to be widened to quads for encode_rows.
+bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
+                        bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
+
 // The reverse: `count` rows of plane `plane` from `in` (band_bytes) into `quads`. Plane 0 sets every
 // channel (alpha 255 where the format has none, or where it has a second plane); plane 1 sets alpha.
 void decode_rows(const FormatSettings& settings, int plane, std::span<const std::uint8_t> in, std::uint32_t width,

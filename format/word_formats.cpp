@@ -4,6 +4,7 @@
 #include <array>
 #include <cassert>
 #include <cstddef>
+#include <cstring>
 
 #include "format/format_families.h"
 #include "format/levels.h"
@@ -105,6 +106,65 @@ void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> 
     store(at, word, stored, high);
     if (layout.alpha_after) at[2] = pixel.alpha;
     at += layout.size;
+  }
+}
+
+namespace {
+
+// One loop per word size and byte order, so that the compiler lays each store out as fixed moves.
+template <unsigned size, bool high, bool alpha_after>
+void encode_triples(const Table& red, const Table& green, const Table& blue, std::uint32_t fill,
+                    const std::uint8_t* triples, std::uint32_t count, std::uint8_t* out) {
+  constexpr unsigned stored = alpha_after ? 2 : size;
+  for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += size) {
+    const std::uint32_t word = blue[triples[0]] | green[triples[1]] | red[triples[2]] | fill;
+    for (unsigned b = 0; b < stored; ++b) out[b] = static_cast<std::uint8_t>(word >> (8 * (high ? stored - 1 - b : b)));
+    if constexpr (alpha_after) out[2] = 255;
+  }
+}
+
+}  // namespace
+
+void encode_word_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t count,
+                         std::uint8_t* out) {
+  const WordLayout layout = oriented(settings.format, settings.word.channels);
+  const bool high = high_first(layout, settings.word.bytes);
+  const bool plain = settings.word.channels == ChannelOrder::rgb && !high;
+  // The two layouts that are the triples themselves, or RGB565 as the fast kernels make it.
+  if (plain && settings.format == PixelFormat::rgb888) {
+    std::memcpy(out, triples, std::size_t{count} * 3);
+    return;
+  }
+  if (plain && settings.word.rounding == Rounding::truncate && layout.size == 2 && layout.red.bits == 5) {
+    pack_565_rows({triples, std::size_t{count} * 3}, count * 3, count, 1, {out, std::size_t{count} * 2});
+    return;
+  }
+  const Table red = field_table(layout.red, settings.word.rounding);
+  const Table green = field_table(layout.green, settings.word.rounding);
+  const Table blue = field_table(layout.blue, settings.word.rounding);
+  // An opaque pixel's alpha field is full.
+  const std::uint32_t fill =
+      layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
+  if (layout.alpha_after) {
+    if (high) return encode_triples<3, true, true>(red, green, blue, fill, triples, count, out);
+    return encode_triples<3, false, true>(red, green, blue, fill, triples, count, out);
+  }
+  switch (layout.size * 2 + (high ? 1 : 0)) {
+    case 2:
+    case 3:
+      return encode_triples<1, false, false>(red, green, blue, fill, triples, count, out);
+    case 4:
+      return encode_triples<2, false, false>(red, green, blue, fill, triples, count, out);
+    case 5:
+      return encode_triples<2, true, false>(red, green, blue, fill, triples, count, out);
+    case 6:
+      return encode_triples<3, false, false>(red, green, blue, fill, triples, count, out);
+    case 7:
+      return encode_triples<3, true, false>(red, green, blue, fill, triples, count, out);
+    case 8:
+      return encode_triples<4, false, false>(red, green, blue, fill, triples, count, out);
+    default:
+      return encode_triples<4, true, false>(red, green, blue, fill, triples, count, out);
   }
 }
 

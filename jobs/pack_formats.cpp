@@ -64,19 +64,21 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
   const FormatInfo& info = format_info(settings.format);
   std::vector<BgraQuad> quads;
   std::vector<std::uint8_t> out;
-  // Each band in the output's order: with `reverse` the bands go from the file's end.
+  // Each band in the output's order: with `reverse` the bands go from the file's end. `each` takes
+  // the band's stored rows, and widens them to quads itself when it needs them.
   const auto walk = [&](auto&& each) -> std::optional<Outcome> {
     for (std::uint32_t done = 0; done < rows.height;) {
       const std::uint32_t count = std::min(band, rows.height - done);
       const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
       std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
       if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
-      if (std::optional<Outcome> refused = widen_band(std::get<0>(got), rows, count, info.alpha_bits == 0, quads))
-        return refused;
-      if (std::optional<Outcome> refused = each(count)) return refused;
+      if (std::optional<Outcome> refused = each(std::get<0>(got), count)) return refused;
       done += count;
     }
     return std::nullopt;
+  };
+  const auto widen = [&](std::span<const std::uint8_t> stored, std::uint32_t count) {
+    return widen_band(stored, rows, count, info.alpha_bits == 0, quads);
   };
   try {
     std::vector<BgraQuad> palette;
@@ -84,19 +86,21 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
     if (info.index_bits != 0) {
       ColourCount colours;
       std::vector<BgraQuad> prepared_band;
-      if (std::optional<Outcome> refused = walk([&](std::uint32_t) -> std::optional<Outcome> {
-            if (!settings.premultiply) {
-              colours.add(quads);
-              return std::nullopt;
-            }
-            prepared_band.clear();
-            for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
-            colours.add(prepared_band);
-            return std::nullopt;
-          }))
+      if (std::optional<Outcome> refused =
+              walk([&](std::span<const std::uint8_t> stored, std::uint32_t count) -> std::optional<Outcome> {
+                if (std::optional<Outcome> refused_band = widen(stored, count)) return refused_band;
+                if (!settings.premultiply) {
+                  colours.add(quads);
+                  return std::nullopt;
+                }
+                prepared_band.clear();
+                for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
+                colours.add(prepared_band);
+                return std::nullopt;
+              }))
         return refused;
       palette = colours.palette(1u << info.index_bits);
-      index.emplace(palette);
+      index.emplace(palette, colours.exact(1u << info.index_bits));
       settings.palette = palette;
       settings.index = &*index;
       out.resize(std::size_t{4} << info.index_bits);
@@ -105,11 +109,21 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
     }
     const int planes = image_layout(settings, 1, 1).alpha_plane_bytes != 0 ? 2 : 1;
     for (int plane = 0; plane < planes; ++plane) {
-      if (std::optional<Outcome> refused = walk([&](std::uint32_t count) {
-            out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
-            encode_rows(settings, plane, quads, rows.width, count, out);
-            return sink(out);
-          }))
+      if (std::optional<Outcome> refused =
+              walk([&](std::span<const std::uint8_t> stored, std::uint32_t count) -> std::optional<Outcome> {
+                out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
+                bool direct = false;
+                if (!rows.quads && access_views([&] {
+                                     direct = encode_triple_rows(settings, plane, stored.data(), rows.stride,
+                                                                 rows.reverse, rows.width, count, out);
+                                   }) != nullptr)
+                  return refusal(Ending::cannot_open_input, cut_short_reason);
+                if (!direct) {
+                  if (std::optional<Outcome> refused_band = widen(stored, count)) return refused_band;
+                  encode_rows(settings, plane, quads, rows.width, count, out);
+                }
+                return sink(out);
+              }))
         return refused;
     }
   } catch (const std::bad_alloc&) {
