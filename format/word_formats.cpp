@@ -1,6 +1,7 @@
 // The formats whose pixel is one word, or a fixed run of bytes: each channel's level goes into a
 // field of the word, which is stored in the chosen byte order. Each 8-bit value's field is looked
 // up in a table made once a band, so that a pixel costs four lookups whatever the format.
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstddef>
@@ -137,6 +138,23 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
   }
   if (plain && settings.word.rounding == Rounding::truncate && layout.size == 2 && layout.red.bits == 5) {
     pack_565_rows({triples, std::size_t{count} * 3}, count * 3, count, 1, {out, std::size_t{count} * 2});
+    return;
+  }
+  // argb8565's words from the same kernel, a chunk at a time, each followed by a full alpha.
+  if (plain && settings.word.rounding == Rounding::truncate && layout.alpha_after) {
+    std::uint8_t words[2 * 256];
+    for (std::uint32_t done = 0; done < count;) {
+      const std::uint32_t chunk = std::min<std::uint32_t>(256, count - done);
+      pack_565_rows({triples + std::size_t{done} * 3, std::size_t{chunk} * 3}, chunk * 3, chunk, 1,
+                    {words, std::size_t{chunk} * 2});
+      std::uint8_t* at = out + std::size_t{done} * 3;
+      for (std::uint32_t k = 0; k < chunk; ++k, at += 3) {
+        at[0] = words[2 * k];
+        at[1] = words[2 * k + 1];
+        at[2] = 255;
+      }
+      done += chunk;
+    }
     return;
   }
   const Table red = field_table(layout.red, settings.word.rounding);
