@@ -41,6 +41,9 @@ std::optional<UsageError> check_format_options(const Invocation& invocation) {
       return UsageError{"--lvgl takes red in the high bits, not --channels bgr"};
     if (!pack.top_down) return UsageError{"--lvgl writes the top row first, not --rows stored"};
     if (pack.dither != Dither::none) return UsageError{"--dither is not available with --lvgl yet"};
+    if (pack.container == PackContainer::c_array && !pack.c_bytes &&
+        std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
+      return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
   }
   if (!pack.c_attribute.empty() && pack.container != PackContainer::c_array)
     return UsageError{"--c-attribute goes with --c-array"};

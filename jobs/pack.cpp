@@ -62,7 +62,7 @@ std::string c_head(const PackOptions& options, const std::string& description, s
 // The elements of `piece`, the output's bytes from byte `first` on, of `total` bytes in all.
 void c_elements(const PackOptions& options, std::string& text, std::span<const std::uint8_t> piece, std::uint64_t first,
                 std::uint64_t total) {
-  if (options.c_bytes || options.pixel_format != PixelFormat::rgb565)
+  if (options.c_bytes || options.lvgl || options.pixel_format != PixelFormat::rgb565)
     return append_c_byte_elements(text, piece, first, total);
   append_c_array_elements(text, piece, first / 2, total / 2);
 }

@@ -92,6 +92,18 @@ const FormatBands format_bands[] = {
           "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
           "    .header.cf = LV_COLOR_FORMAT_L8,\n    .header.flags = 0,\n    .header.w = 3,\n    .header.h = 1,\n"
           "    .header.stride = 3,\n    .data_size = sizeof(logo_map),\n    .data = logo_map,\n};\n")},
+    // RGB565's words as the bytes of LVGL's map, not as 16-bit elements.
+    {"LvglCSourceRgb565",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(format_options(PixelFormat::rgb565, 1, true), PackContainer::c_array, true),
+     text("/* IN: 3 x 1 pixels, top row first, RGB565, low byte first.\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
+          "static const uint8_t logo_map[6] = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n"
+          "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
+          "    .header.cf = LV_COLOR_FORMAT_RGB565,\n    .header.flags = 0,\n    .header.w = 3,\n"
+          "    .header.h = 1,\n    .header.stride = 6,\n    .data_size = sizeof(logo_map),\n    .data = "
+          "logo_map,\n};\n")},
 };
 
 class PackFormats : public testing::TestWithParam<FormatBands> {};

@@ -195,6 +195,9 @@ Conversion convert_format(const std::string& path, const BmpOutput& layout, cons
                           std::uint64_t skip, bool top_down, bool unpremultiply, bool png,
                           const UnpackOptions& options) {
   const ImageLayout image = image_layout(settings, layout.width, layout.height);
+  // A 32-bit build cannot hold some frames' bytes or quads, which a BMP of the frame may still fit.
+  if (image.total > SIZE_MAX || std::uint64_t{layout.width} * layout.height > SIZE_MAX / sizeof(BgraQuad))
+    return refusal(Ending::out_of_memory, "the frame does not fit in memory");
   std::variant<FileView, Outcome> opened = open_raw(path, options, std::max(skip + image.total, longest_signature));
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   const FileView& view = std::get<FileView>(opened);
