@@ -92,6 +92,21 @@ const FormatBands format_bands[] = {
           "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
           "    .header.cf = LV_COLOR_FORMAT_L8,\n    .header.flags = 0,\n    .header.w = 3,\n    .header.h = 1,\n"
           "    .header.stride = 3,\n    .data_size = sizeof(logo_map),\n    .data = logo_map,\n};\n")},
+    // The dialogs' RGB565 as an array of bytes with an attribute, streamed in bands of one row.
+    {"CBytesWithAttribute",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     [] {
+       PackOptions options = with_container(format_options(PixelFormat::rgb565, 1), PackContainer::c_array, false);
+       options.c_bytes = true;
+       options.c_attribute = "PROGMEM";
+       return options;
+     }(),
+     text("/* IN: 3 x 1 pixels, bottom row first, RGB565, low byte first.\n"
+          "   Each element is one byte of the output, in order. */\n"
+          "#ifndef RGB565_logo_H\n#define RGB565_logo_H\n\n#include <stdint.h>\n\n"
+          "#define logo_width 3\n#define logo_height 1\n\n"
+          "static const uint8_t logo[6] PROGMEM = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n#endif\n")},
     // RGB565's words as the bytes of LVGL's map, not as 16-bit elements.
     {"LvglCSourceRgb565",
      {.width = 3, .height = 1},
