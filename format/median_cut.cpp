@@ -112,8 +112,10 @@ std::vector<BgraQuad> ColourCount::palette(unsigned entries) const {
     }
     if (chosen < 0) break;
     Box& box = boxes[static_cast<std::size_t>(chosen)];
+    // Sorted on the channel's level, then the cell's number, which is the cells' order already.
+    const unsigned shift[4] = {13, 8, 3, 0}, mask[4] = {31, 31, 31, 7};
     std::stable_sort(box.cells.begin(), box.cells.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return cell_colour(a)[channel] < cell_colour(b)[channel];
+      return (a >> shift[channel] & mask[channel]) < (b >> shift[channel] & mask[channel]);
     });
     std::uint64_t seen = 0;
     std::size_t split = 1;

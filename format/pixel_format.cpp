@@ -194,10 +194,19 @@ void store_palette(std::span<const BgraQuad> palette, std::span<std::uint8_t> ou
 }
 
 void quads_of_triples(const std::uint8_t* triples, std::uint32_t count, BgraQuad* quads) {
-  for (std::uint32_t k = 0; k < count; ++k, triples += 3) quads[k] = {triples[0], triples[1], triples[2], 255};
+  // One 32-bit store a pixel, in the quad's byte order whatever the host's.
+  std::uint8_t* out = reinterpret_cast<std::uint8_t*>(quads);
+  for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += 4) {
+    const std::uint8_t quad[4] = {triples[0], triples[1], triples[2], 255};
+    std::memcpy(out, quad, 4);
+  }
 }
 
 void pack_bits(const std::uint8_t* values, std::uint32_t width, unsigned bits, std::uint8_t* row) {
+  if (bits == 8) {
+    std::memcpy(row, values, width);
+    return;
+  }
   const unsigned per_byte = 8 / bits;
   for (std::uint32_t x = 0; x < width; x += per_byte) {
     unsigned byte = 0;
