@@ -146,9 +146,13 @@ std::variant<Wrapping, Outcome> wrapping(const std::string& path, const PackOpti
 
 // The loaded picture in another format than RGB565, whole into a new block.
 Conversion convert_format(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
-  const StoredRows rows{picture.width(),      picture.height(),
-                        picture.row_length(), options.top_down && !picture.top_down(),
-                        picture.quads(),      options.background};
+  const StoredRows rows{picture.width(),
+                        picture.height(),
+                        picture.row_length(),
+                        options.top_down && !picture.top_down(),
+                        picture.quads(),
+                        options.background,
+                        picture.alpha().empty() ? nullptr : picture.alpha().data()};
   const ImageLayout layout = image_layout(format_settings(options), rows.width, rows.height);
   if (layout.total > UINT32_MAX) return refusal(Ending::out_of_memory, "the output would not fit 4 GiB");
   std::vector<std::uint8_t> bytes;

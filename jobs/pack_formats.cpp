@@ -33,15 +33,19 @@ namespace {
 
 // The quads of a band's rows, in the output's order; laid over the background, opaque, when
 // `opaque`.
-std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const StoredRows& rows, std::uint32_t count,
-                                  bool opaque, std::vector<BgraQuad>& quads) {
+std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const StoredRows& rows, std::uint32_t first,
+                                  std::uint32_t count, bool opaque, std::vector<BgraQuad>& quads) {
   quads.resize(std::size_t{rows.width} * count);
   if (access_views([&] {
         for (std::uint32_t y = 0; y < count; ++y) {
-          const std::uint8_t* from = stored.data() + std::size_t{rows.reverse ? count - 1 - y : y} * rows.stride;
+          const std::uint32_t row = rows.reverse ? count - 1 - y : y;
+          const std::uint8_t* from = stored.data() + std::size_t{row} * rows.stride;
           BgraQuad* to = quads.data() + std::size_t{y} * rows.width;
           if (!rows.quads) {
             quads_of_triples(from, rows.width, to);
+            if (rows.alpha == nullptr || opaque) continue;
+            const std::uint8_t* alpha = rows.alpha + (std::size_t{first} + row) * rows.width;
+            for (std::uint32_t x = 0; x < rows.width; ++x) to[x].alpha = alpha[x];
             continue;
           }
           std::memcpy(to, from, std::size_t{rows.width} * 4);
@@ -72,13 +76,14 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
       const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
       std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
       if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
-      if (std::optional<Outcome> refused = each(std::get<0>(got), count)) return refused;
+      if (std::optional<Outcome> refused = each(std::get<0>(got), first, count)) return refused;
       done += count;
     }
     return std::nullopt;
   };
-  const auto widen = [&](std::span<const std::uint8_t> stored, std::uint32_t count) {
-    return widen_band(stored, rows, count, info.alpha_bits == 0, quads);
+  const bool opaque = info.alpha_bits == 0;
+  const auto widen = [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count) {
+    return widen_band(stored, rows, first, count, opaque, quads);
   };
   try {
     std::vector<BgraQuad> palette;
@@ -86,18 +91,18 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
     if (info.index_bits != 0) {
       ColourCount colours;
       std::vector<BgraQuad> prepared_band;
-      if (std::optional<Outcome> refused =
-              walk([&](std::span<const std::uint8_t> stored, std::uint32_t count) -> std::optional<Outcome> {
-                if (std::optional<Outcome> refused_band = widen(stored, count)) return refused_band;
-                if (!settings.premultiply) {
-                  colours.add(quads);
-                  return std::nullopt;
-                }
-                prepared_band.clear();
-                for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
-                colours.add(prepared_band);
-                return std::nullopt;
-              }))
+      if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
+                                                    std::uint32_t count) -> std::optional<Outcome> {
+            if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
+            if (!settings.premultiply) {
+              colours.add(quads);
+              return std::nullopt;
+            }
+            prepared_band.clear();
+            for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
+            colours.add(prepared_band);
+            return std::nullopt;
+          }))
         return refused;
       palette = colours.palette(1u << info.index_bits);
       index.emplace(palette, colours.exact(1u << info.index_bits));
@@ -109,21 +114,22 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
     }
     const int planes = image_layout(settings, 1, 1).alpha_plane_bytes != 0 ? 2 : 1;
     for (int plane = 0; plane < planes; ++plane) {
-      if (std::optional<Outcome> refused =
-              walk([&](std::span<const std::uint8_t> stored, std::uint32_t count) -> std::optional<Outcome> {
-                out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
-                bool direct = false;
-                if (!rows.quads && access_views([&] {
-                                     direct = encode_triple_rows(settings, plane, stored.data(), rows.stride,
-                                                                 rows.reverse, rows.width, count, out);
-                                   }) != nullptr)
-                  return refusal(Ending::cannot_open_input, cut_short_reason);
-                if (!direct) {
-                  if (std::optional<Outcome> refused_band = widen(stored, count)) return refused_band;
-                  encode_rows(settings, plane, quads, rows.width, count, out);
-                }
-                return sink(out);
-              }))
+      if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
+                                                    std::uint32_t count) -> std::optional<Outcome> {
+            out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
+            bool direct = false;
+            if (!rows.quads && (rows.alpha == nullptr || opaque) && access_views([&] {
+                                                                      direct = encode_triple_rows(
+                                                                          settings, plane, stored.data(), rows.stride,
+                                                                          rows.reverse, rows.width, count, out);
+                                                                    }) != nullptr)
+              return refusal(Ending::cannot_open_input, cut_short_reason);
+            if (!direct) {
+              if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
+              encode_rows(settings, plane, quads, rows.width, count, out);
+            }
+            return sink(out);
+          }))
         return refused;
     }
   } catch (const std::bad_alloc&) {

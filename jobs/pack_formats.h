@@ -25,6 +25,9 @@ struct StoredRows {
   bool quads = false;
   // Laid under quads for a format that keeps no alpha.
   BgrTriple background{0, 0, 0};
+  // The alpha of rows of triples, `width` bytes a stored row in stored order; null for opaque rows.
+  // Only a format with alpha reads it.
+  const std::uint8_t* alpha = nullptr;
 };
 
 // `count` stored rows from stored row `first` on, or a refusal.

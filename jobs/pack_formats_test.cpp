@@ -148,4 +148,56 @@ INSTANTIATE_TEST_SUITE_P(Cases, PackFormats, testing::ValuesIn(format_bands),
                            return std::string(param.param.name);
                          });
 
+// A 2 x 1 BMP of 32 bits with bit fields and a 56-byte header, whose alpha mask is FF000000: red at
+// alpha 0x80 (or `first_alpha`), then blue at alpha 0.
+Bytes bmp32_with_alpha(std::uint8_t first_alpha) {
+  constexpr std::uint8_t file[] = {
+      'B',  'M',  78,   0,    0,    0,    0, 0, 0,    0, 70, 0, 0, 0,        // 78 bytes, pixels at 70
+      56,   0,    0,    0,    2,    0,    0, 0, 1,    0, 0,  0,              // 56-byte header, 2 x 1
+      1,    0,    32,   0,    3,    0,    0, 0, 8,    0, 0,  0,              // 32 bits, bit fields, 8 bytes
+      0,    0,    0,    0,    0,    0,    0, 0, 0,    0, 0,  0, 0, 0, 0, 0,  // resolutions, colours
+      0,    0,    0xFF, 0,    0,    0xFF, 0, 0, 0xFF, 0, 0,  0,              // red, green, blue masks
+      0,    0,    0,    0xFF,                                                // alpha mask
+      0x00, 0x00, 0xFF, 0x80, 0xFF, 0x00, 0, 0};                             // red at 0x80, blue at 0
+  static_assert(sizeof file == 78);
+  Bytes bytes(std::begin(file), std::end(file));
+  bytes[73] = first_alpha;
+  return bytes;
+}
+
+struct BmpAlphaCase {
+  const char* name;
+  std::uint8_t first_alpha;
+  PixelFormat format;
+  Bytes expected;
+};
+
+// A format with alpha keeps a 32-bit BMP's alpha; others ignore it as the dialogs always did; alpha
+// that is 0 everywhere is unused, and the picture opaque.
+const BmpAlphaCase bmp_alpha_cases[] = {
+    {"KeptByArgb8888", 0x80, PixelFormat::argb8888, {0x00, 0x00, 0xFF, 0x80, 0xFF, 0x00, 0x00, 0x00}},
+    {"IgnoredByRgb565", 0x80, PixelFormat::rgb565, {0x00, 0xF8, 0x1F, 0x00}},
+    {"IgnoredByRgb888", 0x80, PixelFormat::rgb888, {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00}},
+    {"AllZeroIsOpaque", 0x00, PixelFormat::argb8888, {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF}},
+};
+
+class PackBmpAlpha : public testing::TestWithParam<BmpAlphaCase> {};
+
+TEST_P(PackBmpAlpha, GivesTheHandWorkedBytes) {
+  const BmpAlphaCase& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bmp"), bmp32_with_alpha(c.first_alpha));
+  PackOptions options;
+  options.pixel_format = c.format;
+  JobProgress quiet;
+  const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out")}, options, quiet);
+  ASSERT_TRUE(outcome.done()) << outcome.reason;
+  EXPECT_EQ(read_file(dir.file("out")), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackBmpAlpha, testing::ValuesIn(bmp_alpha_cases),
+                         [](const testing::TestParamInfo<BmpAlphaCase>& param) {
+                           return std::string(param.param.name);
+                         });
+
 }  // namespace

@@ -67,6 +67,15 @@ std::optional<LoadFailure> LoadedPicture::decode(const BmpPicture& bmp) {
   return std::nullopt;
 }
 
+std::optional<LoadFailure> LoadedPicture::keep_alpha(const BmpPicture& bmp) {
+  if (bmp.alpha_mask == 0) return std::nullopt;
+  const std::size_t size = std::size_t{bmp.width} * bmp.height;
+  alpha_.reset(new (std::nothrow) std::uint8_t[size]);
+  if (alpha_ == nullptr) return LoadFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory"};
+  if (!decode_alpha(bmp, {alpha_.get(), size})) alpha_.reset();
+  return std::nullopt;
+}
+
 void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t width, std::uint32_t height,
                           bool top_down, bool quads) {
   const std::uint32_t pixel_bytes = quads ? 4 : 3;

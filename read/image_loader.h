@@ -68,6 +68,9 @@ class LoadedPicture {
   // The rows hold BGRA quads (pixels.h), 4 bytes a pixel, rather than triples: a codec's picture,
   // whose transparency a format with alpha keeps and any other lays over a background.
   bool quads() const { return quads_; }
+  // A 32-bit BMP's alpha, a byte a pixel, stored rows in stored order with no padding; empty for
+  // an opaque picture. A format with alpha keeps it; any other ignores it, as the dialogs do.
+  std::span<const std::uint8_t> alpha() const { return {alpha_.get(), alpha_ ? std::size_t{width_} * height_ : 0}; }
   // From the first stored row on; holds at least rows_extent(row_length, width, height) bytes, or
   // for quads row_length * height.
   std::span<const std::uint8_t> rows() const { return rows_; }
@@ -77,6 +80,9 @@ class LoadedPicture {
 
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
   std::optional<LoadFailure> decode(const BmpPicture& bmp);
+  // Keeps `bmp`'s alpha, when it has any, in alpha_: from the file's own rows, which on Win32 the
+  // system's section may not hold as they are.
+  std::optional<LoadFailure> keep_alpha(const BmpPicture& bmp);
   // Takes `pixels` (width * height triples, or quads, with no row padding) as the picture's rows.
   void adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t width, std::uint32_t height, bool top_down,
              bool quads = false);
@@ -87,6 +93,7 @@ class LoadedPicture {
   std::optional<FileView> file_;
   // Decoded triples, allocated once: a BMP of another depth than 24 bits, or a codec picture.
   std::unique_ptr<std::uint8_t[]> decoded_;
+  std::unique_ptr<std::uint8_t[]> alpha_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint32_t row_length_ = 0;
