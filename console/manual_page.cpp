@@ -32,8 +32,12 @@ int main(int argc, char** argv) {
   }
   text.replace(at + 1, marker.size() - 1, options_manual());
   const std::string formats_marker = "\n@FORMATS@\n";
-  if (const std::size_t formats_at = text.find(formats_marker); formats_at != std::string::npos)
-    text.replace(formats_at + 1, formats_marker.size() - 1, formats_manual());
+  const std::size_t formats_at = text.find(formats_marker);
+  if (formats_at == std::string::npos) {
+    std::cerr << "rgb565_manual_page: " << argv[1] << " has no line @FORMATS@\n";
+    return 1;
+  }
+  text.replace(formats_at + 1, formats_marker.size() - 1, formats_manual());
   std::ofstream out(argv[2], std::ios::binary);
   out << text;
   out.close();

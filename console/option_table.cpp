@@ -516,6 +516,8 @@ std::string formats_manual() {
     for (const OptionRow& row : options) {
       if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
       taken += (taken.empty() ? "" : ", ") + roff_literal(row.long_name);
+      // Dithering toward the other formats' levels is still to come; the parser refuses it.
+      if (row.format_option == format_option::dither && info.format != PixelFormat::rgb565) taken += " (not yet)";
     }
     roff += taken.empty() ? "It takes none of the options that depend on the format.\n" : "It takes " + taken + ".\n";
   }

@@ -142,6 +142,18 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
                     "--lvgl writes the top row first, not --rows stored"}));
 
+// The manual's FORMATS list: a tagged paragraph for every format, with its bits and the options it
+// takes.
+TEST(OptionTable, ManualListsEveryFormat) {
+  const std::string roff = formats_manual();
+  for (const char* name : {"rgb565", "rgb565a8", "argb8565", "rgb666", "rgb888", "xrgb8888", "argb8888", "rgb332",
+                           "rgb444", "gray8", "gray4", "mono1", "i1", "i2", "i4", "i8"})
+    EXPECT_NE(roff.find(".TP\n.B " + std::string(name) + "\n"), std::string::npos) << name;
+  EXPECT_NE(roff.find(".B mono1\n1 bit a pixel: "), std::string::npos);
+  EXPECT_NE(roff.find("It takes \\-\\-dither (not yet), \\-\\-scan, \\-\\-threshold.\n"), std::string::npos) << roff;
+  EXPECT_NE(roff.find(".B argb8888\n32 bits a pixel, with alpha: "), std::string::npos);
+}
+
 TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
   const std::string help = help_text(Invocation{});
   for (const char* line : {
