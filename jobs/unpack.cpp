@@ -181,6 +181,15 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
   return outcome;
 }
 
+// An input of another size than a frame of another format: converted all the same, with a warning.
+std::string format_size_warning(std::uint64_t input_size, std::uint64_t frame_bytes, const BmpOutput& layout,
+                                PixelFormat format) {
+  return "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
+         std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame of " +
+         std::string(format_info(format).name) + "; " +
+         (input_size < frame_bytes ? "the pixels no byte reaches are black" : "the bytes past it are left out");
+}
+
 // A colour divided by its alpha again, for a picture stored premultiplied.
 std::uint8_t unpremultiplied(unsigned colour, unsigned alpha) {
   if (alpha == 0) return 0;
@@ -237,11 +246,7 @@ Conversion convert_format(const std::string& path, const BmpOutput& layout, cons
   }
   std::vector<std::string> warnings;
   if (input_size != image.total)
-    warnings.push_back(
-        "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(image.total) + " bytes of a " +
-        std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame of " +
-        std::string(format_info(settings.format).name) + "; " +
-        (input_size < image.total ? "the pixels no byte reaches are black" : "the bytes past it are left out"));
+    warnings.push_back(format_size_warning(input_size, image.total, layout, settings.format));
   // Raw row k is the BMP's stored row k, or with top_down the picture's row k from the top.
   const auto raw_row_of_stored = [&](std::uint32_t stored) { return top_down ? layout.height - 1 - stored : stored; };
   if (png) {
@@ -284,6 +289,105 @@ Conversion convert_format(const std::string& path, const BmpOutput& layout, cons
   return converted;
 }
 
+// What a raw image of another format is read as: its settings, the bytes before its pixels (an
+// LVGL header), its row order and whether its colours are to be divided by alpha again.
+struct RawFormat {
+  FormatSettings settings;
+  std::uint64_t skip = 0;
+  bool top_down = false;
+  bool unpremultiply = false;
+};
+
+// The same as convert_format into a BMP, written band by band as it is made: each band of raw rows
+// decoded from the windows of the input that hold them (the palette read once), and written as the
+// BMP's stored rows, bottom row first. A band starts on an 8-row page for mono1 in pages; with
+// top_down the raw bands go from the last, so that the stored rows go up.
+Outcome stream_format_bmp(const JobPaths& paths, const BmpOutput& layout, const RawFormat& raw,
+                          const UnpackOptions& options, JobProgress& progress) {
+  const ImageLayout image = image_layout(raw.settings, layout.width, layout.height);
+  std::variant<FileView, Outcome> opened = open_raw(paths.first, options, longest_signature);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  FileView& input = std::get<FileView>(opened);
+  const std::uint64_t input_size = input.file_size() > raw.skip ? input.file_size() - raw.skip : 0;
+  std::uint32_t band = rows_per_band(layout, options);
+  if (image.rows_per_unit > 1)
+    band = std::max<std::uint32_t>(image.rows_per_unit, band / image.rows_per_unit * image.rows_per_unit);
+  band = std::min(band, layout.height);
+  std::vector<BgraQuad> palette(image.palette_bytes / 4), quads;
+  std::vector<std::uint8_t> bytes, rows;
+  // Copies `length` bytes of the raw image from `offset` on into `bytes`, zeros past the input.
+  const auto read_raw = [&](std::uint64_t offset, std::uint64_t length) -> std::optional<Outcome> {
+    bytes.assign(static_cast<std::size_t>(length), 0);
+    const std::uint64_t have = offset < input_size ? std::min(length, input_size - offset) : 0;
+    if (have == 0) return std::nullopt;
+    if (std::optional<SystemError> error = input.map_window(raw.skip + offset, have))
+      return refusal(Ending::cannot_open_input, {}, describe(*error));
+    const std::span<const std::uint8_t> window = input.bytes();
+    if (access_views([&] { std::copy_n(window.begin(), static_cast<std::size_t>(have), bytes.begin()); }) != nullptr)
+      return refusal(Ending::cannot_open_input, cut_short_reason);
+    return std::nullopt;
+  };
+  try {
+    quads.resize(std::size_t{layout.width} * band);
+    rows.resize(std::size_t{layout.row_length} * band);
+    if (!palette.empty()) {
+      if (std::optional<Outcome> refused = read_raw(0, image.palette_bytes)) return std::move(*refused);
+      for (std::size_t k = 0; k < palette.size(); ++k)
+        palette[k] = {bytes[4 * k], bytes[4 * k + 1], bytes[4 * k + 2], bytes[4 * k + 3]};
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  FormatSettings settings = raw.settings;
+  settings.palette = palette;
+  std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
+  OutputFile& output = std::get<OutputFile>(created);
+  if (std::optional<SystemError> error = output.write(layout.header)) return not_saved(*error);
+  const std::uint32_t bands = (layout.height + band - 1) / band;
+  try {
+    for (std::uint32_t k = 0; k < bands; ++k) {
+      const std::uint32_t first = (raw.top_down ? bands - 1 - k : k) * band;  // raw row
+      const std::uint32_t count = std::min(band, layout.height - first);
+      const std::span<BgraQuad> band_quads(quads.data(), std::size_t{layout.width} * count);
+      if (std::optional<Outcome> refused = read_raw(image.palette_bytes + first / image.rows_per_unit * image.row_bytes,
+                                                    ::band_bytes(settings, 0, layout.width, count)))
+        return std::move(*refused);
+      decode_rows(settings, 0, bytes, layout.width, count, band_quads);
+      if (raw.unpremultiply && image.alpha_plane_bytes != 0) {
+        if (std::optional<Outcome> refused =
+                read_raw(image.palette_bytes + image.plane_bytes + std::uint64_t{first} * image.alpha_row_bytes,
+                         ::band_bytes(settings, 1, layout.width, count)))
+          return std::move(*refused);
+        decode_rows(settings, 1, bytes, layout.width, count, band_quads);
+      }
+      // The band's raw rows in the stored order: reversed for a top-down raw image.
+      for (std::uint32_t j = 0; j < count; ++j) {
+        const BgraQuad* from = band_quads.data() + std::size_t{raw.top_down ? count - 1 - j : j} * layout.width;
+        std::uint8_t* to = rows.data() + std::size_t{j} * layout.row_length;
+        std::fill(to, to + layout.row_length, std::uint8_t{0});
+        for (std::uint32_t x = 0; x < layout.width; ++x) {
+          const BgraQuad pixel = raw.unpremultiply
+                                     ? BgraQuad{unpremultiplied(from[x].blue, from[x].alpha),
+                                                unpremultiplied(from[x].green, from[x].alpha),
+                                                unpremultiplied(from[x].red, from[x].alpha), from[x].alpha}
+                                     : from[x];
+          to[3 * x] = pixel.blue, to[3 * x + 1] = pixel.green, to[3 * x + 2] = pixel.red;
+        }
+      }
+      if (std::optional<SystemError> error = output.write({rows.data(), std::size_t{count} * layout.row_length}))
+        return not_saved(*error);
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
+  Outcome outcome;
+  if (input_size != image.total)
+    outcome.warnings.push_back(format_size_warning(input_size, image.total, layout, raw.settings.format));
+  return outcome;
+}
+
 // The LVGL image at `path`, when the file starts with an LVGL header that fits its length.
 std::optional<LvglImage> lvgl_image_at(const std::string& path) {
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
@@ -306,6 +410,10 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
   if (options.lvgl_header && own_size && options.pixel_format == PixelFormat::rgb565) {
     if (const std::optional<LvglImage> lvgl = lvgl_image_at(paths.first)) {
       const std::optional<BmpOutput> lvgl_layout = bmp_output(lvgl->width, lvgl->height);
+      if (options.stream && !png)
+        return stream_format_bmp(paths, *lvgl_layout,
+                                 {lvgl->settings, lvgl_header_size, true, lvgl->settings.premultiply}, options,
+                                 progress);
       return convert_and_save(paths.second, progress, [&] {
         return convert_format(paths.first, *lvgl_layout, lvgl->settings, lvgl_header_size, true,
                               lvgl->settings.premultiply, png, options);
@@ -317,6 +425,9 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
     settings.format = options.pixel_format;
     settings.word = options.format;
     settings.pages = options.pages;
+    if (options.stream && !png)
+      return stream_format_bmp(paths, *layout, {settings, 0, options.top_down, options.premultiplied}, options,
+                               progress);
     return convert_and_save(paths.second, progress, [&] {
       return convert_format(paths.first, *layout, settings, 0, options.top_down, options.premultiplied, png, options);
     });

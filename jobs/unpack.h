@@ -22,7 +22,7 @@ struct UnpackOptions {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   // Write the BMP a band of rows at a time as they are made, reading the input a window at a time
-  // while it stays open, so that a frame of any size takes a few megabytes. The input is then still
+  // while it stays open, so that a frame of any size, of any format, takes a few megabytes. The input is then still
   // held when the output is created: for a caller that has refused an output that is its input.
   // A PNG is encoded whole all the same.
   bool stream = false;

@@ -79,6 +79,20 @@ const UnpackCase unpack_cases[] = {
      2,
      2,
      {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}},
+    // Pages of a 1 x 9 raw image, top row first: raw rows 0, 7 and 8 lit. Bands of one row become
+    // bands of a page, walked from the last so that the stored rows go up.
+    {"Mono1PagesTopRowFirst",
+     {0x81, 0x01},
+     [] {
+       UnpackOptions options = format_options(PixelFormat::mono1, 1, 9);
+       options.top_down = true;
+       options.pages = true;
+       return options;
+     }(),
+     1,
+     9,
+     {0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0,    0,    0,    0,
+      0,    0,    0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x00}},
     {"Rgb565a8CutShort",
      {0x1F, 0x00},
      format_options(PixelFormat::rgb565a8, 2, 1),
@@ -90,17 +104,23 @@ const UnpackCase unpack_cases[] = {
 
 class UnpackFormats : public testing::TestWithParam<UnpackCase> {};
 
-TEST_P(UnpackFormats, WriteTheHandWorkedRows) {
+// Whole, and band by band in bands of one row (a page for mono1 in pages).
+TEST_P(UnpackFormats, WriteTheHandWorkedRowsWholeOrStreamed) {
   const UnpackCase& c = GetParam();
   TempDir dir;
   write_file(dir.file("in.bin"), c.input);
-  JobProgress quiet;
-  const Outcome outcome = unpack({dir.file("in.bin"), dir.file("out.bmp")}, c.options, quiet);
-  ASSERT_TRUE(outcome.done()) << outcome.reason;
-  EXPECT_EQ(outcome.warnings.size(), c.warns ? 1u : 0u);
   Bytes expected = bmp_header(c.width, c.height);
   expected.insert(expected.end(), c.rows.begin(), c.rows.end());
-  EXPECT_EQ(read_file(dir.file("out.bmp")), expected);
+  for (const bool stream : {false, true}) {
+    UnpackOptions options = c.options;
+    options.stream = stream;
+    options.band_rows = 1;
+    JobProgress quiet;
+    const Outcome outcome = unpack({dir.file("in.bin"), dir.file("out.bmp")}, options, quiet);
+    ASSERT_TRUE(outcome.done()) << outcome.reason;
+    EXPECT_EQ(outcome.warnings.size(), c.warns ? 1u : 0u);
+    EXPECT_EQ(read_file(dir.file("out.bmp")), expected) << (stream ? "streamed" : "whole");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UnpackFormats, testing::ValuesIn(unpack_cases),
