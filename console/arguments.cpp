@@ -14,7 +14,7 @@ using Result = std::variant<Invocation, UsageError>;
 
 // Refuses the options given that mean nothing for the format chosen, so that a user never learns
 // from a wrong picture that an option was ignored.
-std::optional<UsageError> check_format_options(const Invocation& invocation) {
+std::optional<UsageError> check_format_options(Invocation& invocation) {
   const bool packing = invocation.verb == Verb::pack;
   const FormatInfo& info = format_info(packing ? invocation.pack.pixel_format : invocation.unpack.pixel_format);
   const std::string format = "--format " + std::string(info.name);
@@ -24,7 +24,7 @@ std::optional<UsageError> check_format_options(const Invocation& invocation) {
       return UsageError{std::string(name) + " does not apply to " + format};
   }
   if (!packing) return std::nullopt;
-  const PackOptions& pack = invocation.pack;
+  PackOptions& pack = invocation.pack;
   // Dithering toward other formats' levels is not made yet; refusing it beats ignoring it.
   if (pack.dither != Dither::none && info.format != PixelFormat::rgb565)
     return UsageError{"--dither is not available for " + format + " yet"};
@@ -39,7 +39,11 @@ std::optional<UsageError> check_format_options(const Invocation& invocation) {
                              : std::string(" with --bytes be"))};
     if (pack.format.channels != ChannelOrder::rgb)
       return UsageError{"--lvgl takes red in the high bits, not --channels bgr"};
-    if (!pack.top_down) return UsageError{"--lvgl writes the top row first, not --rows stored"};
+    // LVGL's rows are the top row first, whatever order the options came in.
+    if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
+        !pack.top_down)
+      return UsageError{"--lvgl writes the top row first, not --rows stored"};
+    pack.top_down = true;
     if (pack.dither != Dither::none) return UsageError{"--dither is not available with --lvgl yet"};
     if (pack.container == PackContainer::c_array && !pack.c_bytes &&
         std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())

@@ -237,7 +237,7 @@ constexpr OptionRow options[] = {
              "unpack reads such a .bin by its header, without --size or --format.",
      .apply =
          [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.pack.lvgl = invocation.pack.top_down = true;
+           invocation.pack.lvgl = true;
            return std::string();
          }},
     {.long_name = "--max-pixels",

@@ -140,6 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"pack", "--lvgl", "--channels", "bgr", "a", "b"},
                     "--lvgl takes red in the high bits, not --channels bgr"},
         RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
+                    "--lvgl writes the top row first, not --rows stored"},
+        RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
                     "--lvgl writes the top row first, not --rows stored"}));
 
 // The manual's FORMATS list: a tagged paragraph for every format, with its bits and the options it
