@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <new>
+#include <string_view>
 
 #include "pixels/little_endian.h"
 
@@ -11,15 +12,10 @@ namespace {
 
 constexpr unsigned to_8_bits(unsigned v16) { return (v16 * 255 + 32767) / 65535; }
 
-constexpr std::uint8_t over(unsigned colour, unsigned alpha, unsigned background) {
-  return static_cast<std::uint8_t>((colour * alpha + background * (255 - alpha) + 127) / 255);
-}
-
 }  // namespace
 
-void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, BgrTriple background,
-                   std::uint8_t* triples) {
-  for (std::uint32_t x = 0; x < width; ++x, triples += 3) {
+void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, std::uint8_t* quads) {
+  for (std::uint32_t x = 0; x < width; ++x, quads += 4) {
     unsigned blue = 0, green = 0, red = 0, alpha = 255;
     if (layout == CodecRow::bgra8) {
       blue = pixels[0], green = pixels[1], red = pixels[2], alpha = pixels[3];
@@ -33,9 +29,10 @@ void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t wi
       if (layout == CodecRow::rgba16) alpha = to_8_bits(load_le16(pixels + 6));
       pixels += layout == CodecRow::rgba16 ? 8 : 6;
     }
-    triples[0] = over(blue, alpha, background.blue);
-    triples[1] = over(green, alpha, background.green);
-    triples[2] = over(red, alpha, background.red);
+    quads[0] = static_cast<std::uint8_t>(blue);
+    quads[1] = static_cast<std::uint8_t>(green);
+    quads[2] = static_cast<std::uint8_t>(red);
+    quads[3] = static_cast<std::uint8_t>(alpha);
   }
 }
 
@@ -49,12 +46,12 @@ std::optional<CodecFailure> over_limit(std::uint64_t width, std::uint64_t height
 std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width == 0 || height == 0) return CodecFailure{CodecFault::too_large, "the picture has no pixels"};
-  const std::uint64_t bytes = std::uint64_t{width} * height * 3;
+  const std::uint64_t bytes = std::uint64_t{width} * height * 4;
   if (!raw_image_size(width, height) || bytes > SIZE_MAX)
     return CodecFailure{CodecFault::too_large, size + ": the raw image would not fit 4 GiB"};
   CodecPicture picture{
       width, height, std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)])};
-  if (!picture.triples) return CodecFailure{CodecFault::too_large, size + ": no memory for them"};
+  if (!picture.quads) return CodecFailure{CodecFault::too_large, size + ": no memory for them"};
   return picture;
 }
 
@@ -69,11 +66,20 @@ const char* codec_format_of(std::span<const std::uint8_t> file) {
   return nullptr;
 }
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
                                                             std::uint64_t pixel_limit) {
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_platform_codecs(file, background, pixel_limit);
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_platform_codecs(file, pixel_limit);
   CodecFailure* failure = std::get_if<CodecFailure>(&decoded);
   const char* format = codec_format_of(file);
+  // A GIF's transparent pixels have no colour of their own, only an index that the platforms' codecs
+  // fill in differently: they are transparent black on every build.
+  if (CodecPicture* picture = std::get_if<CodecPicture>(&decoded);
+      picture != nullptr && format != nullptr && std::string_view(format) == "GIF") {
+    std::uint8_t* quad = picture->quads.get();
+    for (std::uint64_t k = 0; k < std::uint64_t{picture->width} * picture->height; ++k, quad += 4) {
+      if (quad[3] == 0) quad[0] = quad[1] = quad[2] = 0;
+    }
+  }
   if (failure == nullptr || format == nullptr || failure->fault == CodecFault::too_large) return decoded;
   // The Windows Imaging Component does not recognise a damaged container at all, where Qt names its
   // format and then fails to read it; and their own words differ. Left to them, a broken PNG would be

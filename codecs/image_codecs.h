@@ -3,10 +3,10 @@
 // Windows. Only the command line uses them; the dialogs convert BMPs alone.
 //
 // Decoding takes the file's bytes and accepts PNG, JPEG and GIF (the first frame), whatever the
-// file's name. The picture comes back as width * height BGR triples with no row padding, top row
-// first (the codecs' stored order). Each pixel is composited over the background with rounding,
-// (colour * alpha + background * (255 - alpha) + 127) / 255, after a PNG's 16-bit channels are
-// taken to 8 bits by rounding, (v * 255 + 32767) / 65535, so that both builds give the same pixels.
+// file's name. The picture comes back as width * height BGRA quads (straight alpha, pixels.h) with
+// no row padding, top row first (the codecs' stored order), a PNG's 16-bit channels taken to 8 bits
+// by rounding, (v * 255 + 32767) / 65535, so that both builds give the same pixels. Laying the
+// picture over a background is left to the job, for the formats that keep no alpha.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@
 struct CodecPicture {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::unique_ptr<std::uint8_t[]> triples;
+  std::unique_ptr<std::uint8_t[]> quads;
 };
 
 enum class CodecFault {
@@ -42,7 +42,7 @@ struct CodecFailure {
 // A picture of more than `pixel_limit` pixels is refused as too large before it is decoded. A file
 // that starts with the signature of a PNG, JPEG or GIF is that format's to refuse, in the same words
 // on every build, whether or not the platform's codec recognised it as one.
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file, BgrTriple background,
+std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
                                                             std::uint64_t pixel_limit);
 
 // "PNG", "JPEG" or "GIF" for a file that starts with that format's signature; null for others.
@@ -53,23 +53,27 @@ const char* codec_format_of(std::span<const std::uint8_t> file);
 std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
                                                     std::uint32_t width, std::uint32_t height, bool bottom_up);
 
+// The bytes of a PNG with alpha of `height` rows of `width` BGRA quads (straight alpha), top row
+// first with no padding. Nullopt when encoding failed.
+std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
+                                                               std::uint32_t height);
+
 // The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     BgrTriple background, std::uint64_t pixel_limit);
+                                                                     std::uint64_t pixel_limit);
 
 // What both builds share of decoding: the layouts the codecs hand over, and one row of them turned
-// into composited triples.
+// into quads.
 enum class CodecRow {
   bgra8,   // blue, green, red, alpha: a byte each
   rgba16,  // red, green, blue, alpha: 16-bit little-endian each
   rgb16,   // red, green, blue: 16-bit little-endian each, opaque
   gray16,  // one 16-bit little-endian grey level, opaque
 };
-void composite_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, BgrTriple background,
-                   std::uint8_t* triples);
+void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, std::uint8_t* quads);
 
-// A picture of width x height with its buffer of triples, when its raw image fits a 32-bit count
-// and the triples fit this build's memory.
+// A picture of width x height with its buffer of quads, when its raw image fits a 32-bit count
+// and the quads fit this build's memory.
 std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height);
 
 // The refusal of a picture of width x height over `pixel_limit` pixels, before it is decoded: a

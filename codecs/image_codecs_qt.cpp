@@ -14,7 +14,7 @@
 #include "codecs/image_codecs.h"
 
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     BgrTriple background, std::uint64_t pixel_limit) {
+                                                                     std::uint64_t pixel_limit) {
   QBuffer buffer;
   buffer.setData(
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
@@ -48,8 +48,8 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     // Format_ARGB32 lies in memory as blue, green, red, alpha and Format_RGBA64 as red, green,
     // blue, alpha in 16-bit words: the layouts of CodecRow on this little-endian build.
     for (std::uint32_t y = 0; y < picture->height; ++y) {
-      composite_row(image.constScanLine(static_cast<int>(y)), deep ? CodecRow::rgba16 : CodecRow::bgra8, picture->width,
-                    background, picture->triples.get() + std::size_t{y} * picture->width * 3);
+      quads_row(image.constScanLine(static_cast<int>(y)), deep ? CodecRow::rgba16 : CodecRow::bgra8, picture->width,
+                picture->quads.get() + std::size_t{y} * picture->width * 4);
     }
   }
   return result;
@@ -63,6 +63,22 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t
     const std::size_t from = std::size_t{bottom_up ? height - 1 - y : y} * stride;
     std::memcpy(image.scanLine(static_cast<int>(y)), rows.data() + from, std::size_t{width} * 3);
   }
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  if (!writer.write(image)) return std::nullopt;
+  const QByteArray& png = buffer.data();
+  return std::vector<std::uint8_t>(png.begin(), png.end());
+}
+
+std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
+                                                               std::uint32_t height) {
+  // Format_ARGB32 lies in memory as blue, green, red, alpha on this little-endian build, with
+  // straight alpha, which the PNG keeps.
+  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32);
+  if (image.isNull()) return std::nullopt;
+  for (std::uint32_t y = 0; y < height; ++y)
+    std::memcpy(image.scanLine(static_cast<int>(y)), quads.data() + std::size_t{y} * width, std::size_t{width} * 4);
   QBuffer buffer;
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, "png");

@@ -1,6 +1,6 @@
 // The Windows Imaging Component. Wine 8 decodes PNG, JPEG and GIF through it; a GIF frame does
 // not convert to 24-bit BGR (CopyPixels fails), but every picture converts to 32-bit BGRA, whose
-// alpha this file composites itself, as the Linux build does. A PNG of 16-bit channels (colour or
+// alpha is handed on straight, as the Linux build does. A PNG of 16-bit channels (colour or
 // grey) is copied as the decoder gives it, so that the rounding to 8 bits is ours on both builds:
 // Wine's conversion of 16-bit grey to BGRA does not round.
 #include <windows.h>
@@ -26,7 +26,7 @@ std::string container_name(const GUID& container) {
 }  // namespace
 
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     BgrTriple background, std::uint64_t pixel_limit) {
+                                                                     std::uint64_t pixel_limit) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};
@@ -89,15 +89,20 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride), static_cast<UINT>(stride * rows), band.data())))
       return broken;
     for (std::uint32_t y = 0; y < rows; ++y) {
-      composite_row(band.data() + y * stride, layout, width, background,
-                    picture->triples.get() + (std::size_t{top} + y) * width * 3);
+      quads_row(band.data() + y * stride, layout, width, picture->quads.get() + (std::size_t{top} + y) * width * 4);
     }
   }
   return result;
 }
 
-std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
-                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
+namespace {
+
+// A PNG of `height` rows of `row_bytes` bytes, `stride` apart, in `format` (24-bit BGR or 32-bit
+// BGRA), handed to the encoder top row first.
+std::optional<std::vector<std::uint8_t>> encode_rows_as_png(const std::uint8_t* rows, std::size_t stride,
+                                                            std::uint32_t width, std::uint32_t height,
+                                                            std::uint32_t row_bytes, bool bottom_up,
+                                                            WICPixelFormatGUID wanted) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return std::nullopt;
@@ -114,14 +119,15 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t
     return std::nullopt;
   const Com<IWICBitmapFrameEncode> frame(raw_frame);
   const Com<IPropertyBag2> options(raw_options);
-  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  WICPixelFormatGUID format = wanted;
   if (FAILED(frame->Initialize(options.get())) || FAILED(frame->SetSize(width, height)) ||
-      FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
+      FAILED(frame->SetPixelFormat(&format)) || format != wanted)
     return std::nullopt;
   // The frame takes rows top row first, one call after another.
   for (std::uint32_t y = 0; y < height; ++y) {
     const std::size_t from = std::size_t{bottom_up ? height - 1 - y : y} * stride;
-    if (FAILED(frame->WritePixels(1, stride, width * 3, const_cast<BYTE*>(rows.data() + from)))) return std::nullopt;
+    if (FAILED(frame->WritePixels(1, static_cast<UINT>(stride), row_bytes, const_cast<BYTE*>(rows + from))))
+      return std::nullopt;
   }
   if (FAILED(frame->Commit()) || FAILED(encoder->Commit())) return std::nullopt;
 
@@ -135,4 +141,17 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t
                                 static_cast<const std::uint8_t*>(bytes) + stat.cbSize.QuadPart);
   GlobalUnlock(memory);
   return png;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
+                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
+  return encode_rows_as_png(rows.data(), stride, width, height, width * 3, bottom_up, GUID_WICPixelFormat24bppBGR);
+}
+
+std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
+                                                               std::uint32_t height) {
+  return encode_rows_as_png(reinterpret_cast<const std::uint8_t*>(quads.data()), std::size_t{width} * 4, width, height,
+                            width * 4, false, GUID_WICPixelFormat32bppBGRA);
 }

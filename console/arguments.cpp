@@ -6,10 +6,56 @@
 #include "console/option_table.h"
 #include "console/standard_streams.h"
 #include "containers/c_array.h"
+#include "containers/lvgl_image.h"
 
 namespace {
 
 using Result = std::variant<Invocation, UsageError>;
+
+// Refuses the options given that mean nothing for the format chosen, so that a user never learns
+// from a wrong picture that an option was ignored.
+std::optional<UsageError> check_format_options(Invocation& invocation) {
+  const bool packing = invocation.verb == Verb::pack;
+  const FormatInfo& info = format_info(packing ? invocation.pack.pixel_format : invocation.unpack.pixel_format);
+  const std::string format = "--format " + std::string(info.name);
+  for (std::string_view name : invocation.given) {
+    const OptionRow* row = find_option(name);
+    if (row != nullptr && row->format_option != 0 && (info.options & row->format_option) == 0)
+      return UsageError{std::string(name) + " does not apply to " + format};
+  }
+  if (!packing) return std::nullopt;
+  PackOptions& pack = invocation.pack;
+  // Dithering toward other formats' levels is not made yet; refusing it beats ignoring it.
+  if (pack.dither != Dither::none && info.format != PixelFormat::rgb565)
+    return UsageError{"--dither is not available for " + format + " yet"};
+  if (std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end() &&
+      pack.container != PackContainer::c_array)
+    return UsageError{"--c-type goes with --c-array"};
+  if (pack.lvgl) {
+    if (!lvgl_colour_format(info.format, pack.format.bytes))
+      return UsageError{"--lvgl does not take " + format +
+                        (info.format == PixelFormat::rgb565 || (info.options & format_option::bytes) == 0
+                             ? std::string()
+                             : std::string(" with --bytes be"))};
+    if (pack.format.channels != ChannelOrder::rgb)
+      return UsageError{"--lvgl takes red in the high bits, not --channels bgr"};
+    // LVGL's rows are the top row first, whatever order the options came in.
+    if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
+        !pack.top_down)
+      return UsageError{"--lvgl writes the top row first, not --rows stored"};
+    pack.top_down = true;
+    if (pack.dither != Dither::none) return UsageError{"--dither is not available with --lvgl yet"};
+    if (pack.container == PackContainer::c_array && !pack.c_bytes &&
+        std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
+      return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
+  }
+  if (!pack.c_attribute.empty() && pack.container != PackContainer::c_array)
+    return UsageError{"--c-attribute goes with --c-array"};
+  if (pack.container == PackContainer::c_array && !pack.c_bytes && info.format != PixelFormat::rgb565 &&
+      std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
+    return UsageError{"--c-type words is for rgb565; " + format + " is written as bytes"};
+  return std::nullopt;
+}
 
 // Checks the paths once every argument is read.
 Result finish(Invocation invocation) {
@@ -25,8 +71,11 @@ Result finish(Invocation invocation) {
     if (standard) return UsageError{"probe takes files; '-' (standard input) goes with pack and unpack"};
     return invocation;
   }
-  if (invocation.verb == Verb::unpack && invocation.unpack.guess_size) {
-    invocation.unpack.guess_bytes = !invocation.bytes_given;
+  if (invocation.verb == Verb::unpack) {
+    UnpackOptions& unpack = invocation.unpack;
+    // A format guessed needs its size guessed too, unless the size is given.
+    if (unpack.guess_format && unpack.width == 0) unpack.guess_size = true;
+    unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.bytes_given;
   }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
@@ -38,6 +87,7 @@ Result finish(Invocation invocation) {
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
     return invocation;
   }
+  if (std::optional<UsageError> misfit = check_format_options(invocation)) return *misfit;
   const PackOptions& pack = invocation.pack;
   if (pack.dither != Dither::none && pack.format.rounding == Rounding::nearest)
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
@@ -115,6 +165,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
+    invocation.unpack.lvgl_header = true;
     // The console refuses an output that is its input, so pack and unpack may keep their input open
     // while they write, a band at a time.
     invocation.pack.stream = invocation.unpack.stream = true;
@@ -147,6 +198,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     // --help and --version stand alone, with or without a verb.
     if (row != nullptr && !row->takes_value() && !value && row->for_verb(invocation.verb)) {
       row->apply(invocation, name, {});
+      invocation.given.push_back(row->long_name);
       continue;
     }
     if (row != nullptr && !row->takes_value() && !value && invocation.verb != Verb::none)
@@ -160,6 +212,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (!row->for_verb(invocation.verb))
       return UsageError{"unknown option '" + std::string(name) + "' for " + std::string(verb_name(invocation.verb))};
     if (std::string error = row->apply(invocation, name, *value); !error.empty()) return UsageError{error};
+    invocation.given.push_back(row->long_name);
   }
   if (invocation.verb == Verb::none && !invocation.help && !invocation.version) return UsageError{"no verb given"};
   return finish(std::move(invocation));

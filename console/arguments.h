@@ -39,6 +39,9 @@ struct Invocation {
   PackOptions pack;
   UnpackOptions unpack;
   SubtractOptions subtract;
+  // The long names of the options given, so that those that mean nothing for the format chosen are
+  // refused whatever order they came in.
+  std::vector<std::string_view> given;
 };
 
 struct UsageError {

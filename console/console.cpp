@@ -245,8 +245,17 @@ std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
 int run_probe(const Invocation& invocation, ConsoleStreams streams) {
   ProbeLimits limits;
   if (invocation.bytes_given) limits.bytes = invocation.unpack.format.bytes;
+  if (std::find(invocation.given.begin(), invocation.given.end(), "--format") != invocation.given.end())
+    limits.format = invocation.unpack.pixel_format;
   bool every_guessed = true;
   for (const std::string& dump : invocation.inputs) {
+    if (const std::optional<LvglImage> lvgl = lvgl_image_at(dump)) {
+      streams.out << printable(dump)
+                  << ": an LVGL image, whose header names it: " << format_info(lvgl->settings.format).name << " "
+                  << lvgl->width << " x " << lvgl->height << "\n     "
+                  << printable("rgb565 unpack " + shell_word(dump) + " " + shell_word(stem_of(dump) + ".png")) << "\n";
+      continue;
+    }
     const std::variant<ProbeResult, Outcome> probed = probe_file(dump, limits);
     if (const Outcome* refused = std::get_if<Outcome>(&probed)) {
       std::string line = "rgb565: " + dump + ": " + ending_text(refused->ending);
@@ -314,8 +323,10 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       streams.err << "rgb565: " << printable(invocation.directory) << ": not a folder\n";
       return exit_failure;
     }
+    // An LVGL image's C source defines its descriptor, so it is a .c file, not a header.
     const char* extension = invocation.verb == Verb::unpack                   ? ".bmp"
                             : invocation.pack.container == PackContainer::raw ? ".bin"
+                            : invocation.pack.lvgl                            ? ".c"
                                                                               : ".h";
     // Two inputs of the same name would write one output: the later one is refused, not allowed to
     // replace the first's output. Nor may an output replace an input of the batch, read or not yet.

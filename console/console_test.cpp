@@ -227,9 +227,19 @@ TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {
   const Ran refused = rgb565({"unpack", "--size", "auto", dir.file("noise.bin"), dir.file("noise.bmp")});
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.err, "rgb565: " + dir.file("noise.bin") +
-                             ": Cannot open input: no confident guess of its size: it does not read as a picture at "
-                             "any size; give --size\n");
+                             ": Cannot open input: no confident guess of its size: it does not read as a picture in "
+                             "any layout tried; give --size\n");
   EXPECT_FALSE(read_file(dir.file("noise.bmp")));
+
+  // An LVGL image names its own layout: RGB565 (0x12), 2 x 2, 4 bytes a row, then its two rows.
+  const Bytes lvgl = {0x19, 0x12, 0, 0, 2, 0, 2, 0, 4, 0, 0, 0, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF};
+  write_file(dir.file("icon.bin"), lvgl);
+  EXPECT_NE(rgb565({"probe", dir.file("icon.bin")}).out.find(": an LVGL image, whose header names it: rgb565 2 x 2\n"),
+            std::string::npos);
+  const Ran from_header = rgb565({"unpack", "--size", "auto", dir.file("icon.bin"), dir.file("icon.bmp")});
+  EXPECT_EQ(from_header.err,
+            "rgb565: " + dir.file("icon.bin") + ": an LVGL image: its header gives its size and format\n");
+  EXPECT_EQ(read_file(dir.file("icon.bmp"))->size(), 58u + 2 * 8);
 }
 
 // Swapped arguments: a picture handed to unpack is refused, and the file named as its output is

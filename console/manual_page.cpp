@@ -1,6 +1,7 @@
 // A build step, not part of rgb565: writes its manual page from the page's template, putting the
-// OPTIONS list made from the option table in the place of the line "@OPTIONS@", so that the page
-// documents exactly the options the program accepts.
+// OPTIONS list made from the option table in the place of the line "@OPTIONS@", and the FORMATS list
+// from the format table in the place of "@FORMATS@", so that the page documents exactly the options
+// and formats the program accepts.
 //
 //   rgb565_manual_page TEMPLATE OUTPUT
 #include <fstream>
@@ -30,6 +31,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   text.replace(at + 1, marker.size() - 1, options_manual());
+  const std::string formats_marker = "\n@FORMATS@\n";
+  const std::size_t formats_at = text.find(formats_marker);
+  if (formats_at == std::string::npos) {
+    std::cerr << "rgb565_manual_page: " << argv[1] << " has no line @FORMATS@\n";
+    return 1;
+  }
+  text.replace(formats_at + 1, formats_marker.size() - 1, formats_manual());
   std::ofstream out(argv[2], std::ios::binary);
   out << text;
   out.close();

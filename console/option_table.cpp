@@ -121,6 +121,13 @@ Fit& fit(Invocation& invocation) {
   invocation.fit_given = true;
   return invocation.pack.transforms.fit;
 }
+PixelFormat& pixel_format(Invocation& invocation) {
+  return invocation.verb == Verb::pack ? invocation.pack.pixel_format : invocation.unpack.pixel_format;
+}
+bool& pages(Invocation& invocation) {
+  return invocation.verb == Verb::pack ? invocation.pack.pages : invocation.unpack.pages;
+}
+bool& c_bytes(Invocation& invocation) { return invocation.pack.c_bytes; }
 
 template <typename T>
 struct Choice {
@@ -139,6 +146,26 @@ constexpr Choice<Rotation> rotations[] = {
 constexpr Choice<Flip> flips[] = {{"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
 constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}, {"stretch", Fit::stretch}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
+constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
+constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
+constexpr Choice<PixelFormat> format_choices[] = {
+    {"rgb565", PixelFormat::rgb565},
+    {"rgb565a8", PixelFormat::rgb565a8},
+    {"argb8565", PixelFormat::argb8565},
+    {"rgb666", PixelFormat::rgb666},
+    {"rgb888", PixelFormat::rgb888},
+    {"xrgb8888", PixelFormat::xrgb8888},
+    {"argb8888", PixelFormat::argb8888},
+    {"rgb332", PixelFormat::rgb332},
+    {"rgb444", PixelFormat::rgb444},
+    {"gray8", PixelFormat::gray8},
+    {"gray4", PixelFormat::gray4},
+    {"mono1", PixelFormat::mono1},
+    {"i1", PixelFormat::i1},
+    {"i2", PixelFormat::i2},
+    {"i4", PixelFormat::i4},
+    {"i8", PixelFormat::i8},
+};
 
 template <auto& choices>
 constexpr auto choice_names = [] {
@@ -166,31 +193,50 @@ std::string choose(Invocation& invocation, std::string_view name, std::string_vi
 
 template <auto& choices, auto field>
 constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::string_view help,
-                                  std::string_view more = {}) {
+                                  std::string_view more = {}, unsigned format_option = 0) {
   return {.long_name = name,
           .verbs = verbs,
           .choices = choice_names<choices>,
           .help = help,
           .more = more,
-          .apply = choose<choices, field>};
+          .apply = choose<choices, field>,
+          .format_option = format_option};
 }
 
 constexpr OptionRow options[] = {
+    {.long_name = "--format",
+     .verbs = converting | probe_only,
+     .choices = choice_names<format_choices>,
+     .help = "the pixel format of the raw image (rgb565); see FORMATS. unpack also takes auto: the format the "
+             "input reads best as",
+     .more = "Options that mean nothing for the format chosen are refused. "
+             "The layout of each format is listed under FORMATS. "
+             "With auto, unpack guesses the format, the byte order unless --bytes is given, and the size unless "
+             "--size is given, as probe does; given to probe, a format is taken as known.",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           invocation.unpack.guess_format = value == "auto";
+           if (value != "auto") return choose<format_choices, pixel_format>(invocation, name, value);
+           if (invocation.verb != Verb::unpack) return std::string("--format auto goes with unpack");
+           return std::string();
+         }},
     choice_option<row_orders, top_down>(
         "--rows", converting,
         "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
-    choice_option<byte_orders, byte_order>("--bytes", converting | probe_only,
-                                           "low byte of each word first, or high byte first",
-                                           "Given to probe or to unpack --size auto, the byte order is not guessed."),
-    choice_option<channel_orders, channel_order>("--channels", converting,
-                                                 "red in the high five bits (RGB565), or blue there (BGR565)"),
-    choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level"),
+    choice_option<byte_orders, byte_order>(
+        "--bytes", converting | probe_only, "low byte of each word first, or high byte first",
+        "Given to probe or to unpack --size auto, the byte order is not guessed.", format_option::bytes),
+    choice_option<channel_orders, channel_order>(
+        "--channels", converting, "red in the high bits (RGB565), or blue there (BGR565)", {}, format_option::channels),
+    choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level",
+                                       {}, format_option::round),
     choice_option<dithers, dither>("--dither", pack_only,
                                    "level each channel as --round says, or mix the two nearest levels the panel "
                                    "shows with an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)",
                                    "Either way an area keeps its own light on the panel on average. "
                                    "Diffusion takes the stored rows in order, each left to right. "
-                                   "The same picture always gives the same bytes."),
+                                   "The same picture always gives the same bytes.",
+                                   format_option::dither),
     {.long_name = "--crop",
      .verbs = pack_only,
      .value = "WxH+X+Y",
@@ -228,6 +274,30 @@ constexpr OptionRow options[] = {
                              "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
                              "cutting off what overhangs; or stretch it to W x H (contain)",
                              "Cover cuts equally from the two sides that overhang."),
+    choice_option<scans, pages>("--scan", converting,
+                                "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
+                                format_option::scan),
+    {.long_name = "--threshold",
+     .verbs = pack_only,
+     .value = "N",
+     .help = "mono1: the least luma, 0 to 255, that lights a pixel (128)",
+     .apply =
+         [](Invocation& invocation, std::string_view name, std::string_view value) {
+           const std::optional<std::uint32_t> threshold = parse_count(value);
+           if (!threshold || *threshold > 255) return bad_value(name, value, "0 to 255");
+           invocation.pack.threshold = static_cast<std::uint8_t>(*threshold);
+           return std::string();
+         },
+     .format_option = format_option::threshold},
+    {.long_name = "--premultiply",
+     .verbs = converting,
+     .help = "colours scaled by their alpha in a format with alpha; unpack divides them again",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view) {
+           invocation.pack.premultiply = invocation.unpack.premultiplied = true;
+           return std::string();
+         },
+     .format_option = format_option::premultiply},
     {.long_name = "--background",
      .verbs = pack_only,
      .value = "RRGGBB",
@@ -254,6 +324,30 @@ constexpr OptionRow options[] = {
            invocation.pack.c_array = value;
            return std::string();
          }},
+    choice_option<c_types, c_bytes>("--c-type", pack_only,
+                                    "with --c-array: an array of 16-bit words (rgb565 only), or of the output's bytes",
+                                    "Bytes have no byte order to get wrong; every format but rgb565 is written so."),
+    {.long_name = "--c-attribute",
+     .verbs = pack_only,
+     .value = "TEXT",
+     .help = "with --c-array: TEXT after the array's name, such as PROGMEM or a section",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view value) {
+           invocation.pack.c_attribute = value;
+           return std::string();
+         }},
+    {.long_name = "--lvgl",
+     .verbs = pack_only,
+     .help = "an LVGL 9 image: its 12-byte header before the raw bytes, or with --c-array C source declaring an "
+             "lv_image_dsc_t NAME and its NAME_map",
+     .more = "Its rows are the top row first. It takes gray8, i1 to i8, rgb565 (--bytes be for RGB565_SWAPPED), "
+             "rgb565a8, argb8565, rgb888, xrgb8888 and argb8888, red in the high bits. "
+             "unpack reads such a .bin by its header, without --size or --format.",
+     .apply =
+         [](Invocation& invocation, std::string_view, std::string_view) {
+           invocation.pack.lvgl = true;
+           return std::string();
+         }},
     {.long_name = "--max-pixels",
      .verbs = pack_only,
      .value = "N",
@@ -270,7 +364,7 @@ constexpr OptionRow options[] = {
            return std::string();
          }},
     choice_option<expansions, expansion>("--expand", unpack_only, "low bits zero, or filled by repeating the high bits",
-                                         "Repeating them keeps full intensity full."),
+                                         "Repeating them keeps full intensity full.", format_option::expand),
     {.long_name = "--size",
      .verbs = unpack_only,
      .value = "WxH|auto",
@@ -518,6 +612,25 @@ std::string options_manual() {
       roff += roff_prose(std::string_view(prose).substr(start, end - start)) + "\n";
       start = end + 1;
     }
+  }
+  return roff;
+}
+
+std::string formats_manual() {
+  std::string roff;
+  for (const FormatInfo& info : pixel_formats()) {
+    roff += ".TP\n.B " + roff_literal(info.name) + "\n";
+    roff += std::to_string(info.bits_per_pixel) + (info.bits_per_pixel == 1 ? " bit" : " bits") + " a pixel";
+    if (info.alpha_bits != 0 && info.index_bits == 0) roff += ", with alpha";
+    roff += ": " + roff_prose(info.layout) + ".\n";
+    std::string taken;
+    for (const OptionRow& row : options) {
+      if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
+      taken += (taken.empty() ? "" : ", ") + roff_literal(row.long_name);
+      // Dithering toward the other formats' levels is still to come; the parser refuses it.
+      if (row.format_option == format_option::dither && info.format != PixelFormat::rgb565) taken += " (not yet)";
+    }
+    roff += taken.empty() ? "It takes none of the options that depend on the format.\n" : "It takes " + taken + ".\n";
   }
   return roff;
 }

@@ -31,6 +31,9 @@ struct OptionRow {
   // Applies the value given after `name` (empty for an option without a value) to the invocation:
   // an error message for the user, or an empty string when the value was taken.
   std::string (*apply)(Invocation& invocation, std::string_view name, std::string_view value) = nullptr;
+  // The format_option bit (pixel_format.h) of an option that only some pixel formats take; 0 for
+  // an option that every format takes.
+  unsigned format_option = 0;
 
   bool takes_value() const { return !value.empty() || !choices.empty(); }
   bool for_verb(Verb verb) const { return (verbs & verb_bit(verb)) != 0; }
@@ -51,3 +54,7 @@ std::string verb_options_help(Verb verb);
 
 // The manual page's OPTIONS list in roff (man macros): one tagged paragraph per option.
 std::string options_manual();
+
+// The manual page's FORMATS list in roff: each pixel format, its bits per pixel, its layout and the
+// options it takes, from the format table.
+std::string formats_manual();

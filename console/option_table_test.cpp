@@ -20,8 +20,8 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {
-      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"}, {"WxH|auto", "2x2"}, {"NAME", "logo"},
-      {"DIR", "out"},       {"N", "2"},     {"OUT", "diff"},     {"WxH+X+Y", "1x1+0+0"}};
+      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},   {"DIR", "out"},
+      {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;
@@ -36,6 +36,13 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         // -j goes with a batch; every other option with one input and its output.
         if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
         if (name == "--fit") arguments.insert(arguments.end(), {"--resize", "2x2"});
+        if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
+        // An option of some formats only, after the first format that takes it.
+        for (const FormatInfo& info : pixel_formats()) {
+          if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
+          arguments.insert(arguments.end(), {"--format", std::string(info.name)});
+          break;
+        }
         arguments.insert(arguments.end(), {"a", "b"});
         const auto parsed = parse(arguments);
         SCOPED_TRACE(testing::PrintToString(arguments));
@@ -102,6 +109,65 @@ INSTANTIATE_TEST_SUITE_P(
                                 "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
                     RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
                     RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"}));
+
+// Options that mean nothing for the pixel format chosen, and containers that cannot hold it.
+class FormatOptionRefusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(FormatOptionRefusal, SaysWhichOptionAndFormat) {
+  const auto parsed = parse(GetParam().arguments);
+  ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
+  EXPECT_EQ(std::get<UsageError>(parsed).message, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormatOptionRefusal,
+    testing::Values(
+        RefusalCase{{"pack", "--bytes", "le", "--format", "gray8", "a", "b"},
+                    "--bytes does not apply to --format gray8"},
+        RefusalCase{{"pack", "--format", "rgb332", "--bytes", "be", "a", "b"},
+                    "--bytes does not apply to --format rgb332"},
+        RefusalCase{{"unpack", "--format", "rgb666", "--bytes", "be", "a", "b"},
+                    "--bytes does not apply to --format rgb666"},
+        RefusalCase{{"pack", "--format", "mono1", "--channels", "bgr", "a", "b"},
+                    "--channels does not apply to --format mono1"},
+        RefusalCase{{"pack", "--format", "rgb888", "--round", "nearest", "a", "b"},
+                    "--round does not apply to --format rgb888"},
+        RefusalCase{{"unpack", "--format", "argb8888", "--expand", "replicate", "a", "b"},
+                    "--expand does not apply to --format argb8888"},
+        RefusalCase{{"pack", "--threshold", "9", "a", "b"}, "--threshold does not apply to --format rgb565"},
+        RefusalCase{{"unpack", "--format", "gray4", "--scan", "pages", "a", "b"},
+                    "--scan does not apply to --format gray4"},
+        RefusalCase{{"pack", "--format", "rgb888", "--premultiply", "a", "b"},
+                    "--premultiply does not apply to --format rgb888"},
+        RefusalCase{{"pack", "--format", "i4", "--dither", "ordered", "a", "b"},
+                    "--dither does not apply to --format i4"},
+        RefusalCase{{"pack", "--format", "gray4", "--dither", "ordered", "a", "b"},
+                    "--dither is not available for --format gray4 yet"},
+        RefusalCase{{"pack", "--c-type", "bytes", "a", "b"}, "--c-type goes with --c-array"},
+        RefusalCase{{"pack", "--c-attribute", "PROGMEM", "a", "b"}, "--c-attribute goes with --c-array"},
+        RefusalCase{{"pack", "--format", "rgb888", "--c-array", "x", "--c-type", "words", "a", "b"},
+                    "--c-type words is for rgb565; --format rgb888 is written as bytes"},
+        RefusalCase{{"pack", "--lvgl", "--format", "mono1", "a", "b"}, "--lvgl does not take --format mono1"},
+        RefusalCase{{"pack", "--lvgl", "--format", "rgb888", "--bytes", "be", "a", "b"},
+                    "--lvgl does not take --format rgb888 with --bytes be"},
+        RefusalCase{{"pack", "--lvgl", "--channels", "bgr", "a", "b"},
+                    "--lvgl takes red in the high bits, not --channels bgr"},
+        RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
+                    "--lvgl writes the top row first, not --rows stored"},
+        RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
+                    "--lvgl writes the top row first, not --rows stored"}));
+
+// The manual's FORMATS list: a tagged paragraph for every format, with its bits and the options it
+// takes.
+TEST(OptionTable, ManualListsEveryFormat) {
+  const std::string roff = formats_manual();
+  for (const char* name : {"rgb565", "rgb565a8", "argb8565", "rgb666", "rgb888", "xrgb8888", "argb8888", "rgb332",
+                           "rgb444", "gray8", "gray4", "mono1", "i1", "i2", "i4", "i8"})
+    EXPECT_NE(roff.find(".TP\n.B " + std::string(name) + "\n"), std::string::npos) << name;
+  EXPECT_NE(roff.find(".B mono1\n1 bit a pixel: "), std::string::npos);
+  EXPECT_NE(roff.find("It takes \\-\\-dither (not yet), \\-\\-scan, \\-\\-threshold.\n"), std::string::npos) << roff;
+  EXPECT_NE(roff.find(".B argb8888\n32 bits a pixel, with alpha: "), std::string::npos);
+}
 
 TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
   const std::string help = help_text(Invocation{});

@@ -25,6 +25,26 @@ bool is_keyword(std::string_view name) {
          keywords[at + name.size()] == ' ';
 }
 
+// A "*/" inside the description would end the comment early.
+std::string comment_text(std::string_view description) {
+  std::string comment(description);
+  for (std::size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at)) comment[at + 1] = '.';
+  return comment;
+}
+
+std::string attribute_text(std::string_view attribute) {
+  std::string text;
+  if (!attribute.empty()) text.append(" ").append(attribute);
+  return text;
+}
+
+std::string guard_and_sizes(const std::string& id, std::uint32_t width, std::uint32_t height) {
+  std::string text("#ifndef RGB565_");
+  text.append(id).append("_H\n#define RGB565_").append(id).append("_H\n\n#include <stdint.h>\n\n#define ");
+  text.append(id).append("_width ").append(std::to_string(width)).append("\n#define ").append(id);
+  return text.append("_height ").append(std::to_string(height)).append("\n\n");
+}
+
 }  // namespace
 
 bool is_c_identifier(std::string_view name) {
@@ -46,24 +66,43 @@ std::string c_identifier_of(std::string_view stem) {
 }
 
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
-                         std::uint32_t height, bool high_byte_first) {
-  // A "*/" inside the description would end the comment early.
-  std::string comment(description);
-  for (std::size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at)) comment[at + 1] = '.';
+                         std::uint32_t height, bool high_byte_first, std::string_view attribute) {
   const std::string id(name);
   std::string text =
-      "/* " + comment +
+      "/* " + comment_text(description) +
       ".\n   Each element is two bytes of the raw image read low byte first, so that in the memory\n" +
       "   of a little-endian processor the array's bytes are the raw image's bytes, in order. " +
       (high_byte_first
            ? "They are\n   stored high byte first: send them as they lie, or swap the bytes of an element to get\n"
              "   its word. */\n"
            : "They are\n   stored low byte first: each element is its word. */\n");
-  text += "#ifndef RGB565_" + id + "_H\n#define RGB565_" + id + "_H\n\n#include <stdint.h>\n\n";
-  text += "#define " + id + "_width " + std::to_string(width) + "\n";
-  text += "#define " + id + "_height " + std::to_string(height) + "\n\n";
-  text += "static const uint16_t " + id + "[" + std::to_string(words) + "] = {";
+  text += guard_and_sizes(id, width, height);
+  text += "static const uint16_t " + id + "[" + std::to_string(words) + "]" + attribute_text(attribute) + " = {";
   return text;
+}
+
+std::string c_byte_array_head(std::string_view name, std::string_view description, std::uint64_t bytes,
+                              std::uint32_t width, std::uint32_t height, std::string_view attribute) {
+  const std::string id(name);
+  std::string text("/* ");
+  text += comment_text(description);
+  text += ".\n   Each element is one byte of the output, in order. */\n";
+  text += guard_and_sizes(id, width, height);
+  text += "static const uint8_t " + id + "[" + std::to_string(bytes) + "]" + attribute_text(attribute) + " = {";
+  return text;
+}
+
+void append_c_byte_elements(std::string& text, std::span<const std::uint8_t> bytes, std::uint64_t first,
+                            std::uint64_t total) {
+  text.reserve(text.size() + bytes.size() * 6 + bytes.size() / 16 * 4 + 8);
+  char element[8];
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    const std::uint64_t index = first + k;
+    text += index % 16 == 0 ? "\n   " : "";
+    std::snprintf(element, sizeof element, " 0x%02X", bytes[k]);
+    text += element;
+    if (index + 1 < total) text += ',';
+  }
 }
 
 void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,

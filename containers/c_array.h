@@ -28,8 +28,16 @@ std::string c_array_source(std::string_view name, std::string_view description, 
 // The same text in pieces, for an array written as its words are made: the head (up to the array's
 // opening brace) for an array of `words` elements, then each run of elements, the first of them
 // element `first`, appended to `text`, then the tail. Together they are c_array_source's text.
+// `attribute`, when not empty, follows the array's name (PROGMEM, a section, an alignment).
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
-                         std::uint32_t height, bool high_byte_first);
+                         std::uint32_t height, bool high_byte_first, std::string_view attribute = {});
 void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,
                              std::uint64_t words);
 std::string_view c_array_tail();
+
+// The same for an array of bytes, `static const uint8_t NAME[]`, each element one byte of the output
+// in order, which holds whatever the format: no byte order comes between the file and the array.
+std::string c_byte_array_head(std::string_view name, std::string_view description, std::uint64_t bytes,
+                              std::uint32_t width, std::uint32_t height, std::string_view attribute = {});
+void append_c_byte_elements(std::string& text, std::span<const std::uint8_t> bytes, std::uint64_t first,
+                            std::uint64_t total);

@@ -8,6 +8,7 @@
 #include "jobs/pack.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "containers/c_array.h"
+#include "containers/lvgl_image.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
@@ -25,6 +27,7 @@
 #include "format/dither.h"
 #include "format/word_format.h"
 #include "job/convert.h"
+#include "jobs/pack_formats.h"
 #include "pixels/pixels.h"
 #include "read/bmp_reader.h"
 #include "read/image_loader.h"
@@ -36,18 +39,45 @@ namespace {
 // The line that opens a C header: which picture, its size and the words' layout.
 std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, bool top_first,
                      const PackOptions& options) {
-  return path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, " +
-         (top_first ? "top row first" : "bottom row first") + ", " +
-         (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
+  std::string text = path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, " +
+                     (top_first ? "top row first" : "bottom row first") + ", ";
+  if (options.pixel_format != PixelFormat::rgb565) {
+    const FormatInfo& info = format_info(options.pixel_format);
+    text += std::string(info.name) + " (" + std::string(info.layout) + ")";
+    if ((info.options & format_option::bytes) != 0)
+      text += options.format.bytes == ByteOrder::low_first ? ", low byte first" : ", high byte first";
+    if ((info.options & format_option::channels) != 0 && options.format.channels == ChannelOrder::bgr)
+      text += ", red and blue swapped";
+    return text;
+  }
+  return text + (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
          (options.format.bytes == ByteOrder::low_first ? "low byte first" : "high byte first");
 }
 
+// The C source's opening, up to the array's brace, for an output of `bytes` bytes.
+std::string c_head(const PackOptions& options, const std::string& description, std::uint64_t bytes, std::uint32_t width,
+                   std::uint32_t height) {
+  if (options.c_bytes || options.pixel_format != PixelFormat::rgb565)
+    return c_byte_array_head(options.c_array, description, bytes, width, height, options.c_attribute);
+  return c_array_head(options.c_array, description, bytes / 2, width, height,
+                      options.format.bytes == ByteOrder::high_first, options.c_attribute);
+}
+
+// The elements of `piece`, the output's bytes from byte `first` on, of `total` bytes in all.
+void c_elements(const PackOptions& options, std::string& text, std::span<const std::uint8_t> piece, std::uint64_t first,
+                std::uint64_t total) {
+  if (options.c_bytes || options.lvgl || options.pixel_format != PixelFormat::rgb565)
+    return append_c_byte_elements(text, piece, first, total);
+  append_c_array_elements(text, piece, first / 2, total / 2);
+}
+
 // The raw image as C source, in a block of its own; the raw image's block is freed on return.
-std::optional<OutputBlock> as_c_array(OutputBlock raw, const std::string& description, const PackOptions& options,
-                                      std::uint32_t width, std::uint32_t height) {
+std::optional<OutputBlock> as_c_array(std::span<const std::uint8_t> raw, const std::string& description,
+                                      const PackOptions& options, std::uint32_t width, std::uint32_t height) {
   try {
-    const std::string text = c_array_source(options.c_array, description, raw.bytes(), width, height,
-                                            options.format.bytes == ByteOrder::high_first);
+    std::string text = c_head(options, description, raw.size(), width, height);
+    c_elements(options, text, raw, 0, raw.size());
+    text += c_array_tail();
     return OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::bad_alloc&) {
     return std::nullopt;
@@ -71,11 +101,100 @@ PictureLoad load(const std::string& path, const PackOptions& options) {
   PictureLoad load = LoadedPicture::load(path.c_str(), options.pixel_limit);
   if (const LoadFailure* failure = std::get_if<LoadFailure>(&load);
       failure != nullptr && failure->fault == LoadFault::cannot_open && options.codecs) {
-    if (std::optional<PictureLoad> decoded =
-            LoadedPicture::load_with_codecs(path.c_str(), options.background, options.pixel_limit))
+    if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.pixel_limit))
       load = std::move(*decoded);
   }
   return load;
+}
+
+// A band of stored rows holds about this much of the picture.
+constexpr std::uint64_t band_bytes = std::uint64_t{1} << 20;
+
+// What goes around the pixel bytes of a format's output: nothing for raw bytes, LVGL's header for
+// an LVGL .bin, or the C source's head and tail, whose elements are made from the bytes.
+struct Wrapping {
+  std::string head;
+  std::string tail;
+  bool c_source = false;
+};
+
+// The wrapping of a width x height picture of `total` pixel bytes, or the refusal of a picture too
+// large for an LVGL header.
+std::variant<Wrapping, Outcome> wrapping(const std::string& path, const PackOptions& options, std::uint32_t width,
+                                         std::uint32_t height, bool top_first, std::uint64_t total) {
+  Wrapping wrap;
+  wrap.c_source = options.container == PackContainer::c_array;
+  std::optional<LvglHeader> header;
+  if (options.lvgl) {
+    header = lvgl_header(format_settings(options), width, height);
+    if (!header)
+      return refusal(Ending::unsupported_picture, std::to_string(width) + " x " + std::to_string(height) +
+                                                      " pixels: an LVGL image holds at most 65535 x 65535");
+  }
+  try {
+    const std::string description = describe(path, width, height, top_first, options);
+    if (wrap.c_source && header) {
+      wrap.head = lvgl_c_head(options.c_array, description, total, options.c_attribute);
+      wrap.tail = lvgl_c_tail(options.c_array, *header);
+    } else if (wrap.c_source) {
+      wrap.head = c_head(options, description, total, width, height);
+      wrap.tail = c_array_tail();
+    } else if (header) {
+      wrap.head.assign(header->begin(), header->end());
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  return wrap;
+}
+
+// The loaded picture in another format than RGB565, whole into a new block.
+Conversion convert_format(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
+  const StoredRows rows{picture.width(),
+                        picture.height(),
+                        picture.row_length(),
+                        options.top_down && !picture.top_down(),
+                        picture.quads(),
+                        options.background,
+                        picture.alpha().empty() ? nullptr : picture.alpha().data()};
+  const ImageLayout layout = image_layout(format_settings(options), rows.width, rows.height);
+  if (layout.total > UINT32_MAX) return refusal(Ending::out_of_memory, "the output would not fit 4 GiB");
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.reserve(static_cast<std::size_t>(layout.total));
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  std::variant<Wrapping, Outcome> wrapped =
+      wrapping(path, options, rows.width, rows.height, options.top_down || picture.top_down(), layout.total);
+  if (Outcome* refused = std::get_if<Outcome>(&wrapped)) return std::move(*refused);
+  const Wrapping& wrap = std::get<Wrapping>(wrapped);
+  const std::span<const std::uint8_t> stored = picture.rows();
+  if (std::optional<Outcome> refused = pack_format(
+          rows, options, format_band_rows(options, rows, band_bytes),
+          [&](std::uint32_t first, std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
+            return stored.subspan(std::size_t{first} * rows.stride, std::size_t{count} * rows.stride);
+          },
+          [&](std::span<const std::uint8_t> piece) -> std::optional<Outcome> {
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+            return std::nullopt;
+          }))
+    return std::move(*refused);
+  std::optional<OutputBlock> block;
+  try {
+    std::string text = wrap.head;
+    if (wrap.c_source) {
+      c_elements(options, text, bytes, 0, bytes.size());
+    } else {
+      text.append(bytes.begin(), bytes.end());
+    }
+    bytes = {};
+    text += wrap.tail;
+    block = OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  } catch (const std::bad_alloc&) {
+  }
+  if (!block) return refusal(Ending::out_of_memory);
+  return Converted{std::move(*block)};
 }
 
 // Converts the loaded picture into a new output block; the picture is released on return.
@@ -85,6 +204,22 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     return refusal(ending_of(failure->fault), failure->reason);
   // The loader hands over only pictures whose raw image fits a 32-bit count.
   const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
+  if (options.pixel_format != PixelFormat::rgb565 || options.lvgl) return convert_format(path, picture, options);
+  // RGB565 keeps no alpha: a picture that has it is laid over the background first.
+  std::vector<std::uint8_t> composited;
+  std::span<const std::uint8_t> stored = picture.rows();
+  std::uint32_t stride = picture.row_length();
+  if (picture.quads()) {
+    try {
+      composited.resize(std::size_t{picture.width()} * picture.height() * 3);
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    composite_over(reinterpret_cast<const BgraQuad*>(stored.data()), std::size_t{picture.width()} * picture.height(),
+                   options.background, composited.data());
+    stored = composited;
+    stride = picture.width() * 3;
+  }
   std::optional<OutputBlock> block = OutputBlock::allocate(*raw_image_size(picture.width(), picture.height()));
   if (!block) return refusal(Ending::out_of_memory);
   // A bottom-up file's top row is its last stored row.
@@ -97,13 +232,13 @@ Conversion convert(const std::string& path, const PackOptions& options) {
     return refusal(Ending::out_of_memory);
   }
   if (access_views([&] {
-        pack_rows_dithered(picture.rows(), picture.row_length(), picture.width(), picture.height(), reverse,
-                           options.format, options.dither, scratch, out);
+        pack_rows_dithered(stored, stride, picture.width(), picture.height(), reverse, options.format, options.dither,
+                           scratch, out);
       }) != nullptr)
     return refusal(Ending::cannot_open_input, cut_short_reason);
   if (options.container == PackContainer::c_array) {
     block =
-        as_c_array(std::move(*block),
+        as_c_array(block->bytes(),
                    describe(path, picture.width(), picture.height(), options.top_down || picture.top_down(), options),
                    options, picture.width(), picture.height());
     if (!block) return refusal(Ending::out_of_memory);
@@ -111,10 +246,9 @@ Conversion convert(const std::string& path, const PackOptions& options) {
   return Converted{std::move(*block)};
 }
 
-// Streaming reads the headers from the file's first bytes, and a band of rows holds about this much
-// of the file: enough to keep the system's calls few, small enough to stay in cache.
+// Streaming reads the headers from the file's first bytes; a band of rows (above) is enough to keep
+// the system's calls few, and small enough to stay in cache.
 constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
-constexpr std::uint64_t band_bytes = std::uint64_t{1} << 20;
 
 // The band walk's memory: the packed words of one band, and for C source their text.
 struct BandBuffers {
@@ -146,7 +280,7 @@ Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& opt
     std::span<const std::uint8_t> piece = out;
     if (options.container == PackContainer::c_array) {
       buffers.text.clear();
-      append_c_array_elements(buffers.text, out, std::uint64_t{done} * at.width, words);
+      c_elements(options, buffers.text, out, std::uint64_t{done} * at.width * 2, words * 2);
       piece = {reinterpret_cast<const std::uint8_t*>(buffers.text.data()), buffers.text.size()};
     }
     if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
@@ -163,6 +297,47 @@ std::optional<Outcome> write_text(OutputFile& output, std::string_view text) {
   return std::nullopt;
 }
 
+// The same walk for the other formats: each band read through a window of the file, encoded and
+// written, the C source's text made as it goes.
+Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileView& view, const BmpRowsAt& at,
+                      JobProgress& progress) {
+  const StoredRows rows{at.width, at.height, at.row_length, options.top_down && !at.top_down};
+  const std::uint64_t total = image_layout(format_settings(options), rows.width, rows.height).total;
+  std::variant<Wrapping, Outcome> wrapped =
+      wrapping(paths.first, options, at.width, at.height, options.top_down || at.top_down, total);
+  if (Outcome* refused = std::get_if<Outcome>(&wrapped)) return std::move(*refused);
+  const Wrapping& wrap = std::get<Wrapping>(wrapped);
+  const bool c_source = wrap.c_source;
+  std::string text;
+  std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
+  OutputFile& output = std::get<OutputFile>(created);
+  if (std::optional<Outcome> refused = write_text(output, wrap.head)) return std::move(*refused);
+  std::uint64_t written = 0;
+  if (std::optional<Outcome> refused = pack_format(
+          rows, options, format_band_rows(options, rows, band_bytes),
+          [&](std::uint32_t first, std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
+            if (std::optional<SystemError> error = view.map_window(
+                    at.pixel_offset + std::uint64_t{first} * at.row_length, std::uint64_t{count} * at.row_length))
+              return refusal(Ending::cannot_open_input, {}, describe(*error));
+            return view.bytes();
+          },
+          [&](std::span<const std::uint8_t> piece) -> std::optional<Outcome> {
+            if (!c_source) {
+              if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
+              return std::nullopt;
+            }
+            text.clear();
+            c_elements(options, text, piece, written, total);
+            written += piece.size();
+            return write_text(output, text);
+          }))
+    return std::move(*refused);
+  if (std::optional<Outcome> refused = write_text(output, wrap.tail)) return std::move(*refused);
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
+  return {};
+}
+
 // An uncompressed 24-bit BMP packed band by band into the output as it is made, or nullopt for a
 // picture that is converted whole (see PackOptions::stream). The view of the input stays open
 // until the output is complete.
@@ -177,6 +352,8 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   if (!found) return std::nullopt;
   const BmpRowsAt& at = *found;
   const bool reverse = options.top_down && !at.top_down;
+  if (options.pixel_format != PixelFormat::rgb565 || options.lvgl)
+    return stream_format(paths, options, view, at, progress);
   if (reverse && options.dither == Dither::diffusion) return std::nullopt;
 
   const std::uint32_t band = options.band_rows != 0
@@ -188,9 +365,8 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
     buffers.words.resize(std::size_t{at.width} * std::min(band, at.height) * 2);
     buffers.scratch.resize(dither_scratch_size(at.width, options.dither));
     if (options.container == PackContainer::c_array) {
-      head = c_array_head(
-          options.c_array, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
-          std::uint64_t{at.width} * at.height, at.width, at.height, options.format.bytes == ByteOrder::high_first);
+      head = c_head(options, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
+                    std::uint64_t{at.width} * at.height * 2, at.width, at.height);
       // Eight characters to a word and a line break to twelve of them.
       buffers.text.reserve(buffers.words.size() * 4 + buffers.words.size() / 6 + 8);
     }
@@ -252,7 +428,10 @@ Outcome pack_transformed(const JobPaths& paths, const PackOptions& options, JobP
     if (const LoadFailure* failure = std::get_if<LoadFailure>(&load_result))
       return refusal(ending_of(failure->fault), failure->reason);
     const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
-    StoredPicture source(picture.rows(), picture.row_length(), picture.width(), picture.height(), picture.top_down());
+    // RGB565 keeps no alpha: a codec picture's is laid over the background after the transforms, a
+    // BMP's is ignored, as the dialogs ignore it.
+    StoredPicture source(picture.rows(), picture.row_length(), picture.width(), picture.height(), picture.top_down(),
+                         picture.quads());
     ChainMade made;
     BandBuffers buffers;
     std::vector<std::uint8_t> triples;
@@ -307,15 +486,127 @@ Outcome pack_transformed(const JobPaths& paths, const PackOptions& options, JobP
     if (!outcome.done()) return outcome;
   }  // The picture is released here, before the output is written.
   if (options.container == PackContainer::c_array) {
-    block = as_c_array(std::move(*block), description, options, width, height);
+    block = as_c_array(block->bytes(), description, options, width, height);
     if (!block) return refusal(Ending::out_of_memory);
   }
+  return save(paths.second, Converted{std::move(*block)}, progress);
+}
+
+// A picture cropped, turned or resized into another format than RGB565 (or into an LVGL image): made
+// a band at a time by the chain, its transparency kept, and encoded as any picture of the format is.
+// A format that walks the picture more than once (the indexed formats count its colours first;
+// rgb565a8 writes two planes) makes it again from the start for each walk.
+Outcome pack_transformed_format(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
+  std::vector<std::uint8_t> bytes;
+  Wrapping wrap;
+  {
+    const PictureLoad load_result = load(paths.first, options);
+    if (const LoadFailure* failure = std::get_if<LoadFailure>(&load_result))
+      return refusal(ending_of(failure->fault), failure->reason);
+    const LoadedPicture& picture = std::get<LoadedPicture>(load_result);
+    const bool keeps_alpha = format_info(options.pixel_format).alpha_bits != 0;
+    StoredPicture source(picture.rows(), picture.row_length(), picture.width(), picture.height(), picture.top_down(),
+                         picture.quads(), keeps_alpha && !picture.alpha().empty() ? picture.alpha().data() : nullptr);
+    std::unique_ptr<TransformChain> chain;
+    const auto make = [&](std::uint32_t band_rows) -> std::optional<Outcome> {
+      ChainMade made = TransformChain::make(source, options.transforms, options.background, band_rows);
+      if (const std::string* reason = std::get_if<std::string>(&made))
+        return refusal(Ending::unsupported_picture, *reason);
+      chain = std::move(std::get<std::unique_ptr<TransformChain>>(made));
+      return std::nullopt;
+    };
+    StoredRows rows;
+    std::uint32_t band = 0;
+    std::vector<BgraQuad> quads;
+    try {
+      if (std::optional<Outcome> refused = make(0)) return std::move(*refused);
+      rows = StoredRows{chain->width(), chain->height(), chain->width() * 4, false, true, options.background};
+      band = format_band_rows(options, rows, band_bytes);
+      if (std::optional<Outcome> refused = make(band)) return std::move(*refused);
+      quads.resize(std::size_t{rows.width} * band);
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    const std::uint64_t total = image_layout(format_settings(options), rows.width, rows.height).total;
+    std::variant<Wrapping, Outcome> wrapped = wrapping(paths.first, options, rows.width, rows.height, true, total);
+    if (Outcome* refused = std::get_if<Outcome>(&wrapped)) return std::move(*refused);
+    wrap = std::get<Wrapping>(std::move(wrapped));
+    std::uint32_t next = 0;
+    const RowSource from_chain = [&](std::uint32_t first,
+                                     std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
+      if (first == 0 && next != 0) {
+        try {
+          if (std::optional<Outcome> refused = make(band)) return std::move(*refused);
+        } catch (const std::bad_alloc&) {
+          return refusal(Ending::out_of_memory);
+        }
+        next = 0;
+      }
+      assert(first == next);
+      if (access_views([&] { chain->next_quads(count, quads.data()); }) != nullptr)
+        return refusal(Ending::cannot_open_input, cut_short_reason);
+      next = first + count;
+      return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(quads.data()),
+                                           std::size_t{rows.width} * count * 4);
+    };
+    if (options.stream) {
+      std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+      if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
+      OutputFile& output = std::get<OutputFile>(created);
+      if (std::optional<Outcome> refused = write_text(output, wrap.head)) return std::move(*refused);
+      std::uint64_t written = 0;
+      std::string text;
+      if (std::optional<Outcome> refused =
+              pack_format(rows, options, band, from_chain, [&](std::span<const std::uint8_t> piece) {
+                if (!wrap.c_source) {
+                  if (std::optional<SystemError> error = output.write(piece)) return std::optional(not_saved(*error));
+                  return std::optional<Outcome>();
+                }
+                text.clear();
+                c_elements(options, text, piece, written, total);
+                written += piece.size();
+                return write_text(output, text);
+              }))
+        return std::move(*refused);
+      if (std::optional<Outcome> refused = write_text(output, wrap.tail)) return std::move(*refused);
+      if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
+      return {};
+    }
+    if (total > UINT32_MAX) return refusal(Ending::out_of_memory, "the output would not fit 4 GiB");
+    try {
+      bytes.reserve(static_cast<std::size_t>(total));
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    if (std::optional<Outcome> refused =
+            pack_format(rows, options, band, from_chain, [&](std::span<const std::uint8_t> piece) {
+              bytes.insert(bytes.end(), piece.begin(), piece.end());
+              return std::optional<Outcome>();
+            }))
+      return std::move(*refused);
+  }  // The picture is released here, before the output is written.
+  std::optional<OutputBlock> block;
+  try {
+    std::string text = wrap.head;
+    if (wrap.c_source) {
+      c_elements(options, text, bytes, 0, bytes.size());
+    } else {
+      text.append(bytes.begin(), bytes.end());
+    }
+    bytes = {};
+    text += wrap.tail;
+    block = OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  } catch (const std::bad_alloc&) {
+  }
+  if (!block) return refusal(Ending::out_of_memory);
   return save(paths.second, Converted{std::move(*block)}, progress);
 }
 
 }  // namespace
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
+  if (options.transforms.any() && (options.pixel_format != PixelFormat::rgb565 || options.lvgl))
+    return pack_transformed_format(paths, options, progress);
   if (options.transforms.any()) return pack_transformed(paths, options, progress);
   if (options.stream) {
     if (std::optional<Outcome> streamed = pack_streaming(paths, options, progress)) return std::move(*streamed);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "format/dither.h"
+#include "format/pixel_format.h"
 #include "format/word_format.h"
 #include "job/job.h"
 #include "pixels/pixels.h"
@@ -33,6 +34,20 @@ struct PackOptions {
   PackContainer container = PackContainer::raw;
   // The C header's array name.
   std::string c_array;
+  // The C array's elements: RGB565's 16-bit words, or the output's bytes (the only choice for the
+  // other formats), and text placed after the array's name (an attribute, a section).
+  bool c_bytes = false;
+  std::string c_attribute;
+  // The pixel format; every option above keeps its meaning for rgb565, the dialogs' own. Alpha is
+  // straight unless premultiplied; mono1 lights pixels whose luma reaches the threshold, in rows or
+  // in 8-row pages.
+  PixelFormat pixel_format = PixelFormat::rgb565;
+  // An LVGL 9 image: its 12-byte header before the raw bytes, or with c_array C source declaring an
+  // lv_image_dsc_t. Its rows are the picture's top row first.
+  bool lvgl = false;
+  bool premultiply = false;
+  std::uint8_t threshold = 128;
+  bool pages = false;
   // Write the output as it is made, a band of rows at a time, with the input still open: an
   // uncompressed 24-bit BMP then takes a few megabytes whatever its size. The input and the output
   // must then be different files, and "Saving" comes before the conversion. Other pictures are

@@ -34,3 +34,12 @@ std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const Pro
   for (std::size_t i = 0; i < ranges.size(); ++i) samples.push_back({ranges[i].offset, copies[i]});
   return probe_raw(view.file_size(), samples, limits);
 }
+
+std::optional<LvglImage> lvgl_image_at(const std::string& path) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
+  FileView* view = std::get_if<FileView>(&opened);
+  if (view == nullptr) return std::nullopt;
+  std::optional<LvglImage> image;
+  if (access_views([&] { image = read_lvgl_header(view->bytes(), view->file_size()); }) != nullptr) return std::nullopt;
+  return image;
+}

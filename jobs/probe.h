@@ -3,11 +3,17 @@
 // megabytes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 
+#include "containers/lvgl_image.h"
 #include "job/job.h"
 #include "read/raw_probe.h"
 
 // The ranked guesses for the dump at `path`, or the refusal that names why it could not be read.
 std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const ProbeLimits& limits = {});
+
+// The LVGL image at `path`, when the file starts with an LVGL header that fits its length: such a
+// file names its own size and format, and needs no guess.
+std::optional<LvglImage> lvgl_image_at(const std::string& path);

@@ -20,10 +20,12 @@
 
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
+#include "containers/lvgl_image.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
 #include "files/view_access.h"
+#include "format/pixel_format.h"
 #include "format/word_format.h"
 #include "job/convert.h"
 #include "jobs/probe.h"
@@ -180,6 +182,213 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
   return outcome;
 }
 
+// An input of another size than a frame of another format: converted all the same, with a warning.
+std::string format_size_warning(std::uint64_t input_size, std::uint64_t frame_bytes, const BmpOutput& layout,
+                                PixelFormat format) {
+  return "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) + " bytes of a " +
+         std::to_string(layout.width) + " x " + std::to_string(layout.height) + " frame of " +
+         std::string(format_info(format).name) + "; " +
+         (input_size < frame_bytes ? "the pixels no byte reaches are black" : "the bytes past it are left out");
+}
+
+// A colour divided by its alpha again, for a picture stored premultiplied.
+std::uint8_t unpremultiplied(unsigned colour, unsigned alpha) {
+  if (alpha == 0) return 0;
+  return static_cast<std::uint8_t>(std::min(255u, (colour * 255 + alpha / 2) / alpha));
+}
+
+// A raw image of another format than the dialog's own, whole: its bytes after `skip` (an LVGL
+// header) decoded into quads, the pixels no byte reaches black, then written as the BMP's stored
+// rows, or upright as a PNG (with alpha where the format has it). Returns the conversion; the
+// input is released on return.
+Conversion convert_format(const std::string& path, const BmpOutput& layout, const FormatSettings& settings,
+                          std::uint64_t skip, bool top_down, bool unpremultiply, bool png,
+                          const UnpackOptions& options) {
+  const ImageLayout image = image_layout(settings, layout.width, layout.height);
+  // A 32-bit build cannot hold some frames' bytes or quads, which a BMP of the frame may still fit.
+  if (image.total > SIZE_MAX || std::uint64_t{layout.width} * layout.height > SIZE_MAX / sizeof(BgraQuad))
+    return refusal(Ending::out_of_memory, "the frame does not fit in memory");
+  std::variant<FileView, Outcome> opened = open_raw(path, options, std::max(skip + image.total, longest_signature));
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  const FileView& view = std::get<FileView>(opened);
+  const std::uint64_t input_size = view.file_size() > skip ? view.file_size() - skip : 0;
+  std::vector<std::uint8_t> raw;
+  std::vector<BgraQuad> quads;
+  try {
+    raw.assign(static_cast<std::size_t>(image.total), 0);
+    quads.resize(std::size_t{layout.width} * layout.height);
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  const std::span<const std::uint8_t> bytes = view.bytes();
+  if (access_views([&] {
+        const std::size_t have = static_cast<std::size_t>(std::min<std::uint64_t>(input_size, image.total));
+        if (have != 0) std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(skip), have, raw.begin());
+      }) != nullptr)
+    return refusal(Ending::cannot_open_input, cut_short_reason);
+  std::vector<BgraQuad> palette(image.palette_bytes / 4);
+  for (std::size_t k = 0; k < palette.size(); ++k)
+    palette[k] = {raw[4 * k], raw[4 * k + 1], raw[4 * k + 2], raw[4 * k + 3]};
+  FormatSettings decoding = settings;
+  decoding.palette = palette;
+  const std::span<const std::uint8_t> all(raw);
+  decode_rows(decoding, 0,
+              all.subspan(static_cast<std::size_t>(image.palette_bytes), static_cast<std::size_t>(image.plane_bytes)),
+              layout.width, layout.height, quads);
+  if (image.alpha_plane_bytes != 0)
+    decode_rows(decoding, 1,
+                all.subspan(static_cast<std::size_t>(image.palette_bytes + image.plane_bytes),
+                            static_cast<std::size_t>(image.alpha_plane_bytes)),
+                layout.width, layout.height, quads);
+  if (unpremultiply) {
+    for (BgraQuad& quad : quads)
+      quad = {unpremultiplied(quad.blue, quad.alpha), unpremultiplied(quad.green, quad.alpha),
+              unpremultiplied(quad.red, quad.alpha), quad.alpha};
+  }
+  std::vector<std::string> warnings;
+  if (input_size != image.total)
+    warnings.push_back(format_size_warning(input_size, image.total, layout, settings.format));
+  // Raw row k is the BMP's stored row k, or with top_down the picture's row k from the top.
+  const auto raw_row_of_stored = [&](std::uint32_t stored) { return top_down ? layout.height - 1 - stored : stored; };
+  if (png) {
+    const bool alpha = format_info(settings.format).alpha_bits != 0;
+    std::vector<BgraQuad> upright;
+    std::optional<std::vector<std::uint8_t>> encoded;
+    try {
+      upright.resize(quads.size());
+      for (std::uint32_t y = 0; y < layout.height; ++y) {
+        const BgraQuad* from = quads.data() + std::size_t{raw_row_of_stored(layout.height - 1 - y)} * layout.width;
+        std::copy_n(from, layout.width, upright.begin() + static_cast<std::ptrdiff_t>(std::size_t{y} * layout.width));
+      }
+      if (alpha) {
+        encoded = encode_png_with_alpha(upright, layout.width, layout.height);
+      } else {
+        std::vector<std::uint8_t> triples(upright.size() * 3);
+        for (std::size_t k = 0; k < upright.size(); ++k)
+          triples[3 * k] = upright[k].blue, triples[3 * k + 1] = upright[k].green, triples[3 * k + 2] = upright[k].red;
+        encoded = encode_png(triples, layout.width * 3, layout.width, layout.height, false);
+      }
+    } catch (const std::bad_alloc&) {
+      return refusal(Ending::out_of_memory);
+    }
+    if (!encoded) return refusal(Ending::out_of_memory, "the PNG could not be made");
+    std::optional<OutputBlock> block = OutputBlock::copy_of(*encoded);
+    if (!block) return refusal(Ending::out_of_memory);
+    return Converted{std::move(*block), {}, std::move(warnings)};
+  }
+  std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
+  if (Outcome* refused = std::get_if<Outcome>(&allocated)) return std::move(*refused);
+  Converted converted{std::get<OutputBlock>(std::move(allocated)), layout.header, std::move(warnings)};
+  const std::span<std::uint8_t> pixels = converted.block.bytes();
+  std::fill(pixels.begin(), pixels.end(), std::uint8_t{0});
+  for (std::uint32_t stored = 0; stored < layout.height; ++stored) {
+    const BgraQuad* from = quads.data() + std::size_t{raw_row_of_stored(stored)} * layout.width;
+    std::uint8_t* to = pixels.data() + std::size_t{stored} * layout.row_length;
+    for (std::uint32_t x = 0; x < layout.width; ++x)
+      to[3 * x] = from[x].blue, to[3 * x + 1] = from[x].green, to[3 * x + 2] = from[x].red;
+  }
+  return converted;
+}
+
+// What a raw image of another format is read as: its settings, the bytes before its pixels (an
+// LVGL header), its row order and whether its colours are to be divided by alpha again.
+struct RawFormat {
+  FormatSettings settings;
+  std::uint64_t skip = 0;
+  bool top_down = false;
+  bool unpremultiply = false;
+};
+
+// The same as convert_format into a BMP, written band by band as it is made: each band of raw rows
+// decoded from the windows of the input that hold them (the palette read once), and written as the
+// BMP's stored rows, bottom row first. A band starts on an 8-row page for mono1 in pages; with
+// top_down the raw bands go from the last, so that the stored rows go up.
+Outcome stream_format_bmp(const JobPaths& paths, const BmpOutput& layout, const RawFormat& raw,
+                          const UnpackOptions& options, JobProgress& progress) {
+  const ImageLayout image = image_layout(raw.settings, layout.width, layout.height);
+  std::variant<FileView, Outcome> opened = open_raw(paths.first, options, longest_signature);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  FileView& input = std::get<FileView>(opened);
+  const std::uint64_t input_size = input.file_size() > raw.skip ? input.file_size() - raw.skip : 0;
+  std::uint32_t band = rows_per_band(layout, options);
+  if (image.rows_per_unit > 1)
+    band = std::max<std::uint32_t>(image.rows_per_unit, band / image.rows_per_unit * image.rows_per_unit);
+  band = std::min(band, layout.height);
+  std::vector<BgraQuad> palette(image.palette_bytes / 4), quads;
+  std::vector<std::uint8_t> bytes, rows;
+  // Copies `length` bytes of the raw image from `offset` on into `bytes`, zeros past the input.
+  const auto read_raw = [&](std::uint64_t offset, std::uint64_t length) -> std::optional<Outcome> {
+    bytes.assign(static_cast<std::size_t>(length), 0);
+    const std::uint64_t have = offset < input_size ? std::min(length, input_size - offset) : 0;
+    if (have == 0) return std::nullopt;
+    if (std::optional<SystemError> error = input.map_window(raw.skip + offset, have))
+      return refusal(Ending::cannot_open_input, {}, describe(*error));
+    const std::span<const std::uint8_t> window = input.bytes();
+    if (access_views([&] { std::copy_n(window.begin(), static_cast<std::size_t>(have), bytes.begin()); }) != nullptr)
+      return refusal(Ending::cannot_open_input, cut_short_reason);
+    return std::nullopt;
+  };
+  try {
+    quads.resize(std::size_t{layout.width} * band);
+    rows.resize(std::size_t{layout.row_length} * band);
+    if (!palette.empty()) {
+      if (std::optional<Outcome> refused = read_raw(0, image.palette_bytes)) return std::move(*refused);
+      for (std::size_t k = 0; k < palette.size(); ++k)
+        palette[k] = {bytes[4 * k], bytes[4 * k + 1], bytes[4 * k + 2], bytes[4 * k + 3]};
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  FormatSettings settings = raw.settings;
+  settings.palette = palette;
+  std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
+  if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
+  OutputFile& output = std::get<OutputFile>(created);
+  if (std::optional<SystemError> error = output.write(layout.header)) return not_saved(*error);
+  const std::uint32_t bands = (layout.height + band - 1) / band;
+  try {
+    for (std::uint32_t k = 0; k < bands; ++k) {
+      const std::uint32_t first = (raw.top_down ? bands - 1 - k : k) * band;  // raw row
+      const std::uint32_t count = std::min(band, layout.height - first);
+      const std::span<BgraQuad> band_quads(quads.data(), std::size_t{layout.width} * count);
+      if (std::optional<Outcome> refused = read_raw(image.palette_bytes + first / image.rows_per_unit * image.row_bytes,
+                                                    ::band_bytes(settings, 0, layout.width, count)))
+        return std::move(*refused);
+      decode_rows(settings, 0, bytes, layout.width, count, band_quads);
+      if (raw.unpremultiply && image.alpha_plane_bytes != 0) {
+        if (std::optional<Outcome> refused =
+                read_raw(image.palette_bytes + image.plane_bytes + std::uint64_t{first} * image.alpha_row_bytes,
+                         ::band_bytes(settings, 1, layout.width, count)))
+          return std::move(*refused);
+        decode_rows(settings, 1, bytes, layout.width, count, band_quads);
+      }
+      // The band's raw rows in the stored order: reversed for a top-down raw image.
+      for (std::uint32_t j = 0; j < count; ++j) {
+        const BgraQuad* from = band_quads.data() + std::size_t{raw.top_down ? count - 1 - j : j} * layout.width;
+        std::uint8_t* to = rows.data() + std::size_t{j} * layout.row_length;
+        std::fill(to, to + layout.row_length, std::uint8_t{0});
+        for (std::uint32_t x = 0; x < layout.width; ++x) {
+          const BgraQuad pixel = raw.unpremultiply
+                                     ? BgraQuad{unpremultiplied(from[x].blue, from[x].alpha),
+                                                unpremultiplied(from[x].green, from[x].alpha),
+                                                unpremultiplied(from[x].red, from[x].alpha), from[x].alpha}
+                                     : from[x];
+          to[3 * x] = pixel.blue, to[3 * x + 1] = pixel.green, to[3 * x + 2] = pixel.red;
+        }
+      }
+      if (std::optional<SystemError> error = output.write({rows.data(), std::size_t{count} * layout.row_length}))
+        return not_saved(*error);
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
+  Outcome outcome;
+  if (input_size != image.total)
+    outcome.warnings.push_back(format_size_warning(input_size, image.total, layout, raw.settings.format));
+  return outcome;
+}
+
 // The frame at the size the options give, written as a BMP or a PNG.
 Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
   const bool own_size = options.width == 0 && options.height == 0;
@@ -187,6 +396,33 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
       own_size ? bmp_output(fixed_width, fixed_height) : bmp_output(options.width, options.height);
   if (!layout) return refusal(Ending::out_of_memory, "the frame's BMP would not fit 4 GiB");
   const bool png = wants_png(options, paths.second);
+  // An LVGL image says its own size and format, and its rows are top row first.
+  if (options.lvgl_header && own_size && options.pixel_format == PixelFormat::rgb565) {
+    if (const std::optional<LvglImage> lvgl = lvgl_image_at(paths.first)) {
+      const std::optional<BmpOutput> lvgl_layout = bmp_output(lvgl->width, lvgl->height);
+      if (!lvgl_layout) return refusal(Ending::out_of_memory, "the image's BMP would not fit 4 GiB");
+      if (options.stream && !png)
+        return stream_format_bmp(paths, *lvgl_layout,
+                                 {lvgl->settings, lvgl_header_size, true, lvgl->settings.premultiply}, options,
+                                 progress);
+      return convert_and_save(paths.second, progress, [&] {
+        return convert_format(paths.first, *lvgl_layout, lvgl->settings, lvgl_header_size, true,
+                              lvgl->settings.premultiply, png, options);
+      });
+    }
+  }
+  if (options.pixel_format != PixelFormat::rgb565) {
+    FormatSettings settings;
+    settings.format = options.pixel_format;
+    settings.word = options.format;
+    settings.pages = options.pages;
+    if (options.stream && !png)
+      return stream_format_bmp(paths, *layout, {settings, 0, options.top_down, options.premultiplied}, options,
+                               progress);
+    return convert_and_save(paths.second, progress, [&] {
+      return convert_format(paths.first, *layout, settings, 0, options.top_down, options.premultiplied, png, options);
+    });
+  }
   if (options.stream && !png) return stream_bmp(paths, *layout, options, progress);
   return convert_and_save(paths.second, progress, [&]() -> Conversion {
     Conversion conversion = convert(paths.first, *layout, options);
@@ -203,51 +439,69 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
   });
 }
 
-// A guess in words: "320 x 240, low byte first (87 % sure)".
-std::string guess_text(const ProbeGuess& guess, bool with_order) {
-  return std::to_string(guess.width) + " x " + std::to_string(guess.height) +
-         (!with_order                           ? ""
+// A guess in words: "rgb565, 320 x 240, low byte first (87 % sure)", the format and byte order
+// named when they were guessed.
+std::string guess_text(const ProbeGuess& guess, bool with_format, bool with_order) {
+  return (with_format ? std::string(guess.format->name) + ", " : std::string()) + std::to_string(guess.width) + " x " +
+         std::to_string(guess.height) +
+         (!with_order || !guess.order_told      ? ""
           : guess.bytes == ByteOrder::low_first ? ", low byte first"
                                                 : ", high byte first") +
          " (" + std::to_string(guess.confidence) + " % sure)";
 }
 
-// The options with the size, and the byte order if asked, that the input's content reads best at;
-// or the refusal of an input that is a picture, unreadable, or whose best guess is not clearly ahead.
-std::variant<UnpackOptions, Outcome> with_guessed_size(const std::string& path, UnpackOptions options,
-                                                       std::string& note) {
+// The options with the size, and the format and byte order if asked, that the input's content reads
+// best at; or the refusal of an input that is a picture, unreadable, or whose best guess is not
+// clearly ahead. An LVGL image needs no guess: its header names its size and format.
+std::variant<UnpackOptions, Outcome> with_guessed_layout(const std::string& path, UnpackOptions options,
+                                                         std::string& note) {
   {
     std::variant<FileView, Outcome> opened = open_raw(path, options, longest_signature);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   }
-  ProbeLimits limits{.format = "rgb565"};
+  if (options.lvgl_header && lvgl_image_at(path)) {
+    options.width = options.height = 0;
+    options.pixel_format = PixelFormat::rgb565;
+    note = "an LVGL image: its header gives its size and format";
+    return options;
+  }
+  ProbeLimits limits;
+  if (!options.guess_format) limits.format = options.pixel_format;
   if (!options.guess_bytes) limits.bytes = options.format.bytes;
+  if (!options.guess_size) {
+    limits.width = options.width;
+    limits.height = options.height;
+  }
   std::variant<ProbeResult, Outcome> probed = probe_file(path, limits);
   if (Outcome* refused = std::get_if<Outcome>(&probed)) return std::move(*refused);
   const ProbeResult& result = std::get<ProbeResult>(probed);
+  const std::string what = options.guess_format ? "layout" : "size";
   if (result.verdict == ProbeVerdict::no_guess)
-    return refusal(Ending::cannot_open_input,
-                   "no confident guess of its size: it does not read as a picture at any size; give --size");
+    return refusal(Ending::cannot_open_input, "no confident guess of its " + what +
+                                                  ": it does not read as a picture in any layout tried; give " +
+                                                  (options.guess_format ? "--format and --size" : "--size"));
   if (result.verdict == ProbeVerdict::unsure) {
-    std::string reason = "no confident guess of its size: ";
+    std::string reason = "no confident guess of its " + what + ": ";
     for (std::size_t i = 0; i < result.ranked.size(); ++i)
-      reason += (i == 0 ? "" : ", ") + guess_text(result.ranked[i], options.guess_bytes);
-    return refusal(Ending::cannot_open_input, reason + " read almost equally well; give --size");
+      reason += (i == 0 ? "" : ", ") + guess_text(result.ranked[i], options.guess_format, options.guess_bytes);
+    return refusal(Ending::cannot_open_input, reason + " read almost equally well; rgb565 probe shows each");
   }
   const ProbeGuess& best = result.ranked.front();
   options.width = best.width;
   options.height = best.height;
-  options.format.bytes = best.bytes;
-  note = "size auto: " + guess_text(best, options.guess_bytes);
+  options.pixel_format = best.format->format;
+  if (best.format->byte_order_matters) options.format.bytes = best.bytes;
+  note = (options.guess_format ? "format auto: " : "size auto: ") +
+         guess_text(best, options.guess_format, options.guess_bytes);
   return options;
 }
 
 }  // namespace
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
-  if (!options.guess_size) return unpack_at_size(paths, options, progress);
+  if (!options.guess_size && !options.guess_format) return unpack_at_size(paths, options, progress);
   std::string note;
-  std::variant<UnpackOptions, Outcome> guessed = with_guessed_size(paths.first, options, note);
+  std::variant<UnpackOptions, Outcome> guessed = with_guessed_layout(paths.first, options, note);
   if (Outcome* refused = std::get_if<Outcome>(&guessed)) return std::move(*refused);
   Outcome outcome = unpack_at_size(paths, std::get<UnpackOptions>(guessed), progress);
   if (outcome.done()) outcome.warnings.insert(outcome.warnings.begin(), note);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "format/pixel_format.h"
 #include "format/word_format.h"
 #include "job/job.h"
 
@@ -24,13 +25,22 @@ struct UnpackOptions {
   // guess_bytes the byte order too; refuse an input whose best guess is not clearly ahead.
   bool guess_size = false;
   bool guess_bytes = false;
+  // Take the pixel format the probe guesses too, instead of pixel_format.
+  bool guess_format = false;
   // Write the BMP a band of rows at a time as they are made, reading the input a window at a time
-  // while it stays open, so that a frame of any size takes a few megabytes. The input is then still
+  // while it stays open, so that a frame of any size, of any format, takes a few megabytes. The input is then still
   // held when the output is created: for a caller that has refused an output that is its input.
   // A PNG is encoded whole all the same.
   bool stream = false;
   // The stored rows of one band when streaming; 0 is as many as fit about a megabyte.
   std::uint32_t band_rows = 0;
+  // The raw image's pixel format; every option above keeps its meaning for rgb565, the dialog's
+  // own. mono1 in 8-row pages; colours premultiplied by their alpha, to be divided by it again.
+  PixelFormat pixel_format = PixelFormat::rgb565;
+  bool pages = false;
+  bool premultiplied = false;
+  // Take the size and format from an LVGL image's header when the input starts with one.
+  bool lvgl_header = false;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

@@ -12,6 +12,7 @@
 // picture they came from, with no header, padding or trailer. The file records no dimensions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -36,6 +37,19 @@ struct BgraQuad {
 
   friend bool operator==(const BgraQuad&, const BgraQuad&) = default;
 };
+static_assert(sizeof(BgraQuad) == 4, "rows of quads are handed to encoders as rows of bytes");
+
+// A quad laid over an opaque background, with rounding: (colour * alpha + background * (255 - alpha)
+// + 127) / 255, so that transparent pixels take the background and opaque ones keep their colour.
+constexpr BgrTriple over(BgraQuad pixel, BgrTriple background) {
+  const auto mix = [&](unsigned colour, unsigned under) {
+    return static_cast<std::uint8_t>((colour * pixel.alpha + under * (255u - pixel.alpha) + 127) / 255);
+  };
+  return {mix(pixel.blue, background.blue), mix(pixel.green, background.green), mix(pixel.red, background.red)};
+}
+
+// Lays `count` quads over `background` into `count` triples (3 * count bytes at `triples`).
+void composite_over(const BgraQuad* quads, std::size_t count, BgrTriple background, std::uint8_t* triples);
 
 constexpr std::uint16_t pack565(BgrTriple pixel) {
   return static_cast<std::uint16_t>(((pixel.red >> 3) << 11) | ((pixel.green >> 2) << 5) | (pixel.blue >> 3));

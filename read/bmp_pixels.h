@@ -30,3 +30,9 @@ constexpr std::uint64_t decoded_size(std::uint32_t width, std::uint32_t height) 
 // Decodes every pixel of a checked picture other than 24-bit (whose rows are read where they lie)
 // into `out`, which holds decoded_size bytes.
 void decode_pixels(const BmpPicture& bmp, std::span<std::uint8_t> out);
+
+// The alpha of each pixel of a checked 32-bit picture with an alpha mask, widened to 8 bits as the
+// colours are, into `out` (width * height bytes, stored rows in stored order, no padding). False,
+// and the picture opaque, when it has no alpha mask, the mask is empty, has gaps or overlaps a
+// colour's, or every pixel's alpha is 0: writers that leave the alpha unused fill it with zeros.
+bool decode_alpha(const BmpPicture& bmp, std::span<std::uint8_t> out);

@@ -177,6 +177,9 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   } else if (bmp.compression == bmp_bit_fields) {
     const std::uint8_t* masks = file.data() + bmp_field::masks;
     bmp.masks = {load_le32(masks), load_le32(masks + 4), load_le32(masks + 8)};
+    // The alpha mask follows the three inside the 56-byte and larger headers, which the file holds.
+    if (bmp.bits_per_pixel == 32 && load_le32(file.data() + bmp_field::info_size) >= 56)
+      bmp.alpha_mask = load_le32(masks + 12);
   } else if (bmp.bits_per_pixel == 16) {
     bmp.masks = {0x7C00, 0x03E0, 0x001F};
   } else {

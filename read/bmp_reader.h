@@ -16,7 +16,8 @@
 // Pixel formats read: 1, 4 and 8 bits with a colour table; 16 and 32 bits, uncompressed (5-5-5 and
 // 8-8-8, the top bits unused) or with bit fields (BI_BITFIELDS: a red, a green and a blue mask, in
 // the 52-byte and larger headers or in the 12 bytes after the 40-byte one); 24 bits uncompressed;
-// 8 and 4 bits run-length coded (RLE8, RLE4), always bottom-up. Any alpha is ignored. Every pixel
+// 8 and 4 bits run-length coded (RLE8, RLE4), always bottom-up. Alpha is reported only for 32-bit
+// bit fields whose header holds an alpha mask (bmp_pixels.h decodes it). Every pixel
 // must name an entry of the colour table, and every mask must be one run of set bits inside the
 // pixel, sharing no bit with another mask; anything else is refused, so that a picture the reader
 // accepts decodes the same way in every build.
@@ -65,6 +66,9 @@ struct BmpPicture {
   std::uint32_t colour_count = 0;
   // For 16 and 32 bits: the red, green and blue masks, the defaults filled in for BI_RGB.
   std::array<std::uint32_t, 3> masks{};
+  // For 32 bits with bit fields in a header of 56 bytes or more: the alpha mask, 0 for none. It
+  // is not checked: a mask that is empty, overlaps or has gaps leaves the picture opaque.
+  std::uint32_t alpha_mask = 0;
 };
 
 // Whether pictures of this depth and compression convert: each depth with the compressions it may

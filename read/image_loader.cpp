@@ -67,25 +67,34 @@ std::optional<LoadFailure> LoadedPicture::decode(const BmpPicture& bmp) {
   return std::nullopt;
 }
 
-void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t width, std::uint32_t height,
-                          bool top_down) {
-  decoded_ = std::move(triples);
+std::optional<LoadFailure> LoadedPicture::keep_alpha(const BmpPicture& bmp) {
+  if (bmp.alpha_mask == 0) return std::nullopt;
+  const std::size_t size = std::size_t{bmp.width} * bmp.height;
+  alpha_.reset(new (std::nothrow) std::uint8_t[size]);
+  if (alpha_ == nullptr) return LoadFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory"};
+  if (!decode_alpha(bmp, {alpha_.get(), size})) alpha_.reset();
+  return std::nullopt;
+}
+
+void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t width, std::uint32_t height,
+                          bool top_down, bool quads) {
+  const std::uint32_t pixel_bytes = quads ? 4 : 3;
+  decoded_ = std::move(pixels);
   width_ = width;
   height_ = height;
   top_down_ = top_down;
-  row_length_ = width * 3;
-  rows_ = {decoded_.get(), std::size_t{width} * height * 3};
+  quads_ = quads;
+  row_length_ = width * pixel_bytes;
+  rows_ = {decoded_.get(), std::size_t{width} * height * pixel_bytes};
 }
 
-std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, BgrTriple background,
-                                                           std::uint64_t pixel_limit) {
+std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit) {
   // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
   LoadedPicture picture;
   std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
   if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return std::nullopt;
-  std::variant<CodecPicture, CodecFailure> decoded =
-      decode_with_codecs(picture.file_->bytes(), background, pixel_limit);
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:
@@ -99,6 +108,6 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, Bgr
   }
   CodecPicture& codec = std::get<CodecPicture>(decoded);
   // A codec's stored order is top row first.
-  picture.adopt(std::move(codec.triples), codec.width, codec.height, true);
+  picture.adopt(std::move(codec.quads), codec.width, codec.height, true, true);
   return picture;
 }

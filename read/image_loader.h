@@ -56,17 +56,23 @@ using PictureLoad = std::variant<LoadedPicture, LoadFailure>;
 class LoadedPicture {
  public:
   static PictureLoad load(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
-  // The picture of a PNG, JPEG or GIF file, decoded by the platform's codecs into triples that the
-  // picture owns, top row first, transparent pixels over `background`. Nullopt when the file is
-  // none of them (or cannot be read): the BMP loader's refusal then stands.
-  static std::optional<PictureLoad> load_with_codecs(const char* path, BgrTriple background,
-                                                     std::uint64_t pixel_limit = default_pixel_limit);
+  // The picture of a PNG, JPEG or GIF file, decoded by the platform's codecs into BGRA quads with
+  // straight alpha that the picture owns, top row first. Nullopt when the file is none of them (or
+  // cannot be read): the BMP loader's refusal then stands.
+  static std::optional<PictureLoad> load_with_codecs(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
 
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows
   std::uint32_t row_length() const { return row_length_; }
   bool top_down() const { return top_down_; }  // the first stored row is the top row
-  // From the first stored row on; holds at least rows_extent(row_length, width, height) bytes.
+  // The rows hold BGRA quads (pixels.h), 4 bytes a pixel, rather than triples: a codec's picture,
+  // whose transparency a format with alpha keeps and any other lays over a background.
+  bool quads() const { return quads_; }
+  // A 32-bit BMP's alpha, a byte a pixel, stored rows in stored order with no padding; empty for
+  // an opaque picture. A format with alpha keeps it; any other ignores it, as the dialogs do.
+  std::span<const std::uint8_t> alpha() const { return {alpha_.get(), alpha_ ? std::size_t{width_} * height_ : 0}; }
+  // From the first stored row on; holds at least rows_extent(row_length, width, height) bytes, or
+  // for quads row_length * height.
   std::span<const std::uint8_t> rows() const { return rows_; }
 
  private:
@@ -74,8 +80,12 @@ class LoadedPicture {
 
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
   std::optional<LoadFailure> decode(const BmpPicture& bmp);
-  // Takes `triples` (width * height of them, no row padding) as the picture's rows.
-  void adopt(std::unique_ptr<std::uint8_t[]> triples, std::uint32_t width, std::uint32_t height, bool top_down);
+  // Keeps `bmp`'s alpha, when it has any, in alpha_: from the file's own rows, which on Win32 the
+  // system's section may not hold as they are.
+  std::optional<LoadFailure> keep_alpha(const BmpPicture& bmp);
+  // Takes `pixels` (width * height triples, or quads, with no row padding) as the picture's rows.
+  void adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t width, std::uint32_t height, bool top_down,
+             bool quads = false);
 
   // What holds the rows, released when the picture goes: the Win32 build's bitmap section, or
   // elsewhere a read-only view of the file itself; or the decoded triples of either.
@@ -83,9 +93,11 @@ class LoadedPicture {
   std::optional<FileView> file_;
   // Decoded triples, allocated once: a BMP of another depth than 24 bits, or a codec picture.
   std::unique_ptr<std::uint8_t[]> decoded_;
+  std::unique_ptr<std::uint8_t[]> alpha_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint32_t row_length_ = 0;
   bool top_down_ = false;
+  bool quads_ = false;
   std::span<const std::uint8_t> rows_;
 };

@@ -22,6 +22,7 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
   if (bmp.bits_per_pixel != 24) {
     if (std::optional<LoadFailure> failure = picture.decode(bmp)) return std::move(*failure);
+    if (std::optional<LoadFailure> failure = picture.keep_alpha(bmp)) return std::move(*failure);
     return picture;
   }
   picture.width_ = bmp.width;

@@ -160,6 +160,7 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
     BmpPicture section;
     const bool from_section = image != nullptr && describe_section(image, bmp, section);
     if (std::optional<LoadFailure> failure = picture.decode(from_section ? section : bmp)) return std::move(*failure);
+    if (std::optional<LoadFailure> failure = picture.keep_alpha(bmp)) return std::move(*failure);
     picture.section_.reset();
     return picture;
   }

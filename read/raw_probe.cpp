@@ -1,8 +1,10 @@
 #include "read/raw_probe.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #include "read/frame_sizes.h"
 
@@ -31,30 +33,23 @@ constexpr std::uint64_t max_aspect = 16;
 constexpr double noise_score = 0.55;
 constexpr double clear_lead = 1.2;
 
-BgrTriple rgb565(const std::uint8_t* pixel, ByteOrder order) {
-  const auto word =
-      static_cast<std::uint16_t>(order == ByteOrder::low_first ? pixel[0] | pixel[1] << 8 : pixel[0] << 8 | pixel[1]);
-  return expand_word(word, WordFormat{.expansion = Expansion::replicate});
+// The formats tried, the most common first: every format of whole bytes a pixel that a framebuffer
+// holds; alpha kept apart (rgb565a8, argb8565) and packed bits are left to the user.
+constexpr PixelFormat probed[] = {PixelFormat::rgb565, PixelFormat::rgb444,   PixelFormat::rgb888,
+                                  PixelFormat::rgb666, PixelFormat::xrgb8888, PixelFormat::argb8888,
+                                  PixelFormat::gray8};
+
+const std::array<ProbeFormat, std::size(probed)>& formats() {
+  static const std::array<ProbeFormat, std::size(probed)> table = [] {
+    std::array<ProbeFormat, std::size(probed)> made{};
+    for (std::size_t i = 0; i < made.size(); ++i) {
+      const FormatInfo& info = format_info(probed[i]);
+      made[i] = {probed[i], info.name, info.bits_per_pixel / 8, (info.options & format_option::bytes) != 0};
+    }
+    return made;
+  }();
+  return table;
 }
-
-BgrTriple rgb888(const std::uint8_t* pixel, ByteOrder order) {
-  return order == ByteOrder::low_first ? BgrTriple{pixel[0], pixel[1], pixel[2]}
-                                       : BgrTriple{pixel[2], pixel[1], pixel[0]};
-}
-
-BgrTriple xrgb8888(const std::uint8_t* pixel, ByteOrder order) {
-  return order == ByteOrder::low_first ? BgrTriple{pixel[0], pixel[1], pixel[2]}
-                                       : BgrTriple{pixel[3], pixel[2], pixel[1]};
-}
-
-BgrTriple gray8(const std::uint8_t* pixel, ByteOrder) { return BgrTriple{pixel[0], pixel[0], pixel[0]}; }
-
-constexpr ProbeFormat formats[] = {
-    {"rgb565", 2, true, rgb565},
-    {"rgb888", 3, true, rgb888},
-    {"xrgb8888", 4, true, xrgb8888},
-    {"gray8", 1, false, gray8},
-};
 
 unsigned distance(BgrTriple a, BgrTriple b) {
   return static_cast<unsigned>(std::abs(a.blue - b.blue) + std::abs(a.green - b.green) + std::abs(a.red - b.red));
@@ -86,9 +81,30 @@ struct Sampler {
   std::vector<BgrTriple>& pixels;
 };
 
+// One pixel's channels, read by the pixel-format stage.
+class PixelReader {
+ public:
+  PixelReader(const ProbeFormat& format, ByteOrder order) : size_(format.bytes_per_pixel) {
+    settings_.format = format.format;
+    settings_.word.bytes = order;
+    if ((format_info(format.format).options & format_option::expand) != 0)
+      settings_.word.expansion = Expansion::replicate;
+  }
+  BgrTriple operator()(const std::uint8_t* pixel) const {
+    BgraQuad quad{};
+    decode_rows(settings_, 0, {pixel, size_}, 1, 1, {&quad, 1});
+    return {quad.blue, quad.green, quad.red};
+  }
+
+ private:
+  FormatSettings settings_;
+  std::size_t size_;
+};
+
 // The score of one layout before its prior; a negative value when the samples hold too few rows of
 // it, or every sampled pixel is the same colour, so that it tells nothing.
 double score(const Sampler& s) {
+  const PixelReader decode(s.format, s.order);
   const std::uint64_t row_bytes = std::uint64_t{s.width} * s.format.bytes_per_pixel;
   const std::uint32_t columns = std::min<std::uint32_t>(s.effort.columns, s.width - 1);
   const std::size_t per_sample = (s.effort.pairs + s.samples.size() - 1) / s.samples.size();
@@ -110,9 +126,9 @@ double score(const Sampler& s) {
       for (std::uint32_t c = 0; c < columns; ++c) {
         const std::uint64_t x = std::uint64_t{c} * (s.width - 1) / columns;
         const std::uint64_t at = x * s.format.bytes_per_pixel;
-        const BgrTriple pixel = s.format.decode(top + at, s.order);
-        vertical += distance(pixel, s.format.decode(below + at, s.order));
-        horizontal += distance(pixel, s.format.decode(top + at + s.format.bytes_per_pixel, s.order));
+        const BgrTriple pixel = decode(top + at);
+        vertical += distance(pixel, decode(below + at));
+        horizontal += distance(pixel, decode(top + at + s.format.bytes_per_pixel));
         s.pixels.push_back(pixel);
       }
       ++pairs;
@@ -158,36 +174,88 @@ std::uint64_t modal_count(std::span<const RawSample> samples, std::uint32_t size
   return *std::max_element(std::begin(counts), std::end(counts));
 }
 
-// The byte orders worth scoring for `format`. The bytes tell the order better than the smoothness
-// of the colours does. A 16-bit pixel's high byte holds the high bits of red and green, which
-// change less often from pixel to pixel than the low byte's green and blue bits: the byte that
-// changes less is the high one. A picture whose two bytes change alike is unlikely to be 16-bit at
-// all. A four-byte pixel's padding or alpha byte is the one that keeps to one value (opaque, or
-// unused) while the colours vary.
-std::vector<Reading> orders_to_try(const ProbeFormat& format, std::span<const RawSample> samples) {
-  if (!format.byte_order_matters) return {{ByteOrder::low_first, 1}};
-  if (format.bytes_per_pixel == 2) {
-    const std::uint64_t first = changes(samples, 2, 0), second = changes(samples, 2, 1);
-    const double lopsided =
-        static_cast<double>(std::max(first, second)) / std::max<std::uint64_t>(1, std::min(first, second));
-    const double factor = lopsided < 1.1 ? 1.25 : 1;
-    return {{first >= second ? ByteOrder::low_first : ByteOrder::high_first, factor}};
+// How many `size`-byte groups the samples hold whole.
+std::uint64_t groups(std::span<const RawSample> samples, std::uint32_t size) {
+  std::uint64_t count = 0;
+  for (const RawSample& sample : samples) {
+    const std::uint64_t skip = (size - sample.offset % size) % size;
+    if (sample.bytes.size() > skip) count += (sample.bytes.size() - skip) / size;
   }
-  if (format.bytes_per_pixel == 4) {
-    const std::uint64_t last = modal_count(samples, 4, 3), first = modal_count(samples, 4, 0);
-    std::uint64_t groups = 0;
-    for (const RawSample& sample : samples) groups += sample.bytes.size() / 4;
-    // Pairs of 16-bit pixels read as one have no such byte.
-    const double factor = 2 * std::max(last, first) < groups ? 1.3 : 1;
-    return {{last >= first ? ByteOrder::low_first : ByteOrder::high_first, factor}};
+  return count;
+}
+
+// The share of `size`-byte groups whose byte `position` has none of the bits of `mask` set.
+double clear_share(std::span<const RawSample> samples, std::uint32_t size, std::uint32_t position, std::uint8_t mask) {
+  std::uint64_t clear = 0;
+  for (const RawSample& sample : samples) {
+    const std::uint64_t skip = (size - sample.offset % size) % size + position;
+    for (std::uint64_t at = skip; at < sample.bytes.size(); at += size) clear += (sample.bytes[at] & mask) == 0;
   }
-  // Three bytes either way round read as the same picture with red and blue swapped.
-  return {{ByteOrder::low_first, 1}};
+  return static_cast<double>(clear) / static_cast<double>(std::max<std::uint64_t>(1, groups(samples, size)));
+}
+
+// A share of bytes so near all of them that the format must have put it there.
+constexpr double nearly_all = 0.99;
+// How much less likely a reading is whose format would use bits that are never set.
+constexpr double unlikely = 2;
+
+// The byte orders worth scoring for `format`, with how much likelier its bytes make each reading;
+// none when the bytes rule the format out. The bytes tell the order better than the smoothness of
+// the colours does (see the top of raw_probe.h).
+std::vector<Reading> readings_of(const ProbeFormat& format, std::span<const RawSample> samples) {
+  switch (format.bytes_per_pixel) {
+    case 2: {
+      const std::uint64_t first = changes(samples, 2, 0), second = changes(samples, 2, 1);
+      const ByteOrder order = first >= second ? ByteOrder::low_first : ByteOrder::high_first;
+      const double lopsided = static_cast<double>(std::max(first, second)) /
+                              static_cast<double>(std::max<std::uint64_t>(1, std::min(first, second)));
+      // A picture whose two bytes change alike is unlikely to be 16-bit at all.
+      double factor = lopsided < 1.1 ? 1.25 : 1;
+      const bool top_clear = clear_share(samples, 2, order == ByteOrder::low_first ? 1 : 0, 0xF0) >= nearly_all;
+      if (format.format == PixelFormat::rgb444) {
+        if (!top_clear) return {};
+      } else if (top_clear) {
+        factor *= unlikely;
+      }
+      return {{order, factor}};
+    }
+    case 3: {
+      bool low_clear = true;
+      for (std::uint32_t position = 0; position < 3; ++position)
+        low_clear = low_clear && clear_share(samples, 3, position, 0x03) >= nearly_all;
+      if (format.format == PixelFormat::rgb666) {
+        if (!low_clear) return {};
+        return {{ByteOrder::low_first, 1}};
+      }
+      // Three bytes either way round read as the same picture with red and blue swapped.
+      return {{ByteOrder::low_first, low_clear ? unlikely : 1}};
+    }
+    case 4: {
+      const std::uint64_t last = modal_count(samples, 4, 3), first = modal_count(samples, 4, 0);
+      const ByteOrder order = last >= first ? ByteOrder::low_first : ByteOrder::high_first;
+      const double share = static_cast<double>(std::max(last, first)) /
+                           static_cast<double>(std::max<std::uint64_t>(1, groups(samples, 4)));
+      // Padding is one value throughout; alpha that is, is no alpha.
+      const bool padding = std::max(last, first) == groups(samples, 4);
+      if (format.format == PixelFormat::xrgb8888) {
+        if (!padding) return {};
+        return {{order, 1}};
+      }
+      if (padding) return {};
+      // An alpha byte mostly opaque or mostly clear; pairs of 16-bit pixels read as one have none.
+      // And an alpha below 16 throughout is a picture all but invisible: more likely the high bytes of
+      // rgb444 words read in pairs.
+      const bool faint = clear_share(samples, 4, order == ByteOrder::low_first ? 3 : 0, 0xF0) >= nearly_all;
+      return {{order, (2 * share < 1 ? 1.3 : 1) * (faint ? unlikely : 1)}};
+    }
+    default:
+      return {{ByteOrder::low_first, 1}};
+  }
 }
 
 }  // namespace
 
-std::span<const ProbeFormat> probe_formats() { return formats; }
+std::span<const ProbeFormat> probe_formats() { return formats(); }
 
 std::vector<ByteRange> probe_ranges(std::uint64_t file_size) {
   if (file_size <= read_whole_below) return {ByteRange{0, file_size}};
@@ -204,12 +272,14 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   // Each guess with the factor its reading of the bytes carries.
   std::vector<std::pair<ProbeGuess, double>> guesses;
   std::vector<BgrTriple> pixels;
-  for (const ProbeFormat& format : formats) {
-    if (file_size % format.bytes_per_pixel != 0 || (!limits.format.empty() && limits.format != format.name)) continue;
+  for (const ProbeFormat& format : formats()) {
+    if (file_size % format.bytes_per_pixel != 0 || (limits.format && *limits.format != format.format)) continue;
     const std::uint64_t count = file_size / format.bytes_per_pixel;
-    std::vector<Reading> readings = orders_to_try(format, samples);
-    // An order the user gave is taken as given: the reading stands on its own.
-    if (limits.bytes && format.byte_order_matters) readings = {{*limits.bytes, 1}};
+    std::vector<Reading> readings = readings_of(format, samples);
+    // An order the user gave is taken as given.
+    if (limits.bytes && format.byte_order_matters) {
+      for (Reading& reading : readings) reading.order = *limits.bytes;
+    }
     for (std::uint64_t side = smallest_side; side * side <= count; ++side) {
       if (count % side != 0 || count / side > side * max_aspect || count / side > UINT32_MAX) continue;
       const auto other = static_cast<std::uint32_t>(count / side);

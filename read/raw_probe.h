@@ -11,6 +11,12 @@
 // compared on their 8-bit channels, so that formats of different depths compare alike. Rows are
 // sampled in blocks spread over the file, so a dump of any size costs a few megabytes of reading.
 //
+// The bytes themselves tell what smoothness cannot. A 16-bit pixel's high byte holds the high bits of
+// red and green, which change less often from pixel to pixel than the low byte's: the byte that
+// changes less is the high one. rgb444 leaves the top four bits of its word zero, rgb666 the low two
+// bits of each byte, and a four-byte pixel has a padding byte that keeps to one value (xrgb8888) or
+// an alpha byte that mostly does (argb8888).
+//
 // Small priors settle near ties: a picture much wider than tall (or the reverse) is less likely than
 // one near 2:1 or squarer, and the sizes of common panels come first when two layouts score alike.
 // What the content cannot tell: whether red or blue is in the high bits (both read as equally
@@ -25,17 +31,18 @@
 #include <string_view>
 #include <vector>
 
+#include "format/pixel_format.h"
 #include "format/word_format.h"
 #include "pixels/pixels.h"
 
-// A pixel format the probe tries: its name on the command line, its bytes a pixel, and how to read
-// one pixel's 8-bit channels in either byte order.
+// A pixel format the probe tries, read through the pixel-format stage's own decoder: its name on
+// the command line and its bytes a pixel.
 struct ProbeFormat {
+  PixelFormat format;
   std::string_view name;
   std::uint32_t bytes_per_pixel;
-  // Whether --bytes changes how the pixel is read (not for a single byte).
+  // Whether --bytes changes how the pixel is read.
   bool byte_order_matters;
-  BgrTriple (*decode)(const std::uint8_t* pixel, ByteOrder order);
 };
 
 // The formats a dump is probed for, the most common first.
@@ -82,11 +89,12 @@ struct ProbeResult {
   std::vector<ProbeGuess> ranked;
 };
 
-// What the user already knows of a dump: its format (empty for any the probe knows) and its byte
-// order.
+// What the user already knows of a dump: its format, its byte order, its size.
 struct ProbeLimits {
-  std::string_view format = {};
+  std::optional<PixelFormat> format = std::nullopt;
   std::optional<ByteOrder> bytes = std::nullopt;
+  std::uint32_t width = 0;  // 0 for any
+  std::uint32_t height = 0;
 };
 
 // Ranks the layouts of a dump of `file_size` bytes from `samples` of it (the ranges probe_ranges

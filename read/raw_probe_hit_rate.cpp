@@ -24,8 +24,9 @@ struct Layout {
   bool high_first;
 };
 constexpr Layout layouts[] = {
-    {"rgb565", false},   {"rgb565", true},   {"rgb888", false}, {"rgb888", true},
-    {"xrgb8888", false}, {"xrgb8888", true}, {"gray8", false},
+    {"rgb565", false},  {"rgb565", true},    {"rgb444", false},  {"rgb444", true},
+    {"rgb888", false},  {"rgb888", true},    {"rgb666", false},  {"xrgb8888", false},
+    {"xrgb8888", true}, {"argb8888", false}, {"argb8888", true}, {"gray8", false},
 };
 
 ProbeResult probe(const std::vector<std::uint8_t>& dump) {
@@ -55,7 +56,8 @@ int main() {
         slowest = std::max(slowest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         ++dumps;
         // A three-byte pixel's byte order is its channel order, which the content cannot tell.
-        const bool order_matters = std::string(layout.format) != "gray8" && std::string(layout.format) != "rgb888";
+        const std::string format = layout.format;
+        const bool order_matters = format != "gray8" && format != "rgb888" && format != "rgb666";
         const bool hit = !result.ranked.empty() && result.ranked[0].format->name == layout.format &&
                          result.ranked[0].width == width && result.ranked[0].height == height &&
                          (!order_matters || (result.ranked[0].bytes == ByteOrder::high_first) == layout.high_first);

@@ -57,6 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
                     DumpCase{"drawing_480x272_xrgb8888_le", Scene::drawing, 480, 272, "xrgb8888", false},
                     DumpCase{"photo_321x239_xrgb8888_be", Scene::photograph, 321, 239, "xrgb8888", true},
                     DumpCase{"photo_128x160_gray8", Scene::photograph, 128, 160, "gray8", false},
+                    DumpCase{"photo_320x240_rgb444_be", Scene::photograph, 320, 240, "rgb444", true},
+                    DumpCase{"drawing_240x135_rgb666", Scene::drawing, 240, 135, "rgb666", false},
+                    DumpCase{"photo_800x480_argb8888_le", Scene::photograph, 800, 480, "argb8888", false},
                     DumpCase{"photo_1024x1200_rgb565_le_sampled", Scene::photograph, 1024, 1200, "rgb565", false}),
     [](const testing::TestParamInfo<DumpCase>& param) { return std::string(param.param.name); });
 

@@ -122,12 +122,21 @@ std::vector<std::uint8_t> raw_dump(const std::vector<BgrTriple>& pixels, std::st
       const std::uint8_t low = static_cast<std::uint8_t>(word), high = static_cast<std::uint8_t>(word >> 8);
       out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{high, low}
                                        : std::initializer_list<std::uint8_t>{low, high});
+    } else if (format == "rgb444") {
+      const unsigned word = (p.red >> 4) << 8 | (p.green >> 4) << 4 | p.blue >> 4;
+      const std::uint8_t low = static_cast<std::uint8_t>(word), high = static_cast<std::uint8_t>(word >> 8);
+      out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{high, low}
+                                       : std::initializer_list<std::uint8_t>{low, high});
+    } else if (format == "rgb666") {
+      out.insert(out.end(), {static_cast<std::uint8_t>(p.red & 0xFC), static_cast<std::uint8_t>(p.green & 0xFC),
+                             static_cast<std::uint8_t>(p.blue & 0xFC)});
     } else if (format == "rgb888") {
       out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{p.red, p.green, p.blue}
                                        : std::initializer_list<std::uint8_t>{p.blue, p.green, p.red});
     } else if (format == "xrgb8888" || format == "argb8888") {
-      // An alpha that varies over the picture, or the padding byte of a format without one.
-      const std::uint8_t a = format == "xrgb8888" ? 0xFF : static_cast<std::uint8_t>(128 + (p.green >> 1));
+      // The padding byte of a format without alpha; or an alpha opaque but where the picture is
+      // darkest, which fades out, as around a sprite.
+      const std::uint8_t a = format == "xrgb8888" || p.green >= 64 ? 0xFF : static_cast<std::uint8_t>(p.green * 4);
       out.insert(out.end(), high_first ? std::initializer_list<std::uint8_t>{a, p.red, p.green, p.blue}
                                        : std::initializer_list<std::uint8_t>{p.blue, p.green, p.red, a});
     } else {

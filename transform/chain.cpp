@@ -85,3 +85,21 @@ void TransformChain::next_rows(std::uint32_t count, std::uint8_t* triples) {
   }
   next_row_ = end;
 }
+
+void TransformChain::next_quads(std::uint32_t count, BgraQuad* quads) {
+  assert(next_row_ + std::uint64_t{count} <= canvas_height_ && count <= band_rows_);
+  const BgraQuad background{background_.blue, background_.green, background_.red, 255};
+  const std::uint32_t end = next_row_ + count;
+  const std::uint32_t covered_first = std::clamp(placed_.y, next_row_, end);
+  const std::uint32_t covered_end = std::clamp(placed_.y + placed_.height, next_row_, end);
+  if (covered_end > covered_first)
+    top_->read({0, covered_first - placed_.y, placed_.width, covered_end - covered_first}, quads_.data());
+  for (std::uint32_t y = next_row_; y < end; ++y) {
+    BgraQuad* row = quads + std::size_t{y - next_row_} * canvas_width_;
+    std::fill(row, row + canvas_width_, background);
+    if (y < covered_first || y >= covered_end) continue;
+    const BgraQuad* from = quads_.data() + std::size_t{y - covered_first} * placed_.width;
+    std::copy(from, from + placed_.width, row + placed_.x);
+  }
+  next_row_ = end;
+}

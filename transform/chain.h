@@ -50,6 +50,10 @@ class TransformChain {
   // Writes the next `count` rows (at most the band's) into `triples`, width() * 3 bytes a row.
   // Allocates nothing, so that it can run over a file view.
   void next_rows(std::uint32_t count, std::uint8_t* triples);
+  // The same rows as quads, transparency kept, for a format with alpha (or one that lays them over
+  // the background itself): width() quads a row. The canvas around a fitted picture is the
+  // background, opaque.
+  void next_quads(std::uint32_t count, BgraQuad* quads);
 
  private:
   TransformChain() = default;

@@ -1,0 +1,117 @@
+#include "containers/lvgl_image.h"
+
+#include "pixels/little_endian.h"
+
+namespace {
+
+constexpr std::uint8_t lvgl_magic = 0x19;
+constexpr std::uint16_t premultiplied_flag = 0x0001;
+
+struct FormatCode {
+  PixelFormat format;
+  std::uint8_t code;
+  bool swapped = false;
+};
+
+constexpr FormatCode codes[] = {
+    {PixelFormat::gray8, 0x06},        {PixelFormat::i1, 0x07},       {PixelFormat::i2, 0x08},
+    {PixelFormat::i4, 0x09},           {PixelFormat::i8, 0x0A},       {PixelFormat::rgb565, 0x12},
+    {PixelFormat::rgb565, 0x1B, true}, {PixelFormat::argb8565, 0x13}, {PixelFormat::rgb565a8, 0x14},
+    {PixelFormat::rgb888, 0x0F},       {PixelFormat::argb8888, 0x10}, {PixelFormat::xrgb8888, 0x11},
+};
+
+// The C names of the codes, for the descriptor.
+std::string_view code_name(std::uint8_t code) {
+  switch (code) {
+    case 0x06:
+      return "LV_COLOR_FORMAT_L8";
+    case 0x07:
+      return "LV_COLOR_FORMAT_I1";
+    case 0x08:
+      return "LV_COLOR_FORMAT_I2";
+    case 0x09:
+      return "LV_COLOR_FORMAT_I4";
+    case 0x0A:
+      return "LV_COLOR_FORMAT_I8";
+    case 0x12:
+      return "LV_COLOR_FORMAT_RGB565";
+    case 0x1B:
+      return "LV_COLOR_FORMAT_RGB565_SWAPPED";
+    case 0x13:
+      return "LV_COLOR_FORMAT_ARGB8565";
+    case 0x14:
+      return "LV_COLOR_FORMAT_RGB565A8";
+    case 0x0F:
+      return "LV_COLOR_FORMAT_RGB888";
+    case 0x10:
+      return "LV_COLOR_FORMAT_ARGB8888";
+    default:
+      return "LV_COLOR_FORMAT_XRGB8888";
+  }
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> lvgl_colour_format(PixelFormat format, ByteOrder bytes) {
+  for (const FormatCode& code : codes) {
+    if (code.format == format && code.swapped == (bytes == ByteOrder::high_first)) return code.code;
+  }
+  return std::nullopt;
+}
+
+std::optional<LvglHeader> lvgl_header(const FormatSettings& settings, std::uint32_t width, std::uint32_t height) {
+  const std::optional<std::uint8_t> code = lvgl_colour_format(settings.format, settings.word.bytes);
+  const ImageLayout layout = image_layout(settings, width, height);
+  if (!code || settings.word.channels != ChannelOrder::rgb || width > 0xFFFF || height > 0xFFFF ||
+      layout.row_bytes > 0xFFFF)
+    return std::nullopt;
+  LvglHeader header{};
+  header[0] = lvgl_magic;
+  header[1] = *code;
+  store_le16(header.data() + 2, settings.premultiply ? premultiplied_flag : 0);
+  store_le16(header.data() + 4, static_cast<std::uint16_t>(width));
+  store_le16(header.data() + 6, static_cast<std::uint16_t>(height));
+  store_le16(header.data() + 8, static_cast<std::uint16_t>(layout.row_bytes));
+  return header;
+}
+
+std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+  if (file.size() < lvgl_header_size || file[0] != lvgl_magic) return std::nullopt;
+  LvglImage image;
+  const FormatCode* found = nullptr;
+  for (const FormatCode& code : codes) {
+    if (code.code == file[1]) found = &code;
+  }
+  if (found == nullptr) return std::nullopt;
+  image.settings.format = found->format;
+  image.settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
+  image.settings.premultiply = (load_le16(file.data() + 2) & premultiplied_flag) != 0;
+  image.width = load_le16(file.data() + 4);
+  image.height = load_le16(file.data() + 6);
+  if (image.width == 0 || image.height == 0) return std::nullopt;
+  const ImageLayout layout = image_layout(image.settings, image.width, image.height);
+  if (load_le16(file.data() + 8) != layout.row_bytes || file_size != lvgl_header_size + layout.total)
+    return std::nullopt;
+  return image;
+}
+
+std::string lvgl_c_head(std::string_view name, std::string_view description, std::uint64_t bytes,
+                        std::string_view attribute) {
+  std::string text("/* ");
+  text.append(description).append(".\n   An LVGL 9 image: ").append(name).append(" describes the pixels in ");
+  text.append(name).append("_map. */\n\n#include \"lvgl.h\"\n\n");
+  text.append("static const uint8_t ").append(name).append("_map[").append(std::to_string(bytes)).append("]");
+  if (!attribute.empty()) text.append(" ").append(attribute);
+  return text.append(" = {");
+}
+
+std::string lvgl_c_tail(std::string_view name, const LvglHeader& header) {
+  const auto field = [&](std::size_t at) { return std::to_string(load_le16(header.data() + at)); };
+  std::string text("\n};\n\nconst lv_image_dsc_t ");
+  text.append(name).append(" = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n    .header.cf = ");
+  text.append(code_name(header[1])).append(",\n    .header.flags = ").append(field(2));
+  text.append(",\n    .header.w = ").append(field(4)).append(",\n    .header.h = ").append(field(6));
+  text.append(",\n    .header.stride = ").append(field(8)).append(",\n    .data_size = sizeof(").append(name);
+  text.append("_map),\n    .data = ").append(name).append("_map,\n};\n");
+  return text;
+}

@@ -1,0 +1,74 @@
+// gray8, gray4 and mono1: the luma of each pixel, at 8, 4 or 1 bits. mono1 lights a pixel whose luma
+// reaches the threshold, and is stored in rows of bits or in the 8-row pages that OLED controllers
+// scan, one byte a column with the page's top row in bit 0.
+#include <algorithm>
+#include <vector>
+
+#include "format/format_families.h"
+#include "format/levels.h"
+
+namespace {
+
+std::uint8_t luma_of(const BgraQuad& pixel) { return luma(pixel.red, pixel.green, pixel.blue); }
+
+}  // namespace
+
+void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
+                      std::uint32_t count, std::span<std::uint8_t> out) {
+  if (settings.format == PixelFormat::gray8) {
+    for (std::size_t k = 0; k < quads.size(); ++k) out[k] = luma_of(quads[k]);
+    return;
+  }
+  if (settings.format == PixelFormat::mono1 && settings.pages) {
+    std::fill(out.begin(), out.end(), std::uint8_t{0});
+    for (std::uint32_t y = 0; y < count; ++y) {
+      std::uint8_t* page = out.data() + std::size_t{y / 8} * width;
+      const BgraQuad* row = quads.data() + std::size_t{y} * width;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        if (luma_of(row[x]) >= settings.threshold) page[x] = static_cast<std::uint8_t>(page[x] | 1u << (y % 8));
+      }
+    }
+    return;
+  }
+  const unsigned bits = settings.format == PixelFormat::gray4 ? 4 : 1;
+  const std::size_t row_bytes = (std::size_t{width} * bits + 7) / 8;
+  std::vector<std::uint8_t> levels(width);
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const BgraQuad* row = quads.data() + std::size_t{y} * width;
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint8_t value = luma_of(row[x]);
+      levels[x] = static_cast<std::uint8_t>(bits == 1 ? value >= settings.threshold
+                                                      : level_of(value, 4, settings.word.rounding));
+    }
+    pack_bits(levels.data(), width, bits, out.data() + y * row_bytes);
+  }
+}
+
+void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
+                      std::uint32_t count, std::span<BgraQuad> quads) {
+  const auto grey = [](unsigned value) {
+    const auto v = static_cast<std::uint8_t>(value);
+    return BgraQuad{v, v, v, 255};
+  };
+  if (settings.format == PixelFormat::gray8) {
+    for (std::size_t k = 0; k < quads.size(); ++k) quads[k] = grey(in[k]);
+    return;
+  }
+  if (settings.format == PixelFormat::mono1 && settings.pages) {
+    for (std::uint32_t y = 0; y < count; ++y) {
+      const std::uint8_t* page = in.data() + std::size_t{y / 8} * width;
+      for (std::uint32_t x = 0; x < width; ++x)
+        quads[std::size_t{y} * width + x] = grey((page[x] >> (y % 8) & 1) != 0 ? 255 : 0);
+    }
+    return;
+  }
+  const unsigned bits = settings.format == PixelFormat::gray4 ? 4 : 1;
+  const std::size_t row_bytes = (std::size_t{width} * bits + 7) / 8;
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const std::uint8_t* row = in.data() + y * row_bytes;
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const unsigned level = bits_at(row, x, bits);
+      quads[std::size_t{y} * width + x] = grey(bits == 1 ? level * 255 : widen(level, 4, settings.word.expansion));
+    }
+  }
+}

@@ -1,0 +1,56 @@
+// The palette chosen from a picture, against palettes worked out by hand from the rules at the top
+// of median_cut.h.
+#include "format/median_cut.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr BgraQuad black{0, 0, 0, 255}, white{255, 255, 255, 255}, grey{0x80, 0x80, 0x80, 255};
+constexpr BgraQuad red{0, 0, 255, 255}, blue{255, 0, 0, 255};
+
+struct PaletteCase {
+  const char* name;
+  std::vector<BgraQuad> picture;
+  unsigned entries;
+  std::vector<BgraQuad> expected;
+};
+
+const PaletteCase palette_cases[] = {
+    // Few enough colours: exactly them, ordered by B, G, R, A as a little-endian number.
+    {"exact_colours_in_order", {red, blue, red}, 2, {blue, red}},
+    {"exact_with_room_to_spare", {white, black}, 16, {black, white}},
+    // Black twice, grey (cell level 16, widened to 0x84) and white once: red's range is widest,
+    // the count reaches half after black, and grey and white average to (0x84 + 0xFF) / 2 = 0xC2.
+    {"median_cut_of_three_into_two", {black, black, grey, white}, 2, {black, {0xC2, 0xC2, 0xC2, 255}}},
+};
+
+class ChoosePalette : public testing::TestWithParam<PaletteCase> {};
+
+TEST_P(ChoosePalette, GivesTheHandWorkedEntries) {
+  const PaletteCase& c = GetParam();
+  ColourCount count;
+  count.add(c.picture);
+  EXPECT_EQ(count.palette(c.entries), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, ChoosePalette, testing::ValuesIn(palette_cases),
+                         [](const testing::TestParamInfo<PaletteCase>& param) {
+                           return std::string(param.param.name);
+                         });
+
+TEST(PaletteIndex, FindsExactColoursAndOtherwiseTheNearestEntryToTheCell) {
+  // Two colours of one cell (0x80 and 0x81 are both level 16): only an exact palette tells them apart.
+  const std::vector<BgraQuad> palette = {{0x81, 0x81, 0x81, 255}, grey};
+  EXPECT_EQ(PaletteIndex(palette, true).index_of(grey), 1);
+  EXPECT_EQ(PaletteIndex(palette, true).index_of({0x81, 0x81, 0x81, 255}), 0);
+  // Otherwise the entry nearest the cell's 0x84, the first on a tie.
+  const PaletteIndex cells(std::vector<BgraQuad>{black, {0xC2, 0xC2, 0xC2, 255}}, false);
+  EXPECT_EQ(cells.index_of(white), 1);
+  EXPECT_EQ(cells.index_of({0x50, 0x50, 0x50, 255}), 0);
+  EXPECT_EQ(cells.index_of(grey), 1);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+#include "format/pixel_format.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "format/format_families.h"
+
+namespace {
+
+using namespace format_option;
+
+constexpr unsigned colour_options = bytes | channels | round | dither | expand;
+constexpr unsigned byte_colour_options = channels | round | dither | expand;
+
+constexpr FormatInfo formats[] = {
+    {PixelFormat::rgb565, "rgb565", 16, {5, 6, 5}, 0, 0, colour_options, "16-bit word RRRRRGGG GGGBBBBB"},
+    {PixelFormat::rgb565a8,
+     "rgb565a8",
+     24,
+     {5, 6, 5},
+     8,
+     0,
+     colour_options | premultiply,
+     "every pixel's rgb565 word, then every pixel's alpha byte"},
+    {PixelFormat::argb8565,
+     "argb8565",
+     24,
+     {5, 6, 5},
+     8,
+     0,
+     colour_options | premultiply,
+     "rgb565 word, then alpha byte"},
+    {PixelFormat::rgb666, "rgb666", 24, {6, 6, 6}, 0, 0, byte_colour_options, "bytes RRRRRR00 GGGGGG00 BBBBBB00"},
+    {PixelFormat::rgb888, "rgb888", 24, {8, 8, 8}, 0, 0, bytes | channels, "24-bit word R G B (bytes B G R)"},
+    {PixelFormat::xrgb8888,
+     "xrgb8888",
+     32,
+     {8, 8, 8},
+     0,
+     0,
+     bytes | channels,
+     "32-bit word X R G B, X = FF (bytes B G R X)"},
+    {PixelFormat::argb8888,
+     "argb8888",
+     32,
+     {8, 8, 8},
+     8,
+     0,
+     bytes | channels | premultiply,
+     "32-bit word A R G B (bytes B G R A)"},
+    {PixelFormat::rgb332, "rgb332", 8, {3, 3, 2}, 0, 0, byte_colour_options, "byte RRRGGGBB"},
+    {PixelFormat::rgb444, "rgb444", 16, {4, 4, 4}, 0, 0, colour_options, "16-bit word 0000RRRR GGGGBBBB"},
+    {PixelFormat::gray8, "gray8", 8, {8, 8, 8}, 0, 0, 0, "byte of luma"},
+    {PixelFormat::gray4,
+     "gray4",
+     4,
+     {4, 4, 4},
+     0,
+     0,
+     round | dither | expand,
+     "two pixels a byte, the left one in the high four bits"},
+    {PixelFormat::mono1,
+     "mono1",
+     1,
+     {1, 1, 1},
+     0,
+     0,
+     dither | threshold | scan,
+     "eight pixels a byte, the left one in bit 7; or 8-row pages, the top row in bit 0"},
+    {PixelFormat::i1, "i1", 1, {0, 0, 0}, 8, 1, premultiply, "palette of 2 BGRA entries, then 1-bit indices"},
+    {PixelFormat::i2, "i2", 2, {0, 0, 0}, 8, 2, premultiply, "palette of 4 BGRA entries, then 2-bit indices"},
+    {PixelFormat::i4, "i4", 4, {0, 0, 0}, 8, 4, premultiply, "palette of 16 BGRA entries, then 4-bit indices"},
+    {PixelFormat::i8, "i8", 8, {0, 0, 0}, 8, 8, premultiply, "palette of 256 BGRA entries, then 8-bit indices"},
+};
+
+bool has_alpha_plane(PixelFormat format) { return format == PixelFormat::rgb565a8; }
+
+// Bytes of one row of `width` pixels of plane 0, or of one 8-row page.
+std::uint64_t row_bytes(const FormatSettings& settings, std::uint32_t width) {
+  const FormatInfo& info = format_info(settings.format);
+  if (settings.format == PixelFormat::mono1 && settings.pages) return width;
+  if (info.index_bits != 0) return (std::uint64_t{width} * info.index_bits + 7) / 8;
+  if (settings.format == PixelFormat::gray4 || settings.format == PixelFormat::mono1)
+    return (std::uint64_t{width} * info.bits_per_pixel + 7) / 8;
+  if (settings.format == PixelFormat::gray8) return width;
+  return std::uint64_t{width} * word_bytes(settings.format);
+}
+
+}  // namespace
+
+std::span<const FormatInfo> pixel_formats() { return formats; }
+
+const FormatInfo& format_info(PixelFormat format) {
+  const FormatInfo& info = formats[static_cast<std::size_t>(format)];
+  assert(info.format == format);
+  return info;
+}
+
+const FormatInfo* find_pixel_format(std::string_view name) {
+  for (const FormatInfo& info : formats) {
+    if (info.name == name) return &info;
+  }
+  return nullptr;
+}
+
+ImageLayout image_layout(const FormatSettings& settings, std::uint32_t width, std::uint32_t height) {
+  ImageLayout layout;
+  const FormatInfo& info = format_info(settings.format);
+  if (info.index_bits != 0) layout.palette_bytes = std::uint64_t{4} << info.index_bits;
+  layout.row_bytes = row_bytes(settings, width);
+  layout.rows_per_unit = settings.format == PixelFormat::mono1 && settings.pages ? 8 : 1;
+  layout.plane_bytes = band_bytes(settings, 0, width, height);
+  if (has_alpha_plane(settings.format)) {
+    layout.alpha_row_bytes = width;
+    layout.alpha_plane_bytes = band_bytes(settings, 1, width, height);
+  }
+  layout.total = layout.palette_bytes + layout.plane_bytes + layout.alpha_plane_bytes;
+  return layout;
+}
+
+std::uint64_t band_bytes(const FormatSettings& settings, int plane, std::uint32_t width, std::uint32_t count) {
+  if (plane == 1) return std::uint64_t{width} * count;
+  const std::uint64_t units = settings.format == PixelFormat::mono1 && settings.pages ? (count + 7) / 8 : count;
+  return row_bytes(settings, width) * units;
+}
+
+void encode_rows(const FormatSettings& settings, int plane, std::span<const BgraQuad> quads, std::uint32_t width,
+                 std::uint32_t count, std::span<std::uint8_t> out) {
+  assert(quads.size() == std::size_t{width} * count);
+  assert(out.size() == band_bytes(settings, plane, width, count));
+  if (plane == 1) return encode_alpha_plane(quads, out);
+  const FormatInfo& info = format_info(settings.format);
+  if (info.index_bits != 0) return encode_indexed_rows(settings, quads, width, count, out);
+  switch (settings.format) {
+    case PixelFormat::gray8:
+    case PixelFormat::gray4:
+    case PixelFormat::mono1:
+      return encode_grey_rows(settings, quads, width, count, out);
+    default:
+      return encode_word_rows(settings, quads, out);
+  }
+}
+
+bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
+                        bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+  if (format_info(settings.format).index_bits != 0) return false;
+  switch (settings.format) {
+    case PixelFormat::gray8:
+    case PixelFormat::gray4:
+    case PixelFormat::mono1:
+      return false;
+    default:
+      break;
+  }
+  assert(out.size() == band_bytes(settings, plane, width, count));
+  if (plane == 1) {
+    std::fill(out.begin(), out.end(), std::uint8_t{255});
+    return true;
+  }
+  const std::size_t row_bytes = static_cast<std::size_t>(band_bytes(settings, 0, width, 1));
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const std::uint8_t* row = rows + std::size_t{reverse ? count - 1 - y : y} * stride;
+    encode_word_triples(settings, row, width, out.data() + std::size_t{y} * row_bytes);
+  }
+  return true;
+}
+
+void decode_rows(const FormatSettings& settings, int plane, std::span<const std::uint8_t> in, std::uint32_t width,
+                 std::uint32_t count, std::span<BgraQuad> quads) {
+  assert(quads.size() == std::size_t{width} * count);
+  assert(in.size() == band_bytes(settings, plane, width, count));
+  if (plane == 1) return decode_alpha_plane(in, quads);
+  const FormatInfo& info = format_info(settings.format);
+  if (info.index_bits != 0) return decode_indexed_rows(settings, in, width, count, quads);
+  switch (settings.format) {
+    case PixelFormat::gray8:
+    case PixelFormat::gray4:
+    case PixelFormat::mono1:
+      return decode_grey_rows(settings, in, width, count, quads);
+    default:
+      return decode_word_rows(settings, in, quads);
+  }
+}
+
+void store_palette(std::span<const BgraQuad> palette, std::span<std::uint8_t> out) {
+  std::fill(out.begin(), out.end(), std::uint8_t{0});
+  for (std::size_t k = 0; k < palette.size() && 4 * k + 3 < out.size(); ++k) {
+    out[4 * k] = palette[k].blue;
+    out[4 * k + 1] = palette[k].green;
+    out[4 * k + 2] = palette[k].red;
+    out[4 * k + 3] = palette[k].alpha;
+  }
+}
+
+void quads_of_triples(const std::uint8_t* triples, std::uint32_t count, BgraQuad* quads) {
+  // One 32-bit store a pixel, in the quad's byte order whatever the host's.
+  std::uint8_t* out = reinterpret_cast<std::uint8_t*>(quads);
+  for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += 4) {
+    const std::uint8_t quad[4] = {triples[0], triples[1], triples[2], 255};
+    std::memcpy(out, quad, 4);
+  }
+}
+
+void pack_bits(const std::uint8_t* values, std::uint32_t width, unsigned bits, std::uint8_t* row) {
+  if (bits == 8) {
+    std::memcpy(row, values, width);
+    return;
+  }
+  const unsigned per_byte = 8 / bits;
+  for (std::uint32_t x = 0; x < width; x += per_byte) {
+    unsigned byte = 0;
+    for (unsigned k = 0; k < per_byte; ++k) {
+      byte <<= bits;
+      if (x + k < width) byte |= values[x + k];
+    }
+    row[x / per_byte] = static_cast<std::uint8_t>(byte);
+  }
+}
+
+std::uint8_t bits_at(const std::uint8_t* row, std::uint32_t x, unsigned bits) {
+  const unsigned per_byte = 8 / bits;
+  const unsigned shift = (per_byte - 1 - x % per_byte) * bits;
+  return static_cast<std::uint8_t>(row[x / per_byte] >> shift & ((1u << bits) - 1));
+}

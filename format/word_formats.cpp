@@ -1,0 +1,210 @@
+// The formats whose pixel is one word, or a fixed run of bytes: each channel's level goes into a
+// field of the word, which is stored in the chosen byte order. Each 8-bit value's field is looked
+// up in a table made once a band, so that a pixel costs four lookups whatever the format.
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <cstring>
+
+#include "format/format_families.h"
+#include "format/levels.h"
+
+namespace {
+
+struct Field {
+  unsigned shift = 0;
+  unsigned bits = 0;
+};
+
+struct WordLayout {
+  unsigned size;  // bytes of the word
+  Field red, green, blue, alpha;
+  std::uint32_t fill = 0;
+  // Bytes in a fixed order, the high one first, whatever the byte order asked for.
+  bool byte_stream = false;
+  // argb8565: the alpha byte after the 16-bit word, which alone takes the byte order.
+  bool alpha_after = false;
+};
+
+WordLayout layout_of(PixelFormat format) {
+  switch (format) {
+    case PixelFormat::rgb565:
+    case PixelFormat::rgb565a8:
+      return {2, {11, 5}, {5, 6}, {0, 5}, {}};
+    case PixelFormat::argb8565:
+      return {3, {11, 5}, {5, 6}, {0, 5}, {16, 8}, 0, false, true};
+    case PixelFormat::rgb666:
+      return {3, {18, 6}, {10, 6}, {2, 6}, {}, 0, true};
+    case PixelFormat::rgb888:
+      return {3, {16, 8}, {8, 8}, {0, 8}, {}};
+    case PixelFormat::xrgb8888:
+      return {4, {16, 8}, {8, 8}, {0, 8}, {}, 0xFF000000u};
+    case PixelFormat::argb8888:
+      return {4, {16, 8}, {8, 8}, {0, 8}, {24, 8}};
+    case PixelFormat::rgb332:
+      return {1, {5, 3}, {2, 3}, {0, 2}, {}};
+    case PixelFormat::rgb444:
+      return {2, {8, 4}, {4, 4}, {0, 4}, {}};
+    default:
+      break;
+  }
+  assert(false && "not a word format");
+  return {};
+}
+
+// The layout with red and blue swapped for ChannelOrder::bgr.
+WordLayout oriented(PixelFormat format, ChannelOrder channels) {
+  WordLayout layout = layout_of(format);
+  if (channels == ChannelOrder::bgr) std::swap(layout.red, layout.blue);
+  return layout;
+}
+
+bool high_first(const WordLayout& layout, ByteOrder order) {
+  return layout.byte_stream || order == ByteOrder::high_first;
+}
+
+void store(std::uint8_t* at, std::uint32_t word, unsigned size, bool high) {
+  for (unsigned k = 0; k < size; ++k) at[k] = static_cast<std::uint8_t>(word >> (8 * (high ? size - 1 - k : k)));
+}
+
+std::uint32_t load(const std::uint8_t* at, unsigned size, bool high) {
+  std::uint32_t word = 0;
+  for (unsigned k = 0; k < size; ++k) word |= std::uint32_t{at[k]} << (8 * (high ? size - 1 - k : k));
+  return word;
+}
+
+using Table = std::array<std::uint32_t, 256>;
+
+Table field_table(Field field, Rounding rounding) {
+  Table table{};
+  if (field.bits == 0) return table;
+  for (unsigned v = 0; v < 256; ++v) table[v] = level_of(v, field.bits, rounding) << field.shift;
+  return table;
+}
+
+std::uint8_t field_value(std::uint32_t word, Field field, Expansion expansion) {
+  return widen(word >> field.shift & ((1u << field.bits) - 1), field.bits, expansion);
+}
+
+}  // namespace
+
+unsigned word_bytes(PixelFormat format) { return layout_of(format).size; }
+
+void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::span<std::uint8_t> out) {
+  const WordLayout layout = oriented(settings.format, settings.word.channels);
+  const Table red = field_table(layout.red, settings.word.rounding);
+  const Table green = field_table(layout.green, settings.word.rounding);
+  const Table blue = field_table(layout.blue, settings.word.rounding);
+  const Table alpha = field_table(layout.alpha, Rounding::truncate);
+  const bool high = high_first(layout, settings.word.bytes);
+  const unsigned stored = layout.alpha_after ? 2 : layout.size;
+  std::uint8_t* at = out.data();
+  for (const BgraQuad& quad : quads) {
+    const BgraQuad pixel = prepared(quad, settings.premultiply);
+    const std::uint32_t word =
+        red[pixel.red] | green[pixel.green] | blue[pixel.blue] | alpha[pixel.alpha] | layout.fill;
+    store(at, word, stored, high);
+    if (layout.alpha_after) at[2] = pixel.alpha;
+    at += layout.size;
+  }
+}
+
+namespace {
+
+// One loop per word size and byte order, so that the compiler lays each store out as fixed moves.
+template <unsigned size, bool high, bool alpha_after>
+void encode_triples(const Table& red, const Table& green, const Table& blue, std::uint32_t fill,
+                    const std::uint8_t* triples, std::uint32_t count, std::uint8_t* out) {
+  constexpr unsigned stored = alpha_after ? 2 : size;
+  for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += size) {
+    const std::uint32_t word = blue[triples[0]] | green[triples[1]] | red[triples[2]] | fill;
+    for (unsigned b = 0; b < stored; ++b) out[b] = static_cast<std::uint8_t>(word >> (8 * (high ? stored - 1 - b : b)));
+    if constexpr (alpha_after) out[2] = 255;
+  }
+}
+
+}  // namespace
+
+void encode_word_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t count,
+                         std::uint8_t* out) {
+  const WordLayout layout = oriented(settings.format, settings.word.channels);
+  const bool high = high_first(layout, settings.word.bytes);
+  const bool plain = settings.word.channels == ChannelOrder::rgb && !high;
+  // The two layouts that are the triples themselves, or RGB565 as the fast kernels make it.
+  if (plain && settings.format == PixelFormat::rgb888) {
+    std::memcpy(out, triples, std::size_t{count} * 3);
+    return;
+  }
+  if (plain && settings.word.rounding == Rounding::truncate && layout.size == 2 && layout.red.bits == 5) {
+    pack_565_rows({triples, std::size_t{count} * 3}, count * 3, count, 1, {out, std::size_t{count} * 2});
+    return;
+  }
+  // argb8565's words from the same kernel, a chunk at a time, each followed by a full alpha.
+  if (plain && settings.word.rounding == Rounding::truncate && layout.alpha_after) {
+    std::uint8_t words[2 * 256];
+    for (std::uint32_t done = 0; done < count;) {
+      const std::uint32_t chunk = std::min<std::uint32_t>(256, count - done);
+      pack_565_rows({triples + std::size_t{done} * 3, std::size_t{chunk} * 3}, chunk * 3, chunk, 1,
+                    {words, std::size_t{chunk} * 2});
+      std::uint8_t* at = out + std::size_t{done} * 3;
+      for (std::uint32_t k = 0; k < chunk; ++k, at += 3) {
+        at[0] = words[2 * k];
+        at[1] = words[2 * k + 1];
+        at[2] = 255;
+      }
+      done += chunk;
+    }
+    return;
+  }
+  const Table red = field_table(layout.red, settings.word.rounding);
+  const Table green = field_table(layout.green, settings.word.rounding);
+  const Table blue = field_table(layout.blue, settings.word.rounding);
+  // An opaque pixel's alpha field is full.
+  const std::uint32_t fill =
+      layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
+  if (layout.alpha_after) {
+    if (high) return encode_triples<3, true, true>(red, green, blue, fill, triples, count, out);
+    return encode_triples<3, false, true>(red, green, blue, fill, triples, count, out);
+  }
+  switch (layout.size * 2 + (high ? 1 : 0)) {
+    case 2:
+    case 3:
+      return encode_triples<1, false, false>(red, green, blue, fill, triples, count, out);
+    case 4:
+      return encode_triples<2, false, false>(red, green, blue, fill, triples, count, out);
+    case 5:
+      return encode_triples<2, true, false>(red, green, blue, fill, triples, count, out);
+    case 6:
+      return encode_triples<3, false, false>(red, green, blue, fill, triples, count, out);
+    case 7:
+      return encode_triples<3, true, false>(red, green, blue, fill, triples, count, out);
+    case 8:
+      return encode_triples<4, false, false>(red, green, blue, fill, triples, count, out);
+    default:
+      return encode_triples<4, true, false>(red, green, blue, fill, triples, count, out);
+  }
+}
+
+void decode_word_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::span<BgraQuad> quads) {
+  const WordLayout layout = oriented(settings.format, settings.word.channels);
+  const bool high = high_first(layout, settings.word.bytes);
+  const Expansion expansion = settings.word.expansion;
+  const std::uint8_t* at = in.data();
+  for (BgraQuad& quad : quads) {
+    std::uint32_t word = load(at, layout.alpha_after ? 2 : layout.size, high);
+    if (layout.alpha_after) word |= std::uint32_t{at[2]} << 16;
+    quad = {field_value(word, layout.blue, expansion), field_value(word, layout.green, expansion),
+            field_value(word, layout.red, expansion),
+            layout.alpha.bits != 0 ? field_value(word, layout.alpha, expansion) : std::uint8_t{255}};
+    at += layout.size;
+  }
+}
+
+void encode_alpha_plane(std::span<const BgraQuad> quads, std::span<std::uint8_t> out) {
+  for (std::size_t k = 0; k < quads.size(); ++k) out[k] = quads[k].alpha;
+}
+
+void decode_alpha_plane(std::span<const std::uint8_t> in, std::span<BgraQuad> quads) {
+  for (std::size_t k = 0; k < quads.size(); ++k) quads[k].alpha = in[k];
+}

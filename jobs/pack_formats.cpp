@@ -1,0 +1,139 @@
+#include "jobs/pack_formats.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "files/view_access.h"
+#include "format/levels.h"
+#include "format/median_cut.h"
+
+FormatSettings format_settings(const PackOptions& options) {
+  FormatSettings settings;
+  settings.format = options.pixel_format;
+  settings.word = options.format;
+  settings.premultiply = options.premultiply;
+  settings.threshold = options.threshold;
+  settings.pages = options.pages;
+  return settings;
+}
+
+std::uint32_t format_band_rows(const PackOptions& options, const StoredRows& rows, std::uint64_t band_bytes) {
+  std::uint32_t band =
+      options.band_rows != 0
+          ? options.band_rows
+          : static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+                band_bytes / std::max<std::uint64_t>(1, std::uint64_t{rows.width} * 3), 1, rows.height));
+  if (options.pixel_format == PixelFormat::mono1 && options.pages) band = std::max<std::uint32_t>(8, band / 8 * 8);
+  return band;
+}
+
+namespace {
+
+// The quads of a band's rows, in the output's order; laid over the background, opaque, when
+// `opaque`.
+std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const StoredRows& rows, std::uint32_t first,
+                                  std::uint32_t count, bool opaque, std::vector<BgraQuad>& quads) {
+  quads.resize(std::size_t{rows.width} * count);
+  if (access_views([&] {
+        for (std::uint32_t y = 0; y < count; ++y) {
+          const std::uint32_t row = rows.reverse ? count - 1 - y : y;
+          const std::uint8_t* from = stored.data() + std::size_t{row} * rows.stride;
+          BgraQuad* to = quads.data() + std::size_t{y} * rows.width;
+          if (!rows.quads) {
+            quads_of_triples(from, rows.width, to);
+            if (rows.alpha == nullptr || opaque) continue;
+            const std::uint8_t* alpha = rows.alpha + (std::size_t{first} + row) * rows.width;
+            for (std::uint32_t x = 0; x < rows.width; ++x) to[x].alpha = alpha[x];
+            continue;
+          }
+          std::memcpy(to, from, std::size_t{rows.width} * 4);
+          if (!opaque) continue;
+          for (std::uint32_t x = 0; x < rows.width; ++x) {
+            const BgrTriple pixel = over(to[x], rows.background);
+            to[x] = {pixel.blue, pixel.green, pixel.red, 255};
+          }
+        }
+      }) != nullptr)
+    return refusal(Ending::cannot_open_input, cut_short_reason);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& options, std::uint32_t band,
+                                   const RowSource& source, const ByteSink& sink) {
+  FormatSettings settings = format_settings(options);
+  const FormatInfo& info = format_info(settings.format);
+  std::vector<BgraQuad> quads;
+  std::vector<std::uint8_t> out;
+  // Each band in the output's order: with `reverse` the bands go from the file's end. `each` takes
+  // the band's stored rows, and widens them to quads itself when it needs them.
+  const auto walk = [&](auto&& each) -> std::optional<Outcome> {
+    for (std::uint32_t done = 0; done < rows.height;) {
+      const std::uint32_t count = std::min(band, rows.height - done);
+      const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
+      std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
+      if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
+      if (std::optional<Outcome> refused = each(std::get<0>(got), first, count)) return refused;
+      done += count;
+    }
+    return std::nullopt;
+  };
+  const bool opaque = info.alpha_bits == 0;
+  const auto widen = [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count) {
+    return widen_band(stored, rows, first, count, opaque, quads);
+  };
+  try {
+    std::vector<BgraQuad> palette;
+    std::optional<PaletteIndex> index;
+    if (info.index_bits != 0) {
+      ColourCount colours;
+      std::vector<BgraQuad> prepared_band;
+      if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
+                                                    std::uint32_t count) -> std::optional<Outcome> {
+            if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
+            if (!settings.premultiply) {
+              colours.add(quads);
+              return std::nullopt;
+            }
+            prepared_band.clear();
+            for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
+            colours.add(prepared_band);
+            return std::nullopt;
+          }))
+        return refused;
+      palette = colours.palette(1u << info.index_bits);
+      index.emplace(palette, colours.exact(1u << info.index_bits));
+      settings.palette = palette;
+      settings.index = &*index;
+      out.resize(std::size_t{4} << info.index_bits);
+      store_palette(palette, out);
+      if (std::optional<Outcome> refused = sink(out)) return refused;
+    }
+    const int planes = image_layout(settings, 1, 1).alpha_plane_bytes != 0 ? 2 : 1;
+    for (int plane = 0; plane < planes; ++plane) {
+      if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
+                                                    std::uint32_t count) -> std::optional<Outcome> {
+            out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
+            bool direct = false;
+            if (!rows.quads && (rows.alpha == nullptr || opaque) && access_views([&] {
+                                                                      direct = encode_triple_rows(
+                                                                          settings, plane, stored.data(), rows.stride,
+                                                                          rows.reverse, rows.width, count, out);
+                                                                    }) != nullptr)
+              return refusal(Ending::cannot_open_input, cut_short_reason);
+            if (!direct) {
+              if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
+              encode_rows(settings, plane, quads, rows.width, count, out);
+            }
+            return sink(out);
+          }))
+        return refused;
+    }
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  return std::nullopt;
+}

@@ -1,0 +1,203 @@
+// pack into the other formats, streamed band by band from a 24-bit BMP and converted whole, against
+// bytes worked out by hand: band edges inside a mono1 page, planes walked twice, a palette before
+// the indices, C source of bytes, and LVGL's header in front.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "jobs/pack.h"
+#include "testing/test_files.h"
+
+namespace {
+
+constexpr BgrTriple red{0, 0, 255}, green{0, 255, 0}, blue{255, 0, 0}, white{255, 255, 255}, black{0, 0, 0};
+
+struct FormatBands {
+  const char* name;
+  BmpLayout layout;
+  BgrTriple (*pixel)(std::int32_t x, std::int32_t y);  // at stored row y
+  PackOptions options;
+  Bytes expected;
+};
+
+PackOptions format_options(PixelFormat format, std::uint32_t band_rows, bool top_down = false) {
+  PackOptions options;
+  options.pixel_format = format;
+  options.band_rows = band_rows;
+  options.top_down = top_down;
+  return options;
+}
+
+PackOptions paged(PackOptions options) {
+  options.pages = true;
+  return options;
+}
+
+PackOptions with_container(PackOptions options, PackContainer container, bool lvgl) {
+  options.container = container;
+  options.c_array = "logo";
+  options.lvgl = lvgl;
+  return options;
+}
+
+// A 2 x 9 bottom-up picture whose top row is stored last: column 0 white on picture rows 0, 3 and
+// 8, column 1 on row 7.
+BgrTriple nine_rows(std::int32_t x, std::int32_t y) {
+  const std::int32_t row = 8 - y;
+  const bool lit = x == 0 ? (row == 0 || row == 3 || row == 8) : row == 7;
+  return lit ? white : black;
+}
+
+// Stored row 0: red, green, blue; stored row 1: white, black, R 12 G 34 B 56.
+BgrTriple six(std::int32_t x, std::int32_t y) {
+  const BgrTriple rows[2][3] = {{red, green, blue}, {white, black, {0x56, 0x34, 0x12}}};
+  return rows[y][x];
+}
+
+BgrTriple red_blue_red(std::int32_t x, std::int32_t) { return x == 1 ? blue : red; }
+
+Bytes text(const std::string& source) { return Bytes(source.begin(), source.end()); }
+
+const FormatBands format_bands[] = {
+    // Bands of one row become bands of a page; read from the file's end, the last band is row 8.
+    {"Mono1PagesTopRowFirst",
+     {.width = 2, .height = 9},
+     nine_rows,
+     paged(format_options(PixelFormat::mono1, 1, true)),
+     {0x09, 0x80, 0x01, 0x00}},
+    {"Rgb565a8WordsThenAlpha",
+     {.width = 3, .height = 2},
+     six,
+     format_options(PixelFormat::rgb565a8, 1),
+     {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0xAA, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+    // Blue sorts before red (its B, G, R, A as a little-endian number is the smaller).
+    {"I1PaletteThenIndices",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     format_options(PixelFormat::i1, 1),
+     {0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xA0}},
+    {"LvglBinArgb8888",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(format_options(PixelFormat::argb8888, 1, true), PackContainer::raw, true),
+     {0x19, 0x10, 0x00, 0x00, 0x03, 0x00, 0x01, 0x00, 0x0C, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF}},
+    {"LvglCSourceGray8",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(format_options(PixelFormat::gray8, 1, true), PackContainer::c_array, true),
+     text("/* IN: 3 x 1 pixels, top row first, gray8 (byte of luma).\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
+          "static const uint8_t logo_map[3] = {\n    0x4C, 0x1D, 0x4C\n};\n\n"
+          "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
+          "    .header.cf = LV_COLOR_FORMAT_L8,\n    .header.flags = 0,\n    .header.w = 3,\n    .header.h = 1,\n"
+          "    .header.stride = 3,\n    .data_size = sizeof(logo_map),\n    .data = logo_map,\n};\n")},
+    // The dialogs' RGB565 as an array of bytes with an attribute, streamed in bands of one row.
+    {"CBytesWithAttribute",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     [] {
+       PackOptions options = with_container(format_options(PixelFormat::rgb565, 1), PackContainer::c_array, false);
+       options.c_bytes = true;
+       options.c_attribute = "PROGMEM";
+       return options;
+     }(),
+     text("/* IN: 3 x 1 pixels, bottom row first, RGB565, low byte first.\n"
+          "   Each element is one byte of the output, in order. */\n"
+          "#ifndef RGB565_logo_H\n#define RGB565_logo_H\n\n#include <stdint.h>\n\n"
+          "#define logo_width 3\n#define logo_height 1\n\n"
+          "static const uint8_t logo[6] PROGMEM = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n#endif\n")},
+    // RGB565's words as the bytes of LVGL's map, not as 16-bit elements.
+    {"LvglCSourceRgb565",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(format_options(PixelFormat::rgb565, 1, true), PackContainer::c_array, true),
+     text("/* IN: 3 x 1 pixels, top row first, RGB565, low byte first.\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
+          "static const uint8_t logo_map[6] = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n"
+          "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
+          "    .header.cf = LV_COLOR_FORMAT_RGB565,\n    .header.flags = 0,\n    .header.w = 3,\n"
+          "    .header.h = 1,\n    .header.stride = 6,\n    .data_size = sizeof(logo_map),\n    .data = "
+          "logo_map,\n};\n")},
+};
+
+class PackFormats : public testing::TestWithParam<FormatBands> {};
+
+TEST_P(PackFormats, GiveTheHandWorkedBytesStreamedOrWhole) {
+  const FormatBands& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp(c.layout, c.pixel));
+  for (const bool stream : {true, false}) {
+    PackOptions options = c.options;
+    options.stream = stream;
+    JobProgress quiet;
+    const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out")}, options, quiet);
+    ASSERT_TRUE(outcome.done()) << outcome.reason;
+    std::optional<Bytes> out = read_file(dir.file("out"));
+    ASSERT_TRUE(out.has_value());
+    // The C source names its input by its path, which the test does not know beforehand.
+    std::string written(out->begin(), out->end());
+    if (const std::size_t at = written.find(dir.file("in.bmp")); at != std::string::npos)
+      written.replace(at, dir.file("in.bmp").size(), "IN");
+    EXPECT_EQ(Bytes(written.begin(), written.end()), c.expected) << (stream ? "streamed" : "whole");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackFormats, testing::ValuesIn(format_bands),
+                         [](const testing::TestParamInfo<FormatBands>& param) {
+                           return std::string(param.param.name);
+                         });
+
+// A 2 x 1 BMP of 32 bits with bit fields and a 56-byte header, whose alpha mask is FF000000: red at
+// alpha 0x80 (or `first_alpha`), then blue at alpha 0.
+Bytes bmp32_with_alpha(std::uint8_t first_alpha) {
+  constexpr std::uint8_t file[] = {
+      'B',  'M',  78,   0,    0,    0,    0, 0, 0,    0, 70, 0, 0, 0,        // 78 bytes, pixels at 70
+      56,   0,    0,    0,    2,    0,    0, 0, 1,    0, 0,  0,              // 56-byte header, 2 x 1
+      1,    0,    32,   0,    3,    0,    0, 0, 8,    0, 0,  0,              // 32 bits, bit fields, 8 bytes
+      0,    0,    0,    0,    0,    0,    0, 0, 0,    0, 0,  0, 0, 0, 0, 0,  // resolutions, colours
+      0,    0,    0xFF, 0,    0,    0xFF, 0, 0, 0xFF, 0, 0,  0,              // red, green, blue masks
+      0,    0,    0,    0xFF,                                                // alpha mask
+      0x00, 0x00, 0xFF, 0x80, 0xFF, 0x00, 0, 0};                             // red at 0x80, blue at 0
+  static_assert(sizeof file == 78);
+  Bytes bytes(std::begin(file), std::end(file));
+  bytes[73] = first_alpha;
+  return bytes;
+}
+
+struct BmpAlphaCase {
+  const char* name;
+  std::uint8_t first_alpha;
+  PixelFormat format;
+  Bytes expected;
+};
+
+// A format with alpha keeps a 32-bit BMP's alpha; others ignore it as the dialogs always did; alpha
+// that is 0 everywhere is unused, and the picture opaque.
+const BmpAlphaCase bmp_alpha_cases[] = {
+    {"KeptByArgb8888", 0x80, PixelFormat::argb8888, {0x00, 0x00, 0xFF, 0x80, 0xFF, 0x00, 0x00, 0x00}},
+    {"IgnoredByRgb565", 0x80, PixelFormat::rgb565, {0x00, 0xF8, 0x1F, 0x00}},
+    {"IgnoredByRgb888", 0x80, PixelFormat::rgb888, {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00}},
+    {"AllZeroIsOpaque", 0x00, PixelFormat::argb8888, {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF}},
+};
+
+class PackBmpAlpha : public testing::TestWithParam<BmpAlphaCase> {};
+
+TEST_P(PackBmpAlpha, GivesTheHandWorkedBytes) {
+  const BmpAlphaCase& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bmp"), bmp32_with_alpha(c.first_alpha));
+  PackOptions options;
+  options.pixel_format = c.format;
+  JobProgress quiet;
+  const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out")}, options, quiet);
+  ASSERT_TRUE(outcome.done()) << outcome.reason;
+  EXPECT_EQ(read_file(dir.file("out")), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackBmpAlpha, testing::ValuesIn(bmp_alpha_cases),
+                         [](const testing::TestParamInfo<BmpAlphaCase>& param) {
+                           return std::string(param.param.name);
+                         });
+
+}  // namespace

@@ -1,0 +1,129 @@
+// unpack from the other formats into a BMP, against rows worked out by hand: an LVGL image read by
+// its header alone, a palette, a short input, and colours divided by their alpha again.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "jobs/unpack.h"
+#include "testing/test_files.h"
+
+namespace {
+
+// The 58-byte header of a width x height BMP of 24 bits, bottom-up, field by field.
+Bytes bmp_header(std::uint32_t width, std::uint32_t height) {
+  const std::uint32_t row = (width * 3 + 3) / 4 * 4;
+  const auto le32 = [](std::uint32_t v) {
+    return Bytes{std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+  };
+  Bytes header = {'B', 'M'};
+  for (const Bytes& field : {le32(58 + row * height), le32(0), le32(58), le32(40), le32(width), le32(height)})
+    header.insert(header.end(), field.begin(), field.end());
+  header.insert(header.end(), {1, 0, 24, 0, 0, 0, 0, 0});
+  const Bytes size = le32(row * height);
+  header.insert(header.end(), size.begin(), size.end());
+  header.resize(58, 0);
+  return header;
+}
+
+struct UnpackCase {
+  const char* name;
+  Bytes input;
+  UnpackOptions options;
+  std::uint32_t width, height;
+  Bytes rows;  // the BMP's stored rows
+  bool warns = false;
+};
+
+UnpackOptions format_options(PixelFormat format, std::uint32_t width, std::uint32_t height) {
+  UnpackOptions options;
+  options.pixel_format = format;
+  options.width = width;
+  options.height = height;
+  return options;
+}
+
+UnpackOptions reading_lvgl() {
+  UnpackOptions options;
+  options.lvgl_header = true;
+  return options;
+}
+
+const UnpackCase unpack_cases[] = {
+    {"LvglRgb565ByItsHeader",
+     {0x19, 0x12, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0xF8},
+     reading_lvgl(),
+     2,
+     1,
+     {0xF8, 0x00, 0x00, 0x00, 0x00, 0xF8, 0x00, 0x00}},
+    // Premultiplied blue 0x40 at alpha 0x80 is 0x80 again.
+    {"LvglArgb8888Premultiplied",
+     {0x19, 0x10, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x80},
+     reading_lvgl(),
+     1,
+     1,
+     {0x80, 0x00, 0x00, 0x00}},
+    {"I1ThroughItsPalette",
+     {0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xA0},
+     format_options(PixelFormat::i1, 3, 1),
+     3,
+     1,
+     {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00}},
+    // Two rows of 2 x 2 bits, the raw image's first row the picture's top row, stored last.
+    {"Mono1TopRowFirst",
+     {0x80, 0x40},
+     [] {
+       UnpackOptions options = format_options(PixelFormat::mono1, 2, 2);
+       options.top_down = true;
+       return options;
+     }(),
+     2,
+     2,
+     {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}},
+    // Pages of a 1 x 9 raw image, top row first: raw rows 0, 7 and 8 lit. Bands of one row become
+    // bands of a page, walked from the last so that the stored rows go up.
+    {"Mono1PagesTopRowFirst",
+     {0x81, 0x01},
+     [] {
+       UnpackOptions options = format_options(PixelFormat::mono1, 1, 9);
+       options.top_down = true;
+       options.pages = true;
+       return options;
+     }(),
+     1,
+     9,
+     {0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0,    0,    0,    0,
+      0,    0,    0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x00}},
+    {"Rgb565a8CutShort",
+     {0x1F, 0x00},
+     format_options(PixelFormat::rgb565a8, 2, 1),
+     2,
+     1,
+     {0xF8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+     true},
+};
+
+class UnpackFormats : public testing::TestWithParam<UnpackCase> {};
+
+// Whole, and band by band in bands of one row (a page for mono1 in pages).
+TEST_P(UnpackFormats, WriteTheHandWorkedRowsWholeOrStreamed) {
+  const UnpackCase& c = GetParam();
+  TempDir dir;
+  write_file(dir.file("in.bin"), c.input);
+  Bytes expected = bmp_header(c.width, c.height);
+  expected.insert(expected.end(), c.rows.begin(), c.rows.end());
+  for (const bool stream : {false, true}) {
+    UnpackOptions options = c.options;
+    options.stream = stream;
+    options.band_rows = 1;
+    JobProgress quiet;
+    const Outcome outcome = unpack({dir.file("in.bin"), dir.file("out.bmp")}, options, quiet);
+    ASSERT_TRUE(outcome.done()) << outcome.reason;
+    EXPECT_EQ(outcome.warnings.size(), c.warns ? 1u : 0u);
+    EXPECT_EQ(read_file(dir.file("out.bmp")), expected) << (stream ? "streamed" : "whole");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnpackFormats, testing::ValuesIn(unpack_cases),
+                         [](const testing::TestParamInfo<UnpackCase>& param) { return std::string(param.param.name); });
+
+}  // namespace
