@@ -17,6 +17,6 @@ std::vector<BgrTriple> make_scene(Scene scene, std::uint32_t width, std::uint32_
 
 // The pixels laid out as a raw dump in `format` ("rgb565", "rgb444", "rgb666", "rgb888",
 // "xrgb8888", "argb8888" or "gray8"), little-endian words or (with `high_first`) big-endian ones,
-// rows top first with no padding. Written here byte by byte, not with the formats' own code, so that a test of that code
-// or of a guess about it has an independent reference.
+// rows top first with no padding. Written here byte by byte, not with the formats' own code, so that a test of that
+// code or of a guess about it has an independent reference.
 std::vector<std::uint8_t> raw_dump(const std::vector<BgrTriple>& pixels, std::string_view format, bool high_first);
