@@ -294,7 +294,15 @@ std::string help_text(const Invocation& invocation) {
     text += verb_options_help(help.verb);
     if (help.verb == Verb::pack || help.verb == Verb::unpack) {
       text += '\n';
-      text += word_layout(help.verb == Verb::pack ? invocation.pack.format : invocation.unpack.format);
+      const PixelFormat format =
+          help.verb == Verb::pack ? invocation.pack.pixel_format : invocation.unpack.pixel_format;
+      // The word's bits are drawn for RGB565; any other format is named with its layout.
+      if (format == PixelFormat::rgb565) {
+        text += word_layout(help.verb == Verb::pack ? invocation.pack.format : invocation.unpack.format);
+      } else {
+        text += "Each pixel in " + std::string(format_info(format).name) + ": " +
+                std::string(format_info(format).layout) + "\n";
+      }
     }
     text += "\nExamples:\n";
     text += help.examples;

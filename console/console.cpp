@@ -220,18 +220,6 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
   return exit_success;
 }
 
-// A path as a POSIX shell reads it back: quoted when it holds anything but the usual characters.
-std::string shell_word(const std::string& path) {
-  const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
-           std::string_view("/._-+:,=@%").find(c) != std::string_view::npos;
-  });
-  if (plain) return path;
-  std::string quoted = "'";
-  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 // The unpack command that shows `guess` of `dump`, as a PNG named after it.
 std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
   std::string command = "rgb565 unpack";

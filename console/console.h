@@ -35,3 +35,7 @@ void use_binary_standard_streams();
 
 // What two output names in one folder have in common when they name one file on this system.
 std::string output_name_key(const std::string& path);
+
+// A path as this system's shell reads it back in a command: quoted when it holds more than the
+// usual characters (a POSIX shell's single quotes; the Command Prompt's double quotes).
+std::string shell_word(const std::string& path);

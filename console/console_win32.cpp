@@ -28,3 +28,10 @@ std::string output_name_key(const std::string& path) {
   }
   return key;
 }
+
+// The Command Prompt splits a command at spaces and takes & | < > ^ as its own; inside double
+// quotes all of them are plain. A file name cannot hold a double quote.
+std::string shell_word(const std::string& path) {
+  if (!path.empty() && path.find_first_of(" \t&|<>^()%!,;=") == std::string::npos) return path;
+  return '"' + path + '"';
+}

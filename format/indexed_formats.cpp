@@ -17,6 +17,15 @@ void encode_indexed_rows(const FormatSettings& settings, std::span<const BgraQua
   }
 }
 
+void encode_indexed_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t width,
+                            std::uint8_t* out) {
+  const unsigned bits = format_info(settings.format).index_bits;
+  if (bits == 8) return settings.index->index_triples(triples, width, out);
+  std::vector<std::uint8_t> indices(width);
+  settings.index->index_triples(triples, width, indices.data());
+  pack_bits(indices.data(), width, bits, out);
+}
+
 void decode_indexed_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
                          std::uint32_t count, std::span<BgraQuad> quads) {
   const unsigned bits = format_info(settings.format).index_bits;

@@ -13,9 +13,12 @@
 // entries keep the order of the boxes. Written for this program, under its MIT licence.
 //
 // A pixel's index is its colour's entry when the palette holds every colour of the picture, else the
-// entry nearest (in the sum of squared channel differences, the first on a tie) to its cell.
+// entry nearest (in the sum of squared channel differences, the first on a tie) to its cell. Both
+// are found through a table of the cells (and, for an exact palette, a small hash of its colours),
+// so that each pixel costs a lookup, not a search.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -26,6 +29,10 @@ class ColourCount {
  public:
   ColourCount();
   void add(std::span<const BgraQuad> quads);
+  // The same for `count` opaque BGR triples; without `cells` only the colours themselves are told
+  // (while there are few enough), not counted in their cells: a large picture's cells need counting
+  // on a sample of its rows only, while a colour that appears once must still get its entry.
+  void add_triples(const std::uint8_t* triples, std::uint32_t count, bool cells = true);
   // The palette of at most `entries` colours.
   std::vector<BgraQuad> palette(unsigned entries) const;
   // Whether that palette holds every colour of the picture exactly.
@@ -36,6 +43,8 @@ class ColourCount {
   // The picture's distinct colours while there are at most 256 of them, sorted.
   std::vector<std::uint32_t> exact_;
   bool too_many_ = false;
+  // For add_triples: a bit for each opaque colour already in exact_.
+  std::vector<std::uint64_t> seen_;
 };
 
 class PaletteIndex {
@@ -44,10 +53,19 @@ class PaletteIndex {
   // own entry searched for, where otherwise the cell's nearest entry is enough.
   PaletteIndex(std::span<const BgraQuad> palette, bool exact);
   std::uint8_t index_of(BgraQuad pixel) const;
+  // The indices of `width` opaque BGR triples.
+  void index_triples(const std::uint8_t* triples, std::uint32_t width, std::uint8_t* indices) const;
 
  private:
+  // The entry nearest the centre of `cell` (the first on a tie).
+  std::uint8_t nearest_entry(std::uint32_t cell) const;
+
   std::vector<BgraQuad> palette_;
   bool exact_palette_;
-  std::vector<std::uint32_t> exact_;  // (colour, index) sorted by colour, packed as colour << 8 | index
+  // For an exact palette, each entry's index + 1 at the slot its colour hashes to (or the next
+  // free one); 0 for a free slot. Four times the most entries, so that probes stay short.
+  std::array<std::uint16_t, 1024> colour_slots_{};
+  // Each cell's entry: for an exact palette the entry whose colour it holds (-2 where two do), else
+  // the entry nearest its centre, found when the cell is first met; -1 for none yet.
   mutable std::vector<std::int16_t> cell_entry_;
 };

@@ -144,7 +144,6 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
 
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
-  if (format_info(settings.format).index_bits != 0) return false;
   switch (settings.format) {
     case PixelFormat::gray8:
     case PixelFormat::gray4:
@@ -159,9 +158,14 @@ bool encode_triple_rows(const FormatSettings& settings, int plane, const std::ui
     return true;
   }
   const std::size_t row_bytes = static_cast<std::size_t>(band_bytes(settings, 0, width, 1));
+  const bool indexed = format_info(settings.format).index_bits != 0;
   for (std::uint32_t y = 0; y < count; ++y) {
     const std::uint8_t* row = rows + std::size_t{reverse ? count - 1 - y : y} * stride;
-    encode_word_triples(settings, row, width, out.data() + std::size_t{y} * row_bytes);
+    if (indexed) {
+      encode_indexed_triples(settings, row, width, out.data() + std::size_t{y} * row_bytes);
+    } else {
+      encode_word_triples(settings, row, width, out.data() + std::size_t{y} * row_bytes);
+    }
   }
   return true;
 }

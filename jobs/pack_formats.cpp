@@ -90,9 +90,22 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
     std::optional<PaletteIndex> index;
     if (info.index_bits != 0) {
       ColourCount colours;
+      // A picture of over a million pixels has its colours counted on every fourth stored row: as
+      // good a palette, in a quarter of the time.
+      const bool sampled = std::uint64_t{rows.width} * rows.height > (std::uint64_t{1} << 20);
       std::vector<BgraQuad> prepared_band;
       if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
                                                     std::uint32_t count) -> std::optional<Outcome> {
+            // Opaque triples are counted where they lie; premultiplying leaves them as they are.
+            if (!rows.quads && rows.alpha == nullptr) {
+              if (access_views([&] {
+                    for (std::uint32_t y = 0; y < count; ++y)
+                      colours.add_triples(stored.data() + std::size_t{y} * rows.stride, rows.width,
+                                          !sampled || (first + y) % 4 == 0);
+                  }) != nullptr)
+                return refusal(Ending::cannot_open_input, cut_short_reason);
+              return std::nullopt;
+            }
             if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
             if (!settings.premultiply) {
               colours.add(quads);
