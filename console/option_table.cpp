@@ -382,7 +382,7 @@ constexpr OptionRow options[] = {
      .verbs = converting,
      .value = "DIR",
      .help = "convert every input into DIR, each output named after its input",
-     .more = "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h. "
+     .more = "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h (.c with --lvgl). "
              "A line \"N converted, M failed\" ends the run. "
              "Standard input and output (-) go without -d.",
      .apply =
@@ -580,7 +580,9 @@ std::string options_manual() {
     if (!row.choices.empty()) {
       roff += ".BR " + names + " \" \"";
       for (std::size_t i = 0; i < row.choices.size(); ++i) {
-        roff += i == 0 ? " " : " | ";
+        // A break point after each bar: a long list of choices is otherwise one word wider than
+        // the page, which groff can neither fill nor break.
+        roff += i == 0 ? " " : " |\\: ";
         roff += roff_literal(row.choices[i]);
       }
     } else if (!row.value.empty()) {

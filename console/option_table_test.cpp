@@ -223,10 +223,10 @@ TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
 TEST(OptionTable, ManualPageTagsEachOptionInRoff) {
   const std::string roff = options_manual();
   for (const char* lines : {
-           ".TP\n.BR \\-\\-bytes \" \" le | be\n.RB ( pack \", \" unpack \", \" probe )\n"
+           ".TP\n.BR \\-\\-bytes \" \" le |\\: be\n.RB ( pack \", \" unpack \", \" probe )\n"
            "Low byte of each word first, or high byte first.\n",
            ".TP\n.BI \\-\\-size \" WxH|auto\"\n.RB ( unpack )\nThe frame's size in pixels (568x130), or auto",
-           "Each output takes its input's stem and .bin, .bmp or, with \\-\\-c\\-array, .h.\n",
+           "Each output takes its input's stem and .bin, .bmp or, with \\-\\-c\\-array, .h (.c with \\-\\-lvgl).\n",
            ".TP\n.BR \\-h \", \" \\-\\-help\nPrint the usage",
        }) {
     EXPECT_NE(roff.find(lines), std::string::npos) << lines << "\nnot in\n" << roff;

@@ -92,17 +92,32 @@ else
 fi
 
 # rgb565_add_images' other arguments, each in a project of one empty main.c and the example's
-# pictures: "configure" cases must stop CMake with the message given; "build" cases must build, or
-# fail to, and leave the file given in rgb565_images/firmware/ with the text given (bytes in hex
-# for a raw image), or no file there when the text is "-".
+# pictures. "configure" cases must stop CMake with the message given (in a project of the
+# languages in their fourth field, C when there is none). "build" cases must build, convert
+# nothing when built again, and leave the file given in rgb565_images/firmware/ holding the text
+# given (for a .bin, its bytes in hex, whole); "fails" cases must fail to build, rgb565 saying the text given, and leave no such file.
+# The expected bytes are worked out by hand from the colours of logo.bmp (images/make-images.py):
+# stored bottom row first unless top-down rows are asked for (as LVGL always is); grey levels are
+# the luma (299 R + 587 G + 114 B + 500) / 1000: red 4C, green 96, blue 1D, white FF, black 00,
+# brown 804020 4F. An LVGL image's 12-byte header is magic 19, colour format (RGB565 12), flags,
+# width, height and stride, each 16 bits low byte first, and two zero bytes.
 cases=(
   "configure|SOURCES images/logo.bmp images/LOGO.png|would make LOGO.h for firmware a second time"
-  "configure|CONTAINER lvgl SOURCES images/logo.bmp|CONTAINER is c-array or raw, not \"lvgl\""
-  "configure|CONTAINER raw PREFIX ui SOURCES images/logo.bmp|PREFIX names C arrays; a raw image has none"
+  "configure|CONTAINER lvgl-bin SOURCES images/logo.bmp images/logo.png|would make logo.bin for firmware a second time"
+  "configure|CONTAINER png SOURCES images/logo.bmp|CONTAINER is c-array, raw, lvgl or lvgl-bin, not \"png\""
+  "configure|CONTAINER raw PREFIX ui SOURCES images/logo.bmp|PREFIX is for C files; CONTAINER raw writes a binary file"
+  "configure|CONTAINER lvgl-bin C_ATTRIBUTE PROGMEM SOURCES images/logo.bmp|C_ATTRIBUTE is for C files; CONTAINER lvgl-bin writes a binary file"
+  "configure|CONTAINER lvgl SOURCES images/logo.bmp|CONTAINER lvgl writes C files; enable C|CXX"
   "configure|OPTIONS --rows top-down|SOURCES names no picture"
-  "build|PREFIX ui SOURCES images/logo.bmp|logo.h|static const uint16_t ui_logo[6]"
+  "build|PREFIX ui SOURCES images/logo.bmp|logo.h|static const uint16_t ui_logo[6] = {"
+  "build|C_TYPE bytes SOURCES images/logo.bmp|logo.h|static const uint8_t logo[12] = {"
+  "build|FORMAT gray8 SOURCES images/logo.bmp|logo.h|    0xFF, 0x00, 0x4F, 0x4C, 0x96, 0x1D"
   "build|CONTAINER raw SOURCES images/logo.bmp|logo.bin|ffff0000048200f8e0071f00"
-  "fails|SOURCES images/notes.png|notes.h|-"
+  "build|CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|19120000030002000600000000f8e0071f00ffff00000482"
+  "build|FORMAT gray8 CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|1906000003000200030000004c961dff004f"
+  "build|CONTAINER lvgl PREFIX ui C_ATTRIBUTE \"__attribute__((aligned(4)))\" SOURCES images/logo.bmp|logo.c|static const uint8_t ui_logo_map[12] __attribute__((aligned(4))) = {"
+  "fails|SOURCES images/notes.png|notes.h|rgb565: images/notes.png: Cannot open input"
+  "fails|FORMAT rgb56 SOURCES images/logo.bmp|logo.h|rgb565: bad value 'rgb56' for --format"
 )
 echo "=== rgb565_add_images' arguments"
 for entry in "${cases[@]}"; do
@@ -111,10 +126,32 @@ for entry in "${cases[@]}"; do
   rm -rf "$case_dir"
   mkdir -p "$case_dir/images"
   cp "$project/images/logo.bmp" "$case_dir/images/"
+  cp "$project/images/icon.png" "$case_dir/images/logo.png"
   echo "not a picture" >"$case_dir/images/notes.png"
   echo 'int main(void) { return 0; }' >"$case_dir/main.c"
-  printf '%s\n' 'cmake_minimum_required(VERSION 3.16)' 'project(case LANGUAGES C)' 'find_package(rgb565 REQUIRED)' \
-    'add_executable(firmware main.c)' "rgb565_add_images(TARGET firmware $arguments)" >"$case_dir/CMakeLists.txt"
+  # Stands in for LVGL's header, with the names an LVGL image's C file uses, so that the file is
+  # compiled as a firmware build would compile it.
+  cat >"$case_dir/lvgl.h" <<'EOF'
+#include <stdint.h>
+#define LV_IMAGE_HEADER_MAGIC 0x19
+#define LV_COLOR_FORMAT_RGB565 0x12
+typedef struct {
+  uint32_t magic : 8, cf : 8, flags : 16;
+  uint32_t w : 16, h : 16;
+  uint32_t stride : 16, reserved : 16;
+} lv_image_header_t;
+typedef struct {
+  lv_image_header_t header;
+  uint32_t data_size;
+  const uint8_t* data;
+} lv_image_dsc_t;
+EOF
+  languages=C
+  [ "$kind" = configure ] && [ -n "$text" ] && languages=$text
+  printf '%s\n' 'cmake_minimum_required(VERSION 3.16)' "project(case LANGUAGES $languages)" 'find_package(rgb565 REQUIRED)' \
+    'add_executable(firmware main.c)' 'target_include_directories(firmware PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})' \
+    'target_compile_options(firmware PRIVATE -Wall -Wextra -Werror)' \
+    "rgb565_add_images(TARGET firmware $arguments)" >"$case_dir/CMakeLists.txt"
   configured=$(cmake -S "$case_dir" -B "$case_dir/build" -G Ninja -DCMAKE_PREFIX_PATH="$destdir/usr" 2>&1)
   configure_status=$?
   if [ "$kind" = configure ]; then
@@ -134,17 +171,27 @@ $configured"; continue; }
   build_status=$?
   output=$case_dir/build/rgb565_images/firmware/$file
   if [ "$kind" = fails ]; then
-    [ $build_status -ne 0 ] || fail "$arguments: built"
-    grep -q "^rgb565: images/notes.png: Cannot open input" <<<"$built" || fail "$arguments: no reason from rgb565:
+    if [ $build_status -eq 0 ]; then
+      fail "$arguments: built"
+    elif ! grep -qF -- "$text" <<<"$built"; then
+      fail "$arguments: the build failed without saying '$text':
 $built"
-    expect "$arguments: the file left" "" "$(ls "$output" 2>/dev/null)"
+    else
+      expect "$arguments: the file left" "" "$(ls "$output" 2>/dev/null)"
+    fi
   elif [ $build_status -ne 0 ]; then
     fail "$arguments: the build failed:
 $built"
-  elif [ "$file" = logo.bin ]; then
+  elif [ -n "$(cmake --build "$case_dir/build" | grep "rgb565: converting")" ]; then
+    # An output named otherwise than rgb565 names it is never there for the build to find.
+    fail "$arguments: a second build converted the picture again"
+  elif [ "${file##*.}" = bin ]; then
     expect "$arguments: $file" "$text" "$(od -An -tx1 -v "$output" | tr -d ' \n')"
+  elif grep -qxF -- "$text" "$output"; then
+    pass
   else
-    expect "$arguments: $file declares" "$text" "$(grep -o "static const uint16_t [a-z_]*\[[0-9]*\]" "$output")"
+    fail "$arguments: $file has no line '$text':
+$(cat "$output" 2>&1)"
   fi
 done
 
