@@ -1,6 +1,7 @@
-// Pictures in the formats of the platform's image codecs: Qt's image readers and writers on
-// Linux (Qt Gui, no display or application object needed), the Windows Imaging Component on
-// Windows. Only the command line uses them; the dialogs convert BMPs alone.
+// Pictures in the formats of the platform's image codecs: Qt's image readers on Linux (Qt Gui, no
+// display or application object needed), the Windows Imaging Component on Windows. Only the
+// command line uses them, to read pictures; the dialogs convert BMPs alone. (unpack writes its
+// PNGs itself: containers/png_output.h.)
 //
 // Decoding takes the file's bytes and accepts PNG, JPEG and GIF (the first frame), whatever the
 // file's name. The picture comes back as width * height BGRA quads (straight alpha, pixels.h) with
@@ -15,7 +16,6 @@
 #include <span>
 #include <string>
 #include <variant>
-#include <vector>
 
 #include "pixels/pixels.h"
 
@@ -47,16 +47,6 @@ std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std:
 
 // "PNG", "JPEG" or "GIF" for a file that starts with that format's signature; null for others.
 const char* codec_format_of(std::span<const std::uint8_t> file);
-
-// The bytes of a PNG of `height` rows of `width` BGR triples, `stride` bytes apart; with
-// `bottom_up` the first row in memory is the picture's bottom row. Nullopt when encoding failed.
-std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
-                                                    std::uint32_t width, std::uint32_t height, bool bottom_up);
-
-// The bytes of a PNG with alpha of `height` rows of `width` BGRA quads (straight alpha), top row
-// first with no padding. Nullopt when encoding failed.
-std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
-                                                               std::uint32_t height);
 
 // The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,

@@ -1,14 +1,11 @@
-// Qt's image readers and writer, used without an application object: QImageReader and
-// QImageWriter need neither a display nor a QGuiApplication, and find the JPEG and GIF plugins
-// from Qt's own plugin path.
+// Qt's image readers, used without an application object: QImageReader needs neither a display
+// nor a QGuiApplication, and finds the JPEG and GIF plugins from Qt's own plugin path.
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <optional>
 
 #include "codecs/image_codecs.h"
@@ -53,36 +50,4 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     }
   }
   return result;
-}
-
-std::optional<std::vector<std::uint8_t>> encode_png(std::span<const std::uint8_t> rows, std::uint32_t stride,
-                                                    std::uint32_t width, std::uint32_t height, bool bottom_up) {
-  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_BGR888);
-  if (image.isNull()) return std::nullopt;
-  for (std::uint32_t y = 0; y < height; ++y) {
-    const std::size_t from = std::size_t{bottom_up ? height - 1 - y : y} * stride;
-    std::memcpy(image.scanLine(static_cast<int>(y)), rows.data() + from, std::size_t{width} * 3);
-  }
-  QBuffer buffer;
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "png");
-  if (!writer.write(image)) return std::nullopt;
-  const QByteArray& png = buffer.data();
-  return std::vector<std::uint8_t>(png.begin(), png.end());
-}
-
-std::optional<std::vector<std::uint8_t>> encode_png_with_alpha(std::span<const BgraQuad> quads, std::uint32_t width,
-                                                               std::uint32_t height) {
-  // Format_ARGB32 lies in memory as blue, green, red, alpha on this little-endian build, with
-  // straight alpha, which the PNG keeps.
-  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32);
-  if (image.isNull()) return std::nullopt;
-  for (std::uint32_t y = 0; y < height; ++y)
-    std::memcpy(image.scanLine(static_cast<int>(y)), quads.data() + std::size_t{y} * width, std::size_t{width} * 4);
-  QBuffer buffer;
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "png");
-  if (!writer.write(image)) return std::nullopt;
-  const QByteArray& png = buffer.data();
-  return std::vector<std::uint8_t>(png.begin(), png.end());
 }

@@ -2,7 +2,7 @@
 // with a 58-byte header, bottom row first as the raw image's rows came from a bottom-up picture.
 // From the command line the same job takes other frame sizes, the word layouts of UnpackOptions and
 // raw images whose first row is the picture's top row, and writes a PNG for an output named so; it
-// writes a BMP band by band there, so that a frame of any size takes a few megabytes.
+// writes either band by band there, so that a frame of any size takes a few megabytes.
 #include "jobs/unpack.h"
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
 #include "containers/lvgl_image.h"
+#include "containers/png_output.h"
 #include "files/file_view.h"
 #include "files/output_block.h"
 #include "files/output_file.h"
@@ -36,6 +37,7 @@ namespace {
 
 constexpr std::uint32_t fixed_width = 568;
 constexpr std::uint32_t fixed_height = 130;
+constexpr const char* png_failed = "the PNG could not be made";
 
 // The raw image's bytes: two a pixel, no padding between rows.
 std::uint64_t frame_length(const BmpOutput& layout) { return std::uint64_t{layout.width} * layout.height * 2; }
@@ -67,17 +69,44 @@ bool wants_png(const UnpackOptions& options, std::string_view path) {
   return suffix == ".png";
 }
 
-// The frame's BMP rows, bottom row first, encoded as a PNG in a new block; nullopt when encoding
-// failed or memory ran out.
-std::optional<OutputBlock> as_png(const OutputBlock& pixels, const BmpOutput& layout) {
+// A PNG of the frame begun, or the refusal when there is no memory for it.
+std::variant<PngOutput, Outcome> begin_png(const BmpOutput& layout, bool alpha) {
+  std::optional<PngOutput> png =
+      PngOutput::begin(layout.width, layout.height, alpha ? PngColour::rgba : PngColour::rgb);
+  if (!png) return refusal(Ending::out_of_memory, png_failed);
+  return std::move(*png);
+}
+
+// A whole PNG in a new block, its rows, top row first, from `row_of` (BGR triples, or BGRA quads
+// with `alpha`); nullopt when memory ran out.
+template <typename RowOf>
+std::optional<OutputBlock> whole_png(const BmpOutput& layout, bool alpha, RowOf&& row_of) {
+  std::optional<PngOutput> png =
+      PngOutput::begin(layout.width, layout.height, alpha ? PngColour::rgba : PngColour::rgb);
+  if (!png) return std::nullopt;
   try {
-    const std::optional<std::vector<std::uint8_t>> png =
-        encode_png(pixels.bytes(), layout.row_length, layout.width, layout.height, true);
-    if (!png) return std::nullopt;
-    return OutputBlock::copy_of(*png);
+    std::vector<std::uint8_t> file;
+    const auto take = [&] {
+      file.insert(file.end(), png->pending().begin(), png->pending().end());
+      png->clear_pending();
+    };
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+      if (!png->add_row(row_of(y))) return std::nullopt;
+      take();
+    }
+    if (!png->finish()) return std::nullopt;
+    take();
+    return OutputBlock::copy_of(file);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
+}
+
+// The frame's BMP rows, bottom row first, as a PNG in a new block.
+std::optional<OutputBlock> as_png(const OutputBlock& pixels, const BmpOutput& layout) {
+  const std::uint8_t* rows = pixels.bytes().data();
+  return whole_png(layout, false,
+                   [&](std::uint32_t y) { return rows + std::size_t{layout.height - 1 - y} * layout.row_length; });
 }
 
 // The kind of picture whose signature `bytes`, the start of a file of `file_size` bytes, begin with,
@@ -138,10 +167,11 @@ std::uint32_t rows_per_band(const BmpOutput& layout, const UnpackOptions& option
 }
 
 // The BMP written band by band as it is made, bottom row first as it is stored, each band expanded
-// from the window of the input that holds its rows. The new file takes its name only once it is
-// complete, so a failure, or an input cut short meanwhile, leaves what was at that name.
-Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackOptions& options,
-                   JobProgress& progress) {
+// from the window of the input that holds its rows; or with `png` the PNG, top row first, its bands
+// taken from the top of the frame. The new file takes its name only once it is complete, so a
+// failure, or an input cut short meanwhile, leaves what was at that name.
+Outcome stream_rgb565(const JobPaths& paths, const BmpOutput& layout, const UnpackOptions& options, bool png,
+                      JobProgress& progress) {
   std::variant<FileView, Outcome> opened = open_raw(paths.first, options, longest_signature);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   FileView& input = std::get<FileView>(opened);
@@ -153,12 +183,25 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);
   }
+  std::optional<PngOutput> writer;
+  if (png) {
+    std::variant<PngOutput, Outcome> begun = begin_png(layout, false);
+    if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
+    writer.emplace(std::get<PngOutput>(std::move(begun)));
+  }
   std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
   if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
-  if (std::optional<SystemError> error = output.write(layout.header)) return not_saved(*error);
-  for (std::uint32_t first = 0; first < layout.height; first += rows) {
-    const std::uint32_t count = std::min(rows, layout.height - first);
+  const auto write_pending = [&]() -> std::optional<SystemError> {
+    std::optional<SystemError> error = output.write(writer->pending());
+    writer->clear_pending();
+    return error;
+  };
+  if (std::optional<SystemError> error = png ? write_pending() : output.write(layout.header)) return not_saved(*error);
+  for (std::uint32_t done = 0; done < layout.height; done += rows) {
+    const std::uint32_t count = std::min(rows, layout.height - done);
+    // The stored rows of this band: from the bottom up for the BMP, from the top down for the PNG.
+    const std::uint32_t first = png ? layout.height - done - count : done;
     const std::uint64_t offset = band_input_offset(layout, first, count, options.top_down);
     // A short input's last bands have fewer words, or none, and are black where they have none.
     const std::uint64_t length =
@@ -173,7 +216,18 @@ Outcome stream_bmp(const JobPaths& paths, const BmpOutput& layout, const UnpackO
     if (access_views([&] { expand_band_into_bmp(words, layout, count, options.top_down, options.format, out); }) !=
         nullptr)
       return refusal(Ending::cannot_open_input, cut_short_reason);
-    if (std::optional<SystemError> error = output.write(out)) return not_saved(*error);
+    if (!png) {
+      if (std::optional<SystemError> error = output.write(out)) return not_saved(*error);
+      continue;
+    }
+    for (std::uint32_t j = count; j-- > 0;)
+      if (!writer->add_row(out.data() + std::size_t{j} * layout.row_length))
+        return refusal(Ending::out_of_memory, png_failed);
+    if (std::optional<SystemError> error = write_pending()) return not_saved(*error);
+  }
+  if (png) {
+    if (!writer->finish()) return refusal(Ending::out_of_memory, png_failed);
+    if (std::optional<SystemError> error = write_pending()) return not_saved(*error);
   }
   if (std::optional<SystemError> error = output.commit()) return not_saved(*error);
   Outcome outcome;
@@ -252,28 +306,20 @@ Conversion convert_format(const std::string& path, const BmpOutput& layout, cons
   const auto raw_row_of_stored = [&](std::uint32_t stored) { return top_down ? layout.height - 1 - stored : stored; };
   if (png) {
     const bool alpha = format_info(settings.format).alpha_bits != 0;
-    std::vector<BgraQuad> upright;
-    std::optional<std::vector<std::uint8_t>> encoded;
+    std::vector<std::uint8_t> triples;
     try {
-      upright.resize(quads.size());
-      for (std::uint32_t y = 0; y < layout.height; ++y) {
-        const BgraQuad* from = quads.data() + std::size_t{raw_row_of_stored(layout.height - 1 - y)} * layout.width;
-        std::copy_n(from, layout.width, upright.begin() + static_cast<std::ptrdiff_t>(std::size_t{y} * layout.width));
-      }
-      if (alpha) {
-        encoded = encode_png_with_alpha(upright, layout.width, layout.height);
-      } else {
-        std::vector<std::uint8_t> triples(upright.size() * 3);
-        for (std::size_t k = 0; k < upright.size(); ++k)
-          triples[3 * k] = upright[k].blue, triples[3 * k + 1] = upright[k].green, triples[3 * k + 2] = upright[k].red;
-        encoded = encode_png(triples, layout.width * 3, layout.width, layout.height, false);
-      }
+      triples.resize(std::size_t{layout.width} * 3);
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
-    if (!encoded) return refusal(Ending::out_of_memory, "the PNG could not be made");
-    std::optional<OutputBlock> block = OutputBlock::copy_of(*encoded);
-    if (!block) return refusal(Ending::out_of_memory);
+    std::optional<OutputBlock> block = whole_png(layout, alpha, [&](std::uint32_t y) -> const std::uint8_t* {
+      const BgraQuad* from = quads.data() + std::size_t{raw_row_of_stored(layout.height - 1 - y)} * layout.width;
+      if (alpha) return reinterpret_cast<const std::uint8_t*>(from);
+      for (std::uint32_t x = 0; x < layout.width; ++x)
+        triples[3 * x] = from[x].blue, triples[3 * x + 1] = from[x].green, triples[3 * x + 2] = from[x].red;
+      return triples.data();
+    });
+    if (!block) return refusal(Ending::out_of_memory, png_failed);
     return Converted{std::move(*block), {}, std::move(warnings)};
   }
   std::variant<OutputBlock, Outcome> allocated = allocate_output(layout.pixel_bytes);
@@ -299,13 +345,15 @@ struct RawFormat {
   bool unpremultiply = false;
 };
 
-// The same as convert_format into a BMP, written band by band as it is made: each band of raw rows
-// decoded from the windows of the input that hold them (the palette read once), and written as the
-// BMP's stored rows, bottom row first. A band starts on an 8-row page for mono1 in pages; with
-// top_down the raw bands go from the last, so that the stored rows go up.
-Outcome stream_format_bmp(const JobPaths& paths, const BmpOutput& layout, const RawFormat& raw,
-                          const UnpackOptions& options, JobProgress& progress) {
+// The same as convert_format, written band by band as it is made: each band of raw rows decoded
+// from the windows of the input that hold them (the palette read once), and written as the BMP's
+// stored rows, bottom row first, or with `png` as the PNG's rows, top row first. A band starts on
+// an 8-row page for mono1 in pages; the raw bands go from the last where the output's first row is
+// the raw image's last.
+Outcome stream_format(const JobPaths& paths, const BmpOutput& layout, const RawFormat& raw,
+                      const UnpackOptions& options, bool png, JobProgress& progress) {
   const ImageLayout image = image_layout(raw.settings, layout.width, layout.height);
+  const bool alpha = png && format_info(raw.settings.format).alpha_bits != 0;
   std::variant<FileView, Outcome> opened = open_raw(paths.first, options, longest_signature);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   FileView& input = std::get<FileView>(opened);
@@ -328,9 +376,11 @@ Outcome stream_format_bmp(const JobPaths& paths, const BmpOutput& layout, const 
       return refusal(Ending::cannot_open_input, cut_short_reason);
     return std::nullopt;
   };
+  // A PNG takes one row at a time, of quads or triples; a BMP the band's stored rows at once.
+  const std::size_t row_bytes = png ? std::size_t{layout.width} * (alpha ? 4 : 3) : layout.row_length;
   try {
     quads.resize(std::size_t{layout.width} * band);
-    rows.resize(std::size_t{layout.row_length} * band);
+    rows.resize(row_bytes * (png ? 1 : band));
     if (!palette.empty()) {
       if (std::optional<Outcome> refused = read_raw(0, image.palette_bytes)) return std::move(*refused);
       for (std::size_t k = 0; k < palette.size(); ++k)
@@ -341,43 +391,68 @@ Outcome stream_format_bmp(const JobPaths& paths, const BmpOutput& layout, const 
   }
   FormatSettings settings = raw.settings;
   settings.palette = palette;
+  std::optional<PngOutput> writer;
+  if (png) {
+    std::variant<PngOutput, Outcome> begun = begin_png(layout, alpha);
+    if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
+    writer.emplace(std::get<PngOutput>(std::move(begun)));
+  }
   std::variant<OutputFile, Outcome> created = begin_output(paths.second, progress);
   if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
-  if (std::optional<SystemError> error = output.write(layout.header)) return not_saved(*error);
+  const auto write_pending = [&]() -> std::optional<SystemError> {
+    std::optional<SystemError> error = output.write(writer->pending());
+    writer->clear_pending();
+    return error;
+  };
+  if (std::optional<SystemError> error = png ? write_pending() : output.write(layout.header)) return not_saved(*error);
+  // The BMP's first stored row is the bottom row, the PNG's first row the top row; the raw image's
+  // first row is the top row when it is top-down.
+  const bool last_first = raw.top_down != png;
   const std::uint32_t bands = (layout.height + band - 1) / band;
   try {
     for (std::uint32_t k = 0; k < bands; ++k) {
-      const std::uint32_t first = (raw.top_down ? bands - 1 - k : k) * band;  // raw row
+      const std::uint32_t first = (last_first ? bands - 1 - k : k) * band;  // raw row
       const std::uint32_t count = std::min(band, layout.height - first);
       const std::span<BgraQuad> band_quads(quads.data(), std::size_t{layout.width} * count);
       if (std::optional<Outcome> refused = read_raw(image.palette_bytes + first / image.rows_per_unit * image.row_bytes,
                                                     ::band_bytes(settings, 0, layout.width, count)))
         return std::move(*refused);
       decode_rows(settings, 0, bytes, layout.width, count, band_quads);
-      if (raw.unpremultiply && image.alpha_plane_bytes != 0) {
+      // A plane of alpha is read where it counts: for a PNG with alpha, or to divide colours by it.
+      if (image.alpha_plane_bytes != 0 && (alpha || raw.unpremultiply)) {
         if (std::optional<Outcome> refused =
                 read_raw(image.palette_bytes + image.plane_bytes + std::uint64_t{first} * image.alpha_row_bytes,
                          ::band_bytes(settings, 1, layout.width, count)))
           return std::move(*refused);
         decode_rows(settings, 1, bytes, layout.width, count, band_quads);
       }
-      // The band's raw rows in the stored order: reversed for a top-down raw image.
+      // The band's raw rows in the output's order.
       for (std::uint32_t j = 0; j < count; ++j) {
-        const BgraQuad* from = band_quads.data() + std::size_t{raw.top_down ? count - 1 - j : j} * layout.width;
-        std::uint8_t* to = rows.data() + std::size_t{j} * layout.row_length;
-        std::fill(to, to + layout.row_length, std::uint8_t{0});
+        const BgraQuad* from = band_quads.data() + std::size_t{last_first ? count - 1 - j : j} * layout.width;
+        std::uint8_t* to = rows.data() + (png ? 0 : std::size_t{j} * row_bytes);
+        std::fill(to, to + row_bytes, std::uint8_t{0});
         for (std::uint32_t x = 0; x < layout.width; ++x) {
           const BgraQuad pixel = raw.unpremultiply
                                      ? BgraQuad{unpremultiplied(from[x].blue, from[x].alpha),
                                                 unpremultiplied(from[x].green, from[x].alpha),
                                                 unpremultiplied(from[x].red, from[x].alpha), from[x].alpha}
                                      : from[x];
-          to[3 * x] = pixel.blue, to[3 * x + 1] = pixel.green, to[3 * x + 2] = pixel.red;
+          if (alpha) {
+            to[4 * x] = pixel.blue, to[4 * x + 1] = pixel.green, to[4 * x + 2] = pixel.red, to[4 * x + 3] = pixel.alpha;
+          } else {
+            to[3 * x] = pixel.blue, to[3 * x + 1] = pixel.green, to[3 * x + 2] = pixel.red;
+          }
         }
+        if (png && !writer->add_row(rows.data())) return refusal(Ending::out_of_memory, png_failed);
       }
-      if (std::optional<SystemError> error = output.write({rows.data(), std::size_t{count} * layout.row_length}))
+      if (std::optional<SystemError> error =
+              png ? write_pending() : output.write({rows.data(), std::size_t{count} * layout.row_length}))
         return not_saved(*error);
+    }
+    if (png) {
+      if (!writer->finish()) return refusal(Ending::out_of_memory, png_failed);
+      if (std::optional<SystemError> error = write_pending()) return not_saved(*error);
     }
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);
@@ -401,10 +476,9 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
     if (const std::optional<LvglImage> lvgl = lvgl_image_at(paths.first)) {
       const std::optional<BmpOutput> lvgl_layout = bmp_output(lvgl->width, lvgl->height);
       if (!lvgl_layout) return refusal(Ending::out_of_memory, "the image's BMP would not fit 4 GiB");
-      if (options.stream && !png)
-        return stream_format_bmp(paths, *lvgl_layout,
-                                 {lvgl->settings, lvgl_header_size, true, lvgl->settings.premultiply}, options,
-                                 progress);
+      if (options.stream)
+        return stream_format(paths, *lvgl_layout, {lvgl->settings, lvgl_header_size, true, lvgl->settings.premultiply},
+                             options, png, progress);
       return convert_and_save(paths.second, progress, [&] {
         return convert_format(paths.first, *lvgl_layout, lvgl->settings, lvgl_header_size, true,
                               lvgl->settings.premultiply, png, options);
@@ -416,14 +490,14 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
     settings.format = options.pixel_format;
     settings.word = options.format;
     settings.pages = options.pages;
-    if (options.stream && !png)
-      return stream_format_bmp(paths, *layout, {settings, 0, options.top_down, options.premultiplied}, options,
-                               progress);
+    if (options.stream)
+      return stream_format(paths, *layout, {settings, 0, options.top_down, options.premultiplied}, options, png,
+                           progress);
     return convert_and_save(paths.second, progress, [&] {
       return convert_format(paths.first, *layout, settings, 0, options.top_down, options.premultiplied, png, options);
     });
   }
-  if (options.stream && !png) return stream_bmp(paths, *layout, options, progress);
+  if (options.stream) return stream_rgb565(paths, *layout, options, png, progress);
   return convert_and_save(paths.second, progress, [&]() -> Conversion {
     Conversion conversion = convert(paths.first, *layout, options);
     Converted* converted = std::get_if<Converted>(&conversion);

@@ -13,7 +13,7 @@ struct UnpackOptions {
   WordFormat format;
   // The raw image's first row is the picture's top row.
   bool top_down = false;
-  // Write a PNG through the platform's codecs when the output's name ends in .png.
+  // Write a PNG (see containers/png_output.h) when the output's name ends in .png.
   bool codecs = false;
   // Refuse an input that is recognisably a picture (a BMP, PNG, JPEG or GIF), which the command line
   // takes for swapped arguments; Talvose converts whatever its user picked.
@@ -27,10 +27,10 @@ struct UnpackOptions {
   bool guess_bytes = false;
   // Take the pixel format the probe guesses too, instead of pixel_format.
   bool guess_format = false;
-  // Write the BMP a band of rows at a time as they are made, reading the input a window at a time
-  // while it stays open, so that a frame of any size, of any format, takes a few megabytes. The input is then still
-  // held when the output is created: for a caller that has refused an output that is its input.
-  // A PNG is encoded whole all the same.
+  // Write the BMP or PNG a band of rows at a time as they are made, reading the input a window at a
+  // time while it stays open, so that a frame of any size, of any format, takes a few megabytes. The
+  // input is then still held when the output is created: for a caller that has refused an output
+  // that is its input.
   bool stream = false;
   // The stored rows of one band when streaming; 0 is as many as fit about a megabyte.
   std::uint32_t band_rows = 0;

@@ -4,7 +4,7 @@
 # it takes some minutes and about 10 GB in build/bench. Installs what it compares against if
 # missing (hyperfine, ffmpeg, ImageMagick, Pillow and numpy, GNU time).
 # Usage: scripts/bench.sh [RUNS [JOB...]], JOB one of pack, subtract, unpack, unpack-large,
-# unpack-win32, png, resize, batch, probe, hit-rate, kernels; every job by default.
+# unpack-win32, unpack-png, png, resize, batch, probe, hit-rate, kernels; every job by default.
 set -euo pipefail
 shopt -s nullglob
 cd "$(dirname "$0")/.."
@@ -116,6 +116,15 @@ elif cmake --preset win32 >/dev/null 2>&1 && cmake --build --preset win32 --targ
 else
   echo "== unpack-win32: skipped, the win32 build is not available"
 fi
+
+# An 8192 x 8192 frame (128 MiB of words: the 8192 x 8192 picture packed) written as a PNG a band
+# at a time, in a few megabytes, against ffmpeg's PNG of the same frame.
+if wanted unpack-png; then
+  [ -f "$bench/frame8192.bin" ] || "$rgb565" pack --rows top-down "$bench/picture.bmp" "$bench/frame8192.bin"
+fi
+compare unpack-png "$o/unpack-png.png" \
+  "rgb565 unpack to PNG" "$rgb565 unpack --rows top-down --size 8192x8192 $bench/frame8192.bin $o/unpack-png.png" \
+  "ffmpeg to PNG" "ffmpeg -v error -y -f rawvideo -pix_fmt rgb565le -s 8192x8192 -i $bench/frame8192.bin -f image2 -c:v png -pix_fmt rgb24 $o/unpack-png.ffmpeg"
 
 compare png "$o/png.rgb565" \
   "rgb565 pack (PNG)" "$rgb565 pack $bench/photo.png $o/png.rgb565" \

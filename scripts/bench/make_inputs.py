@@ -26,7 +26,8 @@ def bmp(width, height, seed):
 
 # The inputs each job of bench.sh reads.
 inputs = {"pack": {"picture.bmp"}, "subtract": {"image.bin", "sub.bin"}, "unpack": {"frame.bin"},
-          "unpack-large": {"large.bin"}, "png": {"photo.png"}, "resize": {"photo.bmp"}, "batch": {"batch"}}
+          "unpack-png": {"picture.bmp"}, "unpack-large": {"large.bin"}, "png": {"photo.png"},
+          "resize": {"photo.bmp"}, "batch": {"batch"}}
 
 
 def make(name, content):
