@@ -25,9 +25,10 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   }
   if (!packing) return std::nullopt;
   PackOptions& pack = invocation.pack;
-  // Dithering toward other formats' levels is not made yet; refusing it beats ignoring it.
-  if (pack.dither != Dither::none && info.format != PixelFormat::rgb565)
-    return UsageError{"--dither is not available for " + format + " yet"};
+  // Dithering decides which pixels light, so a threshold given with it would be ignored.
+  if (pack.dither != Dither::none &&
+      std::find(invocation.given.begin(), invocation.given.end(), "--threshold") != invocation.given.end())
+    return UsageError{"--dither and --threshold both choose which pixels light; give one of them"};
   if (std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end() &&
       pack.container != PackContainer::c_array)
     return UsageError{"--c-type goes with --c-array"};
@@ -44,7 +45,6 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
         !pack.top_down)
       return UsageError{"--lvgl writes the top row first, not --rows stored"};
     pack.top_down = true;
-    if (pack.dither != Dither::none) return UsageError{"--dither is not available with --lvgl yet"};
     if (pack.container == PackContainer::c_array && !pack.c_bytes &&
         std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
       return UsageError{"--lvgl's C source holds bytes, not --c-type words"};

@@ -230,13 +230,16 @@ constexpr OptionRow options[] = {
         "--channels", converting, "red in the high bits (RGB565), or blue there (BGR565)", {}, format_option::channels),
     choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level",
                                        {}, format_option::round),
-    choice_option<dithers, dither>("--dither", pack_only,
-                                   "level each channel as --round says, or mix the two nearest levels the panel "
-                                   "shows with an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest)",
-                                   "Either way an area keeps its own light on the panel on average. "
-                                   "Diffusion takes the stored rows in order, each left to right. "
-                                   "The same picture always gives the same bytes.",
-                                   format_option::dither),
+    choice_option<dithers, dither>(
+        "--dither", pack_only,
+        "level each channel as --round says, or mix the two nearest levels the panel "
+        "shows with an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest or --threshold)",
+        "Either way an area keeps its own light on the panel on average. "
+        "Diffusion takes the stored rows in order, each left to right. "
+        "Grey formats dither their luma; for mono1 dithering takes the place of "
+        "--threshold. Alpha is not dithered. "
+        "The same picture always gives the same bytes.",
+        format_option::dither),
     {.long_name = "--crop",
      .verbs = pack_only,
      .value = "WxH+X+Y",
@@ -629,8 +632,6 @@ std::string formats_manual() {
     for (const OptionRow& row : options) {
       if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
       taken += (taken.empty() ? "" : ", ") + roff_literal(row.long_name);
-      // Dithering toward the other formats' levels is still to come; the parser refuses it.
-      if (row.format_option == format_option::dither && info.format != PixelFormat::rgb565) taken += " (not yet)";
     }
     roff += taken.empty() ? "It takes none of the options that depend on the format.\n" : "It takes " + taken + ".\n";
   }

@@ -141,8 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "--premultiply does not apply to --format rgb888"},
         RefusalCase{{"pack", "--format", "i4", "--dither", "ordered", "a", "b"},
                     "--dither does not apply to --format i4"},
-        RefusalCase{{"pack", "--format", "gray4", "--dither", "ordered", "a", "b"},
-                    "--dither is not available for --format gray4 yet"},
+        RefusalCase{{"pack", "--format", "gray8", "--dither", "ordered", "a", "b"},
+                    "--dither does not apply to --format gray8"},
+        RefusalCase{{"pack", "--format", "xrgb8888", "--dither", "diffusion", "a", "b"},
+                    "--dither does not apply to --format xrgb8888"},
+        RefusalCase{{"pack", "--format", "mono1", "--threshold", "100", "--dither", "ordered", "a", "b"},
+                    "--dither and --threshold both choose which pixels light; give one of them"},
         RefusalCase{{"pack", "--c-type", "bytes", "a", "b"}, "--c-type goes with --c-array"},
         RefusalCase{{"pack", "--c-attribute", "PROGMEM", "a", "b"}, "--c-attribute goes with --c-array"},
         RefusalCase{{"pack", "--format", "rgb888", "--c-array", "x", "--c-type", "words", "a", "b"},
@@ -165,7 +169,7 @@ TEST(OptionTable, ManualListsEveryFormat) {
                            "rgb444", "gray8", "gray4", "mono1", "i1", "i2", "i4", "i8"})
     EXPECT_NE(roff.find(".TP\n.B " + std::string(name) + "\n"), std::string::npos) << name;
   EXPECT_NE(roff.find(".B mono1\n1 bit a pixel: "), std::string::npos);
-  EXPECT_NE(roff.find("It takes \\-\\-dither (not yet), \\-\\-scan, \\-\\-threshold.\n"), std::string::npos) << roff;
+  EXPECT_NE(roff.find("It takes \\-\\-dither, \\-\\-scan, \\-\\-threshold.\n"), std::string::npos) << roff;
   EXPECT_NE(roff.find(".B argb8888\n32 bits a pixel, with alpha: "), std::string::npos);
 }
 
@@ -177,7 +181,7 @@ TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
            "  --dither none|ordered|diffusion\n"
            "                            pack: level each channel as --round says, or mix the two nearest\n"
            "                            levels the panel shows with an 8 x 8 Bayer matrix or\n"
-           "                            Floyd-Steinberg (not with --round nearest)\n",
+           "                            Floyd-Steinberg (not with --round nearest or --threshold)\n",
            "Options of subtract:\n"
            "  -o OUT                    write the difference to OUT and leave IMAGE as it was\n",
            "  -h, --help                print the usage; after a verb, that verb's own, with the layout of\n",

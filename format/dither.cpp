@@ -1,11 +1,8 @@
 #include "format/dither.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <cstddef>
-#include <optional>
-#include <utility>
 
 namespace {
 
@@ -16,13 +13,13 @@ constexpr std::uint8_t bayer[8][8] = {
 };
 
 // The bits of blue, green and red in a word, in the order of a triple.
-constexpr std::array<unsigned, 3> word_bits = {5, 6, 5};
+constexpr std::uint8_t word_bits[3] = {5, 6, 5};
 
 constexpr std::int32_t level_units = 16 * 255;
 
 constexpr std::uint32_t top_level(unsigned bits) { return (1u << bits) - 1; }
 
-void store(std::uint8_t* at, const std::uint8_t (&levels)[3], const WordFormat& format) {
+void store(std::uint8_t* at, const std::uint8_t* levels, const WordFormat& format) {
   // A level with the bits below it zero truncates to itself, so pack_word lays out the word.
   BgrTriple exact{};
   std::uint8_t* channel[3] = {&exact.blue, &exact.green, &exact.red};
@@ -32,62 +29,40 @@ void store(std::uint8_t* at, const std::uint8_t (&levels)[3], const WordFormat& 
   store_word(at, pack_word(exact, truncating), format.bytes);
 }
 
-void ordered_row(const std::uint8_t* triple, std::uint32_t y, std::uint32_t width, const WordFormat& format,
-                 std::uint8_t* words) {
-  for (std::uint32_t x = 0; x < width; ++x, triple += 3, words += 2) {
-    std::uint8_t levels[3];
-    for (std::size_t c = 0; c < 3; ++c)
-      levels[c] = static_cast<std::uint8_t>(ordered_level(triple[c], x, y, word_bits[c]));
-    store(words, levels, format);
+// Errors in 4080ths of a level, per channel, for two rows: those of even stored rows in the
+// scratch's first half, of odd ones in its second, so that a picture's rows, given in order, find
+// what the row before left them whichever band they come in. Slot x + 1 belongs to pixel x, and the
+// two end slots take the shares that leave the picture at the sides.
+std::size_t slots(std::uint32_t width) { return (std::size_t{width} + 2) * 3; }
+
+// The elements of pack_band_dithered's scratch that hold a row's levels, a byte a channel, before
+// its errors.
+std::size_t level_elements(std::uint32_t width) { return (std::size_t{width} * 3 + 3) / 4; }
+
+void diffuse_row(const std::uint8_t* values, unsigned channels, const std::uint8_t* bits, std::uint32_t width,
+                 std::uint32_t y, std::span<std::int32_t> scratch, std::uint8_t* levels) {
+  const std::span<std::int32_t> here = scratch.subspan((y % 2) * slots(width), slots(width));
+  const std::span<std::int32_t> below = scratch.subspan((1 - y % 2) * slots(width), slots(width));
+  if (y == 0) std::fill(here.begin(), here.end(), 0);
+  std::fill(below.begin(), below.end(), 0);
+  const std::size_t step = channels;
+  for (std::uint32_t x = 0; x < width; ++x) {
+    for (std::size_t c = 0; c < channels; ++c) {
+      const std::size_t at = (std::size_t{x} + 1) * step + c;
+      const std::int32_t top = level_units * static_cast<std::int32_t>(top_level(bits[c]));
+      const std::int32_t position = static_cast<std::int32_t>(level_position(values[at - step], bits[c]));
+      const std::int32_t value = std::clamp<std::int32_t>(16 * position + here[at], 0, top);
+      const std::int32_t level = (value + level_units / 2) / level_units;
+      levels[at - step] = static_cast<std::uint8_t>(level);
+      const std::int32_t error = value - level * level_units;
+      const std::int32_t right = error * 7 / 16, below_left = error * 3 / 16, below_share = error * 5 / 16;
+      here[at + step] += right;
+      below[at - step] += below_left;
+      below[at] += below_share;
+      below[at + step] += error - right - below_left - below_share;
+    }
   }
 }
-
-// Errors in 4080ths of a level, per channel, for one row: slot x + 1 belongs to pixel x, and the two
-// end slots take the shares that leave the picture at the sides.
-class DiffusionRows {
- public:
-  // The errors that the row before left for the first row are in the scratch's first half; a
-  // picture's first row starts with none.
-  DiffusionRows(std::uint32_t width, std::span<std::int32_t> scratch, bool first_row)
-      : width_(width), here_(scratch.first(slots(width))), below_(scratch.subspan(slots(width), slots(width))) {
-    if (first_row) std::fill(here_.begin(), here_.end(), 0);
-  }
-
-  // Leaves the errors for the next row in the scratch's first half, where the next band starts.
-  ~DiffusionRows() {
-    if (here_.data() > below_.data()) std::copy(here_.begin(), here_.end(), below_.begin());
-  }
-
-  static std::size_t slots(std::uint32_t width) { return (std::size_t{width} + 2) * 3; }
-
-  void row(const std::uint8_t* triple, const WordFormat& format, std::uint8_t* words) {
-    std::fill(below_.begin(), below_.end(), 0);
-    for (std::uint32_t x = 0; x < width_; ++x, triple += 3, words += 2) {
-      std::uint8_t levels[3];
-      for (std::size_t c = 0; c < 3; ++c) {
-        const std::size_t at = (std::size_t{x} + 1) * 3 + c;
-        const std::int32_t top = level_units * static_cast<std::int32_t>(top_level(word_bits[c]));
-        const std::int32_t position = static_cast<std::int32_t>(level_position(triple[c], word_bits[c]));
-        const std::int32_t value = std::clamp<std::int32_t>(16 * position + here_[at], 0, top);
-        const std::int32_t level = (value + level_units / 2) / level_units;
-        levels[c] = static_cast<std::uint8_t>(level);
-        const std::int32_t error = value - level * level_units;
-        const std::int32_t right = error * 7 / 16, below_left = error * 3 / 16, below = error * 5 / 16;
-        here_[at + 3] += right;
-        below_[at - 3] += below_left;
-        below_[at] += below;
-        below_[at + 3] += error - right - below_left - below;
-      }
-      store(words, levels, format);
-    }
-    std::swap(here_, below_);
-  }
-
- private:
-  std::uint32_t width_;
-  std::span<std::int32_t> here_;
-  std::span<std::int32_t> below_;
-};
 
 }  // namespace
 
@@ -109,7 +84,43 @@ unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, uns
 }
 
 std::size_t dither_scratch_size(std::uint32_t width, Dither dither) {
-  return dither == Dither::diffusion ? 2 * DiffusionRows::slots(width) : 0;
+  return dither == Dither::diffusion ? 2 * slots(width) : 0;
+}
+
+std::size_t pack_scratch_size(std::uint32_t width, Dither dither) {
+  if (dither == Dither::none) return 0;
+  return level_elements(width) + dither_scratch_size(width, dither);
+}
+
+void dither_row(Dither dither, const std::uint8_t* values, unsigned channels, const std::uint8_t* bits,
+                std::uint32_t width, std::uint32_t y, std::span<std::int32_t> scratch, std::uint8_t* levels) {
+  assert(channels >= 1 && channels <= 3);
+  if (dither == Dither::diffusion) {
+    assert(scratch.size() >= dither_scratch_size(width, dither));
+    return diffuse_row(values, channels, bits, width, y, scratch, levels);
+  }
+  assert(dither == Dither::ordered);
+  for (std::uint32_t x = 0; x < width; ++x) {
+    for (std::size_t c = 0; c < channels; ++c, ++values, ++levels)
+      *levels = static_cast<std::uint8_t>(ordered_level(*values, x, y, bits[c]));
+  }
+}
+
+RowDither::RowDither(Dither dither, std::uint32_t width)
+    : dither_(dither), width_(width), scratch_(dither_scratch_size(width, dither)) {
+  assert(dither != Dither::none);
+}
+
+void RowDither::start_band(std::uint32_t first, std::uint32_t count, bool reverse) {
+  assert(dither_ != Dither::diffusion || first == 0 || first == next_);
+  next_ = first;
+  count_ = count;
+  reverse_ = reverse;
+}
+
+void RowDither::next_row(const std::uint8_t* values, unsigned channels, const std::uint8_t* bits,
+                         std::uint8_t* levels) {
+  dither_row(dither_, values, channels, bits, width_, next_++, scratch_, levels);
 }
 
 void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
@@ -129,16 +140,14 @@ void pack_band_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride
   assert(rows.size() >= rows_extent(stride, width, count));
   assert(out.size() == std::size_t{width} * count * 2);
   if (width == 0 || count == 0) return;
-  std::optional<DiffusionRows> diffusion;
-  assert(scratch.size() >= dither_scratch_size(width, dither));
-  if (dither == Dither::diffusion) diffusion.emplace(width, scratch, first_row == 0);
+  assert(scratch.size() >= pack_scratch_size(width, dither));
+  // The walk may run over a file view, where it must not allocate: the levels live in the scratch.
+  std::uint8_t* levels = reinterpret_cast<std::uint8_t*>(scratch.data());
+  const std::span<std::int32_t> errors = scratch.subspan(level_elements(width));
   for (std::uint32_t k = 0; k < count; ++k) {
     const std::uint8_t* triple = rows.data() + std::size_t{k} * stride;
     std::uint8_t* words = out.data() + std::size_t{reverse ? count - 1 - k : k} * width * 2;
-    if (diffusion) {
-      diffusion->row(triple, format, words);
-    } else {
-      ordered_row(triple, first_row + k, width, format, words);
-    }
+    dither_row(dither, triple, 3, word_bits, width, first_row + k, errors, levels);
+    for (std::uint32_t x = 0; x < width; ++x) store(words + std::size_t{x} * 2, &levels[std::size_t{x} * 3], format);
   }
 }

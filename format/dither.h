@@ -13,7 +13,9 @@
 //
 // Pixel (x, y) is column x of row y of the rows as they are dithered: the stored rows, first stored
 // row 0, whatever row order the packed image is written in, so that the pattern belongs to the
-// picture and not to the output's layout.
+// picture and not to the output's layout. Every format dithers so: a word's colour channels each
+// toward the levels of its field (alpha never), a grey format its luma, mono1 its luma toward the
+// two levels 0 and 255 in place of the threshold.
 //
 // Dither::ordered takes the level floor(P / 255), or the one above it where the remainder r = P mod
 // 255 passes the threshold of the 8 x 8 Bayer matrix B (0 to 63), tiled from (0, 0):
@@ -32,17 +34,18 @@
 // of every 64 pixels, so a flat colour's average light on the panel is its own to within 1/128 of a
 // level's step.
 //
-// Dither::diffusion is Floyd-Steinberg toward the nearest level, rows in order and each row left to
-// right (not serpentine). Values and errors are kept in 4080ths of a level (16 * 255): a pixel's
-// value is V = min(4080 * L, max(0, 16 * P + received)), its level (V + 2040) / 4080 rounded down,
-// and its error E = V - 4080 * level. The error goes 7/16 to the right neighbour, 3/16 below left,
-// 5/16 below and the rest (so that none is lost to rounding) below right, each share rounded toward
-// zero; shares that would leave the picture are dropped.
+// Dither::diffusion is Floyd-Steinberg toward the nearest level, stored rows in order and each row
+// left to right (not serpentine), each channel on its own. Values and errors are kept in 4080ths of
+// a level (16 * 255): a pixel's value is V = min(4080 * L, max(0, 16 * P + received)), its level
+// (V + 2040) / 4080 rounded down, and its error E = V - 4080 * level. The error goes 7/16 to the
+// right neighbour, 3/16 below left, 5/16 below and the rest (so that none is lost to rounding) below
+// right, each share rounded toward zero; shares that would leave the picture are dropped.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "format/word_format.h"
 
@@ -54,10 +57,45 @@ std::uint32_t level_position(std::uint8_t value, unsigned bits);
 // The level of `bits` bits that ordered dithering gives `value` at pixel (x, y).
 unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, unsigned bits);
 
-// The scratch that pack_rows_dithered needs for `dither` on rows of `width` pixels, in elements:
-// two rows of errors for diffusion, none otherwise. The caller allocates it, so that the walk
-// itself allocates nothing and can run over a file view.
+// The scratch that dither_row needs for `dither` on rows of `width` pixels of up to three channels,
+// in elements: two rows of errors for diffusion, none otherwise.
 std::size_t dither_scratch_size(std::uint32_t width, Dither dither);
+
+// The scratch that pack_rows_dithered needs: a row's levels besides dither_row's. The caller
+// allocates it, so that the walk itself allocates nothing and can run over a file view.
+std::size_t pack_scratch_size(std::uint32_t width, Dither dither);
+
+// The levels of one row of `width` pixels, `channels` (1 to 3) values each, channel c toward
+// `bits[c]` bits, at stored row `y`. Diffusion keeps its errors in `scratch`
+// (dither_scratch_size), which must be the same for every row of a picture, its rows given in
+// stored order from row 0; ordered dithering takes rows in any order and no scratch.
+void dither_row(Dither dither, const std::uint8_t* values, unsigned channels, const std::uint8_t* bits,
+                std::uint32_t width, std::uint32_t y, std::span<std::int32_t> scratch, std::uint8_t* levels);
+
+// dither_row for the pixel formats, which hand over a band of rows at a time in the output's order
+// and may need their rows in another order than the stored one: it keeps the scratch and the band's
+// place in the picture.
+class RowDither {
+ public:
+  // Throws std::bad_alloc when the scratch cannot be had.
+  RowDither(Dither dither, std::uint32_t width);
+
+  // The next band: `count` rows, the first of them stored row `first`, in the output in stored order
+  // or, with `reverse`, the other way round. Diffusion's bands come in stored order.
+  void start_band(std::uint32_t first, std::uint32_t count, bool reverse);
+  // The row of the band, counted in the output's order, that comes k-th in stored order.
+  std::uint32_t output_row(std::uint32_t k) const { return reverse_ ? count_ - 1 - k : k; }
+  // dither_row for the band's next row in stored order.
+  void next_row(const std::uint8_t* values, unsigned channels, const std::uint8_t* bits, std::uint8_t* levels);
+
+ private:
+  Dither dither_;
+  std::uint32_t width_;
+  std::vector<std::int32_t> scratch_;
+  std::uint32_t next_ = 0;  // the stored row next_row dithers
+  std::uint32_t count_ = 0;
+  bool reverse_ = false;
+};
 
 // pack_rows with each pixel's levels chosen by `dither`; with Dither::none, pack_rows itself.
 // Dithering chooses the levels itself, so `format` must not ask for rounding to nearest.

@@ -1,5 +1,5 @@
-// Dithering against patterns worked out by hand from the rules at the top of dither.h, and against
-// the light a panel shows for a flat grey.
+// Dithering against patterns worked out by hand from the rules at the top of dither.h, for RGB565's
+// rows and each pixel format's fields, and against the light a panel shows for a flat grey.
 #include "format/dither.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <tuple>
 #include <vector>
+
+#include "format/pixel_format.h"
 
 namespace {
 
@@ -30,7 +33,7 @@ Packed pack(std::uint32_t width, std::uint32_t height, Dither dither, Pixel pixe
     }
   }
   std::vector<std::uint8_t> out(std::size_t{width} * height * 2);
-  std::vector<std::int32_t> scratch(dither_scratch_size(width, dither));
+  std::vector<std::int32_t> scratch(pack_scratch_size(width, dither));
   if (band == 0) {
     pack_rows_dithered(rows, width * 3, width, height, reverse, dialog_format, dither, scratch, out);
   } else {
@@ -92,32 +95,142 @@ TEST(Dither, BandsGiveTheWholePicturesBytes) {
             (Levels{{0, 0, 1, 1, 1, 1, 2, 2}, {0, 0, 0, 1, 1, 1, 1, 2}}));
 }
 
-// A flat grey shows its own light on the panel on average: level k of L shows as k * 255 / L, and
-// the mean over the picture must be within half an 8-bit step of the grey, for each method and
-// channel depth.
-class DitherKeepsTheLight : public testing::TestWithParam<int> {};
+// Encodes a width x height picture of one colour into `format` with `dither`, as one band of stored
+// rows in order.
+std::vector<std::uint8_t> encode_flat(FormatSettings settings, std::uint32_t width, std::uint32_t height,
+                                      BgraQuad colour, Dither dither) {
+  RowDither rows(dither, width);
+  settings.dither = &rows;
+  rows.start_band(0, height, false);
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(band_bytes(settings, 0, width, height)));
+  encode_rows(settings, 0, std::vector<BgraQuad>(std::size_t{width} * height, colour), width, height, out);
+  return out;
+}
+
+FormatSettings settings_of(PixelFormat format, ChannelOrder channels = ChannelOrder::rgb, bool pages = false) {
+  FormatSettings settings;
+  settings.format = format;
+  settings.word.channels = channels;
+  settings.pages = pages;
+  return settings;
+}
+
+// A field of `bits` bits, `shift` above the bottom of a pixel's `size` bytes read as a little-endian
+// number (a byte stream's first byte is its high byte: rgb666 is read as such a number by hand).
+struct Field {
+  unsigned size, shift, bits;
+};
+
+// A flat grey shows its own light on the panel on average: level k of a field of L + 1 levels shows
+// as k * 255 / L, and the mean over the picture must be within half an 8-bit step of the grey, or
+// within the 1/128 of a level's step that an 8 x 8 pattern can tell apart where that is more (at 1
+// and 2 bits), for each method and every colour field of a format.
+struct LightCase {
+  PixelFormat format;
+  std::vector<Field> fields;  // whole bytes a pixel; or for gray4 and mono1 one field of a packed row
+};
+
+const LightCase light_cases[] = {
+    {PixelFormat::rgb565, {{2, 0, 5}, {2, 5, 6}, {2, 11, 5}}},
+    {PixelFormat::rgb666, {{3, 2, 6}, {3, 10, 6}, {3, 18, 6}}},
+    {PixelFormat::rgb332, {{1, 0, 2}, {1, 2, 3}, {1, 5, 3}}},
+    {PixelFormat::rgb444, {{2, 0, 4}, {2, 4, 4}, {2, 8, 4}}},
+    {PixelFormat::gray4, {{0, 0, 4}}},
+    {PixelFormat::mono1, {{0, 0, 1}}},
+};
+
+class DitherKeepsTheLight : public testing::TestWithParam<std::tuple<LightCase, int>> {};
 
 TEST_P(DitherKeepsTheLight, OfAFlatGrey) {
-  const int grey = GetParam();
+  const auto& [c, grey] = GetParam();
+  const auto v = static_cast<std::uint8_t>(grey);
   for (const Dither dither : {Dither::ordered, Dither::diffusion}) {
-    const Packed packed = pack(64, 64, dither, [&](std::uint32_t, std::uint32_t) {
-      const auto v = static_cast<std::uint8_t>(grey);
-      return BgrTriple{v, v, v};
-    });
-    const auto light = [](const Levels& levels, int top) {
+    const std::vector<std::uint8_t> out = encode_flat(settings_of(c.format), 64, 64, {v, v, v, 255}, dither);
+    for (const Field& field : c.fields) {
+      const unsigned top = (1u << field.bits) - 1;
       double sum = 0;
-      for (const auto& row : levels) {
-        for (const int level : row) sum += level;
+      for (std::size_t pixel = 0; pixel < 64 * 64; ++pixel) {
+        unsigned level = 0;
+        if (field.size == 0) {  // rows of 64 pixels packed from the most significant bit
+          const std::size_t bit = pixel * field.bits;
+          level = out[bit / 8] >> (8 - field.bits - bit % 8) & top;
+        } else {
+          std::uint32_t word = 0;
+          for (unsigned b = 0; b < field.size; ++b) {
+            const unsigned byte = c.format == PixelFormat::rgb666 ? field.size - 1 - b : b;
+            word |= std::uint32_t{out[pixel * field.size + byte]} << (8 * b);
+          }
+          level = word >> field.shift & top;
+        }
+        sum += level;
       }
-      return sum / (64.0 * 64.0) * 255.0 / top;
-    };
-    EXPECT_NEAR(light(packed.blue, 31), grey, 0.5) << "blue, " << static_cast<int>(dither);
-    EXPECT_NEAR(light(packed.green, 63), grey, 0.5) << "green, " << static_cast<int>(dither);
-    EXPECT_NEAR(light(packed.red, 31), grey, 0.5) << "red, " << static_cast<int>(dither);
+      EXPECT_NEAR(sum / (64.0 * 64.0) * 255.0 / top, grey, std::max(0.5, 255.0 / top / 128))
+          << format_info(c.format).name << ", field at " << field.shift << ", " << static_cast<int>(dither);
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Greys, DitherKeepsTheLight, testing::Values(1, 4, 60, 100, 128, 200, 250, 254));
+INSTANTIATE_TEST_SUITE_P(Greys, DitherKeepsTheLight,
+                         testing::Combine(testing::ValuesIn(light_cases),
+                                          testing::Values(1, 4, 60, 100, 128, 200, 250, 254)));
+
+// Each format's levels dithered into its own fields, worked out by hand from the Bayer matrix's first
+// two rows (0 32 8 40 2 34 10 42, then 48 16 56 24 50 18 58 26) on 8 x 2 pixels of one colour.
+struct PatternCase {
+  const char* name;
+  FormatSettings settings;
+  BgraQuad colour;
+  std::vector<std::uint8_t> expected;
+  std::uint32_t rows = 2;
+};
+void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.name; }
+
+const PatternCase pattern_cases[] = {
+    // Grey 128 is 128/255 of the way to white: lit where B is 31 or less, half the pixels.
+    {"Mono1Rows", settings_of(PixelFormat::mono1), {128, 128, 128, 255}, {0xAA, 0x55}},
+    // The same pixels in a page, a byte a column with row 0 in bit 0.
+    {"Mono1Pages",
+     settings_of(PixelFormat::mono1, ChannelOrder::rgb, true),
+     {128, 128, 128, 255},
+     {0x01, 0x02, 0x01, 0x02, 0x01, 0x02, 0x01, 0x02}},
+    // Grey 100 is 1500/255 levels of 15: level 5 and 225/255 on, so level 6 where B is 55 or less.
+    {"Gray4", settings_of(PixelFormat::gray4), {100, 100, 100, 255}, {0x66, 0x66, 0x66, 0x66, 0x66, 0x56, 0x66, 0x56}},
+    // Red 100 at 3 bits is level 2 and 190/255 (3 where B <= 47), green 0 stays 0, blue 128 at 2 bits
+    // is level 1 and 129/255 (2 where B <= 31).
+    {"Rgb332",
+     settings_of(PixelFormat::rgb332),
+     {128, 0, 100, 255},
+     {0x62, 0x61, 0x62, 0x61, 0x62, 0x61, 0x62, 0x61, 0x41, 0x62, 0x41, 0x62, 0x41, 0x62, 0x41, 0x62}},
+    // Swapped, blue takes the three high bits (level 3 and 131/255: 4 where B <= 32) and red the two
+    // low ones (level 1 and 45/255: 2 where B <= 10).
+    {"Rgb332Bgr",
+     settings_of(PixelFormat::rgb332, ChannelOrder::bgr),
+     {128, 0, 100, 255},
+     {0x82, 0x81, 0x82, 0x61, 0x82, 0x61, 0x82, 0x61, 0x61, 0x81, 0x61, 0x81, 0x61, 0x81, 0x61, 0x81}},
+    // Colour scaled by its alpha before it is dithered: white at alpha 0x22 is 0x22 = 34, which is
+    // 5-bit level 4 and 34/255 (5 where B <= 8) and 6-bit level 8 and 102/255 (9 where B <= 25); the
+    // alpha byte follows each word as it is. One row.
+    {"Argb8565Premultiplied",
+     [] {
+       FormatSettings settings = settings_of(PixelFormat::argb8565);
+       settings.premultiply = true;
+       return settings;
+     }(),
+     {255, 255, 255, 0x22},
+     {0x25, 0x29, 0x22, 0x04, 0x21, 0x22, 0x25, 0x29, 0x22, 0x04, 0x21, 0x22,
+      0x25, 0x29, 0x22, 0x04, 0x21, 0x22, 0x24, 0x21, 0x22, 0x04, 0x21, 0x22},
+     1},
+};
+
+class FormatsDither : public testing::TestWithParam<PatternCase> {};
+
+TEST_P(FormatsDither, AsWorkedOutByHand) {
+  const PatternCase& c = GetParam();
+  EXPECT_EQ(encode_flat(c.settings, 8, c.rows, c.colour, Dither::ordered), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FormatsDither, testing::ValuesIn(pattern_cases),
+                         [](const testing::TestParamInfo<PatternCase>& c) { return std::string(c.param.name); });
 
 // The nearest 8-bit value to a level is that level, and is not dithered, for any depth: at every
 // cell of the Bayer matrix, and across a diffused picture.

@@ -9,7 +9,8 @@
 
 // Formats whose pixel is one word or a fixed run of bytes: rgb565, rgb666, rgb888, xrgb8888,
 // rgb332, rgb444, argb8565, argb8888, and rgb565a8's first plane.
-void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::span<std::uint8_t> out);
+void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
+                      std::uint32_t count, std::span<std::uint8_t> out);
 void decode_word_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::span<BgraQuad> quads);
 unsigned word_bytes(PixelFormat format);
 // The same from `count` opaque BGR triples, without widening them to quads first: the path of a

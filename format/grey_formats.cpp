@@ -1,9 +1,11 @@
-// gray8, gray4 and mono1: the luma of each pixel, at 8, 4 or 1 bits. mono1 lights a pixel whose luma
-// reaches the threshold, and is stored in rows of bits or in the 8-row pages that OLED controllers
-// scan, one byte a column with the page's top row in bit 0.
+// gray8, gray4 and mono1: the luma of each pixel, at 8, 4 or 1 bits, or dithered toward 4 or 1 bit.
+// mono1 lights a pixel whose luma reaches the threshold (or as dithering chooses), and is stored in
+// rows of bits or in the 8-row pages that OLED controllers scan, one byte a column with the page's
+// top row in bit 0.
 #include <algorithm>
 #include <vector>
 
+#include "format/dither.h"
 #include "format/format_families.h"
 #include "format/levels.h"
 
@@ -15,32 +17,29 @@ std::uint8_t luma_of(const BgraQuad& pixel) { return luma(pixel.red, pixel.green
 
 void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out) {
-  if (settings.format == PixelFormat::gray8) {
-    for (std::size_t k = 0; k < quads.size(); ++k) out[k] = luma_of(quads[k]);
-    return;
-  }
-  if (settings.format == PixelFormat::mono1 && settings.pages) {
-    std::fill(out.begin(), out.end(), std::uint8_t{0});
-    for (std::uint32_t y = 0; y < count; ++y) {
-      std::uint8_t* page = out.data() + std::size_t{y / 8} * width;
-      const BgraQuad* row = quads.data() + std::size_t{y} * width;
-      for (std::uint32_t x = 0; x < width; ++x) {
-        if (luma_of(row[x]) >= settings.threshold) page[x] = static_cast<std::uint8_t>(page[x] | 1u << (y % 8));
-      }
-    }
-    return;
-  }
-  const unsigned bits = settings.format == PixelFormat::gray4 ? 4 : 1;
+  const bool pages = settings.format == PixelFormat::mono1 && settings.pages;
+  const std::uint8_t bits = settings.format == PixelFormat::gray8 ? 8 : settings.format == PixelFormat::gray4 ? 4 : 1;
   const std::size_t row_bytes = (std::size_t{width} * bits + 7) / 8;
-  std::vector<std::uint8_t> levels(width);
-  for (std::uint32_t y = 0; y < count; ++y) {
+  if (pages) std::fill(out.begin(), out.end(), std::uint8_t{0});
+  std::vector<std::uint8_t> values(width), levels(width);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    // A dither takes the rows in stored order; without one any order does.
+    const std::uint32_t y = settings.dither != nullptr ? settings.dither->output_row(k) : k;
     const BgraQuad* row = quads.data() + std::size_t{y} * width;
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const std::uint8_t value = luma_of(row[x]);
-      levels[x] = static_cast<std::uint8_t>(bits == 1 ? value >= settings.threshold
-                                                      : level_of(value, 4, settings.word.rounding));
+    for (std::uint32_t x = 0; x < width; ++x) values[x] = luma_of(row[x]);
+    if (settings.dither != nullptr) {
+      settings.dither->next_row(values.data(), 1, &bits, levels.data());
+    } else {
+      for (std::uint32_t x = 0; x < width; ++x)
+        levels[x] = static_cast<std::uint8_t>(bits == 1 ? values[x] >= settings.threshold
+                                                        : level_of(values[x], bits, settings.word.rounding));
     }
-    pack_bits(levels.data(), width, bits, out.data() + y * row_bytes);
+    if (!pages) {
+      pack_bits(levels.data(), width, bits, out.data() + y * row_bytes);
+      continue;
+    }
+    std::uint8_t* page = out.data() + std::size_t{y / 8} * width;
+    for (std::uint32_t x = 0; x < width; ++x) page[x] = static_cast<std::uint8_t>(page[x] | levels[x] << (y % 8));
   }
 }
 

@@ -138,12 +138,13 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
     case PixelFormat::mono1:
       return encode_grey_rows(settings, quads, width, count, out);
     default:
-      return encode_word_rows(settings, quads, out);
+      return encode_word_rows(settings, quads, width, count, out);
   }
 }
 
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+  if (settings.dither != nullptr) return false;
   switch (settings.format) {
     case PixelFormat::gray8:
     case PixelFormat::gray4:

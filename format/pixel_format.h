@@ -20,8 +20,8 @@
 //   alpha (unused entries zero), then the rows of indices.
 //
 // Levels: a channel of n bits is v >> (8 - n), or the nearest level round(v * (2^n - 1) / 255) with
-// Rounding::nearest. Unpacking widens a level by shifting it back up, its low bits zero, or with
-// Expansion::replicate filled by repeating its bits, so that full scale is 255. Alpha is straight;
+// Rounding::nearest, or as dither.h chooses it when dithering. Unpacking widens a level by shifting it back up, its low
+// bits zero, or with Expansion::replicate filled by repeating its bits, so that full scale is 255. Alpha is straight;
 // with premultiply each colour channel is first scaled by it, (c * a + 127) / 255.
 #pragma once
 
@@ -83,6 +83,7 @@ const FormatInfo& format_info(PixelFormat format);
 const FormatInfo* find_pixel_format(std::string_view name);
 
 class PaletteIndex;
+class RowDither;
 
 struct FormatSettings {
   PixelFormat format = PixelFormat::rgb565;
@@ -93,6 +94,10 @@ struct FormatSettings {
   // The indexed formats' palette, 2^bits entries, and for packing the index of each colour in it.
   std::span<const BgraQuad> palette = {};
   const PaletteIndex* index = nullptr;
+  // For packing with dithering: it chooses the levels of every colour channel (grey, for the grey
+  // formats; which pixels light, for mono1) in place of rounding and the threshold, and keeps its
+  // place from band to band. Alpha is never dithered, and the indexed formats are not.
+  RowDither* dither = nullptr;
 };
 
 // Where each part of a width x height image lies. A plane's rows are `row_bytes` apart; mono1's
@@ -113,13 +118,13 @@ std::uint64_t band_bytes(const FormatSettings& settings, int plane, std::uint32_
 
 // Encodes `count` picture rows of plane `plane`, `width` quads each in `quads` (in the output's
 // order), into `out` (band_bytes). With pages, a band starts on a page and holds whole pages but
-// for the picture's last.
+// for the picture's last. With a dither, plane 0's rows are the band its start_band announced.
 void encode_rows(const FormatSettings& settings, int plane, std::span<const BgraQuad> quads, std::uint32_t width,
                  std::uint32_t count, std::span<std::uint8_t> out);
 
 // encode_rows for `count` opaque rows of triples, `stride` bytes apart (the last first with
 // `reverse`), where the format has a path that takes triples as they lie; false where it has none
-// and the rows are to be widened to quads for encode_rows.
+// and the rows are to be widened to quads for encode_rows, as they are for dithering.
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
 

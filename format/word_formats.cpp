@@ -6,7 +6,9 @@
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
+#include "format/dither.h"
 #include "format/format_families.h"
 #include "format/levels.h"
 
@@ -91,21 +93,49 @@ std::uint8_t field_value(std::uint32_t word, Field field, Expansion expansion) {
 
 unsigned word_bytes(PixelFormat format) { return layout_of(format).size; }
 
-void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::span<std::uint8_t> out) {
+void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
+                      std::uint32_t count, std::span<std::uint8_t> out) {
   const WordLayout layout = oriented(settings.format, settings.word.channels);
-  const Table red = field_table(layout.red, settings.word.rounding);
-  const Table green = field_table(layout.green, settings.word.rounding);
-  const Table blue = field_table(layout.blue, settings.word.rounding);
   const Table alpha = field_table(layout.alpha, Rounding::truncate);
   const bool high = high_first(layout, settings.word.bytes);
   const unsigned stored = layout.alpha_after ? 2 : layout.size;
+  const auto put = [&](std::uint8_t* at, std::uint32_t word, std::uint8_t alpha_byte) {
+    store(at, word | alpha[alpha_byte] | layout.fill, stored, high);
+    if (layout.alpha_after) at[2] = alpha_byte;
+  };
+  if (settings.dither != nullptr) {
+    // Blue, green and red, in the order of a triple, each toward its field's levels.
+    const std::uint8_t bits[3] = {static_cast<std::uint8_t>(layout.blue.bits),
+                                  static_cast<std::uint8_t>(layout.green.bits),
+                                  static_cast<std::uint8_t>(layout.red.bits)};
+    std::vector<std::uint8_t> values(std::size_t{width} * 3), levels(std::size_t{width} * 3);
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const std::uint32_t y = settings.dither->output_row(k);
+      const BgraQuad* row = quads.data() + std::size_t{y} * width;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const BgraQuad pixel = prepared(row[x], settings.premultiply);
+        values[3 * x] = pixel.blue;
+        values[3 * x + 1] = pixel.green;
+        values[3 * x + 2] = pixel.red;
+      }
+      settings.dither->next_row(values.data(), 3, bits, levels.data());
+      std::uint8_t* at = out.data() + std::size_t{y} * width * layout.size;
+      for (std::uint32_t x = 0; x < width; ++x, at += layout.size) {
+        put(at,
+            std::uint32_t{levels[3 * x]} << layout.blue.shift | std::uint32_t{levels[3 * x + 1]} << layout.green.shift |
+                std::uint32_t{levels[3 * x + 2]} << layout.red.shift,
+            row[x].alpha);
+      }
+    }
+    return;
+  }
+  const Table red = field_table(layout.red, settings.word.rounding);
+  const Table green = field_table(layout.green, settings.word.rounding);
+  const Table blue = field_table(layout.blue, settings.word.rounding);
   std::uint8_t* at = out.data();
   for (const BgraQuad& quad : quads) {
     const BgraQuad pixel = prepared(quad, settings.premultiply);
-    const std::uint32_t word =
-        red[pixel.red] | green[pixel.green] | blue[pixel.blue] | alpha[pixel.alpha] | layout.fill;
-    store(at, word, stored, high);
-    if (layout.alpha_after) at[2] = pixel.alpha;
+    put(at, red[pixel.red] | green[pixel.green] | blue[pixel.blue], pixel.alpha);
     at += layout.size;
   }
 }

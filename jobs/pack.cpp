@@ -227,7 +227,7 @@ Conversion convert(const std::string& path, const PackOptions& options) {
   const std::span<std::uint8_t> out = block->bytes();
   std::vector<std::int32_t> scratch;
   try {
-    scratch.resize(dither_scratch_size(picture.width(), options.dither));
+    scratch.resize(pack_scratch_size(picture.width(), options.dither));
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);
   }
@@ -363,7 +363,7 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   std::string head;
   try {
     buffers.words.resize(std::size_t{at.width} * std::min(band, at.height) * 2);
-    buffers.scratch.resize(dither_scratch_size(at.width, options.dither));
+    buffers.scratch.resize(pack_scratch_size(at.width, options.dither));
     if (options.container == PackContainer::c_array) {
       head = c_head(options, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
                     std::uint64_t{at.width} * at.height * 2, at.width, at.height);
@@ -447,7 +447,7 @@ Outcome pack_transformed(const JobPaths& paths, const PackOptions& options, JobP
       const std::size_t band = chain.band_rows();
       triples.resize(std::size_t{width} * band * 3);
       buffers.words.resize(std::size_t{width} * band * 2);
-      buffers.scratch.resize(dither_scratch_size(width, options.dither));
+      buffers.scratch.resize(pack_scratch_size(width, options.dither));
       if (options.container == PackContainer::c_array && options.stream) {
         head = c_array_head(options.c_array, description, std::uint64_t{width} * height, width, height,
                             options.format.bytes == ByteOrder::high_first);

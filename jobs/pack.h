@@ -20,7 +20,9 @@ enum class PackContainer {
 
 // Every default is the dialog's behaviour.
 struct PackOptions {
-  // The word layout and how levels are rounded; dithering takes the place of rounding to nearest.
+  // The word layout and how levels are rounded; dithering takes the place of rounding to nearest,
+  // and of mono1's threshold. Formats whose channels have 8 bits, and the indexed ones, have no
+  // levels to dither and ignore it.
   WordFormat format;
   Dither dither = Dither::none;
   // The picture's top row first in the raw image, instead of the file's stored order.
@@ -52,7 +54,8 @@ struct PackOptions {
   // uncompressed 24-bit BMP then takes a few megabytes whatever its size. The input and the output
   // must then be different files, and "Saving" comes before the conversion. Other pictures are
   // converted whole as the dialogs do, and so is a bottom-up picture written top row first with
-  // diffusion, whose errors run in stored order.
+  // diffusion into RGB565, whose errors run in stored order; into another format, such a picture's
+  // colour plane is held whole until its last band is made.
   bool stream = false;
   // Rows to a band when streaming; 0 for as many as fit about a megabyte.
   std::uint32_t band_rows = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/view_access.h"
+#include "format/dither.h"
 #include "format/levels.h"
 #include "format/median_cut.h"
 
@@ -69,15 +70,18 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
   std::vector<BgraQuad> quads;
   std::vector<std::uint8_t> out;
   // Each band in the output's order: with `reverse` the bands go from the file's end. `each` takes
-  // the band's stored rows, and widens them to quads itself when it needs them.
-  const auto walk = [&](auto&& each) -> std::optional<Outcome> {
-    for (std::uint32_t done = 0; done < rows.height;) {
+  // the band's stored rows, the first stored row, its count and the output rows before it, and
+  // widens them to quads itself when it needs them. `backwards` visits the same bands the other way
+  // round, in stored order.
+  const auto walk = [&](auto&& each, bool backwards = false) -> std::optional<Outcome> {
+    const std::uint32_t bands = rows.height == 0 ? 0 : (rows.height - 1) / band + 1;
+    for (std::uint32_t k = 0; k < bands; ++k) {
+      const std::uint32_t done = (backwards ? bands - 1 - k : k) * band;
       const std::uint32_t count = std::min(band, rows.height - done);
       const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
       std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
       if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
-      if (std::optional<Outcome> refused = each(std::get<0>(got), first, count)) return refused;
-      done += count;
+      if (std::optional<Outcome> refused = each(std::get<0>(got), first, count, done)) return refused;
     }
     return std::nullopt;
   };
@@ -95,7 +99,7 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
       const bool sampled = std::uint64_t{rows.width} * rows.height > (std::uint64_t{1} << 20);
       std::vector<BgraQuad> prepared_band;
       if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
-                                                    std::uint32_t count) -> std::optional<Outcome> {
+                                                    std::uint32_t count, std::uint32_t) -> std::optional<Outcome> {
             // Opaque triples are counted where they lie; premultiplying leaves them as they are.
             if (!rows.quads && rows.alpha == nullptr) {
               if (access_views([&] {
@@ -125,25 +129,47 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
       store_palette(palette, out);
       if (std::optional<Outcome> refused = sink(out)) return refused;
     }
+    std::optional<RowDither> dither;
+    if (options.dither != Dither::none && (info.options & format_option::dither) != 0) {
+      dither.emplace(options.dither, rows.width);
+      settings.dither = &*dither;
+    }
+    // Diffusion runs its errors down the stored rows. Written top row first from a bottom-up
+    // picture, its colour plane's bands are then dithered from the output's last, each put in its
+    // place in the plane, and the plane handed on whole.
+    const bool backwards = rows.reverse && options.dither == Dither::diffusion && dither.has_value();
+    std::vector<std::uint8_t> plane_bytes;
     const int planes = image_layout(settings, 1, 1).alpha_plane_bytes != 0 ? 2 : 1;
     for (int plane = 0; plane < planes; ++plane) {
-      if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
-                                                    std::uint32_t count) -> std::optional<Outcome> {
-            out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
-            bool direct = false;
-            if (!rows.quads && (rows.alpha == nullptr || opaque) && access_views([&] {
-                                                                      direct = encode_triple_rows(
-                                                                          settings, plane, stored.data(), rows.stride,
-                                                                          rows.reverse, rows.width, count, out);
-                                                                    }) != nullptr)
-              return refusal(Ending::cannot_open_input, cut_short_reason);
-            if (!direct) {
-              if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
-              encode_rows(settings, plane, quads, rows.width, count, out);
-            }
-            return sink(out);
-          }))
+      const bool whole_plane = backwards && plane == 0;
+      if (whole_plane) plane_bytes.resize(static_cast<std::size_t>(band_bytes(settings, 0, rows.width, rows.height)));
+      if (std::optional<Outcome> refused = walk(
+              [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count,
+                  std::uint32_t done) -> std::optional<Outcome> {
+                out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
+                bool direct = false;
+                if (!rows.quads && (rows.alpha == nullptr || opaque) &&
+                    access_views([&] {
+                      direct = encode_triple_rows(settings, plane, stored.data(), rows.stride, rows.reverse, rows.width,
+                                                  count, out);
+                    }) != nullptr)
+                  return refusal(Ending::cannot_open_input, cut_short_reason);
+                if (!direct) {
+                  if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
+                  if (dither && plane == 0) dither->start_band(first, count, rows.reverse);
+                  encode_rows(settings, plane, quads, rows.width, count, out);
+                }
+                if (!whole_plane) return sink(out);
+                const auto at = static_cast<std::ptrdiff_t>(band_bytes(settings, 0, rows.width, done));
+                std::copy(out.begin(), out.end(), plane_bytes.begin() + at);
+                return std::nullopt;
+              },
+              whole_plane))
         return refused;
+      if (whole_plane) {
+        if (std::optional<Outcome> refused = sink(plane_bytes)) return refused;
+        plane_bytes = {};
+      }
     }
   } catch (const std::bad_alloc&) {
     return refusal(Ending::out_of_memory);

@@ -1,6 +1,6 @@
 // pack into the other formats, streamed band by band from a 24-bit BMP and converted whole, against
 // bytes worked out by hand: band edges inside a mono1 page, planes walked twice, a palette before
-// the indices, C source of bytes, and LVGL's header in front.
+// the indices, C source of bytes, LVGL's header in front, and dithering across bands.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,6 +33,11 @@ PackOptions paged(PackOptions options) {
   return options;
 }
 
+PackOptions dithered(PackOptions options, Dither dither) {
+  options.dither = dither;
+  return options;
+}
+
 PackOptions with_container(PackOptions options, PackContainer container, bool lvgl) {
   options.container = container;
   options.c_array = "logo";
@@ -55,6 +60,16 @@ BgrTriple six(std::int32_t x, std::int32_t y) {
 }
 
 BgrTriple red_blue_red(std::int32_t x, std::int32_t) { return x == 1 ? blue : red; }
+
+// Grey 8 is 120/255 of a 4-bit level: diffused over 4 x 2 pixels it gives levels 0 1 0 1 on the
+// first stored row and 1 0 1 0 on the second (errors 1920, then -1320, 1343, ... in 4080ths).
+BgrTriple grey_8(std::int32_t, std::int32_t) { return {8, 8, 8}; }
+// Grey 100 is 100/255 of the way to a lit pixel: diffused over 2 x 9 pixels, the stored rows light
+// columns 01, 00, 10 over and over.
+BgrTriple grey_100(std::int32_t, std::int32_t) { return {100, 100, 100}; }
+// Blue 4 and green 2 lie under half a level: ordered, they take level 1 in column 0 of stored rows
+// 0 and 2 only (B 0, 48, 12, 60), the word 0x0021.
+BgrTriple blue_4_green_2(std::int32_t, std::int32_t) { return {4, 2, 0}; }
 
 Bytes text(const std::string& source) { return Bytes(source.begin(), source.end()); }
 
@@ -92,6 +107,42 @@ const FormatBands format_bands[] = {
           "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
           "    .header.cf = LV_COLOR_FORMAT_L8,\n    .header.flags = 0,\n    .header.w = 3,\n    .header.h = 1,\n"
           "    .header.stride = 3,\n    .data_size = sizeof(logo_map),\n    .data = logo_map,\n};\n")},
+    // Diffusion carries its errors from band to band down the stored rows.
+    {"Gray4DiffusionAcrossBands",
+     {.width = 4, .height = 2},
+     grey_8,
+     dithered(format_options(PixelFormat::gray4, 1), Dither::diffusion),
+     {0x01, 0x01, 0x10, 0x10}},
+    // Top row first, the errors still run down the stored rows: the second stored row comes first.
+    {"Gray4DiffusionTopRowFirst",
+     {.width = 4, .height = 2},
+     grey_8,
+     dithered(format_options(PixelFormat::gray4, 1, true), Dither::diffusion),
+     {0x10, 0x10, 0x01, 0x01}},
+    // Picture row r is stored row 8 - r: page 0's column 0 is lit on rows 0, 3 and 6, column 1 on 2
+    // and 5; page 1 holds row 8, stored row 0.
+    {"Mono1PagesDiffusionTopRowFirst",
+     {.width = 2, .height = 9},
+     grey_100,
+     dithered(paged(format_options(PixelFormat::mono1, 1, true)), Dither::diffusion),
+     {0x49, 0x24, 0x00, 0x01}},
+    // Bands from the file's end keep the pattern on the stored rows.
+    {"LvglRgb565Ordered",
+     {.width = 1, .height = 4},
+     blue_4_green_2,
+     dithered(with_container(format_options(PixelFormat::rgb565, 3, true), PackContainer::raw, true), Dither::ordered),
+     {0x19, 0x12, 0x00, 0x00, 0x01, 0x00, 0x04, 0x00, 0x02, 0x00,
+      0x00, 0x00, 0x00, 0x00, 0x21, 0x00, 0x00, 0x00, 0x21, 0x00}},
+    // A transformed picture is a new one, top row first, dithered as it is made.
+    {"FlippedGray4Diffusion",
+     {.width = 4, .height = 2},
+     grey_8,
+     [] {
+       PackOptions options = dithered(format_options(PixelFormat::gray4, 1), Dither::diffusion);
+       options.transforms.flip = Flip::vertical;
+       return options;
+     }(),
+     {0x01, 0x01, 0x10, 0x10}},
     // The dialogs' RGB565 as an array of bytes with an attribute, streamed in bands of one row.
     {"CBytesWithAttribute",
      {.width = 3, .height = 1},
