@@ -358,15 +358,18 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   BmpBands& bands = std::get<BmpBands>(found);
   const bool reverse = options.top_down && !bands.top_down();
   const bool other_format = options.pixel_format != PixelFormat::rgb565 || options.lvgl;
-  // A 32-bit picture's alpha is the loader's to read, whole: whether it is all zero decides it.
-  if (other_format && bands.alpha_mask() && format_info(options.pixel_format).alpha_bits != 0) return std::nullopt;
   if (!other_format && reverse && options.dither == Dither::diffusion) return std::nullopt;
-  const StoredRows rows{bands.width(), bands.height(), bands.stride(), reverse};
+  StoredRows rows{bands.width(), bands.height(), bands.stride(), reverse};
   std::uint32_t band = format_band_rows(options, rows, band_bytes);
   if (!other_format && options.band_rows == 0)
     band = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, band_bytes / bands.stride()));
-  if (std::optional<BandFailure> failed = bands.survey(options.pixel_limit, band, reverse))
+  // RGB565 and the formats without alpha ignore a BMP's, as the dialogs do.
+  const bool keep_alpha = other_format && format_info(options.pixel_format).alpha_bits != 0;
+  if (std::optional<BandFailure> failed = bands.survey(options.pixel_limit, band, reverse, keep_alpha))
     return refusal_of(std::move(*failed));
+  rows.stride = bands.stride();
+  rows.quads = bands.quads();
+  rows.background = options.background;
   if (other_format) return stream_format(paths, options, bands, rows, band, progress);
 
   const std::uint32_t width = bands.width(), height = bands.height();

@@ -51,8 +51,8 @@ struct PackOptions {
   // Write the output as it is made, a band of rows at a time, with the input still open: a BMP
   // then takes a few megabytes whatever its size. The input and the output must then be different
   // files, and "Saving" comes before the conversion. Pictures of the codecs are converted whole as
-  // the dialogs do, and so are a bottom-up picture written top row first with diffusion, whose
-  // errors run in stored order, and a 32-bit BMP's alpha kept by a format with alpha.
+  // the dialogs do, and so is a bottom-up picture written top row first with diffusion, whose
+  // errors run in stored order.
   bool stream = false;
   // Rows to a band when streaming; 0 for as many as fit about a megabyte.
   std::uint32_t band_rows = 0;

@@ -25,7 +25,10 @@ std::variant<std::monostate, BmpBands, BandFailure> BmpBands::find(FileView& vie
   return BmpBands(view, *found, window_bytes);
 }
 
-std::uint32_t BmpBands::stride() const { return at_.bmp.bits_per_pixel == 24 ? at_.bmp.row_length : at_.bmp.width * 3; }
+std::uint32_t BmpBands::stride() const {
+  if (quads_) return at_.bmp.width * 4;
+  return at_.bmp.bits_per_pixel == 24 ? at_.bmp.row_length : at_.bmp.width * 3;
+}
 
 std::optional<BandFailure> BmpBands::map(std::uint64_t offset, std::uint64_t length) {
   window_mapped_ = false;
@@ -59,7 +62,39 @@ std::optional<BandFailure> BmpBands::walk_to(std::uint64_t until, std::uint64_t 
   return std::nullopt;
 }
 
-std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse) {
+std::optional<BandFailure> BmpBands::look_for_alpha() {
+  const BmpPicture& bmp = at_.bmp;
+  const auto rows =
+      static_cast<std::uint32_t>(std::clamp<std::uint64_t>(window_bytes_ / bmp.row_length, 1, bmp.height));
+  try {
+    alpha_.resize(std::size_t{bmp.width} * rows);
+  } catch (const std::bad_alloc&) {
+    return BandFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
+  }
+  bool any = false;
+  for (std::uint32_t first = 0; first < bmp.height && !any; first += rows) {
+    const std::uint32_t count = std::min(rows, bmp.height - first);
+    if (std::optional<BandFailure> failed =
+            map(std::uint64_t{first} * bmp.row_length, std::uint64_t{count} * bmp.row_length))
+      return failed;
+    const std::uint8_t* stored = view_->bytes().data();
+    if (access_views([&] { any = decode_alpha_rows(bmp, stored, count, alpha_.data()); }) != nullptr)
+      return cut_short();
+  }
+  const std::size_t band = triples_.size() / 3;
+  try {
+    alpha_.resize(any ? band : 0);
+    alpha_.shrink_to_fit();
+    band_quads_.resize(any ? band : 0);
+  } catch (const std::bad_alloc&) {
+    return BandFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
+  }
+  quads_ = any;
+  return std::nullopt;
+}
+
+std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse,
+                                            bool keep_alpha) {
   BmpPicture& bmp = at_.bmp;
   const std::uint32_t band = std::max<std::uint32_t>(band_rows, 1);
   try {
@@ -86,6 +121,8 @@ std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint
           if (access_views([&] { problem = decoder_->check(stored, count); }) != nullptr) return cut_short();
         }
       }
+      if (std::optional<BandFailure> failed = keep_alpha && bmp.alpha_mask != 0 ? look_for_alpha() : std::nullopt)
+        return failed;
     }
   } else {
     walk_.emplace(bmp, at_.pixel_bytes);
@@ -138,6 +175,14 @@ std::variant<std::span<const std::uint8_t>, BandFailure> BmpBands::rows(std::uin
     return std::move(*failed);
   if (!decoder_) return view_->bytes();
   const std::uint8_t* stored = view_->bytes().data();
-  if (access_views([&] { decoder_->decode(stored, count, triples_.data()); }) != nullptr) return cut_short();
-  return std::span<const std::uint8_t>(triples_.data(), std::size_t{bmp.width} * 3 * count);
+  if (access_views([&] {
+        decoder_->decode(stored, count, triples_.data());
+        if (quads_) decode_alpha_rows(bmp, stored, count, alpha_.data());
+      }) != nullptr)
+    return cut_short();
+  const std::size_t pixels = std::size_t{bmp.width} * count;
+  if (!quads_) return std::span<const std::uint8_t>(triples_.data(), pixels * 3);
+  for (std::size_t k = 0; k < pixels; ++k)
+    band_quads_[k] = BgraQuad{triples_[k * 3], triples_[k * 3 + 1], triples_[k * 3 + 2], alpha_[k]};
+  return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(band_quads_.data()), pixels * 4);
 }

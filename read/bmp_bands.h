@@ -43,19 +43,23 @@ class BmpBands {
 
   // Checks the pixels where the loader would (colours past the table, run-length codes cut short or
   // reaching past the picture) and the run-length pixel limit, and readies bands of `band_rows`
-  // rows, from the file's end when `reverse`; nullopt when the picture converts.
-  std::optional<BandFailure> survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse);
+  // rows, from the file's end when `reverse`; nullopt when the picture converts. With `keep_alpha`,
+  // a 32-bit picture's alpha is looked for as the loader looks for it (a mask that is one run of
+  // bits apart from the colours', and some pixel's alpha not zero), and where it is found the bands
+  // are quads.
+  std::optional<BandFailure> survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse,
+                                    bool keep_alpha = false);
 
   std::uint32_t width() const { return at_.bmp.width; }
   std::uint32_t height() const { return at_.bmp.height; }
   bool top_down() const { return at_.bmp.top_down; }
-  // A 32-bit picture with an alpha mask: its alpha is read by the image loader alone.
-  bool alpha_mask() const { return at_.bmp.alpha_mask != 0; }
+  // The bands are BGRA quads (pixels.h) rather than triples: a picture with alpha, kept.
+  bool quads() const { return quads_; }
   // Bytes from one row's start to the next in the bands that rows() gives.
   std::uint32_t stride() const;
 
   // The `count` stored rows from stored row `first` on, a band that survey() readied: the file's
-  // rows in a window for 24 bits, else decoded triples. Valid until the next call. A 24-bit band
+  // rows in a window for 24 bits, else decoded triples or quads. Valid until the next call. A 24-bit band
   // lies in a view that the caller reads under access_views; the others were read here under it.
   std::variant<std::span<const std::uint8_t>, BandFailure> rows(std::uint32_t first, std::uint32_t count);
 
@@ -64,6 +68,8 @@ class BmpBands {
 
   // Maps the pixel bytes from `offset` on, `length` of them; the failure when it could not.
   std::optional<BandFailure> map(std::uint64_t offset, std::uint64_t length);
+  // Reads the alpha of every row until some pixel's is not zero; the bands are then quads.
+  std::optional<BandFailure> look_for_alpha();
   // Walks the codes, from windows mapped as it needs them, to stored row `until`, into `band` (the
   // band of rows from `first`), or checking when `band` is null.
   std::optional<BandFailure> walk_to(std::uint64_t until, std::uint64_t first, std::uint8_t* band);
@@ -79,4 +85,7 @@ class BmpBands {
   std::uint64_t window_at_ = 0;
   bool window_mapped_ = false;
   std::vector<std::uint8_t> triples_;
+  bool quads_ = false;
+  std::vector<std::uint8_t> alpha_;
+  std::vector<BgraQuad> band_quads_;
 };

@@ -225,21 +225,25 @@ void decode_pixels(const BmpPicture& bmp, std::span<std::uint8_t> out) {
   assert(problem == nullptr);
 }
 
-bool decode_alpha(const BmpPicture& bmp, std::span<std::uint8_t> out) {
+bool decode_alpha_rows(const BmpPicture& bmp, const std::uint8_t* rows, std::uint32_t count, std::uint8_t* out) {
   const std::uint32_t mask = bmp.alpha_mask;
   if (bmp.bits_per_pixel != 32 || mask == 0 || !contiguous(mask) ||
       (mask & (bmp.masks[0] | bmp.masks[1] | bmp.masks[2])) != 0)
     return false;
-  assert(out.size() == std::size_t{bmp.width} * bmp.height);
   const Channel alpha(mask);
   bool any = false;
-  for (std::uint32_t y = 0; y < bmp.height; ++y) {
-    const std::uint8_t* row = bmp.rows.data() + std::size_t{y} * bmp.row_length;
-    std::uint8_t* to = out.data() + std::size_t{y} * bmp.width;
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const std::uint8_t* row = rows + std::size_t{y} * bmp.row_length;
+    std::uint8_t* to = out + std::size_t{y} * bmp.width;
     for (std::uint32_t x = 0; x < bmp.width; ++x) {
       to[x] = alpha(load_le32(row + 4 * x));
       any = any || to[x] != 0;
     }
   }
   return any;
+}
+
+bool decode_alpha(const BmpPicture& bmp, std::span<std::uint8_t> out) {
+  assert(out.size() == std::size_t{bmp.width} * bmp.height);
+  return decode_alpha_rows(bmp, bmp.rows.data(), bmp.height, out.data());
 }

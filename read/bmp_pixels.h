@@ -119,3 +119,7 @@ inline constexpr std::uint64_t longest_code = 258;
 // and the picture opaque, when it has no alpha mask, the mask is empty, has gaps or overlaps a
 // colour's, or every pixel's alpha is 0: writers that leave the alpha unused fill it with zeros.
 bool decode_alpha(const BmpPicture& bmp, std::span<std::uint8_t> out);
+
+// The same for `count` stored rows, `row_length` bytes apart from `rows` on, into `out` (width bytes
+// a row): whether any of them is not zero, for a job that reads the picture a band at a time.
+bool decode_alpha_rows(const BmpPicture& bmp, const std::uint8_t* rows, std::uint32_t count, std::uint8_t* out);
