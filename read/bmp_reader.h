@@ -90,8 +90,8 @@ struct BmpPixelsAt {
 
 // The pixels of a picture of any format that read_bmp may accept, found from its headers in `start`
 // (the file's first bytes, holding its headers and colour table) and the file's whole `length`.
-// Nullopt for a file that read_bmp refuses on its headers alone, or whose colour table `start` does
-// not hold.
+// Nullopt for a file that read_bmp refuses without looking at its pixels (its headers, or stored
+// rows that the file's length cannot hold), or whose colour table `start` does not hold.
 std::optional<BmpPixelsAt> find_bmp_pixels(std::span<const std::uint8_t> start, std::uint64_t length);
 
 // Where a 24-bit uncompressed picture's stored rows lie in its file: `height` rows of `row_length`
