@@ -2,9 +2,10 @@
 // image. The loader reports the stored row length, so pictures of any width convert. From the
 // command line the same job takes PackOptions: the word layout, the picture's top row first,
 // dithering, C source instead of raw bytes, and PNG, JPEG and GIF pictures decoded by the
-// platform's codecs, whose stored order is top row first. The command line also streams: an
-// uncompressed 24-bit BMP is read, packed and written a band of rows at a time, with its input open,
-// and a picture cropped, turned or resized is made, packed and written a band at a time.
+// platform's codecs, whose stored order is top row first. The command line also streams: a BMP is
+// read (decoded, for other depths than 24 bits), packed and written a band of rows at a time, with
+// its input open, and a picture cropped, turned or resized is made, packed and written a band at a
+// time.
 #include "jobs/pack.h"
 
 #include <algorithm>
@@ -29,6 +30,7 @@
 #include "job/convert.h"
 #include "jobs/pack_formats.h"
 #include "pixels/pixels.h"
+#include "read/bmp_bands.h"
 #include "read/bmp_reader.h"
 #include "read/image_loader.h"
 #include "transform/chain.h"
@@ -257,30 +259,36 @@ struct BandBuffers {
   std::string text;
 };
 
+// The refusal for a band that could not be read.
+Outcome refusal_of(BandFailure failure) {
+  return refusal(ending_of(failure.fault), std::move(failure.reason),
+                 failure.error ? describe(*failure.error) : std::string());
+}
+
 // Packs the picture's stored rows a band at a time, in the output's order, and writes each band
 // as it is done. With `reverse` the bands go from the file's end and each is turned round; the
 // Bayer pattern follows the stored rows either way, and diffusion, which carries its errors from
 // row to row, is only ever walked forwards. Under a guard against the file being cut short.
-Outcome stream_bands(FileView& view, const BmpRowsAt& at, const PackOptions& options, bool reverse, std::uint32_t band,
+Outcome stream_bands(BmpBands& bands, const PackOptions& options, bool reverse, std::uint32_t band,
                      BandBuffers& buffers, OutputFile& output) {
-  const std::uint64_t words = std::uint64_t{at.width} * at.height;
-  for (std::uint32_t done = 0; done < at.height;) {
-    const std::uint32_t count = std::min(band, at.height - done);
-    const std::uint32_t first = reverse ? at.height - done - count : done;
-    if (std::optional<SystemError> error = view.map_window(at.pixel_offset + std::uint64_t{first} * at.row_length,
-                                                           std::uint64_t{count} * at.row_length))
-      return refusal(Ending::cannot_open_input, {}, describe(*error));
-    const std::span<std::uint8_t> out(buffers.words.data(), std::size_t{at.width} * count * 2);
-    const std::span<const std::uint8_t> rows = view.bytes();
+  const std::uint32_t width = bands.width(), height = bands.height();
+  const std::uint64_t words = std::uint64_t{width} * height;
+  for (std::uint32_t done = 0; done < height;) {
+    const std::uint32_t count = std::min(band, height - done);
+    const std::uint32_t first = reverse ? height - done - count : done;
+    std::variant<std::span<const std::uint8_t>, BandFailure> got = bands.rows(first, count);
+    if (BandFailure* failed = std::get_if<BandFailure>(&got)) return refusal_of(std::move(*failed));
+    const std::span<std::uint8_t> out(buffers.words.data(), std::size_t{width} * count * 2);
+    const std::span<const std::uint8_t> rows = std::get<0>(got);
     if (access_views([&] {
-          pack_band_dithered(rows, at.row_length, at.width, first, count, reverse, options.format, options.dither,
+          pack_band_dithered(rows, bands.stride(), width, first, count, reverse, options.format, options.dither,
                              buffers.scratch, out);
         }) != nullptr)
       return refusal(Ending::cannot_open_input, cut_short_reason);
     std::span<const std::uint8_t> piece = out;
     if (options.container == PackContainer::c_array) {
       buffers.text.clear();
-      c_elements(options, buffers.text, out, std::uint64_t{done} * at.width * 2, words * 2);
+      c_elements(options, buffers.text, out, std::uint64_t{done} * width * 2, words * 2);
       piece = {reinterpret_cast<const std::uint8_t*>(buffers.text.data()), buffers.text.size()};
     }
     if (std::optional<SystemError> error = output.write(piece)) return not_saved(*error);
@@ -299,12 +307,11 @@ std::optional<Outcome> write_text(OutputFile& output, std::string_view text) {
 
 // The same walk for the other formats: each band read through a window of the file, encoded and
 // written, the C source's text made as it goes.
-Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileView& view, const BmpRowsAt& at,
-                      JobProgress& progress) {
-  const StoredRows rows{at.width, at.height, at.row_length, options.top_down && !at.top_down};
+Outcome stream_format(const JobPaths& paths, const PackOptions& options, BmpBands& bands, const StoredRows& rows,
+                      std::uint32_t band, JobProgress& progress) {
   const std::uint64_t total = image_layout(format_settings(options), rows.width, rows.height).total;
   std::variant<Wrapping, Outcome> wrapped =
-      wrapping(paths.first, options, at.width, at.height, options.top_down || at.top_down, total);
+      wrapping(paths.first, options, rows.width, rows.height, options.top_down || bands.top_down(), total);
   if (Outcome* refused = std::get_if<Outcome>(&wrapped)) return std::move(*refused);
   const Wrapping& wrap = std::get<Wrapping>(wrapped);
   const bool c_source = wrap.c_source;
@@ -315,12 +322,11 @@ Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileVie
   if (std::optional<Outcome> refused = write_text(output, wrap.head)) return std::move(*refused);
   std::uint64_t written = 0;
   if (std::optional<Outcome> refused = pack_format(
-          rows, options, format_band_rows(options, rows, band_bytes),
+          rows, options, band,
           [&](std::uint32_t first, std::uint32_t count) -> std::variant<std::span<const std::uint8_t>, Outcome> {
-            if (std::optional<SystemError> error = view.map_window(
-                    at.pixel_offset + std::uint64_t{first} * at.row_length, std::uint64_t{count} * at.row_length))
-              return refusal(Ending::cannot_open_input, {}, describe(*error));
-            return view.bytes();
+            std::variant<std::span<const std::uint8_t>, BandFailure> got = bands.rows(first, count);
+            if (BandFailure* failed = std::get_if<BandFailure>(&got)) return refusal_of(std::move(*failed));
+            return std::get<0>(got);
           },
           [&](std::span<const std::uint8_t> piece) -> std::optional<Outcome> {
             if (!c_source) {
@@ -338,35 +344,43 @@ Outcome stream_format(const JobPaths& paths, const PackOptions& options, FileVie
   return {};
 }
 
-// An uncompressed 24-bit BMP packed band by band into the output as it is made, or nullopt for a
-// picture that is converted whole (see PackOptions::stream). The view of the input stays open
-// until the output is complete.
+// A BMP packed band by band into the output as it is made, or nullopt for a picture that is
+// converted whole (see PackOptions::stream). Its pixels are checked first, as the loader checks
+// them, so that a refused file is refused before any output is begun. The view of the input stays
+// open until the output is complete.
 std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
   std::variant<FileView, Outcome> opened = open_input(paths.first, Ending::cannot_open_input, header_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   FileView& view = std::get<FileView>(opened);
-  std::optional<BmpRowsAt> found;
-  const std::span<const std::uint8_t> start = view.bytes();
-  if (access_views([&] { found = find_bmp24_rows(start, view.file_size()); }) != nullptr)
-    return refusal(Ending::cannot_open_input, cut_short_reason);
-  if (!found) return std::nullopt;
-  const BmpRowsAt& at = *found;
-  const bool reverse = options.top_down && !at.top_down;
-  if (options.pixel_format != PixelFormat::rgb565 || options.lvgl)
-    return stream_format(paths, options, view, at, progress);
-  if (reverse && options.dither == Dither::diffusion) return std::nullopt;
+  std::variant<std::monostate, BmpBands, BandFailure> found = BmpBands::find(view);
+  if (BandFailure* failed = std::get_if<BandFailure>(&found)) return refusal_of(std::move(*failed));
+  if (std::holds_alternative<std::monostate>(found)) return std::nullopt;
+  BmpBands& bands = std::get<BmpBands>(found);
+  const bool reverse = options.top_down && !bands.top_down();
+  const bool other_format = options.pixel_format != PixelFormat::rgb565 || options.lvgl;
+  if (!other_format && reverse && options.dither == Dither::diffusion) return std::nullopt;
+  StoredRows rows{bands.width(), bands.height(), bands.stride(), reverse};
+  std::uint32_t band = format_band_rows(options, rows, band_bytes);
+  if (!other_format && options.band_rows == 0)
+    band = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, band_bytes / bands.stride()));
+  // RGB565 and the formats without alpha ignore a BMP's, as the dialogs do.
+  const bool keep_alpha = other_format && format_info(options.pixel_format).alpha_bits != 0;
+  if (std::optional<BandFailure> failed = bands.survey(options.pixel_limit, band, reverse, keep_alpha))
+    return refusal_of(std::move(*failed));
+  rows.stride = bands.stride();
+  rows.quads = bands.quads();
+  rows.background = options.background;
+  if (other_format) return stream_format(paths, options, bands, rows, band, progress);
 
-  const std::uint32_t band = options.band_rows != 0
-                                 ? options.band_rows
-                                 : static_cast<std::uint32_t>(std::max<std::uint64_t>(1, band_bytes / at.row_length));
+  const std::uint32_t width = bands.width(), height = bands.height();
   BandBuffers buffers;
   std::string head;
   try {
-    buffers.words.resize(std::size_t{at.width} * std::min(band, at.height) * 2);
-    buffers.scratch.resize(pack_scratch_size(at.width, options.dither));
+    buffers.words.resize(std::size_t{width} * std::min(band, height) * 2);
+    buffers.scratch.resize(pack_scratch_size(width, options.dither));
     if (options.container == PackContainer::c_array) {
-      head = c_head(options, describe(paths.first, at.width, at.height, options.top_down || at.top_down, options),
-                    std::uint64_t{at.width} * at.height * 2, at.width, at.height);
+      head = c_head(options, describe(paths.first, width, height, options.top_down || bands.top_down(), options),
+                    std::uint64_t{width} * height * 2, width, height);
       // Eight characters to a word and a line break to twelve of them.
       buffers.text.reserve(buffers.words.size() * 4 + buffers.words.size() / 6 + 8);
     }
@@ -378,7 +392,7 @@ std::optional<Outcome> pack_streaming(const JobPaths& paths, const PackOptions& 
   if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
   if (std::optional<Outcome> refused = write_text(output, head)) return refused;
-  Outcome outcome = stream_bands(view, at, options, reverse, band, buffers, output);
+  Outcome outcome = stream_bands(bands, options, reverse, band, buffers, output);
   if (!outcome.done()) return outcome;
   if (options.container == PackContainer::c_array) {
     if (std::optional<Outcome> refused = write_text(output, c_array_tail())) return refused;

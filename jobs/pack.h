@@ -50,12 +50,12 @@ struct PackOptions {
   bool premultiply = false;
   std::uint8_t threshold = 128;
   bool pages = false;
-  // Write the output as it is made, a band of rows at a time, with the input still open: an
-  // uncompressed 24-bit BMP then takes a few megabytes whatever its size. The input and the output
-  // must then be different files, and "Saving" comes before the conversion. Other pictures are
-  // converted whole as the dialogs do, and so is a bottom-up picture written top row first with
-  // diffusion into RGB565, whose errors run in stored order; into another format, such a picture's
-  // colour plane is held whole until its last band is made.
+  // Write the output as it is made, a band of rows at a time, with the input still open: a BMP
+  // then takes a few megabytes whatever its size. The input and the output must then be different
+  // files, and "Saving" comes before the conversion. Pictures of the codecs are converted whole as
+  // the dialogs do, and so is a bottom-up picture written top row first with diffusion into RGB565,
+  // whose errors run in stored order; into another format, such a picture's colour plane is held
+  // whole until its last band is made.
   bool stream = false;
   // Rows to a band when streaming; 0 for as many as fit about a megabyte.
   std::uint32_t band_rows = 0;

@@ -15,12 +15,11 @@ namespace {
 class Channel {
  public:
   // An empty mask, which only an unchecked description could hold, reads as zero.
-  explicit Channel(std::uint32_t mask)
-      : mask_(mask),
-        shift_(mask == 0 ? 0 : std::countr_zero(mask)),
-        width_(std::popcount(mask)),
-        drop_(std::max(width_, 8) - 8) {
-    const int kept = width_ - drop_;
+  explicit Channel(std::uint32_t mask) : mask_(mask) {
+    const int width = std::popcount(mask);
+    const int drop = std::max(width, 8) - 8;
+    shift_ = (mask == 0 ? 0 : std::countr_zero(mask)) + drop;
+    const int kept = width - drop;
     if (kept == 0) return;
     for (std::uint32_t value = 0; value < (1u << kept); ++value) {
       std::uint32_t wide = 0;
@@ -29,13 +28,14 @@ class Channel {
     }
   }
 
-  std::uint8_t operator()(std::uint32_t pixel) const { return widened_[((pixel & mask_) >> shift_) >> drop_]; }
+  std::uint8_t operator()(std::uint32_t pixel) const { return widened_[(pixel & mask_) >> shift_]; }
+  std::uint32_t mask() const { return mask_; }
+  int shift() const { return shift_; }
+  const std::array<std::uint8_t, 256>& widened() const { return widened_; }
 
  private:
   std::uint32_t mask_;
-  int shift_;
-  int width_;
-  int drop_;
+  int shift_ = 0;
   std::array<std::uint8_t, 256> widened_{};
 };
 
@@ -52,61 +52,149 @@ std::uint8_t index_at(const std::uint8_t* row, std::uint32_t x, std::uint16_t bi
   return static_cast<std::uint8_t>((row[x / per_byte] >> shift) & ((1u << bits) - 1));
 }
 
+void store(std::uint8_t* to, BgrTriple pixel) {
+  to[0] = pixel.blue;
+  to[1] = pixel.green;
+  to[2] = pixel.red;
+}
+
 const char* const codes_cut_short = "the run-length codes are cut short";
 const char* const codes_past_picture = "the run-length codes reach past the picture";
+const char* const past_table = "a pixel names a colour past the colour table";
 
-// Walks run-length codes, handing each pixel they set to put(x, stored row, index). Nullptr at the
-// end of the picture or of the codes, or what is wrong; checks every bound before a read or a put.
-template <typename Put>
-const char* walk_codes(const BmpPicture& bmp, Put&& put) {
-  const std::span<const std::uint8_t> codes = bmp.rows;
-  const bool four_bits = bmp.compression == bmp_rle4;
-  std::uint64_t x = 0;
-  std::uint64_t y = 0;
-  std::size_t at = 0;
-  const auto index = [&](std::uint8_t byte, std::uint64_t k) -> std::uint8_t {
-    if (!four_bits) return byte;
-    return k % 2 == 0 ? static_cast<std::uint8_t>(byte >> 4) : static_cast<std::uint8_t>(byte & 0x0F);
-  };
-  while (at < codes.size()) {
-    if (codes.size() - at < 2) return codes_cut_short;
-    const std::uint8_t count = codes[at];
-    const std::uint8_t value = codes[at + 1];
-    at += 2;
-    if (count > 0) {
-      if (y >= bmp.height || x + count > bmp.width) return codes_past_picture;
-      for (std::uint64_t k = 0; k < count; ++k) put(x + k, y, index(value, k));
-      x += count;
-    } else if (value == 0) {
-      x = 0;
-      ++y;
-    } else if (value == 1) {
-      return nullptr;
-    } else if (value == 2) {
-      if (codes.size() - at < 2) return codes_cut_short;
-      x += codes[at];
-      y += codes[at + 1];
-      at += 2;
-      if (x > bmp.width || y > bmp.height) return codes_past_picture;
-    } else {
-      // An absolute run of `value` pixels, its bytes padded to an even count.
-      const std::size_t bytes = four_bits ? (value + 1u) / 2 : value;
-      const std::size_t padded = bytes + bytes % 2;
-      if (codes.size() - at < padded) return codes_cut_short;
-      if (y >= bmp.height || x + value > bmp.width) return codes_past_picture;
-      for (std::uint64_t k = 0; k < value; ++k) {
-        put(x + k, y, index(codes[at + static_cast<std::size_t>(four_bits ? k / 2 : k)], k));
-      }
-      x += value;
-      at += padded;
+bool run_length_coded(const BmpPicture& bmp) { return bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4; }
+
+}  // namespace
+
+BmpRowDecoder::BmpRowDecoder(const BmpPicture& bmp)
+    : width_(bmp.width),
+      row_length_(bmp.row_length),
+      bits_(bmp.bits_per_pixel),
+      colour_count_(bmp.colour_count),
+      colours_(bmp.colours) {
+  if (bits_ <= 8) return;
+  for (std::size_t k = 0; k < 3; ++k) {
+    const Channel channel(bmp.masks[k]);
+    masks_[k] = channel.mask();
+    shifts_[k] = channel.shift();
+    widened_[k] = channel.widened();
+  }
+}
+
+void BmpRowDecoder::decode(const std::uint8_t* rows, std::uint32_t count, std::uint8_t* out) const {
+  const std::size_t out_row = std::size_t{width_} * 3;
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const std::uint8_t* row = rows + std::size_t{y} * row_length_;
+    std::uint8_t* to = out + y * out_row;
+    // A table entry past colour_count is black in `colours_`, so a section's index that the file's
+    // check did not see still lands inside the table.
+    if (bits_ <= 8) {
+      for (std::uint32_t x = 0; x < width_; ++x) store(to + std::size_t{x} * 3, colours_[index_at(row, x, bits_)]);
+      continue;
+    }
+    const std::size_t bytes = bits_ / 8u;
+    for (std::uint32_t x = 0; x < width_; ++x) {
+      const std::uint8_t* at = row + x * bytes;
+      const std::uint32_t pixel = bits_ == 16 ? load_le16(at) : load_le32(at);
+      to[std::size_t{x} * 3] = widened_[2][(pixel & masks_[2]) >> shifts_[2]];
+      to[std::size_t{x} * 3 + 1] = widened_[1][(pixel & masks_[1]) >> shifts_[1]];
+      to[std::size_t{x} * 3 + 2] = widened_[0][(pixel & masks_[0]) >> shifts_[0]];
+    }
+  }
+}
+
+const char* BmpRowDecoder::check(const std::uint8_t* rows, std::uint32_t count) const {
+  if (bits_ > 8 || colour_count_ >= (1u << bits_)) return nullptr;
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const std::uint8_t* row = rows + std::size_t{y} * row_length_;
+    for (std::uint32_t x = 0; x < width_; ++x) {
+      if (index_at(row, x, bits_) >= colour_count_) return past_table;
     }
   }
   return nullptr;
 }
 
-bool run_length_coded(const BmpPicture& bmp) { return bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4; }
+RunLengthWalk::RunLengthWalk(const BmpPicture& bmp, std::uint64_t codes_length)
+    : width_(bmp.width),
+      height_(bmp.height),
+      four_bits_(bmp.compression == bmp_rle4),
+      colour_count_(bmp.colour_count),
+      colours_(bmp.colours),
+      codes_length_(codes_length) {}
 
-}  // namespace
+void RunLengthWalk::clear_band(std::uint8_t* band, std::uint32_t rows) const {
+  const std::size_t pixels = std::size_t{width_} * rows;
+  for (std::size_t k = 0; k < pixels; ++k) store(band + k * 3, colours_[0]);
+}
+
+const char* RunLengthWalk::table_problem() const { return inside_ ? nullptr : past_table; }
+
+const char* RunLengthWalk::walk(std::span<const std::uint8_t> window, std::uint64_t window_at, std::uint64_t until,
+                                std::uint64_t first, std::uint8_t* band) {
+  State& s = state_;
+  needs_codes_ = false;
+  assert(window_at <= s.at && s.at - window_at <= window.size());
+  // A band is walked from the state at its first row: every pixel stored lies inside it.
+  assert(band == nullptr || s.y >= first);
+  const std::uint64_t window_end = window_at + window.size();
+  // Whether the `n` bytes from `at` on are in the window; when not, whether more codes follow
+  // (the walk then waits for a window that holds them) or the codes are cut short.
+  const auto holds = [&](std::uint64_t at, std::uint64_t n) {
+    if (at + n <= window_end) return true;
+    needs_codes_ = window_end < codes_length_;
+    return false;
+  };
+  const auto byte = [&](std::uint64_t at) { return window[static_cast<std::size_t>(at - window_at)]; };
+  const auto index = [&](std::uint8_t value, std::uint64_t k) -> std::uint8_t {
+    if (!four_bits_) return value;
+    return k % 2 == 0 ? static_cast<std::uint8_t>(value >> 4) : static_cast<std::uint8_t>(value & 0x0F);
+  };
+  const auto put = [&](std::uint64_t x, std::uint8_t colour) {
+    if (band == nullptr) {
+      inside_ = inside_ && colour < colour_count_;
+      return;
+    }
+    store(band + static_cast<std::size_t>(((s.y - first) * width_ + x) * 3), colours_[colour]);
+  };
+  while (!s.ended && s.y < until) {
+    if (s.at >= codes_length_) {
+      s.ended = true;
+      break;
+    }
+    if (!holds(s.at, 2)) return needs_codes_ ? nullptr : codes_cut_short;
+    const std::uint8_t count = byte(s.at);
+    const std::uint8_t value = byte(s.at + 1);
+    if (count > 0) {
+      if (s.y >= height_ || s.x + count > width_) return codes_past_picture;
+      for (std::uint64_t k = 0; k < count; ++k) put(s.x + k, index(value, k));
+      s.x += count;
+      s.at += 2;
+    } else if (value == 0) {
+      s.x = 0;
+      ++s.y;
+      s.at += 2;
+    } else if (value == 1) {
+      s.ended = true;
+      s.at += 2;
+    } else if (value == 2) {
+      if (!holds(s.at, 4)) return needs_codes_ ? nullptr : codes_cut_short;
+      s.x += byte(s.at + 2);
+      s.y += byte(s.at + 3);
+      s.at += 4;
+      if (s.x > width_ || s.y > height_) return codes_past_picture;
+    } else {
+      // An absolute run of `value` pixels, its bytes padded to an even count.
+      const std::uint64_t bytes = four_bits_ ? (value + 1u) / 2 : value;
+      const std::uint64_t padded = bytes + bytes % 2;
+      if (!holds(s.at, 2 + padded)) return needs_codes_ ? nullptr : codes_cut_short;
+      if (s.y >= height_ || s.x + value > width_) return codes_past_picture;
+      for (std::uint64_t k = 0; k < value; ++k) put(s.x + k, index(byte(s.at + 2 + (four_bits_ ? k / 2 : k)), k));
+      s.x += value;
+      s.at += 2 + padded;
+    }
+  }
+  return nullptr;
+}
 
 const char* check_pixels(const BmpPicture& bmp) {
   if (bmp.bits_per_pixel > 8) {
@@ -120,81 +208,42 @@ const char* check_pixels(const BmpPicture& bmp) {
     }
     return nullptr;
   }
-  const char* const past_table = "a pixel names a colour past the colour table";
   if (run_length_coded(bmp)) {
-    bool inside = true;
-    const char* problem = walk_codes(
-        bmp, [&](std::uint64_t, std::uint64_t, std::uint8_t index) { inside = inside && index < bmp.colour_count; });
-    if (problem == nullptr && !inside) problem = past_table;
-    return problem;
+    RunLengthWalk walk(bmp, bmp.rows.size());
+    const char* problem = walk.walk(bmp.rows, 0, UINT64_MAX, 0, nullptr);
+    return problem != nullptr ? problem : walk.table_problem();
   }
-  if (bmp.colour_count >= (1u << bmp.bits_per_pixel)) return nullptr;
-  for (std::uint32_t y = 0; y < bmp.height; ++y) {
-    const std::uint8_t* row = bmp.rows.data() + std::size_t{y} * bmp.row_length;
-    for (std::uint32_t x = 0; x < bmp.width; ++x) {
-      if (index_at(row, x, bmp.bits_per_pixel) >= bmp.colour_count) return past_table;
-    }
-  }
-  return nullptr;
+  return BmpRowDecoder(bmp).check(bmp.rows.data(), bmp.height);
 }
 
 void decode_pixels(const BmpPicture& bmp, std::span<std::uint8_t> out) {
   assert(out.size() >= decoded_size(bmp.width, bmp.height) && bmp.bits_per_pixel != 24);
-  const std::size_t out_row = std::size_t{bmp.width} * 3;
-  const auto store = [&](std::uint64_t x, std::uint64_t y, BgrTriple pixel) {
-    std::uint8_t* to = out.data() + static_cast<std::size_t>(y) * out_row + static_cast<std::size_t>(x) * 3;
-    to[0] = pixel.blue;
-    to[1] = pixel.green;
-    to[2] = pixel.red;
-  };
-  // A table entry past colour_count is black in `colours`, so a section's index that the file's
-  // check did not see still lands inside the table.
-  if (run_length_coded(bmp)) {
-    for (std::uint32_t y = 0; y < bmp.height; ++y) {
-      for (std::uint32_t x = 0; x < bmp.width; ++x) store(x, y, bmp.colours[0]);
-    }
-    [[maybe_unused]] const char* problem =
-        walk_codes(bmp, [&](std::uint64_t x, std::uint64_t y, std::uint8_t index) { store(x, y, bmp.colours[index]); });
-    assert(problem == nullptr);
-    return;
-  }
-  const std::uint16_t bits = bmp.bits_per_pixel;
-  if (bits <= 8) {
-    for (std::uint32_t y = 0; y < bmp.height; ++y) {
-      const std::uint8_t* row = bmp.rows.data() + std::size_t{y} * bmp.row_length;
-      for (std::uint32_t x = 0; x < bmp.width; ++x) store(x, y, bmp.colours[index_at(row, x, bits)]);
-    }
-    return;
-  }
-  const Channel red(bmp.masks[0]);
-  const Channel green(bmp.masks[1]);
-  const Channel blue(bmp.masks[2]);
-  const std::size_t bytes = bits / 8u;
-  for (std::uint32_t y = 0; y < bmp.height; ++y) {
-    const std::uint8_t* row = bmp.rows.data() + std::size_t{y} * bmp.row_length;
-    for (std::uint32_t x = 0; x < bmp.width; ++x) {
-      const std::uint8_t* at = row + x * bytes;
-      const std::uint32_t pixel = bits == 16 ? load_le16(at) : load_le32(at);
-      store(x, y, BgrTriple{blue(pixel), green(pixel), red(pixel)});
-    }
-  }
+  if (!run_length_coded(bmp)) return BmpRowDecoder(bmp).decode(bmp.rows.data(), bmp.height, out.data());
+  RunLengthWalk walk(bmp, bmp.rows.size());
+  walk.clear_band(out.data(), bmp.height);
+  [[maybe_unused]] const char* problem = walk.walk(bmp.rows, 0, UINT64_MAX, 0, out.data());
+  assert(problem == nullptr);
 }
 
-bool decode_alpha(const BmpPicture& bmp, std::span<std::uint8_t> out) {
+bool decode_alpha_rows(const BmpPicture& bmp, const std::uint8_t* rows, std::uint32_t count, std::uint8_t* out) {
   const std::uint32_t mask = bmp.alpha_mask;
   if (bmp.bits_per_pixel != 32 || mask == 0 || !contiguous(mask) ||
       (mask & (bmp.masks[0] | bmp.masks[1] | bmp.masks[2])) != 0)
     return false;
-  assert(out.size() == std::size_t{bmp.width} * bmp.height);
   const Channel alpha(mask);
   bool any = false;
-  for (std::uint32_t y = 0; y < bmp.height; ++y) {
-    const std::uint8_t* row = bmp.rows.data() + std::size_t{y} * bmp.row_length;
-    std::uint8_t* to = out.data() + std::size_t{y} * bmp.width;
+  for (std::uint32_t y = 0; y < count; ++y) {
+    const std::uint8_t* row = rows + std::size_t{y} * bmp.row_length;
+    std::uint8_t* to = out + std::size_t{y} * bmp.width;
     for (std::uint32_t x = 0; x < bmp.width; ++x) {
       to[x] = alpha(load_le32(row + 4 * x));
       any = any || to[x] != 0;
     }
   }
   return any;
+}
+
+bool decode_alpha(const BmpPicture& bmp, std::span<std::uint8_t> out) {
+  assert(out.size() == std::size_t{bmp.width} * bmp.height);
+  return decode_alpha_rows(bmp, bmp.rows.data(), bmp.height, out.data());
 }

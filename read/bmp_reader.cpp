@@ -138,40 +138,22 @@ Headers read_headers(std::span<const std::uint8_t> file, std::uint64_t length) {
   return headers;
 }
 
-}  // namespace
-
-std::optional<BmpRowsAt> find_bmp24_rows(std::span<const std::uint8_t> start, std::uint64_t length) {
-  const Headers headers = read_headers(start, length);
-  const BmpPicture& bmp = headers.bmp;
-  if (!headers.go_on || bmp.bits_per_pixel != 24 || bmp.compression != bmp_uncompressed) return std::nullopt;
-  // Every stored row, the last one's padding included, must lie inside the file; the product of
-  // two factors below 2^32 cannot overflow 64 bits.
-  if (headers.row_length * bmp.height > length - headers.pixel_offset) return std::nullopt;
-  return BmpRowsAt{bmp.width, bmp.height, bmp.top_down, static_cast<std::uint32_t>(headers.row_length),
-                   headers.pixel_offset};
-}
-
-BmpPicture read_bmp(std::span<const std::uint8_t> file) {
-  const std::uint64_t length = file.size();
-  Headers headers = read_headers(file, length);
+// The colour table or the masks of a picture whose headers `headers` read from `file`, the file's
+// first bytes; false when `file` does not hold the colour table.
+bool read_colours(std::span<const std::uint8_t> file, Headers& headers) {
   BmpPicture& bmp = headers.bmp;
-  if (!headers.go_on) return bmp;
-  const bool core = headers.core;
-  const std::uint32_t colours_used = headers.colours_used;
-  const std::uint32_t pixel_offset = headers.pixel_offset;
-  const std::uint64_t headers_end = headers.headers_end;
-  const std::uint64_t row_length = headers.row_length;
-  const bool run_length_coded = bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4;
-
+  if (headers.headers_end > file.size()) return false;
   if (bmp.bits_per_pixel <= 8) {
     // As many entries as the header names (all that the depth allows when it names none), but
     // only those that lie before the pixel data.
-    const std::uint32_t entry_size = core ? 3 : 4;
+    const std::uint32_t entry_size = headers.core ? 3 : 4;
     const std::uint32_t most = 1u << bmp.bits_per_pixel;
-    const std::uint64_t named = colours_used == 0 ? most : std::min(colours_used, most);
-    bmp.colour_count = static_cast<std::uint32_t>(std::min(named, (pixel_offset - headers_end) / entry_size));
+    const std::uint64_t named = headers.colours_used == 0 ? most : std::min(headers.colours_used, most);
+    bmp.colour_count =
+        static_cast<std::uint32_t>(std::min(named, (headers.pixel_offset - headers.headers_end) / entry_size));
+    if (headers.headers_end + std::uint64_t{bmp.colour_count} * entry_size > file.size()) return false;
     for (std::uint32_t k = 0; k < bmp.colour_count; ++k) {
-      const std::uint8_t* entry = file.data() + headers_end + std::size_t{k} * entry_size;
+      const std::uint8_t* entry = file.data() + headers.headers_end + std::size_t{k} * entry_size;
       bmp.colours[k] = BgrTriple{entry[0], entry[1], entry[2]};
     }
   } else if (bmp.compression == bmp_bit_fields) {
@@ -185,18 +167,58 @@ BmpPicture read_bmp(std::span<const std::uint8_t> file) {
   } else {
     bmp.masks = {0xFF0000, 0xFF00, 0xFF};
   }
+  return true;
+}
 
-  if (run_length_coded) {
-    bmp.rows = file.subspan(pixel_offset);
-  } else {
-    // Every stored row, the last one's padding included, must lie inside the file. Both factors
-    // are below 2^32 and their product below 2^64: no overflow.
-    const std::uint64_t pixel_bytes = row_length * bmp.height;
-    bmp.problem = "the pixel data is cut short";
-    if (pixel_bytes > length - pixel_offset) return bmp;
-    bmp.row_length = static_cast<std::uint32_t>(row_length);
-    bmp.rows = file.subspan(pixel_offset, static_cast<std::size_t>(pixel_bytes));
+// The headers, colours and pixels' place of the picture whose first bytes are `file`, or the
+// refusal in `bmp` (headers.go_on false). The pixels themselves are neither read nor checked.
+Headers find_pixels(std::span<const std::uint8_t> file, std::uint64_t length, std::uint64_t& pixel_bytes) {
+  Headers headers = read_headers(file, length);
+  BmpPicture& bmp = headers.bmp;
+  if (!headers.go_on) return headers;
+  if (!read_colours(file, headers)) {
+    headers.go_on = false;
+    bmp.problem = "the headers are cut short";
+    return headers;
   }
+  if (bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4) {
+    pixel_bytes = length - headers.pixel_offset;
+    return headers;
+  }
+  // Every stored row, the last one's padding included, must lie inside the file. Both factors are
+  // below 2^32 and their product below 2^64: no overflow.
+  pixel_bytes = headers.row_length * bmp.height;
+  if (pixel_bytes > length - headers.pixel_offset) {
+    headers.go_on = false;
+    bmp.problem = "the pixel data is cut short";
+    return headers;
+  }
+  bmp.row_length = static_cast<std::uint32_t>(headers.row_length);
+  return headers;
+}
+
+}  // namespace
+
+std::optional<BmpPixelsAt> find_bmp_pixels(std::span<const std::uint8_t> start, std::uint64_t length) {
+  std::uint64_t pixel_bytes = 0;
+  const Headers headers = find_pixels(start, length, pixel_bytes);
+  if (!headers.go_on) return std::nullopt;
+  return BmpPixelsAt{headers.bmp, headers.pixel_offset, pixel_bytes};
+}
+
+std::optional<BmpRowsAt> find_bmp24_rows(std::span<const std::uint8_t> start, std::uint64_t length) {
+  const std::optional<BmpPixelsAt> found = find_bmp_pixels(start, length);
+  if (!found || found->bmp.bits_per_pixel != 24 || found->bmp.compression != bmp_uncompressed) return std::nullopt;
+  const BmpPicture& bmp = found->bmp;
+  return BmpRowsAt{bmp.width, bmp.height, bmp.top_down, bmp.row_length, found->pixel_offset};
+}
+
+BmpPicture read_bmp(std::span<const std::uint8_t> file) {
+  std::uint64_t pixel_bytes = 0;
+  Headers headers = find_pixels(file, file.size(), pixel_bytes);
+  BmpPicture& bmp = headers.bmp;
+  if (!headers.go_on) return bmp;
+  bmp.rows = file.subspan(headers.pixel_offset, static_cast<std::size_t>(pixel_bytes));
   bmp.problem = check_pixels(bmp);
   if (bmp.problem != nullptr) {
     bmp.rows = {};

@@ -77,6 +77,23 @@ bool bmp_format_converts(std::uint16_t bits, std::uint32_t compression);
 
 BmpPicture read_bmp(std::span<const std::uint8_t> file);
 
+// A picture's headers and colours read from its file's first bytes, and where its stored pixels
+// lie, so that a job can read them through windows of the file: `bmp` as read_bmp gives it but with
+// no rows and not yet a picture (its pixels are unchecked; BmpRowDecoder and RunLengthWalk check
+// them), and `pixel_bytes` bytes from `pixel_offset` on: the stored rows, or the run-length codes
+// to the file's end.
+struct BmpPixelsAt {
+  BmpPicture bmp;
+  std::uint64_t pixel_offset = 0;
+  std::uint64_t pixel_bytes = 0;
+};
+
+// The pixels of a picture of any format that read_bmp may accept, found from its headers in `start`
+// (the file's first bytes, holding its headers and colour table) and the file's whole `length`.
+// Nullopt for a file that read_bmp refuses without looking at its pixels (its headers, or stored
+// rows that the file's length cannot hold), or whose colour table `start` does not hold.
+std::optional<BmpPixelsAt> find_bmp_pixels(std::span<const std::uint8_t> start, std::uint64_t length);
+
 // Where a 24-bit uncompressed picture's stored rows lie in its file: `height` rows of `row_length`
 // bytes from `pixel_offset` on, first stored row first.
 struct BmpRowsAt {

@@ -4,10 +4,12 @@
 // a read outside the input (or a write outside the decoded rows) shows under AddressSanitizer. The same entry runs
 // the saved regression inputs in the normal test suite, where assert() may be compiled out: the
 // checks abort by themselves.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "pixels/pixels.h"
@@ -59,5 +61,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (decoded_size(bmp.width, bmp.height) > (std::uint64_t{1} << 28)) return 0;
   std::vector<std::uint8_t> decoded(static_cast<std::size_t>(decoded_size(bmp.width, bmp.height)));
   decode_pixels(bmp, decoded);
+  if (bmp.compression != bmp_rle8 && bmp.compression != bmp_rle4) return 0;
+  // Walked a row at a time from windows holding a single code, the codes set the same pixels.
+  RunLengthWalk walk(bmp, bmp.rows.size());
+  const std::size_t row = std::size_t{bmp.width} * 3;
+  std::vector<std::uint8_t> band(row);
+  for (std::uint32_t y = 0; y < bmp.height; ++y) {
+    walk.clear_band(band.data(), 1);
+    for (;;) {
+      const std::uint64_t at = walk.state().at;
+      const std::span<const std::uint8_t> window =
+          bmp.rows.subspan(static_cast<std::size_t>(at),
+                           static_cast<std::size_t>(std::min<std::uint64_t>(longest_code, bmp.rows.size() - at)));
+      require(walk.walk(window, at, std::uint64_t{y} + 1, y, band.data()) == nullptr);
+      if (!walk.needs_codes()) break;
+    }
+    require(std::equal(band.begin(), band.end(), decoded.begin() + static_cast<std::ptrdiff_t>(row * y)));
+  }
   return 0;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, a 568 x 130 raw frame, a pair
+"""Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, 8-bit palette and RLE8 BMPs of
+the same size, a 568 x 130 raw frame, a pair
 of 512 MiB files, a raw image of 1 GiB (16384 x 32768), a batch of 2,000 pictures of 320 x 240 and
 a picture of a phone camera's size (4000 x 3000) as a PNG and as a 24-bit BMP. Existing files are
 kept. Names of jobs after FOLDER make only those jobs' inputs."""
@@ -24,10 +25,29 @@ def bmp(width, height, seed):
     return header + b"".join(line[y % 97:] + line[:y % 97] for y in range(height))
 
 
+def bmp8(width, height, run_length):
+    """An 8-bit palette BMP: uncompressed, or its rows as runs of up to 255 pixels (RLE8)."""
+    table = b"".join(bytes((i, 255 - i, (i * 7) & 0xFF, 0)) for i in range(256))
+    if run_length:
+        codes = bytearray()
+        for y in range(height):
+            for x in range(0, width, 255):
+                codes += bytes((min(255, width - x), (x // 255 + y) & 0xFF))
+            codes += b"\0\0"
+        pixels = bytes(codes + b"\0\1")
+    else:
+        line = bytes((x * 3) & 0xFF for x in range((width + 3) & ~3))
+        pixels = b"".join(line[y % 7:] + line[:y % 7] for y in range(height))
+    offset = 54 + len(table)
+    header = b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset)
+    header += struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1 if run_length else 0, len(pixels), 0, 0, 256, 0)
+    return header + table + pixels
+
+
 # The inputs each job of bench.sh reads.
-inputs = {"pack": {"picture.bmp"}, "subtract": {"image.bin", "sub.bin"}, "unpack": {"frame.bin"},
-          "unpack-png": {"picture.bmp"}, "unpack-large": {"large.bin"}, "png": {"photo.png"},
-          "resize": {"photo.bmp"}, "batch": {"batch"}}
+inputs = {"pack": {"picture.bmp"}, "pack-decoded": {"palette.bmp", "rle8.bmp"}, "subtract": {"image.bin", "sub.bin"},
+          "unpack": {"frame.bin"}, "unpack-png": {"picture.bmp"}, "unpack-large": {"large.bin"}, "png": {"photo.png"},
+          "resize": {"photo.bmp"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
 
 
 def make(name, content):
@@ -41,6 +61,8 @@ def make(name, content):
 
 
 make("picture.bmp", lambda out: out.write(bmp(8192, 8192, 1)))
+make("palette.bmp", lambda out: out.write(bmp8(8192, 8192, False)))
+make("rle8.bmp", lambda out: out.write(bmp8(8192, 8192, True)))
 make("frame.bin", lambda out: out.write(os.urandom(568 * 130 * 2)))
 for name in ("image.bin", "sub.bin"):
     make(name, lambda out: [out.write(os.urandom(1 << 24)) for _ in range(32)])
