@@ -85,7 +85,11 @@ std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, st
   if (found == nullptr) return std::nullopt;
   image.settings.format = found->format;
   image.settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
-  image.settings.premultiply = (load_le16(file.data() + 2) & premultiplied_flag) != 0;
+  // Other flags say the pixels are compressed, or drawn from vectors, or mean something to LVGL's
+  // own runtime alone: such a file is not read as the raw pixels it would seem to hold.
+  const std::uint16_t flags = load_le16(file.data() + 2);
+  if ((flags & ~premultiplied_flag) != 0) return std::nullopt;
+  image.settings.premultiply = (flags & premultiplied_flag) != 0;
   image.width = load_le16(file.data() + 4);
   image.height = load_le16(file.data() + 6);
   if (image.width == 0 || image.height == 0) return std::nullopt;

@@ -4,7 +4,8 @@
 //
 //   byte 0      magic, 0x19 (LVGL 9)
 //   byte 1      colour format (lv_color_format_t)
-//   bytes 2-3   flags (bit 0: colours premultiplied by alpha)
+//   bytes 2-3   flags (bit 0: colours premultiplied by alpha; an image with any other flag, such
+//               as compressed pixels, is not read)
 //   bytes 4-5   width        bytes 6-7   height
 //   bytes 8-9   stride, the bytes from one row of the first plane to the next
 //   bytes 10-11 reserved, 0
