@@ -150,6 +150,25 @@ std::variant<Wrapping, Outcome> wrapping(const std::string& path, const PackOpti
   return wrap;
 }
 
+// The format's bytes with their wrapping (C source made of them, or a header before them), in a
+// block of their own; the bytes are freed first. Nullopt when memory ran out.
+std::optional<OutputBlock> wrapped_block(const Wrapping& wrap, const PackOptions& options,
+                                         std::vector<std::uint8_t> bytes) {
+  try {
+    std::string text = wrap.head;
+    if (wrap.c_source) {
+      c_elements(options, text, bytes, 0, bytes.size());
+    } else {
+      text.append(bytes.begin(), bytes.end());
+    }
+    bytes = {};
+    text += wrap.tail;
+    return OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
 // The loaded picture in another format than RGB565, whole into a new block.
 Conversion convert_format(const std::string& path, const LoadedPicture& picture, const PackOptions& options) {
   const StoredRows rows{picture.width(),
@@ -182,19 +201,7 @@ Conversion convert_format(const std::string& path, const LoadedPicture& picture,
             return std::nullopt;
           }))
     return std::move(*refused);
-  std::optional<OutputBlock> block;
-  try {
-    std::string text = wrap.head;
-    if (wrap.c_source) {
-      c_elements(options, text, bytes, 0, bytes.size());
-    } else {
-      text.append(bytes.begin(), bytes.end());
-    }
-    bytes = {};
-    text += wrap.tail;
-    block = OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  } catch (const std::bad_alloc&) {
-  }
+  std::optional<OutputBlock> block = wrapped_block(wrap, options, std::move(bytes));
   if (!block) return refusal(Ending::out_of_memory);
   return Converted{std::move(*block)};
 }
@@ -599,19 +606,7 @@ Outcome pack_transformed_format(const JobPaths& paths, const PackOptions& option
             }))
       return std::move(*refused);
   }  // The picture is released here, before the output is written.
-  std::optional<OutputBlock> block;
-  try {
-    std::string text = wrap.head;
-    if (wrap.c_source) {
-      c_elements(options, text, bytes, 0, bytes.size());
-    } else {
-      text.append(bytes.begin(), bytes.end());
-    }
-    bytes = {};
-    text += wrap.tail;
-    block = OutputBlock::copy_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  } catch (const std::bad_alloc&) {
-  }
+  std::optional<OutputBlock> block = wrapped_block(wrap, options, std::move(bytes));
   if (!block) return refusal(Ending::out_of_memory);
   return save(paths.second, Converted{std::move(*block)}, progress);
 }
