@@ -6,7 +6,7 @@
 #include "console/option_table.h"
 #include "console/standard_streams.h"
 #include "containers/c_array.h"
-#include "containers/lvgl_image.h"
+#include "containers/pack_container.h"
 
 namespace {
 
@@ -29,31 +29,30 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   if (pack.dither != Dither::none &&
       std::find(invocation.given.begin(), invocation.given.end(), "--threshold") != invocation.given.end())
     return UsageError{"--dither and --threshold both choose which pixels light; give one of them"};
-  if (std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end() &&
-      pack.container != PackContainer::c_array)
-    return UsageError{"--c-type goes with --c-array"};
-  if (pack.lvgl) {
-    if (!lvgl_colour_format(info.format, pack.format.bytes))
-      return UsageError{"--lvgl does not take " + format +
-                        (info.format == PixelFormat::rgb565 || (info.options & format_option::bytes) == 0
-                             ? std::string()
-                             : std::string(" with --bytes be"))};
-    if (pack.format.channels != ChannelOrder::rgb)
-      return UsageError{"--lvgl takes red in the high bits, not --channels bgr"};
+  const bool c_type_given =
+      std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end();
+  if (c_type_given && !invocation.c_array) return UsageError{"--c-type goes with --c-array"};
+  if (!pack.c_attribute.empty() && !invocation.c_array) return UsageError{"--c-attribute goes with --c-array"};
+  if (invocation.lvgl) {
     // LVGL's rows are the top row first, whatever order the options came in.
     if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
         !pack.top_down)
       return UsageError{"--lvgl writes the top row first, not --rows stored"};
     pack.top_down = true;
-    if (pack.container == PackContainer::c_array && !pack.c_bytes &&
-        std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
+    if (invocation.c_array && c_type_given && !invocation.c_bytes)
       return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
   }
-  if (!pack.c_attribute.empty() && pack.container != PackContainer::c_array)
-    return UsageError{"--c-attribute goes with --c-array"};
-  if (pack.container == PackContainer::c_array && !pack.c_bytes && info.format != PixelFormat::rgb565 &&
-      std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end())
-    return UsageError{"--c-type words is for rgb565; " + format + " is written as bytes"};
+  // RGB565 is written as words unless bytes are asked for; every other format as bytes.
+  const bool words = info.format == PixelFormat::rgb565 && !invocation.c_bytes;
+  pack.container = invocation.lvgl       ? (invocation.c_array ? ContainerKind::lvgl_c : ContainerKind::lvgl_bin)
+                   : !invocation.c_array ? ContainerKind::raw
+                   : words || (c_type_given && !invocation.c_bytes) ? ContainerKind::c_words
+                                                                    : ContainerKind::c_bytes;
+  FormatSettings settings;
+  settings.format = info.format;
+  settings.word = pack.format;
+  if (std::optional<std::string> refused = container_refuses_format(pack.container, settings))
+    return UsageError{std::move(*refused)};
   return std::nullopt;
 }
 
@@ -96,12 +95,12 @@ Result finish(Invocation invocation) {
     if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
     if (standard) return UsageError{"-d takes files; '-' (standard input) goes without -d"};
     // In a batch the array's name comes from each input's stem, NAME (if given) before it.
-    if (pack.container == PackContainer::c_array && !pack.c_array.empty() && !is_c_identifier(pack.c_array + "_"))
+    if (is_c_source(pack.container) && !pack.c_array.empty() && !is_c_identifier(pack.c_array + "_"))
       return UsageError{"--c-array needs a C identifier, not '" + pack.c_array + "'"};
     return invocation;
   }
   if (invocation.jobs != 0) return UsageError{"-j goes with -d: one file converts on its own"};
-  if (pack.container == PackContainer::c_array && !is_c_identifier(pack.c_array))
+  if (is_c_source(pack.container) && !is_c_identifier(pack.c_array))
     return UsageError{"--c-array needs a C identifier that is not a keyword, not '" + pack.c_array + "'"};
   if (paths.size() != 2) return UsageError{verb + " takes IN and OUT, or -d DIR and inputs"};
   invocation.output = paths[1];

@@ -35,6 +35,11 @@ struct Invocation {
   bool bytes_given = false;
   // --fit was given, which means something only with --resize.
   bool fit_given = false;
+  // pack's container as its options ask for it, in any order: --c-array, --c-type bytes and
+  // --lvgl; the arguments once read choose pack.container from them.
+  bool c_array = false;
+  bool c_bytes = false;
+  bool lvgl = false;
   // The verb's options; only the verb's own are used.
   PackOptions pack;
   UnpackOptions unpack;

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const UnpackOptions& unpack = invocation.unpack;
   require((unpack.width == 0) == (unpack.height == 0));
   if (unpack.width != 0) require(bmp_output(unpack.width, unpack.height).has_value());
-  if (invocation.pack.container == PackContainer::c_array && invocation.directory.empty())
+  if (is_c_source(invocation.pack.container) && invocation.directory.empty())
     require(is_c_identifier(invocation.pack.c_array));
   require(invocation.jobs <= 256);
   return 0;

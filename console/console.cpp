@@ -18,6 +18,7 @@
 #include "console/printable.h"
 #include "console/standard_streams.h"
 #include "containers/c_array.h"
+#include "containers/pack_container.h"
 #include "files/file_identity.h"
 #include "files/file_view.h"
 #include "jobs/pack.h"
@@ -113,9 +114,9 @@ std::string stem_of(const std::string& input) {
 }
 
 // The name of an input's output in `directory`: the input's stem and the output's extension.
-std::string output_in(const std::string& directory, const std::string& input, const char* extension) {
+std::string output_in(const std::string& directory, const std::string& input, std::string_view extension) {
   const bool separated = directory.back() == '/' || directory.back() == '\\';
-  return directory + (separated ? "" : "/") + stem_of(input) + extension;
+  return directory + (separated ? "" : "/") + stem_of(input) + std::string(extension);
 }
 
 // Keeps a progress line on standard error up to date, and out of the way of messages.
@@ -311,11 +312,8 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       streams.err << "rgb565: " << printable(invocation.directory) << ": not a folder\n";
       return exit_failure;
     }
-    // An LVGL image's C source defines its descriptor, so it is a .c file, not a header.
-    const char* extension = invocation.verb == Verb::unpack                   ? ".bmp"
-                            : invocation.pack.container == PackContainer::raw ? ".bin"
-                            : invocation.pack.lvgl                            ? ".c"
-                                                                              : ".h";
+    const std::string_view extension =
+        invocation.verb == Verb::unpack ? std::string_view(".bmp") : container_extension(invocation.pack.container);
     // Two inputs of the same name would write one output: the later one is refused, not allowed to
     // replace the first's output. Nor may an output replace an input of the batch, read or not yet.
     std::set<FileIdentity> inputs;
@@ -336,7 +334,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       }
       // Each header's names are its own, so that the headers of one batch compile together.
       std::string c_array;
-      if (invocation.verb == Verb::pack && invocation.pack.container == PackContainer::c_array) {
+      if (invocation.verb == Verb::pack && is_c_source(invocation.pack.container)) {
         const std::string& prefix = invocation.pack.c_array;
         c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
       }

@@ -127,7 +127,7 @@ PixelFormat& pixel_format(Invocation& invocation) {
 bool& pages(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.pages : invocation.unpack.pages;
 }
-bool& c_bytes(Invocation& invocation) { return invocation.pack.c_bytes; }
+bool& c_bytes(Invocation& invocation) { return invocation.c_bytes; }
 
 template <typename T>
 struct Choice {
@@ -323,7 +323,7 @@ constexpr OptionRow options[] = {
              "logo[] (--c-array ''), or with --c-array icon, icon_logo.",
      .apply =
          [](Invocation& invocation, std::string_view, std::string_view value) {
-           invocation.pack.container = PackContainer::c_array;
+           invocation.c_array = true;
            invocation.pack.c_array = value;
            return std::string();
          }},
@@ -348,7 +348,7 @@ constexpr OptionRow options[] = {
              "unpack reads such a .bin by its header, without --size or --format.",
      .apply =
          [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.pack.lvgl = true;
+           invocation.lvgl = true;
            return std::string();
          }},
     {.long_name = "--max-pixels",

@@ -38,10 +38,9 @@ PackOptions dithered(PackOptions options, Dither dither) {
   return options;
 }
 
-PackOptions with_container(PackOptions options, PackContainer container, bool lvgl) {
+PackOptions with_container(PackOptions options, ContainerKind container) {
   options.container = container;
   options.c_array = "logo";
-  options.lvgl = lvgl;
   return options;
 }
 
@@ -94,13 +93,13 @@ const FormatBands format_bands[] = {
     {"LvglBinArgb8888",
      {.width = 3, .height = 1},
      red_blue_red,
-     with_container(format_options(PixelFormat::argb8888, 1, true), PackContainer::raw, true),
+     with_container(format_options(PixelFormat::argb8888, 1, true), ContainerKind::lvgl_bin),
      {0x19, 0x10, 0x00, 0x00, 0x03, 0x00, 0x01, 0x00, 0x0C, 0x00, 0x00, 0x00,
       0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF}},
     {"LvglCSourceGray8",
      {.width = 3, .height = 1},
      red_blue_red,
-     with_container(format_options(PixelFormat::gray8, 1, true), PackContainer::c_array, true),
+     with_container(format_options(PixelFormat::gray8, 1, true), ContainerKind::lvgl_c),
      text("/* IN: 3 x 1 pixels, top row first, gray8 (byte of luma).\n"
           "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
           "static const uint8_t logo_map[3] = {\n    0x4C, 0x1D, 0x4C\n};\n\n"
@@ -130,7 +129,7 @@ const FormatBands format_bands[] = {
     {"LvglRgb565Ordered",
      {.width = 1, .height = 4},
      blue_4_green_2,
-     dithered(with_container(format_options(PixelFormat::rgb565, 3, true), PackContainer::raw, true), Dither::ordered),
+     dithered(with_container(format_options(PixelFormat::rgb565, 3, true), ContainerKind::lvgl_bin), Dither::ordered),
      {0x19, 0x12, 0x00, 0x00, 0x01, 0x00, 0x04, 0x00, 0x02, 0x00,
       0x00, 0x00, 0x00, 0x00, 0x21, 0x00, 0x00, 0x00, 0x21, 0x00}},
     // A transformed picture is a new one, top row first, dithered as it is made.
@@ -148,8 +147,7 @@ const FormatBands format_bands[] = {
      {.width = 3, .height = 1},
      red_blue_red,
      [] {
-       PackOptions options = with_container(format_options(PixelFormat::rgb565, 1), PackContainer::c_array, false);
-       options.c_bytes = true;
+       PackOptions options = with_container(format_options(PixelFormat::rgb565, 1), ContainerKind::c_bytes);
        options.c_attribute = "PROGMEM";
        return options;
      }(),
@@ -162,7 +160,7 @@ const FormatBands format_bands[] = {
     {"LvglCSourceRgb565",
      {.width = 3, .height = 1},
      red_blue_red,
-     with_container(format_options(PixelFormat::rgb565, 1, true), PackContainer::c_array, true),
+     with_container(format_options(PixelFormat::rgb565, 1, true), ContainerKind::lvgl_c),
      text("/* IN: 3 x 1 pixels, top row first, RGB565, low byte first.\n"
           "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
           "static const uint8_t logo_map[6] = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n"

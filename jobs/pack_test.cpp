@@ -298,7 +298,7 @@ TEST(KestrinStreamsCArray, ElementsRunOnAcrossBands) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 5, .height = 3}, three_rows));
   PackOptions options = options_of(1, false);
-  options.container = PackContainer::c_array;
+  options.container = ContainerKind::c_words;
   options.c_array = "logo";
   const Outcome outcome = pack_streaming(dir.file("in.bmp"), dir.file("logo.h"), options);
   EXPECT_TRUE(outcome.done()) << outcome.reason;
@@ -329,7 +329,7 @@ TEST(KestrinTransforms, WholeOrStreamedGiveTheWorkedOutWords) {
     PackOptions options;
     options.stream = stream;
     options.transforms.rotation = Rotation::quarter;
-    options.container = PackContainer::c_array;
+    options.container = ContainerKind::c_words;
     options.c_array = "turned";
     JobProgress quiet;
     const Outcome outcome = pack({dir.file("in.bmp"), dir.file("turned.h")}, options, quiet);

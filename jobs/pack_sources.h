@@ -1,0 +1,36 @@
+// The sources of pack's walk, behind one interface: a picture's stored rows a band at a time. The
+// picture is a BMP read band by band through windows of its file (when streaming, untransformed),
+// a picture loaded whole (by the image loader or the platform's codecs), or the transform chain over
+// a loaded picture, whose rows are a new picture's, top row first, as BGRA quads.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "job/job.h"
+#include "jobs/pack.h"
+#include "jobs/pack_formats.h"
+
+class PackSource {
+ public:
+  virtual ~PackSource() = default;
+
+  virtual std::uint32_t width() const = 0;
+  virtual std::uint32_t height() const = 0;
+  // The first stored row is the picture's top row.
+  virtual bool top_down() const = 0;
+  // Readies bands of `band_rows` rows, taken from the last stored row first when `reverse`, and
+  // says what the rows hold; or the refusal of a picture whose pixels do not convert.
+  virtual std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool reverse) = 0;
+  // `count` stored rows from stored row `first` on, in a band that ready() announced; valid until
+  // the next call. A walk that starts again from the first band sees the same rows again.
+  virtual std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) = 0;
+};
+
+// The source of the picture at `path` as the options read it, or the refusal that says why it
+// cannot be read.
+std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::string& path,
+                                                                    const PackOptions& options);
