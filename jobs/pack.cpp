@@ -2,8 +2,8 @@
 // source gives the picture's stored rows a band at a time (the loaded picture, a BMP read band by
 // band through windows of its file, or the transform chain over a loaded picture), the format's
 // encoder makes each band's bytes, the container puts them in their text or after their header,
-// and the output takes them: the file as it is made when streaming, else a block that is saved once
-// the picture is released, as the dialogs save it.
+// and the output takes them (job/job_output.h): the file as it is made when streaming, else memory
+// that is saved once the picture is released, as the dialogs save it.
 #include "jobs/pack.h"
 
 #include <algorithm>
@@ -19,9 +19,7 @@
 #include <vector>
 
 #include "containers/pack_container.h"
-#include "files/output_block.h"
-#include "files/output_file.h"
-#include "job/convert.h"
+#include "job/job_output.h"
 #include "jobs/pack_formats.h"
 #include "jobs/pack_sources.h"
 
@@ -49,95 +47,27 @@ std::string describe(const std::string& path, std::uint32_t width, std::uint32_t
 // A band of stored rows holds about this much of the picture.
 constexpr std::uint64_t band_size = std::uint64_t{1} << 20;
 
-// Where the container's bytes go: the output file as they are made, or memory, a block of the
-// output's size when the container knows it beforehand.
-class Destination {
- public:
-  static std::variant<Destination, Outcome> to_file(const std::string& path, JobProgress& progress) {
-    std::variant<OutputFile, Outcome> created = begin_output(path, progress);
-    if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
-    Destination destination;
-    destination.file_.emplace(std::get<OutputFile>(std::move(created)));
-    return destination;
-  }
-
-  static std::variant<Destination, Outcome> to_memory(std::optional<std::uint64_t> size) {
-    Destination destination;
-    if (!size) return destination;
-    if (*size > UINT32_MAX) return refusal(Ending::out_of_memory, "the output would not fit 4 GiB");
-    destination.block_ = OutputBlock::allocate(static_cast<std::uint32_t>(*size));
-    if (!destination.block_) return refusal(Ending::out_of_memory);
-    return destination;
-  }
-
-  std::optional<Outcome> write(std::span<const std::uint8_t> bytes) {
-    if (file_) {
-      if (std::optional<SystemError> error = file_->write(bytes)) return not_saved(*error);
-      return std::nullopt;
-    }
-    if (block_) {
-      assert(at_ + bytes.size() <= block_->bytes().size());
-      std::copy(bytes.begin(), bytes.end(), block_->bytes().begin() + static_cast<std::ptrdiff_t>(at_));
-      at_ += bytes.size();
-      return std::nullopt;
-    }
-    try {
-      text_.insert(text_.end(), bytes.begin(), bytes.end());
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
-    return std::nullopt;
-  }
-
-  std::optional<Outcome> write(std::string_view text) {
-    return write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  }
-
-  // The file put in its target's place.
-  std::optional<Outcome> commit() {
-    if (std::optional<SystemError> error = file_->commit()) return not_saved(*error);
-    return std::nullopt;
-  }
-
-  // What memory holds, in a block of its own.
-  std::variant<OutputBlock, Outcome> take_block() {
-    if (block_) return std::move(*block_);
-    std::optional<OutputBlock> block = OutputBlock::copy_of(text_);
-    text_ = {};
-    if (!block) return refusal(Ending::out_of_memory);
-    return std::move(*block);
-  }
-
- private:
-  Destination() = default;
-
-  std::optional<OutputFile> file_;
-  std::optional<OutputBlock> block_;
-  std::size_t at_ = 0;
-  std::vector<std::uint8_t> text_;
-};
-
 // The walk: the source's bands encoded in the format, wrapped by the container, into `destination`.
 std::optional<Outcome> walk(PackSource& source, const StoredRows& rows, std::uint32_t band, const PackOptions& options,
-                            PackContainer& container, const ContainerPicture& picture, Destination& destination) {
+                            PackContainer& container, const ContainerPicture& picture, JobOutput& output) {
   std::string scratch;
-  if (std::optional<Outcome> refused = destination.write(container.begin(picture))) return refused;
+  if (std::optional<Outcome> refused = output.write(container.begin(picture))) return refused;
   const RowSource from_source = [&](std::uint32_t first, std::uint32_t count) { return source.band(first, count); };
   const ByteSink into_container = [&](std::span<const std::uint8_t> bytes) -> std::optional<Outcome> {
     try {
-      return destination.write(container.append(bytes, scratch));
+      return output.write(container.append(bytes, scratch));
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
   };
   if (std::optional<Outcome> refused = pack_format(rows, options, band, from_source, into_container)) return refused;
-  return destination.write(container.finish());
+  return output.write(container.finish());
 }
 
 }  // namespace
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
-  std::optional<OutputBlock> block;
+  std::optional<JobOutput> output;
   {
     std::variant<std::unique_ptr<PackSource>, Outcome> opened = open_pack_source(paths.first, options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
@@ -167,20 +97,12 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     if (std::optional<std::string> reason = container->refusal(picture))
       return refusal(Ending::unsupported_picture, std::move(*reason));
 
-    std::variant<Destination, Outcome> opened_destination = options.stream
-                                                                ? Destination::to_file(paths.second, progress)
-                                                                : Destination::to_memory(container->size(picture));
-    if (Outcome* refused = std::get_if<Outcome>(&opened_destination)) return std::move(*refused);
-    Destination& destination = std::get<Destination>(opened_destination);
-    if (std::optional<Outcome> refused = walk(source, rows, band, options, *container, picture, destination))
+    std::variant<JobOutput, Outcome> begun =
+        options.stream ? JobOutput::to_file(paths.second, progress) : JobOutput::to_memory(container->size(picture));
+    if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
+    output.emplace(std::get<JobOutput>(std::move(begun)));
+    if (std::optional<Outcome> refused = walk(source, rows, band, options, *container, picture, *output))
       return std::move(*refused);
-    if (options.stream) {
-      if (std::optional<Outcome> refused = destination.commit()) return std::move(*refused);
-      return {};
-    }
-    std::variant<OutputBlock, Outcome> taken = destination.take_block();
-    if (Outcome* refused = std::get_if<Outcome>(&taken)) return std::move(*refused);
-    block.emplace(std::get<OutputBlock>(std::move(taken)));
-  }  // The picture is released here, before the output is written.
-  return save(paths.second, Converted{std::move(*block)}, progress);
+  }  // The picture is released here, before a block in memory is saved.
+  return output->finish(paths.second, progress);
 }
