@@ -33,20 +33,3 @@ std::optional<BmpOutput> bmp_output(std::uint32_t width, std::uint32_t height) {
   store_le32(header + bmp_field::image_size, layout.pixel_bytes);
   return layout;
 }
-
-std::uint64_t band_input_offset(const BmpOutput& layout, std::uint32_t first_row, std::uint32_t rows, bool top_down) {
-  assert(rows <= layout.height && first_row <= layout.height - rows);
-  const std::uint32_t first_raw_row = top_down ? layout.height - first_row - rows : first_row;
-  return std::uint64_t{first_raw_row} * layout.width * 2;
-}
-
-void expand_band_into_bmp(std::span<const std::uint8_t> input, const BmpOutput& layout, std::uint32_t rows,
-                          bool top_down, const WordFormat& format, std::span<std::uint8_t> band) {
-  const std::size_t words = std::min<std::uint64_t>(input.size() / 2, std::uint64_t{layout.width} * rows);
-  expand_rows(input.first(words * 2), layout.row_length, layout.width, rows, top_down, format, band);
-}
-
-void expand_into_bmp(std::span<const std::uint8_t> input, const BmpOutput& layout, bool top_down,
-                     const WordFormat& format, std::span<std::uint8_t> pixels) {
-  expand_band_into_bmp(input, layout, layout.height, top_down, format, pixels);
-}

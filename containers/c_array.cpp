@@ -120,12 +120,3 @@ void append_c_array_elements(std::string& text, std::span<const std::uint8_t> ra
 }
 
 std::string_view c_array_tail() { return "\n};\n\n#endif\n"; }
-
-std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
-                           std::uint32_t width, std::uint32_t height, bool high_byte_first) {
-  const std::uint64_t words = raw.size() / 2;
-  std::string text = c_array_head(name, description, words, width, height, high_byte_first);
-  append_c_array_elements(text, raw, 0, words);
-  text += c_array_tail();
-  return text;
-}

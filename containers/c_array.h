@@ -18,17 +18,13 @@ bool is_c_identifier(std::string_view name);
 // one more underscore goes in front of a leading digit or after a keyword ("2-up" gives "_2_up").
 std::string c_identifier_of(std::string_view stem);
 
-// The header text, inside an include guard named after the array, so that a header included twice
-// compiles. `description` becomes its first line, a comment that says which picture, size, row
-// order and byte order the array holds; `high_byte_first` says whether the raw image's words are
-// stored high byte first, which the comment then explains for the array in memory.
-std::string c_array_source(std::string_view name, std::string_view description, std::span<const std::uint8_t> raw,
-                           std::uint32_t width, std::uint32_t height, bool high_byte_first);
-
-// The same text in pieces, for an array written as its words are made: the head (up to the array's
-// opening brace) for an array of `words` elements, then each run of elements, the first of them
-// element `first`, appended to `text`, then the tail. Together they are c_array_source's text.
-// `attribute`, when not empty, follows the array's name (PROGMEM, a section, an alignment).
+// The header text is made in pieces, as the array's words are made: the head (up to the array's
+// opening brace) for an array of `words` elements, inside an include guard named after the array so
+// that a header included twice compiles, whose first line is a comment with `description` (which
+// picture, size, row order and byte order the array holds) and, from `high_byte_first`, how the
+// array lies in memory; then each run of elements, the first of them element `first`, appended to
+// `text`; then the tail. `attribute`, when not empty, follows the array's name (PROGMEM, a section,
+// an alignment).
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
                          std::uint32_t height, bool high_byte_first, std::string_view attribute = {});
 void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,

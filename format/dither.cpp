@@ -12,32 +12,15 @@ constexpr std::uint8_t bayer[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-// The bits of blue, green and red in a word, in the order of a triple.
-constexpr std::uint8_t word_bits[3] = {5, 6, 5};
-
 constexpr std::int32_t level_units = 16 * 255;
 
 constexpr std::uint32_t top_level(unsigned bits) { return (1u << bits) - 1; }
-
-void store(std::uint8_t* at, const std::uint8_t* levels, const WordFormat& format) {
-  // A level with the bits below it zero truncates to itself, so pack_word lays out the word.
-  BgrTriple exact{};
-  std::uint8_t* channel[3] = {&exact.blue, &exact.green, &exact.red};
-  for (std::size_t c = 0; c < 3; ++c) *channel[c] = static_cast<std::uint8_t>(levels[c] << (8 - word_bits[c]));
-  WordFormat truncating = format;
-  truncating.rounding = Rounding::truncate;
-  store_word(at, pack_word(exact, truncating), format.bytes);
-}
 
 // Errors in 4080ths of a level, per channel, for two rows: those of even stored rows in the
 // scratch's first half, of odd ones in its second, so that a picture's rows, given in order, find
 // what the row before left them whichever band they come in. Slot x + 1 belongs to pixel x, and the
 // two end slots take the shares that leave the picture at the sides.
 std::size_t slots(std::uint32_t width) { return (std::size_t{width} + 2) * 3; }
-
-// The elements of pack_band_dithered's scratch that hold a row's levels, a byte a channel, before
-// its errors.
-std::size_t level_elements(std::uint32_t width) { return (std::size_t{width} * 3 + 3) / 4; }
 
 void diffuse_row(const std::uint8_t* values, unsigned channels, const std::uint8_t* bits, std::uint32_t width,
                  std::uint32_t y, std::span<std::int32_t> scratch, std::uint8_t* levels) {
@@ -87,11 +70,6 @@ std::size_t dither_scratch_size(std::uint32_t width, Dither dither) {
   return dither == Dither::diffusion ? 2 * slots(width) : 0;
 }
 
-std::size_t pack_scratch_size(std::uint32_t width, Dither dither) {
-  if (dither == Dither::none) return 0;
-  return level_elements(width) + dither_scratch_size(width, dither);
-}
-
 void dither_row(Dither dither, const std::uint8_t* values, unsigned channels, const std::uint8_t* bits,
                 std::uint32_t width, std::uint32_t y, std::span<std::int32_t> scratch, std::uint8_t* levels) {
   assert(channels >= 1 && channels <= 3);
@@ -121,33 +99,4 @@ void RowDither::start_band(std::uint32_t first, std::uint32_t count, bool revers
 void RowDither::next_row(const std::uint8_t* values, unsigned channels, const std::uint8_t* bits,
                          std::uint8_t* levels) {
   dither_row(dither_, values, channels, bits, width_, next_++, scratch_, levels);
-}
-
-void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
-                        std::uint32_t height, bool reverse, const WordFormat& format, Dither dither,
-                        std::span<std::int32_t> scratch, std::span<std::uint8_t> out) {
-  pack_band_dithered(rows, stride, width, 0, height, reverse, format, dither, scratch, out);
-}
-
-void pack_band_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
-                        std::uint32_t first_row, std::uint32_t count, bool reverse, const WordFormat& format,
-                        Dither dither, std::span<std::int32_t> scratch, std::span<std::uint8_t> out) {
-  if (dither == Dither::none) {
-    pack_rows(rows, stride, width, count, reverse, format, out);
-    return;
-  }
-  assert(format.rounding == Rounding::truncate);
-  assert(rows.size() >= rows_extent(stride, width, count));
-  assert(out.size() == std::size_t{width} * count * 2);
-  if (width == 0 || count == 0) return;
-  assert(scratch.size() >= pack_scratch_size(width, dither));
-  // The walk may run over a file view, where it must not allocate: the levels live in the scratch.
-  std::uint8_t* levels = reinterpret_cast<std::uint8_t*>(scratch.data());
-  const std::span<std::int32_t> errors = scratch.subspan(level_elements(width));
-  for (std::uint32_t k = 0; k < count; ++k) {
-    const std::uint8_t* triple = rows.data() + std::size_t{k} * stride;
-    std::uint8_t* words = out.data() + std::size_t{reverse ? count - 1 - k : k} * width * 2;
-    dither_row(dither, triple, 3, word_bits, width, first_row + k, errors, levels);
-    for (std::uint32_t x = 0; x < width; ++x) store(words + std::size_t{x} * 2, &levels[std::size_t{x} * 3], format);
-  }
 }

@@ -61,10 +61,6 @@ unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, uns
 // in elements: two rows of errors for diffusion, none otherwise.
 std::size_t dither_scratch_size(std::uint32_t width, Dither dither);
 
-// The scratch that pack_rows_dithered needs: a row's levels besides dither_row's. The caller
-// allocates it, so that the walk itself allocates nothing and can run over a file view.
-std::size_t pack_scratch_size(std::uint32_t width, Dither dither);
-
 // The levels of one row of `width` pixels, `channels` (1 to 3) values each, channel c toward
 // `bits[c]` bits, at stored row `y`. Diffusion keeps its errors in `scratch`
 // (dither_scratch_size), which must be the same for every row of a picture, its rows given in
@@ -96,17 +92,3 @@ class RowDither {
   std::uint32_t count_ = 0;
   bool reverse_ = false;
 };
-
-// pack_rows with each pixel's levels chosen by `dither`; with Dither::none, pack_rows itself.
-// Dithering chooses the levels itself, so `format` must not ask for rounding to nearest.
-void pack_rows_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
-                        std::uint32_t height, bool reverse, const WordFormat& format, Dither dither,
-                        std::span<std::int32_t> scratch, std::span<std::uint8_t> out);
-
-// The same for a band of `count` stored rows, the first of them stored row `first_row`, so that a
-// picture packed band by band, its bands in stored order, gives the bytes that packing it whole
-// does. Diffusion carries its errors from band to band in `scratch`, which must therefore be the
-// same for every band of a picture; `reverse` turns only the band's rows round.
-void pack_band_dithered(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width,
-                        std::uint32_t first_row, std::uint32_t count, bool reverse, const WordFormat& format,
-                        Dither dither, std::span<std::int32_t> scratch, std::span<std::uint8_t> out);

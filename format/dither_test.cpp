@@ -32,17 +32,26 @@ Packed pack(std::uint32_t width, std::uint32_t height, Dither dither, Pixel pixe
       rows.insert(rows.end(), {p.blue, p.green, p.red});
     }
   }
+  // The format stage's own walk: bands in stored order, each announced to the dither, the output's
+  // rows reversed within each band when `reverse`.
   std::vector<std::uint8_t> out(std::size_t{width} * height * 2);
-  std::vector<std::int32_t> scratch(pack_scratch_size(width, dither));
-  if (band == 0) {
-    pack_rows_dithered(rows, width * 3, width, height, reverse, dialog_format, dither, scratch, out);
-  } else {
-    for (std::uint32_t first = 0; first < height; first += band) {
-      const std::uint32_t count = std::min(band, height - first);
-      pack_band_dithered(std::span(rows).subspan(std::size_t{first} * width * 3), width * 3, width, first, count, false,
-                         dialog_format, dither, scratch,
-                         std::span(out).subspan(std::size_t{first} * width * 2, std::size_t{count} * width * 2));
+  FormatSettings settings;
+  RowDither row_dither(dither, width);
+  settings.dither = &row_dither;
+  const std::uint32_t step = band == 0 ? height : band;
+  for (std::uint32_t first = 0; first < height; first += step) {
+    const std::uint32_t count = std::min(step, height - first);
+    std::vector<BgraQuad> quads(std::size_t{width} * count);
+    quads_of_triples(rows.data() + std::size_t{first} * width * 3, width * count, quads.data());
+    if (reverse) {
+      for (std::uint32_t y = 0; y < count / 2; ++y)
+        std::swap_ranges(quads.begin() + y * width, quads.begin() + (y + 1) * width,
+                         quads.begin() + (count - 1 - y) * width);
     }
+    row_dither.start_band(first, count, reverse);
+    encode_rows(settings, 0, quads, width, count,
+                std::span(out).subspan(std::size_t{reverse ? height - first - count : first} * width * 2,
+                                       std::size_t{count} * width * 2));
   }
   Packed packed{Levels(height), Levels(height), Levels(height)};
   for (std::uint32_t y = 0; y < height; ++y) {

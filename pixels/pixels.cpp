@@ -42,12 +42,3 @@ void expand_run(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
 }
 
 const Kernels scalar_kernels{pack_row_scalar, expand_run_scalar, subtract_words_scalar};
-
-void composite_over(const BgraQuad* quads, std::size_t count, BgrTriple background, std::uint8_t* triples) {
-  for (std::size_t k = 0; k < count; ++k, triples += 3) {
-    const BgrTriple pixel = over(quads[k], background);
-    triples[0] = pixel.blue;
-    triples[1] = pixel.green;
-    triples[2] = pixel.red;
-  }
-}

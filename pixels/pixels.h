@@ -48,9 +48,6 @@ constexpr BgrTriple over(BgraQuad pixel, BgrTriple background) {
   return {mix(pixel.blue, background.blue), mix(pixel.green, background.green), mix(pixel.red, background.red)};
 }
 
-// Lays `count` quads over `background` into `count` triples (3 * count bytes at `triples`).
-void composite_over(const BgraQuad* quads, std::size_t count, BgrTriple background, std::uint8_t* triples);
-
 constexpr std::uint16_t pack565(BgrTriple pixel) {
   return static_cast<std::uint16_t>(((pixel.red >> 3) << 11) | ((pixel.green >> 2) << 5) | (pixel.blue >> 3));
 }
