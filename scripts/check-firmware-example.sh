@@ -10,27 +10,11 @@
 # Which pictures a build converted is read from Ninja's output: one line a custom command, its
 # comment ("rgb565: converting images/logo.bmp to logo.h").
 set -uo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-native=$root/build/native
-version=$(cat "$native/packaging/version.txt") || exit 1
+# shellcheck source-path=SCRIPTDIR source=lib/check.sh
+source "$(dirname "$0")/lib/check.sh"
+version=$(build_version "$native") || exit 1
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-  echo "FAIL: $*" >&2
-  failed=$((failed + 1))
-}
-# expect DESCRIPTION EXPECTED ACTUAL
-expect() {
-  if [ "$2" = "$3" ]; then pass; else fail "$1: expected
-$2
-got
-$3"; fi
-}
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/check-firmware.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
+make_work_dir check-firmware
 
 destdir=$work/destdir
 DESTDIR=$destdir cmake --install "$native" --prefix /usr >/dev/null || { echo "FAIL: cmake --install" >&2; exit 1; }
@@ -195,5 +179,4 @@ $(cat "$output" 2>&1)"
   fi
 done
 
-echo "firmware example: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check_summary "firmware example"

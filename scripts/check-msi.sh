@@ -9,55 +9,35 @@
 #   - a silent uninstall (msiexec /x ... /qn) leaves no file, shortcut, PATH entry or uninstaller.
 # The programs come from the list the win32 build writes (build/win32/packaging/programs.txt).
 set -uo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-win32=$root/build/win32
-packages=$root/build/packages
-version=$(cat "$win32/packaging/version.txt") || exit 1
+# shellcheck source-path=SCRIPTDIR source=lib/check.sh
+source "$(dirname "$0")/lib/check.sh"
+version=$(build_version "$win32") || exit 1
 msi=$packages/rgb565-tools-$version-win32.msi
 zip=$packages/rgb565-tools-$version-win32.zip
 product="RGB565 Tools"
-
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-  echo "FAIL: $*" >&2
-  failed=$((failed + 1))
-}
-# expect DESCRIPTION EXPECTED ACTUAL
-expect() {
-  if [ "$2" = "$3" ]; then pass; else fail "$1: expected
-$2
-got
-$3"; fi
-}
 
 for file in "$msi" "$zip"; do
   [ -f "$file" ] || { echo "FAIL: no $file: run scripts/package.sh first" >&2; exit 1; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/check-msi.XXXXXX") || exit 1
+# Wine's server keeps files of the prefix open until it stops.
+stop_wine() { wineserver -k >/dev/null 2>&1; }
+make_work_dir check-msi stop_wine
 # A prefix of the test's own, so that nothing is left in the build's; no Mono or Gecko, and no
 # menu entries written into the Linux desktop for the shortcuts.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-cleanup() {
-  wineserver -k >/dev/null 2>&1
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 # table NAME: one of the .msi's tables as text, its three header lines left out.
 table() { (cd "$work" && msiinfo export "$msi" "$1") | tail -n +4 | tr -d '\r'; }
 # property NAME: a value of the Property table.
 property() { table Property | awk -F'\t' -v name="$1" '$1 == name { print $2 }'; }
-programs() { tr ':' ' ' <"$win32/packaging/programs.txt"; }
 
 echo "=== the .msi's tables"
 expect "ProductVersion" "$version" "$(property ProductVersion)"
 expect "ProductName" "$product" "$(property ProductName)"
 product_code=$(property ProductCode)
 # Each dialog's shortcut starts its program and shows its icon; no other program has one.
-expected_shortcuts=$(programs | while read -r key kind; do
+expected_shortcuts=$(programs "$win32" | while read -r key kind; do
   [ "$kind" = dialog ] && printf '[#%s.exe]\t%s.ico\n' "$key" "$key"
 done)
 expect "the programs' shortcuts (target, icon)" "$expected_shortcuts" \
@@ -107,7 +87,7 @@ while read -r key kind; do
   else
     pass
   fi
-done < <(programs)
+done < <(programs "$win32")
 
 expect "the uninstaller's version" "$version" \
   "$(wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | tr -d '\r' | awk '$1 == "DisplayVersion" { print $3 }')"
@@ -136,5 +116,4 @@ expect "the PATH entry left" "" \
 expect "rgb565 through PATH after the uninstall" "" \
   "$(cd "$work/elsewhere" && wine cmd /c "rgb565 --version" 2>/dev/null | tr -d '\r' | grep '^rgb565')"
 
-echo "msi: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check_summary msi

@@ -14,32 +14,11 @@
 # added to the build is checked without a change here; the version, from project() in
 # CMakeLists.txt, comes from build/*/packaging/version.txt.
 set -uo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-native=$root/build/native
-win32=$root/build/win32
-packages=$root/build/packages
-version=$(cat "$native/packaging/version.txt") || exit 1
+# shellcheck source-path=SCRIPTDIR source=lib/check.sh
+source "$(dirname "$0")/lib/check.sh"
+version=$(build_version "$native") || exit 1
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-  echo "FAIL: $*" >&2
-  failed=$((failed + 1))
-}
-# check DESCRIPTION COMMAND...: one check; the command's output is shown only when it fails.
-check() {
-  local description=$1 output
-  shift
-  if output=$("$@" 2>&1); then pass; else fail "$description${output:+:
-$output}"; fi
-}
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/check-packages.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-
-# programs BUILD_DIR: "key kind" lines of the programs that build packages.
-programs() { tr ':' ' ' <"$1/packaging/programs.txt"; }
+make_work_dir check-packages
 
 echo "=== install into a DESTDIR"
 destdir=$work/destdir
@@ -194,5 +173,4 @@ else
   done < <(programs "$win32")
 fi
 
-echo "packaging: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check_summary packaging
