@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -81,6 +82,23 @@ Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32
     for (std::uint32_t pad = static_cast<std::uint32_t>(layout.width) * 3; pad < row_length; ++pad) row[pad] = 0xEE;
   }
   return bytes;
+}
+
+Bytes table_bmp(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
+                const Bytes& table, const Bytes& pixels) {
+  Bytes file(54 + table.size() + pixels.size());
+  file[0] = 'B';
+  file[1] = 'M';
+  store_le32(file.data() + 10, static_cast<std::uint32_t>(54 + table.size()));
+  store_le32(file.data() + 14, 40);
+  store_le32(file.data() + 18, static_cast<std::uint32_t>(width));
+  store_le32(file.data() + 22, static_cast<std::uint32_t>(height));
+  store_le16(file.data() + 26, 1);
+  store_le16(file.data() + 28, bits);
+  store_le32(file.data() + 30, compression);
+  std::copy(table.begin(), table.end(), file.begin() + 54);
+  std::copy(pixels.begin(), pixels.end(), file.begin() + 54 + static_cast<std::ptrdiff_t>(table.size()));
+  return file;
 }
 
 BgrTriple pattern_pixel(std::int32_t x, std::int32_t y) {

@@ -2,6 +2,7 @@
 // 24-bit BMPs built in memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -51,6 +52,11 @@ std::uint32_t stored_row_length(std::int32_t width);
 // A 24-bit BMP whose pixel at (x, stored row y) is pixel(x, y), rows in stored order; row padding
 // is filled with 0xEE so that a reader that takes it for pixels is caught.
 Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t x, std::int32_t y)>& pixel);
+
+// A BMP with the 40-byte information header and no colour count: `table` (a colour table, or the
+// masks of bit fields) lies between the header and the pixel data, which follows it directly.
+Bytes table_bmp(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
+                const Bytes& table, const Bytes& pixels);
 
 // A picture in which every pixel differs from its neighbours, for tests of row and pixel order.
 BgrTriple pattern_pixel(std::int32_t x, std::int32_t y);
