@@ -14,7 +14,6 @@
 
 #include "console/printable.h"
 #include "pixels/little_endian.h"
-#include "testing/bmp_output_header.h"
 #include "testing/scene_pictures.h"
 #include "testing/test_files.h"
 
@@ -81,26 +80,6 @@ TEST_P(VerbsWithNoOption, GiveTheDialogsBytesOrRefusal) {
   EXPECT_EQ(files_in(dir), files);
 }
 
-Bytes words_counting(std::size_t bytes) {
-  Bytes raw(bytes);
-  for (std::size_t i = 0; i < bytes; ++i) raw[i] = static_cast<std::uint8_t>(i * 37 + i / 251);
-  return raw;
-}
-
-// Talvose's 568 x 130 BMP of a raw image: the 58 header bytes, then each word that fits the frame
-// expanded by hand, the rest black.
-Bytes frame_bmp(const Bytes& raw) {
-  Bytes bmp(58 + 568 * 130 * 3, 0);
-  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
-  for (std::size_t k = 0; k < raw.size() / 2 && k < 568 * 130; ++k) {
-    const BgrTriple pixel = pixel_by_hand(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
-    bmp[58 + 3 * k] = pixel.blue;
-    bmp[58 + 3 * k + 1] = pixel.green;
-    bmp[58 + 3 * k + 2] = pixel.red;
-  }
-  return bmp;
-}
-
 // The image less the sub image, each 32-bit little-endian word modulo 2^32, worked out byte by byte
 // with a borrow; bytes past the last whole word stay.
 Bytes difference(Bytes image, const Bytes& sub) {
@@ -140,11 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
                  std::nullopt,
                  "Unsupported picture"},
         VerbCase{"PackRefusesNonsense", "pack", Bytes{'B', 'M', 1, 2, 3}, {}, std::nullopt, "Cannot open input"},
-        VerbCase{"UnpackWholeFrame", "unpack", words_counting(147680), {}, frame_bmp(words_counting(147680))},
-        VerbCase{"UnpackShortInput", "unpack", words_counting(1001), {}, frame_bmp(words_counting(1001))},
-        VerbCase{"Subtract", "subtract", words_counting(66), Bytes(66, 0x01),
-                 difference(words_counting(66), Bytes(66, 0x01))},
-        VerbCase{"SubtractRefusesShortSub", "subtract", words_counting(64), words_counting(60), std::nullopt,
+        VerbCase{"UnpackWholeFrame", "unpack", raw_words(147680), {}, expected_frame_bmp(raw_words(147680))},
+        VerbCase{"UnpackShortInput", "unpack", raw_words(1001), {}, expected_frame_bmp(raw_words(1001))},
+        VerbCase{"Subtract", "subtract", raw_words(66), Bytes(66, 0x01), difference(raw_words(66), Bytes(66, 0x01))},
+        VerbCase{"SubtractRefusesShortSub", "subtract", raw_words(64), raw_words(60), std::nullopt,
                  "Sub image too short"}),
     [](const testing::TestParamInfo<VerbCase>& c) { return std::string(c.param.name); });
 

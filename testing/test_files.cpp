@@ -1,6 +1,7 @@
 #include "testing/test_files.h"
 #include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
+#include "testing/bmp_output_header.h"
 
 #include <algorithm>
 #include <atomic>
@@ -126,4 +127,23 @@ Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::i
     }
   }
   return raw;
+}
+
+Bytes raw_words(std::size_t size) {
+  Bytes raw(size);
+  for (std::size_t i = 0; i < size; ++i) raw[i] = static_cast<std::uint8_t>(i % 2 == 0 ? i / 2 : i / 2 / 256 + i % 7);
+  return raw;
+}
+
+Bytes expected_frame_bmp(const Bytes& raw) {
+  constexpr std::size_t frame_words = 568 * 130;
+  Bytes bmp(fixed_frame_header_bytes.size() + frame_words * 3, 0);
+  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
+  for (std::size_t k = 0; k < raw.size() / 2 && k < frame_words; ++k) {
+    const BgrTriple pixel = pixel_by_hand(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
+    bmp[58 + 3 * k] = pixel.blue;
+    bmp[58 + 3 * k + 1] = pixel.green;
+    bmp[58 + 3 * k + 2] = pixel.red;
+  }
+  return bmp;
 }

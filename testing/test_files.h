@@ -69,3 +69,10 @@ BgrTriple pixel_by_hand(std::uint16_t word);
 
 // The raw 16-bit image expected for make_bmp(layout, pixel): rows in stored order.
 Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t x, std::int32_t y)>& pixel);
+
+// A raw image whose words all differ, so that a shifted or reordered pixel shows.
+Bytes raw_words(std::size_t size);
+
+// The BMP that unpack makes of `raw` with no option: the 58-byte header of a 568 x 130 frame, then
+// each word that fits the frame expanded by hand, the rest black.
+Bytes expected_frame_bmp(const Bytes& raw);
