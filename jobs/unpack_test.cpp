@@ -9,6 +9,7 @@
 #include "testing/bmp_output_header.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
+#include "testing/unopenable_input.h"
 
 namespace {
 
@@ -152,36 +153,8 @@ TEST(ImportFixedFrame, ConvertsAnInputOf5GiBAndNamesItsLength) {
   EXPECT_EQ(read_file(dir.file("out")), expected_frame_bmp(raw));
 }
 
-struct FailureCase {
-  const char* name;
-  const char* first;   // "in" names a good raw image
-  const char* second;  // "out" names an existing file that must stay as it is
-  std::vector<std::string> statuses;
-};
-
-class ImportFixedFrameFailure : public testing::TestWithParam<FailureCase> {};
-
-TEST_P(ImportFixedFrameFailure, EndsWithItsStatusAndTouchesNoFile) {
-  TempDir dir;
-  const Bytes raw = raw_words(frame_words * 2);
-  const Bytes old_output{1, 2, 3};
-  write_file(dir.file("in"), raw);
-  write_file(dir.file("out"), old_output);
-  write_file(dir.file("empty"), {});
-  std::filesystem::create_directory(dir.file("folder"));
-  auto field = [&](std::string name) { return dir.file(name); };
-  ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
-  frame.run(dialog_job<unpack>);
-  EXPECT_EQ(frame.statuses(), GetParam().statuses);
-  EXPECT_EQ(read_file(dir.file("in")), raw);
-  EXPECT_EQ(read_file(dir.file("out")), old_output);
-  EXPECT_EQ(read_file(dir.file("empty")), Bytes{});
+TEST(ImportFixedFrame, AnInputItCannotOpenTouchesNoFile) {
+  expect_unopenable_inputs_touch_no_file(dialog_job<unpack>, raw_words(frame_words * 2));
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, ImportFixedFrameFailure,
-                         testing::Values(FailureCase{"MissingInput", "missing.bin", "out", {"Cannot open input"}},
-                                         FailureCase{"EmptyInput", "empty", "out", {"Cannot open input"}},
-                                         FailureCase{"FolderInput", "folder", "out", {"Cannot open input"}}),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace
