@@ -3,12 +3,11 @@
 // code 1 and no file.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "testing/bmp_suite_table.h"
+#include "testing/console_run.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -18,18 +17,15 @@ class Rgb565PackOnBmpSuite : public testing::TestWithParam<SuiteRow> {};
 TEST_P(Rgb565PackOnBmpSuite, GivesKestrinsVerdict) {
   const SuiteRow& row = GetParam();
   TempDir dir;
-  std::ostringstream out, err;
-  const std::vector<std::string> arguments = {"pack", std::string(BMP_SUITE) + "/" + row.path, dir.file("out.bin")};
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  const int code = run_rgb565(views, {out, err, false});
+  const Rgb565Run run = rgb565({"pack", std::string(BMP_SUITE) + "/" + row.path, dir.file("out.bin")});
   const std::optional<Bytes> output = read_file(dir.file("out.bin"));
   if (!row.kestrin.raw) {
-    EXPECT_EQ(code, 1);
-    EXPECT_NE(err.str().find(": " + row.kestrin.status), std::string::npos) << err.str();
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find(": " + row.kestrin.status), std::string::npos) << run.err;
     EXPECT_FALSE(output.has_value());
     return;
   }
-  EXPECT_EQ(code, 0) << err.str();
+  EXPECT_EQ(run.code, 0) << run.err;
   ASSERT_TRUE(output.has_value());
   EXPECT_EQ(raw_image_difference(*output, *row.kestrin.raw, row.width), "");
 }

@@ -2,23 +2,16 @@
 // pixels, packed against words worked out by hand, and unpack's PNG read back by pack.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "jobs/pack.h"
+#include "testing/console_run.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 #include "testing/test_pictures.h"
 
 namespace {
-
-int rgb565(const std::vector<std::string>& arguments) {
-  std::ostringstream out, err;
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  return run_rgb565(views, {out, err, false});
-}
 
 // Words as they lie in a raw image, low byte first.
 Bytes words(std::initializer_list<std::uint16_t> values) {
@@ -55,7 +48,7 @@ TEST_P(PackReadsCodecPictures, Exactly) {
   write_file(dir.file("in"), c.picture);
   std::vector<std::string> arguments = {"pack", dir.file("in"), dir.file("out.bin")};
   arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
-  EXPECT_EQ(rgb565(arguments), 0);
+  EXPECT_EQ(rgb565(arguments).code, 0);
   EXPECT_EQ(read_file(dir.file("out.bin")), c.raw);
 }
 
@@ -122,7 +115,7 @@ TEST(PackReadsCodecPictures, JpegWithinOneLevel) {
     for (std::uint32_t x = 0; x < 32; ++x) pixels.push_back(quadrants[(y / 16) * 2 + x / 16]);
   TempDir dir;
   write_file(dir.file("in.jpg"), encode_test_picture(TestEncoding::jpeg, 32, 32, pixels));
-  ASSERT_EQ(rgb565({"pack", dir.file("in.jpg"), dir.file("out.bin")}), 0);
+  ASSERT_EQ(rgb565({"pack", dir.file("in.jpg"), dir.file("out.bin")}).code, 0);
   const Bytes raw = *read_file(dir.file("out.bin"));
   ASSERT_EQ(raw.size(), 32u * 32 * 2);
   for (std::size_t k = 0; k < 32 * 32; ++k) {
@@ -154,12 +147,10 @@ TEST(PackReadsCodecPictures, NamesTheFormatOfAPictureThatDoesNotDecode) {
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir.file("in"), c.file);
-    std::ostringstream out, err;
-    const std::string in = dir.file("in"), bin = dir.file("out.bin");
-    const std::vector<std::string_view> arguments = {"pack", in, bin};
-    EXPECT_EQ(run_rgb565(arguments, {out, err, false}), 1) << c.name;
-    EXPECT_EQ(err.str(), "rgb565: " + dir.file("in") + ": Cannot open input: the " + c.format +
-                             " is damaged or cut short: it cannot be decoded\n")
+    const Rgb565Run run = rgb565({"pack", dir.file("in"), dir.file("out.bin")});
+    EXPECT_EQ(run.code, 1) << c.name;
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("in") + ": Cannot open input: the " + c.format +
+                           " is damaged or cut short: it cannot be decoded\n")
         << c.name;
     EXPECT_FALSE(file_exists(dir.file("out.bin"))) << c.name;
   }
@@ -182,12 +173,12 @@ TEST(UnpackWritesPng, ThatPackReadsBackWordForWord) {
   for (std::size_t i = 0; i < 5 * 3; ++i)
     raw.insert(raw.end(), {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29 + 7)});
   write_file(dir.file("in.bin"), raw);
-  ASSERT_EQ(rgb565({"unpack", "--rows", "top-down", "--size", "5x3", dir.file("in.bin"), dir.file("out.PNG")}), 0);
+  ASSERT_EQ(rgb565({"unpack", "--rows", "top-down", "--size", "5x3", dir.file("in.bin"), dir.file("out.PNG")}).code, 0);
   const Bytes png = *read_file(dir.file("out.PNG"));
   ASSERT_GE(png.size(), 24u);
   EXPECT_EQ(Bytes(png.begin(), png.begin() + 24), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
                                                          'I',  'H', 'D', 'R', 0,    0,    0,    5,    0, 0, 0, 3}));
-  ASSERT_EQ(rgb565({"pack", dir.file("out.PNG"), dir.file("back.bin")}), 0);
+  ASSERT_EQ(rgb565({"pack", dir.file("out.PNG"), dir.file("back.bin")}).code, 0);
   EXPECT_EQ(read_file(dir.file("back.bin")), raw);
 }
 
@@ -236,23 +227,20 @@ TEST(PackLimitsCompressedPictures, RefusesMorePixelsThanTheLimitUnlessRaised) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     write_file(dir.file("in"), c.picture);
-    std::ostringstream out, err;
-    const auto run = [&](std::vector<std::string> arguments) {
-      err.str("");
-      const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-      return run_rgb565(views, {out, err, false});
-    };
     if (c.refusal != nullptr) {
-      EXPECT_EQ(run({"pack", dir.file("in"), dir.file("out.bin")}), 1);
-      EXPECT_EQ(err.str(), "rgb565: " + dir.file("in") + ": " + c.refusal + "\n");
+      const Rgb565Run refused = rgb565({"pack", dir.file("in"), dir.file("out.bin")});
+      EXPECT_EQ(refused.code, 1);
+      EXPECT_EQ(refused.err, "rgb565: " + dir.file("in") + ": " + c.refusal + "\n");
       EXPECT_FALSE(file_exists(dir.file("out.bin")));
       continue;
     }
-    EXPECT_EQ(run({"pack", "--max-pixels", c.limit, dir.file("in"), dir.file("out.bin")}), 1);
-    EXPECT_NE(err.str().find(std::string("more than the ") + c.limit + " a compressed picture may have"),
+    const Rgb565Run over = rgb565({"pack", "--max-pixels", c.limit, dir.file("in"), dir.file("out.bin")});
+    EXPECT_EQ(over.code, 1);
+    EXPECT_NE(over.err.find(std::string("more than the ") + c.limit + " a compressed picture may have"),
               std::string::npos)
-        << err.str();
-    EXPECT_EQ(run({"pack", "--max-pixels", c.enough, dir.file("in"), dir.file("out.bin")}), 0) << err.str();
+        << over.err;
+    const Rgb565Run enough = rgb565({"pack", "--max-pixels", c.enough, dir.file("in"), dir.file("out.bin")});
+    EXPECT_EQ(enough.code, 0) << enough.err;
   }
 }
 
@@ -260,7 +248,7 @@ TEST(PackLimitsCompressedPictures, RefusesMorePixelsThanTheLimitUnlessRaised) {
 TEST(Rgb565Arguments, OptionsBeforeTheVerb) {
   TempDir dir;
   write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six));
-  EXPECT_EQ(rgb565({"--bytes", "be", "--rows=top-down", "pack", dir.file("in.png"), dir.file("out.bin")}), 0);
+  EXPECT_EQ(rgb565({"--bytes", "be", "--rows=top-down", "pack", dir.file("in.png"), dir.file("out.bin")}).code, 0);
   EXPECT_EQ(read_file(dir.file("out.bin")),
             (Bytes{0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0x11, 0x06, 0xFF, 0xFF, 0x00, 0x00}));
 }

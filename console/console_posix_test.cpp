@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,18 +16,13 @@
 #include "jobs/pack_fixed_stride.h"
 #include "jobs/subtract.h"
 #include "jobs/unpack.h"
+#include "testing/console_run.h"
 #include "testing/file_size_limit.h"
 #include "testing/immutable.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
 
 namespace {
-
-int rgb565(const std::vector<std::string>& arguments) {
-  std::ostringstream out, err;
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  return run_rgb565(views, {out, err, false});
-}
 
 // Standard input's copy and the output bound for standard output live in the system's temporary
 // folder only while the run lasts, whether the conversion succeeds or is refused.
@@ -46,10 +40,8 @@ TEST(Rgb565Posix, LeavesNothingInTheTemporaryFolder) {
       {{"pack", "-", "-"}, {'h', 'e', 'l', 'l', 'o'}, 1},
   };
   for (const auto& c : cases) {
-    std::ostringstream out, err;
-    std::istringstream in(std::string(c.input.begin(), c.input.end()));
-    const std::vector<std::string_view> views(c.arguments.begin(), c.arguments.end());
-    EXPECT_EQ(run_rgb565(views, {out, err, false, &in}), c.code) << err.str();
+    const Rgb565Run run = rgb565(c.arguments, c.input);
+    EXPECT_EQ(run.code, c.code) << run.err;
     EXPECT_TRUE(std::filesystem::is_empty(temporary.path())) << testing::PrintToString(c.arguments);
   }
   if (old != nullptr) {
@@ -69,8 +61,8 @@ TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {
   std::vector<std::string> header = {"pack", "--c-array", "logo", dir.file("in.bmp"), dir.file("logo.h")};
   raw.insert(raw.end(), options.begin(), options.end());
   header.insert(header.end(), options.begin(), options.end());
-  ASSERT_EQ(rgb565(raw), 0);
-  ASSERT_EQ(rgb565(header), 0);
+  ASSERT_EQ(rgb565(raw).code, 0);
+  ASSERT_EQ(rgb565(header).code, 0);
   write_file(dir.file("dump.c"), [] {
     const std::string program =
         "#include <stdio.h>\n#include \"logo.h\"\n#include \"logo.h\"\n"
@@ -98,15 +90,15 @@ TEST(Rgb565Posix, RefusesAnOutputThatIsTheInput) {
   std::filesystem::create_hard_link(dir.file("p.bmp"), dir.file("hard.bin"));
   std::filesystem::create_symlink(dir.file("p.bmp"), dir.file("soft.bin"));
   for (const char* out : {"p.bmp", "hard.bin", "soft.bin"}) {
-    EXPECT_EQ(rgb565({"pack", dir.file("p.bmp"), dir.file(out)}), 2) << out;
-    EXPECT_EQ(rgb565({"unpack", dir.file("p.bmp"), dir.file(out)}), 2) << out;
+    EXPECT_EQ(rgb565({"pack", dir.file("p.bmp"), dir.file(out)}).code, 2) << out;
+    EXPECT_EQ(rgb565({"unpack", dir.file("p.bmp"), dir.file(out)}).code, 2) << out;
     EXPECT_EQ(read_file(dir.file("p.bmp")), picture) << out;
   }
   // A batch whose output would land on one of its inputs skips that input and converts the rest.
   std::filesystem::create_directory(dir.path() / "out");
   std::filesystem::create_symlink(dir.file("p.bmp"), dir.file("out/p.bin"));
   write_file(dir.file("q.bmp"), picture);
-  EXPECT_EQ(rgb565({"pack", "-d", dir.file("out"), dir.file("p.bmp"), dir.file("q.bmp")}), 1);
+  EXPECT_EQ(rgb565({"pack", "-d", dir.file("out"), dir.file("p.bmp"), dir.file("q.bmp")}).code, 1);
   EXPECT_EQ(read_file(dir.file("p.bmp")), picture);
   EXPECT_TRUE(file_exists(dir.file("out/q.bin")));
 }
@@ -118,9 +110,10 @@ TEST(Rgb565Posix, BatchHeadersAreNamedAfterTheirInputs) {
   std::filesystem::create_directory(dir.path() / "out");
   write_file(dir.file("logo.bmp"), make_bmp({.width = 2, .height = 1}, pattern_pixel));
   write_file(dir.file("2-up.bmp"), make_bmp({.width = 3, .height = 1}, pattern_pixel));
-  ASSERT_EQ(rgb565({"pack", "--c-array", "", "-d", dir.file("out"), dir.file("logo.bmp"), dir.file("2-up.bmp")}), 0);
+  ASSERT_EQ(rgb565({"pack", "--c-array", "", "-d", dir.file("out"), dir.file("logo.bmp"), dir.file("2-up.bmp")}).code,
+            0);
   std::filesystem::create_directory(dir.path() / "out/icon");
-  ASSERT_EQ(rgb565({"pack", "--c-array=icon", "-d", dir.file("out/icon"), dir.file("logo.bmp")}), 0);
+  ASSERT_EQ(rgb565({"pack", "--c-array=icon", "-d", dir.file("out/icon"), dir.file("logo.bmp")}).code, 0);
   const std::string program =
       "#include \"logo.h\"\n#include \"2-up.h\"\n#include \"icon/logo.h\"\n"
       "int main(void) { return logo_width + _2_up_width + icon_logo_width == 7 && sizeof icon_logo == 4 ? 0 : 1; }\n";
@@ -136,7 +129,7 @@ TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
   int code = 0;
   {
     FileSizeLimit limit(1000);
-    code = rgb565({"pack", dir.file("in.bmp"), dir.file("out.bin")});
+    code = rgb565({"pack", dir.file("in.bmp"), dir.file("out.bin")}).code;
   }
   EXPECT_EQ(code, 1);
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
@@ -160,7 +153,7 @@ TEST(Rgb565Posix, EveryVerbFailsCleanlyOnEveryOutputFault) {
                                                  {"subtract", dir.file("in.bin"), dir.file("sub.bin"), "-o", out}};
   };
   const auto expect_fails = [&](const std::vector<std::string>& arguments, const std::string& out) {
-    EXPECT_EQ(rgb565(arguments), 1) << testing::PrintToString(arguments);
+    EXPECT_EQ(rgb565(arguments).code, 1) << testing::PrintToString(arguments);
     if (std::filesystem::is_regular_file(out)) ADD_FAILURE() << "a file was left at " << out;
     EXPECT_EQ(read_file(dir.file("in.bmp")), picture);
     EXPECT_EQ(read_file(dir.file("in.bin")), raw);
@@ -299,14 +292,11 @@ TEST_F(CutUnderTheJob, OrvaneKeepsWhatItSubtractedAndLeavesTheRest) {
   // The command line says how far it got.
   write_file(dir.file("image"), Bytes(3 * 4096, 0x11));
   write_file(dir.file("sub"), Bytes(3 * 4096, 0x01));
-  std::ostringstream out, err;
-  const std::vector<std::string> arguments = {"subtract", dir.file("image"), dir.file("sub")};
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
-  EXPECT_EQ(err.str(),
-            "rgb565: " + dir.file("sub") +
-                ": Cannot open sub image: the sub image was cut short while it was read; the image is "
-                "partly changed: its first 4096 of 12288 bytes hold the difference, the rest is as it was\n");
+  const Rgb565Run run = rgb565({"subtract", dir.file("image"), dir.file("sub")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "rgb565: " + dir.file("sub") +
+                         ": Cannot open sub image: the sub image was cut short while it was read; the image is "
+                         "partly changed: its first 4096 of 12288 bytes hold the difference, the rest is as it was\n");
   EXPECT_EQ(read_file(dir.file("image")), expected);
 }
 
@@ -320,12 +310,10 @@ TEST_F(CutUnderTheJob, UnpackInBandsLeavesNoPartOfItsOutput) {
     write_file(dir.file("out.bmp"), Bytes{1, 2, 3});
     file_to_cut = dir.file("in.bin");
     cut_to = off_t{1} << 20;
-    std::ostringstream out, err;
-    const std::vector<std::string> arguments = {"unpack", "--size",           "1024x1024",        "--rows",
-                                                rows,     dir.file("in.bin"), dir.file("out.bmp")};
-    const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-    EXPECT_EQ(run_rgb565(views, {out, err, false}), 1) << rows;
-    EXPECT_EQ(err.str(),
+    const Rgb565Run run =
+        rgb565({"unpack", "--size", "1024x1024", "--rows", rows, dir.file("in.bin"), dir.file("out.bmp")});
+    EXPECT_EQ(run.code, 1) << rows;
+    EXPECT_EQ(run.err,
               "rgb565: " + dir.file("in.bin") + ": Cannot open input: the file was cut short while it was read\n");
     EXPECT_EQ(read_file(dir.file("out.bmp")), (Bytes{1, 2, 3})) << rows;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "no new file left behind";
@@ -337,13 +325,10 @@ TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {
   write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
   write_file(dir.file("b.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
   file_to_cut = dir.file("a.bmp");
-  std::ostringstream out, err;
-  const std::vector<std::string> arguments = {"pack",           "-j", "1", "-d", dir.file("out"), dir.file("a.bmp"),
-                                              dir.file("b.bmp")};
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
-  EXPECT_EQ(err.str(), "rgb565: " + dir.file("a.bmp") +
-                           ": Cannot open input: the file was cut short while it was read\n1 converted, 1 failed\n");
+  const Rgb565Run run = rgb565({"pack", "-j", "1", "-d", dir.file("out"), dir.file("a.bmp"), dir.file("b.bmp")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "rgb565: " + dir.file("a.bmp") +
+                         ": Cannot open input: the file was cut short while it was read\n1 converted, 1 failed\n");
   EXPECT_FALSE(file_exists(dir.file("out/a.bin")));
   EXPECT_EQ(read_file(dir.file("out/b.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
 }
@@ -354,11 +339,9 @@ TEST_F(CutUnderTheJob, PackStopsMidBandAndLeavesNoOutput) {
   write_file(dir.file("in.bmp"), make_bmp({.width = 700, .height = 1200}, pattern_pixel));
   file_to_cut = dir.file("in.bmp");
   cut_to = 54 + 2100 * 700 + 5;
-  std::ostringstream out, err;
-  const std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
-  EXPECT_EQ(err.str(),
+  const Rgb565Run run = rgb565({"pack", dir.file("in.bmp"), dir.file("out.bin")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err,
             "rgb565: " + dir.file("in.bmp") + ": Cannot open input: the file was cut short while it was read\n");
   EXPECT_FALSE(file_exists(dir.file("out.bin")));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);

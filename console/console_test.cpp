@@ -7,33 +7,17 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "console/printable.h"
 #include "pixels/little_endian.h"
-#include "testing/bmp_output_header.h"
+#include "testing/console_run.h"
 #include "testing/scene_pictures.h"
 #include "testing/test_files.h"
 
 namespace {
-
-struct Ran {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Ran rgb565(const std::vector<std::string>& arguments, const Bytes& standard_input = {}) {
-  std::ostringstream out;
-  std::ostringstream err;
-  std::istringstream in(std::string(standard_input.begin(), standard_input.end()));
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  const int code = run_rgb565(views, {out, err, false, &in});
-  return {code, out.str(), err.str()};
-}
 
 std::vector<std::string> files_in(const TempDir& dir) {
   std::vector<std::string> names;
@@ -63,7 +47,7 @@ TEST_P(VerbsWithNoOption, GiveTheDialogsBytesOrRefusal) {
   TempDir dir;
   write_file(dir.file("in"), c.input);
   if (subtracting) write_file(dir.file("sub"), c.second);
-  const Ran run = rgb565({c.verb, dir.file("in"), dir.file(subtracting ? "sub" : "out")});
+  const Rgb565Run run = rgb565({c.verb, dir.file("in"), dir.file(subtracting ? "sub" : "out")});
 
   const std::optional<Bytes> result = read_file(dir.file(subtracting ? "in" : "out"));
   if (c.result) {
@@ -79,26 +63,6 @@ TEST_P(VerbsWithNoOption, GiveTheDialogsBytesOrRefusal) {
       subtracting ? std::vector<std::string>{"in", "sub"}
                   : (c.result ? std::vector<std::string>{"in", "out"} : std::vector<std::string>{"in"});
   EXPECT_EQ(files_in(dir), files);
-}
-
-Bytes words_counting(std::size_t bytes) {
-  Bytes raw(bytes);
-  for (std::size_t i = 0; i < bytes; ++i) raw[i] = static_cast<std::uint8_t>(i * 37 + i / 251);
-  return raw;
-}
-
-// Talvose's 568 x 130 BMP of a raw image: the 58 header bytes, then each word that fits the frame
-// expanded by hand, the rest black.
-Bytes frame_bmp(const Bytes& raw) {
-  Bytes bmp(58 + 568 * 130 * 3, 0);
-  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
-  for (std::size_t k = 0; k < raw.size() / 2 && k < 568 * 130; ++k) {
-    const BgrTriple pixel = pixel_by_hand(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
-    bmp[58 + 3 * k] = pixel.blue;
-    bmp[58 + 3 * k + 1] = pixel.green;
-    bmp[58 + 3 * k + 2] = pixel.red;
-  }
-  return bmp;
 }
 
 // The image less the sub image, each 32-bit little-endian word modulo 2^32, worked out byte by byte
@@ -140,11 +104,10 @@ INSTANTIATE_TEST_SUITE_P(
                  std::nullopt,
                  "Unsupported picture"},
         VerbCase{"PackRefusesNonsense", "pack", Bytes{'B', 'M', 1, 2, 3}, {}, std::nullopt, "Cannot open input"},
-        VerbCase{"UnpackWholeFrame", "unpack", words_counting(147680), {}, frame_bmp(words_counting(147680))},
-        VerbCase{"UnpackShortInput", "unpack", words_counting(1001), {}, frame_bmp(words_counting(1001))},
-        VerbCase{"Subtract", "subtract", words_counting(66), Bytes(66, 0x01),
-                 difference(words_counting(66), Bytes(66, 0x01))},
-        VerbCase{"SubtractRefusesShortSub", "subtract", words_counting(64), words_counting(60), std::nullopt,
+        VerbCase{"UnpackWholeFrame", "unpack", raw_words(147680), {}, expected_frame_bmp(raw_words(147680))},
+        VerbCase{"UnpackShortInput", "unpack", raw_words(1001), {}, expected_frame_bmp(raw_words(1001))},
+        VerbCase{"Subtract", "subtract", raw_words(66), Bytes(66, 0x01), difference(raw_words(66), Bytes(66, 0x01))},
+        VerbCase{"SubtractRefusesShortSub", "subtract", raw_words(64), raw_words(60), std::nullopt,
                  "Sub image too short"}),
     [](const testing::TestParamInfo<VerbCase>& c) { return std::string(c.param.name); });
 
@@ -170,7 +133,7 @@ TEST(Rgb565, NamesTheCauseOfAFileItCannotUse) {
        dir.file("missing.bin") + ": Cannot open sub image: No such file"},
   };
   for (const auto& c : cases) {
-    const Ran run = rgb565(c.arguments);
+    const Rgb565Run run = rgb565(c.arguments);
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err, "rgb565: " + c.message + "\n");
   }
@@ -193,7 +156,7 @@ TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir.file("in.bin"), Bytes(c.bytes, 0));
-    const Ran run = rgb565({"unpack", dir.file("in.bin"), dir.file("out.bmp")});
+    const Rgb565Run run = rgb565({"unpack", dir.file("in.bin"), dir.file("out.bmp")});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.err, "rgb565: " + dir.file("in.bin") + ": warning: " + c.warning + "\n");
     EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
@@ -211,20 +174,20 @@ TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {
   for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>(random());
   write_file(dir.file("noise.bin"), noise);
 
-  const Ran probed = rgb565({"probe", dir.file("dump.bin")});
+  const Rgb565Run probed = rgb565({"probe", dir.file("dump.bin")});
   EXPECT_EQ(probed.code, 0);
   for (const char* line : {"clearly ahead\n  1. rgb565 160 x 128, high byte first: ",
                            "\n     rgb565 unpack --size 160x128 --bytes be --rows top-down ", "dump.bin dump.png\n"})
     EXPECT_NE(probed.out.find(line), std::string::npos) << line << "\nnot in\n" << probed.out;
 
-  const Ran unpacked = rgb565({"unpack", "--size", "auto", dir.file("dump.bin"), dir.file("out.bmp")});
+  const Rgb565Run unpacked = rgb565({"unpack", "--size", "auto", dir.file("dump.bin"), dir.file("out.bmp")});
   EXPECT_EQ(unpacked.code, 0);
   EXPECT_TRUE(unpacked.err.starts_with("rgb565: " + dir.file("dump.bin") + ": size auto: 160 x 128, high byte first ("))
       << unpacked.err;
   EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 58u + 160 * 128 * 3);
 
   EXPECT_EQ(rgb565({"probe", dir.file("noise.bin")}).code, 1);
-  const Ran refused = rgb565({"unpack", "--size", "auto", dir.file("noise.bin"), dir.file("noise.bmp")});
+  const Rgb565Run refused = rgb565({"unpack", "--size", "auto", dir.file("noise.bin"), dir.file("noise.bmp")});
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.err, "rgb565: " + dir.file("noise.bin") +
                              ": Cannot open input: no confident guess of its size: it does not read as a picture in "
@@ -236,7 +199,7 @@ TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {
   write_file(dir.file("icon.bin"), lvgl);
   EXPECT_NE(rgb565({"probe", dir.file("icon.bin")}).out.find(": an LVGL image, whose header names it: rgb565 2 x 2\n"),
             std::string::npos);
-  const Ran from_header = rgb565({"unpack", "--size", "auto", dir.file("icon.bin"), dir.file("icon.bmp")});
+  const Rgb565Run from_header = rgb565({"unpack", "--size", "auto", dir.file("icon.bin"), dir.file("icon.bmp")});
   EXPECT_EQ(from_header.err,
             "rgb565: " + dir.file("icon.bin") + ": an LVGL image: its header gives its size and format\n");
   EXPECT_EQ(read_file(dir.file("icon.bmp"))->size(), 58u + 2 * 8);
@@ -260,7 +223,7 @@ TEST(Rgb565, UnpackRefusesAPictureForItsInput) {
     TempDir dir;
     write_file(dir.file("in"), c.input);
     write_file(dir.file("out.bmp"), Bytes{1, 2, 3});
-    const Ran run = rgb565({"unpack", dir.file("in"), dir.file("out.bmp")});
+    const Rgb565Run run = rgb565({"unpack", dir.file("in"), dir.file("out.bmp")});
     if (c.kind == nullptr) {
       EXPECT_EQ(run.code, 0) << run.err;
       continue;
@@ -345,11 +308,11 @@ TEST(Rgb565, FitsThePictureAsWorkedOutByHand) {
   for (const auto& c : cases) {
     std::vector<std::string> arguments = {"pack", dir.file("in.bmp"), dir.file("out.bin")};
     arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
-    const Ran run = rgb565(arguments);
+    const Rgb565Run run = rgb565(arguments);
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(read_file(dir.file("out.bin")), c.raw) << testing::PrintToString(c.options);
   }
-  const Ran past = rgb565({"pack", "--crop", "3x1+0+0", dir.file("in.bmp"), dir.file("past.bin")});
+  const Rgb565Run past = rgb565({"pack", "--crop", "3x1+0+0", dir.file("in.bmp"), dir.file("past.bin")});
   EXPECT_EQ(past.code, 1);
   EXPECT_EQ(past.err, "rgb565: " + dir.file("in.bmp") +
                           ": Unsupported picture: the crop 3x1+0+0 reaches past the picture's 2 x 2 pixels\n");
@@ -439,7 +402,7 @@ TEST(Rgb565, ABatchGoesOnPastARefusedInputInEveryNumberOfWorkers) {
   for (const char* workers : {"1", "3"}) {
     std::filesystem::remove_all(dir.path() / "out");
     std::filesystem::create_directory(dir.path() / "out");
-    const Ran run =
+    const Rgb565Run run =
         rgb565({"pack", "-j", workers, "-d", dir.file("out"), dir.file("a.bmp"), dir.file("b.bmp"), dir.file("c.bmp")});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err, "rgb565: " + dir.file("b.bmp") + ": Cannot open input: not a BMP file\n2 converted, 1 failed\n");
@@ -483,7 +446,7 @@ TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
       {"pack", "", out},
   };
   for (const auto& arguments : cases) {
-    const Ran run = rgb565(arguments);
+    const Rgb565Run run = rgb565(arguments);
     EXPECT_EQ(run.code, 2) << testing::PrintToString(arguments);
     EXPECT_NE(run.err.find("Try 'rgb565 --help'."), std::string::npos);
   }
@@ -491,7 +454,7 @@ TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
 }
 
 TEST(Rgb565, HelpShowsTheWordForTheChosenOptionsAndVersionItsNumber) {
-  const Ran help = rgb565({"pack", "--channels", "bgr", "--bytes", "be", "--help"});
+  const Rgb565Run help = rgb565({"pack", "--channels", "bgr", "--bytes", "be", "--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("One word, bit 15 first: BBBBBGGG GGGRRRRR (BGR565)\n"
                           "In the file: byte 0 = BBBBBGGG, byte 1 = GGGRRRRR (high byte first)\n"),
@@ -505,7 +468,7 @@ TEST(Rgb565, SubtractsIntoANewFileAndLeavesTheImage) {
   write_file(dir.file("image"), Bytes{0, 0, 0, 0, 5, 0, 0, 0, 9});
   write_file(dir.file("sub"), Bytes{1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   // A SUB longer than IMAGE is taken for swapped arguments unless --longer-sub says it is meant.
-  const Ran longer = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("diff")});
+  const Rgb565Run longer = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("diff")});
   EXPECT_EQ(longer.code, 1);
   EXPECT_EQ(longer.err, "rgb565: " + dir.file("sub") +
                             ": Sub image too long: 10 bytes against the image's 9; are IMAGE and SUB the wrong way "
@@ -515,7 +478,7 @@ TEST(Rgb565, SubtractsIntoANewFileAndLeavesTheImage) {
   EXPECT_EQ(read_file(dir.file("diff")), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 5, 0, 0, 0, 9}));
   EXPECT_EQ(read_file(dir.file("image")), (Bytes{0, 0, 0, 0, 5, 0, 0, 0, 9}));
   // OUT may not be IMAGE or SUB under another name.
-  const Ran same = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("./sub")});
+  const Rgb565Run same = rgb565({"subtract", dir.file("image"), dir.file("sub"), "-o", dir.file("./sub")});
   EXPECT_EQ(same.code, 2);
   EXPECT_EQ(read_file(dir.file("sub")), (Bytes{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
@@ -541,12 +504,12 @@ TEST(Printable, EscapesControlBytesOnly) {
 TEST(Rgb565, EscapesControlBytesInTheNamesItPrints) {
   TempDir dir;
   const std::string name = dir.file("a\nb\x1b[31m.bmp");
-  const Ran run = rgb565({"pack", name, dir.file("out.bin")});
+  const Rgb565Run run = rgb565({"pack", name, dir.file("out.bin")});
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
   EXPECT_NE(run.err.find("a\\nb\\x1b[31m.bmp: Cannot open input: "), std::string::npos) << run.err;
-  const Ran usage = rgb565({"pack", "--rows", "up\rdown", "a", "b"});
+  const Rgb565Run usage = rgb565({"pack", "--rows", "up\rdown", "a", "b"});
   EXPECT_EQ(usage.err, "rgb565: bad value 'up\\rdown' for --rows (stored, top-down)\nTry 'rgb565 --help'.\n");
 }
 
@@ -565,17 +528,17 @@ TEST(Rgb565, DashIsStandardInputAndOutput) {
   write_file(dir.file("in.bmp"), picture);
   write_file(dir.file("in.bin"), Bytes{0x00, 0xF8, 0x1F, 0x00});
 
-  const Ran from_input = rgb565({"pack", "-", dir.file("out.bin")}, picture);
+  const Rgb565Run from_input = rgb565({"pack", "-", dir.file("out.bin")}, picture);
   EXPECT_EQ(from_input.code, 0) << from_input.err;
   EXPECT_EQ(read_file(dir.file("out.bin")), raw);
-  const Ran to_output = rgb565({"unpack", "--size", "2x1", dir.file("in.bin"), "-"});
+  const Rgb565Run to_output = rgb565({"unpack", "--size", "2x1", dir.file("in.bin"), "-"});
   EXPECT_EQ(to_output.code, 0) << to_output.err;
   EXPECT_EQ(Bytes(to_output.out.begin(), to_output.out.end()), bmp);
-  const Ran both = rgb565({"pack", "-", "-"}, picture);
+  const Rgb565Run both = rgb565({"pack", "-", "-"}, picture);
   EXPECT_EQ(both.code, 0) << both.err;
   EXPECT_EQ(Bytes(both.out.begin(), both.out.end()), raw);
 
-  const Ran refused = rgb565({"pack", "-", "-"}, Bytes{'h', 'e', 'l', 'l', 'o'});
+  const Rgb565Run refused = rgb565({"pack", "-", "-"}, Bytes{'h', 'e', 'l', 'l', 'o'});
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err, "rgb565: -: Cannot open input: not a BMP file\n");

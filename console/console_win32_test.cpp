@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "console/console.h"
+#include "testing/console_run.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -21,12 +19,9 @@ TEST(Rgb565Win32, OutputsDifferingOnlyInCaseAreOneFile) {
   std::filesystem::create_directory(dir.path() / "out");
   write_file(dir.file("a/logo.bmp"), make_bmp({.width = 2, .height = 2}, pattern_pixel));
   write_file(dir.file("b/LOGO.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
-  const std::vector<std::string> arguments = {"pack", "-d", dir.file("out"), dir.file("a/logo.bmp"),
-                                              dir.file("b/LOGO.bmp")};
-  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  std::ostringstream out, err;
-  EXPECT_EQ(run_rgb565(views, {out, err, false}), 1);
-  EXPECT_NE(err.str().find("skipped"), std::string::npos) << err.str();
+  const Rgb565Run run = rgb565({"pack", "-d", dir.file("out"), dir.file("a/logo.bmp"), dir.file("b/LOGO.bmp")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("skipped"), std::string::npos) << run.err;
   EXPECT_EQ(read_file(dir.file("out/logo.bin")), expected_raw({.width = 2, .height = 2}, pattern_pixel));
 }
 

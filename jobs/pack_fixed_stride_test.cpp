@@ -8,6 +8,7 @@
 #include "pixels/little_endian.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
+#include "testing/unopenable_input.h"
 
 namespace {
 
@@ -152,33 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"NarrowRowsWalkedPastTheEnd", make_bmp({.width = 3, .height = 5}, pattern_pixel)}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
-struct FailureCase {
-  const char* name;
-  const char* first;
-  const char* second;
-  std::vector<std::string> statuses;
-};
-
-class ExportFromMappedFileFailure : public testing::TestWithParam<FailureCase> {};
-
-TEST_P(ExportFromMappedFileFailure, EndsWithItsStatusAndTouchesNoFile) {
-  TempDir dir;
-  const Bytes bmp = good_bmp();
-  const Bytes old_output{1, 2, 3};
-  write_file(dir.file("in"), bmp);
-  write_file(dir.file("out"), old_output);
-  write_file(dir.file("empty"), {});
-  auto field = [&](std::string name) { return dir.file(name); };
-  ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
-  frame.run(dialog_job<pack_fixed_stride>);
-  EXPECT_EQ(frame.statuses(), GetParam().statuses);
-  EXPECT_EQ(read_file(dir.file("in")), bmp);
-  EXPECT_EQ(read_file(dir.file("out")), old_output);
+TEST(ExportFromMappedFile, AnInputItCannotOpenTouchesNoFile) {
+  expect_unopenable_inputs_touch_no_file(dialog_job<pack_fixed_stride>, good_bmp());
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, ExportFromMappedFileFailure,
-                         testing::Values(FailureCase{"MissingInput", "missing.bmp", "out", {"Cannot open input"}},
-                                         FailureCase{"EmptyInput", "empty", "out", {"Cannot open input"}}),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

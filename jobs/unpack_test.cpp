@@ -9,31 +9,12 @@
 #include "testing/bmp_output_header.h"
 #include "testing/scripted_frame.h"
 #include "testing/test_files.h"
+#include "testing/unopenable_input.h"
 
 namespace {
 
 constexpr std::size_t frame_words = 568 * 130;
 constexpr std::size_t output_size = 58 + frame_words * 3;
-
-// A raw image whose words all differ, so that a shifted or reordered pixel shows.
-Bytes raw_words(std::size_t size) {
-  Bytes raw(size);
-  for (std::size_t i = 0; i < size; ++i) raw[i] = static_cast<std::uint8_t>(i % 2 == 0 ? i / 2 : i / 2 / 256 + i % 7);
-  return raw;
-}
-
-// The BMP expected for a raw input: the words that fit the frame expanded, the rest black.
-Bytes expected_bmp(const Bytes& raw) {
-  Bytes bmp(output_size, 0);
-  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
-  for (std::size_t k = 0; k < raw.size() / 2 && k < frame_words; ++k) {
-    const BgrTriple pixel = pixel_by_hand(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
-    bmp[58 + 3 * k] = pixel.blue;
-    bmp[58 + 3 * k + 1] = pixel.green;
-    bmp[58 + 3 * k + 2] = pixel.red;
-  }
-  return bmp;
-}
 
 struct InputCase {
   const char* name;
@@ -54,7 +35,7 @@ TEST_P(ImportFixedFrameInput, FillsTheFrameFromTheWordsThatFit) {
   const std::optional<Bytes> bmp = read_file(out);
   ASSERT_TRUE(bmp.has_value());
   ASSERT_EQ(bmp->size(), output_size);
-  EXPECT_TRUE(*bmp == expected_bmp(raw));
+  EXPECT_TRUE(*bmp == expected_frame_bmp(raw));
   EXPECT_EQ(read_file(in), raw);
 }
 
@@ -152,7 +133,7 @@ TEST(ImportFixedFrame, SamePathInBothFieldsReplacesTheRawImage) {
   ScriptedFrame frame(path, path);
   frame.run(dialog_job<unpack>);
   EXPECT_EQ(frame.status(), "Done");
-  EXPECT_TRUE(read_file(path) == expected_bmp(raw));
+  EXPECT_TRUE(read_file(path) == expected_frame_bmp(raw));
 }
 
 // Only the frame's bytes are mapped: a raw input of 5 GiB, past what a 32-bit build could map,
@@ -169,39 +150,11 @@ TEST(ImportFixedFrame, ConvertsAnInputOf5GiBAndNamesItsLength) {
   ASSERT_TRUE(outcome.done()) << outcome.reason << outcome.cause;
   EXPECT_EQ(outcome.warnings, std::vector<std::string>{"warning: 5368709120 bytes, not the 147680 bytes of a 568 x 130 "
                                                        "frame; the bytes past it are left out"});
-  EXPECT_EQ(read_file(dir.file("out")), expected_bmp(raw));
+  EXPECT_EQ(read_file(dir.file("out")), expected_frame_bmp(raw));
 }
 
-struct FailureCase {
-  const char* name;
-  const char* first;   // "in" names a good raw image
-  const char* second;  // "out" names an existing file that must stay as it is
-  std::vector<std::string> statuses;
-};
-
-class ImportFixedFrameFailure : public testing::TestWithParam<FailureCase> {};
-
-TEST_P(ImportFixedFrameFailure, EndsWithItsStatusAndTouchesNoFile) {
-  TempDir dir;
-  const Bytes raw = raw_words(frame_words * 2);
-  const Bytes old_output{1, 2, 3};
-  write_file(dir.file("in"), raw);
-  write_file(dir.file("out"), old_output);
-  write_file(dir.file("empty"), {});
-  std::filesystem::create_directory(dir.file("folder"));
-  auto field = [&](std::string name) { return dir.file(name); };
-  ScriptedFrame frame(field(GetParam().first), field(GetParam().second));
-  frame.run(dialog_job<unpack>);
-  EXPECT_EQ(frame.statuses(), GetParam().statuses);
-  EXPECT_EQ(read_file(dir.file("in")), raw);
-  EXPECT_EQ(read_file(dir.file("out")), old_output);
-  EXPECT_EQ(read_file(dir.file("empty")), Bytes{});
+TEST(ImportFixedFrame, AnInputItCannotOpenTouchesNoFile) {
+  expect_unopenable_inputs_touch_no_file(dialog_job<unpack>, raw_words(frame_words * 2));
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, ImportFixedFrameFailure,
-                         testing::Values(FailureCase{"MissingInput", "missing.bin", "out", {"Cannot open input"}},
-                                         FailureCase{"EmptyInput", "empty", "out", {"Cannot open input"}},
-                                         FailureCase{"FolderInput", "folder", "out", {"Cannot open input"}}),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

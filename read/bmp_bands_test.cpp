@@ -10,31 +10,13 @@
 #include <variant>
 #include <vector>
 
-#include "pixels/little_endian.h"
 #include "read/bmp_bands.h"
 #include "testing/test_files.h"
 
 namespace {
 
-// A file with the 40-byte header and three colours; the pixel data follows the table.
-Bytes bmp_file(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
-               const Bytes& pixels) {
-  const Bytes table = {0x10, 0x20, 0x30, 0, 0xA0, 0xB0, 0xC0, 0, 0x41, 0x42, 0x43, 0};
-  Bytes file(54 + table.size() + pixels.size());
-  file[0] = 'B';
-  file[1] = 'M';
-  store_le32(file.data() + 10, static_cast<std::uint32_t>(54 + table.size()));
-  store_le32(file.data() + 14, 40);
-  store_le32(file.data() + 18, static_cast<std::uint32_t>(width));
-  store_le32(file.data() + 22, static_cast<std::uint32_t>(height));
-  store_le16(file.data() + 26, 1);
-  store_le16(file.data() + 28, bits);
-  store_le32(file.data() + 30, compression);
-  std::copy(table.begin(), table.end(), file.begin() + 54);
-  std::copy(pixels.begin(), pixels.end(), file.begin() + 54 + static_cast<std::ptrdiff_t>(table.size()));
-  return file;
-}
-
+// The colour table of every file here: three colours, each the matching entry of `colours`.
+const Bytes table = {0x10, 0x20, 0x30, 0, 0xA0, 0xB0, 0xC0, 0, 0x41, 0x42, 0x43, 0};
 const Bytes colours[] = {{0x10, 0x20, 0x30}, {0xA0, 0xB0, 0xC0}, {0x41, 0x42, 0x43}};
 
 void add(Bytes& to, std::size_t count, std::uint8_t colour) {
@@ -137,25 +119,26 @@ const char* const past_table = "a pixel names a colour past the colour table";
 INSTANTIATE_TEST_SUITE_P(
     Bands, BmpBandsRead,
     testing::Values(
-        BandCase{"Rle8WindowsOfOneCodeBandsOfOneRow", bmp_file(255, 4, 8, 1, long_codes()), 1, false, 258,
+        BandCase{"Rle8WindowsOfOneCodeBandsOfOneRow", table_bmp(255, 4, 8, 1, table, long_codes()), 1, false, 258,
                  long_pixels(), ""},
         // The third window ends inside the second absolute run.
-        BandCase{"Rle8BandsFromTheEndAcrossWindows", bmp_file(255, 4, 8, 1, long_codes()), 1, true, 300, long_pixels(),
-                 ""},
+        BandCase{"Rle8BandsFromTheEndAcrossWindows", table_bmp(255, 4, 8, 1, table, long_codes()), 1, true, 300,
+                 long_pixels(), ""},
         // Bands of rows 1 to 3, then row 0: the delta's skipped row lies inside the first.
-        BandCase{"Rle8BandsOfThreeFromTheEnd", bmp_file(255, 4, 8, 1, long_codes()), 3, true, 300, long_pixels(), ""},
+        BandCase{"Rle8BandsOfThreeFromTheEnd", table_bmp(255, 4, 8, 1, table, long_codes()), 3, true, 300,
+                 long_pixels(), ""},
         // A run of 5 alternating 1 and 2, an end of line, an absolute run of 2 1 0 (two bytes), the end.
-        BandCase{"Rle4BandsFromTheEnd", bmp_file(5, 2, 4, 2, {5, 0x12, 0, 0, 0, 3, 0x21, 0x00, 0, 1}), 1, true, 258,
-                 rle4_pixels(), ""},
+        BandCase{"Rle4BandsFromTheEnd", table_bmp(5, 2, 4, 2, table, {5, 0x12, 0, 0, 0, 3, 0x21, 0x00, 0, 1}), 1, true,
+                 258, rle4_pixels(), ""},
         // Stored rows 2 1 0 and 0 0 1 in a 4-bit picture with a short table.
-        BandCase{"PaletteBandsFromTheEnd", bmp_file(3, 2, 4, 0, {0x21, 0x00, 0, 0, 0x00, 0x10, 0, 0}), 1, true, 258,
-                 palette_pixels(), ""},
+        BandCase{"PaletteBandsFromTheEnd", table_bmp(3, 2, 4, 0, table, {0x21, 0x00, 0, 0, 0x00, 0x10, 0, 0}), 1, true,
+                 258, palette_pixels(), ""},
         // A window of 258 bytes holds 64 of the 4-byte rows: row 68 is checked in the second.
         BandCase{"PaletteColourPastTheTableInASecondWindow",
                  [] {
                    Bytes rows(70 * 4, 0);
                    rows[68 * 4] = 7;
-                   return bmp_file(1, 70, 8, 0, rows);
+                   return table_bmp(1, 70, 8, 0, table, rows);
                  }(),
                  1,
                  false,
@@ -166,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [] {
                    Bytes codes = long_codes();
                    codes[codes.size() - 3] = 9;  // the last pixel of the second absolute run
-                   return bmp_file(255, 4, 8, 1, codes);
+                   return table_bmp(255, 4, 8, 1, table, codes);
                  }(),
                  1,
                  true,
@@ -174,14 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  past_table},
         BandCase{"Rle8CodesCutShortInALaterWindow",
-                 cut(bmp_file(255, 4, 8, 1, long_codes()), 66 + 400),
+                 cut(table_bmp(255, 4, 8, 1, table, long_codes()), 66 + 400),
                  1,
                  false,
                  258,
                  {},
                  "the run-length codes are cut short"},
         BandCase{"Rle8OverThePixelLimit",
-                 bmp_file(255, 4, 8, 1, long_codes()),
+                 table_bmp(255, 4, 8, 1, table, long_codes()),
                  1,
                  false,
                  258,

@@ -15,25 +15,6 @@
 
 namespace {
 
-// A file with the 40-byte header, naming no colour count: the table is what lies between the
-// header (and the masks, for bit fields) and the pixel data, which follows `table` directly.
-Bytes bmp_file(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
-               const Bytes& table, const Bytes& pixels) {
-  Bytes file(54 + table.size() + pixels.size());
-  file[0] = 'B';
-  file[1] = 'M';
-  store_le32(file.data() + 10, static_cast<std::uint32_t>(54 + table.size()));
-  store_le32(file.data() + 14, 40);
-  store_le32(file.data() + 18, static_cast<std::uint32_t>(width));
-  store_le32(file.data() + 22, static_cast<std::uint32_t>(height));
-  store_le16(file.data() + 26, 1);
-  store_le16(file.data() + 28, bits);
-  store_le32(file.data() + 30, compression);
-  std::copy(table.begin(), table.end(), file.begin() + 54);
-  std::copy(pixels.begin(), pixels.end(), file.begin() + 54 + static_cast<std::ptrdiff_t>(table.size()));
-  return file;
-}
-
 Bytes masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
   Bytes bytes(12);
   store_le32(bytes.data(), red);
@@ -75,38 +56,39 @@ TEST_P(BmpDecoding, GivesTheHandWorkedTriples) {
 INSTANTIATE_TEST_SUITE_P(
     Formats, BmpDecoding,
     testing::Values(
-        DecodeCase{"OneBitFirstPixelInTheHighBit", bmp_file(3, 1, 1, 0, three_colours, {0b1010'0000, 0, 0, 0}),
+        DecodeCase{"OneBitFirstPixelInTheHighBit", table_bmp(3, 1, 1, 0, three_colours, {0b1010'0000, 0, 0, 0}),
                    triples({c1, c0, c1})},
-        DecodeCase{"FourBitsHighNibbleFirst", bmp_file(3, 1, 4, 0, three_colours, {0x21, 0x00, 0, 0}),
+        DecodeCase{"FourBitsHighNibbleFirst", table_bmp(3, 1, 4, 0, three_colours, {0x21, 0x00, 0, 0}),
                    triples({c2, c1, c0})},
-        DecodeCase{"EightBitsRowsInStoredOrder", bmp_file(1, -2, 8, 0, three_colours, {2, 0, 0, 0, 1, 0, 0, 0}),
+        DecodeCase{"EightBitsRowsInStoredOrder", table_bmp(1, -2, 8, 0, three_colours, {2, 0, 0, 0, 1, 0, 0, 0}),
                    triples({c2, c1})},
         // r = g = b = 31, then r = g = b = 1: 0b00001 widens to 0b00001000.
         DecodeCase{"SixteenBitsAreFiveFiveFive",
-                   bmp_file(2, 1, 16, 0, {}, {0xFF, 0x7F, 0x21, 0x04}),
+                   table_bmp(2, 1, 16, 0, {}, {0xFF, 0x7F, 0x21, 0x04}),
                    {0xFF, 0xFF, 0xFF, 0x08, 0x08, 0x08}},
         // Green 1 of 6 bits is 0b00000100; red and blue 31 of 5 bits are 0xFF.
         DecodeCase{"FiveSixFiveWidensEachField",
-                   bmp_file(2, 1, 16, 3, masks(0xF800, 0x07E0, 0x001F), {0x20, 0x00, 0x1F, 0xF8}),
+                   table_bmp(2, 1, 16, 3, masks(0xF800, 0x07E0, 0x001F), {0x20, 0x00, 0x1F, 0xF8}),
                    {0x00, 0x04, 0x00, 0xFF, 0x00, 0xFF}},
         // Red 1 of 1 bit, green 0b10 of 2 bits, blue 0b101 of 3 bits: 0xFF, 0b10101010, 0b10110110.
         DecodeCase{"NarrowFieldsRepeatTheirBits",
-                   bmp_file(1, 1, 16, 3, masks(0x0001, 0x0006, 0x0038), {0x2D, 0, 0, 0}),
+                   table_bmp(1, 1, 16, 3, masks(0x0001, 0x0006, 0x0038), {0x2D, 0, 0, 0}),
                    {0xB6, 0xAA, 0xFF}},
         // 10-bit fields 0x3FF, 0x200 and 0x001 keep their top 8 bits.
         DecodeCase{"WideFieldsKeepTheirTopBits",
-                   bmp_file(1, 1, 32, 3, masks(0x3FF00000, 0x000FFC00, 0x000003FF), {0x01, 0x00, 0xF8, 0x3F}),
+                   table_bmp(1, 1, 32, 3, masks(0x3FF00000, 0x000FFC00, 0x000003FF), {0x01, 0x00, 0xF8, 0x3F}),
                    {0x00, 0x80, 0xFF}},
         DecodeCase{
-            "ThirtyTwoBitsIgnoreTheTopByte", bmp_file(1, 1, 32, 0, {}, {0x33, 0x22, 0x11, 0xAA}), {0x33, 0x22, 0x11}},
+            "ThirtyTwoBitsIgnoreTheTopByte", table_bmp(1, 1, 32, 0, {}, {0x33, 0x22, 0x11, 0xAA}), {0x33, 0x22, 0x11}},
         // A run of three 1s and an end of line; an absolute run of 2, 0, 1 with its pad byte.
-        DecodeCase{"Rle8RunsAndAbsoluteRuns", bmp_file(3, 2, 8, 1, three_colours, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 0, 1}),
+        DecodeCase{"Rle8RunsAndAbsoluteRuns",
+                   table_bmp(3, 2, 8, 1, three_colours, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 0, 1}),
                    triples({c1, c1, c1, c2, c0, c1})},
-        DecodeCase{"Rle4RunsAlternateTheirNibbles", bmp_file(3, 1, 4, 2, three_colours, {3, 0x12, 0, 1}),
+        DecodeCase{"Rle4RunsAlternateTheirNibbles", table_bmp(3, 1, 4, 2, three_colours, {3, 0x12, 0, 1}),
                    triples({c1, c2, c1})},
         // One 2, a delta of one right and one up to (2, 1), one 1, the end: the rest is colour 0.
         DecodeCase{"RleSkippedPixelsTakeColourZero",
-                   bmp_file(3, 2, 8, 1, three_colours, {1, 2, 0, 2, 1, 1, 1, 1, 0, 1}),
+                   table_bmp(3, 2, 8, 1, three_colours, {1, 2, 0, 2, 1, 1, 1, 1, 0, 1}),
                    triples({c2, c0, c0, c0, c0, c1})}),
     [](const testing::TestParamInfo<DecodeCase>& param_info) { return std::string(param_info.param.name); });
 
@@ -135,23 +117,24 @@ constexpr auto not_a_picture = BmpVerdict::not_a_picture;
 INSTANTIATE_TEST_SUITE_P(
     Files, BmpFormatRefusals,
     testing::Values(
-        RefusalCase{"EmptyMask", bmp_file(2, 1, 16, 3, masks(0xF800, 0x07E0, 0), two_pixels_16), not_a_picture},
-        RefusalCase{"OverlappingMasks", bmp_file(2, 1, 16, 3, masks(0xF800, 0x0FE0, 0x001F), two_pixels_16),
+        RefusalCase{"EmptyMask", table_bmp(2, 1, 16, 3, masks(0xF800, 0x07E0, 0), two_pixels_16), not_a_picture},
+        RefusalCase{"OverlappingMasks", table_bmp(2, 1, 16, 3, masks(0xF800, 0x0FE0, 0x001F), two_pixels_16),
                     not_a_picture},
-        RefusalCase{"MaskWithAGap", bmp_file(2, 1, 16, 3, masks(0xF800, 0x07E0, 0x0015), two_pixels_16), not_a_picture},
-        RefusalCase{"MaskOutsideSixteenBits", bmp_file(2, 1, 16, 3, masks(0x1F0000, 0x07E0, 0x001F), two_pixels_16),
+        RefusalCase{"MaskWithAGap", table_bmp(2, 1, 16, 3, masks(0xF800, 0x07E0, 0x0015), two_pixels_16),
                     not_a_picture},
-        RefusalCase{"MasksCutShort", bmp_file(2, 1, 16, 3, {}, two_pixels_16), not_a_picture},
-        RefusalCase{"ColourPastTheTable", bmp_file(1, 1, 8, 0, {1, 2, 3, 0}, {1, 0, 0, 0}), not_a_picture},
-        RefusalCase{"RleColourPastTheTable", bmp_file(1, 1, 8, 1, {1, 2, 3, 0}, {1, 1, 0, 1}), not_a_picture},
-        RefusalCase{"RleRunPastTheRow", bmp_file(2, 1, 8, 1, three_colours, {3, 0, 0, 1}), not_a_picture},
-        RefusalCase{"RleRunPastTheLastRow", bmp_file(2, 1, 8, 1, three_colours, {0, 0, 1, 0}), not_a_picture},
-        RefusalCase{"RleDeltaPastThePicture", bmp_file(2, 1, 8, 1, three_colours, {0, 2, 3, 0, 0, 1}), not_a_picture},
-        RefusalCase{"RleDeltaCutShort", bmp_file(2, 1, 8, 1, three_colours, {0, 2, 1}), not_a_picture},
-        RefusalCase{"RleAbsoluteRunCutShort", bmp_file(4, 1, 8, 1, three_colours, {0, 4, 1, 2}), not_a_picture},
-        RefusalCase{"RleStoredTopDown", bmp_file(2, -1, 8, 1, three_colours, {2, 0, 0, 1}), not_a_picture},
-        RefusalCase{"Rle4AtEightBits", bmp_file(2, 1, 8, 2, three_colours, {2, 0, 0, 1}), BmpVerdict::unsupported},
-        RefusalCase{"BitFieldsAtEightBits", bmp_file(2, 1, 8, 3, three_colours, {0, 0, 0, 0}),
+        RefusalCase{"MaskOutsideSixteenBits", table_bmp(2, 1, 16, 3, masks(0x1F0000, 0x07E0, 0x001F), two_pixels_16),
+                    not_a_picture},
+        RefusalCase{"MasksCutShort", table_bmp(2, 1, 16, 3, {}, two_pixels_16), not_a_picture},
+        RefusalCase{"ColourPastTheTable", table_bmp(1, 1, 8, 0, {1, 2, 3, 0}, {1, 0, 0, 0}), not_a_picture},
+        RefusalCase{"RleColourPastTheTable", table_bmp(1, 1, 8, 1, {1, 2, 3, 0}, {1, 1, 0, 1}), not_a_picture},
+        RefusalCase{"RleRunPastTheRow", table_bmp(2, 1, 8, 1, three_colours, {3, 0, 0, 1}), not_a_picture},
+        RefusalCase{"RleRunPastTheLastRow", table_bmp(2, 1, 8, 1, three_colours, {0, 0, 1, 0}), not_a_picture},
+        RefusalCase{"RleDeltaPastThePicture", table_bmp(2, 1, 8, 1, three_colours, {0, 2, 3, 0, 0, 1}), not_a_picture},
+        RefusalCase{"RleDeltaCutShort", table_bmp(2, 1, 8, 1, three_colours, {0, 2, 1}), not_a_picture},
+        RefusalCase{"RleAbsoluteRunCutShort", table_bmp(4, 1, 8, 1, three_colours, {0, 4, 1, 2}), not_a_picture},
+        RefusalCase{"RleStoredTopDown", table_bmp(2, -1, 8, 1, three_colours, {2, 0, 0, 1}), not_a_picture},
+        RefusalCase{"Rle4AtEightBits", table_bmp(2, 1, 8, 2, three_colours, {2, 0, 0, 1}), BmpVerdict::unsupported},
+        RefusalCase{"BitFieldsAtEightBits", table_bmp(2, 1, 8, 3, three_colours, {0, 0, 0, 0}),
                     BmpVerdict::unsupported}),
     [](const testing::TestParamInfo<RefusalCase>& param_info) { return std::string(param_info.param.name); });
 

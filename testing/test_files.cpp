@@ -1,10 +1,12 @@
 #include "testing/test_files.h"
 #include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
+#include "testing/bmp_output_header.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -83,6 +85,23 @@ Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32
   return bytes;
 }
 
+Bytes table_bmp(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
+                const Bytes& table, const Bytes& pixels) {
+  Bytes file(54 + table.size() + pixels.size());
+  file[0] = 'B';
+  file[1] = 'M';
+  store_le32(file.data() + 10, static_cast<std::uint32_t>(54 + table.size()));
+  store_le32(file.data() + 14, 40);
+  store_le32(file.data() + 18, static_cast<std::uint32_t>(width));
+  store_le32(file.data() + 22, static_cast<std::uint32_t>(height));
+  store_le16(file.data() + 26, 1);
+  store_le16(file.data() + 28, bits);
+  store_le32(file.data() + 30, compression);
+  std::copy(table.begin(), table.end(), file.begin() + 54);
+  std::copy(pixels.begin(), pixels.end(), file.begin() + 54 + static_cast<std::ptrdiff_t>(table.size()));
+  return file;
+}
+
 BgrTriple pattern_pixel(std::int32_t x, std::int32_t y) {
   return BgrTriple{static_cast<std::uint8_t>(x * 7 + y * 13), static_cast<std::uint8_t>(x * 29 + y * 3 + 5),
                    static_cast<std::uint8_t>(x * 11 + y * 31 + 17)};
@@ -108,4 +127,23 @@ Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::i
     }
   }
   return raw;
+}
+
+Bytes raw_words(std::size_t size) {
+  Bytes raw(size);
+  for (std::size_t i = 0; i < size; ++i) raw[i] = static_cast<std::uint8_t>(i % 2 == 0 ? i / 2 : i / 2 / 256 + i % 7);
+  return raw;
+}
+
+Bytes expected_frame_bmp(const Bytes& raw) {
+  constexpr std::size_t frame_words = 568 * 130;
+  Bytes bmp(fixed_frame_header_bytes.size() + frame_words * 3, 0);
+  std::copy(fixed_frame_header_bytes.begin(), fixed_frame_header_bytes.end(), bmp.begin());
+  for (std::size_t k = 0; k < raw.size() / 2 && k < frame_words; ++k) {
+    const BgrTriple pixel = pixel_by_hand(static_cast<std::uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8));
+    bmp[58 + 3 * k] = pixel.blue;
+    bmp[58 + 3 * k + 1] = pixel.green;
+    bmp[58 + 3 * k + 2] = pixel.red;
+  }
+  return bmp;
 }

@@ -2,6 +2,7 @@
 // 24-bit BMPs built in memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -52,6 +53,11 @@ std::uint32_t stored_row_length(std::int32_t width);
 // is filled with 0xEE so that a reader that takes it for pixels is caught.
 Bytes make_bmp(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t x, std::int32_t y)>& pixel);
 
+// A BMP with the 40-byte information header and no colour count: `table` (a colour table, or the
+// masks of bit fields) lies between the header and the pixel data, which follows it directly.
+Bytes table_bmp(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
+                const Bytes& table, const Bytes& pixels);
+
 // A picture in which every pixel differs from its neighbours, for tests of row and pixel order.
 BgrTriple pattern_pixel(std::int32_t x, std::int32_t y);
 
@@ -63,3 +69,10 @@ BgrTriple pixel_by_hand(std::uint16_t word);
 
 // The raw 16-bit image expected for make_bmp(layout, pixel): rows in stored order.
 Bytes expected_raw(const BmpLayout& layout, const std::function<BgrTriple(std::int32_t x, std::int32_t y)>& pixel);
+
+// A raw image whose words all differ, so that a shifted or reordered pixel shows.
+Bytes raw_words(std::size_t size);
+
+// The BMP that unpack makes of `raw` with no option: the 58-byte header of a 568 x 130 frame, then
+// each word that fits the frame expanded by hand, the rest black.
+Bytes expected_frame_bmp(const Bytes& raw);

@@ -6,35 +6,10 @@
 #include <vector>
 
 #include "pixels/kernel_path.h"
+#include "testing/region_picture.h"
 #include "transform/resize.h"
 
 namespace {
-
-class Pixels : public RegionSource {
- public:
-  Pixels(std::uint32_t width, std::uint32_t height, std::vector<BgraQuad> quads)
-      : width_(width), height_(height), quads_(std::move(quads)) {}
-  std::uint32_t width() const override { return width_; }
-  std::uint32_t height() const override { return height_; }
-  void read(const Rect& rect, BgraQuad* out) override {
-    for (std::uint32_t y = rect.y; y < rect.y + rect.height; ++y) {
-      for (std::uint32_t x = rect.x; x < rect.x + rect.width; ++x) *out++ = quads_[y * width_ + x];
-    }
-  }
-
- private:
-  std::uint32_t width_, height_;
-  std::vector<BgraQuad> quads_;
-};
-
-template <typename Pixel>
-Pixels picture(std::uint32_t width, std::uint32_t height, Pixel pixel) {
-  std::vector<BgraQuad> quads;
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) quads.push_back(pixel(x, y));
-  }
-  return Pixels(width, height, std::move(quads));
-}
 
 // The resized picture, read a row at a time as a downstream stage reads it.
 std::vector<BgraQuad> resized(RegionSource& source, std::uint32_t width, std::uint32_t height) {
@@ -49,7 +24,7 @@ std::vector<BgraQuad> resized(RegionSource& source, std::uint32_t width, std::ui
 // window is cut short and its weights no longer split evenly between black and white, so a pixel
 // there may be a few steps off.
 TEST(Resize, HalvesACheckerboardToTheGreyOfItsLight) {
-  Pixels board = picture(16, 16, [](std::uint32_t x, std::uint32_t y) {
+  RegionPicture board(16, 16, [](std::uint32_t x, std::uint32_t y) {
     const std::uint8_t v = (x + y) % 2 == 0 ? 0 : 255;
     return BgraQuad{v, v, v, 255};
   });
@@ -70,7 +45,7 @@ TEST(Resize, HalvesACheckerboardToTheGreyOfItsLight) {
 // partly transparent and still pure red, not darkened or tinted by the colour of pixels that do
 // not show.
 TEST(Resize, KeepsTheColourOfATransparentEdge) {
-  Pixels edge = picture(16, 2, [](std::uint32_t x, std::uint32_t) {
+  RegionPicture edge(16, 2, [](std::uint32_t x, std::uint32_t) {
     return x < 8 ? BgraQuad{0, 0, 255, 255} : BgraQuad{0, 255, 0, 0};
   });
   const std::vector<BgraQuad> out = resized(edge, 4, 1);
@@ -88,7 +63,7 @@ TEST(Resize, KeepsTheColourOfATransparentEdge) {
 // was, reduced or enlarged, in one direction or both.
 TEST(Resize, LeavesAFlatColourAsItWas) {
   const BgraQuad colour{30, 144, 201, 255};
-  Pixels flat = picture(7, 5, [&](std::uint32_t, std::uint32_t) { return colour; });
+  RegionPicture flat(7, 5, [&](std::uint32_t, std::uint32_t) { return colour; });
   const struct { std::uint32_t width, height; } sizes[] = {{3, 2}, {11, 9}, {7, 1}, {1, 5}, {20, 3}};
   for (const auto& size : sizes) {
     for (const BgraQuad& p : resized(flat, size.width, size.height)) {
@@ -111,7 +86,7 @@ std::uint32_t fnv1a(const std::vector<BgraQuad>& quads) {
 // same test, so a difference in any byte between the builds fails it there; and each build runs it
 // on every instruction set its processor offers.
 TEST(Resize, GivesTheSameBytesOnEveryBuild) {
-  Pixels photo = picture(97, 61, [](std::uint32_t x, std::uint32_t y) {
+  RegionPicture photo(97, 61, [](std::uint32_t x, std::uint32_t y) {
     const std::uint32_t texture = (x * 7919u + y * 104729u) % 41u;
     return BgraQuad{static_cast<std::uint8_t>((x * 255) / 96),
                     static_cast<std::uint8_t>(x > 40 && x < 60 && y > 20 ? 230 : (y * 4 + texture) % 256),

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/region_picture.h"
 #include "transform/background.h"
 #include "transform/chain.h"
 #include "transform/fit.h"
@@ -14,31 +15,11 @@ namespace {
 
 using Grid = std::vector<std::vector<int>>;
 
-// A picture held in memory; its pixels' blue channel names them.
-class Pixels : public RegionSource {
- public:
-  Pixels(std::uint32_t width, std::uint32_t height, std::vector<BgraQuad> quads)
-      : width_(width), height_(height), quads_(std::move(quads)) {}
-  std::uint32_t width() const override { return width_; }
-  std::uint32_t height() const override { return height_; }
-  void read(const Rect& rect, BgraQuad* out) override {
-    for (std::uint32_t y = rect.y; y < rect.y + rect.height; ++y) {
-      for (std::uint32_t x = rect.x; x < rect.x + rect.width; ++x) *out++ = quads_[y * width_ + x];
-    }
-  }
-
- private:
-  std::uint32_t width_, height_;
-  std::vector<BgraQuad> quads_;
-};
-
 // Pixel (x, y) of a grid is blue 10 y + x, opaque grey otherwise.
-Pixels named(std::uint32_t width, std::uint32_t height) {
-  std::vector<BgraQuad> quads;
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) quads.push_back({static_cast<std::uint8_t>(10 * y + x), 50, 50, 255});
-  }
-  return Pixels(width, height, std::move(quads));
+RegionPicture named(std::uint32_t width, std::uint32_t height) {
+  return RegionPicture(width, height, [](std::uint32_t x, std::uint32_t y) {
+    return BgraQuad{static_cast<std::uint8_t>(10 * y + x), 50, 50, 255};
+  });
 }
 
 // The chain's result, a row at a time, as the blue channel of each pixel.
@@ -69,7 +50,7 @@ class TransformPlaces : public testing::TestWithParam<PlaceCase> {};
 // The source is 3 x 2: 0 1 2 over 10 11 12 (4 x 2 for the fits: 0 1 2 3 over 10 11 12 13).
 TEST_P(TransformPlaces, EachSourcePixel) {
   const PlaceCase& c = GetParam();
-  Pixels source = named(c.transforms.resize ? 4 : 3, 2);
+  RegionPicture source = named(c.transforms.resize ? 4 : 3, 2);
   EXPECT_EQ(run(source, c.transforms), c.expected);
 }
 
@@ -110,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<PlaceCase>& c) { return std::string(c.param.name); });
 
 TEST(TransformChain, RefusesACropPastThePicture) {
-  Pixels source = named(3, 2);
+  RegionPicture source = named(3, 2);
   const ChainMade made = TransformChain::make(source, {.crop = Rect{2, 0, 2, 2}}, {}, 1);
   ASSERT_TRUE(std::holds_alternative<std::string>(made));
   EXPECT_EQ(std::get<std::string>(made), "the crop 2x2+2+0 reaches past the picture's 3 x 2 pixels");

@@ -1,0 +1,244 @@
+// Every container and stream of pack holds the bytes of the plain raw conversion under the same
+// options, for each kind of input, transform and format: a C array's elements, an LVGL image's
+// pixels, standard output and a batch's files. The expectation is the raw output of the same
+// program, which the container code plays no part in making.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "testing/c_array_text.h"
+#include "testing/console_run.h"
+#include "testing/test_files.h"
+#include "testing/test_pictures.h"
+
+namespace {
+
+constexpr std::uint32_t picture_width = 16, picture_height = 12;
+
+// A top-down BMP of 8-bit indices into 16 colours, so that the colour table and the row order both
+// have their part.
+Bytes palette_bmp() {
+  Bytes table;
+  for (std::uint8_t k = 0; k < 16; ++k)
+    table.insert(table.end(), {static_cast<std::uint8_t>(k * 16), static_cast<std::uint8_t>(255 - k * 9),
+                               static_cast<std::uint8_t>(k * 5 + 40), 0});
+  Bytes indices;
+  for (std::uint32_t y = 0; y < picture_height; ++y) {
+    for (std::uint32_t x = 0; x < picture_width; ++x)
+      indices.push_back(static_cast<std::uint8_t>((3 * x + 5 * y) % 16));
+  }
+  return table_bmp(static_cast<std::int32_t>(picture_width), -static_cast<std::int32_t>(picture_height), 8, 0, table,
+                   indices);
+}
+
+// A PNG whose alpha runs from clear in the left column to opaque in the right one.
+Bytes alpha_png() {
+  std::vector<TestPixel> pixels;
+  for (std::uint32_t y = 0; y < picture_height; ++y) {
+    for (std::uint32_t x = 0; x < picture_width; ++x) {
+      const BgrTriple p = pattern_pixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+      pixels.push_back({p.red, p.green, p.blue, static_cast<std::uint16_t>(x * 17)});
+    }
+  }
+  return encode_test_picture(TestEncoding::png_alpha, picture_width, picture_height, pixels);
+}
+
+struct Input {
+  const char* name;
+  const char* file;
+  Bytes (*make)();
+};
+
+const Input inputs[] = {
+    {"BottomUpBmp", "picture.bmp",
+     [] { return make_bmp({.width = picture_width, .height = picture_height}, pattern_pixel); }},
+    {"TopDownPaletteBmp", "picture.bmp", palette_bmp},
+    {"AlphaPng", "picture.png", alpha_png},
+};
+
+struct Transform {
+  const char* name;
+  std::vector<std::string> options;
+  std::uint32_t width, height;  // of the transformed picture
+};
+
+const Transform transforms[] = {
+    {"Whole", {}, 16, 12},
+    {"Crop", {"--crop", "10x6+3+2"}, 10, 6},
+    {"Rotate90", {"--rotate", "90"}, 12, 16},
+    {"Resize8x8", {"--resize", "8x8"}, 8, 8},
+};
+
+struct Format {
+  const char* name;
+  std::vector<std::string> options;
+  std::uint32_t bits;                       // a pixel
+  std::uint32_t palette_bytes;              // before the rows
+  bool words;                               // a C array of 16-bit words by default
+  std::optional<std::uint8_t> lvgl_format;  // LVGL's colour format, where LVGL takes it
+};
+
+const Format formats[] = {
+    {"Rgb565", {}, 16, 0, true, 0x12},
+    {"Rgb565HighByteFirst", {"--bytes", "be"}, 16, 0, true, 0x1B},
+    {"Gray4", {"--format", "gray4"}, 4, 0, false, std::nullopt},
+    {"Argb8888", {"--format", "argb8888"}, 32, 0, false, 0x10},
+    {"I4", {"--format", "i4"}, 4, 64, false, 0x09},
+};
+
+struct Case {
+  const Input* input;
+  const Transform* transform;
+  const Format* format;
+};
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.format->name << "_" << c.transform->name << "_" << c.input->name;
+}
+
+std::vector<Case> all_cases() {
+  std::vector<Case> cases;
+  for (const Format& format : formats) {
+    for (const Transform& transform : transforms) {
+      for (const Input& input : inputs) cases.push_back({&input, &transform, &format});
+    }
+  }
+  return cases;
+}
+
+// What one output of pack holds: the raw bytes, a C array of them, or an LVGL image as a file or C.
+enum class Kind { raw, c_array, lvgl_bin, lvgl_c };
+
+struct Output {
+  const char* name;
+  Kind kind;
+  std::vector<std::string> options;
+  bool words = false;  // a C array of 16-bit words
+};
+
+// How the output is written: to a file, to standard output, or into a batch's folder.
+enum class Stream { file, standard_output, batch };
+
+class PackContainers : public testing::TestWithParam<Case> {
+ protected:
+  // pack with `more` options into `stream`: the output's bytes, or nullopt when it failed.
+  std::optional<Bytes> pack(const std::vector<std::string>& more, Stream stream, const char* extension) {
+    const std::string input = dir_.file(GetParam().input->file);
+    std::vector<std::string> arguments = {"pack"};
+    for (const auto* options : {&GetParam().transform->options, &GetParam().format->options, &more})
+      arguments.insert(arguments.end(), options->begin(), options->end());
+    std::string output;
+    if (stream == Stream::batch) {
+      std::filesystem::remove_all(dir_.path() / "batch");
+      std::filesystem::create_directory(dir_.path() / "batch");
+      arguments.insert(arguments.end(), {"-d", dir_.file("batch"), input});
+      output = dir_.file(std::string("batch/picture") + extension);
+    } else {
+      output = stream == Stream::file ? dir_.file(std::string("out") + extension) : "-";
+      arguments.insert(arguments.end(), {input, output});
+    }
+    const Rgb565Run run = rgb565(arguments);
+    EXPECT_EQ(run.code, 0) << testing::PrintToString(arguments) << "\n" << run.err;
+    if (run.code != 0) return std::nullopt;
+    if (stream == Stream::standard_output) return Bytes(run.out.begin(), run.out.end());
+    return read_file(output);
+  }
+
+  TempDir dir_;
+};
+
+TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
+  const Case& c = GetParam();
+  write_file(dir_.file(c.input->file), c.input->make());
+  const std::uint32_t width = c.transform->width, height = c.transform->height;
+
+  // The plain raw conversion, rows as the options give them and top row first as LVGL takes them.
+  const std::optional<Bytes> raw = pack({}, Stream::file, ".bin");
+  const std::optional<Bytes> raw_top_down = pack({"--rows", "top-down"}, Stream::file, ".bin");
+  ASSERT_TRUE(raw && raw_top_down);
+  const std::size_t row_bytes = (std::size_t{width} * c.format->bits + 7) / 8;
+  ASSERT_EQ(raw->size(), c.format->palette_bytes + row_bytes * height) << "the raw conversion itself";
+
+  std::vector<Output> outputs = {
+      {"Raw", Kind::raw, {}},
+      {"CArray", Kind::c_array, {"--c-array", "logo", "--c-attribute", "PROGMEM"}, c.format->words},
+      {"CArrayOfBytes", Kind::c_array, {"--c-array", "logo", "--c-type", "bytes", "--c-attribute", "PROGMEM"}},
+  };
+  if (c.format->lvgl_format) {
+    outputs.push_back({"Lvgl", Kind::lvgl_bin, {"--lvgl"}});
+    outputs.push_back({"LvglCArray", Kind::lvgl_c, {"--lvgl", "--c-array", "logo", "--c-attribute", "PROGMEM"}});
+  }
+  for (const Output& output : outputs) {
+    for (const Stream stream : {Stream::file, Stream::standard_output, Stream::batch}) {
+      const char* streams[] = {"to a file", "to standard output", "in a batch"};
+      SCOPED_TRACE(testing::Message() << output.name << " " << streams[static_cast<int>(stream)]);
+      const char* extension = output.kind == Kind::c_array ? ".h" : output.kind == Kind::lvgl_c ? ".c" : ".bin";
+      const std::optional<Bytes> bytes = pack(output.options, stream, extension);
+      if (!bytes) continue;
+      // A batch names each array after its input's stem, with NAME_ before it.
+      const std::string name = stream == Stream::batch ? "logo_picture" : "logo";
+      const std::string text(bytes->begin(), bytes->end());
+      switch (output.kind) {
+        case Kind::raw:
+          EXPECT_EQ(*bytes, *raw);
+          break;
+        case Kind::c_array: {
+          const std::optional<CArrayText> array = parse_c_array(text);
+          ASSERT_TRUE(array) << text;
+          EXPECT_EQ(array->type, output.words ? "uint16_t" : "uint8_t");
+          EXPECT_EQ(array->name, name);
+          EXPECT_EQ(array->attribute, "PROGMEM");
+          EXPECT_EQ(array->length, array->elements);
+          EXPECT_EQ(array->bytes, *raw);
+          EXPECT_EQ(c_define(text, name + "_width"), width);
+          EXPECT_EQ(c_define(text, name + "_height"), height);
+          break;
+        }
+        case Kind::lvgl_bin: {
+          // Magic, colour format, no flags, width, height, stride, reserved; all 16-bit fields low
+          // byte first.
+          const Bytes header = {0x19,
+                                *c.format->lvgl_format,
+                                0,
+                                0,
+                                static_cast<std::uint8_t>(width),
+                                0,
+                                static_cast<std::uint8_t>(height),
+                                0,
+                                static_cast<std::uint8_t>(row_bytes),
+                                0,
+                                0,
+                                0};
+          ASSERT_GE(bytes->size(), header.size());
+          EXPECT_EQ(Bytes(bytes->begin(), bytes->begin() + 12), header);
+          EXPECT_EQ(Bytes(bytes->begin() + 12, bytes->end()), *raw_top_down);
+          break;
+        }
+        case Kind::lvgl_c: {
+          const std::optional<CArrayText> array = parse_c_array(text);
+          ASSERT_TRUE(array) << text;
+          EXPECT_EQ(array->type, "uint8_t");
+          EXPECT_EQ(array->name, name + "_map");
+          EXPECT_EQ(array->attribute, "PROGMEM");
+          EXPECT_EQ(array->length, array->elements);
+          EXPECT_EQ(array->bytes, *raw_top_down);
+          EXPECT_NE(
+              text.find(".header.w = " + std::to_string(width) + ",\n    .header.h = " + std::to_string(height) + ","),
+              std::string::npos)
+              << text;
+          break;
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(InputsTransformsFormats, PackContainers, testing::ValuesIn(all_cases()),
+                         [](const testing::TestParamInfo<Case>& param_info) {
+                           return testing::PrintToString(param_info.param);
+                         });
+
+}  // namespace
