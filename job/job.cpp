@@ -23,3 +23,10 @@ const char* ending_text(Ending ending) {
   }
   return "Saving";
 }
+
+Outcome refusal(Failure failure) {
+  const Ending ending = failure.fault == Fault::unsupported     ? Ending::unsupported_picture
+                        : failure.fault == Fault::out_of_memory ? Ending::out_of_memory
+                                                                : Ending::cannot_open_input;
+  return refusal(ending, std::move(failure.reason), failure.error ? describe(*failure.error) : std::string());
+}

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "files/failure.h"
 
 // The two paths of a job, as a dialog's fields or the command line's arguments give them.
 struct JobPaths {
@@ -49,6 +52,10 @@ struct Outcome {
 inline Outcome refusal(Ending ending, std::string reason = {}, std::string cause = {}) {
   return Outcome{ending, std::move(reason), std::move(cause), {}};
 }
+
+// A stage's refusal as the job's outcome: its kind as the ending a dialog shows, its reason, and
+// the system's cause in its own words.
+Outcome refusal(Failure failure);
 
 // The words for an ending, as the dialogs' status line shows them and the console's messages repeat
 // them. "Saving" stands for an output that was not saved: it is the text a dialog leaves standing.

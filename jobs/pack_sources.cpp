@@ -18,31 +18,14 @@ namespace {
 // Streaming reads the headers from the file's first bytes; the bands map their own windows.
 constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
 
-Ending ending_of(LoadFault fault) {
-  switch (fault) {
-    case LoadFault::unsupported:
-      return Ending::unsupported_picture;
-    case LoadFault::out_of_memory:
-      return Ending::out_of_memory;
-    case LoadFault::cannot_open:
-      break;
-  }
-  return Ending::cannot_open_input;
-}
-
-Outcome refusal_of(BandFailure failure) {
-  return refusal(ending_of(failure.fault), std::move(failure.reason),
-                 failure.error ? describe(*failure.error) : std::string());
-}
-
 // A BMP's alpha is kept only for a format that has alpha; the others ignore it, as the dialogs do.
 bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
 
 // The picture at `path` loaded whole: a BMP, or when the options allow the codecs a picture of theirs.
 PictureLoad load(const std::string& path, const PackOptions& options) {
   PictureLoad load = LoadedPicture::load(path.c_str(), options.pixel_limit);
-  if (const LoadFailure* failure = std::get_if<LoadFailure>(&load);
-      failure != nullptr && failure->fault == LoadFault::cannot_open && options.codecs) {
+  if (const Failure* failure = std::get_if<Failure>(&load);
+      failure != nullptr && failure->fault == Fault::cannot_open && options.codecs) {
     if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.pixel_limit))
       load = std::move(*decoded);
   }
@@ -93,15 +76,14 @@ class BandsSource : public PackSource {
   std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool reverse) override {
     // Its pixels are checked first, as the loader checks them, so that a refused file is refused
     // before any output is begun.
-    if (std::optional<BandFailure> failed =
-            bands_.survey(options_.pixel_limit, band_rows, reverse, keeps_alpha(options_)))
-      return refusal_of(std::move(*failed));
+    if (std::optional<Failure> failed = bands_.survey(options_.pixel_limit, band_rows, reverse, keeps_alpha(options_)))
+      return refusal(std::move(*failed));
     return StoredRows{bands_.width(), bands_.height(), bands_.stride(), reverse, bands_.quads(), options_.background};
   }
 
   std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
-    std::variant<std::span<const std::uint8_t>, BandFailure> got = bands_.rows(first, count);
-    if (BandFailure* failed = std::get_if<BandFailure>(&got)) return refusal_of(std::move(*failed));
+    std::variant<std::span<const std::uint8_t>, Failure> got = bands_.rows(first, count);
+    if (Failure* failed = std::get_if<Failure>(&got)) return refusal(std::move(*failed));
     return std::get<0>(got);
   }
 
@@ -169,8 +151,7 @@ class ChainSource : public PackSource {
   std::optional<Outcome> make_chain(std::uint32_t band_rows) {
     chain_.reset();
     ChainMade made = TransformChain::make(stored_, options_.transforms, options_.background, band_rows);
-    if (const std::string* reason = std::get_if<std::string>(&made))
-      return refusal(Ending::unsupported_picture, *reason);
+    if (Failure* failed = std::get_if<Failure>(&made)) return refusal(std::move(*failed));
     chain_ = std::move(std::get<std::unique_ptr<TransformChain>>(made));
     next_ = 0;
     return std::nullopt;
@@ -192,8 +173,8 @@ std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_bands(con
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
-  std::variant<std::monostate, BmpBands, BandFailure> found = BmpBands::find(*view);
-  if (BandFailure* failed = std::get_if<BandFailure>(&found)) return refusal_of(std::move(*failed));
+  std::variant<std::monostate, BmpBands, Failure> found = BmpBands::find(*view);
+  if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
   if (std::holds_alternative<std::monostate>(found)) return std::nullopt;
   return std::unique_ptr<PackSource>(
       std::make_unique<BandsSource>(std::move(view), std::get<BmpBands>(std::move(found)), options));
@@ -208,8 +189,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
       return std::move(*bands);
   }
   PictureLoad loaded = load(path, options);
-  if (const LoadFailure* failure = std::get_if<LoadFailure>(&loaded))
-    return refusal(ending_of(failure->fault), failure->reason);
+  if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
   if (options.transforms.any()) return ChainSource::make(std::move(picture), options);
   return std::unique_ptr<PackSource>(std::make_unique<LoadedSource>(std::move(picture), options));

@@ -10,14 +10,14 @@ namespace {
 
 bool run_length_coded(const BmpPicture& bmp) { return bmp.compression == bmp_rle8 || bmp.compression == bmp_rle4; }
 
-BandFailure cut_short() { return BandFailure{LoadFault::cannot_open, cut_short_reason, std::nullopt}; }
+Failure cut_short() { return Failure{Fault::cannot_open, cut_short_reason, std::nullopt}; }
 
 }  // namespace
 
 BmpBands::BmpBands(FileView& view, const BmpPixelsAt& at, std::uint64_t window_bytes)
     : view_(&view), at_(at), window_bytes_(std::max(window_bytes, longest_code)) {}
 
-std::variant<std::monostate, BmpBands, BandFailure> BmpBands::find(FileView& view, std::uint64_t window_bytes) {
+std::variant<std::monostate, BmpBands, Failure> BmpBands::find(FileView& view, std::uint64_t window_bytes) {
   std::optional<BmpPixelsAt> found;
   const std::span<const std::uint8_t> start = view.bytes();
   if (access_views([&] { found = find_bmp_pixels(start, view.file_size()); }) != nullptr) return cut_short();
@@ -30,16 +30,16 @@ std::uint32_t BmpBands::stride() const {
   return at_.bmp.bits_per_pixel == 24 ? at_.bmp.row_length : at_.bmp.width * 3;
 }
 
-std::optional<BandFailure> BmpBands::map(std::uint64_t offset, std::uint64_t length) {
+std::optional<Failure> BmpBands::map(std::uint64_t offset, std::uint64_t length) {
   window_mapped_ = false;
   if (std::optional<SystemError> error = view_->map_window(at_.pixel_offset + offset, length))
-    return BandFailure{LoadFault::cannot_open, {}, *error};
+    return Failure{Fault::cannot_open, {}, *error};
   window_at_ = offset;
   window_mapped_ = true;
   return std::nullopt;
 }
 
-std::optional<BandFailure> BmpBands::walk_to(std::uint64_t until, std::uint64_t first, std::uint8_t* band) {
+std::optional<Failure> BmpBands::walk_to(std::uint64_t until, std::uint64_t first, std::uint8_t* band) {
   RunLengthWalk& walk = *walk_;
   while (!walk.reached(until)) {
     const std::uint64_t at = walk.state().at;
@@ -48,33 +48,33 @@ std::optional<BandFailure> BmpBands::walk_to(std::uint64_t until, std::uint64_t 
     const bool holds = window_mapped_ && window_at_ <= at && at - window_at_ <= view_->bytes().size() &&
                        (window_at_ + view_->bytes().size() - at >= std::min(longest_code, left));
     if (left != 0 && !holds) {
-      if (std::optional<BandFailure> failed = map(at, std::min(window_bytes_, left))) return failed;
+      if (std::optional<Failure> failed = map(at, std::min(window_bytes_, left))) return failed;
     }
     const std::span<const std::uint8_t> window = left != 0 ? view_->bytes() : std::span<const std::uint8_t>();
     const std::uint64_t window_at = left != 0 ? window_at_ : at;
     const char* problem = nullptr;
     if (access_views([&] { problem = walk.walk(window, window_at, until, first, band); }) != nullptr)
       return cut_short();
-    if (problem != nullptr) return BandFailure{LoadFault::cannot_open, problem, std::nullopt};
+    if (problem != nullptr) return Failure{Fault::cannot_open, problem, std::nullopt};
     if (!walk.needs_codes()) break;
     window_mapped_ = false;
   }
   return std::nullopt;
 }
 
-std::optional<BandFailure> BmpBands::look_for_alpha() {
+std::optional<Failure> BmpBands::look_for_alpha() {
   const BmpPicture& bmp = at_.bmp;
   const auto rows =
       static_cast<std::uint32_t>(std::clamp<std::uint64_t>(window_bytes_ / bmp.row_length, 1, bmp.height));
   try {
     alpha_.resize(std::size_t{bmp.width} * rows);
   } catch (const std::bad_alloc&) {
-    return BandFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
+    return Failure{Fault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
   }
   bool any = false;
   for (std::uint32_t first = 0; first < bmp.height && !any; first += rows) {
     const std::uint32_t count = std::min(rows, bmp.height - first);
-    if (std::optional<BandFailure> failed =
+    if (std::optional<Failure> failed =
             map(std::uint64_t{first} * bmp.row_length, std::uint64_t{count} * bmp.row_length))
       return failed;
     const std::uint8_t* stored = view_->bytes().data();
@@ -87,20 +87,20 @@ std::optional<BandFailure> BmpBands::look_for_alpha() {
     alpha_.shrink_to_fit();
     band_quads_.resize(any ? band : 0);
   } catch (const std::bad_alloc&) {
-    return BandFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
+    return Failure{Fault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
   }
   quads_ = any;
   return std::nullopt;
 }
 
-std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse,
-                                            bool keep_alpha) {
+std::optional<Failure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse,
+                                        bool keep_alpha) {
   BmpPicture& bmp = at_.bmp;
   const std::uint32_t band = std::max<std::uint32_t>(band_rows, 1);
   try {
     if (bmp.bits_per_pixel != 24) triples_.resize(std::size_t{bmp.width} * 3 * std::min(band, bmp.height));
   } catch (const std::bad_alloc&) {
-    return BandFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory", std::nullopt};
+    return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory", std::nullopt};
   }
   const char* problem = nullptr;
   if (!run_length_coded(bmp)) {
@@ -114,14 +114,14 @@ std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint
             static_cast<std::uint32_t>(std::clamp<std::uint64_t>(window_bytes_ / bmp.row_length, 1, bmp.height));
         for (std::uint32_t first = 0; first < bmp.height && problem == nullptr; first += rows) {
           const std::uint32_t count = std::min(rows, bmp.height - first);
-          if (std::optional<BandFailure> failed =
+          if (std::optional<Failure> failed =
                   map(std::uint64_t{first} * bmp.row_length, std::uint64_t{count} * bmp.row_length))
             return failed;
           const std::uint8_t* stored = view_->bytes().data();
           if (access_views([&] { problem = decoder_->check(stored, count); }) != nullptr) return cut_short();
         }
       }
-      if (std::optional<BandFailure> failed = keep_alpha && bmp.alpha_mask != 0 ? look_for_alpha() : std::nullopt)
+      if (std::optional<Failure> failed = keep_alpha && bmp.alpha_mask != 0 ? look_for_alpha() : std::nullopt)
         return failed;
     }
   } else {
@@ -135,14 +135,14 @@ std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint
                              : static_cast<std::uint32_t>(done));
       std::sort(firsts.begin(), firsts.end());
       for (const std::uint32_t first : firsts) {
-        if (std::optional<BandFailure> failed = walk_to(first, 0, nullptr)) return failed;
+        if (std::optional<Failure> failed = walk_to(first, 0, nullptr)) return failed;
         starts_.emplace_back(first, walk_->state());
       }
     } catch (const std::bad_alloc&) {
-      return BandFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory", std::nullopt};
+      return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory", std::nullopt};
     }
     // The rest of the codes, checked as the loader checks them.
-    if (std::optional<BandFailure> failed = walk_to(UINT64_MAX, 0, nullptr)) return failed;
+    if (std::optional<Failure> failed = walk_to(UINT64_MAX, 0, nullptr)) return failed;
     problem = walk_->table_problem();
   }
   if (problem != nullptr) {
@@ -151,12 +151,12 @@ std::optional<BandFailure> BmpBands::survey(std::uint64_t pixel_limit, std::uint
   } else {
     bmp.verdict = BmpVerdict::picture;
   }
-  if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit))
-    return BandFailure{failure->fault, std::move(failure->reason), std::nullopt};
+  if (std::optional<Failure> failure = failure_of(bmp, pixel_limit))
+    return Failure{failure->fault, std::move(failure->reason), std::nullopt};
   return std::nullopt;
 }
 
-std::variant<std::span<const std::uint8_t>, BandFailure> BmpBands::rows(std::uint32_t first, std::uint32_t count) {
+std::variant<std::span<const std::uint8_t>, Failure> BmpBands::rows(std::uint32_t first, std::uint32_t count) {
   const BmpPicture& bmp = at_.bmp;
   assert(first < bmp.height && count <= bmp.height - first);
   assert(bmp.bits_per_pixel == 24 || std::size_t{bmp.width} * 3 * count <= triples_.size());
@@ -166,12 +166,11 @@ std::variant<std::span<const std::uint8_t>, BandFailure> BmpBands::rows(std::uin
     assert(start != starts_.end() && start->first == first);
     walk_->resume(start->second);
     walk_->clear_band(triples_.data(), count);
-    if (std::optional<BandFailure> failed = walk_to(std::uint64_t{first} + count, first, triples_.data()))
+    if (std::optional<Failure> failed = walk_to(std::uint64_t{first} + count, first, triples_.data()))
       return std::move(*failed);
     return std::span<const std::uint8_t>(triples_.data(), std::size_t{bmp.width} * 3 * count);
   }
-  if (std::optional<BandFailure> failed =
-          map(std::uint64_t{first} * bmp.row_length, std::uint64_t{count} * bmp.row_length))
+  if (std::optional<Failure> failed = map(std::uint64_t{first} * bmp.row_length, std::uint64_t{count} * bmp.row_length))
     return std::move(*failed);
   if (!decoder_) return view_->bytes();
   const std::uint8_t* stored = view_->bytes().data();

@@ -25,12 +25,6 @@
 #include "read/bmp_reader.h"
 #include "read/image_loader.h"
 
-struct BandFailure {
-  LoadFault fault = LoadFault::cannot_open;
-  std::string reason;                // in plain words, for the user
-  std::optional<SystemError> error;  // the system's cause, where a window could not be mapped
-};
-
 class BmpBands {
  public:
   // The picture whose file `view` holds, mapped from its start for at least the headers and the
@@ -38,8 +32,8 @@ class BmpBands {
   // image loader then says why; the failure when the file was cut short under the reading. The view
   // stays the caller's; the bands map its windows, of `window_bytes` of run-length codes (at least
   // longest_code) or of as many rows as that holds.
-  static std::variant<std::monostate, BmpBands, BandFailure> find(FileView& view,
-                                                                  std::uint64_t window_bytes = std::uint64_t{1} << 20);
+  static std::variant<std::monostate, BmpBands, Failure> find(FileView& view,
+                                                              std::uint64_t window_bytes = std::uint64_t{1} << 20);
 
   // Checks the pixels where the loader would (colours past the table, run-length codes cut short or
   // reaching past the picture) and the run-length pixel limit, and readies bands of `band_rows`
@@ -47,8 +41,8 @@ class BmpBands {
   // a 32-bit picture's alpha is looked for as the loader looks for it (a mask that is one run of
   // bits apart from the colours', and some pixel's alpha not zero), and where it is found the bands
   // are quads.
-  std::optional<BandFailure> survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse,
-                                    bool keep_alpha = false);
+  std::optional<Failure> survey(std::uint64_t pixel_limit, std::uint32_t band_rows, bool reverse,
+                                bool keep_alpha = false);
 
   std::uint32_t width() const { return at_.bmp.width; }
   std::uint32_t height() const { return at_.bmp.height; }
@@ -61,18 +55,18 @@ class BmpBands {
   // The `count` stored rows from stored row `first` on, a band that survey() readied: the file's
   // rows in a window for 24 bits, else decoded triples or quads. Valid until the next call. A 24-bit band
   // lies in a view that the caller reads under access_views; the others were read here under it.
-  std::variant<std::span<const std::uint8_t>, BandFailure> rows(std::uint32_t first, std::uint32_t count);
+  std::variant<std::span<const std::uint8_t>, Failure> rows(std::uint32_t first, std::uint32_t count);
 
  private:
   BmpBands(FileView& view, const BmpPixelsAt& at, std::uint64_t window_bytes);
 
   // Maps the pixel bytes from `offset` on, `length` of them; the failure when it could not.
-  std::optional<BandFailure> map(std::uint64_t offset, std::uint64_t length);
+  std::optional<Failure> map(std::uint64_t offset, std::uint64_t length);
   // Reads the alpha of every row until some pixel's is not zero; the bands are then quads.
-  std::optional<BandFailure> look_for_alpha();
+  std::optional<Failure> look_for_alpha();
   // Walks the codes, from windows mapped as it needs them, to stored row `until`, into `band` (the
   // band of rows from `first`), or checking when `band` is null.
-  std::optional<BandFailure> walk_to(std::uint64_t until, std::uint64_t first, std::uint8_t* band);
+  std::optional<Failure> walk_to(std::uint64_t until, std::uint64_t first, std::uint8_t* band);
 
   FileView* view_;
   BmpPixelsAt at_;

@@ -76,7 +76,7 @@ TEST_P(BmpBandsRead, GivesTheHandWorkedRowsOrRefusal) {
   auto found = BmpBands::find(std::get<FileView>(opened), c.window);
   ASSERT_TRUE(std::holds_alternative<BmpBands>(found));
   BmpBands* bands = &std::get<BmpBands>(found);
-  const std::optional<BandFailure> failed = bands->survey(c.pixel_limit, c.band_rows, c.reverse);
+  const std::optional<Failure> failed = bands->survey(c.pixel_limit, c.band_rows, c.reverse);
   if (!c.refusal.empty()) {
     ASSERT_TRUE(failed.has_value());
     EXPECT_EQ(failed->reason, c.refusal);

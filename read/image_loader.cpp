@@ -31,47 +31,47 @@ std::string compression_name(std::uint32_t compression) {
 
 }  // namespace
 
-std::optional<LoadFailure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit) {
+std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit) {
   switch (bmp.verdict) {
     case BmpVerdict::not_a_picture:
-      return LoadFailure{LoadFault::cannot_open, bmp.problem != nullptr ? bmp.problem : "not a BMP file"};
+      return Failure{Fault::cannot_open, bmp.problem != nullptr ? bmp.problem : "not a BMP file"};
     case BmpVerdict::unsupported:
       if (bmp.compression == 0 && !bmp_format_converts(bmp.bits_per_pixel, 0))
-        return LoadFailure{LoadFault::unsupported, std::to_string(bmp.bits_per_pixel) +
-                                                       " bits per pixel; BMPs of 1, 4, 8, 16, 24 or 32 bits convert"};
+        return Failure{Fault::unsupported, std::to_string(bmp.bits_per_pixel) +
+                                               " bits per pixel; BMPs of 1, 4, 8, 16, 24 or 32 bits convert"};
       if (!bmp_format_converts(bmp.bits_per_pixel, bmp.compression))
-        return LoadFailure{LoadFault::unsupported,
-                           std::to_string(bmp.bits_per_pixel) + " bits per pixel stored as " +
-                               compression_name(bmp.compression) +
-                               "; BMPs convert uncompressed, as RLE8 at 8 bits, RLE4 at 4 bits, or with bit fields "
-                               "at 16 or 32 bits"};
-      if (bmp.width == 0 || bmp.height == 0) return LoadFailure{LoadFault::unsupported, "the picture has no pixels"};
-      return LoadFailure{LoadFault::unsupported, std::to_string(bmp.width) + " x " + std::to_string(bmp.height) +
-                                                     " pixels: the raw image would not fit 4 GiB"};
+        return Failure{Fault::unsupported,
+                       std::to_string(bmp.bits_per_pixel) + " bits per pixel stored as " +
+                           compression_name(bmp.compression) +
+                           "; BMPs convert uncompressed, as RLE8 at 8 bits, RLE4 at 4 bits, or with bit fields "
+                           "at 16 or 32 bits"};
+      if (bmp.width == 0 || bmp.height == 0) return Failure{Fault::unsupported, "the picture has no pixels"};
+      return Failure{Fault::unsupported, std::to_string(bmp.width) + " x " + std::to_string(bmp.height) +
+                                             " pixels: the raw image would not fit 4 GiB"};
     case BmpVerdict::picture:
       break;
   }
   const bool run_length = bmp.compression == 1 || bmp.compression == 2;
   if (std::optional<CodecFailure> over = over_limit(bmp.width, bmp.height, pixel_limit); over && run_length)
-    return LoadFailure{LoadFault::unsupported, over->reason};
+    return Failure{Fault::unsupported, over->reason};
   return std::nullopt;
 }
 
-std::optional<LoadFailure> LoadedPicture::decode(const BmpPicture& bmp) {
+std::optional<Failure> LoadedPicture::decode(const BmpPicture& bmp) {
   const std::uint64_t size = decoded_size(bmp.width, bmp.height);
-  if (size > SIZE_MAX) return LoadFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory"};
+  if (size > SIZE_MAX) return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
   decoded_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
-  if (decoded_ == nullptr) return LoadFailure{LoadFault::out_of_memory, "the decoded picture does not fit in memory"};
+  if (decoded_ == nullptr) return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
   decode_pixels(bmp, {decoded_.get(), static_cast<std::size_t>(size)});
   adopt(std::move(decoded_), bmp.width, bmp.height, bmp.top_down);
   return std::nullopt;
 }
 
-std::optional<LoadFailure> LoadedPicture::keep_alpha(const BmpPicture& bmp) {
+std::optional<Failure> LoadedPicture::keep_alpha(const BmpPicture& bmp) {
   if (bmp.alpha_mask == 0) return std::nullopt;
   const std::size_t size = std::size_t{bmp.width} * bmp.height;
   alpha_.reset(new (std::nothrow) std::uint8_t[size]);
-  if (alpha_ == nullptr) return LoadFailure{LoadFault::out_of_memory, "the picture's alpha does not fit in memory"};
+  if (alpha_ == nullptr) return Failure{Fault::out_of_memory, "the picture's alpha does not fit in memory"};
   if (!decode_alpha(bmp, {alpha_.get(), size})) alpha_.reset();
   return std::nullopt;
 }
@@ -100,11 +100,11 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std
       case CodecFault::not_recognised:
         return std::nullopt;
       case CodecFault::broken:
-        return LoadFailure{LoadFault::cannot_open, failure->reason};
+        return Failure{Fault::cannot_open, failure->reason};
       case CodecFault::too_large:
         break;
     }
-    return LoadFailure{LoadFault::unsupported, failure->reason};
+    return Failure{Fault::unsupported, failure->reason};
   }
   CodecPicture& codec = std::get<CodecPicture>(decoded);
   // A codec's stored order is top row first.

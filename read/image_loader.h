@@ -14,24 +14,11 @@
 #include <string>
 #include <variant>
 
+#include "files/failure.h"
 #include "files/file_view.h"
 #include "files/owned.h"
 #include "pixels/pixels.h"
 #include "read/bmp_reader.h"
-
-enum class LoadFault {
-  // Missing, unreadable, a folder, not a BMP, or cut short.
-  cannot_open,
-  // A BMP, but not one that is converted (see BmpVerdict::unsupported).
-  unsupported,
-  // A picture that converts, but its decoded rows find no memory.
-  out_of_memory,
-};
-
-struct LoadFailure {
-  LoadFault fault;
-  std::string reason;  // in plain words, for the user
-};
 
 // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may declare unless the
 // user raises it: a file of a few bytes can declare billions of pixels, each to be decoded and
@@ -41,7 +28,7 @@ inline constexpr std::uint64_t default_pixel_limit = 178'956'970;
 
 // What the reader's verdict on a file means for loading it: nullopt for a picture to convert. A
 // run-length coded picture of more than `pixel_limit` pixels is refused.
-std::optional<LoadFailure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit);
+std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit);
 
 // A bitmap handle of the system's loader (Win32); never held elsewhere.
 struct BitmapPolicy {
@@ -51,7 +38,7 @@ struct BitmapPolicy {
 };
 
 class LoadedPicture;
-using PictureLoad = std::variant<LoadedPicture, LoadFailure>;
+using PictureLoad = std::variant<LoadedPicture, Failure>;
 
 class LoadedPicture {
  public:
@@ -79,10 +66,10 @@ class LoadedPicture {
   LoadedPicture() = default;
 
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
-  std::optional<LoadFailure> decode(const BmpPicture& bmp);
+  std::optional<Failure> decode(const BmpPicture& bmp);
   // Keeps `bmp`'s alpha, when it has any, in alpha_: from the file's own rows, which on Win32 the
   // system's section may not hold as they are.
-  std::optional<LoadFailure> keep_alpha(const BmpPicture& bmp);
+  std::optional<Failure> keep_alpha(const BmpPicture& bmp);
   // Takes `pixels` (width * height triples, or quads, with no row padding) as the picture's rows.
   void adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t width, std::uint32_t height, bool top_down,
              bool quads = false);

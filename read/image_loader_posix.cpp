@@ -13,16 +13,15 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   LoadedPicture picture;
   std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
   if (const SystemError* error = std::get_if<SystemError>(&opened))
-    return LoadFailure{LoadFault::cannot_open, describe(*error)};
+    return Failure{Fault::cannot_open, describe(*error)};
   picture.file_ = std::get<FileView>(std::move(opened));
   BmpPicture bmp;
   const std::span<const std::uint8_t> bytes = picture.file_->bytes();
-  if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr)
-    return LoadFailure{LoadFault::cannot_open, cut_short_reason};
-  if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
+  if (access_views([&] { bmp = read_bmp(bytes); }) != nullptr) return Failure{Fault::cannot_open, cut_short_reason};
+  if (std::optional<Failure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
   if (bmp.bits_per_pixel != 24) {
-    if (std::optional<LoadFailure> failure = picture.decode(bmp)) return std::move(*failure);
-    if (std::optional<LoadFailure> failure = picture.keep_alpha(bmp)) return std::move(*failure);
+    if (std::optional<Failure> failure = picture.decode(bmp)) return std::move(*failure);
+    if (std::optional<Failure> failure = picture.keep_alpha(bmp)) return std::move(*failure);
     return picture;
   }
   picture.width_ = bmp.width;

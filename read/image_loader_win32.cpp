@@ -148,10 +148,10 @@ void BitmapPolicy::release(Handle bitmap) { DeleteObject(static_cast<HGDIOBJ>(bi
 
 PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   const std::variant<FileBytes, std::string> read = read_whole_file(path);
-  if (const std::string* reason = std::get_if<std::string>(&read)) return LoadFailure{LoadFault::cannot_open, *reason};
+  if (const std::string* reason = std::get_if<std::string>(&read)) return Failure{Fault::cannot_open, *reason};
   const FileBytes* file = &std::get<FileBytes>(read);
   const BmpPicture bmp = read_bmp({file->data.get(), file->size});
-  if (std::optional<LoadFailure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
+  if (std::optional<Failure> failure = failure_of(bmp, pixel_limit)) return std::move(*failure);
 
   HANDLE image = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
   if (bmp.bits_per_pixel != 24) {
@@ -159,8 +159,8 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
     picture.section_.reset(image);
     BmpPicture section;
     const bool from_section = image != nullptr && describe_section(image, bmp, section);
-    if (std::optional<LoadFailure> failure = picture.decode(from_section ? section : bmp)) return std::move(*failure);
-    if (std::optional<LoadFailure> failure = picture.keep_alpha(bmp)) return std::move(*failure);
+    if (std::optional<Failure> failure = picture.decode(from_section ? section : bmp)) return std::move(*failure);
+    if (std::optional<Failure> failure = picture.keep_alpha(bmp)) return std::move(*failure);
     picture.section_.reset();
     return picture;
   }
@@ -169,14 +169,14 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   // below, so that both builds convert the same files.
   const bool made_here = image == nullptr;
   if (made_here) image = make_section(bmp);
-  if (image == nullptr) return LoadFailure{LoadFault::cannot_open, "the system cannot load the picture"};
+  if (image == nullptr) return Failure{Fault::cannot_open, "the system cannot load the picture"};
   // Owned by the picture from here, so that every early return deletes it.
   LoadedPicture picture;
   picture.section_.reset(image);
 
   BITMAP description{};
   if (GetObjectA(image, sizeof description, &description) == 0)
-    return LoadFailure{LoadFault::cannot_open, "the system cannot load the picture"};
+    return Failure{Fault::cannot_open, "the system cannot load the picture"};
 
   // The section must be the picture the reader found: the same size, with room for every row.
   const std::int64_t rows = description.bmHeight < 0 ? -std::int64_t{description.bmHeight} : description.bmHeight;
@@ -185,7 +185,7 @@ PictureLoad LoadedPicture::load(const char* path, std::uint64_t pixel_limit) {
   if (description.bmBits == nullptr || description.bmBitsPixel != 24 ||
       description.bmWidth != std::int64_t{bmp.width} || rows != bmp.height ||
       row_length < std::int64_t{bmp.width} * 3 || static_cast<std::uint64_t>(row_length) * bmp.height > SIZE_MAX) {
-    return LoadFailure{LoadFault::cannot_open, "the system cannot load the picture"};
+    return Failure{Fault::cannot_open, "the system cannot load the picture"};
   }
   auto* const bits = static_cast<std::uint8_t*>(description.bmBits);
   const auto section_size = static_cast<std::size_t>(row_length * rows);

@@ -18,8 +18,9 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
   RegionSource* top = &source;
   if (transforms.crop) {
     if (!crop_fits(*transforms.crop, source.width(), source.height()))
-      return "the crop " + crop_text(*transforms.crop) + " reaches past the picture's " +
-             std::to_string(source.width()) + " x " + std::to_string(source.height()) + " pixels";
+      return Failure{Fault::unsupported, "the crop " + crop_text(*transforms.crop) + " reaches past the picture's " +
+                                             std::to_string(source.width()) + " x " + std::to_string(source.height()) +
+                                             " pixels"};
     top = chain->stages_.emplace_back(std::make_unique<Crop>(*top, *transforms.crop)).get();
   }
   const bool sideways = transforms.rotation == Rotation::quarter || transforms.rotation == Rotation::three_quarters;
@@ -31,8 +32,9 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
           : FitPlan{
                 {0, 0, turned_width, turned_height}, {0, 0, turned_width, turned_height}, turned_width, turned_height};
   if (std::uint64_t{plan.canvas_width} * plan.canvas_height * 2 > UINT32_MAX)
-    return "the result, " + std::to_string(plan.canvas_width) + " x " + std::to_string(plan.canvas_height) +
-           " pixels, is too large for a raw image";
+    return Failure{Fault::unsupported, "the result, " + std::to_string(plan.canvas_width) + " x " +
+                                           std::to_string(plan.canvas_height) +
+                                           " pixels, is too large for a raw image"};
   if (band_rows == 0)
     band_rows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
         (std::uint64_t{1} << 20) / (std::uint64_t{plan.canvas_width} * 3), 1, plan.canvas_height));

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "files/failure.h"
 #include "pixels/pixels.h"
 #include "transform/crop.h"
 #include "transform/fit.h"
@@ -33,7 +34,7 @@ struct Transforms {
 inline constexpr std::uint32_t largest_resize = 65535;
 
 class TransformChain;
-using ChainMade = std::variant<std::unique_ptr<TransformChain>, std::string>;
+using ChainMade = std::variant<std::unique_ptr<TransformChain>, Failure>;
 
 class TransformChain {
  public:

@@ -93,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TransformChain, RefusesACropPastThePicture) {
   RegionPicture source = named(3, 2);
   const ChainMade made = TransformChain::make(source, {.crop = Rect{2, 0, 2, 2}}, {}, 1);
-  ASSERT_TRUE(std::holds_alternative<std::string>(made));
-  EXPECT_EQ(std::get<std::string>(made), "the crop 2x2+2+0 reaches past the picture's 3 x 2 pixels");
+  ASSERT_TRUE(std::holds_alternative<Failure>(made));
+  EXPECT_EQ(std::get<Failure>(made).reason, "the crop 2x2+2+0 reaches past the picture's 3 x 2 pixels");
 }
 
 struct FitCase {
