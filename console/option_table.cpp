@@ -129,6 +129,16 @@ bool& pages(Invocation& invocation) {
 }
 bool& c_bytes(Invocation& invocation) { return invocation.pack.c_bytes; }
 
+// "a, b, c": the names a value may take, for a message that refuses another.
+std::string listed(std::span<const std::string_view> names) {
+  std::string list;
+  for (std::string_view name : names) {
+    if (!list.empty()) list += ", ";
+    list += name;
+  }
+  return list;
+}
+
 template <typename T>
 struct Choice {
   std::string_view name;
@@ -148,24 +158,6 @@ constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
-constexpr Choice<PixelFormat> format_choices[] = {
-    {"rgb565", PixelFormat::rgb565},
-    {"rgb565a8", PixelFormat::rgb565a8},
-    {"argb8565", PixelFormat::argb8565},
-    {"rgb666", PixelFormat::rgb666},
-    {"rgb888", PixelFormat::rgb888},
-    {"xrgb8888", PixelFormat::xrgb8888},
-    {"argb8888", PixelFormat::argb8888},
-    {"rgb332", PixelFormat::rgb332},
-    {"rgb444", PixelFormat::rgb444},
-    {"gray8", PixelFormat::gray8},
-    {"gray4", PixelFormat::gray4},
-    {"mono1", PixelFormat::mono1},
-    {"i1", PixelFormat::i1},
-    {"i2", PixelFormat::i2},
-    {"i4", PixelFormat::i4},
-    {"i8", PixelFormat::i8},
-};
 
 template <auto& choices>
 constexpr auto choice_names = [] {
@@ -183,12 +175,7 @@ std::string choose(Invocation& invocation, std::string_view name, std::string_vi
       return {};
     }
   }
-  std::string valid;
-  for (std::string_view choice : choice_names<choices>) {
-    if (!valid.empty()) valid += ", ";
-    valid += choice;
-  }
-  return bad_value(name, value, valid);
+  return bad_value(name, value, listed(choice_names<choices>));
 }
 
 template <auto& choices, auto field>
@@ -203,10 +190,11 @@ constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::str
           .format_option = format_option};
 }
 
-constexpr OptionRow options[] = {
+// Not constexpr: --format's choices are the format table's names, which it keeps to itself.
+const OptionRow options[] = {
     {.long_name = "--format",
      .verbs = converting | probe_only,
-     .choices = choice_names<format_choices>,
+     .choices = pixel_format_names(),
      .help = "the pixel format of the raw image (rgb565); see FORMATS. unpack also takes auto: the format the "
              "input reads best as",
      .more = "Options that mean nothing for the format chosen are refused. "
@@ -216,8 +204,11 @@ constexpr OptionRow options[] = {
      .apply =
          [](Invocation& invocation, std::string_view name, std::string_view value) {
            invocation.unpack.guess_format = value == "auto";
-           if (value != "auto") return choose<format_choices, pixel_format>(invocation, name, value);
-           if (invocation.verb != Verb::unpack) return std::string("--format auto goes with unpack");
+           if (value == "auto")
+             return invocation.verb == Verb::unpack ? std::string() : std::string("--format auto goes with unpack");
+           const FormatInfo* info = find_pixel_format(value);
+           if (info == nullptr) return bad_value(name, value, listed(pixel_format_names()));
+           pixel_format(invocation) = info->format;
            return std::string();
          }},
     choice_option<row_orders, top_down>(

@@ -88,6 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"unpack", "--size"}, "--size needs a value"},
                     RefusalCase{{"pack", "--rows", "sideways", "a", "b"},
                                 "bad value 'sideways' for --rows (stored, top-down)"},
+                    RefusalCase{{"pack", "--format", "rgb556", "a", "b"},
+                                "bad value 'rgb556' for --format (rgb565, rgb565a8, argb8565, rgb666, rgb888, "
+                                "xrgb8888, argb8888, rgb332, rgb444, gray8, gray4, mono1, i1, i2, i4, i8)"},
+                    RefusalCase{{"probe", "--format", "auto", "a"}, "--format auto goes with unpack"},
                     RefusalCase{{"pack", "--dither=random", "a", "b"},
                                 "bad value 'random' for --dither (none, ordered, diffusion)"},
                     RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
