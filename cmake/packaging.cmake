@@ -57,9 +57,7 @@ if(WIN32)
   # programs/version.h: the version it expects; `version`: Windows' version.lib.
   target_link_libraries(package_resources_test PRIVATE GTest::gtest programs version)
   # The archive is for people who use the programs: a user guide in place of the developers'
-  # README, with the line ends Notepad shows on every Windows version.
-  configure_file(${tool_packaging_dir}/win32/USER-GUIDE.txt.in ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt @ONLY
-                 NEWLINE_STYLE CRLF)
+  # README. console/CMakeLists.txt makes it from its template and rgb565's option table.
   install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   # The installer is written by wixl and completed with msibuild (cmake/msi.cmake).
   find_program(TOOL_WIXL wixl)

@@ -288,7 +288,8 @@ std::span<const OptionRow> option_table() {
        .verbs = converting,
        .value = "DIR",
        .help = "convert every input into DIR, each output named after its input",
-       .more = "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h (.c with --lvgl). "
+       .more = "DIR is a folder that exists already. "
+               "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h (.c with --lvgl). "
                "A line \"N converted, M failed\" ends the run. "
                "Standard input and output (-) go without -d.",
        .apply =
