@@ -19,6 +19,25 @@ set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
 set(tool_version ${PROJECT_VERSION})
 set(tool_version_dots ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
 string(REPLACE "." "," tool_version_commas ${tool_version_dots})
+# The manual pages' date: the time packaging builds from (SOURCE_DATE_EPOCH, which scripts/package.sh
+# sets to the last commit's), else the last commit's, so that a page's date moves with what it
+# documents and two builds of one commit make the same page; a tree without history takes a fixed
+# date. string(TIMESTAMP) reads SOURCE_DATE_EPOCH itself, so the commit's time is passed through it.
+set(tool_man_date 1970-01-01)
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  string(TIMESTAMP tool_man_date "%Y-%m-%d" UTC)
+else()
+  find_package(Git QUIET)
+  if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE git_result ERROR_QUIET)
+    if(git_result EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
+      set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
+      string(TIMESTAMP tool_man_date "%Y-%m-%d" UTC)
+      unset(ENV{SOURCE_DATE_EPOCH})
+    endif()
+  endif()
+endif()
 # For scripts/check-packages.sh, which checks the packages' names and the programs' answers by it.
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/version.txt "${PROJECT_VERSION}\n")
 
