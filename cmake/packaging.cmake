@@ -73,8 +73,10 @@ if(WIN32)
   endif()
   # Reads the resources around the dialog back out of a finished .exe (see resources_test.cpp).
   add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
-  # programs/version.h: the version it expects; `version`: Windows' version.lib.
-  target_link_libraries(package_resources_test PRIVATE GTest::gtest programs version)
+  # `version`: Windows' version.lib. The version it expects is project()'s (tool_test_version).
+  target_link_libraries(package_resources_test PRIVATE GTest::gtest version)
+  target_include_directories(package_resources_test PRIVATE ${PROJECT_SOURCE_DIR})
+  tool_test_version(package_resources_test)
   # The archive is for people who use the programs: a user guide in place of the developers'
   # README. console/CMakeLists.txt makes it from its template and rgb565's option table.
   install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
