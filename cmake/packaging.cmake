@@ -19,6 +19,25 @@ set(TOOL_APPSTREAM_ID org.example.rgb565_tools)
 set(tool_version ${PROJECT_VERSION})
 set(tool_version_dots ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
 string(REPLACE "." "," tool_version_commas ${tool_version_dots})
+# The manual pages' date: the time packaging builds from (SOURCE_DATE_EPOCH, which scripts/package.sh
+# sets to the last commit's), else the last commit's, so that a page's date moves with what it
+# documents and two builds of one commit make the same page; a tree without history takes a fixed
+# date. string(TIMESTAMP) reads SOURCE_DATE_EPOCH itself, so the commit's time is passed through it.
+set(tool_man_date 1970-01-01)
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  string(TIMESTAMP tool_man_date "%Y-%m-%d" UTC)
+else()
+  find_package(Git QUIET)
+  if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE git_result ERROR_QUIET)
+    if(git_result EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
+      set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
+      string(TIMESTAMP tool_man_date "%Y-%m-%d" UTC)
+      unset(ENV{SOURCE_DATE_EPOCH})
+    endif()
+  endif()
+endif()
 # For scripts/check-packages.sh, which checks the packages' names and the programs' answers by it.
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/version.txt "${PROJECT_VERSION}\n")
 
@@ -54,12 +73,12 @@ if(WIN32)
   endif()
   # Reads the resources around the dialog back out of a finished .exe (see resources_test.cpp).
   add_executable(package_resources_test ${tool_packaging_dir}/win32/resources_test.cpp)
-  # programs/version.h: the version it expects; `version`: Windows' version.lib.
-  target_link_libraries(package_resources_test PRIVATE GTest::gtest programs version)
+  # `version`: Windows' version.lib. The version it expects is project()'s (tool_test_version).
+  target_link_libraries(package_resources_test PRIVATE GTest::gtest version)
+  target_include_directories(package_resources_test PRIVATE ${PROJECT_SOURCE_DIR})
+  tool_test_version(package_resources_test)
   # The archive is for people who use the programs: a user guide in place of the developers'
-  # README, with the line ends Notepad shows on every Windows version.
-  configure_file(${tool_packaging_dir}/win32/USER-GUIDE.txt.in ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt @ONLY
-                 NEWLINE_STYLE CRLF)
+  # README. console/CMakeLists.txt makes it from its template and rgb565's option table.
   install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   # The installer is written by wixl and completed with msibuild (cmake/msi.cmake).
   find_program(TOOL_WIXL wixl)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "console/option_help.h"
 #include "console/option_table.h"
 #include "console/standard_streams.h"
 #include "containers/c_array.h"

@@ -1,14 +1,11 @@
 #include "console/option_table.h"
 
 #include <array>
-#include <cctype>
-#include <charconv>
 #include <cstdint>
 #include <iterator>
 #include <optional>
 
-#include "containers/bmp_output.h"
-#include "containers/c_array.h"
+#include "console/option_values.h"
 
 namespace {
 
@@ -19,85 +16,6 @@ constexpr VerbSet subtract_only = verb_bit(Verb::subtract);
 constexpr VerbSet probe_only = verb_bit(Verb::probe);
 // --help and --version also stand without a verb.
 constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only | probe_only;
-
-constexpr Verb verbs_in_order[] = {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe};
-
-std::string bad_value(std::string_view name, std::string_view value, std::string_view valid = {}) {
-  std::string message = "bad value '" + std::string(value) + "' for " + std::string(name);
-  if (!valid.empty()) message += " (" + std::string(valid) + ")";
-  return message;
-}
-
-std::optional<std::uint32_t> parse_count(std::string_view text) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return value;
-}
-
-// WxH, both positive, and a frame whose BMP fits its 32-bit sizes; or auto, for the probe's guess.
-bool parse_size(std::string_view text, UnpackOptions& options) {
-  if (text == "auto") {
-    options.guess_size = true;
-    return true;
-  }
-  options.guess_size = false;
-  const std::size_t x = text.find('x');
-  if (x == std::string_view::npos) return false;
-  const std::optional<std::uint32_t> width = parse_count(text.substr(0, x));
-  const std::optional<std::uint32_t> height = parse_count(text.substr(x + 1));
-  if (!width || !height || !bmp_output(*width, *height)) return false;
-  options.width = *width;
-  options.height = *height;
-  return true;
-}
-
-// WxH+X+Y, or WxH for the top left corner: a rectangle of at least one pixel.
-bool parse_crop(std::string_view text, Rect& rect) {
-  const std::size_t x = text.find('x');
-  const std::size_t plus = text.find('+');
-  if (x == std::string_view::npos || (plus != std::string_view::npos && plus < x)) return false;
-  const std::string_view size = text.substr(0, plus);
-  const std::optional<std::uint32_t> width = parse_count(size.substr(0, x));
-  const std::optional<std::uint32_t> height = parse_count(size.substr(x + 1));
-  std::optional<std::uint32_t> left = 0, top = 0;
-  if (plus != std::string_view::npos) {
-    const std::string_view offsets = text.substr(plus + 1);
-    const std::size_t second = offsets.find('+');
-    if (second == std::string_view::npos) return false;
-    left = parse_count(offsets.substr(0, second));
-    top = parse_count(offsets.substr(second + 1));
-  }
-  if (!width || !height || !left || !top || *width == 0 || *height == 0) return false;
-  rect = {*left, *top, *width, *height};
-  return true;
-}
-
-// WxH, Wx or xH, each side given from 1 to largest_resize.
-bool parse_resize(std::string_view text, ResizeTo& to) {
-  const std::size_t x = text.find('x');
-  if (x == std::string_view::npos) return false;
-  const auto side = [](std::string_view digits) -> std::optional<std::uint32_t> {
-    if (digits.empty()) return 0;
-    const std::optional<std::uint32_t> length = parse_count(digits);
-    if (!length || *length == 0 || *length > largest_resize) return std::nullopt;
-    return length;
-  };
-  const std::optional<std::uint32_t> width = side(text.substr(0, x)), height = side(text.substr(x + 1));
-  if (!width || !height || (*width == 0 && *height == 0)) return false;
-  to = {*width, *height};
-  return true;
-}
-
-// RRGGBB in hexadecimal, as colours are written on the web.
-bool parse_colour(std::string_view text, BgrTriple& colour) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (text.size() != 6 || error != std::errc{} || end != text.data() + text.size()) return false;
-  colour = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16)};
-  return true;
-}
 
 // The fields that the choices set. The word layout and row order mean the same to pack and unpack,
 // so they land in the options of the verb given.
@@ -148,24 +66,6 @@ constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
-constexpr Choice<PixelFormat> format_choices[] = {
-    {"rgb565", PixelFormat::rgb565},
-    {"rgb565a8", PixelFormat::rgb565a8},
-    {"argb8565", PixelFormat::argb8565},
-    {"rgb666", PixelFormat::rgb666},
-    {"rgb888", PixelFormat::rgb888},
-    {"xrgb8888", PixelFormat::xrgb8888},
-    {"argb8888", PixelFormat::argb8888},
-    {"rgb332", PixelFormat::rgb332},
-    {"rgb444", PixelFormat::rgb444},
-    {"gray8", PixelFormat::gray8},
-    {"gray4", PixelFormat::gray4},
-    {"mono1", PixelFormat::mono1},
-    {"i1", PixelFormat::i1},
-    {"i2", PixelFormat::i2},
-    {"i4", PixelFormat::i4},
-    {"i8", PixelFormat::i8},
-};
 
 template <auto& choices>
 constexpr auto choice_names = [] {
@@ -183,12 +83,7 @@ std::string choose(Invocation& invocation, std::string_view name, std::string_vi
       return {};
     }
   }
-  std::string valid;
-  for (std::string_view choice : choice_names<choices>) {
-    if (!valid.empty()) valid += ", ";
-    valid += choice;
-  }
-  return bad_value(name, value, valid);
+  return bad_value(name, value, listed(choice_names<choices>));
 }
 
 template <auto& choices, auto field>
@@ -203,437 +98,261 @@ constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::str
           .format_option = format_option};
 }
 
-constexpr OptionRow options[] = {
-    {.long_name = "--format",
-     .verbs = converting | probe_only,
-     .choices = choice_names<format_choices>,
-     .help = "the pixel format of the raw image (rgb565); see FORMATS. unpack also takes auto: the format the "
-             "input reads best as",
-     .more = "Options that mean nothing for the format chosen are refused. "
-             "The layout of each format is listed under FORMATS. "
-             "With auto, unpack guesses the format, the byte order unless --bytes is given, and the size unless "
-             "--size is given, as probe does; given to probe, a format is taken as known.",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           invocation.unpack.guess_format = value == "auto";
-           if (value != "auto") return choose<format_choices, pixel_format>(invocation, name, value);
-           if (invocation.verb != Verb::unpack) return std::string("--format auto goes with unpack");
-           return std::string();
-         }},
-    choice_option<row_orders, top_down>(
-        "--rows", converting,
-        "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
-    choice_option<byte_orders, byte_order>(
-        "--bytes", converting | probe_only, "low byte of each word first, or high byte first",
-        "Given to probe or to unpack --size auto, the byte order is not guessed.", format_option::bytes),
-    choice_option<channel_orders, channel_order>(
-        "--channels", converting, "red in the high bits (RGB565), or blue there (BGR565)", {}, format_option::channels),
-    choice_option<roundings, rounding>("--round", pack_only, "drop each channel's low bits, or take the nearest level",
-                                       {}, format_option::round),
-    choice_option<dithers, dither>(
-        "--dither", pack_only,
-        "level each channel as --round says, or mix the two nearest levels the panel "
-        "shows with an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest or --threshold)",
-        "Either way an area keeps its own light on the panel on average. "
-        "Diffusion takes the stored rows in order, each left to right. "
-        "Grey formats dither their luma; for mono1 dithering takes the place of "
-        "--threshold. Alpha is not dithered. "
-        "The same picture always gives the same bytes.",
-        format_option::dither),
-    {.long_name = "--crop",
-     .verbs = pack_only,
-     .value = "WxH+X+Y",
-     .help = "keep the W x H pixels whose top left corner is X pixels from the left and Y from the top",
-     .more = "WxH alone keeps the top left corner. The rectangle must lie inside the picture. "
-             "The crop comes first, then --rotate, --flip and --resize, in that order, whatever order they are "
-             "given in.",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           Rect rect;
-           if (!parse_crop(value, rect)) return bad_value(name, value, "WxH+X+Y, for example 320x240+40+0");
-           invocation.pack.transforms.crop = rect;
-           return std::string();
-         }},
-    choice_option<rotations, rotation>("--rotate", pack_only, "turn the picture clockwise by 90, 180 or 270 degrees",
-                                       "For a panel mounted sideways or upside down."),
-    choice_option<flips, flip>("--flip", pack_only, "mirror the picture left to right, or top to bottom",
-                               "The mirror comes after the turn of --rotate."),
-    {.long_name = "--resize",
-     .verbs = pack_only,
-     .value = "WxH",
-     .help = "resample the picture to W x H pixels in linear light, fitted as --fit says; Wx or xH keeps its "
-             "proportions",
-     .more = "The filter is Mitchell-Netravali's cubic, stretched over every source pixel when reducing. "
-             "Transparent pixels do not darken their neighbours. "
-             "W and H are at most 65535.",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           ResizeTo to;
-           if (!parse_resize(value, to)) return bad_value(name, value, "WxH, Wx or xH, for example 320x240");
-           invocation.pack.transforms.resize = to;
-           return std::string();
-         }},
-    choice_option<fits, fit>("--fit", pack_only,
-                             "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
-                             "cutting off what overhangs; or stretch it to W x H (contain)",
-                             "Cover cuts equally from the two sides that overhang."),
-    choice_option<scans, pages>("--scan", converting,
-                                "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
-                                format_option::scan),
-    {.long_name = "--threshold",
-     .verbs = pack_only,
-     .value = "N",
-     .help = "mono1: the least luma, 0 to 255, that lights a pixel (128)",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           const std::optional<std::uint32_t> threshold = parse_count(value);
-           if (!threshold || *threshold > 255) return bad_value(name, value, "0 to 255");
-           invocation.pack.threshold = static_cast<std::uint8_t>(*threshold);
-           return std::string();
-         },
-     .format_option = format_option::threshold},
-    {.long_name = "--premultiply",
-     .verbs = converting,
-     .help = "colours scaled by their alpha in a format with alpha; unpack divides them again",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.pack.premultiply = invocation.unpack.premultiplied = true;
-           return std::string();
-         },
-     .format_option = format_option::premultiply},
-    {.long_name = "--background",
-     .verbs = pack_only,
-     .value = "RRGGBB",
-     .help = "the colour under transparent pixels of a PNG or GIF, and around a picture fitted by --fit contain "
-             "(000000)",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           return parse_colour(value, invocation.pack.background)
-                      ? std::string()
-                      : bad_value(name, value, "RRGGBB, for example 1E90FF");
-         }},
-    {.long_name = "--c-array",
-     .verbs = pack_only,
-     .value = "NAME",
-     .help = "a C header declaring NAME_width, NAME_height and NAME[]; with -d, each named after its input, "
-             "NAME_ before it if NAME is not empty",
-     .more = "It takes the place of the raw data, inside an include guard. "
-             "On a little-endian processor the array's bytes are the raw image's bytes. "
-             "NAME may not be a C keyword. With -d, logo.png becomes logo.h declaring logo_width, logo_height and "
-             "logo[] (--c-array ''), or with --c-array icon, icon_logo.",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view value) {
-           invocation.c_array = true;
-           invocation.pack.c_array = value;
-           return std::string();
-         }},
-    choice_option<c_types, c_bytes>("--c-type", pack_only,
-                                    "with --c-array: an array of 16-bit words (rgb565 only), or of the output's bytes",
-                                    "Bytes have no byte order to get wrong; every format but rgb565 is written so."),
-    {.long_name = "--c-attribute",
-     .verbs = pack_only,
-     .value = "TEXT",
-     .help = "with --c-array: TEXT after the array's name, such as PROGMEM or a section",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view value) {
-           invocation.pack.c_attribute = value;
-           return std::string();
-         }},
-    {.long_name = "--lvgl",
-     .verbs = pack_only,
-     .help = "an LVGL 9 image: its 12-byte header before the raw bytes, or with --c-array C source declaring an "
-             "lv_image_dsc_t NAME and its NAME_map",
-     .more = "Its rows are the top row first. It takes gray8, i1 to i8, rgb565 (--bytes be for RGB565_SWAPPED), "
-             "rgb565a8, argb8565, rgb888, xrgb8888 and argb8888, red in the high bits. "
-             "unpack reads such a .bin by its header, without --size or --format.",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.lvgl = true;
-           return std::string();
-         }},
-    {.long_name = "--max-pixels",
-     .verbs = pack_only,
-     .value = "N",
-     .help = "the most pixels a PNG, JPEG, GIF or run-length coded BMP may have (178956970)",
-     .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
-             "before they are decoded unless N allows them.",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           std::uint64_t limit = 0;
-           const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), limit);
-           if (error != std::errc{} || end != value.data() + value.size() || limit == 0)
-             return bad_value(name, value, "a count of pixels, for example 400000000");
-           invocation.pack.pixel_limit = limit;
-           return std::string();
-         }},
-    choice_option<expansions, expansion>("--expand", unpack_only, "low bits zero, or filled by repeating the high bits",
-                                         "Repeating them keeps full intensity full.", format_option::expand),
-    {.long_name = "--size",
-     .verbs = unpack_only,
-     .value = "WxH|auto",
-     .help = "the frame's size in pixels (568x130), or auto for the size (and byte order) the input reads best at",
-     .more = "Rows are padded to 4 bytes as in any BMP. With auto the size is guessed as rgb565 probe guesses it, "
-             "and the byte order too unless --bytes is given; the guess taken, and how sure it is, goes to "
-             "standard error, and an input whose best guess is not clearly ahead of the next is refused with "
-             "the likeliest sizes.",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           return parse_size(value, invocation.unpack) ? std::string()
-                                                       : bad_value(name, value, "WxH, for example 568x130, or auto");
-         }},
-    {.short_name = "-d",
-     .verbs = converting,
-     .value = "DIR",
-     .help = "convert every input into DIR, each output named after its input",
-     .more = "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h (.c with --lvgl). "
-             "A line \"N converted, M failed\" ends the run. "
-             "Standard input and output (-) go without -d.",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view value) {
-           if (value.empty()) return std::string("-d needs a folder");
-           invocation.directory = value;
-           return std::string();
-         }},
-    {.short_name = "-j",
-     .verbs = converting,
-     .value = "N",
-     .help = "with -d, convert N files at once (one per processor)",
-     .more = "Messages keep the inputs' order.",
-     .apply =
-         [](Invocation& invocation, std::string_view name, std::string_view value) {
-           const std::optional<std::uint32_t> jobs = parse_count(value);
-           if (!jobs || *jobs == 0 || *jobs > 256) return bad_value(name, value, "1 to 256");
-           invocation.jobs = *jobs;
-           return std::string();
-         }},
-    {.short_name = "-o",
-     .verbs = subtract_only,
-     .value = "OUT",
-     .help = "write the difference to OUT and leave IMAGE as it was",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view value) {
-           if (value.empty()) return std::string("-o needs a file");
-           invocation.subtract.output = value;
-           return std::string();
-         }},
-    {.long_name = "--longer-sub",
-     .verbs = subtract_only,
-     .help = "take a SUB longer than IMAGE, of which only IMAGE's length is used",
-     .more = "Without it such a SUB is refused: it is most often IMAGE and SUB given the wrong way round.",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.subtract.refuse_longer_sub = false;
-           return std::string();
-         }},
-    {.long_name = "--help",
-     .short_name = "-h",
-     .verbs = anywhere,
-     .help = "print the usage; after a verb, that verb's own, with the layout of one word under the options given",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.help = true;
-           return std::string();
-         }},
-    {.long_name = "--version",
-     .verbs = anywhere,
-     .help = "print the version",
-     .apply =
-         [](Invocation& invocation, std::string_view, std::string_view) {
-           invocation.version = true;
-           return std::string();
-         }},
-};
-
-// The names as a user writes them, short name first: "-h, --help".
-std::string names_of(const OptionRow& row, std::string_view separator) {
-  std::string names(row.short_name);
-  if (!names.empty() && !row.long_name.empty()) names += separator;
-  return names += row.long_name;
-}
-
-std::string syntax_of(const OptionRow& row) {
-  std::string syntax(row.value);
-  for (std::string_view choice : row.choices) {
-    if (!syntax.empty()) syntax += '|';
-    syntax += choice;
-  }
-  return syntax;
-}
-
-// --help's layout: the names from column 2, the help from column 28 (on a line of its own when the
-// names reach it), wrapped before column 96.
-constexpr std::size_t help_column = 28;
-constexpr std::size_t help_width = 95;
-
-void append_option_help(std::string& text, const OptionRow& row, std::string_view prefix) {
-  std::string label = "  ";
-  label += names_of(row, ", ");
-  if (row.takes_value()) {
-    label += ' ';
-    label += syntax_of(row);
-  }
-  text += label;
-  if (label.size() + 2 > help_column) {
-    text += '\n';
-    label.clear();
-  }
-  text.append(help_column - label.size(), ' ');
-  std::size_t column = help_column;
-  bool line_start = true;
-  std::string_view words[] = {prefix, row.help};
-  for (std::string_view rest : words) {
-    while (!rest.empty()) {
-      const std::size_t space = rest.find(' ');
-      const std::string_view word = rest.substr(0, space);
-      rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-      if (!line_start && column + 1 + word.size() > help_width) {
-        text += '\n';
-        text.append(help_column, ' ');
-        column = help_column;
-        line_start = true;
-      }
-      if (!line_start) {
-        text += ' ';
-        ++column;
-      }
-      text += word;
-      column += word.size();
-      line_start = false;
-    }
-  }
-  text += '\n';
-}
-
-// Option names and choices are typed as they stand, so their hyphens are minus signs in roff.
-std::string roff_literal(std::string_view text) {
-  std::string roff;
-  for (char c : text) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-  return roff;
-}
-
-// A line of running text: a word that starts with a hyphen is an option, typed as it stands; other
-// hyphens join words. A line must not start with a control character.
-std::string roff_prose(std::string_view line) {
-  std::string roff = line.starts_with('.') || line.starts_with('\'') ? "\\&" : "";
-  bool option_word = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (i == 0 || line[i - 1] == ' ') option_word = c == '-' || (c == '(' && i + 1 < line.size() && line[i + 1] == '-');
-    if (c == '\\') {
-      roff += "\\e";
-    } else if (c == '-' && option_word) {
-      roff += "\\-";
-    } else {
-      roff += c;
-    }
-  }
-  return roff;
-}
-
 }  // namespace
 
-std::span<const OptionRow> option_table() { return options; }
+std::span<const OptionRow> option_table() {
+  // Made on first use rather than as a constant: --format's choices are the format table's names,
+  // which that table keeps to itself.
+  static const OptionRow options[] = {
+      {.long_name = "--format",
+       .verbs = converting | probe_only,
+       .choices = pixel_format_names(),
+       .help = "the pixel format of the raw image (rgb565); see FORMATS. unpack also takes auto: the format the "
+               "input reads best as",
+       .more = "Options that mean nothing for the format chosen are refused. "
+               "The layout of each format is listed under FORMATS. "
+               "With auto, unpack guesses the format, the byte order unless --bytes is given, and the size unless "
+               "--size is given, as probe does; given to probe, a format is taken as known.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             invocation.unpack.guess_format = value == "auto";
+             if (value == "auto")
+               return invocation.verb == Verb::unpack ? std::string() : std::string("--format auto goes with unpack");
+             const FormatInfo* info = find_pixel_format(value);
+             if (info == nullptr) return bad_value(name, value, listed(pixel_format_names()));
+             pixel_format(invocation) = info->format;
+             return std::string();
+           }},
+      choice_option<row_orders, top_down>(
+          "--rows", converting,
+          "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
+      choice_option<byte_orders, byte_order>(
+          "--bytes", converting | probe_only, "low byte of each word first, or high byte first",
+          "Given to probe or to unpack --size auto, the byte order is not guessed.", format_option::bytes),
+      choice_option<channel_orders, channel_order>("--channels", converting,
+                                                   "red in the high bits (RGB565), or blue there (BGR565)", {},
+                                                   format_option::channels),
+      choice_option<roundings, rounding>(
+          "--round", pack_only, "drop each channel's low bits, or take the nearest level", {}, format_option::round),
+      choice_option<dithers, dither>(
+          "--dither", pack_only,
+          "level each channel as --round says, or mix the two nearest levels the panel "
+          "shows with an 8 x 8 Bayer matrix or Floyd-Steinberg (not with --round nearest or --threshold)",
+          "Either way an area keeps its own light on the panel on average. "
+          "Diffusion takes the stored rows in order, each left to right. "
+          "Grey formats dither their luma; for mono1 dithering takes the place of "
+          "--threshold. Alpha is not dithered. "
+          "The same picture always gives the same bytes.",
+          format_option::dither),
+      {.long_name = "--crop",
+       .verbs = pack_only,
+       .value = "WxH+X+Y",
+       .help = "keep the W x H pixels whose top left corner is X pixels from the left and Y from the top",
+       .more = "WxH alone keeps the top left corner. The rectangle must lie inside the picture. "
+               "The crop comes first, then --rotate, --flip and --resize, in that order, whatever order they are "
+               "given in.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             Rect rect;
+             if (!parse_crop(value, rect)) return bad_value(name, value, "WxH+X+Y, for example 320x240+40+0");
+             invocation.pack.transforms.crop = rect;
+             return std::string();
+           }},
+      choice_option<rotations, rotation>("--rotate", pack_only, "turn the picture clockwise by 90, 180 or 270 degrees",
+                                         "For a panel mounted sideways or upside down."),
+      choice_option<flips, flip>("--flip", pack_only, "mirror the picture left to right, or top to bottom",
+                                 "The mirror comes after the turn of --rotate."),
+      {.long_name = "--resize",
+       .verbs = pack_only,
+       .value = "WxH",
+       .help = "resample the picture to W x H pixels in linear light, fitted as --fit says; Wx or xH keeps its "
+               "proportions",
+       .more = "The filter is Mitchell-Netravali's cubic, stretched over every source pixel when reducing. "
+               "Transparent pixels do not darken their neighbours. "
+               "W and H are at most 65535.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             ResizeTo to;
+             if (!parse_resize(value, to)) return bad_value(name, value, "WxH, Wx or xH, for example 320x240");
+             invocation.pack.transforms.resize = to;
+             return std::string();
+           }},
+      choice_option<fits, fit>("--fit", pack_only,
+                               "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
+                               "cutting off what overhangs; or stretch it to W x H (contain)",
+                               "Cover cuts equally from the two sides that overhang."),
+      choice_option<scans, pages>("--scan", converting,
+                                  "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
+                                  format_option::scan),
+      {.long_name = "--threshold",
+       .verbs = pack_only,
+       .value = "N",
+       .help = "mono1: the least luma, 0 to 255, that lights a pixel (128)",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             const std::optional<std::uint32_t> threshold = parse_count(value);
+             if (!threshold || *threshold > 255) return bad_value(name, value, "0 to 255");
+             invocation.pack.threshold = static_cast<std::uint8_t>(*threshold);
+             return std::string();
+           },
+       .format_option = format_option::threshold},
+      {.long_name = "--premultiply",
+       .verbs = converting,
+       .help = "colours scaled by their alpha in a format with alpha; unpack divides them again",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.pack.premultiply = invocation.unpack.premultiplied = true;
+             return std::string();
+           },
+       .format_option = format_option::premultiply},
+      {.long_name = "--background",
+       .verbs = pack_only,
+       .value = "RRGGBB",
+       .help = "the colour under transparent pixels of a PNG or GIF, and around a picture fitted by --fit contain "
+               "(000000)",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             return parse_colour(value, invocation.pack.background)
+                        ? std::string()
+                        : bad_value(name, value, "RRGGBB, for example 1E90FF");
+           }},
+      {.long_name = "--c-array",
+       .verbs = pack_only,
+       .value = "NAME",
+       .help = "a C header declaring NAME_width, NAME_height and NAME[]; with -d, each named after its input, "
+               "NAME_ before it if NAME is not empty",
+       .more = "It takes the place of the raw data, inside an include guard. "
+               "On a little-endian processor the array's bytes are the raw image's bytes. "
+               "NAME may not be a C keyword. With -d, logo.png becomes logo.h declaring logo_width, logo_height and "
+               "logo[] (--c-array ''), or with --c-array icon, icon_logo.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             invocation.c_array = true;
+             invocation.pack.c_array = value;
+             return std::string();
+           }},
+      choice_option<c_types, c_bytes>(
+          "--c-type", pack_only, "with --c-array: an array of 16-bit words (rgb565 only), or of the output's bytes",
+          "Bytes have no byte order to get wrong; every format but rgb565 is written so."),
+      {.long_name = "--c-attribute",
+       .verbs = pack_only,
+       .value = "TEXT",
+       .help = "with --c-array: TEXT after the array's name, such as PROGMEM or a section",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             invocation.pack.c_attribute = value;
+             return std::string();
+           }},
+      {.long_name = "--lvgl",
+       .verbs = pack_only,
+       .help = "an LVGL 9 image: its 12-byte header before the raw bytes, or with --c-array C source declaring an "
+               "lv_image_dsc_t NAME and its NAME_map",
+       .more = "Its rows are the top row first. It takes gray8, i1 to i8, rgb565 (--bytes be for RGB565_SWAPPED), "
+               "rgb565a8, argb8565, rgb888, xrgb8888 and argb8888, red in the high bits. "
+               "unpack reads such a .bin by its header, without --size or --format.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.lvgl = true;
+             return std::string();
+           }},
+      {.long_name = "--max-pixels",
+       .verbs = pack_only,
+       .value = "N",
+       .help = "the most pixels a PNG, JPEG, GIF or run-length coded BMP may have (178956970)",
+       .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
+               "before they are decoded unless N allows them.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             const std::optional<std::uint64_t> limit = parse_long_count(value);
+             if (!limit || *limit == 0) return bad_value(name, value, "a count of pixels, for example 400000000");
+             invocation.pack.pixel_limit = *limit;
+             return std::string();
+           }},
+      choice_option<expansions, expansion>("--expand", unpack_only,
+                                           "low bits zero, or filled by repeating the high bits",
+                                           "Repeating them keeps full intensity full.", format_option::expand),
+      {.long_name = "--size",
+       .verbs = unpack_only,
+       .value = "WxH|auto",
+       .help = "the frame's size in pixels (568x130), or auto for the size (and byte order) the input reads best at",
+       .more = "Rows are padded to 4 bytes as in any BMP. With auto the size is guessed as rgb565 probe guesses it, "
+               "and the byte order too unless --bytes is given; the guess taken, and how sure it is, goes to "
+               "standard error, and an input whose best guess is not clearly ahead of the next is refused with "
+               "the likeliest sizes.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             return parse_size(value, invocation.unpack) ? std::string()
+                                                         : bad_value(name, value, "WxH, for example 568x130, or auto");
+           }},
+      {.short_name = "-d",
+       .verbs = converting,
+       .value = "DIR",
+       .help = "convert every input into DIR, each output named after its input",
+       .more = "DIR is a folder that exists already. "
+               "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h (.c with --lvgl). "
+               "A line \"N converted, M failed\" ends the run. "
+               "Standard input and output (-) go without -d.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             if (value.empty()) return std::string("-d needs a folder");
+             invocation.directory = value;
+             return std::string();
+           }},
+      {.short_name = "-j",
+       .verbs = converting,
+       .value = "N",
+       .help = "with -d, convert N files at once (one per processor)",
+       .more = "Messages keep the inputs' order.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             const std::optional<std::uint32_t> jobs = parse_count(value);
+             if (!jobs || *jobs == 0 || *jobs > 256) return bad_value(name, value, "1 to 256");
+             invocation.jobs = *jobs;
+             return std::string();
+           }},
+      {.short_name = "-o",
+       .verbs = subtract_only,
+       .value = "OUT",
+       .help = "write the difference to OUT and leave IMAGE as it was",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             if (value.empty()) return std::string("-o needs a file");
+             invocation.subtract.output = value;
+             return std::string();
+           }},
+      {.long_name = "--longer-sub",
+       .verbs = subtract_only,
+       .help = "take a SUB longer than IMAGE, of which only IMAGE's length is used",
+       .more = "Without it such a SUB is refused: it is most often IMAGE and SUB given the wrong way round.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.subtract.refuse_longer_sub = false;
+             return std::string();
+           }},
+      {.long_name = "--help",
+       .short_name = "-h",
+       .verbs = anywhere,
+       .help = "print the usage; after a verb, that verb's own, with the layout of one word under the options given",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.help = true;
+             return std::string();
+           }},
+      {.long_name = "--version",
+       .verbs = anywhere,
+       .help = "print the version",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.version = true;
+             return std::string();
+           }},
+  };
+  return options;
+}
 
 const OptionRow* find_option(std::string_view name) {
-  for (const OptionRow& row : options) {
+  for (const OptionRow& row : option_table()) {
     if (!name.empty() && (name == row.long_name || name == row.short_name)) return &row;
   }
   return nullptr;
-}
-
-std::string options_help() {
-  const auto for_subtract = [](const OptionRow& row) { return row.for_verb(Verb::subtract); };
-  const auto converts = [](const OptionRow& row) { return row.for_verb(Verb::pack) || row.for_verb(Verb::unpack); };
-  std::string text = "Options of pack and unpack; each default is what the dialogs do:\n";
-  for (const OptionRow& row : options) {
-    if (!converts(row) || for_subtract(row)) continue;
-    // An option of one of the two verbs says which.
-    std::string_view prefix;
-    if (!row.for_verb(Verb::unpack)) prefix = "pack:";
-    if (!row.for_verb(Verb::pack)) prefix = "unpack:";
-    append_option_help(text, row, prefix);
-  }
-  text +=
-      "The same options given to unpack undo pack (but for the low bits that packing drops).\n\nOptions of subtract:\n";
-  for (const OptionRow& row : options) {
-    if (for_subtract(row) && !converts(row)) append_option_help(text, row, {});
-  }
-  text += "\nOptions of every verb:\n";
-  for (const OptionRow& row : options) {
-    if (for_subtract(row) && converts(row)) append_option_help(text, row, {});
-  }
-  return text;
-}
-
-std::string verb_options_help(Verb verb) {
-  std::string text = "Options:\n";
-  for (const OptionRow& row : options) {
-    if (row.for_verb(verb)) append_option_help(text, row, {});
-  }
-  return text;
-}
-
-std::string options_manual() {
-  std::string roff;
-  for (const OptionRow& row : options) {
-    std::string names = roff_literal(row.short_name);
-    if (!names.empty() && !row.long_name.empty()) names += " \", \" ";
-    names += roff_literal(row.long_name);
-    roff += ".TP\n";
-    if (!row.choices.empty()) {
-      roff += ".BR " + names + " \" \"";
-      for (std::size_t i = 0; i < row.choices.size(); ++i) {
-        // A break point after each bar: a long list of choices is otherwise one word wider than
-        // the page, which groff can neither fill nor break.
-        roff += i == 0 ? " " : " |\\: ";
-        roff += roff_literal(row.choices[i]);
-      }
-    } else if (!row.value.empty()) {
-      roff += ".BI " + names + " \" " + std::string(row.value) + "\"";
-    } else {
-      roff += (row.short_name.empty() || row.long_name.empty() ? ".B " : ".BR ") + names;
-    }
-    roff += '\n';
-    // The verbs an option belongs to, unless it belongs to them all.
-    std::string verb_list;
-    bool every_verb = true;
-    for (const Verb verb : verbs_in_order) {
-      if (!row.for_verb(verb)) {
-        every_verb = false;
-        continue;
-      }
-      verb_list += verb_list.empty() ? " " : " \", \" ";
-      verb_list += verb_name(verb);
-    }
-    if (!every_verb) roff += ".RB (" + verb_list + " )\n";
-    // One sentence a line, as roff wants sentences.
-    std::string prose(row.help);
-    prose[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(prose[0])));
-    prose += ".";
-    if (!row.more.empty()) prose += " " + std::string(row.more);
-    for (std::size_t start = 0; start < prose.size();) {
-      std::size_t end = prose.find(". ", start);
-      end = end == std::string::npos ? prose.size() : end + 1;
-      roff += roff_prose(std::string_view(prose).substr(start, end - start)) + "\n";
-      start = end + 1;
-    }
-  }
-  return roff;
-}
-
-std::string formats_manual() {
-  std::string roff;
-  for (const FormatInfo& info : pixel_formats()) {
-    roff += ".TP\n.B " + roff_literal(info.name) + "\n";
-    roff += std::to_string(info.bits_per_pixel) + (info.bits_per_pixel == 1 ? " bit" : " bits") + " a pixel";
-    if (info.alpha_bits != 0 && info.index_bits == 0) roff += ", with alpha";
-    roff += ": " + roff_prose(info.layout) + ".\n";
-    std::string taken;
-    for (const OptionRow& row : options) {
-      if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
-      taken += (taken.empty() ? "" : ", ") + roff_literal(row.long_name);
-    }
-    roff += taken.empty() ? "It takes none of the options that depend on the format.\n" : "It takes " + taken + ".\n";
-  }
-  return roff;
 }

@@ -1,6 +1,7 @@
-// The options of rgb565, one row each. The parser, --help and the manual page all read this one
-// table, so that an option's names, the verbs it belongs to, its values and its help are written
-// once and cannot disagree between what the program accepts and what it documents.
+// The options of rgb565, one row each. The parser, --help (option_help.h), and the manual page and
+// the Windows user guide (option_manual.h) all read this one table, so that an option's names, the
+// verbs it belongs to, its values and its help are written once and cannot disagree between what
+// the program accepts and what it documents. The values' readers are in option_values.h.
 #pragma once
 
 #include <span>
@@ -24,9 +25,10 @@ struct OptionRow {
   std::string_view value = {};
   // The names a choice accepts, in the order the help lists them; empty for other options.
   std::span<const std::string_view> choices = {};
-  // One line for --help, lower case and without a full stop; the manual page starts with it too.
+  // One line for --help, lower case and without a full stop; the manual page and the user guide
+  // start with it too.
   std::string_view help = {};
-  // Further sentences that only the manual page has room for.
+  // Further sentences that only the manual page and the user guide have room for.
   std::string_view more = {};
   // Applies the value given after `name` (empty for an option without a value) to the invocation:
   // an error message for the user, or an empty string when the value was taken.
@@ -44,17 +46,3 @@ std::span<const OptionRow> option_table();
 
 // The row that has `name` as its long or short name, or null.
 const OptionRow* find_option(std::string_view name);
-
-// The --help lines of the options of pack and unpack, of subtract, and of every verb, each block
-// with its heading.
-std::string options_help();
-
-// The --help lines of the options `verb` takes, in the table's order, under the heading "Options:".
-std::string verb_options_help(Verb verb);
-
-// The manual page's OPTIONS list in roff (man macros): one tagged paragraph per option.
-std::string options_manual();
-
-// The manual page's FORMATS list in roff: each pixel format, its bits per pixel, its layout and the
-// options it takes, from the format table.
-std::string formats_manual();

@@ -1,6 +1,7 @@
-// The option table as the parser, --help and the manual page read it: each option is taken by its
-// own verbs and refused by the others, a bad choice names the good ones, and the help and the page
-// show the options as a user reads them.
+// The option table as the parser and --help read it: each option is taken by its own verbs and
+// refused by the others, a bad choice names the good ones, and help after a verb shows that verb's
+// options alone. The layout of the help and the manual is tested on rows of its own
+// (option_help_test.cpp, option_manual_test.cpp).
 #include "console/option_table.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"unpack", "--size"}, "--size needs a value"},
                     RefusalCase{{"pack", "--rows", "sideways", "a", "b"},
                                 "bad value 'sideways' for --rows (stored, top-down)"},
+                    RefusalCase{{"pack", "--format", "rgb556", "a", "b"},
+                                "bad value 'rgb556' for --format (rgb565, rgb565a8, argb8565, rgb666, rgb888, "
+                                "xrgb8888, argb8888, rgb332, rgb444, gray8, gray4, mono1, i1, i2, i4, i8)"},
+                    RefusalCase{{"probe", "--format", "auto", "a"}, "--format auto goes with unpack"},
                     RefusalCase{{"pack", "--dither=random", "a", "b"},
                                 "bad value 'random' for --dither (none, ordered, diffusion)"},
                     RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
@@ -161,35 +166,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
                     "--lvgl writes the top row first, not --rows stored"}));
 
-// The manual's FORMATS list: a tagged paragraph for every format, with its bits and the options it
-// takes.
-TEST(OptionTable, ManualListsEveryFormat) {
-  const std::string roff = formats_manual();
-  for (const char* name : {"rgb565", "rgb565a8", "argb8565", "rgb666", "rgb888", "xrgb8888", "argb8888", "rgb332",
-                           "rgb444", "gray8", "gray4", "mono1", "i1", "i2", "i4", "i8"})
-    EXPECT_NE(roff.find(".TP\n.B " + std::string(name) + "\n"), std::string::npos) << name;
-  EXPECT_NE(roff.find(".B mono1\n1 bit a pixel: "), std::string::npos);
-  EXPECT_NE(roff.find("It takes \\-\\-dither, \\-\\-scan, \\-\\-threshold.\n"), std::string::npos) << roff;
-  EXPECT_NE(roff.find(".B argb8888\n32 bits a pixel, with alpha: "), std::string::npos);
-}
-
-TEST(OptionTable, HelpListsEachOptionWithItsValuesAndVerb) {
-  const std::string help = help_text(Invocation{});
-  for (const char* line : {
-           "  --bytes le|be             low byte of each word first, or high byte first\n",
-           "  --round truncate|nearest  pack: drop each channel's low bits, or take the nearest level\n",
-           "  --dither none|ordered|diffusion\n"
-           "                            pack: level each channel as --round says, or mix the two nearest\n"
-           "                            levels the panel shows with an 8 x 8 Bayer matrix or\n"
-           "                            Floyd-Steinberg (not with --round nearest or --threshold)\n",
-           "Options of subtract:\n"
-           "  -o OUT                    write the difference to OUT and leave IMAGE as it was\n",
-           "  -h, --help                print the usage; after a verb, that verb's own, with the layout of\n",
-       }) {
-    EXPECT_NE(help.find(line), std::string::npos) << line << "\nnot in\n" << help;
-  }
-}
-
 // Help after a verb holds that verb's usage, options and examples, and nothing of the others.
 TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
   const struct {
@@ -221,19 +197,6 @@ TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
     const std::string help = help_text(std::get<Invocation>(parsed));
     for (const char* text : c.shown) EXPECT_NE(help.find(text), std::string::npos) << text << "\nnot in\n" << help;
     for (const char* text : c.left_out) EXPECT_EQ(help.find(text), std::string::npos) << text << "\nin\n" << help;
-  }
-}
-
-TEST(OptionTable, ManualPageTagsEachOptionInRoff) {
-  const std::string roff = options_manual();
-  for (const char* lines : {
-           ".TP\n.BR \\-\\-bytes \" \" le |\\: be\n.RB ( pack \", \" unpack \", \" probe )\n"
-           "Low byte of each word first, or high byte first.\n",
-           ".TP\n.BI \\-\\-size \" WxH|auto\"\n.RB ( unpack )\nThe frame's size in pixels (568x130), or auto",
-           "Each output takes its input's stem and .bin, .bmp or, with \\-\\-c\\-array, .h (.c with \\-\\-lvgl).\n",
-           ".TP\n.BR \\-h \", \" \\-\\-help\nPrint the usage",
-       }) {
-    EXPECT_NE(roff.find(lines), std::string::npos) << lines << "\nnot in\n" << roff;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <iterator>
 
 #include "format/format_families.h"
 
@@ -74,6 +75,12 @@ constexpr FormatInfo formats[] = {
     {PixelFormat::i8, "i8", 8, {0, 0, 0}, 8, 8, premultiply, "palette of 256 BGRA entries, then 8-bit indices"},
 };
 
+constexpr auto format_names = [] {
+  std::array<std::string_view, std::size(formats)> names{};
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = formats[i].name;
+  return names;
+}();
+
 bool has_alpha_plane(PixelFormat format) { return format == PixelFormat::rgb565a8; }
 
 // Bytes of one row of `width` pixels of plane 0, or of one 8-row page.
@@ -103,6 +110,8 @@ const FormatInfo* find_pixel_format(std::string_view name) {
   }
   return nullptr;
 }
+
+std::span<const std::string_view> pixel_format_names() { return format_names; }
 
 ImageLayout image_layout(const FormatSettings& settings, std::uint32_t width, std::uint32_t height) {
   ImageLayout layout;

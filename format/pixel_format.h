@@ -81,6 +81,8 @@ struct FormatInfo {
 std::span<const FormatInfo> pixel_formats();
 const FormatInfo& format_info(PixelFormat format);
 const FormatInfo* find_pixel_format(std::string_view name);
+// The formats' names alone, in the same order, for lists of choices.
+std::span<const std::string_view> pixel_format_names();
 
 class PaletteIndex;
 class RowDither;

@@ -18,11 +18,13 @@
 #include <QTimer>
 #include <QWindow>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "dialog/dialog_template.h"
 #include "jobs/pack.h"
+#include "testing/project_version.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -398,6 +400,8 @@ TEST(RunToolDialog, ShowsTheProgramModallyAndReturnsTheValueItEndedWith) {
 }
 
 TEST_F(QtFrontEndTest, AboutShowsAnInformationBoxOwnedByTheDialog) {
+  const std::optional<ProjectVersion> version = project_version();
+  ASSERT_TRUE(version) << "not a version: " TOOL_TEST_VERSION;
   show_active();
   struct Seen {
     QString title;
@@ -430,7 +434,8 @@ TEST_F(QtFrontEndTest, AboutShowsAnInformationBoxOwnedByTheDialog) {
     EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(box.owner, &dialog);
     EXPECT_EQ(box.text.split(QLatin1Char('\n')),
-              QStringList({"Kestrin", "Version 1.0", "Coded by The Maintainers <maintainers@example.org>", "",
+              QStringList({"Kestrin", QString::fromStdString("Version " + version->major_minor()),
+                           "Coded by The Maintainers <maintainers@example.org>", "",
                            "Homepage: https://example.org/rgb565-tools", "https://example.org/rgb565-tools/releases",
                            "IRC: #rgb565-tools on irc.example.org"}));
   }

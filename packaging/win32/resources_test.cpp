@@ -14,10 +14,11 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "programs/version.h"
+#include "testing/project_version.h"
 
 namespace {
 
@@ -74,8 +75,10 @@ TEST(ProgramResources, VersionInformationNamesTheProgramItsProductAndVersion) {
   ASSERT_EQ(length, sizeof *fixed);
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
   // The project's version, major.minor.patch.0: with 1.0.0, 0x00010000 and 0.
-  constexpr DWORD version_ms = TOOL_VERSION_MAJOR << 16 | TOOL_VERSION_MINOR;
-  constexpr DWORD version_ls = TOOL_VERSION_PATCH << 16;
+  const std::optional<ProjectVersion> version = project_version();
+  ASSERT_TRUE(version) << "not a version: " TOOL_TEST_VERSION;
+  const DWORD version_ms = version->major << 16 | version->minor;
+  const DWORD version_ls = version->patch << 16;
   EXPECT_EQ(fixed->dwFileVersionMS, version_ms);
   EXPECT_EQ(fixed->dwFileVersionLS, version_ls);
   EXPECT_EQ(fixed->dwProductVersionMS, version_ms);
@@ -83,8 +86,8 @@ TEST(ProgramResources, VersionInformationNamesTheProgramItsProductAndVersion) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
   EXPECT_EQ(version_string(block, "ProductName"), "RGB565 Tools");
-  EXPECT_EQ(version_string(block, "FileVersion"), TOOL_VERSION ".0");
-  EXPECT_EQ(version_string(block, "ProductVersion"), TOOL_VERSION ".0");
+  EXPECT_EQ(version_string(block, "FileVersion"), version->text + ".0");
+  EXPECT_EQ(version_string(block, "ProductVersion"), version->text + ".0");
   EXPECT_EQ(version_string(block, "OriginalFilename"), file_name(program_path));
   EXPECT_EQ(version_string(block, "LegalCopyright").rfind("Copyright (c) 2026 The Maintainers", 0), 0u);
   EXPECT_NE(version_string(block, "LegalCopyright").find("MIT License"), std::string::npos);

@@ -1,0 +1,36 @@
+// The values that rgb565's options take, read from the text a user typed: counts, frame sizes,
+// rectangles, colours. Each reader takes the whole text or nothing, so that "2x2junk" is refused
+// rather than read as 2x2.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "jobs/pack.h"
+#include "jobs/unpack.h"
+
+// The message that refuses `value` for the option `name`, with what it takes when `valid` is given:
+// "bad value 'x' for --rows (stored, top-down)".
+std::string bad_value(std::string_view name, std::string_view value, std::string_view valid = {});
+
+// "a, b, c": the names a value may take, for a message that refuses another.
+std::string listed(std::span<const std::string_view> names);
+
+// A count in decimal digits, nothing else, that fits the type.
+std::optional<std::uint32_t> parse_count(std::string_view text);
+std::optional<std::uint64_t> parse_long_count(std::string_view text);
+
+// WxH, both positive, and a frame whose BMP fits its 32-bit sizes; or auto, for the probe's guess.
+bool parse_size(std::string_view text, UnpackOptions& options);
+
+// WxH+X+Y, or WxH for the top left corner: a rectangle of at least one pixel.
+bool parse_crop(std::string_view text, Rect& rect);
+
+// WxH, Wx or xH, each side given from 1 to largest_resize.
+bool parse_resize(std::string_view text, ResizeTo& to);
+
+// RRGGBB in hexadecimal, as colours are written on the web.
+bool parse_colour(std::string_view text, BgrTriple& colour);
