@@ -83,6 +83,21 @@ const std::string& subject(Ending ending, const Task& task, const Invocation& in
   return task.first;
 }
 
+// The one line that tells why a file was refused or not saved: the file, what the dialogs' status
+// line would show, the remarks, the reason in plain words and the system's cause. A save that failed
+// says so; the system's cause, when it gave one, says why.
+std::string message_line(std::string_view file, const Outcome& outcome) {
+  const bool unexplained_save = outcome.ending == Ending::not_saved && outcome.cause.empty();
+  std::string line = "rgb565: " + std::string(file) + ": " +
+                     (outcome.ending != Ending::not_saved ? ending_text(outcome.ending)
+                      : unexplained_save                  ? "Saving failed: the output could not be created or written"
+                                                          : "Saving failed");
+  for (const std::string& warning : outcome.warnings) line += ": " + warning;
+  if (!outcome.reason.empty()) line += ": " + outcome.reason;
+  if (!outcome.cause.empty()) line += ": " + outcome.cause;
+  return printable(line);
+}
+
 Report run_task(const Invocation& invocation, const Task& task) {
   const Outcome outcome = run_job(invocation, task);
   Report report;
@@ -92,16 +107,8 @@ Report run_task(const Invocation& invocation, const Task& task) {
       report.messages += printable("rgb565: " + task.first + ": " + warning) + "\n";
     return report;
   }
-  // A save that failed says so; the system's cause, when it gave one, says why.
-  const bool unexplained_save = outcome.ending == Ending::not_saved && outcome.cause.empty();
-  std::string line = "rgb565: " + subject(outcome.ending, task, invocation) + ": " +
-                     (outcome.ending != Ending::not_saved ? ending_text(outcome.ending)
-                      : unexplained_save                  ? "Saving failed: the output could not be created or written"
-                                                          : "Saving failed");
-  for (const std::string& warning : outcome.warnings) line += ": " + warning;
-  if (!outcome.reason.empty()) line += ": " + outcome.reason;
-  if (!outcome.cause.empty()) line += ": " + outcome.cause;
-  report.messages = printable(line) + "\n";
+  std::string line = message_line(subject(outcome.ending, task, invocation), outcome);
+  report.messages = line + "\n";
   return report;
 }
 
@@ -200,7 +207,7 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
                                                     ? copy_stream_to_file(*streams.in, task.job_first)
                                                     : std::optional<std::string>("there is no standard input to read");
       if (failed) {
-        streams.err << "rgb565: -: " << ending_text(Ending::cannot_open_input) << ": " << printable(*failed) << "\n";
+        streams.err << message_line("-", refusal(Ending::cannot_open_input, *failed)) << "\n";
         return exit_failure;
       }
     }
@@ -247,10 +254,7 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
     }
     const std::variant<ProbeResult, Outcome> probed = probe_file(dump, limits);
     if (const Outcome* refused = std::get_if<Outcome>(&probed)) {
-      std::string line = "rgb565: " + dump + ": " + ending_text(refused->ending);
-      if (!refused->reason.empty()) line += ": " + refused->reason;
-      if (!refused->cause.empty()) line += ": " + refused->cause;
-      streams.err << printable(line) << "\n";
+      streams.err << message_line(dump, *refused) << "\n";
       every_guessed = false;
       continue;
     }
