@@ -159,6 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"pack", "--lvgl", "--format", "mono1", "a", "b"}, "--lvgl does not take --format mono1"},
         RefusalCase{{"pack", "--lvgl", "--format", "rgb888", "--bytes", "be", "a", "b"},
                     "--lvgl does not take --format rgb888 with --bytes be"},
+        // LVGL has rgb444 in neither byte order: the refusal names no --bytes that was not given.
+        RefusalCase{{"pack", "--lvgl", "--format", "rgb444", "a", "b"}, "--lvgl does not take --format rgb444"},
         RefusalCase{{"pack", "--lvgl", "--channels", "bgr", "a", "b"},
                     "--lvgl takes red in the high bits, not --channels bgr"},
         RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},

@@ -250,3 +250,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, PackBmpAlpha, testing::ValuesIn(bmp_alpha_cases)
                          });
 
 }  // namespace
+
+namespace {
+
+// LVGL's header keeps width, height and stride in 16 bits each: a picture 20000 pixels wide fits
+// the first two, but its argb8888 rows of 80000 bytes do not fit the stride, and the refusal says
+// which field is the limit; nothing is written.
+TEST(PackLvgl, RefusesARowLongerThanTheStrideHolds) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 20000, .height = 1}, [](std::int32_t, std::int32_t) {
+               return BgrTriple{1, 2, 3};
+             }));
+  PackOptions options = format_options(PixelFormat::argb8888, 1, true);
+  options.container = ContainerKind::lvgl_bin;
+  JobProgress quiet;
+  const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out.bin")}, options, quiet);
+  EXPECT_EQ(outcome.ending, Ending::unsupported_picture);
+  EXPECT_EQ(outcome.reason, "20000 pixels a row take 80000 bytes: an LVGL image's stride holds at most 65535");
+  EXPECT_FALSE(read_file(dir.file("out.bin")).has_value());
+}
+
+}  // namespace
