@@ -1,6 +1,8 @@
-// Views through mmap. Linux cannot refuse a second open() of a file, so the no-sharing rule is
-// kept among views: each view holds an exclusive flock on its file, and a second view of a file
-// that has one (under any of its names, in this process or another) fails to take it.
+// Views through mmap. Linux cannot refuse a second open() of a file, so the sharing rule is kept
+// among views and outputs with flock: a writable view holds an exclusive lock on its file, a
+// read-only view a shared one, so that any number of readers may read a file at once (two builds
+// converting one picture) while a writer, or a save over the file, is refused until they close,
+// under any of the file's names, in this process or another.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -26,7 +28,7 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   // From here on the view owns what it holds: returning early releases it in reverse order.
   view.file_.reset(fd);
 
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return last_system_error();
+  if (::flock(fd, (writable ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) return last_system_error();
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return last_system_error();

@@ -23,7 +23,7 @@ TEST(FileViewPosix, FailedOpensLeaveNoDescriptorOpen) {
   write_file(dir.file("empty"), {});
   write_file(dir.file("held"), {1});
   std::filesystem::create_directory(dir.file("folder"));
-  const std::optional<FileView> held = open_view(dir.file("held"), ViewKind::read_only);
+  const std::optional<FileView> held = open_view(dir.file("held"), ViewKind::writable);
   ASSERT_TRUE(held.has_value());
   const std::size_t before = open_descriptors();
   for (const char* name : {"empty", "folder", "held", "missing"}) {

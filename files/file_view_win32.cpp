@@ -1,5 +1,7 @@
-// Views through CreateFileA, CreateFileMappingA and MapViewOfFile. The file is opened with share
-// mode 0, so the system itself refuses every other open while the view is held.
+// Views through CreateFileA, CreateFileMappingA and MapViewOfFile. A writable view opens its file
+// with share mode 0, so the system itself refuses every other open while the view is held; a
+// read-only view shares reading alone, so that other readers may read the file at once while a
+// writer, or a save that would replace the file, is refused until they close.
 #include <windows.h>
 
 #include <algorithm>
@@ -44,7 +46,8 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   const Access access = access_for(kind);
   FileView view;
 
-  const HANDLE file = CreateFileA(path, access.file, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const DWORD share = kind == ViewKind::writable ? 0 : FILE_SHARE_READ;
+  const HANDLE file = CreateFileA(path, access.file, share, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return last_open_error(path);
   // From here on the view owns what it holds: returning early releases it in reverse order.
   view.file_.reset(reinterpret_cast<std::intptr_t>(file));
