@@ -297,6 +297,14 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
       streams.err << "rgb565: -o names IMAGE or SUB; the difference goes to a new file\n" << usage_hint;
       return exit_usage;
     }
+    // The image would be opened for writing and read as its own sub image: say so, rather than
+    // the "in use by another program" that the second open meets.
+    if (same_existing_file(invocation.inputs[0].c_str(), invocation.inputs[1].c_str())) {
+      streams.err << "rgb565: " << printable(invocation.inputs[1]) << " is the image "
+                  << printable(invocation.inputs[0]) << "; SUB is another file\n"
+                  << usage_hint;
+      return exit_usage;
+    }
     tasks.push_back({invocation.inputs[0], invocation.inputs[1]});
   } else if (invocation.directory.empty()) {
     const std::optional<FileIdentity> input = file_identity(invocation.inputs[0].c_str());
@@ -313,7 +321,9 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
   } else {
     std::error_code ignored;
     if (!std::filesystem::is_directory(invocation.directory, ignored)) {
-      streams.err << "rgb565: " << printable(invocation.directory) << ": not a folder\n";
+      const bool exists = std::filesystem::exists(invocation.directory, ignored);
+      streams.err << "rgb565: " << printable(invocation.directory)
+                  << (exists ? ": not a folder\n" : ": no such folder; -d writes into a folder that exists\n");
       return exit_failure;
     }
     const std::string_view extension =

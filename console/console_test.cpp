@@ -414,6 +414,32 @@ TEST(Rgb565, ABatchGoesOnPastARefusedInputInEveryNumberOfWorkers) {
   }
 }
 
+// Refusals that name their real cause: a batch's folder that is missing or is a file, and a
+// subtraction of a file from itself (which the second open would call "in use by another program").
+TEST(Rgb565, RefusalsNameTheirCause) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  const std::string in = dir.file("in.bmp");
+  struct Case {
+    std::vector<std::string> arguments;
+    int code;
+    std::string first_line;
+  };
+  const Case cases[] = {
+      {{"pack", "-d", dir.file("missing"), in},
+       1,
+       "rgb565: " + dir.file("missing") + ": no such folder; -d writes into a folder that exists"},
+      {{"pack", "-d", in, in}, 1, "rgb565: " + in + ": not a folder"},
+      {{"subtract", in, in}, 2, "rgb565: " + in + " is the image " + in + "; SUB is another file"},
+  };
+  for (const Case& c : cases) {
+    const Rgb565Run run = rgb565(c.arguments);
+    EXPECT_EQ(run.code, c.code) << c.arguments[0];
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.first_line);
+  }
+  EXPECT_EQ(read_file(in), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+}
+
 TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
