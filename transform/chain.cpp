@@ -26,6 +26,16 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
   const bool sideways = transforms.rotation == Rotation::quarter || transforms.rotation == Rotation::three_quarters;
   const std::uint32_t turned_width = sideways ? top->height() : top->width();
   const std::uint32_t turned_height = sideways ? top->width() : top->height();
+  if (transforms.resize) {
+    // A side worked out from the proportions of a long, thin picture can pass the largest side a
+    // resize takes, or any count: refused, naming the limit, before any of it is planned.
+    const ResizeSize size = resize_size(turned_width, turned_height, *transforms.resize);
+    if (size.width > largest_resize || size.height > largest_resize)
+      return Failure{Fault::unsupported, "--resize gives this " + std::to_string(turned_width) + " x " +
+                                             std::to_string(turned_height) + " picture " + std::to_string(size.width) +
+                                             " x " + std::to_string(size.height) + " pixels; a side is at most " +
+                                             std::to_string(largest_resize)};
+  }
   const FitPlan plan =
       transforms.resize
           ? plan_fit(turned_width, turned_height, *transforms.resize, transforms.fit)

@@ -30,5 +30,14 @@ struct FitPlan {
   friend bool operator==(const FitPlan&, const FitPlan&) = default;
 };
 
-// For a width x height picture; `to` has at least one side.
+// The size `to` asks of a width x height picture, a side left out worked out from its proportions:
+// in 64 bits, since that side may be longer than any resize takes; `to` has at least one side.
+struct ResizeSize {
+  std::uint64_t width = 0;
+  std::uint64_t height = 0;
+};
+ResizeSize resize_size(std::uint32_t width, std::uint32_t height, ResizeTo to);
+
+// For a width x height picture; `to` has at least one side, and both sides of resize_size() fit 32
+// bits.
 FitPlan plan_fit(std::uint32_t width, std::uint32_t height, ResizeTo to, Fit fit);

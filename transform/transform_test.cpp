@@ -97,6 +97,43 @@ TEST(TransformChain, RefusesACropPastThePicture) {
   EXPECT_EQ(std::get<Failure>(made).reason, "the crop 2x2+2+0 reaches past the picture's 3 x 2 pixels");
 }
 
+// A side worked out from a long, thin picture's proportions passes what a resize takes (or even
+// 32 bits: 131072 x 1 to a height of 32768 is 2^32 pixels wide, which wrapped to 0 and divided by
+// it): refused, with the size it would have been, before anything is made.
+TEST(TransformChain, RefusesAWorkedOutSideBeyondTheLargest) {
+  struct Case {
+    std::uint32_t width, height;
+    ResizeTo to;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {131072,
+       1,
+       {0, 32768},
+       "--resize gives this 131072 x 1 picture 4294967296 x 32768 pixels; a side is at most 65535"},
+      {1,
+       131072,
+       {32768, 0},
+       "--resize gives this 1 x 131072 picture 32768 x 4294967296 pixels; a side is at most 65535"},
+      {1048577,
+       1,
+       {0, 4096},
+       "--resize gives this 1048577 x 1 picture 4294971392 x 4096 pixels; a side is at most 65535"},
+      {65536, 2, {0, 2}, "--resize gives this 65536 x 2 picture 65536 x 2 pixels; a side is at most 65535"},
+  };
+  for (const Case& c : cases) {
+    RegionPicture source(c.width, c.height, [](std::uint32_t, std::uint32_t) { return BgraQuad{}; });
+    const ChainMade made = TransformChain::make(source, {.resize = c.to}, {}, 1);
+    ASSERT_TRUE(std::holds_alternative<Failure>(made)) << c.width << " x " << c.height;
+    EXPECT_EQ(std::get<Failure>(made).reason, c.reason);
+  }
+  // The largest side that is taken is made.
+  RegionPicture source(65535, 1, [](std::uint32_t, std::uint32_t) { return BgraQuad{}; });
+  const ChainMade made = TransformChain::make(source, {.resize = ResizeTo{0, 1}}, {}, 1);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<TransformChain>>(made));
+  EXPECT_EQ(std::get<std::unique_ptr<TransformChain>>(made)->width(), 65535u);
+}
+
 struct FitCase {
   const char* name;
   std::uint32_t width, height;
