@@ -334,7 +334,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
     for (const std::string& input : invocation.inputs) {
       if (const std::optional<FileIdentity> identity = file_identity(input.c_str())) inputs.insert(*identity);
     }
-    std::set<std::string> outputs;
+    std::set<std::string> outputs, c_names;
     for (const std::string& input : invocation.inputs) {
       std::string output = output_in(invocation.directory, input, extension);
       const std::optional<FileIdentity> existing = file_identity(output.c_str());
@@ -346,11 +346,19 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
         ++refused;
         continue;
       }
-      // Each header's names are its own, so that the headers of one batch compile together.
+      // Each header's names are its own, so that the headers of one batch compile together. Two
+      // stems can make one C name ("a b" and "a-b" both give a_b): the second header would share
+      // the first's include guard and vanish when both are included, so it is skipped.
       std::string c_array;
       if (invocation.verb == Verb::pack && is_c_source(invocation.pack.container)) {
         const std::string& prefix = invocation.pack.c_array;
         c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
+        if (!c_names.insert(c_array).second) {
+          streams.err << "rgb565: " << printable(input) << ": skipped: its C name " << c_array
+                      << " is an earlier input's; rename one of them\n";
+          ++refused;
+          continue;
+        }
       }
       tasks.push_back({input, std::move(output), std::move(c_array)});
     }

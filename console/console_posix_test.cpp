@@ -103,6 +103,23 @@ TEST(Rgb565Posix, RefusesAnOutputThatIsTheInput) {
   EXPECT_TRUE(file_exists(dir.file("out/q.bin")));
 }
 
+// Two stems that make one C name would give two headers one include guard, and the second picture
+// would vanish from a program that includes both: the second is skipped, and says why.
+TEST(Rgb565Posix, BatchSkipsASecondInputOfTheSameCName) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "hdr");
+  write_file(dir.file("a b.bmp"), make_bmp({.width = 2, .height = 1}, pattern_pixel));
+  write_file(dir.file("a-b.bmp"), make_bmp({.width = 3, .height = 1}, pattern_pixel));
+  const Rgb565Run run =
+      rgb565({"pack", "--c-array", "", "-d", dir.file("hdr"), dir.file("a b.bmp"), dir.file("a-b.bmp")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err,
+            "rgb565: " + dir.file("a-b.bmp") +
+                ": skipped: its C name a_b is an earlier input's; rename one of them\n1 converted, 1 failed\n");
+  EXPECT_TRUE(file_exists(dir.file("hdr/a b.h")));
+  EXPECT_FALSE(file_exists(dir.file("hdr/a-b.h")));
+}
+
 // The headers of one batch compile together: each array is named after its input's stem, made a C
 // name, with NAME_ before it when NAME is given.
 TEST(Rgb565Posix, BatchHeadersAreNamedAfterTheirInputs) {
