@@ -107,7 +107,8 @@ std::span<const OptionRow> option_table() {
       {.long_name = "--format",
        .verbs = converting | probe_only,
        .choices = pixel_format_names(),
-       .help = "the pixel format of the raw image (rgb565); see FORMATS. unpack also takes auto: the format the "
+       .help = "the pixel format of the raw image (rgb565); FORMATS in the manual (man rgb565, or the user guide) lays "
+               "each out. unpack also takes auto: the format the "
                "input reads best as",
        .more = "Options that mean nothing for the format chosen are refused. "
                "The layout of each format is listed under FORMATS. "

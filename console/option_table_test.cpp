@@ -152,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "--dither does not apply to --format xrgb8888"},
         RefusalCase{{"pack", "--format", "mono1", "--threshold", "100", "--dither", "ordered", "a", "b"},
                     "--dither and --threshold both choose which pixels light; give one of them"},
+        RefusalCase{{"pack", "--resize", "320x", "--fit", "cover", "a", "b"},
+                    "--fit needs both sides of --resize; Wx or xH keeps the picture's proportions"},
         RefusalCase{{"pack", "--c-type", "bytes", "a", "b"}, "--c-type goes with --c-array"},
         RefusalCase{{"pack", "--c-attribute", "PROGMEM", "a", "b"}, "--c-attribute goes with --c-array"},
         RefusalCase{{"pack", "--format", "rgb888", "--c-array", "x", "--c-type", "words", "a", "b"},
