@@ -207,6 +207,56 @@ TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {
   EXPECT_EQ(read_file(dir.file("icon.bmp"))->size(), 58u + 2 * 8);
 }
 
+// A file that starts as an LVGL image is read by its header or refused with the reason, never
+// unpacked as a raw frame of its bytes; --size that disagrees with the header is refused too. The
+// image each case changes: RGB565 (0x12), 2 x 1, 4 bytes a row, then its one row.
+TEST(Rgb565, UnpackReadsAnLvglImageByItsHeaderOrSaysWhyNot) {
+  const Bytes image = {0x19, 0x12, 0, 0, 2, 0, 1, 0, 4, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00};
+  const auto changed = [&](std::size_t at, std::uint8_t value) {
+    Bytes bytes = image;
+    bytes[at] = value;
+    return bytes;
+  };
+  const struct {
+    Bytes input;
+    std::vector<std::string> options;
+    std::string reason;
+  } cases[] = {
+      {changed(1, 0x42), {}, "an LVGL image of colour format 0x42, which unpack does not read"},
+      {changed(2, 0x08),
+       {},
+       "an LVGL image with flags 0x0008, which unpack does not honour (compressed pixels, or "
+       "flags of LVGL's own runtime)"},
+      {changed(4, 0), {}, "an LVGL image of 0 x 1 pixels, none to read"},
+      {changed(8, 8),
+       {},
+       "an LVGL image whose rows are 8 bytes apart where its pixels take 4: padded rows are not read"},
+      {Bytes(image.begin(), image.end() - 2),
+       {},
+       "an LVGL image cut short: its header declares 4 bytes of pixels, and it holds 2"},
+      {image, {"--size", "4x1"}, "an LVGL image of rgb565 2 x 1: its header decides its size; leave out --size"},
+      {image,
+       {"--format", "gray8"},
+       "an LVGL image of rgb565 2 x 1: its header decides its format; leave out --format"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("in.bin"), c.input);
+    std::vector<std::string> arguments = {"unpack"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {dir.file("in.bin"), dir.file("out.bmp")});
+    const Rgb565Run run = rgb565(arguments);
+    EXPECT_EQ(run.code, 1) << c.reason;
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("in.bin") + ": Cannot open input: " + c.reason + "\n");
+    EXPECT_FALSE(read_file(dir.file("out.bmp")).has_value()) << c.reason;
+  }
+  // The same size given as the header's is no disagreement: the header is read, not its bytes.
+  TempDir dir;
+  write_file(dir.file("in.bin"), image);
+  EXPECT_EQ(rgb565({"unpack", "--size", "2x1", dir.file("in.bin"), dir.file("out.bmp")}).code, 0);
+  EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 58u + 8);
+}
+
 // Swapped arguments: a picture handed to unpack is refused, and the file named as its output is
 // left alone; raw words that merely begin like a BMP still convert.
 TEST(Rgb565, UnpackRefusesAPictureForItsInput) {

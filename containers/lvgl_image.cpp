@@ -99,6 +99,45 @@ std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, st
   return image;
 }
 
+std::optional<std::string> lvgl_refusal(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+  // LVGL's magic and its reserved field of zeros: raw pixels start so in about one file in 16
+  // million, so such a file is taken for an LVGL image whatever else its header says.
+  if (file.size() < lvgl_header_size || file[0] != lvgl_magic || load_le16(file.data() + 10) != 0) return std::nullopt;
+  if (read_lvgl_header(file, file_size)) return std::nullopt;
+  const auto hex = [](unsigned value, int digits) {
+    static constexpr char numerals[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int k = digits - 1; k >= 0; --k) text += numerals[(value >> (4 * k)) & 0xF];
+    return text;
+  };
+  const FormatCode* found = nullptr;
+  for (const FormatCode& code : codes) {
+    if (code.code == file[1]) found = &code;
+  }
+  if (found == nullptr) return "an LVGL image of colour format " + hex(file[1], 2) + ", which unpack does not read";
+  const std::uint16_t flags = load_le16(file.data() + 2);
+  if ((flags & ~premultiplied_flag) != 0)
+    return "an LVGL image with flags " + hex(flags, 4) +
+           ", which unpack does not honour (compressed pixels, or flags of LVGL's own runtime)";
+  const std::uint32_t width = load_le16(file.data() + 4), height = load_le16(file.data() + 6);
+  if (width == 0 || height == 0)
+    return "an LVGL image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels, none to read";
+  FormatSettings settings;
+  settings.format = found->format;
+  settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
+  const ImageLayout layout = image_layout(settings, width, height);
+  const std::uint32_t stride = load_le16(file.data() + 8);
+  if (stride != layout.row_bytes)
+    return "an LVGL image whose rows are " + std::to_string(stride) + " bytes apart where its pixels take " +
+           std::to_string(layout.row_bytes) + ": padded rows are not read";
+  const std::uint64_t held = file_size - lvgl_header_size;
+  if (held < layout.total)
+    return "an LVGL image cut short: its header declares " + std::to_string(layout.total) +
+           " bytes of pixels, and it holds " + std::to_string(held);
+  return "an LVGL image with " + std::to_string(held - layout.total) + " bytes after the " +
+         std::to_string(layout.total) + " bytes of pixels its header declares";
+}
+
 std::string lvgl_c_head(std::string_view name, std::string_view description, std::uint64_t bytes,
                         std::string_view attribute) {
   std::string text("/* ");

@@ -43,3 +43,12 @@ std::optional<LvglImage> lvgl_image_at(const std::string& path) {
   if (access_views([&] { image = read_lvgl_header(view->bytes(), view->file_size()); }) != nullptr) return std::nullopt;
   return image;
 }
+
+std::optional<std::string> lvgl_refusal_at(const std::string& path) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
+  FileView* view = std::get_if<FileView>(&opened);
+  if (view == nullptr) return std::nullopt;
+  std::optional<std::string> reason;
+  if (access_views([&] { reason = lvgl_refusal(view->bytes(), view->file_size()); }) != nullptr) return std::nullopt;
+  return reason;
+}

@@ -256,9 +256,18 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
 std::variant<RawLayout, Outcome> raw_layout(const std::string& path, const UnpackOptions& options) {
   RawLayout raw;
   const bool own_size = options.width == 0 && options.height == 0;
-  // An LVGL image says its own size and format, and its rows are top row first.
-  if (options.lvgl_header && own_size && options.pixel_format == PixelFormat::rgb565) {
+  // An LVGL image says its own size and format, and its rows are top row first; one that cannot be
+  // read is refused with the reason, never read as a raw frame of its bytes.
+  if (options.lvgl_header) {
     if (const std::optional<LvglImage> lvgl = lvgl_image_at(path)) {
+      const std::string named = std::string(format_info(lvgl->settings.format).name) + " " +
+                                std::to_string(lvgl->width) + " x " + std::to_string(lvgl->height);
+      if (!own_size && (options.width != lvgl->width || options.height != lvgl->height))
+        return refusal(Ending::cannot_open_input,
+                       "an LVGL image of " + named + ": its header decides its size; leave out --size");
+      if (options.pixel_format != PixelFormat::rgb565 && options.pixel_format != lvgl->settings.format)
+        return refusal(Ending::cannot_open_input,
+                       "an LVGL image of " + named + ": its header decides its format; leave out --format");
       raw.settings = lvgl->settings;
       raw.width = lvgl->width;
       raw.height = lvgl->height;
@@ -269,6 +278,8 @@ std::variant<RawLayout, Outcome> raw_layout(const std::string& path, const Unpac
         return refusal(Ending::out_of_memory, "the image's BMP would not fit 4 GiB");
       return raw;
     }
+    if (std::optional<std::string> reason = lvgl_refusal_at(path))
+      return refusal(Ending::cannot_open_input, std::move(*reason));
   }
   raw.settings.format = options.pixel_format;
   raw.settings.word = options.format;
@@ -334,6 +345,10 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const std::string& path
   {
     std::variant<FileView, Outcome> opened = open_raw(path, options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  }
+  if (options.lvgl_header) {
+    if (std::optional<std::string> reason = lvgl_refusal_at(path))
+      return refusal(Ending::cannot_open_input, std::move(*reason));
   }
   if (options.lvgl_header && lvgl_image_at(path)) {
     options.width = options.height = 0;
