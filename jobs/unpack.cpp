@@ -92,13 +92,14 @@ const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t
   return nullptr;
 }
 
-// Only a picture's signature is read at the start: the bands map their own windows.
-constexpr std::uint64_t longest_signature = 8;
+// Only a picture's signature, or an LVGL header, is read at the start: the bands map their own
+// windows.
+constexpr std::uint64_t header_bytes = lvgl_header_size;
 
 // The input with its first bytes mapped, refused when the options take a picture's signature at its
 // start for swapped arguments.
 std::variant<FileView, Outcome> open_raw(const std::string& path, const UnpackOptions& options) {
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, longest_signature);
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
   if (!options.refuse_pictures || std::holds_alternative<Outcome>(opened)) return opened;
   const FileView& view = std::get<FileView>(opened);
   const char* picture = nullptr;
@@ -253,13 +254,20 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
 
 // The raw image as the options, or an LVGL image's header, describe it; or the refusal of a frame
 // too large for the BMP written.
-std::variant<RawLayout, Outcome> raw_layout(const std::string& path, const UnpackOptions& options) {
+std::variant<RawLayout, Outcome> raw_layout(const FileView& input, const UnpackOptions& options) {
   RawLayout raw;
   const bool own_size = options.width == 0 && options.height == 0;
   // An LVGL image says its own size and format, and its rows are top row first; one that cannot be
   // read is refused with the reason, never read as a raw frame of its bytes.
   if (options.lvgl_header) {
-    if (const std::optional<LvglImage> lvgl = lvgl_image_at(path)) {
+    std::optional<LvglImage> lvgl;
+    std::optional<std::string> reason;
+    if (access_views([&] {
+          lvgl = read_lvgl_header(input.bytes(), input.file_size());
+          reason = lvgl_refusal(input.bytes(), input.file_size());
+        }) != nullptr)
+      return refusal(Ending::cannot_open_input, cut_short_reason);
+    if (lvgl) {
       const std::string named = std::string(format_info(lvgl->settings.format).name) + " " +
                                 std::to_string(lvgl->width) + " x " + std::to_string(lvgl->height);
       if (!own_size && (options.width != lvgl->width || options.height != lvgl->height))
@@ -278,8 +286,7 @@ std::variant<RawLayout, Outcome> raw_layout(const std::string& path, const Unpac
         return refusal(Ending::out_of_memory, "the image's BMP would not fit 4 GiB");
       return raw;
     }
-    if (std::optional<std::string> reason = lvgl_refusal_at(path))
-      return refusal(Ending::cannot_open_input, std::move(*reason));
+    if (reason) return refusal(Ending::cannot_open_input, std::move(*reason));
   }
   raw.settings.format = options.pixel_format;
   raw.settings.word = options.format;
@@ -294,20 +301,20 @@ std::variant<RawLayout, Outcome> raw_layout(const std::string& path, const Unpac
 
 // The frame at the size the options give, written as a BMP or a PNG.
 Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
-  std::variant<RawLayout, Outcome> described = raw_layout(paths.first, options);
-  if (Outcome* refused = std::get_if<Outcome>(&described)) return std::move(*refused);
-  const RawLayout& raw = std::get<RawLayout>(described);
-  const bool alpha = format_info(raw.settings.format).alpha_bits != 0;
-  const std::unique_ptr<PictureSink> sink = wants_png(options, paths.second)
-                                                ? make_png_sink(raw.width, raw.height, alpha)
-                                                : make_bmp_sink(*bmp_output(raw.width, raw.height));
-  if (!sink) return refusal(Ending::out_of_memory, png_failed);
   std::optional<JobOutput> output;
   std::optional<std::string> warning;
   {
     std::variant<FileView, Outcome> opened = open_raw(paths.first, options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
     FileView& input = std::get<FileView>(opened);
+    std::variant<RawLayout, Outcome> described = raw_layout(input, options);
+    if (Outcome* refused = std::get_if<Outcome>(&described)) return std::move(*refused);
+    const RawLayout& raw = std::get<RawLayout>(described);
+    const bool alpha = format_info(raw.settings.format).alpha_bits != 0;
+    const std::unique_ptr<PictureSink> sink = wants_png(options, paths.second)
+                                                  ? make_png_sink(raw.width, raw.height, alpha)
+                                                  : make_bmp_sink(*bmp_output(raw.width, raw.height));
+    if (!sink) return refusal(Ending::out_of_memory, png_failed);
     const std::uint64_t input_size = input.file_size() > raw.skip ? input.file_size() - raw.skip : 0;
     std::variant<JobOutput, Outcome> begun =
         options.stream ? JobOutput::to_file(paths.second, progress) : JobOutput::to_memory(sink->size());
