@@ -81,7 +81,7 @@ fi
 # nothing when built again, and leave the file given in rgb565_images/firmware/ holding the text
 # given (for a .bin, its bytes in hex, whole); "fails" cases must fail to build, rgb565 saying the text given, and leave no such file.
 # The expected bytes are worked out by hand from the colours of logo.bmp (images/make-images.py):
-# stored bottom row first unless top-down rows are asked for (as LVGL always is); grey levels are
+# top row first unless --rows stored is asked for; grey levels are
 # the luma (299 R + 587 G + 114 B + 500) / 1000: red 4C, green 96, blue 1D, white FF, black 00,
 # brown 804020 4F. An LVGL image's 12-byte header is magic 19, colour format (RGB565 12), flags,
 # width, height and stride, each 16 bits low byte first, and two zero bytes.
@@ -95,8 +95,9 @@ cases=(
   "configure|OPTIONS --rows top-down|SOURCES names no picture"
   "build|PREFIX ui SOURCES images/logo.bmp|logo.h|static const uint16_t ui_logo[6] = {"
   "build|C_TYPE bytes SOURCES images/logo.bmp|logo.h|static const uint8_t logo[12] = {"
-  "build|FORMAT gray8 SOURCES images/logo.bmp|logo.h|    0xFF, 0x00, 0x4F, 0x4C, 0x96, 0x1D"
-  "build|CONTAINER raw SOURCES images/logo.bmp|logo.bin|ffff0000048200f8e0071f00"
+  "build|FORMAT gray8 SOURCES images/logo.bmp|logo.h|    0x4C, 0x96, 0x1D, 0xFF, 0x00, 0x4F"
+  "build|CONTAINER raw SOURCES images/logo.bmp|logo.bin|00f8e0071f00ffff00000482"
+  "build|CONTAINER raw OPTIONS --rows stored SOURCES images/logo.bmp|logo.bin|ffff0000048200f8e0071f00"
   "build|CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|19120000030002000600000000f8e0071f00ffff00000482"
   "build|FORMAT gray8 CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|1906000003000200030000004c961dff004f"
   "build|CONTAINER lvgl PREFIX ui C_ATTRIBUTE \"__attribute__((aligned(4)))\" SOURCES images/logo.bmp|logo.c|static const uint8_t ui_logo_map[12] __attribute__((aligned(4))) = {"
