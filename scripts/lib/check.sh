@@ -16,13 +16,6 @@ native=$root/build/native
 win32=$root/build/win32
 packages=$root/build/packages
 
-# runs_windows_programs: whether Wine can start the win32 build's programs here. Some virtual
-# machines cannot execute 32-bit programs at all (the kernel answers "Exec format error" for
-# /lib/ld-linux.so.2, and so for Wine's loader); there the win32 build is still made, but its
-# programs are not run, and every script that skips them says so.
-runs_windows_programs() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
-windows_programs_skipped="this machine cannot execute 32-bit programs, so Wine cannot start"
-
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
 # fail MESSAGE...: one failed check, named on standard error.
