@@ -167,12 +167,6 @@ bool encode_triple_rows(const FormatSettings& settings, int plane, const std::ui
     std::fill(out.begin(), out.end(), std::uint8_t{255});
     return true;
   }
-  // RGB565's own kernels take the band at once, straight from the rows where they lie.
-  if (settings.format == PixelFormat::rgb565) {
-    pack_rows({rows, static_cast<std::size_t>(rows_extent(static_cast<std::uint32_t>(stride), width, count))},
-              static_cast<std::uint32_t>(stride), width, count, reverse, settings.word, out);
-    return true;
-  }
   const std::size_t row_bytes = static_cast<std::size_t>(band_bytes(settings, 0, width, 1));
   const bool indexed = format_info(settings.format).index_bits != 0;
   for (std::uint32_t y = 0; y < count; ++y) {

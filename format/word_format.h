@@ -31,16 +31,7 @@ struct WordFormat {
 // The dialogs' layout, which the fast kernels of pixels.h produce.
 inline constexpr WordFormat dialog_format{};
 
-std::uint16_t pack_word(BgrTriple pixel, const WordFormat& format);
-// Stores `word` at `at` in the byte order `order`.
-void store_word(std::uint8_t* at, std::uint16_t word, ByteOrder order);
 BgrTriple expand_word(std::uint16_t word, const WordFormat& format);
-
-// Packs `height` rows of `width` triples, `stride` bytes apart from row start to row start, into
-// `out` (width * height * 2 bytes). With `reverse` the last of the rows goes first: the picture's
-// top row first for a bottom-up file. `rows` reaches rows_extent(stride, width, height) bytes.
-void pack_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std::uint32_t width, std::uint32_t height,
-               bool reverse, const WordFormat& format, std::span<std::uint8_t> out);
 
 // Expands the words of `in` (an even number of bytes, at most width * height words, row after row)
 // into `height` rows of `width` triples, `stride` bytes apart, in `out` (stride * height bytes).
