@@ -43,12 +43,13 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
     if (invocation.c_array && c_type_given && !invocation.c_bytes)
       return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
   }
-  // RGB565 is written as words unless bytes are asked for; every other format as bytes.
-  const bool words = info.format == PixelFormat::rgb565 && !invocation.c_bytes;
+  // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless
+  // words are asked for, which the container then refuses.
+  const bool words = !invocation.c_bytes && (info.format == PixelFormat::rgb565 || c_type_given);
   pack.container = invocation.lvgl       ? (invocation.c_array ? ContainerKind::lvgl_c : ContainerKind::lvgl_bin)
                    : !invocation.c_array ? ContainerKind::raw
-                   : words || (c_type_given && !invocation.c_bytes) ? ContainerKind::c_words
-                                                                    : ContainerKind::c_bytes;
+                   : words               ? ContainerKind::c_words
+                                         : ContainerKind::c_bytes;
   FormatSettings settings;
   settings.format = info.format;
   settings.word = pack.format;

@@ -28,7 +28,7 @@ Outcome save(const std::string& output, Converted converted, JobProgress& progre
   std::optional<SystemError> error;
   {
     const OutputBlock written = std::move(converted.block);
-    error = save_output_file(output.c_str(), {converted.header, written.bytes()});
+    error = save_output_file(output.c_str(), {written.bytes()});
   }  // The block is freed here, before the job reports that it is done.
   if (error) return not_saved(*error);
   Outcome outcome;

@@ -19,8 +19,6 @@
 // A conversion held in memory once its input is released.
 struct Converted {
   OutputBlock block;
-  // Written before the block; it must outlive the save.
-  std::span<const std::uint8_t> header = {};
   std::vector<std::string> warnings = {};
 };
 
@@ -34,7 +32,7 @@ std::variant<FileView, Outcome> open_input(const std::string& path, Ending endin
 // An output block of `size` bytes, or the refusal for memory that could not be had.
 std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size);
 
-// Tells `progress` that the output is being saved, writes the header and the block whole at
+// Tells `progress` that the output is being saved, writes the block whole at
 // `output`, and frees the block. Done, with the conversion's warnings; or not_saved with the cause,
 // whatever was at the path as it was.
 Outcome save(const std::string& output, Converted converted, JobProgress& progress);

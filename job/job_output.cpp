@@ -61,5 +61,5 @@ Outcome JobOutput::finish(const std::string& path, JobProgress& progress, std::v
   }
   OutputBlock block = std::move(*block_);
   block_.reset();
-  return save(path, Converted{std::move(block), {}, std::move(outcome.warnings)}, progress);
+  return save(path, Converted{std::move(block), std::move(outcome.warnings)}, progress);
 }

@@ -53,12 +53,9 @@ std::optional<Outcome> walk(PackSource& source, const StoredRows& rows, std::uin
   std::string scratch;
   if (std::optional<Outcome> refused = output.write(container.begin(picture))) return refused;
   const RowSource from_source = [&](std::uint32_t first, std::uint32_t count) { return source.band(first, count); };
-  const ByteSink into_container = [&](std::span<const std::uint8_t> bytes) -> std::optional<Outcome> {
-    try {
-      return output.write(container.append(bytes, scratch));
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+  // pack_format turns a failed allocation in the container's text into "Out of memory".
+  const ByteSink into_container = [&](std::span<const std::uint8_t> bytes) {
+    return output.write(container.append(bytes, scratch));
   };
   if (std::optional<Outcome> refused = pack_format(rows, options, band, from_source, into_container)) return refused;
   return output.write(container.finish());
