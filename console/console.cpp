@@ -245,7 +245,8 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
     limits.format = invocation.unpack.pixel_format;
   bool every_guessed = true;
   for (const std::string& dump : invocation.inputs) {
-    if (const std::optional<LvglImage> lvgl = lvgl_image_at(dump)) {
+    const LvglRead read = lvgl_image_at(dump);
+    if (const LvglImage* lvgl = std::get_if<LvglImage>(&read)) {
       streams.out << printable(dump)
                   << ": an LVGL image, whose header names it: " << format_info(lvgl->settings.format).name << " "
                   << lvgl->width << " x " << lvgl->height << "\n     "

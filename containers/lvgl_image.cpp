@@ -75,35 +75,16 @@ std::optional<LvglHeader> lvgl_header(const FormatSettings& settings, std::uint3
   return header;
 }
 
-std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, std::uint64_t file_size) {
-  if (file.size() < lvgl_header_size || file[0] != lvgl_magic) return std::nullopt;
-  LvglImage image;
-  const FormatCode* found = nullptr;
-  for (const FormatCode& code : codes) {
-    if (code.code == file[1]) found = &code;
-  }
-  if (found == nullptr) return std::nullopt;
-  image.settings.format = found->format;
-  image.settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
-  // Other flags say the pixels are compressed, or drawn from vectors, or mean something to LVGL's
-  // own runtime alone: such a file is not read as the raw pixels it would seem to hold.
-  const std::uint16_t flags = load_le16(file.data() + 2);
-  if ((flags & ~premultiplied_flag) != 0) return std::nullopt;
-  image.settings.premultiply = (flags & premultiplied_flag) != 0;
-  image.width = load_le16(file.data() + 4);
-  image.height = load_le16(file.data() + 6);
-  if (image.width == 0 || image.height == 0) return std::nullopt;
-  const ImageLayout layout = image_layout(image.settings, image.width, image.height);
-  if (load_le16(file.data() + 8) != layout.row_bytes || file_size != lvgl_header_size + layout.total)
-    return std::nullopt;
-  return image;
-}
-
-std::optional<std::string> lvgl_refusal(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+  if (file.size() < lvgl_header_size || file[0] != lvgl_magic) return std::monostate{};
   // LVGL's magic and its reserved field of zeros: raw pixels start so in about one file in 16
-  // million, so such a file is taken for an LVGL image whatever else its header says.
-  if (file.size() < lvgl_header_size || file[0] != lvgl_magic || load_le16(file.data() + 10) != 0) return std::nullopt;
-  if (read_lvgl_header(file, file_size)) return std::nullopt;
+  // million, so such a file is taken for an LVGL image whatever else its header says, and one
+  // that is not read says why. Without the zeros a header that does not read is no header.
+  const bool claimed = load_le16(file.data() + 10) == 0;
+  const auto refused = [&](std::string reason) -> LvglRead {
+    if (!claimed) return std::monostate{};
+    return reason;
+  };
   const auto hex = [](unsigned value, int digits) {
     static constexpr char numerals[] = "0123456789ABCDEF";
     std::string text = "0x";
@@ -114,28 +95,42 @@ std::optional<std::string> lvgl_refusal(std::span<const std::uint8_t> file, std:
   for (const FormatCode& code : codes) {
     if (code.code == file[1]) found = &code;
   }
-  if (found == nullptr) return "an LVGL image of colour format " + hex(file[1], 2) + ", which unpack does not read";
+  if (found == nullptr)
+    return refused("an LVGL image of colour format " + hex(file[1], 2) + ", which unpack does not read");
+  LvglImage image;
+  image.settings.format = found->format;
+  image.settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
+  // Other flags say the pixels are compressed, or drawn from vectors, or mean something to LVGL's
+  // own runtime alone: such a file is not read as the raw pixels it would seem to hold.
   const std::uint16_t flags = load_le16(file.data() + 2);
   if ((flags & ~premultiplied_flag) != 0)
-    return "an LVGL image with flags " + hex(flags, 4) +
-           ", which unpack does not honour (compressed pixels, or flags of LVGL's own runtime)";
-  const std::uint32_t width = load_le16(file.data() + 4), height = load_le16(file.data() + 6);
-  if (width == 0 || height == 0)
-    return "an LVGL image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels, none to read";
-  FormatSettings settings;
-  settings.format = found->format;
-  settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
-  const ImageLayout layout = image_layout(settings, width, height);
+    return refused("an LVGL image with flags " + hex(flags, 4) +
+                   ", which unpack does not honour (compressed pixels, or flags of LVGL's own runtime)");
+  image.settings.premultiply = (flags & premultiplied_flag) != 0;
+  image.width = load_le16(file.data() + 4);
+  image.height = load_le16(file.data() + 6);
+  if (image.width == 0 || image.height == 0)
+    return refused("an LVGL image of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                   " pixels, none to read");
+  const ImageLayout layout = image_layout(image.settings, image.width, image.height);
   const std::uint32_t stride = load_le16(file.data() + 8);
   if (stride != layout.row_bytes)
-    return "an LVGL image whose rows are " + std::to_string(stride) + " bytes apart where its pixels take " +
-           std::to_string(layout.row_bytes) + ": padded rows are not read";
+    return refused("an LVGL image whose rows are " + std::to_string(stride) + " bytes apart where its pixels take " +
+                   std::to_string(layout.row_bytes) + ": padded rows are not read");
   const std::uint64_t held = file_size - lvgl_header_size;
   if (held < layout.total)
-    return "an LVGL image cut short: its header declares " + std::to_string(layout.total) +
-           " bytes of pixels, and it holds " + std::to_string(held);
-  return "an LVGL image with " + std::to_string(held - layout.total) + " bytes after the " +
-         std::to_string(layout.total) + " bytes of pixels its header declares";
+    return refused("an LVGL image cut short: its header declares " + std::to_string(layout.total) +
+                   " bytes of pixels, and it holds " + std::to_string(held));
+  if (held > layout.total)
+    return refused("an LVGL image with " + std::to_string(held - layout.total) + " bytes after the " +
+                   std::to_string(layout.total) + " bytes of pixels its header declares");
+  return image;
+}
+
+std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+  LvglRead read = read_lvgl(file, file_size);
+  if (LvglImage* image = std::get_if<LvglImage>(&read)) return *image;
+  return std::nullopt;
 }
 
 std::string lvgl_c_head(std::string_view name, std::string_view description, std::uint64_t bytes,

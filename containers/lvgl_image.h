@@ -23,6 +23,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "format/pixel_format.h"
 
@@ -45,10 +46,11 @@ struct LvglImage {
 };
 std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, std::uint64_t file_size);
 
-// Why a file that starts as an LVGL image (its magic, and its reserved field zero) is not one that
-// read_lvgl_header reads: an unknown colour format, flags it cannot honour, no pixels, padded rows,
-// or a length other than its header declares. Nullopt for a file that reads, or does not start so.
-std::optional<std::string> lvgl_refusal(std::span<const std::uint8_t> file, std::uint64_t file_size);
+// The same, with why a file that starts as an LVGL image (its magic, and its reserved field zero)
+// is not one that is read: an unknown colour format, flags it cannot honour, no pixels, padded rows,
+// or a length other than its header declares. Nothing (monostate) for a file that does not start so.
+using LvglRead = std::variant<std::monostate, LvglImage, std::string>;
+LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size);
 
 // C source declaring `name`, an lv_image_dsc_t, and `name`_map, the pixel bytes, in pieces as
 // c_array.h writes them: the head up to the array's brace, the elements (c_array.h's byte

@@ -35,20 +35,11 @@ std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const Pro
   return probe_raw(view.file_size(), samples, limits);
 }
 
-std::optional<LvglImage> lvgl_image_at(const std::string& path) {
+LvglRead lvgl_image_at(const std::string& path) {
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
   FileView* view = std::get_if<FileView>(&opened);
-  if (view == nullptr) return std::nullopt;
-  std::optional<LvglImage> image;
-  if (access_views([&] { image = read_lvgl_header(view->bytes(), view->file_size()); }) != nullptr) return std::nullopt;
-  return image;
-}
-
-std::optional<std::string> lvgl_refusal_at(const std::string& path) {
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
-  FileView* view = std::get_if<FileView>(&opened);
-  if (view == nullptr) return std::nullopt;
-  std::optional<std::string> reason;
-  if (access_views([&] { reason = lvgl_refusal(view->bytes(), view->file_size()); }) != nullptr) return std::nullopt;
-  return reason;
+  if (view == nullptr) return std::monostate{};
+  LvglRead read;
+  if (access_views([&] { read = read_lvgl(view->bytes(), view->file_size()); }) != nullptr) return std::monostate{};
+  return read;
 }

@@ -16,7 +16,4 @@ std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const Pro
 
 // The LVGL image at `path`, when the file starts with an LVGL header that fits its length: such a
 // file names its own size and format, and needs no guess.
-std::optional<LvglImage> lvgl_image_at(const std::string& path);
-// Why the file at `path`, which starts as an LVGL image, is not one that is read; nullopt for any
-// other file.
-std::optional<std::string> lvgl_refusal_at(const std::string& path);
+LvglRead lvgl_image_at(const std::string& path);

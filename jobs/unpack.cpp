@@ -260,14 +260,12 @@ std::variant<RawLayout, Outcome> raw_layout(const FileView& input, const UnpackO
   // An LVGL image says its own size and format, and its rows are top row first; one that cannot be
   // read is refused with the reason, never read as a raw frame of its bytes.
   if (options.lvgl_header) {
-    std::optional<LvglImage> lvgl;
-    std::optional<std::string> reason;
-    if (access_views([&] {
-          lvgl = read_lvgl_header(input.bytes(), input.file_size());
-          reason = lvgl_refusal(input.bytes(), input.file_size());
-        }) != nullptr)
+    LvglRead read;
+    if (access_views([&] { read = read_lvgl(input.bytes(), input.file_size()); }) != nullptr)
       return refusal(Ending::cannot_open_input, cut_short_reason);
-    if (lvgl) {
+    if (std::string* reason = std::get_if<std::string>(&read))
+      return refusal(Ending::cannot_open_input, std::move(*reason));
+    if (const LvglImage* lvgl = std::get_if<LvglImage>(&read)) {
       const std::string named = std::string(format_info(lvgl->settings.format).name) + " " +
                                 std::to_string(lvgl->width) + " x " + std::to_string(lvgl->height);
       if (!own_size && (options.width != lvgl->width || options.height != lvgl->height))
@@ -286,7 +284,6 @@ std::variant<RawLayout, Outcome> raw_layout(const FileView& input, const UnpackO
         return refusal(Ending::out_of_memory, "the image's BMP would not fit 4 GiB");
       return raw;
     }
-    if (reason) return refusal(Ending::cannot_open_input, std::move(*reason));
   }
   raw.settings.format = options.pixel_format;
   raw.settings.word = options.format;
@@ -353,11 +350,9 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const std::string& path
     std::variant<FileView, Outcome> opened = open_raw(path, options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   }
-  if (options.lvgl_header) {
-    if (std::optional<std::string> reason = lvgl_refusal_at(path))
-      return refusal(Ending::cannot_open_input, std::move(*reason));
-  }
-  if (options.lvgl_header && lvgl_image_at(path)) {
+  const LvglRead lvgl = options.lvgl_header ? lvgl_image_at(path) : LvglRead{};
+  if (const std::string* reason = std::get_if<std::string>(&lvgl)) return refusal(Ending::cannot_open_input, *reason);
+  if (std::holds_alternative<LvglImage>(lvgl)) {
     options.width = options.height = 0;
     options.pixel_format = PixelFormat::rgb565;
     note = "an LVGL image: its header gives its size and format";
