@@ -41,6 +41,8 @@ struct Task {
   // The files the job works on instead, when the user named standard input or output.
   std::string job_first = {};
   std::string job_second = {};
+  // Why a batch leaves this input out, without running its job; told in the input's turn.
+  std::string skipped = {};
 };
 
 // What the console makes of one task's outcome.
@@ -99,6 +101,7 @@ std::string message_line(std::string_view file, const Outcome& outcome) {
 }
 
 Report run_task(const Invocation& invocation, const Task& task) {
+  if (!task.skipped.empty()) return {false, printable("rgb565: " + task.first + ": skipped: " + task.skipped) + "\n"};
   const Outcome outcome = run_job(invocation, task);
   Report report;
   report.converted = outcome.done();
@@ -290,7 +293,6 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
 int run(const Invocation& invocation, ConsoleStreams streams) {
   if (invocation.verb == Verb::probe) return run_probe(invocation, streams);
   std::vector<Task> tasks;
-  std::size_t refused = 0;
   if (invocation.verb == Verb::subtract) {
     const std::string& output = invocation.subtract.output;
     if (!output.empty() && (same_existing_file(output.c_str(), invocation.inputs[0].c_str()) ||
@@ -339,12 +341,15 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
     for (const std::string& input : invocation.inputs) {
       std::string output = output_in(invocation.directory, input, extension);
       const std::optional<FileIdentity> existing = file_identity(output.c_str());
+      // A link already in the folder may name any file, outside the batch too: -d writes only files
+      // it names itself.
       const char* clash = !outputs.insert(output_name_key(output)).second ? " is the output of an earlier input"
                           : existing && inputs.count(*existing) != 0      ? " is an input of this batch"
-                                                                          : nullptr;
+                          : std::filesystem::is_symlink(output, ignored)
+                              ? " is a symbolic link; -d does not write through links"
+                              : nullptr;
       if (clash != nullptr) {
-        streams.err << "rgb565: " << printable(input) << ": skipped: " << printable(output) << clash << "\n";
-        ++refused;
+        tasks.push_back({input, output, {}, {}, {}, output + clash});
         continue;
       }
       // Each header's names are its own, so that the headers of one batch compile together. Two
@@ -355,9 +360,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
         const std::string& prefix = invocation.pack.c_array;
         c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
         if (!c_names.insert(c_array).second) {
-          streams.err << "rgb565: " << printable(input) << ": skipped: its C name " << c_array
-                      << " is an earlier input's; rename one of them\n";
-          ++refused;
+          tasks.push_back({input, output, {}, {}, {}, "its C name " + c_array + " is an earlier input's; rename one of them"});
           continue;
         }
       }
@@ -368,7 +371,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
   const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t converted =
       run_tasks(invocation, tasks, invocation.jobs != 0 ? invocation.jobs : processors, streams);
-  const std::size_t failed = tasks.size() - converted + refused;
+  const std::size_t failed = tasks.size() - converted;
   if (!invocation.directory.empty()) streams.err << converted << " converted, " << failed << " failed\n" << std::flush;
   return failed == 0 ? exit_success : exit_failure;
 }

@@ -103,21 +103,34 @@ TEST(Rgb565Posix, RefusesAnOutputThatIsTheInput) {
   EXPECT_TRUE(file_exists(dir.file("out/q.bin")));
 }
 
-// Two stems that make one C name would give two headers one include guard, and the second picture
-// would vanish from a program that includes both: the second is skipped, and says why.
-TEST(Rgb565Posix, BatchSkipsASecondInputOfTheSameCName) {
+// A batch leaves out an input whose output it must not write: a second header of one C name (it
+// would share the first's include guard and vanish when both are included), and a symbolic link
+// already in the folder (it may name any file). Each is told in its input's turn, after an earlier
+// input's failure, and the file the link names is untouched.
+TEST(Rgb565Posix, BatchSkipsInTheInputsTurn) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "hdr");
+  write_file(dir.file("broken.bmp"), Bytes{'n', 'o', 't'});
   write_file(dir.file("a b.bmp"), make_bmp({.width = 2, .height = 1}, pattern_pixel));
   write_file(dir.file("a-b.bmp"), make_bmp({.width = 3, .height = 1}, pattern_pixel));
-  const Rgb565Run run =
-      rgb565({"pack", "--c-array", "", "-d", dir.file("hdr"), dir.file("a b.bmp"), dir.file("a-b.bmp")});
+  write_file(dir.file("linked.bmp"), make_bmp({.width = 1, .height = 1}, pattern_pixel));
+  write_file(dir.file("elsewhere.h"), Bytes{'k', 'e', 'p', 't'});
+  std::filesystem::create_symlink(dir.file("elsewhere.h"), dir.file("hdr/linked.h"));
+  const Rgb565Run run = rgb565({"pack", "--c-array", "", "-j", "2", "-d", dir.file("hdr"), dir.file("broken.bmp"),
+                                dir.file("a b.bmp"), dir.file("a-b.bmp"), dir.file("linked.bmp")});
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.err,
-            "rgb565: " + dir.file("a-b.bmp") +
-                ": skipped: its C name a_b is an earlier input's; rename one of them\n1 converted, 1 failed\n");
+  const std::size_t broken = run.err.find("rgb565: " + dir.file("broken.bmp") + ": ");
+  const std::size_t name = run.err.find("rgb565: " + dir.file("a-b.bmp") +
+                                        ": skipped: its C name a_b is an earlier input's; rename one of them\n");
+  const std::size_t link = run.err.find("rgb565: " + dir.file("linked.bmp") + ": skipped: " + dir.file("hdr/linked.h") +
+                                        " is a symbolic link; -d does not write through links\n");
+  EXPECT_LT(broken, name) << run.err;
+  EXPECT_LT(name, link) << run.err;
+  EXPECT_NE(link, std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("1 converted, 3 failed\n"), std::string::npos) << run.err;
   EXPECT_TRUE(file_exists(dir.file("hdr/a b.h")));
   EXPECT_FALSE(file_exists(dir.file("hdr/a-b.h")));
+  EXPECT_EQ(read_file(dir.file("elsewhere.h")), (Bytes{'k', 'e', 'p', 't'}));
 }
 
 // The headers of one batch compile together: each array is named after its input's stem, made a C
