@@ -360,7 +360,8 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
         const std::string& prefix = invocation.pack.c_array;
         c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
         if (!c_names.insert(c_array).second) {
-          tasks.push_back({input, output, {}, {}, {}, "its C name " + c_array + " is an earlier input's; rename one of them"});
+          tasks.push_back(
+              {input, output, {}, {}, {}, "its C name " + c_array + " is an earlier input's; rename one of them"});
           continue;
         }
       }
