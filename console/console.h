@@ -30,6 +30,9 @@ int run_rgb565(std::span<const std::string_view> arguments, ConsoleStreams strea
 // For the entry point: whether standard error is a terminal.
 bool standard_error_is_terminal();
 
+// For the entry point: a console shows the program's text, names included, as the UTF-8 it is.
+void use_utf8_console();
+
 // Puts standard input and output in binary mode, so that no byte of a raw image is translated.
 void use_binary_standard_streams();
 

@@ -9,6 +9,9 @@
 
 bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+// A terminal takes its encoding from the locale; names are the bytes the file system holds.
+void use_utf8_console() {}
+
 // Linux streams carry bytes as they are.
 void use_binary_standard_streams() {}
 

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -13,6 +14,10 @@ int _dowildcard = -1;
 }
 
 bool standard_error_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+
+// The manifest makes the program's code page UTF-8, but a console keeps its own output code page
+// (437, 850, ...), in which a name outside ASCII would show as other characters.
+void use_utf8_console() { SetConsoleOutputCP(CP_UTF8); }
 
 // In text mode the C runtime turns each 0x0A written into 0x0D 0x0A, and stops reading at 0x1A.
 void use_binary_standard_streams() {

@@ -6,6 +6,7 @@
 #include "console/console.h"
 
 int main(int argc, char** argv) {
+  use_utf8_console();
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   return run_rgb565(arguments, {std::cout, std::cerr, standard_error_is_terminal(), &std::cin, true});
 }
