@@ -19,8 +19,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Every row of `pixels` (width * channels bytes each, BGR or BGRA) through the writer, its pending
 // bytes taken after each row as a streaming caller takes them.
-Bytes write_png(std::uint32_t width, std::uint32_t height, PngColour colour, const Bytes& pixels) {
-  std::optional<PngOutput> png = PngOutput::begin(width, height, colour);
+Bytes write_png(std::uint32_t width, std::uint32_t height, PngColour colour, const Bytes& pixels,
+                std::size_t segment_bytes = std::size_t{1} << 20) {
+  std::optional<PngOutput> png = PngOutput::begin(width, height, colour, segment_bytes);
   if (!png) return {};
   const std::size_t row = std::size_t{width} * (colour == PngColour::rgba ? 4 : 3);
   Bytes file;
@@ -96,16 +97,43 @@ struct PictureCase {
   // The CRC-32 of the whole file, the same on both builds since they link the same zlib; 0 where
   // the bytes are not pinned.
   std::uint32_t file_crc;
+  // Where the stream is cut into segments compressed apart; 0 for the writer's own size.
+  std::size_t segment_bytes = 0;
 };
+
+// The IDAT chunks' data joined: the zlib stream, whose end zlib's own reader checks against the
+// stream's Adler-32. The rows it holds, each after its filter's type byte, or nothing.
+Bytes inflated_rows(const Bytes& file, std::size_t size) {
+  Bytes stream;
+  for (std::size_t at = 8; at + 12 <= file.size();) {
+    const std::size_t length =
+        std::size_t{file[at]} << 24 | std::size_t{file[at + 1]} << 16 | std::size_t{file[at + 2]} << 8 | file[at + 3];
+    if (std::string(file.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                    file.begin() + static_cast<std::ptrdiff_t>(at + 8)) == "IDAT")
+      stream.insert(stream.end(), file.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                    file.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+    at += 12 + length;
+  }
+  Bytes rows(size + 1);
+  uLongf made = static_cast<uLongf>(rows.size());
+  if (uncompress(rows.data(), &made, stream.data(), static_cast<uLong>(stream.size())) != Z_OK || made != size)
+    return {};
+  rows.resize(made);
+  return rows;
+}
 
 const PictureCase picture_cases[] = {
     {"OnePixelRgb", 1, 1, PngColour::rgb, Pattern::gradient, 0},
     {"OnePixelRgba", 1, 1, PngColour::rgba, Pattern::gradient, 0},
-    {"OddSizeRgb", 7, 5, PngColour::rgb, Pattern::gradient, 0x5096B39E},
-    {"OddSizeRgba", 5, 7, PngColour::rgba, Pattern::gradient, 0x09A50E14},
+    {"OddSizeRgb", 7, 5, PngColour::rgb, Pattern::gradient, 0x045A9F5E},
+    {"OddSizeRgba", 5, 7, PngColour::rgba, Pattern::gradient, 0x57BA6A77},
     {"OneColumn", 1, 9, PngColour::rgb, Pattern::gradient, 0},
-    {"NoiseOverSeveralChunks", 300, 97, PngColour::rgba, Pattern::noise, 0x41CF2586},
+    {"NoiseOverSeveralChunks", 300, 97, PngColour::rgba, Pattern::noise, 0x54E9549C},
     {"FlatManyRows", 640, 480, PngColour::rgb, Pattern::flat, 0},
+    // Segments of a few rows each, and of less than deflate's window: the priming and the
+    // checksums combined, over many cuts.
+    {"ManySegmentsRgba", 300, 97, PngColour::rgba, Pattern::gradient, 0x3ECDCA75, 3000},
+    {"ManySegmentsNoise", 300, 97, PngColour::rgb, Pattern::noise, 0, 50000},
 };
 
 class PngPictures : public testing::TestWithParam<PictureCase> {};
@@ -118,8 +146,12 @@ TEST_P(PngPictures, DecodeToTheirPixelsWithThePlatformsReader) {
   for (std::uint32_t y = 0; y < c.height; ++y)
     for (std::uint32_t x = 0; x < c.width; ++x)
       for (std::uint32_t k = 0; k < channels; ++k) pixels.push_back(sample(c.pattern, x, y, k, noise));
-  const Bytes file = write_png(c.width, c.height, c.colour, pixels);
+  const Bytes file = c.segment_bytes != 0 ? write_png(c.width, c.height, c.colour, pixels, c.segment_bytes)
+                                          : write_png(c.width, c.height, c.colour, pixels);
   ASSERT_FALSE(file.empty());
+  EXPECT_EQ(inflated_rows(file, c.height * (1 + std::size_t{c.width} * channels)).size(),
+            c.height * (1 + std::size_t{c.width} * channels))
+      << "zlib does not read the stream to its checksum";
   if (c.file_crc != 0) {
     EXPECT_EQ(crc32(0, file.data(), static_cast<uInt>(file.size())), c.file_crc) << "the bytes changed";
   }
@@ -143,6 +175,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, PngPictures, testing::ValuesIn(picture_cases),
                          [](const testing::TestParamInfo<PictureCase>& param) {
                            return std::string(param.param.name);
                          });
+
+// Each row takes the filter whose bytes are nearest zero: on one colour the first row is Sub (its
+// first pixel, then zeros), the rows under it Up (all zeros).
+TEST(PngOutputFilters, EachRowTakesTheFilterNearestZero) {
+  const Bytes pixels(4 * 3 * 3, 0x5A);
+  const Bytes rows = inflated_rows(write_png(4, 3, PngColour::rgb, pixels), 3 * 13);
+  ASSERT_EQ(rows.size(), 3u * 13);
+  EXPECT_EQ((Bytes{rows[0], rows[13], rows[26]}), (Bytes{1, 2, 2}));
+}
 
 TEST(PngOutputBegin, RefusesAnEmptyPictureOrASideOverTheFormatsLimit) {
   EXPECT_FALSE(PngOutput::begin(0, 1, PngColour::rgb).has_value());
