@@ -47,7 +47,7 @@ def bmp8(width, height, run_length):
 # The inputs each job of bench.sh reads.
 inputs = {"pack": {"picture.bmp"}, "pack-decoded": {"palette.bmp", "rle8.bmp"}, "subtract": {"image.bin", "sub.bin"},
           "unpack": {"frame.bin"}, "unpack-png": {"picture.bmp"}, "unpack-large": {"large.bin"}, "png": {"photo.png"},
-          "resize": {"photo.bmp"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
+          "resize": {"photo.bmp"}, "png-large": {"flat.png"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
 
 
 def make(name, content):
@@ -114,3 +114,21 @@ def photo_bmp(out):
 
 
 make("photo.bmp", photo_bmp)
+
+
+def flat_png(out):
+    """16384 x 10922 pixels of one colour, just inside the default pixel limit, in half a megabyte:
+    what a reader that decodes whole pays for in memory, and a banded one does not."""
+    width, height = 16384, 10922
+    row = b"\0" + bytes((0x20, 0x60, 0xA0)) * width
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+    deflate = zlib.compressobj(9)
+    data = b"".join(deflate.compress(row) for _ in range(height)) + deflate.flush()
+    out.write(chunk(b"IDAT", data) + chunk(b"IEND", b""))
+
+
+make("flat.png", flat_png)
