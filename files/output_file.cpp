@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <optional>
 
 namespace {
 
@@ -13,26 +14,49 @@ std::uint64_t mixed(std::uint64_t value) {
   return value ^ (value >> 31);
 }
 
+constexpr std::size_t random_length = 8;
+constexpr char random_alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+// Says what the file is to someone who finds it, and sets the new files apart from a user's own.
+constexpr std::string_view marker = "saving-";
+
+// The part of every full temporary name for `name` before its random letters; nullopt when `budget`
+// leaves room for the letters alone.
+std::optional<std::string> temporary_prefix(std::string_view name, std::size_t budget) {
+  const std::size_t fixed = 2 + marker.size() + random_length;
+  if (budget < fixed) return std::nullopt;
+  // Appended one by one: GCC 12 warns falsely (-Wrestrict) on "." + std::string.
+  std::string prefix(1, '.');
+  prefix.append(name.substr(0, std::min(name.size(), budget - fixed))).append(1, '.').append(marker);
+  return prefix;
+}
+
 }  // namespace
 
 std::string temporary_name(std::string_view name, std::size_t budget, std::uint64_t seed) {
-  constexpr std::size_t random_length = 8;
-  constexpr char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::string random;
   std::uint64_t bits = mixed(seed);
   for (std::size_t i = 0; i < random_length; ++i) {
-    random += alphabet[bits % 36];
+    random += random_alphabet[bits % 36];
     bits /= 36;
   }
-  budget = std::max<std::size_t>(budget, 1);
-  // The two dots and the random letters come first; the target's name is cut to what is left, and
-  // a budget too small even for them leaves the random letters alone.
-  if (budget < random_length + 2) return random.substr(0, budget);
-  const std::size_t kept = std::min(name.size(), budget - random_length - 2);
-  // Appended one by one: GCC 12 warns falsely (-Wrestrict) on "." + std::string.
-  std::string temporary(1, '.');
-  temporary.append(name.substr(0, kept)).append(1, '.').append(random);
-  return temporary;
+  // The dots, the marker and the random letters come first; the target's name is cut to what is
+  // left, and a budget too small even for them leaves the random letters alone.
+  const std::optional<std::string> prefix = temporary_prefix(name, budget);
+  if (!prefix) return random.substr(0, std::max<std::size_t>(budget, 1));
+  return *prefix + random;
+}
+
+bool is_temporary_name_of(std::string_view candidate, std::string_view name, std::size_t budget) {
+  const std::optional<std::string> prefix = temporary_prefix(name, budget);
+  if (!prefix || candidate.size() != prefix->size() + random_length || !candidate.starts_with(*prefix)) return false;
+  return candidate.substr(prefix->size()).find_first_not_of(random_alphabet) == std::string_view::npos;
+}
+
+std::string describe_output_error(const SystemError& error, const char* path) {
+  if (error.kind != FileFault::folder_not_writable) return describe(error);
+  const std::string folder = output_folder(path);
+  return (folder.empty() ? std::string("The current folder") : "The folder " + folder) +
+         " needs write permission to save a new file in it";
 }
 
 std::uint64_t temporary_seed() {

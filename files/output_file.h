@@ -2,11 +2,21 @@
 // step once it is complete. Until then whatever was at the path stays as it was, so a save that
 // fails (a full disk, a file size limit, a folder that takes no new file) leaves the old file, or
 // no file where there was none, and never a partial output that looks like a finished conversion.
+// An interrupted save (Ctrl+C, a closed terminal, a kill that can be handled) removes its new file
+// too, once the program has called remove_outputs_on_interruption() (files/live_outputs.h).
 //
-// A target that is a symbolic link is followed to the file it finally names: the new file is
-// written beside that file and replaces it, and the link stays a link. On POSIX the replacement
-// keeps an existing target's permission bits; its owner and any other hard links to it are not
-// kept, as with any editor that saves this way.
+// The new file is named `.NAME.saving-` and eight letters and digits. One left behind by a process
+// that could not clean up (killed outright, a power cut) is removed by the next save to the same
+// target, unless a live process is still writing it: on POSIX each new file is locked (flock) while
+// it is written and only one whose lock can be had is removed; on Windows a file being written
+// cannot be deleted.
+//
+// A target that is a symbolic link is followed to the file it finally names, unless the caller
+// refuses links: the new file is written beside that file and replaces it, and the link stays a
+// link. On POSIX the new file has an existing target's permission bits from the moment it is made
+// (the umask only narrowing them until they are set exactly), and its owner and group where this
+// process may give them; any other hard links to the old file are not kept, as with any editor that
+// saves this way.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +27,18 @@
 #include <string_view>
 #include <variant>
 
+#include "files/live_outputs.h"
 #include "files/system_error.h"
 #include "files/system_handles.h"
+
+// What to do with a target that is a symbolic link (on Windows, any reparse point).
+enum class Links {
+  // Write the file it finally names, as a user who saves through a link expects.
+  follow,
+  // Refuse it (FileFault::symbolic_link): a caller that makes its outputs' names itself, as a batch
+  // does, must not write wherever a link left in the folder points.
+  refuse,
+};
 
 class OutputFile {
  public:
@@ -26,7 +46,13 @@ class OutputFile {
   // holds (a view's program would lose the file from under it), and holds it so from now on, as a
   // view would; then creates the new file beside it. Or says why that failed, with nothing at the
   // path touched and no new file left.
-  static std::variant<OutputFile, SystemError> create(const char* path);
+  static std::variant<OutputFile, SystemError> create(const char* path, Links links = Links::follow);
+
+  OutputFile(OutputFile&&) noexcept = default;
+  // Not assigned: dropping a live output takes the steps of the destructor, in its order.
+  OutputFile& operator=(OutputFile&&) = delete;
+  // An output dropped without a successful commit() takes its new file with it.
+  ~OutputFile();
 
   // Appends all of `bytes`, as often as called; nullopt when every one reached the file, else why
   // one did not. After a failure every later write and the commit fail with the same error, so
@@ -37,8 +63,6 @@ class OutputFile {
   // failure the target is as it was. Nothing may be written after a commit.
   std::optional<SystemError> commit();
 
-  // An output dropped without a successful commit() takes its new file with it.
-
  private:
   OutputFile() = default;
 
@@ -48,18 +72,35 @@ class OutputFile {
 
   std::optional<SystemError> failure_;
 
-  // In the order of acquisition: the new file is closed, then removed, then the target let go.
+  // In the order of acquisition: the new file is closed, then removed, then its entry in the table
+  // of live outputs is left, then the target let go.
   SystemFile target_;        // the existing target, held as a view holds it; empty when there was none
   std::string target_path_;  // the file a symbolic link finally names, or the path itself
+  LiveEntry live_;
   TemporaryName temporary_;
+  // POSIX: a second descriptor of the new file, whose lock outlasts the closing of `file_` until the
+  // file is in place, so that no other save takes it for a leftover in between.
+  SystemFile lock_;
   SystemFile file_;
 };
 
 // The name of a new file beside the target `name`, distinct from it and from the names made
-// before: `.NAME.` and eight letters and digits drawn from `seed`, cut so that it is no longer than
-// `budget` characters (at least one). The output files' twins use it with the limits of their
-// systems.
+// before: `.NAME.saving-` and eight letters and digits drawn from `seed`, with NAME cut so that the
+// whole is no longer than `budget` characters. A budget too small for all but NAME leaves the eight
+// letters alone, cut to the budget (at least one). The output files' twins use it with the limits
+// of their systems.
 std::string temporary_name(std::string_view name, std::size_t budget, std::uint64_t seed);
+
+// Whether `candidate` is a name that temporary_name() gives for `name` and `budget` with some seed,
+// in its full form (the letters alone name no target): a new file of a save to that target.
+bool is_temporary_name_of(std::string_view candidate, std::string_view name, std::size_t budget);
+
+// The folder in which the output at `path` makes its new file, that of the file a symbolic link
+// finally names; empty for the current folder.
+std::string output_folder(const char* path);
+
+// describe() for an output at `path` that was not saved: a folder that takes no new file is named.
+std::string describe_output_error(const SystemError& error, const char* path);
 
 // A seed for temporary_name() that differs from call to call and from process to process.
 std::uint64_t temporary_seed();

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/file.h>
@@ -6,6 +7,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "files/output_file.h"
@@ -41,22 +43,71 @@ std::variant<std::string, SystemError> final_target(const char* path) {
   return SystemError{FileFault::other, ELOOP};
 }
 
+// The folder part of `path` with its final slash ("" for a name alone), and the name.
+std::pair<std::string, std::string_view> split_path(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string_view::npos) return {std::string(), path};
+  return {std::string(path.substr(0, slash + 1)), path.substr(slash + 1)};
+}
+
+// Removes the new files that saves to `name` in `folder` left behind when their process could not
+// clean up, each only when its lock can be had: a live save holds the lock on its new file from
+// the moment it is made until it is in place.
+void remove_leftovers(const std::string& folder, std::string_view name) {
+  DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!is_temporary_name_of(entry->d_name, name, NAME_MAX)) continue;
+    const std::string leftover = folder + entry->d_name;
+    const int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) continue;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlink(leftover.c_str());
+    ::close(fd);
+  }
+  ::closedir(listing);
+}
+
+// Gives the new file the existing target's owner and group, where this process may (root may give
+// both, an owner who is in the target's group that group), and then exactly its permission bits,
+// which the umask may have narrowed at the creation. The set-user-ID and set-group-ID bits are kept
+// only with the owner or group they were given for. A file system without owners or permissions
+// (FAT) refuses the changes, which is no reason to refuse the output.
+void take_owner_and_permissions(int fd, const struct stat& target) {
+  if (::fchown(fd, target.st_uid, target.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), target.st_gid) != 0) {
+    // The new file keeps this process's owner and group.
+  }
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) return;
+  mode_t mode = target.st_mode & 07777;
+  if (made.st_uid != target.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
+  if (made.st_gid != target.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
+  (void)::fchmod(fd, mode);
+}
+
 }  // namespace
 
-std::variant<OutputFile, SystemError> OutputFile::create(const char* path) {
-  std::variant<std::string, SystemError> resolved = final_target(path);
-  if (const SystemError* error = std::get_if<SystemError>(&resolved)) return *error;
+std::variant<OutputFile, SystemError> OutputFile::create(const char* path, Links links) {
   OutputFile output;
-  output.target_path_ = std::get<std::string>(std::move(resolved));
+  if (links == Links::follow) {
+    std::variant<std::string, SystemError> resolved = final_target(path);
+    if (const SystemError* error = std::get_if<SystemError>(&resolved)) return *error;
+    output.target_path_ = std::get<std::string>(std::move(resolved));
+  } else {
+    output.target_path_ = path;
+  }
   const char* target = output.target_path_.c_str();
 
   // An existing target is opened for writing, though it is only replaced, so that a file this
   // program may not write is refused as before. It then takes the views' exclusive lock, which keeps
   // Windows' rule that a file held with no sharing cannot be replaced. O_NONBLOCK keeps a FIFO
-  // without a reader from blocking; only regular files are outputs.
+  // without a reader from blocking; only regular files are outputs. O_NOFOLLOW refuses a link, one
+  // that names no file as well (ELOOP).
+  const int no_links = links == Links::refuse ? O_NOFOLLOW : 0;
   int fd;
   do {
-    fd = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    fd = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | no_links);
   } while (fd < 0 && errno == EINTR);
   struct stat existing {};
   if (fd >= 0) {
@@ -64,31 +115,71 @@ std::variant<OutputFile, SystemError> OutputFile::create(const char* path) {
     if (::fstat(fd, &existing) != 0) return last_system_error();
     if (!S_ISREG(existing.st_mode)) return SystemError{FileFault::not_a_regular_file, 0};
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return last_system_error();
+  } else if (errno == ELOOP && links == Links::refuse) {
+    return SystemError{FileFault::symbolic_link, ELOOP};
   } else if (errno != ENOENT) {
     return last_open_error(target);
   }
 
   // Beside the target, so that the new file can take its place in one rename on the same file
-  // system. O_EXCL makes sure the name is this output's alone; 0666 lets the umask decide a new
-  // file's permissions, as it would for any file this program creates.
-  const std::string_view whole(output.target_path_);
-  const std::size_t slash = whole.find_last_of('/');
-  const std::string folder(slash == std::string_view::npos ? std::string_view() : whole.substr(0, slash + 1));
-  const std::string_view name = slash == std::string_view::npos ? whole : whole.substr(slash + 1);
-  for (int attempt = 0;; ++attempt) {
-    std::string temporary = folder + temporary_name(name, NAME_MAX, temporary_seed());
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd >= 0) {
+  // system.
+  const auto [folder, name] = split_path(output.target_path_);
+  remove_leftovers(folder, name);
+  // O_EXCL makes sure the name is this output's alone. Made with the target's permission bits (less
+  // the umask) it is never more open than the target, even for a moment; a new target's are 0666
+  // less the umask, as for any file this program creates. The special bits wait for the owner.
+  const mode_t mode = output.target_ ? existing.st_mode & 0777 : 0666;
+  {
+    // No interruption between the file's creation and its entry in the table of live outputs.
+    const InterruptionsHeld held;
+    LiveEntry live(claim_live_entry());
+    for (int attempt = 0;; ++attempt) {
+      std::string temporary = folder + temporary_name(name, NAME_MAX, temporary_seed());
+      fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+      if (fd < 0) {
+        if ((errno == EEXIST || errno == EINTR) && attempt < 100) continue;
+        if (errno == EACCES || errno == EPERM)
+          return SystemError{FileFault::folder_not_writable, static_cast<std::uint32_t>(errno)};
+        return last_open_error(temporary.c_str());
+      }
+      // Another save may take the file for a leftover in the moment before it is locked, and remove
+      // it: such a file has no name left, and another is made. A file system without locks makes
+      // files that no other save removes (it cannot lock them either).
+      const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+      struct stat made {};
+      if (taken || (::fstat(fd, &made) == 0 && made.st_nlink == 0)) {
+        ::close(fd);
+        if (attempt < 100) continue;
+        return SystemError{FileFault::other, EAGAIN};
+      }
+      if (!publish_live_entry(live.get(), temporary, fd)) live.reset();
+      output.live_ = std::move(live);
       output.temporary_.reset(std::move(temporary));
       output.file_.reset(fd);
       break;
     }
-    if ((errno != EEXIST && errno != EINTR) || attempt == 100) return last_open_error(temporary.c_str());
   }
-  // The replacement keeps the target's permissions. A file system without them (FAT) refuses the
-  // change, which is no reason to refuse the output.
-  if (output.target_) (void)::fchmod(fd, existing.st_mode & 07777);
+  const int lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (lock < 0) return last_system_error();
+  output.lock_.reset(lock);
+  if (output.target_) take_owner_and_permissions(fd, existing);
   return output;
+}
+
+OutputFile::~OutputFile() {
+  // The new file goes before its entry is left, so that an interruption in between still finds it.
+  file_.reset();
+  temporary_.reset();
+  lock_.reset();
+  live_.reset();
+}
+
+std::string output_folder(const char* path) {
+  const std::variant<std::string, SystemError> resolved = final_target(path);
+  const std::string* target = std::get_if<std::string>(&resolved);
+  std::string folder = split_path(target != nullptr ? *target : std::string(path)).first;
+  if (folder.size() > 1) folder.pop_back();
+  return folder;
 }
 
 std::optional<SystemError> OutputFile::append(std::span<const std::uint8_t> bytes) {
@@ -115,6 +206,8 @@ std::optional<SystemError> OutputFile::replace() {
   if (::close(static_cast<int>(file_.take())) != 0) return last_system_error();
   if (::rename(temporary_.get().c_str(), target_path_.c_str()) != 0) return last_system_error();
   temporary_.take();
+  lock_.reset();
+  live_.reset();
   // The old file, now without a name, is let go only once the new one has its place.
   target_.reset();
   return std::nullopt;

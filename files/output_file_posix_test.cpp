@@ -1,9 +1,11 @@
 // Failed writes, made real with a file size limit: writes past it fail with EFBIG, as they would on
 // a full disk, after a partial write that the output file must carry on from.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "files/file_view.h"
 #include "files/output_file.h"
 #include "testing/file_size_limit.h"
+#include "testing/immutable.h"
 #include "testing/open_view.h"
 #include "testing/test_files.h"
 
@@ -176,6 +179,160 @@ TEST(OutputFilePosix, AFileThatAViewHoldsIsNeitherEmptiedNorReplaced) {
   // Once let go, the file is replaced as usual.
   EXPECT_EQ(save_output_file(path.c_str(), {byte}), std::nullopt);
   EXPECT_EQ(read_file(path), Bytes{7});
+}
+
+}  // namespace
+
+namespace {
+
+// A target refused for being a symbolic link, whatever it names; nothing at either end changes.
+struct RefusedLink {
+  const char* name;
+  const char* names;  // the link's content, in the test's folder
+};
+
+void PrintTo(const RefusedLink& link, std::ostream* out) { *out << link.name; }
+
+const RefusedLink refused_links[] = {
+    {"ToAFile", "target.bin"},
+    {"ToNothingYet", "missing.bin"},
+    {"ToAFolder", "folder"},
+};
+
+class RefusedLinkOutput : public testing::TestWithParam<RefusedLink> {};
+
+TEST_P(RefusedLinkOutput, IsRefusedAsALinkAndLeavesBothEnds) {
+  TempDir dir;
+  write_file(dir.file("target.bin"), {5, 5});
+  std::filesystem::create_directory(dir.file("folder"));
+  std::filesystem::create_symlink(GetParam().names, dir.file("link.bin"));
+
+  std::variant<OutputFile, SystemError> created = OutputFile::create(dir.file("link.bin").c_str(), Links::refuse);
+  const SystemError* error = std::get_if<SystemError>(&created);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind, FileFault::symbolic_link);
+  EXPECT_EQ(describe(*error), "Is a symbolic link, which is not written through");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.bin")));
+  EXPECT_EQ(read_file(dir.file("target.bin")), (Bytes{5, 5}));
+  EXPECT_EQ(names_in(dir.path().string()), (std::vector<std::string>{"folder", "link.bin", "target.bin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, RefusedLinkOutput, testing::ValuesIn(refused_links),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(OutputFilePosix, RefusingLinksStillReplacesAPlainFile) {
+  TempDir dir;
+  const std::string path = dir.file("plain.bin");
+  write_file(path, {1});
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str(), Links::refuse);
+  OutputFile* file = std::get_if<OutputFile>(&created);
+  ASSERT_NE(file, nullptr);
+  const std::array<std::uint8_t, 2> bytes{8, 9};
+  ASSERT_EQ(file->write(bytes), std::nullopt);
+  ASSERT_EQ(file->commit(), std::nullopt);
+  EXPECT_EQ(read_file(path), (Bytes{8, 9}));
+}
+
+// The umask of the process for as long as one lives.
+class Umask {
+ public:
+  explicit Umask(mode_t mask) : previous_(::umask(mask)) {}
+  ~Umask() { ::umask(previous_); }
+  Umask(const Umask&) = delete;
+  Umask& operator=(const Umask&) = delete;
+
+ private:
+  mode_t previous_;
+};
+
+// The new file's permission bits as soon as it exists, before a byte is written, and the output's
+// once it is in place: never more open than the target's, and then exactly the target's.
+struct NewFileMode {
+  const char* name;
+  std::optional<mode_t> target;  // nullopt: no file there
+  mode_t umask;
+  mode_t made;
+  mode_t saved;
+};
+
+void PrintTo(const NewFileMode& mode, std::ostream* out) { *out << mode.name; }
+
+const NewFileMode new_file_modes[] = {
+    {"PrivateTarget", 0600, 022, 0600, 0600},
+    {"GroupReadableTarget", 0640, 022, 0640, 0640},
+    {"TargetWiderThanTheUmask", 0644, 077, 0644, 0644},
+    {"NewFileTakesTheUmask", std::nullopt, 027, 0640, 0640},
+};
+
+class NewFilePermissions : public testing::TestWithParam<NewFileMode> {};
+
+TEST_P(NewFilePermissions, AreTheTargetsFromTheStart) {
+  TempDir dir;
+  const std::string path = dir.file("out.bin");
+  if (GetParam().target) {
+    write_file(path, {1});
+    ASSERT_EQ(::chmod(path.c_str(), *GetParam().target), 0);
+  }
+  const Umask mask(GetParam().umask);
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  OutputFile* file = std::get_if<OutputFile>(&created);
+  ASSERT_NE(file, nullptr);
+  std::vector<std::string> names = names_in(dir.path().string());
+  names.erase(std::remove(names.begin(), names.end(), "out.bin"), names.end());
+  ASSERT_EQ(names.size(), 1u);
+  struct stat made {};
+  ASSERT_EQ(::stat(dir.file(names[0]).c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 07777, GetParam().made) << std::oct << (made.st_mode & 07777);
+  ASSERT_EQ(file->commit(), std::nullopt);
+  struct stat saved {};
+  ASSERT_EQ(::stat(path.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_mode & 07777, GetParam().saved) << std::oct << (saved.st_mode & 07777);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, NewFilePermissions, testing::ValuesIn(new_file_modes),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Another user's file, replaced by root, stays that user's, with its group and its modes.
+TEST(OutputFilePosix, AReplacedFileKeepsItsOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  TempDir dir;
+  const std::string path = dir.file("owned.bin");
+  write_file(path, {1});
+  ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 02750), 0);
+  const std::array<std::uint8_t, 1> byte{7};
+  ASSERT_EQ(save_output_file(path.c_str(), {byte}), std::nullopt);
+  struct stat saved {};
+  ASSERT_EQ(::stat(path.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_uid, 1234u);
+  EXPECT_EQ(saved.st_gid, 5678u);
+  EXPECT_EQ(saved.st_mode & 07777, 02750u) << std::oct << (saved.st_mode & 07777);
+}
+
+// A folder that takes no new file, though the target in it may be written: the fault is the
+// folder's, and its message names it.
+TEST(OutputFilePosix, AFolderThatTakesNoNewFileIsNamed) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("locked"));
+  const std::string path = dir.file("locked/out.bin");
+  write_file(path, {3});
+  std::optional<Immutable> immutable;
+  if (::geteuid() == 0) {
+    immutable.emplace(dir.file("locked"));
+    if (!immutable->is_set()) GTEST_SKIP() << "the immutable flag cannot be set here";
+  } else {
+    std::filesystem::permissions(dir.file("locked"), std::filesystem::perms(0555));
+  }
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  const SystemError* error = std::get_if<SystemError>(&created);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->kind, FileFault::folder_not_writable);
+  EXPECT_EQ(describe_output_error(*error, path.c_str()),
+            "The folder " + dir.file("locked") + " needs write permission to save a new file in it");
+  immutable.reset();
+  std::filesystem::permissions(dir.file("locked"), std::filesystem::perms(0755));
+  EXPECT_EQ(read_file(path), Bytes{3});
+  EXPECT_EQ(names_in(dir.file("locked")), std::vector<std::string>{"out.bin"});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <optional>
@@ -94,8 +95,11 @@ struct NameBudget {
 void PrintTo(const NameBudget& name, std::ostream* out) { *out << name.name; }
 
 const NameBudget temporary_names[] = {
-    {"WholeName", 255, ".out.bin.", 17},     {"NameCutToTheBudget", 12, ".ou.", 12},
-    {"JustTheDotsAndLetters", 10, "..", 10}, {"LettersAloneBelowThat", 5, "", 5},
+    {"WholeName", 255, ".out.bin.saving-", 24},
+    {"NameCutToTheBudget", 19, ".ou.saving-", 19},
+    {"JustTheDotsMarkerAndLetters", 17, "..saving-", 17},
+    {"LettersAloneBelowThat", 16, "", 8},
+    {"LettersCutToATinyBudget", 5, "", 5},
     {"AtLeastOneLetter", 0, "", 1},
 };
 
@@ -105,12 +109,74 @@ TEST_P(TemporaryNameOf, FitsItsBudgetAndDiffersFromSeedToSeed) {
   const std::string first = temporary_name("out.bin", GetParam().budget, 1);
   EXPECT_EQ(first.size(), GetParam().length) << first;
   EXPECT_EQ(first.substr(0, std::string_view(GetParam().start).size()), GetParam().start) << first;
-  EXPECT_EQ(first.find_first_not_of(".outbin0123456789abcdefghijklmnopqrstuvwxyz"), std::string::npos) << first;
+  EXPECT_EQ(first.find_first_not_of(".-0123456789abcdefghijklmnopqrstuvwxyz"), std::string::npos) << first;
   EXPECT_NE(first, temporary_name("out.bin", GetParam().budget, 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Budgets, TemporaryNameOf, testing::ValuesIn(temporary_names),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Which names are a save's new files for the target "out.bin": only the full form, which alone
+// says whose it is.
+struct TemporaryCandidate {
+  const char* candidate;
+  std::size_t budget;
+  bool is_temporary;
+};
+
+const TemporaryCandidate temporary_candidates[] = {
+    {".out.bin.saving-a1b2c3d4", 255, true},
+    {".ou.saving-a1b2c3d4", 19, true},
+    {".out.bin.saving-a1b2c3d4", 19, false},
+    {".out.bin.saving-a1b2c3d", 255, false},
+    {".out.bin.saving-a1b2c3d45", 255, false},
+    {".out.bin.saving-A1B2C3D4", 255, false},
+    {".out.bin.saving-a1b2c3d.", 255, false},
+    {".out.bin.a1b2c3d4", 255, false},
+    {".out.bin2.saving-a1b2c3d4", 255, false},
+    {".out.bi.saving-a1b2c3d4", 255, false},
+    {"out.bin.saving-a1b2c3d4", 255, false},
+    {"out.bin", 255, false},
+    {"a1b2c3d4", 16, false},
+};
+
+TEST(TemporaryNameOf, TellsASavesNewFileFromAnyOther) {
+  for (const TemporaryCandidate& c : temporary_candidates) {
+    EXPECT_EQ(is_temporary_name_of(c.candidate, "out.bin", c.budget), c.is_temporary)
+        << c.candidate << " within " << c.budget;
+  }
+}
+
+// A new file left behind by a save that was killed outright goes with the next save to its target;
+// one that a live output is still writing, and every other name, stay.
+TEST(OutputFile, TheNextSaveRemovesLeftoversOfItsTargetOnly) {
+  TempDir dir;
+  const std::string path = dir.file("out.bin");
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  OutputFile* live = std::get_if<OutputFile>(&created);
+  ASSERT_NE(live, nullptr);
+  const std::array<std::uint8_t, 2> live_bytes{4, 4};
+  ASSERT_EQ(live->write(live_bytes), std::nullopt);
+  const std::vector<std::string> live_name = names_in(dir.path().string());
+  ASSERT_EQ(live_name.size(), 1u);
+  const std::vector<std::string> kept = {".other.bin.saving-0000abcd", ".out.bin.saving-0000abc",
+                                         "out.bin.saving-0000abcd", ".out.bin.0000abcd"};
+  for (const std::string& name : kept) write_file(dir.file(name), {1});
+  write_file(dir.file(".out.bin.saving-0000abcd"), {2});
+  write_file(dir.file(".out.bin.saving-zzzz9999"), {3});
+
+  const std::array<std::uint8_t, 1> byte{7};
+  ASSERT_EQ(save_output_file(path.c_str(), {byte}), std::nullopt);
+
+  std::vector<std::string> expected = kept;
+  expected.push_back(live_name[0]);
+  expected.push_back("out.bin");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names_in(dir.path().string()), expected);
+  // The live output goes on and takes its place in turn.
+  EXPECT_EQ(live->commit(), std::nullopt);
+  EXPECT_EQ(read_file(path), (Bytes{4, 4}));
+}
 
 // Each cause that an output names alike on both builds, made real in the test's folder.
 struct CreateFailure {

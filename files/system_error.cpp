@@ -24,6 +24,10 @@ std::string describe(const SystemError& error) {
       return "File name too long";
     case FileFault::folder_missing:
       return "The folder does not exist";
+    case FileFault::folder_not_writable:
+      return "The folder needs write permission to save a new file in it";
+    case FileFault::symbolic_link:
+      return "Is a symbolic link, which is not written through";
     case FileFault::other:
       break;
   }

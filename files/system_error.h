@@ -25,6 +25,11 @@ enum class FileFault {
   name_too_long,
   // A folder on the way to the file is missing.
   folder_missing,
+  // The output's folder takes no new file from this process (no write permission, or immutable),
+  // though the target itself may be writable: the output is made as a new file there first.
+  folder_not_writable,
+  // The output's path is a symbolic link, and the caller refused to write through one.
+  symbolic_link,
   other,
 };
 

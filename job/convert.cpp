@@ -17,7 +17,8 @@ std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size) {
 std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress) {
   progress.saving();
   std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
-  if (const SystemError* error = std::get_if<SystemError>(&created)) return not_saved(*error);
+  if (const SystemError* error = std::get_if<SystemError>(&created))
+    return refusal(Ending::not_saved, {}, describe_output_error(*error, path.c_str()));
   return std::get<OutputFile>(std::move(created));
 }
 
@@ -30,7 +31,7 @@ Outcome save(const std::string& output, Converted converted, JobProgress& progre
     const OutputBlock written = std::move(converted.block);
     error = save_output_file(output.c_str(), {written.bytes()});
   }  // The block is freed here, before the job reports that it is done.
-  if (error) return not_saved(*error);
+  if (error) return refusal(Ending::not_saved, {}, describe_output_error(*error, output.c_str()));
   Outcome outcome;
   outcome.warnings = std::move(converted.warnings);
   return outcome;

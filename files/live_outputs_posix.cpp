@@ -1,0 +1,115 @@
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "files/live_outputs.h"
+
+namespace {
+
+enum EntryState : int { free_entry, busy_entry, live_entry, taken_entry };
+
+struct Entry {
+  std::atomic<int> state{free_entry};
+  char name[PATH_MAX];
+};
+
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states without a lock");
+
+// One entry for each of the most jobs a batch runs at once (256), and room to spare. The names'
+// pages are touched only when an entry is first used.
+constexpr int entry_count = 320;
+Entry entries[entry_count];
+
+constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t interruption_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : interruptions) sigaddset(&set, signal);
+  return set;
+}
+
+// Only what is safe in a signal handler: atomics, unlink, nanosleep, sigaction and raise.
+void on_interruption(int signal) {
+  for (Entry& entry : entries) {
+    for (;;) {
+      int state = entry.state.load(std::memory_order_acquire);
+      if (state == busy_entry) {
+        // Another thread is making this file or naming it, with the signals blocked; it is done in
+        // the time a file takes to be created.
+        const timespec pause{0, 100000};
+        ::nanosleep(&pause, nullptr);
+        continue;
+      }
+      if (state == live_entry && entry.state.compare_exchange_strong(state, taken_entry, std::memory_order_acquire)) {
+        ::unlink(entry.name);
+      }
+      break;
+    }
+  }
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  ::sigaction(signal, &standard, nullptr);
+  // Still blocked while this handler runs: the signal ends the process as the handler returns.
+  ::raise(signal);
+}
+
+thread_local sigset_t held_mask;
+
+}  // namespace
+
+void remove_outputs_on_interruption() {
+  struct sigaction handler {};
+  handler.sa_handler = on_interruption;
+  // One interruption at a time: a second signal waits until the first has ended the process.
+  handler.sa_mask = interruption_set();
+  for (const int signal : interruptions) {
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &handler, nullptr);
+  }
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+InterruptionsHeld::InterruptionsHeld() {
+  const sigset_t set = interruption_set();
+  ::pthread_sigmask(SIG_BLOCK, &set, &held_mask);
+}
+
+InterruptionsHeld::~InterruptionsHeld() { ::pthread_sigmask(SIG_SETMASK, &held_mask, nullptr); }
+
+int claim_live_entry() {
+  for (int index = 0; index < entry_count; ++index) {
+    int expected = free_entry;
+    if (entries[index].state.compare_exchange_strong(expected, busy_entry, std::memory_order_acquire)) return index;
+  }
+  return -1;
+}
+
+bool publish_live_entry(int entry, const std::string& name, std::intptr_t) {
+  if (entry < 0) return false;
+  Entry& claimed = entries[entry];
+  if (name.size() >= sizeof claimed.name) return false;
+  std::memcpy(claimed.name, name.c_str(), name.size() + 1);
+  claimed.state.store(live_entry, std::memory_order_release);
+  return true;
+}
+
+void leave_live_entry(int entry) {
+  if (entry < 0) return;
+  // A busy entry is its claimer's (a file that could not be made); a live one its output's. A taken
+  // one stays taken: the process is ending.
+  int state = entries[entry].state.load(std::memory_order_relaxed);
+  while (state != taken_entry && state != free_entry &&
+         !entries[entry].state.compare_exchange_weak(state, free_entry, std::memory_order_release)) {
+  }
+}
