@@ -255,7 +255,11 @@ class ChainSource : public PackSource {
   std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool) override {
     try {
       band_rows_ = band_rows;
-      if (std::optional<Outcome> refused = make_chain(band_rows)) return std::move(*refused);
+      // The chain made to size the picture serves, unread, when its bands are large enough: a turn
+      // then reads and holds its picture once.
+      if (next_ != 0 || band_rows > chain_->band_rows()) {
+        if (std::optional<Outcome> refused = make_chain(band_rows)) return std::move(*refused);
+      }
       allocate(quads_, product(chain_->width(), chain_->band_rows()));
     } catch (const BufferTooLarge& too_large) {
       return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));

@@ -69,9 +69,19 @@ void Orient::read(const Rect& rect, BgraQuad* out) {
   // Steps through the scratch for one pixel to the right and one row down in the result.
   const std::int64_t stride = source.width;
   const std::int64_t step_i = xi_ + yi_ * stride, step_j = xj_ + yj_ * stride;
-  std::int64_t row = (xa - source.x) + (ya - source.y) * stride;
-  for (std::uint32_t j = 0; j < rect.height; ++j, row += step_j) {
-    std::int64_t at = row;
-    for (std::uint32_t i = 0; i < rect.width; ++i, at += step_i) *out++ = scratch_[static_cast<std::size_t>(at)];
+  const std::int64_t corner = (xa - source.x) + (ya - source.y) * stride;
+  if (!whole_) {
+    for (std::uint32_t j = 0; j < rect.height; ++j) {
+      std::int64_t at = corner + step_j * j;
+      for (std::uint32_t i = 0; i < rect.width; ++i, at += step_i) *out++ = scratch_[static_cast<std::size_t>(at)];
+    }
+    return;
+  }
+  // A result row is a column of the whole picture: walked down the result's columns instead, so
+  // that the picture is read along its rows, and the band written to stays in the cache.
+  for (std::uint32_t i = 0; i < rect.width; ++i) {
+    std::int64_t at = corner + step_i * i;
+    for (std::uint32_t j = 0; j < rect.height; ++j, at += step_j)
+      out[std::size_t{j} * rect.width + i] = scratch_[static_cast<std::size_t>(at)];
   }
 }
