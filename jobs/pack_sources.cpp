@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "files/file_view.h"
@@ -150,9 +151,18 @@ class BandsRegion : public ChainPicture {
     // What the bands decode into, checked here so that no size wraps around in the 32-bit build.
     const std::uint64_t band_bytes = product(product(width, 4), region->band_rows_);
     if (band_bytes > PTRDIFF_MAX) return refusal(Ending::out_of_memory, buffer_reason(band_bytes));
-    if (std::optional<Failure> failed = region->bands_.survey(options.pixel_limit, region->band_rows_,
-                                                              !region->bands_.top_down(), keeps_alpha(options)))
-      return refusal(std::move(*failed));
+    std::optional<Failure> failed;
+    try {
+      failed = region->bands_.survey(options.pixel_limit, region->band_rows_, !region->bands_.top_down(),
+                                     keeps_alpha(options));
+    } catch (const std::length_error&) {
+      // The table of where each band's codes start, for a picture of very many rows.
+      failed = Failure{Fault::out_of_memory, "the table of its " + std::to_string(height / region->band_rows_ + 1) +
+                                                 " bands does not fit in memory"};
+    }
+    if (failed && failed->fault == Fault::out_of_memory)
+      failed->reason += " (a band of its rows takes " + std::to_string(band_bytes) + " bytes)";
+    if (failed) return refusal(std::move(*failed));
     return std::unique_ptr<ChainPicture>(std::move(region));
   }
 
