@@ -54,7 +54,8 @@ struct PackOptions {
   // Crop, rotate, flip and resize, in that order, before the levels are chosen. A transformed
   // picture is a new picture whose rows are stored top row first, so `top_down` makes no difference
   // to it; it is laid over `background` wherever it is transparent or does not cover the result.
-  // It is made a band of rows at a time, from a picture loaded as the dialogs load it.
+  // It is made a band of rows at a time, from a BMP read through windows of its file (a picture of
+  // the codecs decoded whole); a quarter turn holds what it turns, up to `pixel_limit` pixels.
   Transforms transforms;
 };
 

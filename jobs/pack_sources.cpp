@@ -1,8 +1,12 @@
 #include "jobs/pack_sources.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstddef>
+#include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "files/file_view.h"
@@ -10,6 +14,7 @@
 #include "job/convert.h"
 #include "read/bmp_bands.h"
 #include "read/image_loader.h"
+#include "transform/buffers.h"
 #include "transform/chain.h"
 #include "transform/picture_source.h"
 
@@ -17,6 +22,12 @@ namespace {
 
 // Streaming reads the headers from the file's first bytes; the bands map their own windows.
 constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
+
+// Why a buffer of `bytes` could not be had.
+std::string buffer_reason(std::uint64_t bytes) {
+  if (bytes == UINT64_MAX) return "the transforms need a buffer larger than any memory";
+  return "the transforms need a buffer of " + std::to_string(bytes) + " bytes";
+}
 
 // A BMP's alpha is kept only for a format that has alpha; the others ignore it, as the dialogs do.
 bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
@@ -93,15 +104,154 @@ class BandsSource : public PackSource {
   const PackOptions& options_;
 };
 
-// A loaded picture cropped, turned or resized by the transform chain: a new picture stored top row
-// first, as quads with their transparency. A walk that starts again from the first band (a format
-// that counts colours first, or writes two planes) makes the chain again.
+// The picture under the transform chain. Reading it may find its file cut short or unreadable:
+// read() then keeps the failure, for the walk to report once the chain has given its band.
+class ChainPicture : public RegionSource {
+ public:
+  const std::optional<Failure>& failure() const { return failure_; }
+
+ protected:
+  std::optional<Failure> failure_;
+};
+
+// A picture loaded whole (the codecs'), whose rows may lie in a view of its file.
+class LoadedRegion : public ChainPicture {
+ public:
+  LoadedRegion(LoadedPicture picture, const PackOptions& options)
+      : picture_(std::move(picture)),
+        stored_(picture_.rows(), picture_.row_length(), picture_.width(), picture_.height(), picture_.top_down(),
+                picture_.quads(),
+                keeps_alpha(options) && !picture_.alpha().empty() ? picture_.alpha().data() : nullptr) {}
+
+  std::uint32_t width() const override { return stored_.width(); }
+  std::uint32_t height() const override { return stored_.height(); }
+  void read(const Rect& rect, BgraQuad* out) override {
+    if (!failure_ && access_views([&] { stored_.read(rect, out); }) != nullptr)
+      failure_ = Failure{Fault::cannot_open, cut_short_reason};
+  }
+
+ private:
+  LoadedPicture picture_;
+  StoredPicture stored_;
+};
+
+// A BMP read through windows of its file a band of rows at a time, as the chain asks for its rows:
+// one band is held, so a crop reads only the bands that hold the rows it keeps, and no transform
+// maps the whole file. The bands are fixed top row first (from the file's end when it stores its
+// bottom row first), as run-length coded rows can only be decoded from a band's start.
+class BandsRegion : public ChainPicture {
+ public:
+  static std::variant<std::unique_ptr<ChainPicture>, Outcome> make(std::unique_ptr<FileView> view, BmpBands bands,
+                                                                   const PackOptions& options) {
+    std::unique_ptr<BandsRegion> region(new BandsRegion(std::move(view), std::move(bands)));
+    const std::uint32_t width = region->bands_.width(), height = region->bands_.height();
+    // About a megabyte of quads a band, and never less than a row.
+    region->band_rows_ = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+        (std::uint64_t{1} << 20) / (std::uint64_t{width} * 4), 1, std::max<std::uint32_t>(height, 1)));
+    // What the bands decode into, checked here so that no size wraps around in the 32-bit build.
+    const std::uint64_t band_bytes = product(product(width, 4), region->band_rows_);
+    if (band_bytes > PTRDIFF_MAX) return refusal(Ending::out_of_memory, buffer_reason(band_bytes));
+    std::optional<Failure> failed;
+    try {
+      failed = region->bands_.survey(options.pixel_limit, region->band_rows_, !region->bands_.top_down(),
+                                     keeps_alpha(options));
+    } catch (const std::length_error&) {
+      // The table of where each band's codes start, for a picture of very many rows.
+      failed = Failure{Fault::out_of_memory, "the table of its " + std::to_string(height / region->band_rows_ + 1) +
+                                                 " bands does not fit in memory"};
+    }
+    if (failed && failed->fault == Fault::out_of_memory)
+      failed->reason += " (a band of its rows takes " + std::to_string(band_bytes) + " bytes)";
+    if (failed) return refusal(std::move(*failed));
+    return std::unique_ptr<ChainPicture>(std::move(region));
+  }
+
+  std::uint32_t width() const override { return bands_.width(); }
+  std::uint32_t height() const override { return bands_.height(); }
+
+  void read(const Rect& rect, BgraQuad* out) override {
+    const std::uint32_t end = rect.y + rect.height;
+    for (std::uint32_t y = rect.y; y < end && !failure_;) {
+      const std::uint32_t band = y / band_rows_;
+      if (!hold(band)) return;
+      const std::uint32_t rows = std::min(end, held_end_) - y;
+      copy(rect, y, rows, out);
+      out += std::size_t{rect.width} * rows;
+      y += rows;
+    }
+  }
+
+ private:
+  BandsRegion(std::unique_ptr<FileView> view, BmpBands bands) : view_(std::move(view)), bands_(std::move(bands)) {}
+
+  // Reads band `band` (top rows band * band_rows_ on) unless it is the one held; false on a failure.
+  bool hold(std::uint32_t band) {
+    if (held_ && band == held_band_) return true;
+    held_ = false;
+    const std::uint32_t height = bands_.height();
+    const std::uint32_t top = band * band_rows_;
+    const std::uint32_t count = std::min(band_rows_, height - top);
+    const std::uint32_t first = bands_.top_down() ? top : height - top - count;
+    std::variant<std::span<const std::uint8_t>, Failure> got = bands_.rows(first, count);
+    if (Failure* failed = std::get_if<Failure>(&got)) {
+      failure_ = std::move(*failed);
+      return false;
+    }
+    rows_ = std::get<0>(got);
+    held_first_ = first;
+    held_end_ = top + count;
+    held_band_ = band;
+    held_ = true;
+    return true;
+  }
+
+  // Top rows y to y + rows - 1 of `rect`, from the band held, into `out`.
+  void copy(const Rect& rect, std::uint32_t y, std::uint32_t rows, BgraQuad* out) {
+    const std::uint32_t stride = bands_.stride();
+    const bool quads = bands_.quads();
+    const std::uint32_t height = bands_.height();
+    const bool top_down = bands_.top_down();
+    const std::uint8_t* base = rows_.data();
+    const std::uint32_t held_first = held_first_;
+    // A 24-bit band lies in the file's window, which another program may cut short under it.
+    if (access_views([&] {
+          for (std::uint32_t row = 0; row < rows; ++row) {
+            const std::uint32_t stored = top_down ? y + row : height - 1 - (y + row);
+            const std::uint8_t* pixel = base + std::size_t{stored - held_first} * stride;
+            BgraQuad* to = out + std::size_t{row} * rect.width;
+            if (quads) {
+              std::memcpy(to, pixel + std::size_t{rect.x} * 4, std::size_t{rect.width} * 4);
+              continue;
+            }
+            pixel += std::size_t{rect.x} * 3;
+            for (std::uint32_t x = 0; x < rect.width; ++x, pixel += 3) to[x] = {pixel[0], pixel[1], pixel[2], 255};
+          }
+        }) != nullptr)
+      failure_ = Failure{Fault::cannot_open, cut_short_reason};
+  }
+
+  std::unique_ptr<FileView> view_;  // the bands map their windows through it
+  BmpBands bands_;
+  std::uint32_t band_rows_ = 1;
+  std::span<const std::uint8_t> rows_;
+  std::uint32_t held_first_ = 0;  // the band's first stored row
+  std::uint32_t held_end_ = 0;    // the top row after the band
+  std::uint32_t held_band_ = 0;
+  bool held_ = false;
+};
+
+// A picture cropped, turned or resized by the transform chain: a new picture stored top row first,
+// as quads with their transparency. A walk that starts again from the first band (a format that
+// counts colours first, or writes two planes) makes the chain again.
 class ChainSource : public PackSource {
  public:
-  static std::variant<std::unique_ptr<PackSource>, Outcome> make(LoadedPicture picture, const PackOptions& options) {
+  static std::variant<std::unique_ptr<PackSource>, Outcome> make(std::unique_ptr<ChainPicture> picture,
+                                                                 const PackOptions& options) {
     std::unique_ptr<ChainSource> source(new ChainSource(std::move(picture), options));
     try {
       if (std::optional<Outcome> refused = source->make_chain(0)) return std::move(*refused);
+    } catch (const BufferTooLarge& too_large) {
+      return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
@@ -115,8 +265,14 @@ class ChainSource : public PackSource {
   std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool) override {
     try {
       band_rows_ = band_rows;
-      if (std::optional<Outcome> refused = make_chain(band_rows)) return std::move(*refused);
-      quads_.resize(std::size_t{chain_->width()} * chain_->band_rows());
+      // The chain made to size the picture serves, unread, when its bands are large enough: a turn
+      // then reads and holds its picture once.
+      if (next_ != 0 || band_rows > chain_->band_rows()) {
+        if (std::optional<Outcome> refused = make_chain(band_rows)) return std::move(*refused);
+      }
+      allocate(quads_, product(chain_->width(), chain_->band_rows()));
+    } catch (const BufferTooLarge& too_large) {
+      return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
@@ -127,44 +283,63 @@ class ChainSource : public PackSource {
     if (first == 0 && next_ != 0) {
       try {
         if (std::optional<Outcome> refused = make_chain(band_rows_)) return std::move(*refused);
+      } catch (const BufferTooLarge& too_large) {
+        return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
       } catch (const std::bad_alloc&) {
         return refusal(Ending::out_of_memory);
       }
     }
     assert(first == next_);
-    if (access_views([&] { chain_->next_quads(count, quads_.data()); }) != nullptr)
-      return refusal(Ending::cannot_open_input, cut_short_reason);
+    chain_->next_quads(count, quads_.data());
+    if (const std::optional<Failure>& failed = picture_->failure()) return refusal(*failed);
     next_ = first + count;
     return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(quads_.data()),
                                          std::size_t{chain_->width()} * count * 4);
   }
 
  private:
-  ChainSource(LoadedPicture picture, const PackOptions& options)
-      : picture_(std::move(picture)),
-        options_(options),
-        stored_(picture_.rows(), picture_.row_length(), picture_.width(), picture_.height(), picture_.top_down(),
-                picture_.quads(),
-                keeps_alpha(options) && !picture_.alpha().empty() ? picture_.alpha().data() : nullptr) {}
+  ChainSource(std::unique_ptr<ChainPicture> picture, const PackOptions& options)
+      : picture_(std::move(picture)), options_(options) {}
 
-  // Throws std::bad_alloc when the chain's rows and tables find no memory.
+  // Throws BufferTooLarge when the chain's rows and tables find no memory.
   std::optional<Outcome> make_chain(std::uint32_t band_rows) {
     chain_.reset();
-    ChainMade made = TransformChain::make(stored_, options_.transforms, options_.background, band_rows);
+    ChainMade made =
+        TransformChain::make(*picture_, options_.transforms, options_.background, band_rows, options_.pixel_limit);
     if (Failure* failed = std::get_if<Failure>(&made)) return refusal(std::move(*failed));
     chain_ = std::move(std::get<std::unique_ptr<TransformChain>>(made));
     next_ = 0;
     return std::nullopt;
   }
 
-  LoadedPicture picture_;
+  std::unique_ptr<ChainPicture> picture_;
   const PackOptions& options_;
-  StoredPicture stored_;
   std::unique_ptr<TransformChain> chain_;
   std::uint32_t band_rows_ = 0;
   std::uint32_t next_ = 0;
   std::vector<BgraQuad> quads_;
 };
+
+// The transform chain over the picture at `path`: a BMP read through windows of its file, or a
+// picture of the codecs, decoded whole.
+std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
+  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+  auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
+  std::variant<std::monostate, BmpBands, Failure> found = BmpBands::find(*view);
+  if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
+  if (BmpBands* bands = std::get_if<BmpBands>(&found)) {
+    std::variant<std::unique_ptr<ChainPicture>, Outcome> region =
+        BandsRegion::make(std::move(view), std::move(*bands), options);
+    if (Outcome* refused = std::get_if<Outcome>(&region)) return std::move(*refused);
+    return ChainSource::make(std::get<std::unique_ptr<ChainPicture>>(std::move(region)), options);
+  }
+  view.reset();  // the loader opens the file again, and a view holds it alone
+  PictureLoad loaded = load(path, options);
+  if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
+  return ChainSource::make(std::make_unique<LoadedRegion>(std::get<LoadedPicture>(std::move(loaded)), options),
+                           options);
+}
 
 // A BMP to be read band by band, when streaming; nothing when the file is not a BMP (the loader,
 // and the codecs, then say what it is).
@@ -188,9 +363,9 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);
   }
+  if (options.transforms.any()) return open_chain(path, options);
   PictureLoad loaded = load(path, options);
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
-  if (options.transforms.any()) return ChainSource::make(std::move(picture), options);
   return std::unique_ptr<PackSource>(std::make_unique<LoadedSource>(std::move(picture), options));
 }

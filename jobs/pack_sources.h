@@ -1,7 +1,8 @@
 // The sources of pack's walk, behind one interface: a picture's stored rows a band at a time. The
 // picture is a BMP read band by band through windows of its file (when streaming, untransformed),
 // a picture loaded whole (by the image loader or the platform's codecs), or the transform chain over
-// a loaded picture, whose rows are a new picture's, top row first, as BGRA quads.
+// a BMP read through windows of its file (or a codec's picture), whose rows are a new picture's, top
+// row first, as BGRA quads.
 #pragma once
 
 #include <cstdint>

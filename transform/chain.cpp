@@ -5,6 +5,7 @@
 #include <span>
 
 #include "transform/background.h"
+#include "transform/buffers.h"
 
 std::string crop_text(const Rect& rect) {
   return std::to_string(rect.width) + "x" + std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
@@ -12,7 +13,7 @@ std::string crop_text(const Rect& rect) {
 }
 
 ChainMade TransformChain::make(RegionSource& source, const Transforms& transforms, BgrTriple background,
-                               std::uint32_t band_rows) {
+                               std::uint32_t band_rows, std::uint64_t turned_limit) {
   std::unique_ptr<TransformChain> chain(new TransformChain);
   chain->background_ = background;
   RegionSource* top = &source;
@@ -24,6 +25,11 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
     top = chain->stages_.emplace_back(std::make_unique<Crop>(*top, *transforms.crop)).get();
   }
   const bool sideways = transforms.rotation == Rotation::quarter || transforms.rotation == Rotation::three_quarters;
+  if (sideways && std::uint64_t{top->width()} * top->height() > turned_limit)
+    return Failure{Fault::unsupported, "a quarter turn holds the picture it turns in memory, and this one has " +
+                                           std::to_string(top->width()) + " x " + std::to_string(top->height()) +
+                                           " pixels, more than the " + std::to_string(turned_limit) +
+                                           " allowed (--max-pixels raises the limit; --crop first turns less)"};
   const std::uint32_t turned_width = sideways ? top->height() : top->width();
   const std::uint32_t turned_height = sideways ? top->width() : top->height();
   if (transforms.resize) {
@@ -52,7 +58,7 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
   const bool resized = plan.kept.width != plan.placed.width || plan.kept.height != plan.placed.height;
   if (transforms.rotation != Rotation::none || transforms.flip != Flip::none) {
     // What the stage above asks of it at once: the resampler's source band, or a band of the result.
-    const std::size_t most = resized ? Resize::most_read(plan.kept.width) : std::size_t{plan.placed.width} * band_rows;
+    const std::uint64_t most = resized ? Resize::most_read(plan.kept.width) : product(plan.placed.width, band_rows);
     top = chain->stages_.emplace_back(std::make_unique<Orient>(*top, transforms.rotation, transforms.flip, most)).get();
   }
   if (plan.kept != Rect{0, 0, turned_width, turned_height})
@@ -64,7 +70,7 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
   chain->canvas_width_ = plan.canvas_width;
   chain->canvas_height_ = plan.canvas_height;
   chain->band_rows_ = band_rows;
-  chain->quads_.resize(std::size_t{plan.placed.width} * band_rows);
+  allocate(chain->quads_, product(plan.placed.width, band_rows));
   return chain;
 }
 

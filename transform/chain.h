@@ -40,10 +40,12 @@ class TransformChain {
  public:
   // The chain over `source`, giving `band_rows` rows at a time at most (0 for as many as make about a
   // megabyte); or, in plain words, why the transforms do not apply to it (a crop that reaches past
-  // it, a result too large). Throws std::bad_alloc when its rows and tables find no memory.
-  // `source` must outlive the chain.
+  // it, a result too large, a quarter turn of more than `turned_limit` pixels, which it holds
+  // whole: see orient.h). Throws BufferTooLarge (buffers.h) when its rows and tables find no
+  // memory. `source` must outlive the chain. Besides a band of its result, it holds what the
+  // resampler holds (resize.h) and what a turn holds (orient.h).
   static ChainMade make(RegionSource& source, const Transforms& transforms, BgrTriple background,
-                        std::uint32_t band_rows = 0);
+                        std::uint32_t band_rows = 0, std::uint64_t turned_limit = UINT64_MAX);
 
   std::uint32_t width() const { return canvas_width_; }
   std::uint32_t height() const { return canvas_height_; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "transform/buffers.h"
+
 namespace {
 
 struct Point {
@@ -30,7 +32,7 @@ Point source_of(std::int64_t i, std::int64_t j, std::int64_t w, std::int64_t h, 
 
 }  // namespace
 
-Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::size_t most_pixels) : from_(from) {
+Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::uint64_t most_pixels) : from_(from) {
   const bool sideways = rotation == Rotation::quarter || rotation == Rotation::three_quarters;
   width_ = sideways ? from.height() : from.width();
   height_ = sideways ? from.width() : from.height();
@@ -44,7 +46,8 @@ Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::size_t mos
   yi_ = right.y - origin.y;
   xj_ = down.x - origin.x;
   yj_ = down.y - origin.y;
-  scratch_.resize(most_pixels);
+  whole_ = sideways;
+  allocate(scratch_, whole_ ? product(from.width(), from.height()) : most_pixels);
 }
 
 void Orient::read(const Rect& rect, BgraQuad* out) {
@@ -52,17 +55,33 @@ void Orient::read(const Rect& rect, BgraQuad* out) {
   const std::int64_t i0 = rect.x, j0 = rect.y, i1 = i0 + rect.width - 1, j1 = j0 + rect.height - 1;
   const std::int64_t xa = x0_ + xi_ * i0 + xj_ * j0, xb = x0_ + xi_ * i1 + xj_ * j1;
   const std::int64_t ya = y0_ + yi_ * i0 + yj_ * j0, yb = y0_ + yi_ * i1 + yj_ * j1;
-  const Rect source{static_cast<std::uint32_t>(std::min(xa, xb)), static_cast<std::uint32_t>(std::min(ya, yb)),
-                    static_cast<std::uint32_t>(std::max(xa, xb) - std::min(xa, xb) + 1),
-                    static_cast<std::uint32_t>(std::max(ya, yb) - std::min(ya, yb) + 1)};
-  assert(std::size_t{source.width} * source.height <= scratch_.size());
-  from_.read(source, scratch_.data());
+  Rect source{static_cast<std::uint32_t>(std::min(xa, xb)), static_cast<std::uint32_t>(std::min(ya, yb)),
+              static_cast<std::uint32_t>(std::max(xa, xb) - std::min(xa, xb) + 1),
+              static_cast<std::uint32_t>(std::max(ya, yb) - std::min(ya, yb) + 1)};
+  if (whole_) {
+    source = {0, 0, from_.width(), from_.height()};
+    if (!read_whole_) from_.read(source, scratch_.data());
+    read_whole_ = true;
+  } else {
+    assert(std::size_t{source.width} * source.height <= scratch_.size());
+    from_.read(source, scratch_.data());
+  }
   // Steps through the scratch for one pixel to the right and one row down in the result.
   const std::int64_t stride = source.width;
   const std::int64_t step_i = xi_ + yi_ * stride, step_j = xj_ + yj_ * stride;
-  std::int64_t row = (xa - source.x) + (ya - source.y) * stride;
-  for (std::uint32_t j = 0; j < rect.height; ++j, row += step_j) {
-    std::int64_t at = row;
-    for (std::uint32_t i = 0; i < rect.width; ++i, at += step_i) *out++ = scratch_[static_cast<std::size_t>(at)];
+  const std::int64_t corner = (xa - source.x) + (ya - source.y) * stride;
+  if (!whole_) {
+    for (std::uint32_t j = 0; j < rect.height; ++j) {
+      std::int64_t at = corner + step_j * j;
+      for (std::uint32_t i = 0; i < rect.width; ++i, at += step_i) *out++ = scratch_[static_cast<std::size_t>(at)];
+    }
+    return;
+  }
+  // A result row is a column of the whole picture: walked down the result's columns instead, so
+  // that the picture is read along its rows, and the band written to stays in the cache.
+  for (std::uint32_t i = 0; i < rect.width; ++i) {
+    std::int64_t at = corner + step_i * i;
+    for (std::uint32_t j = 0; j < rect.height; ++j, at += step_j)
+      out[std::size_t{j} * rect.width + i] = scratch_[static_cast<std::size_t>(at)];
   }
 }
