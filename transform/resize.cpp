@@ -239,7 +239,7 @@ void Resize::read_ring(BgraQuad* out) {
     const std::int32_t w = weight_of(side, next_row_, span, k);
     for (std::size_t v = 0; v < sums_.size(); ++v) sums_[v] += w * filtered[v];
   }
-  emit(sums_.data(), out);
+  finish_row(sums_.data(), out);
 }
 
 void Resize::read_accumulated(BgraQuad* out) {
@@ -268,10 +268,10 @@ void Resize::read_accumulated(BgraQuad* out) {
       for (std::size_t v = 0; v < sums_.size(); ++v) sums[v] += w * sums_[v];
     }
   }
-  emit(slot(next_row_), out);
+  finish_row(slot(next_row_), out);
 }
 
-void Resize::emit(const std::int32_t* sums, BgraQuad* out) const {
+void Resize::finish_row(const std::int32_t* sums, BgraQuad* out) const {
   for (std::uint32_t i = 0; i < width_; ++i, ++out) {
     const std::int32_t* sum = sums + std::size_t{i} * 4;
     // The filter's negative lobes can overshoot: light stays within 0 to full, colour within alpha.

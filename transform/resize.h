@@ -63,7 +63,7 @@ class Resize : public RegionSource {
   // The next source row, filtered across into `filtered` (width_ * 4 values).
   void filter_next(std::int32_t* filtered);
   // Result row next_row_ from its sums, width_ * 4 of them.
-  void emit(const std::int32_t* sums, BgraQuad* out) const;
+  void finish_row(const std::int32_t* sums, BgraQuad* out) const;
   // Slot `index` of rows_ (modulo their count).
   std::int32_t* slot(std::uint64_t index);
   void read_ring(BgraQuad* out);
