@@ -411,6 +411,7 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
   const std::optional<std::uint64_t> declared = options.lvgl_header ? lvgl_declared_length(start) : std::nullopt;
   std::uint64_t frame = declared.value_or(0);
   std::string what = "the LVGL image's header declares";
+  std::string file_note;
   if (!declared) {
     const bool own_size = options.width == 0 && options.height == 0;
     const std::uint32_t width = own_size ? fixed_width : options.width;
@@ -422,13 +423,14 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
     frame = image_layout(settings, width, height).total;
     what = "a " + std::to_string(width) + " x " + std::to_string(height) + " " +
            std::string(format_info(options.pixel_format).name) + " frame takes";
+    file_note = "; from a file the bytes past them would be left out";
   }
   std::variant<StagedInput, Failure> copied = input.stage(frame);
   if (Failure* failed = std::get_if<Failure>(&copied)) return refusal(std::move(*failed));
   StagedInput& copy = std::get<StagedInput>(copied);
   if (copy.longer)
-    return refusal(Ending::cannot_open_input, name + " holds more than the " + std::to_string(frame) + " bytes " +
-                                                  what + "; from a file the bytes past them would be left out");
+    return refusal(Ending::cannot_open_input,
+                   name + " holds more than the " + std::to_string(frame) + " bytes " + what + file_note);
   return std::move(copy.path);
 }
 

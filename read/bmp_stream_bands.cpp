@@ -26,12 +26,16 @@ std::optional<Failure> BmpStreamBands::read_exactly(std::span<std::uint8_t> byte
     std::variant<std::size_t, Failure> got = stream_->read(bytes);
     if (Failure* failed = std::get_if<Failure>(&got)) return std::move(*failed);
     const std::size_t count = std::get<std::size_t>(got);
-    if (count == 0)
+    if (count == 0) {
+      const std::string where = consumed_ <= at_.pixel_offset
+                                    ? "before its pixels"
+                                    : "after " + std::to_string((consumed_ - at_.pixel_offset) / at_.bmp.row_length) +
+                                          " of its " + std::to_string(at_.bmp.height) + " stored rows";
       return Failure{Fault::cannot_open,
-                     "the picture is cut short: " + std::string(stream_->name()) + " ended at stored row " +
-                         std::to_string(next_) + " of " + std::to_string(at_.bmp.height),
-                     std::nullopt};
+                     "the picture is cut short: " + std::string(stream_->name()) + " ended " + where, std::nullopt};
+    }
     bytes = bytes.subspan(count);
+    consumed_ += count;
   }
   return std::nullopt;
 }

@@ -53,6 +53,7 @@ class BmpStreamBands {
   BmpPixelsAt at_;
   std::optional<BmpRowDecoder> decoder_;
   std::uint32_t next_ = 0;
+  std::uint64_t consumed_ = 0;  // bytes of the stream read, headers included
   std::vector<std::uint8_t> stored_;
   std::vector<std::uint8_t> triples_;
 };
