@@ -323,7 +323,9 @@ std::string help_text(const Invocation& invocation) {
       "       rgb565 --help | --version\n"
       "       rgb565 VERB --help                             the verb's own usage, options and examples\n"
       "\n"
-      "IN or OUT '-' is standard input or output, for pack and unpack without -d.\n"
+      "IN or OUT '-' is standard input or output, for pack and unpack without -d, read and written as the\n"
+      "conversion goes: pack refuses a stream that does not start as a picture, unpack one longer than\n"
+      "the frame, and standard output keeps what was written before a failure.\n"
       "\n";
   text += options_help();
   text += "\n";

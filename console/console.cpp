@@ -38,9 +38,9 @@ struct Task {
   std::string second;
   // A batch's C header: the array's name, from the input's stem.
   std::string c_array = {};
-  // The files the job works on instead, when the user named standard input or output.
-  std::string job_first = {};
-  std::string job_second = {};
+  // The streams the job reads and writes instead, when the user named standard input or output.
+  InputStream* input = nullptr;
+  OutputStream* output = nullptr;
   // Why a batch leaves this input out, without running its job; told in the input's turn.
   std::string skipped = {};
 };
@@ -54,8 +54,7 @@ struct Report {
 // The verb's job with the invocation's options. Nothing is shown while it runs.
 Outcome run_job(const Invocation& invocation, const Task& task) {
   JobProgress quiet;
-  const JobPaths paths{task.job_first.empty() ? task.first : task.job_first,
-                       task.job_second.empty() ? task.second : task.job_second};
+  const JobPaths paths{task.first, task.second, task.input, task.output};
   switch (invocation.verb) {
     case Verb::pack:
       if (!task.c_array.empty()) {
@@ -192,43 +191,16 @@ std::size_t run_tasks(const Invocation& invocation, const std::vector<Task>& tas
   return converted;
 }
 
-// One conversion from standard input or to standard output, or both: the job runs on files in a
-// folder of its own, and only a finished output goes to standard output.
+// One conversion from standard input or to standard output, or both: the job reads and writes the
+// streams as it goes (console/standard_streams.h). Standard output may hold the start of an output
+// whose conversion then failed: the message and the exit status say so.
 int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleStreams streams) {
-  if (streams.standard) use_binary_standard_streams();
-  std::string output;
-  {
-    std::variant<StagingFolder, std::string> created = StagingFolder::create();
-    if (const std::string* reason = std::get_if<std::string>(&created)) {
-      streams.err << "rgb565: " << printable(*reason) << "\n";
-      return exit_failure;
-    }
-    const StagingFolder& folder = std::get<StagingFolder>(created);
-    if (task.first == standard_stream) {
-      task.job_first = folder.input_path();
-      const std::optional<std::string> failed = streams.in != nullptr
-                                                    ? copy_stream_to_file(*streams.in, task.job_first)
-                                                    : std::optional<std::string>("there is no standard input to read");
-      if (failed) {
-        streams.err << message_line("-", refusal(Ending::cannot_open_input, *failed)) << "\n";
-        return exit_failure;
-      }
-    }
-    if (task.second == standard_stream) task.job_second = folder.output_path();
-    if (run_tasks(invocation, {task}, 1, streams) != 1) return exit_failure;
-    // The output is taken into memory and the folder removed before it is written: a reader that
-    // stops early (`| head`) ends this process on the next write, and would leave the folder behind.
-    if (!task.job_second.empty() && !read_whole_file(task.job_second, output)) {
-      streams.err << "rgb565: -: Saving failed: the output could not be read back\n";
-      return exit_failure;
-    }
-  }
-  if (task.second == standard_stream &&
-      !streams.out.write(output.data(), static_cast<std::streamsize>(output.size())).flush()) {
-    streams.err << "rgb565: -: Saving failed: standard output could not be written\n";
-    return exit_failure;
-  }
-  return exit_success;
+  if (streams.standard) prepare_standard_streams();
+  StandardInput input(streams.in);
+  StandardOutput output(streams.out, streams.standard);
+  if (task.first == standard_stream) task.input = &input;
+  if (task.second == standard_stream) task.output = &output;
+  return run_tasks(invocation, {task}, 1, streams) == 1 ? exit_success : exit_failure;
 }
 
 // The unpack command that shows `guess` of `dump`, as a PNG named after it.
@@ -349,7 +321,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
                               ? " is a symbolic link; -d does not write through links"
                               : nullptr;
       if (clash != nullptr) {
-        tasks.push_back({input, output, {}, {}, {}, output + clash});
+        tasks.push_back({input, output, {}, nullptr, nullptr, output + clash});
         continue;
       }
       // Each header's names are its own, so that the headers of one batch compile together. Two
@@ -361,7 +333,7 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
         c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
         if (!c_names.insert(c_array).second) {
           tasks.push_back(
-              {input, output, {}, {}, {}, "its C name " + c_array + " is an earlier input's; rename one of them"});
+              {input, output, {}, nullptr, nullptr, "its C name " + c_array + " is an earlier input's; rename one of them"});
           continue;
         }
       }

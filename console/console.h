@@ -2,11 +2,15 @@
 // a process: it takes the arguments, writes to the two streams and returns the exit code.
 #pragma once
 
+#include <cstdint>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "files/system_error.h"
 
 struct ConsoleStreams {
   std::ostream& out;
@@ -33,8 +37,14 @@ bool standard_error_is_terminal();
 // For the entry point: a console shows the program's text, names included, as the UTF-8 it is.
 void use_utf8_console();
 
-// Puts standard input and output in binary mode, so that no byte of a raw image is translated.
-void use_binary_standard_streams();
+// Readies the process's standard input and output for raw bytes: binary mode, so that no byte of a
+// raw image is translated, and a reader that went away (`| head`) reported by the write that meets
+// it, as an error, rather than ending the process with a signal before it can say so.
+void prepare_standard_streams();
+
+// Writes all of `bytes` to the process's standard output: nullopt, or the system's error with how
+// many went out before it in `written`.
+std::optional<SystemError> write_standard_output(std::span<const std::uint8_t> bytes, std::size_t& written);
 
 // What two output names in one folder have in common when they name one file on this system.
 std::string output_name_key(const std::string& path);

@@ -1,3 +1,5 @@
+#include <errno.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "console/console.h"
@@ -12,8 +14,23 @@ bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 // A terminal takes its encoding from the locale; names are the bytes the file system holds.
 void use_utf8_console() {}
 
-// Linux streams carry bytes as they are.
-void use_binary_standard_streams() {}
+// Linux streams carry bytes as they are; a write to a pipe whose reader is gone then fails with
+// EPIPE instead of raising SIGPIPE.
+void prepare_standard_streams() { ::signal(SIGPIPE, SIG_IGN); }
+
+std::optional<SystemError> write_standard_output(std::span<const std::uint8_t> bytes, std::size_t& written) {
+  written = 0;
+  while (!bytes.empty()) {
+    const ssize_t count = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return last_system_error();
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(count));
+    written += static_cast<std::size_t>(count);
+  }
+  return std::nullopt;
+}
 
 // Linux file names are exact: `logo.bin` and `LOGO.bin` are two files.
 std::string output_name_key(const std::string& path) { return path; }

@@ -24,8 +24,8 @@
 
 namespace {
 
-// Standard input's copy and the output bound for standard output live in the system's temporary
-// folder only while the run lasts, whether the conversion succeeds or is refused.
+// Standard input's copy, when the job needs one, lives in the system's temporary folder only while
+// the run lasts, whether the conversion succeeds or is refused.
 TEST(Rgb565Posix, LeavesNothingInTheTemporaryFolder) {
   TempDir temporary;
   const char* old = std::getenv("TMPDIR");

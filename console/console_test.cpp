@@ -621,7 +621,9 @@ TEST(Rgb565, DashIsStandardInputAndOutput) {
   const Rgb565Run refused = rgb565({"pack", "-", "-"}, Bytes{'h', 'e', 'l', 'l', 'o'});
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err, "rgb565: -: Cannot open input: not a BMP file\n");
+  EXPECT_EQ(refused.err,
+            "rgb565: -: Cannot open input: not a BMP, PNG, JPEG or GIF picture: standard input does not start as "
+            "one\n");
   for (const std::vector<std::string>& usage :
        std::vector<std::vector<std::string>>{{"pack", "-d", dir.file(""), "-"},
                                              {"subtract", "-", dir.file("in.bin")},

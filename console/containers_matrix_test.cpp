@@ -1,7 +1,7 @@
 // Every container and stream of pack holds the bytes of the plain raw conversion under the same
 // options, for each kind of input, transform and format: a C array's elements, an LVGL image's
-// pixels, standard output and a batch's files. The expectation is the raw output of the same
-// program, which the container code plays no part in making.
+// pixels, standard input and output and a batch's files. The expectation is the raw output of the
+// same program, which the container code plays no part in making.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -119,8 +119,9 @@ struct Output {
   bool words = false;  // a C array of 16-bit words
 };
 
-// How the output is written: to a file, to standard output, or into a batch's folder.
-enum class Stream { file, standard_output, batch };
+// How the input is read and the output written: file to file, to standard output, into a batch's
+// folder, from standard input, or from standard input to standard output.
+enum class Stream { file, standard_output, batch, standard_input, standard_both };
 
 class PackContainers : public testing::TestWithParam<Case> {
  protected:
@@ -131,7 +132,12 @@ class PackContainers : public testing::TestWithParam<Case> {
     for (const auto* options : {&GetParam().transform->options, &GetParam().format->options, &more})
       arguments.insert(arguments.end(), options->begin(), options->end());
     std::string output;
-    if (stream == Stream::batch) {
+    Bytes standard_input;
+    if (stream == Stream::standard_input || stream == Stream::standard_both) {
+      standard_input = *read_file(input);
+      output = stream == Stream::standard_input ? dir_.file(std::string("out") + extension) : "-";
+      arguments.insert(arguments.end(), {"-", output});
+    } else if (stream == Stream::batch) {
       std::filesystem::remove_all(dir_.path() / "batch");
       std::filesystem::create_directory(dir_.path() / "batch");
       arguments.insert(arguments.end(), {"-d", dir_.file("batch"), input});
@@ -140,10 +146,10 @@ class PackContainers : public testing::TestWithParam<Case> {
       output = stream == Stream::file ? dir_.file(std::string("out") + extension) : "-";
       arguments.insert(arguments.end(), {input, output});
     }
-    const Rgb565Run run = rgb565(arguments);
+    const Rgb565Run run = rgb565(arguments, standard_input);
     EXPECT_EQ(run.code, 0) << testing::PrintToString(arguments) << "\n" << run.err;
     if (run.code != 0) return std::nullopt;
-    if (stream == Stream::standard_output) return Bytes(run.out.begin(), run.out.end());
+    if (output == "-") return Bytes(run.out.begin(), run.out.end());
     return read_file(output);
   }
 
@@ -172,8 +178,10 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
     outputs.push_back({"LvglCArray", Kind::lvgl_c, {"--lvgl", "--c-array", "logo", "--c-attribute", "PROGMEM"}});
   }
   for (const Output& output : outputs) {
-    for (const Stream stream : {Stream::file, Stream::standard_output, Stream::batch}) {
-      const char* streams[] = {"to a file", "to standard output", "in a batch"};
+    for (const Stream stream :
+         {Stream::file, Stream::standard_output, Stream::batch, Stream::standard_input, Stream::standard_both}) {
+      const char* streams[] = {"to a file", "to standard output", "in a batch", "from standard input",
+                               "from standard input to standard output"};
       SCOPED_TRACE(testing::Message() << output.name << " " << streams[static_cast<int>(stream)]);
       const char* extension = output.kind == Kind::c_array ? ".h" : output.kind == Kind::lvgl_c ? ".c" : ".bin";
       const std::optional<Bytes> bytes = pack(output.options, stream, extension);

@@ -261,7 +261,9 @@ std::span<const OptionRow> option_table() {
        .value = "N",
        .help = "the most pixels a PNG, JPEG, GIF or run-length coded BMP may have (178956970)",
        .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
-               "before they are decoded unless N allows them.",
+               "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
+               "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "
+               "1 MiB (a BMP: its own length, of at most N pixels), and refused when longer.",
        .apply =
            [](Invocation& invocation, std::string_view name, std::string_view value) {
              const std::optional<std::uint64_t> limit = parse_long_count(value);
@@ -279,7 +281,8 @@ std::span<const OptionRow> option_table() {
        .more = "Rows are padded to 4 bytes as in any BMP. With auto the size is guessed as rgb565 probe guesses it, "
                "and the byte order too unless --bytes is given; the guess taken, and how sure it is, goes to "
                "standard error, and an input whose best guess is not clearly ahead of the next is refused with "
-               "the likeliest sizes.",
+               "the likeliest sizes. auto needs a file: the guess reads the whole dump. From standard input (-) "
+               "no more than the frame is read, and a longer input is refused.",
        .apply =
            [](Invocation& invocation, std::string_view name, std::string_view value) {
              return parse_size(value, invocation.unpack) ? std::string()

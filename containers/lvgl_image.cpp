@@ -75,7 +75,12 @@ std::optional<LvglHeader> lvgl_header(const FormatSettings& settings, std::uint3
   return header;
 }
 
-LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+namespace {
+
+// read_lvgl, and the pixels' length its header declares into `total`; with no `file_size`, the
+// file's length is not checked.
+LvglRead read_lvgl_fields(std::span<const std::uint8_t> file, std::optional<std::uint64_t> file_size,
+                          std::uint64_t& total) {
   if (file.size() < lvgl_header_size || file[0] != lvgl_magic) return std::monostate{};
   // LVGL's magic and its reserved field of zeros: raw pixels start so in about one file in 16
   // million, so such a file is taken for an LVGL image whatever else its header says, and one
@@ -117,7 +122,9 @@ LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size) 
   if (stride != layout.row_bytes)
     return refused("an LVGL image whose rows are " + std::to_string(stride) + " bytes apart where its pixels take " +
                    std::to_string(layout.row_bytes) + ": padded rows are not read");
-  const std::uint64_t held = file_size - lvgl_header_size;
+  total = layout.total;
+  if (!file_size) return image;
+  const std::uint64_t held = *file_size - lvgl_header_size;
   if (held < layout.total)
     return refused("an LVGL image cut short: its header declares " + std::to_string(layout.total) +
                    " bytes of pixels, and it holds " + std::to_string(held));
@@ -125,6 +132,19 @@ LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size) 
     return refused("an LVGL image with " + std::to_string(held - layout.total) + " bytes after the " +
                    std::to_string(layout.total) + " bytes of pixels its header declares");
   return image;
+}
+
+}  // namespace
+
+LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size) {
+  std::uint64_t total = 0;
+  return read_lvgl_fields(file, file_size, total);
+}
+
+std::optional<std::uint64_t> lvgl_declared_length(std::span<const std::uint8_t> file) {
+  std::uint64_t total = 0;
+  if (!std::holds_alternative<LvglImage>(read_lvgl_fields(file, std::nullopt, total))) return std::nullopt;
+  return lvgl_header_size + total;
 }
 
 std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, std::uint64_t file_size) {

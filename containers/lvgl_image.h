@@ -52,6 +52,10 @@ std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, st
 using LvglRead = std::variant<std::monostate, LvglImage, std::string>;
 LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size);
 
+// The length, header and pixels, of the LVGL image read from a stream that starts with `file`,
+// whose own length is not known beforehand; nullopt when it does not start as one that is read.
+std::optional<std::uint64_t> lvgl_declared_length(std::span<const std::uint8_t> file);
+
 // C source declaring `name`, an lv_image_dsc_t, and `name`_map, the pixel bytes, in pieces as
 // c_array.h writes them: the head up to the array's brace, the elements (c_array.h's byte
 // elements), then the tail with the descriptor. `attribute` follows the array's name.

@@ -7,12 +7,17 @@
 #include <utility>
 #include <vector>
 
+#include "files/byte_stream.h"
 #include "files/failure.h"
 
 // The two paths of a job, as a dialog's fields or the command line's arguments give them.
 struct JobPaths {
   std::string first;   // the input; Orvane's image
   std::string second;  // the output; Orvane's sub image
+  // A stream read or written in the place of a path (the command line's `-`), which then only names
+  // it. pack and unpack take them; the stream stays the caller's.
+  InputStream* input = nullptr;
+  OutputStream* output = nullptr;
 };
 
 // What a job tells before it returns: only that its conversion is done and its output is about to be

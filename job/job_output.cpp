@@ -24,7 +24,29 @@ std::variant<JobOutput, Outcome> JobOutput::to_memory(std::optional<std::uint64_
   return output;
 }
 
+JobOutput JobOutput::to_stream(OutputStream& stream, JobProgress& progress) {
+  progress.saving();
+  JobOutput output;
+  output.stream_ = &stream;
+  return output;
+}
+
 std::optional<Outcome> JobOutput::write(std::span<const std::uint8_t> bytes) {
+  if (stream_ != nullptr) {
+    if (bytes.empty()) return std::nullopt;
+    std::size_t written = 0;
+    if (std::optional<SystemError> error = stream_->write(bytes, written)) {
+      streamed_ += written;
+      // A reader that went away (`| head`) or a full disk: what was written stays written, so the
+      // message says how much went before the stream stopped taking it.
+      Outcome outcome = not_saved(*error);
+      outcome.reason = std::string(stream_->name()) + " failed after " + std::to_string(streamed_) + " bytes";
+      if (error->code == 0 && error->kind == FileFault::other) outcome.cause.clear();
+      return outcome;
+    }
+    streamed_ += bytes.size();
+    return std::nullopt;
+  }
   if (file_) {
     if (std::optional<SystemError> error = file_->write(bytes)) return not_saved(*error);
     return std::nullopt;
@@ -50,6 +72,7 @@ std::optional<Outcome> JobOutput::write(std::string_view text) {
 Outcome JobOutput::finish(const std::string& path, JobProgress& progress, std::vector<std::string> warnings) {
   Outcome outcome;
   outcome.warnings = std::move(warnings);
+  if (stream_ != nullptr) return outcome;
   if (file_) {
     if (std::optional<SystemError> error = file_->commit()) return not_saved(*error);
     return outcome;

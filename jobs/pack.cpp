@@ -3,7 +3,8 @@
 // band through windows of its file, or the transform chain over a loaded picture), the format's
 // encoder makes each band's bytes, the container puts them in their text or after their header,
 // and the output takes them (job/job_output.h): the file as it is made when streaming, else memory
-// that is saved once the picture is released, as the dialogs save it.
+// that is saved once the picture is released, as the dialogs save it. A stream (standard input or
+// output) takes the place of either file when the paths carry one.
 #include "jobs/pack.h"
 
 #include <algorithm>
@@ -66,7 +67,7 @@ std::optional<Outcome> walk(PackSource& source, const StoredRows& rows, std::uin
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
   std::optional<JobOutput> output;
   {
-    std::variant<std::unique_ptr<PackSource>, Outcome> opened = open_pack_source(paths.first, options);
+    std::variant<std::unique_ptr<PackSource>, Outcome> opened = open_pack_source(paths.first, options, paths.input);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
     PackSource& source = *std::get<std::unique_ptr<PackSource>>(opened);
     const bool reverse = options.top_down && !source.top_down();
@@ -79,7 +80,8 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     const std::unique_ptr<PackContainer> container = make_container(options.container);
     std::string description;
     try {
-      description = describe(paths.first, rows.width, rows.height, options.top_down || source.top_down(), options);
+      description = describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width,
+                             rows.height, options.top_down || source.top_down(), options);
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
@@ -94,8 +96,9 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     if (std::optional<std::string> reason = container->refusal(picture))
       return refusal(Ending::unsupported_picture, std::move(*reason));
 
-    std::variant<JobOutput, Outcome> begun =
-        options.stream ? JobOutput::to_file(paths.second, progress) : JobOutput::to_memory(container->size(picture));
+    std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
+                                             : options.stream        ? JobOutput::to_file(paths.second, progress)
+                                                                     : JobOutput::to_memory(container->size(picture));
     if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
     output.emplace(std::get<JobOutput>(std::move(begun)));
     if (std::optional<Outcome> refused = walk(source, rows, band, options, *container, picture, *output))

@@ -63,6 +63,11 @@ std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const St
 
 }  // namespace
 
+bool format_walks_once(const PackOptions& options) {
+  const FormatSettings settings = format_settings(options);
+  return format_info(settings.format).index_bits == 0 && image_layout(settings, 1, 1).alpha_plane_bytes == 0;
+}
+
 std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& options, std::uint32_t band,
                                    const RowSource& source, const ByteSink& sink) {
   FormatSettings settings = format_settings(options);

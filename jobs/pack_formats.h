@@ -39,6 +39,10 @@ using ByteSink = std::function<std::optional<Outcome>(std::span<const std::uint8
 // Rows a band holds: about `band_bytes` of stored rows, whole pages for paged formats.
 std::uint32_t format_band_rows(const PackOptions& options, const StoredRows& rows, std::uint64_t band_bytes);
 
+// Whether pack_format asks for each band once, in order (reversed or not): true unless it counts the
+// colours for a palette first or writes an alpha plane after the colours.
+bool format_walks_once(const PackOptions& options);
+
 // Encodes the picture into `sink`: the palette first for indexed formats (after a first walk that
 // counts the colours), then each plane, band after band.
 std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& options, std::uint32_t band,

@@ -9,10 +9,13 @@
 #include <stdexcept>
 #include <utility>
 
+#include "codecs/image_codecs.h"
 #include "files/file_view.h"
 #include "files/view_access.h"
 #include "job/convert.h"
 #include "read/bmp_bands.h"
+#include "read/bmp_reader.h"
+#include "read/bmp_stream_bands.h"
 #include "read/image_loader.h"
 #include "transform/buffers.h"
 #include "transform/chain.h"
@@ -240,6 +243,34 @@ class BandsRegion : public ChainPicture {
   bool held_ = false;
 };
 
+// A BMP read from a stream as its bytes come, a band at a time in stored order.
+class StreamBandsSource : public PackSource {
+ public:
+  StreamBandsSource(InputStream& input, const BmpPixelsAt& at, const PackOptions& options)
+      : bands_(input, at), options_(options) {}
+
+  std::uint32_t width() const override { return bands_.width(); }
+  std::uint32_t height() const override { return bands_.height(); }
+  bool top_down() const override { return bands_.top_down(); }
+
+  // A stream is read in stored order only: open_stream stages a picture to be reversed.
+  std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, [[maybe_unused]] bool reverse) override {
+    assert(!reverse);
+    if (std::optional<Failure> failed = bands_.ready(band_rows)) return refusal(std::move(*failed));
+    return StoredRows{bands_.width(), bands_.height(), bands_.stride(), false, false, options_.background};
+  }
+
+  std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
+    std::variant<std::span<const std::uint8_t>, Failure> got = bands_.rows(first, count);
+    if (Failure* failed = std::get_if<Failure>(&got)) return refusal(std::move(*failed));
+    return std::get<0>(got);
+  }
+
+ private:
+  BmpStreamBands bands_;
+  const PackOptions& options_;
+};
+
 // A picture cropped, turned or resized by the transform chain: a new picture stored top row first,
 // as quads with their transparency. A walk that starts again from the first band (a format that
 // counts colours first, or writes two planes) makes the chain again.
@@ -355,10 +386,74 @@ std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_bands(con
       std::make_unique<BandsSource>(std::move(view), std::get<BmpBands>(std::move(found)), options));
 }
 
+// A stream's first bytes: a BMP's headers and colour table fit in them.
+constexpr std::size_t stream_start_bytes = 64 << 10;
+
+// The picture on `input`: read as it comes, or the path of the copy that the stream was staged
+// into (`staged`), or the refusal of a stream that is not a picture or is longer than one can be.
+std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& input, const PackOptions& options,
+                                                               std::string& staged) {
+  const std::string name(input.name());
+  std::variant<std::span<const std::uint8_t>, Failure> peeked = input.peek(stream_start_bytes);
+  if (Failure* failed = std::get_if<Failure>(&peeked)) return refusal(std::move(*failed));
+  const std::span<const std::uint8_t> start = std::get<0>(peeked);
+  const bool bmp = start.size() >= 2 && start[0] == 'B' && start[1] == 'M';
+  // Known by its first bytes, so that a stream of anything else (an endless one among them) is
+  // refused before it is read any further.
+  if (!bmp && (!options.codecs || codec_format_of(start) == nullptr))
+    return refusal(Ending::cannot_open_input,
+                   options.codecs ? "not a BMP, PNG, JPEG or GIF picture: " + name + " does not start as one"
+                                  : "not a BMP file: " + name + " does not start as one");
+  std::uint64_t limit = stream_stage_limit(options.pixel_limit);
+  bool whole = false;  // the limit is the picture's own length, and bytes past it are not its own
+  if (bmp) {
+    // Of any length: the rows are read as they come, and a stream that ends early is cut short.
+    const std::optional<BmpPixelsAt> at = find_bmp_pixels(start, UINT64_MAX);
+    if (!at) {
+      std::optional<Failure> failed = failure_of(read_bmp(start), options.pixel_limit);
+      return refusal(failed ? std::move(*failed) : Failure{Fault::cannot_open, "not a BMP file", std::nullopt});
+    }
+    const bool reverse = options.top_down && !at->bmp.top_down;
+    if (options.stream && !options.transforms.any() && !reverse && format_walks_once(options) &&
+        BmpStreamBands::streams(*at, keeps_alpha(options)))
+      return std::unique_ptr<PackSource>(std::make_unique<StreamBandsSource>(input, *at, options));
+    if (std::optional<CodecFailure> over = over_limit(at->bmp.width, at->bmp.height, options.pixel_limit))
+      return refusal(Ending::unsupported_picture,
+                     over->reason + "; from " + name + " a BMP is copied whole when it is not read as it comes");
+    const bool run_length = at->bmp.compression == bmp_rle8 || at->bmp.compression == bmp_rle4;
+    if (!run_length) {
+      limit = at->pixel_offset + at->pixel_bytes;
+      whole = true;
+    }
+  }
+  std::variant<StagedInput, Failure> copied = input.stage(limit);
+  if (Failure* failed = std::get_if<Failure>(&copied)) return refusal(std::move(*failed));
+  StagedInput& copy = std::get<StagedInput>(copied);
+  if (copy.longer && !whole)
+    return refusal(Ending::unsupported_picture,
+                   name + " holds more than the " + std::to_string(limit) + " bytes that a picture of --max-pixels " +
+                       std::to_string(options.pixel_limit) + " may take (9 bytes a pixel and 1 MiB)");
+  staged = std::move(copy.path);
+  return nullptr;
+}
+
 }  // namespace
 
-std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::string& path,
-                                                                    const PackOptions& options) {
+std::uint64_t stream_stage_limit(std::uint64_t pixel_limit) {
+  constexpr std::uint64_t slack = std::uint64_t{1} << 20;
+  if (pixel_limit > (UINT64_MAX - slack) / 9) return UINT64_MAX;
+  return pixel_limit * 9 + slack;
+}
+
+std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::string& given,
+                                                                    const PackOptions& options, InputStream* input) {
+  std::string staged;
+  if (input != nullptr) {
+    std::variant<std::unique_ptr<PackSource>, Outcome> opened = open_stream(*input, options, staged);
+    if (std::holds_alternative<Outcome>(opened) || std::get<std::unique_ptr<PackSource>>(opened) != nullptr)
+      return opened;
+  }
+  const std::string& path = input != nullptr ? staged : given;
   if (options.stream && !options.transforms.any()) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);

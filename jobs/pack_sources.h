@@ -11,6 +11,7 @@
 #include <string>
 #include <variant>
 
+#include "files/byte_stream.h"
 #include "job/job.h"
 #include "jobs/pack.h"
 #include "jobs/pack_formats.h"
@@ -32,6 +33,15 @@ class PackSource {
 };
 
 // The source of the picture at `path` as the options read it, or the refusal that says why it
-// cannot be read.
-std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::string& path,
-                                                                    const PackOptions& options);
+// cannot be read. With `input`, the picture is that stream's, `path` only naming it: a stream that
+// does not start as a picture is refused before anything else is read. A BMP that converts in one
+// walk in stored order, untransformed, is read as it comes (read/bmp_stream_bands.h); any other
+// picture is first copied into a file, at most as many bytes as a picture within the pixel limit
+// can take (stream_stage_limit), and refused, naming that limit, when the stream is longer.
+std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::string& path, const PackOptions& options,
+                                                                    InputStream* input = nullptr);
+
+// The most bytes a stream's PNG, JPEG, GIF or run-length coded BMP of at most `pixel_limit` pixels
+// is copied for: 9 bytes a pixel and 1 MiB, which holds a PNG of 16-bit samples with alpha stored
+// without compression, a row's filter byte and every container's overhead.
+std::uint64_t stream_stage_limit(std::uint64_t pixel_limit);

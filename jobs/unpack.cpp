@@ -313,8 +313,9 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
                                                   : make_bmp_sink(*bmp_output(raw.width, raw.height));
     if (!sink) return refusal(Ending::out_of_memory, png_failed);
     const std::uint64_t input_size = input.file_size() > raw.skip ? input.file_size() - raw.skip : 0;
-    std::variant<JobOutput, Outcome> begun =
-        options.stream ? JobOutput::to_file(paths.second, progress) : JobOutput::to_memory(sink->size());
+    std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
+                                             : options.stream        ? JobOutput::to_file(paths.second, progress)
+                                                                     : JobOutput::to_memory(sink->size());
     if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
     output.emplace(std::get<JobOutput>(std::move(begun)));
     if (std::optional<Outcome> refused = walk(input, raw, options.band_rows, *sink, *output))
@@ -389,9 +390,58 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const std::string& path
   return options;
 }
 
+// A raw image on a stream has no signature to be known by, and no end but its own: only the bytes
+// that the frame takes (its header's, for an LVGL image) are copied into a file for the walk, and
+// one more, to refuse a stream longer than the frame rather than read it to an end that may never
+// come. The path of the copy, or the refusal.
+std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOptions& options) {
+  const std::string name(input.name());
+  if (options.guess_size || options.guess_format)
+    return refusal(Ending::cannot_open_input, "--size auto and --format auto read the whole dump, which " + name +
+                                                  " cannot give them: give --size and --format, or a file");
+  std::variant<std::span<const std::uint8_t>, Failure> peeked = input.peek(lvgl_header_size);
+  if (Failure* failed = std::get_if<Failure>(&peeked)) return refusal(std::move(*failed));
+  const std::span<const std::uint8_t> start = std::get<0>(peeked);
+  if (options.refuse_pictures) {
+    if (const char* picture = codec_format_of(start))
+      return refusal(Ending::cannot_open_input, "a " + std::string(picture) +
+                                                    " picture, not a raw image: rgb565 pack converts pictures into "
+                                                    "raw images");
+  }
+  const std::optional<std::uint64_t> declared = options.lvgl_header ? lvgl_declared_length(start) : std::nullopt;
+  std::uint64_t frame = declared.value_or(0);
+  std::string what = "the LVGL image's header declares";
+  std::string file_note;
+  if (!declared) {
+    const bool own_size = options.width == 0 && options.height == 0;
+    const std::uint32_t width = own_size ? fixed_width : options.width;
+    const std::uint32_t height = own_size ? fixed_height : options.height;
+    FormatSettings settings;
+    settings.format = options.pixel_format;
+    settings.word = options.format;
+    settings.pages = options.pages;
+    frame = image_layout(settings, width, height).total;
+    what = "a " + std::to_string(width) + " x " + std::to_string(height) + " " +
+           std::string(format_info(options.pixel_format).name) + " frame takes";
+    file_note = "; from a file the bytes past them would be left out";
+  }
+  std::variant<StagedInput, Failure> copied = input.stage(frame);
+  if (Failure* failed = std::get_if<Failure>(&copied)) return refusal(std::move(*failed));
+  StagedInput& copy = std::get<StagedInput>(copied);
+  if (copy.longer)
+    return refusal(Ending::cannot_open_input,
+                   name + " holds more than the " + std::to_string(frame) + " bytes " + what + file_note);
+  return std::move(copy.path);
+}
+
 }  // namespace
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+  if (paths.input != nullptr) {
+    std::variant<std::string, Outcome> staged = stage_raw(*paths.input, options);
+    if (Outcome* refused = std::get_if<Outcome>(&staged)) return std::move(*refused);
+    return unpack_at_size({std::get<std::string>(staged), paths.second, nullptr, paths.output}, options, progress);
+  }
   if (!options.guess_size && !options.guess_format) return unpack_at_size(paths, options, progress);
   std::string note;
   std::variant<UnpackOptions, Outcome> guessed = with_guessed_layout(paths.first, options, note);
