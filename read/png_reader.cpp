@@ -123,7 +123,8 @@ std::optional<Failure> PngViewBytes::copy(std::uint64_t offset, std::span<std::u
   if (offset < window_at_ || offset - window_at_ > mapped || into.size() > mapped - (offset - window_at_)) {
     mapped_ = false;
     const std::uint64_t length = std::min(std::max<std::uint64_t>(window_bytes_, into.size()), size - offset);
-    if (std::optional<SystemError> error = view_->map_window(offset, length)) return Failure{Fault::cannot_open, {}, *error};
+    if (std::optional<SystemError> error = view_->map_window(offset, length))
+      return Failure{Fault::cannot_open, {}, *error};
     window_at_ = offset;
     mapped_ = true;
   }
@@ -217,8 +218,8 @@ std::optional<Failure> PngReader::read_header(std::uint64_t pixel_limit) {
   if (width_ == 0 || height_ == 0 || width_ > 0x7FFFFFFFu || height_ > 0x7FFFFFFFu)
     return damaged("its IHDR declares " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
   if (!depth_allowed(colour_type_, depth_))
-    return damaged("its IHDR declares colour type " + std::to_string(colour_type_) + " at " +
-                   std::to_string(depth_) + " bits, which the format does not have");
+    return damaged("its IHDR declares colour type " + std::to_string(colour_type_) + " at " + std::to_string(depth_) +
+                   " bits, which the format does not have");
   if (header[10] != 0 || header[11] != 0)
     return damaged("its IHDR declares compression method " + std::to_string(header[10]) + " and filter method " +
                    std::to_string(header[11]) + "; the format has only 0");
@@ -499,8 +500,8 @@ std::optional<Failure> PngReader::finish() {
     if (type == idat) return damaged("its IDAT chunks are not one after another");
     if (type == exif_chunk && exif_.empty() && length <= max_exif_bytes) kept = &exif_;
     if (critical(type) && type != iend)
-      return damaged("chunk " + name_of(type) + (type == ihdr || type == plte ? " comes after the pixel data"
-                                                                             : " is critical but not known"));
+      return damaged("chunk " + name_of(type) +
+                     (type == ihdr || type == plte ? " comes after the pixel data" : " is critical but not known"));
     if (std::optional<Failure> failed = chunk_rest(length, type, kept, length)) return failed;
     if (type == iend) return std::nullopt;
     if (std::optional<Failure> failed = chunk_start(length, type)) return failed;
