@@ -1,7 +1,8 @@
 // Pictures in the formats of the platform's image codecs: Qt's image readers on Linux (Qt Gui, no
 // display or application object needed), the Windows Imaging Component on Windows. Only the
-// command line uses them, to read pictures; the dialogs convert BMPs alone. (unpack writes its
-// PNGs itself: containers/png_output.h.)
+// command line uses them, to read JPEG and GIF pictures; the dialogs convert BMPs alone. PNGs are
+// read by read/png_reader.h and written by containers/png_output.h; the codecs' PNG decoding is
+// kept as an independent check of that writer in its tests.
 //
 // Decoding takes the file's bytes and accepts PNG, JPEG and GIF (the first frame), whatever the
 // file's name. The picture comes back as width * height BGRA quads (straight alpha, pixels.h) with

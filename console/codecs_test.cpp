@@ -137,21 +137,26 @@ TEST(PackReadsCodecPictures, NamesTheFormatOfAPictureThatDoesNotDecode) {
   const struct {
     const char* name;
     Bytes file;
-    const char* format;
+    const char* reason;
   } cases[] = {
-      {"PngSignatureThenGarbage", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 'x', 'x', 'x', 'x', 'x', 'x'}, "PNG"},
-      {"PngCutShort", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2)), "PNG"},
-      {"JpegSignatureThenGarbage", {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'}, "JPEG"},
-      {"GifSignatureThenGarbage", {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'}, "GIF"},
+      {"PngSignatureThenGarbage",
+       {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 'x', 'x', 'x', 'x', 'x', 'x'},
+       "the PNG is cut short"},
+      {"PngCutShort", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2)),
+       "the PNG is cut short"},
+      {"JpegSignatureThenGarbage",
+       {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'},
+       "the JPEG is damaged or cut short: it cannot be decoded"},
+      {"GifSignatureThenGarbage",
+       {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'},
+       "the GIF is damaged or cut short: it cannot be decoded"},
   };
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir.file("in"), c.file);
     const Rgb565Run run = rgb565({"pack", dir.file("in"), dir.file("out.bin")});
     EXPECT_EQ(run.code, 1) << c.name;
-    EXPECT_EQ(run.err, "rgb565: " + dir.file("in") + ": Cannot open input: the " + c.format +
-                           " is damaged or cut short: it cannot be decoded\n")
-        << c.name;
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("in") + ": Cannot open input: " + c.reason + "\n") << c.name;
     EXPECT_FALSE(file_exists(dir.file("out.bin"))) << c.name;
   }
 }

@@ -23,8 +23,8 @@ struct PackOptions {
   Dither dither = Dither::none;
   // The picture's top row first in the raw image, instead of the file's stored order.
   bool top_down = false;
-  // Read PNG, JPEG and GIF pictures through the platform's codecs too, their transparent pixels over
-  // `background`. The dialogs keep to BMPs.
+  // Read PNG, JPEG and GIF pictures too (a PNG with the PNG reader, the others through the
+  // platform's codecs), their transparent pixels over `background`. The dialogs keep to BMPs.
   bool codecs = false;
   BgrTriple background{0, 0, 0};
   // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may have.
@@ -45,9 +45,10 @@ struct PackOptions {
   bool pages = false;
   // Write the output as it is made, a band of rows at a time, with the input still open: a BMP
   // then takes a few megabytes whatever its size. The input and the output must then be different
-  // files, and "Saving" comes before the conversion. Pictures of the codecs are decoded whole. A
-  // bottom-up picture written top row first with diffusion, whose errors run in stored order, has
-  // its colour plane held whole until its last band is made.
+  // files, and "Saving" comes before the conversion. A PNG stored row after row is read a band at
+  // a time too; an interlaced one, a JPEG and a GIF are decoded whole. A bottom-up picture written
+  // top row first with diffusion, whose errors run in stored order, has its colour plane held
+  // whole until its last band is made.
   bool stream = false;
   // Rows to a band when streaming; 0 for as many as fit about a megabyte.
   std::uint32_t band_rows = 0;

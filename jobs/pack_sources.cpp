@@ -13,6 +13,7 @@
 #include "files/file_view.h"
 #include "files/view_access.h"
 #include "job/convert.h"
+#include "jobs/png_source.h"
 #include "read/bmp_bands.h"
 #include "read/bmp_reader.h"
 #include "read/bmp_stream_bands.h"
@@ -457,6 +458,10 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
   if (options.stream && !options.transforms.any()) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);
+    if (options.codecs) {
+      if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> png = open_png_bands(path, options))
+        return std::move(*png);
+    }
   }
   if (options.transforms.any()) return open_chain(path, options);
   PictureLoad loaded = load(path, options);

@@ -7,6 +7,7 @@
 #include "codecs/image_codecs.h"
 
 #include "read/bmp_pixels.h"
+#include "read/png_reader.h"
 
 namespace {
 
@@ -88,12 +89,29 @@ void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t 
   rows_ = {decoded_.get(), std::size_t{width} * height * pixel_bytes};
 }
 
+std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
+  PngSpanBytes bytes(file_->bytes());
+  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(bytes, pixel_limit);
+  if (Failure* failed = std::get_if<Failure>(&found)) return std::move(*failed);
+  PngReader* reader = std::get_if<PngReader>(&found);
+  if (reader == nullptr) return std::nullopt;
+  if (std::uint64_t{reader->width()} * reader->height() * 4 > SIZE_MAX)
+    return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
+  const std::size_t size = std::size_t{reader->width()} * reader->height() * 4;
+  std::unique_ptr<std::uint8_t[]> quads(new (std::nothrow) std::uint8_t[size]);
+  if (quads == nullptr) return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
+  if (std::optional<Failure> failed = reader->read_whole({quads.get(), size})) return std::move(*failed);
+  adopt(std::move(quads), reader->width(), reader->height(), true, true);
+  return std::move(*this);
+}
+
 std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit) {
   // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
   LoadedPicture picture;
   std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
   if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return std::nullopt;
+  if (std::optional<PictureLoad> png = picture.load_png(pixel_limit)) return png;
   std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {

@@ -43,9 +43,10 @@ using PictureLoad = std::variant<LoadedPicture, Failure>;
 class LoadedPicture {
  public:
   static PictureLoad load(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
-  // The picture of a PNG, JPEG or GIF file, decoded by the platform's codecs into BGRA quads with
-  // straight alpha that the picture owns, top row first. Nullopt when the file is none of them (or
-  // cannot be read): the BMP loader's refusal then stands.
+  // The picture of a PNG, JPEG or GIF file, decoded into BGRA quads with straight alpha that the
+  // picture owns, top row first: a PNG by the PNG reader (png_reader.h), the others by the
+  // platform's codecs. Nullopt when the file is none of them (or cannot be read): the BMP loader's
+  // refusal then stands.
   static std::optional<PictureLoad> load_with_codecs(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
 
   std::uint32_t width() const { return width_; }
@@ -65,6 +66,8 @@ class LoadedPicture {
  private:
   LoadedPicture() = default;
 
+  // The picture of the PNG that file_ holds, read whole; nullopt when it is not a PNG.
+  std::optional<PictureLoad> load_png(std::uint64_t pixel_limit);
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
   std::optional<Failure> decode(const BmpPicture& bmp);
   // Keeps `bmp`'s alpha, when it has any, in alpha_: from the file's own rows, which on Win32 the

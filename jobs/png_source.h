@@ -1,0 +1,19 @@
+// Pack's source for a PNG stored row after row, when streaming and untransformed: its rows read a
+// band at a time by the PNG reader through windows of its file, which stays open meanwhile, so that
+// a PNG of any size packs in a few megabytes. A walk that starts again from the first band (a format
+// that counts colours first, or writes two planes) inflates the pixels again from the first IDAT.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "jobs/pack.h"
+#include "jobs/pack_sources.h"
+
+// The source of the PNG at `path`, or the refusal of one whose header does not read; nothing when
+// the file is not a PNG, or is an interlaced one, whose rows come only once it is read whole: the
+// image loader then reads it.
+std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(const std::string& path,
+                                                                                 const PackOptions& options);

@@ -1,0 +1,162 @@
+// The PNG reader: a PNG file's pixels as BGRA quads with straight alpha (pixels.h), top row first,
+// read from the file's bytes forward, a piece at a time.
+//
+// It takes every colour type at every bit depth the format allows (grey at 1, 2, 4, 8 and 16 bits,
+// palette at 1 to 8, RGB, grey with alpha and RGBA at 8 and 16), the palette's alphas and the grey
+// or RGB colour key of a tRNS chunk, Adam7 interlacing, the five row filters, and pixel data split
+// over any number of IDAT chunks. Grey below 8 bits is widened to fill the byte (a 2-bit 1 is 85);
+// 16-bit channels are rounded to 8 bits, (v * 255 + 32767) / 65535, after a colour key has been
+// compared with the full 16 bits. Gamma and colour-profile chunks (gAMA, cHRM, sRGB, iCCP) are
+// ignored: the samples are taken as they are stored, as the platforms' codecs take them. The eXIf
+// chunk's bytes are kept as they are stored (the first one, up to max_exif_bytes).
+//
+// Every chunk's CRC is checked, whether or not its contents are used. The file is refused, with the
+// reason in plain words, when its IHDR breaks the format's rules (no pixels, a depth its colour type
+// does not have, a compression or filter method other than 0, an interlace method other than 0 or
+// 1), when it is cut short or a chunk fails its CRC, when a critical chunk is unknown or out of its
+// place, when a palette picture has no PLTE or names an entry past it, when a row has a filter type
+// past 4, when zlib cannot inflate the pixels (zlib's own message), and when the compressed pixels
+// end before the last row or run on past it. A picture of more pixels than the limit is refused
+// before anything is inflated. Ancillary chunks the reader does not use are skipped.
+//
+// A picture stored row after row is given a band of rows at a time: inflate streams forward and
+// only the row before is kept for the filters, so memory stays at a band of quads, two rows of the
+// file and zlib's window whatever the picture's size; a walk can start again from the first row.
+// An interlaced picture's rows come only after its last pass, so it is read whole.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <variant>
+#include <vector>
+
+#include "files/failure.h"
+#include "files/file_view.h"
+
+// Where a reader's bytes come from: pieces of a file, copied out so that the file being cut short
+// under the reading is met as a refusal, not a fault.
+class PngBytes {
+ public:
+  virtual ~PngBytes() = default;
+  virtual std::uint64_t size() const = 0;
+  // Copies the bytes from `offset` on into `into`, all of them inside the file; the refusal when
+  // they could not be had.
+  virtual std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+};
+
+// Bytes that are all in memory (a whole view of a file, or a test's).
+class PngSpanBytes final : public PngBytes {
+ public:
+  explicit PngSpanBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::uint64_t size() const override { return bytes_.size(); }
+  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) override;
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+// A file read through windows of `window_bytes` mapped by its view as the reading needs them. The
+// view stays the caller's; what it maps when given is used as the first window.
+class PngViewBytes final : public PngBytes {
+ public:
+  explicit PngViewBytes(FileView& view, std::uint64_t window_bytes = std::uint64_t{1} << 20)
+      : view_(&view), window_bytes_(window_bytes) {}
+  std::uint64_t size() const override { return view_->file_size(); }
+  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) override;
+
+ private:
+  FileView* view_;
+  std::uint64_t window_bytes_;
+  std::uint64_t window_at_ = 0;
+  bool mapped_ = true;
+};
+
+// The eXIf bytes kept at most; a longer chunk is checked and skipped.
+inline constexpr std::uint32_t max_exif_bytes = 1u << 20;
+
+// True when `bytes` start with the PNG signature.
+bool has_png_signature(std::span<const std::uint8_t> bytes);
+
+class PngReader {
+ public:
+  // Reads the chunks up to the first IDAT. Nothing (monostate) when the file does not start with the
+  // PNG signature; the refusal when it does but its header is not one that reads, or it declares
+  // more than `pixel_limit` pixels. `bytes` must outlive the reader.
+  static std::variant<std::monostate, PngReader, Failure> open(PngBytes& bytes, std::uint64_t pixel_limit);
+
+  PngReader(PngReader&&) noexcept;
+  PngReader& operator=(PngReader&&) noexcept;
+  ~PngReader();
+
+  std::uint32_t width() const { return width_; }
+  std::uint32_t height() const { return height_; }
+  bool interlaced() const { return interlaced_; }
+  // The eXIf chunk's data as stored; one that follows the pixels is known once the last row is read.
+  std::span<const std::uint8_t> exif() const { return exif_; }
+
+  // The next `count` rows (not past the last) of a picture stored row after row, as quads, valid
+  // until the next call. With the last row, the rest of the file is read and checked too.
+  std::variant<std::span<const std::uint8_t>, Failure> next_rows(std::uint32_t count);
+  // Starts again from the first row.
+  std::optional<Failure> restart();
+  // The whole picture, interlaced or not, into `quads` (width * height of them), from the first row.
+  std::optional<Failure> read_whole(std::span<std::uint8_t> quads);
+
+ private:
+  struct Inflater;
+  PngReader(PngBytes& bytes);
+
+  std::optional<Failure> read_header(std::uint64_t pixel_limit);
+  // Reads a chunk's 8-byte length and type at pos_.
+  std::optional<Failure> chunk_start(std::uint32_t& length, std::uint32_t& type);
+  // Reads the rest of a chunk whose start was read (its data, into `kept` up to `keep` bytes, and
+  // its CRC) and checks it.
+  std::optional<Failure> chunk_rest(std::uint32_t length, std::uint32_t type, std::vector<std::uint8_t>* kept,
+                                    std::uint32_t keep);
+  // One row of `raw_bytes` bytes of the pixel data, its filter byte first, into row_.
+  std::optional<Failure> inflate_row(std::size_t raw_bytes);
+  // More IDAT data for inflate; false when the IDAT chunks have ended.
+  std::variant<bool, Failure> feed();
+  // Undoes a row's filter against the row before (all zeros for a pass's first row).
+  std::optional<Failure> unfilter(std::size_t raw_bytes);
+  // Turns a row of `count` pixels in row_ into quads.
+  std::optional<Failure> to_quads(std::uint32_t count, std::uint8_t* quads) const;
+  // After the last row: the compressed pixels end there, and the chunks up to IEND are sound.
+  std::optional<Failure> finish();
+  std::optional<Failure> allocate_rows(std::uint32_t widest);
+  std::uint64_t raw_row_bytes(std::uint32_t pixels) const;
+
+  PngBytes* bytes_;
+  std::uint64_t pos_ = 0;
+  std::uint32_t width_ = 0;
+  std::uint32_t height_ = 0;
+  std::uint8_t depth_ = 0;
+  std::uint8_t colour_type_ = 0;
+  bool interlaced_ = false;
+  std::uint8_t channels_ = 0;
+  // Palette entries, and for a colour key, the key's samples (grey, or red, green, blue).
+  std::vector<std::uint8_t> palette_;
+  std::vector<std::uint8_t> palette_alpha_;
+  std::optional<std::uint16_t> key_[3];
+  std::vector<std::uint8_t> exif_;
+
+  std::unique_ptr<Inflater> inflater_;
+  // Where the first IDAT chunk starts; what is left of the IDAT chunk being read, and its CRC so far.
+  std::uint64_t idat_start_ = 0;
+  std::uint32_t idat_left_ = 0;
+  std::uint32_t idat_crc_ = 0;
+  bool idat_ended_ = false;
+  // The IDAT chunk being read has been begun, so its CRC follows its data.
+  bool in_idat_ = false;
+  // The start of the chunk after the IDAT chunks, read when they ended.
+  std::uint32_t after_length_ = 0;
+  std::uint32_t after_type_ = 0;
+  std::vector<std::uint8_t> input_;
+  // The row being read and the row before it, each with its filter byte first.
+  std::vector<std::uint8_t> row_;
+  std::vector<std::uint8_t> previous_;
+  std::vector<std::uint8_t> band_;
+  std::uint32_t next_row_ = 0;
+};
