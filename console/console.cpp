@@ -233,11 +233,8 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
 
 // The unpack command that shows `guess` of `dump`, as a PNG named after it.
 std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
-  std::string command = "rgb565 unpack";
-  if (guess.format->name != "rgb565") command += " --format " + std::string(guess.format->name);
-  command += " --size " + std::to_string(guess.width) + "x" + std::to_string(guess.height);
-  if (guess.format->byte_order_matters && guess.bytes == ByteOrder::high_first) command += " --bytes be";
-  return command + " --rows top-down " + shell_word(dump) + " " + shell_word(stem_of(dump) + ".png");
+  return "rgb565 unpack " + layout_options(guess) + " --rows top-down " + shell_word(dump) + " " +
+         shell_word(stem_of(dump) + ".png");
 }
 
 // rgb565 probe: each dump's likeliest layouts on standard output, best first.
