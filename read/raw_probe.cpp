@@ -416,6 +416,9 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       const bool padding = std::max(last, first) == groups(samples, 4);
       if (format.format == PixelFormat::xrgb8888) {
         if (!padding) return {};
+        // A first and a last byte both of one value (a picture without red, or without blue) do
+        // not tell which is the padding: both readings are scored, and their tie refused.
+        if (last == first) return {{ByteOrder::low_first, 1}, {ByteOrder::high_first, 1}};
         return {{order, 1}};
       }
       if (padding) return {};

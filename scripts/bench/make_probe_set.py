@@ -6,9 +6,9 @@ Usage: make_probe_set.py FOLDER
 Pictures that this project did not draw (ffmpeg's lavfi test sources, ImageMagick's built-in
 pictures, text and simple UI mock-ups drawn by ImageMagick with the fonts on the machine) are sized
 to panel sizes and odd sizes, and written as raw dumps by `ffmpeg -f rawvideo -pix_fmt F` in every
-format the probe tries; numpy writes rgb666, which ffmpeg lacks. The pictures are split in two
-sets of different source pictures: `tune`, which the probe's constants were chosen on, and
-`heldout`, which they never were; the figures reported are the held-out ones.
+format the probe tries; numpy writes rgb666, which ffmpeg lacks. The pictures are split into sets
+of different source pictures: `tune`, which the probe's constants were chosen on, and `heldout` and
+`fresh`, which they never were; the figures reported are the held-out ones.
 
 FOLDER/manifest.tsv lists each dump: path, width, height, the formats that are right for it
 (argb8888 with an alpha byte of one value reads as xrgb8888 as well), byte order (le, be, or - when
@@ -49,6 +49,8 @@ TEXT_A = ("The quick brown fox jumps over the lazy dog. Settings  Wi-Fi  Bluetoo
           "Battery 87%  12:45  Temperature 21.5 C  Humidity 48%  Pressure 1013 hPa")
 TEXT_B = ("ERROR 0x3F: sensor timeout on channel 4. Retry in 5 s. Menu > Network > Static IP "
           "192.168.1.20  Gateway 192.168.1.1  Firmware v2.7.13 build 4411")
+TEXT_C = ("$ make flash\nCC main.o\nLD firmware.elf  text 48211  data 1204  bss 8812\n"
+          "Writing 100% [==========] 0.4 s\nuart0: boot ok, heap 231 KiB free")
 PICTURES = [
     ("testsrc2", "drawing", "tune", ("lavfi", "testsrc2=size=1280x720")),
     ("mandelbrot", "photo", "tune", ("lavfi", "mandelbrot=size=1280x720:end_pts=4")),
@@ -68,6 +70,18 @@ PICTURES = [
     ("netscape", "drawing", "heldout", ("magick", ["netscape:"])),
     ("text_b", "drawing", "heldout", ("text", (FONT_SERIF, "gray90", "navy", TEXT_B))),
     ("ui_light", "drawing", "heldout", ("ui", "light")),
+    # Added after the first measurement: a photograph with a camera's grain for tuning, and a second
+    # held-out set, "fresh", measured once, at the end.
+    ("rose_grain", "photo", "tune",
+     ("magick", ["-seed", "5", "rose:", "-resize", "640x480!", "-attenuate", "0.5", "+noise", "Gaussian"])),
+    ("plasma42_grain", "photo", "fresh",
+     ("magick", ["-seed", "42", "-size", "640x480", "plasma:fractal", "-attenuate", "0.4", "+noise", "Gaussian"])),
+    ("radial_grain", "photo", "fresh",
+     ("magick", ["-seed", "9", "-size", "640x480", "radial-gradient:khaki-navy", "-attenuate", "0.3", "+noise",
+                 "Gaussian"])),
+    ("pal75bars", "drawing", "fresh", ("lavfi", "pal75bars=size=1280x720")),
+    ("rgbtestsrc", "drawing", "fresh", ("lavfi", "rgbtestsrc=size=1280x720")),
+    ("text_c", "drawing", "fresh", ("text", (FONT_MONO, "black", "lime", TEXT_C))),
 ]
 
 
