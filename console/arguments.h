@@ -31,6 +31,8 @@ struct Invocation {
   std::string directory;
   // -j: how many files of a batch convert at once; 0 for one per processor.
   unsigned jobs = 0;
+  // probe --sheet: the PNG that draws the dump's best readings side by side; empty for none.
+  std::string sheet;
   // --bytes was given: unpack --size auto and probe then take the byte order as given.
   bool bytes_given = false;
   // --fit was given, which means something only with --resize.

@@ -23,6 +23,7 @@
 #include "files/file_view.h"
 #include "jobs/pack.h"
 #include "jobs/probe.h"
+#include "jobs/probe_sheet.h"
 #include "jobs/subtract.h"
 #include "jobs/unpack.h"
 #include "programs/version.h"
@@ -205,11 +206,8 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
 
 // The unpack command that shows `guess` of `dump`, as a PNG named after it.
 std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
-  std::string command = "rgb565 unpack";
-  if (guess.format->name != "rgb565") command += " --format " + std::string(guess.format->name);
-  command += " --size " + std::to_string(guess.width) + "x" + std::to_string(guess.height);
-  if (guess.format->byte_order_matters && guess.bytes == ByteOrder::high_first) command += " --bytes be";
-  return command + " --rows top-down " + shell_word(dump) + " " + shell_word(stem_of(dump) + ".png");
+  return "rgb565 unpack " + layout_options(guess) + " --rows top-down " + shell_word(dump) + " " +
+         shell_word(stem_of(dump) + ".png");
 }
 
 // rgb565 probe: each dump's likeliest layouts on standard output, best first.
@@ -218,6 +216,10 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
   if (invocation.bytes_given) limits.bytes = invocation.unpack.format.bytes;
   if (std::find(invocation.given.begin(), invocation.given.end(), "--format") != invocation.given.end())
     limits.format = invocation.unpack.pixel_format;
+  if (!invocation.sheet.empty() && invocation.inputs.size() != 1) {
+    streams.err << "rgb565: --sheet draws the readings of one dump; give one\n" << usage_hint;
+    return exit_usage;
+  }
   bool every_guessed = true;
   for (const std::string& dump : invocation.inputs) {
     const LvglRead read = lvgl_image_at(dump);
@@ -235,6 +237,13 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
       continue;
     }
     const ProbeResult& result = std::get<ProbeResult>(probed);
+    if (!invocation.sheet.empty() && !result.ranked.empty()) {
+      const Outcome drawn = draw_probe_sheet(dump, result.ranked, invocation.sheet);
+      if (!drawn.done()) {
+        streams.err << message_line(invocation.sheet, drawn) << "\n";
+        every_guessed = false;
+      }
+    }
     streams.out << printable(dump) << ": ";
     if (result.verdict == ProbeVerdict::no_guess) {
       streams.out << "no confident guess: it does not read as a picture in any layout probed\n";

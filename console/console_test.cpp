@@ -165,6 +165,34 @@ TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
   }
 }
 
+// Three flat stripes in ffmpeg's rgb565le, whose byte order no content tells: unpack --format auto
+// writes nothing and names the command of each candidate, the user's paths in it; probe --sheet
+// draws the candidates into one PNG, and takes one dump only.
+TEST(Rgb565, RefusesAnUnsureGuessWithTheCommandOfEachCandidate) {
+  TempDir dir;
+  write_file(dir.file("stripes.bin"), *read_file(std::string(PROBE_DUMPS) + "/stripes_60x40.rgb565le"));
+  const Rgb565Run refused =
+      rgb565({"unpack", "--size", "auto", "--format", "auto", dir.file("stripes.bin"), dir.file("out.png")});
+  EXPECT_EQ(refused.code, 1);
+  const std::string in_out = dir.file("stripes.bin") + " " + dir.file("out.png");
+  for (const std::string& part :
+       {std::string(
+            ": Cannot open input: no confident guess of its layout; look at each (rgb565 probe --sheet draws them): "),
+        "rgb565 unpack --size 60x40 --rows top-down " + in_out + " (",
+        "; rgb565 unpack --size 60x40 --bytes be --rows top-down " + in_out + " ("})
+    EXPECT_NE(refused.err.find(part), std::string::npos) << part << "\nnot in\n" << refused.err;
+  EXPECT_FALSE(read_file(dir.file("out.png")));
+
+  const Rgb565Run sheet = rgb565({"probe", "--sheet", dir.file("sheet.png"), dir.file("stripes.bin")});
+  EXPECT_EQ(sheet.code, 0);
+  const std::optional<Bytes> png = read_file(dir.file("sheet.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(Bytes(png->begin(), png->begin() + 4), (Bytes{0x89, 'P', 'N', 'G'}));
+  EXPECT_EQ(rgb565({"probe", "--sheet", dir.file("two.png"), dir.file("stripes.bin"), dir.file("stripes.bin")}).code,
+            2);
+  EXPECT_FALSE(read_file(dir.file("two.png")));
+}
+
 // A dump of unknown layout: probe lists the layout it was made in first with the command that shows
 // it, unpack --size auto converts at that size and says so, and neither takes noise for a picture.
 TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {

@@ -314,6 +314,19 @@ std::span<const OptionRow> option_table() {
              invocation.jobs = *jobs;
              return std::string();
            }},
+      {.long_name = "--sheet",
+       .verbs = probe_only,
+       .value = "OUT",
+       .help = "draw the best readings of the one DUMP side by side in the PNG OUT, each captioned with its format, "
+               "size and byte order",
+       .more = "Up to four readings, best first, each at a height of 160 pixels (or 480 across when wider), so "
+               "that the one that is the picture shows at a glance.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             if (value.empty()) return std::string("--sheet needs a file");
+             invocation.sheet = value;
+             return std::string();
+           }},
       {.short_name = "-o",
        .verbs = subtract_only,
        .value = "OUT",

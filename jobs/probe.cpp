@@ -35,6 +35,15 @@ std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const Pro
   return probe_raw(view.file_size(), samples, limits);
 }
 
+std::string layout_options(const ProbeGuess& guess) {
+  std::string options;
+  if (guess.format->format != PixelFormat::rgb565) options += "--format " + std::string(guess.format->name) + " ";
+  options += "--size " + std::to_string(guess.width) + "x" + std::to_string(guess.height);
+  if (guess.format->byte_order_matters && guess.order_told && guess.bytes == ByteOrder::high_first)
+    options += " --bytes be";
+  return options;
+}
+
 LvglRead lvgl_image_at(const std::string& path) {
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
   FileView* view = std::get_if<FileView>(&opened);

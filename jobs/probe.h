@@ -14,6 +14,10 @@
 // The ranked guesses for the dump at `path`, or the refusal that names why it could not be read.
 std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const ProbeLimits& limits = {});
 
+// The options of `rgb565 unpack` that read a dump as `guess` lays it out: "--format xrgb8888 --size
+// 800x480 --bytes be", the format left out for rgb565 and the byte order for low byte first.
+std::string layout_options(const ProbeGuess& guess);
+
 // The LVGL image at `path`, when the file starts with an LVGL header that fits its length: such a
 // file names its own size and format, and needs no guess.
 LvglRead lvgl_image_at(const std::string& path);

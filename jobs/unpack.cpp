@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -331,6 +332,9 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
   return output->finish(paths.second, progress, std::move(warnings));
 }
 
+// How many candidates a refusal names.
+constexpr std::size_t shown_candidates = 3;
+
 // A guess in words: "rgb565, 320 x 240, low byte first (87 % sure)", the format and byte order
 // named when they were guessed.
 std::string guess_text(const ProbeGuess& guess, bool with_format, bool with_order) {
@@ -345,8 +349,9 @@ std::string guess_text(const ProbeGuess& guess, bool with_format, bool with_orde
 // The options with the size, and the format and byte order if asked, that the input's content reads
 // best at; or the refusal of an input that is a picture, unreadable, or whose best guess is not
 // clearly ahead. An LVGL image needs no guess: its header names its size and format.
-std::variant<UnpackOptions, Outcome> with_guessed_layout(const std::string& path, UnpackOptions options,
+std::variant<UnpackOptions, Outcome> with_guessed_layout(const JobPaths& paths, UnpackOptions options,
                                                          std::string& note) {
+  const std::string& path = paths.first;
   {
     std::variant<FileView, Outcome> opened = open_raw(path, options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
@@ -375,10 +380,21 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const std::string& path
                                                   ": it does not read as a picture in any layout tried; give " +
                                                   (options.guess_format ? "--format and --size" : "--size"));
   if (result.verdict == ProbeVerdict::unsure) {
-    std::string reason = "no confident guess of its " + what + ": ";
-    for (std::size_t i = 0; i < result.ranked.size(); ++i)
-      reason += (i == 0 ? "" : ", ") + guess_text(result.ranked[i], options.guess_format, options.guess_bytes);
-    return refusal(Ending::cannot_open_input, reason + " read almost equally well; rgb565 probe shows each");
+    // Each candidate as the command that shows it, so that the user can look at each; paths that a
+    // shell would split or expand are left for the user to fill in.
+    const auto plain = [](const std::string& name) {
+      return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("./_-+", c) != nullptr;
+      });
+    };
+    const std::string in = plain(paths.first) ? paths.first : "DUMP";
+    const std::string out = plain(paths.second) ? paths.second : "OUT";
+    std::string reason = "no confident guess of its " + what + "; look at each (rgb565 probe --sheet draws them): ";
+    for (std::size_t i = 0; i < result.ranked.size() && i < shown_candidates; ++i) {
+      reason += (i == 0 ? "" : "; ") + std::string("rgb565 unpack ") + layout_options(result.ranked[i]) +
+                " --rows top-down " + in + " " + out + " (" + std::to_string(result.ranked[i].confidence) + " % sure)";
+    }
+    return refusal(Ending::cannot_open_input, reason);
   }
   const ProbeGuess& best = result.ranked.front();
   options.width = best.width;
@@ -444,7 +460,7 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
   }
   if (!options.guess_size && !options.guess_format) return unpack_at_size(paths, options, progress);
   std::string note;
-  std::variant<UnpackOptions, Outcome> guessed = with_guessed_layout(paths.first, options, note);
+  std::variant<UnpackOptions, Outcome> guessed = with_guessed_layout(paths, options, note);
   if (Outcome* refused = std::get_if<Outcome>(&guessed)) return std::move(*refused);
   Outcome outcome = unpack_at_size(paths, std::get<UnpackOptions>(guessed), progress);
   if (outcome.done()) outcome.warnings.insert(outcome.warnings.begin(), note);

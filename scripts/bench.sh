@@ -177,8 +177,16 @@ compare probe /dev/null \
 
 if wanted hit-rate; then
   echo
-  echo "== probe: how often the first guess is right"
+  echo "== probe: how often the first guess is right (made-up pictures)"
   build/native/read/raw_probe_hit_rate | tail -n 1
+  # Dumps that ffmpeg, ImageMagick and numpy wrote, of pictures this project did not draw: the
+  # tuning set, then the two held-out sets that the probe's constants were never chosen on.
+  "${python[@]}" scripts/bench/make_probe_set.py "$bench/probe-set"
+  for set in tune heldout fresh; do
+    echo
+    echo "== probe: dumps other tools wrote, $set set"
+    build/native/read/raw_probe_hit_rate "$bench/probe-set/manifest.tsv" "$set"
+  done
 fi
 
 if wanted kernels; then

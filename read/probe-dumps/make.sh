@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes the small dumps that read/raw_probe_test.cpp probes, with other tools than this project's:
+# ffmpeg writes the raw frames, ImageMagick draws or gives the pictures, numpy writes rgb666.
+# Run from this folder; the files are committed, so the tests need none of these tools.
+set -euo pipefail
+ff() { ffmpeg -v error -y "$@"; }
+ff -f lavfi -i mandelbrot=size=96x64 -frames:v 1 mandel.png
+/usr/bin/convert rose: -resize 80x60! PNG24:rose.png
+/usr/bin/convert -size 72x56 xc:'#202428' -fill '#3a7bd5' -draw 'rectangle 0,0 72,10' \
+  -fill white -font DejaVu-Sans -pointsize 9 -annotate +3+8 'Menu 12:45' \
+  -fill '#2d3238' -stroke '#f5a623' -draw 'roundrectangle 4,16 67,30 3,3' -stroke none \
+  -fill white -annotate +8+27 'Display' PNG24:ui.png
+/usr/bin/convert -size 20x40 xc:red xc:lime xc:blue +append PNG24:stripes.png
+ff -i rose.png -f rawvideo -pix_fmt rgb24 rose_80x60.rgb24
+ff -i rose.png -f rawvideo -pix_fmt rgb565be rose_80x60.rgb565be
+ff -i mandel.png -f rawvideo -pix_fmt gray mandel_96x64.gray
+ff -i mandel.png -f rawvideo -pix_fmt bgr0 mandel_96x64.bgr0
+ff -i ui.png -f rawvideo -pix_fmt rgb565le ui_72x56.rgb565le
+ff -i ui.png -f rawvideo -pix_fmt rgb444be ui_72x56.rgb444be
+ff -i stripes.png -f rawvideo -pix_fmt rgb565le stripes_60x40.rgb565le
+python3 -c "
+import numpy, PIL.Image
+(numpy.asarray(PIL.Image.open('rose.png').convert('RGB')) & 0xFC).tofile('rose_80x60.rgb666')"
+head -c 9600 /dev/urandom > noise_9600.bin
+rm -f mandel.png rose.png ui.png stripes.png

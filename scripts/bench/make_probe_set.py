@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Makes dumps that other tools wrote, for measuring how well `rgb565 probe` guesses a layout.
+
+Usage: make_probe_set.py FOLDER
+
+Pictures that this project did not draw (ffmpeg's lavfi test sources, ImageMagick's built-in
+pictures, text and simple UI mock-ups drawn by ImageMagick with the fonts on the machine) are sized
+to panel sizes and odd sizes, and written as raw dumps by `ffmpeg -f rawvideo -pix_fmt F` in every
+format the probe tries; numpy writes rgb666, which ffmpeg lacks. The pictures are split into sets
+of different source pictures: `tune`, which the probe's constants were chosen on, and `heldout` and
+`fresh`, which they never were; the figures reported are the held-out ones.
+
+FOLDER/manifest.tsv lists each dump: path, width, height, the formats that are right for it
+(argb8888 with an alpha byte of one value reads as xrgb8888 as well), byte order (le, be, or - when
+the content cannot tell it), kind (photo or drawing), set and source picture. Existing dumps are
+kept, so a second run only writes the manifest again.
+"""
+import os
+import subprocess
+import sys
+
+import numpy as np
+from PIL import Image
+
+CONVERT = "/usr/bin/convert"  # ImageMagick itself: /usr/local/bin/convert may be a stand-in
+FONT_SANS = "DejaVu-Sans"
+FONT_SERIF = "DejaVu-Serif"
+FONT_MONO = "DejaVu-Sans-Mono"
+
+PANEL = [(128, 160), (240, 320), (320, 240), (480, 272), (800, 480), (240, 240), (135, 240), (172, 320),
+         (1024, 600)]
+ODD = [(317, 211), (203, 149), (401, 299), (97, 131)]
+SIZES = PANEL + ODD
+
+# ffmpeg's pixel format -> (the probe's format, byte order as the probe reads it, or "-" when the
+# content cannot tell it). bgr565le is rgb565 with red and blue swapped, which no content tells.
+FFMPEG_FORMATS = {
+    "rgb565le": ("rgb565", "le"), "rgb565be": ("rgb565", "be"), "bgr565le": ("rgb565", "le"),
+    "rgb444le": ("rgb444", "le"), "rgb444be": ("rgb444", "be"),
+    "bgr24": ("rgb888", "-"), "rgb24": ("rgb888", "-"),
+    "bgr0": ("xrgb8888", "le"), "0rgb": ("xrgb8888", "be"),
+    "bgra": ("argb8888", "le"), "argb": ("argb8888", "be"),
+    "gray": ("gray8", "-"),
+}
+
+# (name, kind, set, how it is made). Photographs and drawings on both sides of the split, no source
+# picture on both.
+TEXT_A = ("The quick brown fox jumps over the lazy dog. Settings  Wi-Fi  Bluetooth  Display  "
+          "Battery 87%  12:45  Temperature 21.5 C  Humidity 48%  Pressure 1013 hPa")
+TEXT_B = ("ERROR 0x3F: sensor timeout on channel 4. Retry in 5 s. Menu > Network > Static IP "
+          "192.168.1.20  Gateway 192.168.1.1  Firmware v2.7.13 build 4411")
+TEXT_C = ("$ make flash\nCC main.o\nLD firmware.elf  text 48211  data 1204  bss 8812\n"
+          "Writing 100% [==========] 0.4 s\nuart0: boot ok, heap 231 KiB free")
+PICTURES = [
+    ("testsrc2", "drawing", "tune", ("lavfi", "testsrc2=size=1280x720")),
+    ("mandelbrot", "photo", "tune", ("lavfi", "mandelbrot=size=1280x720:end_pts=4")),
+    ("rose", "photo", "tune", ("magick", ["rose:"])),
+    ("plasma1", "photo", "tune", ("magick", ["-seed", "1", "-size", "640x480", "plasma:fractal"])),
+    ("logo", "drawing", "tune", ("magick", ["logo:"])),
+    ("text_a", "drawing", "tune", ("text", (FONT_SANS, "white", "black", TEXT_A))),
+    ("ui_dark", "drawing", "tune", ("ui", "dark")),
+    ("stripes", "drawing", "tune", ("magick", ["-size", "300x200", "xc:red", "xc:lime", "xc:blue", "+append"])),
+    ("smptebars", "drawing", "heldout", ("lavfi", "smptebars=size=1280x720")),
+    ("testsrc", "drawing", "heldout", ("lavfi", "testsrc=size=1280x720")),
+    ("granite", "photo", "heldout", ("magick", ["granite:", "-scale", "400%"])),
+    ("plasma7", "photo", "heldout",
+     ("magick", ["-seed", "7", "-size", "640x480", "plasma:tomato-steelblue", "-blur", "0x1"])),
+    ("gradients", "photo", "heldout", ("lavfi", "gradients=size=1280x720:seed=3:nb_colors=5")),
+    ("wizard", "drawing", "heldout", ("magick", ["wizard:"])),
+    ("netscape", "drawing", "heldout", ("magick", ["netscape:"])),
+    ("text_b", "drawing", "heldout", ("text", (FONT_SERIF, "gray90", "navy", TEXT_B))),
+    ("ui_light", "drawing", "heldout", ("ui", "light")),
+    # Added after the first measurement: a photograph with a camera's grain for tuning, and a second
+    # held-out set, "fresh", measured once, at the end.
+    ("rose_grain", "photo", "tune",
+     ("magick", ["-seed", "5", "rose:", "-resize", "640x480!", "-attenuate", "0.5", "+noise", "Gaussian"])),
+    ("plasma42_grain", "photo", "fresh",
+     ("magick", ["-seed", "42", "-size", "640x480", "plasma:fractal", "-attenuate", "0.4", "+noise", "Gaussian"])),
+    ("radial_grain", "photo", "fresh",
+     ("magick", ["-seed", "9", "-size", "640x480", "radial-gradient:khaki-navy", "-attenuate", "0.3", "+noise",
+                 "Gaussian"])),
+    ("pal75bars", "drawing", "fresh", ("lavfi", "pal75bars=size=1280x720")),
+    ("rgbtestsrc", "drawing", "fresh", ("lavfi", "rgbtestsrc=size=1280x720")),
+    ("text_c", "drawing", "fresh", ("text", (FONT_MONO, "black", "lime", TEXT_C))),
+]
+
+
+def run(command):
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+
+
+def text_picture(path, size, font, background, ink, words):
+    width, height = size
+    point = max(7, height // 12)
+    run([CONVERT, "-size", f"{width}x{height}", "-background", background, "-fill", ink, "-font", font,
+         "-pointsize", str(point), f"caption:{words}", "-flatten", f"PNG24:{path}"])
+
+
+def ui_picture(path, size, scheme):
+    """A panel's screen: a title bar, buttons with labels, a list or a progress bar, anti-aliased
+    text, drawn at the panel's own size as its firmware would."""
+    width, height = size
+    unit = max(6, height // 12)
+    if scheme == "dark":
+        back, bar, button, ink, accent = "#202428", "#3a7bd5", "#2d3238", "white", "#f5a623"
+    else:
+        back, bar, button, ink, accent = "#f4f4f0", "#e0e0e0", "#ffffff", "#202020", "#2e9d4f"
+    draw = [CONVERT, "-size", f"{width}x{height}", f"xc:{back}", "-font", FONT_SANS if scheme == "dark" else FONT_MONO,
+            "-pointsize", str(unit), "-fill", bar, "-draw", f"rectangle 0,0 {width},{unit * 2}",
+            "-fill", ink, "-annotate", f"+{unit // 2}+{unit * 3 // 2}", "Settings 12:45"]
+    y = unit * 3
+    for i, label in enumerate(["Display", "Network", "Sound", "About"]):
+        if y + unit * 2 > height:
+            break
+        draw += ["-fill", button, "-stroke", accent if i == 1 else bar,
+                 "-draw", f"roundrectangle {unit // 2},{y} {width - unit // 2},{y + unit * 2 - 2} {unit // 3},{unit // 3}",
+                 "-stroke", "none", "-fill", ink, "-annotate", f"+{unit}+{y + unit * 3 // 2 - 2}", label]
+        y += unit * 2 + unit // 2
+    if y + unit < height:
+        draw += ["-fill", bar, "-draw", f"rectangle {unit // 2},{y} {width - unit // 2},{y + unit // 2}",
+                 "-fill", accent, "-draw", f"rectangle {unit // 2},{y} {width * 2 // 3},{y + unit // 2}"]
+    run(draw + [f"PNG24:{path}"])
+
+
+def source_picture(folder, name, recipe, size):
+    """The picture at `size` as an RGB PNG, sized by ffmpeg's bicubic scaler where it is not drawn
+    at that size."""
+    kind, what = recipe
+    path = os.path.join(folder, f"{name}_{size[0]}x{size[1]}.png")
+    if os.path.exists(path):
+        return path
+    if kind == "text":
+        text_picture(path, size, *what)
+        return path
+    if kind == "ui":
+        ui_picture(path, size, what)
+        return path
+    base = os.path.join(folder, f"{name}_base.png")
+    if not os.path.exists(base):
+        if kind == "lavfi":
+            run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", what, "-frames:v", "1", base])
+        else:
+            run([CONVERT] + what + [f"PNG24:{base}"])
+    run(["ffmpeg", "-v", "error", "-y", "-i", base, "-vf", f"scale={size[0]}:{size[1]}:flags=bicubic",
+         "-frames:v", "1", "-pix_fmt", "rgb24", path])
+    return path
+
+
+def main():
+    folder = sys.argv[1]
+    pictures = os.path.join(folder, "pictures")
+    os.makedirs(pictures, exist_ok=True)
+    rows = []
+    for index, (name, kind, which, recipe) in enumerate(PICTURES):
+        # Each picture at every other size (a different half for neighbours), so that the set stays
+        # a few hundred megabytes yet every size meets every kind of picture.
+        sizes = [s for i, s in enumerate(SIZES) if (i + index) % 2 == 0]
+        for size in sizes:
+            picture = source_picture(pictures, name, recipe, size)
+            stem = os.path.join(folder, which, f"{name}_{size[0]}x{size[1]}")
+            os.makedirs(os.path.dirname(stem), exist_ok=True)
+            outputs = []
+            for pix_fmt in FFMPEG_FORMATS:
+                out = f"{stem}.{pix_fmt}"
+                if not os.path.exists(out):
+                    outputs += ["-f", "rawvideo", "-pix_fmt", pix_fmt, out]
+            if outputs:
+                run(["ffmpeg", "-v", "error", "-y", "-i", picture] + outputs)
+            rgb = np.asarray(Image.open(picture).convert("RGB"), dtype=np.uint8)
+            out = f"{stem}.rgb666"
+            if not os.path.exists(out):
+                (rgb & 0xFC).tofile(out)
+            for pix_fmt, (probe_format, order) in list(FFMPEG_FORMATS.items()) + [("rgb666", ("rgb666", "-"))]:
+                right = probe_format
+                if probe_format == "argb8888":
+                    # An opaque picture's alpha byte is one value throughout: no content tells it
+                    # from padding.
+                    right = "argb8888,xrgb8888"
+                rows.append("\t".join([f"{stem}.{pix_fmt}", str(size[0]), str(size[1]), right, order, kind, which,
+                                       name, pix_fmt]))
+    with open(os.path.join(folder, "manifest.tsv"), "w") as manifest:
+        manifest.write("\n".join(rows) + "\n")
+    print(f"{len(rows)} dumps in {folder}")
+
+
+if __name__ == "__main__":
+    main()
