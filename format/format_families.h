@@ -25,6 +25,10 @@ void decode_alpha_plane(std::span<const std::uint8_t> in, std::span<BgraQuad> qu
 // gray8, gray4 and mono1 (rows or pages).
 void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out);
+// The same from one row of `width` opaque BGR triples, without widening them to quads first; rows
+// of bits, not mono1's pages, which take their rows eight at a time.
+void encode_grey_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t width,
+                         std::uint8_t* out);
 void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
                       std::uint32_t count, std::span<BgraQuad> quads);
 

@@ -3,6 +3,8 @@
 // rows of bits or in the 8-row pages that OLED controllers scan, one byte a column with the page's
 // top row in bit 0.
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <vector>
 
 #include "format/dither.h"
@@ -13,7 +15,45 @@ namespace {
 
 std::uint8_t luma_of(const BgraQuad& pixel) { return luma(pixel.red, pixel.green, pixel.blue); }
 
+// Lumas two to a byte, the first in the high four bits; simple enough for the compiler to vectorise.
+template <typename Level>
+void pack_nibbles(const std::uint8_t* lumas, std::uint32_t count, std::uint8_t* out, Level level) {
+  for (std::uint32_t k = 0; k < count / 2; ++k)
+    out[k] = static_cast<std::uint8_t>(level(lumas[2 * k]) << 4 | level(lumas[2 * k + 1]));
+  if (count % 2 != 0) out[count / 2] = static_cast<std::uint8_t>(level(lumas[count - 1]) << 4);
+}
+
+void pack_lit(const std::uint8_t* lumas, std::uint32_t count, std::uint8_t threshold, std::uint8_t* out) {
+  for (std::uint32_t k = 0; k < count; k += 8) {
+    unsigned byte = 0;
+    for (std::uint32_t b = 0; b < 8; ++b) byte = byte << 1 | (k + b < count && lumas[k + b] >= threshold ? 1 : 0);
+    out[k / 8] = static_cast<std::uint8_t>(byte);
+  }
+}
+
 }  // namespace
+
+void encode_grey_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t width,
+                         std::uint8_t* out) {
+  assert(!(settings.format == PixelFormat::mono1 && settings.pages));
+  if (settings.format == PixelFormat::gray8) return luma_triples(triples, width, out);
+  // A chunk of lumas at a time, a whole number of bytes of the row.
+  constexpr std::uint32_t chunk = 4096;
+  std::array<std::uint8_t, chunk> lumas;
+  const bool gray4 = settings.format == PixelFormat::gray4;
+  for (std::uint32_t done = 0; done < width; done += chunk) {
+    const std::uint32_t count = std::min(chunk, width - done);
+    luma_triples(triples + std::size_t{done} * 3, count, lumas.data());
+    if (!gray4) {
+      pack_lit(lumas.data(), count, settings.threshold, out + done / 8);
+    } else if (settings.word.rounding == Rounding::nearest) {
+      pack_nibbles(lumas.data(), count, out + done / 2,
+                   [](std::uint16_t v) { return static_cast<std::uint16_t>((v * 15 + 127) / 255); });
+    } else {
+      pack_nibbles(lumas.data(), count, out + done / 2, [](std::uint8_t v) { return v >> 4; });
+    }
+  }
+}
 
 void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out) {

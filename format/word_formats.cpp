@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "format/dither.h"
@@ -154,6 +155,31 @@ void encode_triples(const Table& red, const Table& green, const Table& blue, std
   }
 }
 
+// The word's bytes as a triple's bytes rearranged, where each byte of it holds one channel's field
+// in its top bits (or the whole byte) and nothing of another's: then each channel's level is its
+// value with the low bits dropped, unless the field is narrower than a byte and rounds.
+std::optional<TripleBytes> byte_fields(const WordLayout& layout, Rounding rounding, bool high, std::uint32_t fill) {
+  if (layout.alpha_after || layout.size < 3) return std::nullopt;
+  TripleBytes bytes{layout.size, {}, {}, {}};
+  for (unsigned k = 0; k < layout.size; ++k) {
+    const unsigned at = high ? layout.size - 1 - k : k;
+    bytes.from[at] = TripleBytes::none_of_triple;
+    bytes.keep[at] = 0;
+    bytes.fill[at] = static_cast<std::uint8_t>(fill >> (8 * k));
+  }
+  const Field fields[3] = {layout.blue, layout.green, layout.red};
+  for (std::uint8_t channel = 0; channel < 3; ++channel) {
+    const Field field = fields[channel];
+    const unsigned k = field.shift / 8;
+    if (field.shift % 8 + field.bits != 8 || (field.bits < 8 && rounding != Rounding::truncate)) return std::nullopt;
+    const unsigned at = high ? layout.size - 1 - k : k;
+    if (bytes.from[at] != TripleBytes::none_of_triple) return std::nullopt;
+    bytes.from[at] = channel;
+    bytes.keep[at] = static_cast<std::uint8_t>(0xFFu << (8 - field.bits));
+  }
+  return bytes;
+}
+
 }  // namespace
 
 void encode_word_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t count,
@@ -187,12 +213,16 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
     }
     return;
   }
-  const Table red = field_table(layout.red, settings.word.rounding);
-  const Table green = field_table(layout.green, settings.word.rounding);
-  const Table blue = field_table(layout.blue, settings.word.rounding);
   // An opaque pixel's alpha field is full.
   const std::uint32_t fill =
       layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
+  if (const std::optional<TripleBytes> bytes = byte_fields(layout, settings.word.rounding, high, fill)) {
+    arrange_triples(triples, count, *bytes, out);
+    return;
+  }
+  const Table red = field_table(layout.red, settings.word.rounding);
+  const Table green = field_table(layout.green, settings.word.rounding);
+  const Table blue = field_table(layout.blue, settings.word.rounding);
   if (layout.alpha_after) {
     if (high) return encode_triples<3, true, true>(red, green, blue, fill, triples, count, out);
     return encode_triples<3, false, true>(red, green, blue, fill, triples, count, out);
