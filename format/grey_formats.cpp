@@ -55,32 +55,65 @@ void encode_grey_triples(const FormatSettings& settings, const std::uint8_t* tri
   }
 }
 
-void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
-                      std::uint32_t count, std::span<std::uint8_t> out) {
+namespace {
+
+unsigned grey_bits(PixelFormat format) {
+  return format == PixelFormat::gray8 ? 8 : format == PixelFormat::gray4 ? 4 : 1;
+}
+
+// The band's rows from their lumas, `width` a row in `lumas`, the k-th row there being output row
+// output_row(k): dithered, or levelled as the settings say.
+template <typename OutputRow>
+void encode_lumas(const FormatSettings& settings, const std::uint8_t* lumas, std::uint32_t width, std::uint32_t count,
+                  OutputRow output_row, std::span<std::uint8_t> out) {
   const bool pages = settings.format == PixelFormat::mono1 && settings.pages;
-  const std::uint8_t bits = settings.format == PixelFormat::gray8 ? 8 : settings.format == PixelFormat::gray4 ? 4 : 1;
+  const auto bits = static_cast<std::uint8_t>(grey_bits(settings.format));
   const std::size_t row_bytes = (std::size_t{width} * bits + 7) / 8;
+  const std::size_t size = std::size_t{width} * count;
+  std::vector<std::uint8_t> levels(size);
+  if (settings.dither != nullptr) {
+    settings.dither->next_rows(lumas, count, 1, &bits, levels.data());
+  } else {
+    for (std::size_t k = 0; k < size; ++k)
+      levels[k] = static_cast<std::uint8_t>(bits == 1 ? lumas[k] >= settings.threshold
+                                                      : level_of(lumas[k], bits, settings.word.rounding));
+  }
   if (pages) std::fill(out.begin(), out.end(), std::uint8_t{0});
-  std::vector<std::uint8_t> values(width), levels(width);
   for (std::uint32_t k = 0; k < count; ++k) {
-    // A dither takes the rows in stored order; without one any order does.
-    const std::uint32_t y = settings.dither != nullptr ? settings.dither->output_row(k) : k;
-    const BgraQuad* row = quads.data() + std::size_t{y} * width;
-    for (std::uint32_t x = 0; x < width; ++x) values[x] = luma_of(row[x]);
-    if (settings.dither != nullptr) {
-      settings.dither->next_row(values.data(), 1, &bits, levels.data());
-    } else {
-      for (std::uint32_t x = 0; x < width; ++x)
-        levels[x] = static_cast<std::uint8_t>(bits == 1 ? values[x] >= settings.threshold
-                                                        : level_of(values[x], bits, settings.word.rounding));
-    }
+    const std::uint32_t y = output_row(k);
+    const std::uint8_t* level = levels.data() + k * std::size_t{width};
     if (!pages) {
-      pack_bits(levels.data(), width, bits, out.data() + y * row_bytes);
+      pack_bits(level, width, bits, out.data() + y * row_bytes);
       continue;
     }
     std::uint8_t* page = out.data() + std::size_t{y / 8} * width;
-    for (std::uint32_t x = 0; x < width; ++x) page[x] = static_cast<std::uint8_t>(page[x] | levels[x] << (y % 8));
+    for (std::uint32_t x = 0; x < width; ++x) page[x] = static_cast<std::uint8_t>(page[x] | level[x] << (y % 8));
   }
+}
+
+}  // namespace
+
+void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
+                      std::uint32_t count, std::span<std::uint8_t> out) {
+  // A dither takes the rows in stored order; without one any order does.
+  const auto output_row = [&](std::uint32_t k) {
+    return settings.dither != nullptr ? settings.dither->output_row(k) : k;
+  };
+  std::vector<std::uint8_t> lumas(std::size_t{width} * count);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const BgraQuad* row = quads.data() + std::size_t{output_row(k)} * width;
+    for (std::uint32_t x = 0; x < width; ++x) lumas[k * std::size_t{width} + x] = luma_of(row[x]);
+  }
+  encode_lumas(settings, lumas.data(), width, count, output_row, out);
+}
+
+void dither_grey_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
+                         std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+  std::vector<std::uint8_t> lumas(std::size_t{width} * count);
+  for (std::uint32_t k = 0; k < count; ++k)
+    luma_triples(rows + k * stride, width, lumas.data() + k * std::size_t{width});
+  encode_lumas(
+      settings, lumas.data(), width, count, [&](std::uint32_t k) { return settings.dither->output_row(k); }, out);
 }
 
 void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,

@@ -153,16 +153,25 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
 
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
-  if (settings.dither != nullptr || (settings.format == PixelFormat::mono1 && settings.pages)) return false;
+  const bool grey = settings.format == PixelFormat::gray8 || settings.format == PixelFormat::gray4 ||
+                    settings.format == PixelFormat::mono1;
   assert(out.size() == band_bytes(settings, plane, width, count));
   if (plane == 1) {
     std::fill(out.begin(), out.end(), std::uint8_t{255});
     return true;
   }
+  if (settings.dither != nullptr) {
+    // The dither takes the band's rows in stored order and puts each in its output row itself.
+    if (grey) {
+      dither_grey_triples(settings, rows, stride, width, count, out);
+    } else {
+      dither_word_triples(settings, rows, stride, width, count, out);
+    }
+    return true;
+  }
+  if (settings.format == PixelFormat::mono1 && settings.pages) return false;
   const std::size_t row_bytes = static_cast<std::size_t>(band_bytes(settings, 0, width, 1));
   const bool indexed = format_info(settings.format).index_bits != 0;
-  const bool grey = settings.format == PixelFormat::gray8 || settings.format == PixelFormat::gray4 ||
-                    settings.format == PixelFormat::mono1;
   for (std::uint32_t y = 0; y < count; ++y) {
     const std::uint8_t* row = rows + std::size_t{reverse ? count - 1 - y : y} * stride;
     std::uint8_t* to = out.data() + std::size_t{y} * row_bytes;

@@ -86,6 +86,13 @@ Table field_table(Field field, Rounding rounding) {
   return table;
 }
 
+// Each level of the field in its place in the word.
+Table level_table(Field field) {
+  Table table{};
+  for (unsigned level = 0; level < (1u << field.bits) && level < 256; ++level) table[level] = level << field.shift;
+  return table;
+}
+
 std::uint8_t field_value(std::uint32_t word, Field field, Expansion expansion) {
   return widen(word >> field.shift & ((1u << field.bits) - 1), field.bits, expansion);
 }
@@ -109,22 +116,29 @@ void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> 
     const std::uint8_t bits[3] = {static_cast<std::uint8_t>(layout.blue.bits),
                                   static_cast<std::uint8_t>(layout.green.bits),
                                   static_cast<std::uint8_t>(layout.red.bits)};
-    std::vector<std::uint8_t> values(std::size_t{width} * 3), levels(std::size_t{width} * 3);
+    // The band's values in stored order, dithered together, then laid out row by row.
+    const std::size_t row_values = std::size_t{width} * 3;
+    std::vector<std::uint8_t> values(row_values * count), levels(row_values * count);
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const BgraQuad* row = quads.data() + std::size_t{settings.dither->output_row(k)} * width;
+      std::uint8_t* to = values.data() + k * row_values;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const BgraQuad pixel = prepared(row[x], settings.premultiply);
+        to[3 * x] = pixel.blue;
+        to[3 * x + 1] = pixel.green;
+        to[3 * x + 2] = pixel.red;
+      }
+    }
+    settings.dither->next_rows(values.data(), count, 3, bits, levels.data());
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t y = settings.dither->output_row(k);
       const BgraQuad* row = quads.data() + std::size_t{y} * width;
-      for (std::uint32_t x = 0; x < width; ++x) {
-        const BgraQuad pixel = prepared(row[x], settings.premultiply);
-        values[3 * x] = pixel.blue;
-        values[3 * x + 1] = pixel.green;
-        values[3 * x + 2] = pixel.red;
-      }
-      settings.dither->next_row(values.data(), 3, bits, levels.data());
+      const std::uint8_t* level = levels.data() + k * row_values;
       std::uint8_t* at = out.data() + std::size_t{y} * width * layout.size;
-      for (std::uint32_t x = 0; x < width; ++x, at += layout.size) {
+      for (std::uint32_t x = 0; x < width; ++x, at += layout.size, level += 3) {
         put(at,
-            std::uint32_t{levels[3 * x]} << layout.blue.shift | std::uint32_t{levels[3 * x + 1]} << layout.green.shift |
-                std::uint32_t{levels[3 * x + 2]} << layout.red.shift,
+            std::uint32_t{level[0]} << layout.blue.shift | std::uint32_t{level[1]} << layout.green.shift |
+                std::uint32_t{level[2]} << layout.red.shift,
             row[x].alpha);
       }
     }
@@ -144,14 +158,47 @@ void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> 
 namespace {
 
 // One loop per word size and byte order, so that the compiler lays each store out as fixed moves.
+struct FieldTables {
+  const Table& red;
+  const Table& green;
+  const Table& blue;
+  std::uint32_t fill;
+};
+
 template <unsigned size, bool high, bool alpha_after>
-void encode_triples(const Table& red, const Table& green, const Table& blue, std::uint32_t fill,
-                    const std::uint8_t* triples, std::uint32_t count, std::uint8_t* out) {
+void encode_triples(const FieldTables& tables, const std::uint8_t* triples, std::uint32_t count, std::uint8_t* out) {
   constexpr unsigned stored = alpha_after ? 2 : size;
   for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += size) {
-    const std::uint32_t word = blue[triples[0]] | green[triples[1]] | red[triples[2]] | fill;
+    const std::uint32_t word =
+        tables.blue[triples[0]] | tables.green[triples[1]] | tables.red[triples[2]] | tables.fill;
     for (unsigned b = 0; b < stored; ++b) out[b] = static_cast<std::uint8_t>(word >> (8 * (high ? stored - 1 - b : b)));
     if constexpr (alpha_after) out[2] = 255;
+  }
+}
+
+// Each triple's word from the tables of its fields, stored as the layout and byte order say.
+void encode_through_tables(const WordLayout& layout, bool high, const FieldTables& tables, const std::uint8_t* triples,
+                           std::uint32_t count, std::uint8_t* out) {
+  if (layout.alpha_after) {
+    if (high) return encode_triples<3, true, true>(tables, triples, count, out);
+    return encode_triples<3, false, true>(tables, triples, count, out);
+  }
+  switch (layout.size * 2 + (high ? 1 : 0)) {
+    case 2:
+    case 3:
+      return encode_triples<1, false, false>(tables, triples, count, out);
+    case 4:
+      return encode_triples<2, false, false>(tables, triples, count, out);
+    case 5:
+      return encode_triples<2, true, false>(tables, triples, count, out);
+    case 6:
+      return encode_triples<3, false, false>(tables, triples, count, out);
+    case 7:
+      return encode_triples<3, true, false>(tables, triples, count, out);
+    case 8:
+      return encode_triples<4, false, false>(tables, triples, count, out);
+    default:
+      return encode_triples<4, true, false>(tables, triples, count, out);
   }
 }
 
@@ -223,26 +270,28 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
   const Table red = field_table(layout.red, settings.word.rounding);
   const Table green = field_table(layout.green, settings.word.rounding);
   const Table blue = field_table(layout.blue, settings.word.rounding);
-  if (layout.alpha_after) {
-    if (high) return encode_triples<3, true, true>(red, green, blue, fill, triples, count, out);
-    return encode_triples<3, false, true>(red, green, blue, fill, triples, count, out);
-  }
-  switch (layout.size * 2 + (high ? 1 : 0)) {
-    case 2:
-    case 3:
-      return encode_triples<1, false, false>(red, green, blue, fill, triples, count, out);
-    case 4:
-      return encode_triples<2, false, false>(red, green, blue, fill, triples, count, out);
-    case 5:
-      return encode_triples<2, true, false>(red, green, blue, fill, triples, count, out);
-    case 6:
-      return encode_triples<3, false, false>(red, green, blue, fill, triples, count, out);
-    case 7:
-      return encode_triples<3, true, false>(red, green, blue, fill, triples, count, out);
-    case 8:
-      return encode_triples<4, false, false>(red, green, blue, fill, triples, count, out);
-    default:
-      return encode_triples<4, true, false>(red, green, blue, fill, triples, count, out);
+  encode_through_tables(layout, high, {red, green, blue, fill}, triples, count, out);
+}
+
+void dither_word_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
+                         std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+  const WordLayout layout = oriented(settings.format, settings.word.channels);
+  const bool high = high_first(layout, settings.word.bytes);
+  // A triple is already the blue, green and red values the dither takes.
+  const std::size_t row_values = std::size_t{width} * 3;
+  std::vector<std::uint8_t> values(row_values * count), levels(row_values * count);
+  for (std::uint32_t k = 0; k < count; ++k) std::memcpy(values.data() + k * row_values, rows + k * stride, row_values);
+  const std::uint8_t bits[3] = {static_cast<std::uint8_t>(layout.blue.bits),
+                                static_cast<std::uint8_t>(layout.green.bits),
+                                static_cast<std::uint8_t>(layout.red.bits)};
+  settings.dither->next_rows(values.data(), count, 3, bits, levels.data());
+  const Table red = level_table(layout.red), green = level_table(layout.green), blue = level_table(layout.blue);
+  const std::uint32_t fill =
+      layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
+  const std::size_t row_bytes = std::size_t{width} * layout.size;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    encode_through_tables(layout, high, {red, green, blue, fill}, levels.data() + k * row_values, width,
+                          out.data() + settings.dither->output_row(k) * row_bytes);
   }
 }
 
