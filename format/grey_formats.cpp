@@ -72,7 +72,7 @@ void encode_lumas(const FormatSettings& settings, const std::uint8_t* lumas, std
   const std::size_t size = std::size_t{width} * count;
   std::vector<std::uint8_t> levels(size);
   if (settings.dither != nullptr) {
-    settings.dither->next_rows(lumas, count, 1, &bits, levels.data());
+    settings.dither->next_rows(lumas, width, count, 1, &bits, levels.data());
   } else {
     for (std::size_t k = 0; k < size; ++k)
       levels[k] = static_cast<std::uint8_t>(bits == 1 ? lumas[k] >= settings.threshold

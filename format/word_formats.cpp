@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -86,13 +87,6 @@ Table field_table(Field field, Rounding rounding) {
   return table;
 }
 
-// Each level of the field in its place in the word.
-Table level_table(Field field) {
-  Table table{};
-  for (unsigned level = 0; level < (1u << field.bits) && level < 256; ++level) table[level] = level << field.shift;
-  return table;
-}
-
 std::uint8_t field_value(std::uint32_t word, Field field, Expansion expansion) {
   return widen(word >> field.shift & ((1u << field.bits) - 1), field.bits, expansion);
 }
@@ -129,7 +123,7 @@ void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> 
         to[3 * x + 2] = pixel.red;
       }
     }
-    settings.dither->next_rows(values.data(), count, 3, bits, levels.data());
+    settings.dither->next_rows(values.data(), row_values, count, 3, bits, levels.data());
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t y = settings.dither->output_row(k);
       const BgraQuad* row = quads.data() + std::size_t{y} * width;
@@ -276,22 +270,21 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
 void dither_word_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
                          std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
   const WordLayout layout = oriented(settings.format, settings.word.channels);
-  const bool high = high_first(layout, settings.word.bytes);
-  // A triple is already the blue, green and red values the dither takes.
+  // A triple is already the blue, green and red values the dither takes; its levels, each in the
+  // top bits of its byte, are triples that truncate to them, packed as any others are.
   const std::size_t row_values = std::size_t{width} * 3;
-  std::vector<std::uint8_t> values(row_values * count), levels(row_values * count);
-  for (std::uint32_t k = 0; k < count; ++k) std::memcpy(values.data() + k * row_values, rows + k * stride, row_values);
+  const std::unique_ptr<std::uint8_t[]> levels(new std::uint8_t[row_values * count]);
   const std::uint8_t bits[3] = {static_cast<std::uint8_t>(layout.blue.bits),
                                 static_cast<std::uint8_t>(layout.green.bits),
                                 static_cast<std::uint8_t>(layout.red.bits)};
-  settings.dither->next_rows(values.data(), count, 3, bits, levels.data());
-  const Table red = level_table(layout.red), green = level_table(layout.green), blue = level_table(layout.blue);
-  const std::uint32_t fill =
-      layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
+  settings.dither->next_rows(rows, stride, count, 3, bits, levels.get(), LevelsAs::top_bits);
+  FormatSettings truncated = settings;
+  truncated.word.rounding = Rounding::truncate;
+  truncated.dither = nullptr;
   const std::size_t row_bytes = std::size_t{width} * layout.size;
   for (std::uint32_t k = 0; k < count; ++k) {
-    encode_through_tables(layout, high, {red, green, blue, fill}, levels.data() + k * row_values, width,
-                          out.data() + settings.dither->output_row(k) * row_bytes);
+    encode_word_triples(truncated, levels.get() + k * row_values, width,
+                        out.data() + settings.dither->output_row(k) * row_bytes);
   }
 }
 
