@@ -117,27 +117,34 @@ struct Channels {
   subtract_words_scalar(out + 4 * k, image + 4 * k, sub + 4 * k, count - k);
 }
 
-// Each lane of four pixels rearranged byte by byte as `layout` says; the shift counts are only known
+// Each lane of four pixels rearranged byte by byte as a layout says; the shift counts are only known
 // at run time, so each byte takes a shift down to the bottom, a mask and a shift up to its place.
-[[gnu::target("sse2")]] void arrange_row_sse2(Bytes triples, std::size_t count, const TripleBytes& layout,
-                                              std::uint8_t* out) {
+struct LaneBytes {
   __m128i down[4], up[4], keep[4];
   unsigned bytes = 0;
+  __m128i fill;
+};
+
+[[gnu::target("sse2")]] inline __m128i arrange_lanes(const LaneBytes& made, __m128i lanes) {
+  __m128i result = made.fill;
+  for (unsigned b = 0; b < made.bytes; ++b)
+    result = _mm_or_si128(result,
+                          _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(lanes, made.down[b]), made.keep[b]), made.up[b]));
+  return result;
+}
+
+[[gnu::target("sse2")]] void arrange_row_sse2(Bytes triples, std::size_t count, const TripleBytes& layout,
+                                              std::uint8_t* out) {
+  LaneBytes made;
+  std::uint32_t fill = 0;
   for (unsigned j = 0; j < layout.size; ++j) {
+    fill |= std::uint32_t{layout.fill[j]} << (8 * j);
     if (layout.from[j] >= TripleBytes::none_of_triple) continue;
-    down[bytes] = _mm_cvtsi32_si128(8 * layout.from[j]);
-    up[bytes] = _mm_cvtsi32_si128(static_cast<int>(8 * j));
-    keep[bytes++] = _mm_set1_epi32(layout.keep[j]);
+    made.down[made.bytes] = _mm_cvtsi32_si128(8 * layout.from[j]);
+    made.up[made.bytes] = _mm_cvtsi32_si128(static_cast<int>(8 * j));
+    made.keep[made.bytes++] = _mm_set1_epi32(layout.keep[j]);
   }
-  std::uint32_t fill_word = 0;
-  for (unsigned j = 0; j < layout.size; ++j) fill_word |= std::uint32_t{layout.fill[j]} << (8 * j);
-  const __m128i fill = _mm_set1_epi32(static_cast<int>(fill_word));
-  const auto arrange = [&](__m128i lanes) {
-    __m128i result = fill;
-    for (unsigned b = 0; b < bytes; ++b)
-      result = _mm_or_si128(result, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(lanes, down[b]), keep[b]), up[b]));
-    return result;
-  };
+  made.fill = _mm_set1_epi32(static_cast<int>(fill));
   std::size_t x = 0;
   // Eight pixels a step; three-byte pixels are closed up into two stores of 12 bytes and 4 zero
   // bytes, the second overwriting the first's zeros, so that their step reaches 4 bytes further.
@@ -146,11 +153,11 @@ struct Channels {
     const Lanes lanes = gather8_sse2(triples + 3 * x);
     std::uint8_t* at = out + layout.size * x;
     if (layout.size == 4) {
-      store128(at, arrange(lanes.first));
-      store128(at + 16, arrange(lanes.second));
+      store128(at, arrange_lanes(made, lanes.first));
+      store128(at + 16, arrange_lanes(made, lanes.second));
     } else {
-      store128(at, close_lanes(arrange(lanes.first)));
-      store128(at + 12, close_lanes(arrange(lanes.second)));
+      store128(at, close_lanes(arrange_lanes(made, lanes.first)));
+      store128(at + 12, close_lanes(arrange_lanes(made, lanes.second)));
     }
   }
   arrange_row_scalar(triples + 3 * x, count - x, layout, out + layout.size * x);
