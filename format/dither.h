@@ -42,14 +42,21 @@
 // right, each share rounded toward zero; shares that would leave the picture are dropped.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "format/word_format.h"
 
 enum class Dither { none, ordered, diffusion };
+
+struct Diffusion;
+
+// Levels as numbers 0 to 2^bits - 1, or shifted into the top bits of their byte.
+enum class LevelsAs { levels, top_bits };
 
 // Where the 8-bit `value` lies among the levels of `bits` bits, in 255ths of a level (P above).
 std::uint32_t level_position(std::uint8_t value, unsigned bits);
@@ -81,13 +88,20 @@ class RowDither {
   void start_band(std::uint32_t first, std::uint32_t count, bool reverse);
   // The row of the band, counted in the output's order, that comes k-th in stored order.
   std::uint32_t output_row(std::uint32_t k) const { return reverse_ ? count_ - 1 - k : k; }
-  // dither_row for the band's next row in stored order.
-  void next_row(const std::uint8_t* values, unsigned channels, const std::uint8_t* bits, std::uint8_t* levels);
+  // dither_row for the band's next `count` rows in stored order, `stride` bytes apart in `values`
+  // and one after the other in `levels`: diffusion runs several rows at once. With LevelsAs::top_bits each level is
+  // given in the top bits of its byte, the value that truncating takes to that level.
+  void next_rows(const std::uint8_t* values, std::size_t stride, std::uint32_t count, unsigned channels,
+                 const std::uint8_t* bits, std::uint8_t* levels, LevelsAs as = LevelsAs::levels);
 
  private:
   Dither dither_;
   std::uint32_t width_;
   std::vector<std::int32_t> scratch_;
+  // Diffusion's positions for the channels' depths of the last row.
+  std::shared_ptr<const Diffusion> diffusion_;
+  std::array<std::uint8_t, 3> depths_{};
+  LevelsAs as_ = LevelsAs::levels;
   std::uint32_t next_ = 0;  // the stored row next_row dithers
   std::uint32_t count_ = 0;
   bool reverse_ = false;

@@ -2,6 +2,7 @@
 // dispatches to them. The layouts are the ones written at the top of pixel_format.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -18,6 +19,11 @@ unsigned word_bytes(PixelFormat format);
 void encode_word_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t count,
                          std::uint8_t* out);
 
+// The same, dithered: `count` stored rows of `width` opaque triples, `stride` bytes apart, the
+// band the settings' dither was last told of, each into its row of the output.
+void dither_word_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
+                         std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
+
 // rgb565a8's second plane: a byte of alpha a pixel.
 void encode_alpha_plane(std::span<const BgraQuad> quads, std::span<std::uint8_t> out);
 void decode_alpha_plane(std::span<const std::uint8_t> in, std::span<BgraQuad> quads);
@@ -25,6 +31,12 @@ void decode_alpha_plane(std::span<const std::uint8_t> in, std::span<BgraQuad> qu
 // gray8, gray4 and mono1 (rows or pages).
 void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out);
+// The same from one row of `width` opaque BGR triples, without widening them to quads first; rows
+// of bits, not mono1's pages, which take their rows eight at a time.
+void encode_grey_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t width,
+                         std::uint8_t* out);
+void dither_grey_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
+                         std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
 void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
                       std::uint32_t count, std::span<BgraQuad> quads);
 

@@ -1,5 +1,6 @@
-// What the pixel formats share: a channel's level from its 8-bit value and back, the luma of a
-// colour, and premultiplication. The rules are those written at the top of pixel_format.h.
+// What the pixel formats share: a channel's level from its 8-bit value and back, and
+// premultiplication; the luma of a colour is pixels.h's. The rules are those written at the top of
+// pixel_format.h.
 #pragma once
 
 #include <cstdint>
@@ -23,10 +24,6 @@ constexpr std::uint8_t widen(unsigned level, unsigned bits, Expansion expansion)
     for (unsigned shift = bits; shift < 8; shift += bits) wide |= level << (8 - bits) >> shift;
   }
   return static_cast<std::uint8_t>(wide);
-}
-
-constexpr std::uint8_t luma(unsigned red, unsigned green, unsigned blue) {
-  return static_cast<std::uint8_t>((299 * red + 587 * green + 114 * blue + 500) / 1000);
 }
 
 constexpr std::uint8_t premultiplied(unsigned colour, unsigned alpha) {

@@ -153,28 +153,34 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
 
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
-  if (settings.dither != nullptr) return false;
-  switch (settings.format) {
-    case PixelFormat::gray8:
-    case PixelFormat::gray4:
-    case PixelFormat::mono1:
-      return false;
-    default:
-      break;
-  }
+  const bool grey = settings.format == PixelFormat::gray8 || settings.format == PixelFormat::gray4 ||
+                    settings.format == PixelFormat::mono1;
   assert(out.size() == band_bytes(settings, plane, width, count));
   if (plane == 1) {
     std::fill(out.begin(), out.end(), std::uint8_t{255});
     return true;
   }
+  if (settings.dither != nullptr) {
+    // The dither takes the band's rows in stored order and puts each in its output row itself.
+    if (grey) {
+      dither_grey_triples(settings, rows, stride, width, count, out);
+    } else {
+      dither_word_triples(settings, rows, stride, width, count, out);
+    }
+    return true;
+  }
+  if (settings.format == PixelFormat::mono1 && settings.pages) return false;
   const std::size_t row_bytes = static_cast<std::size_t>(band_bytes(settings, 0, width, 1));
   const bool indexed = format_info(settings.format).index_bits != 0;
   for (std::uint32_t y = 0; y < count; ++y) {
     const std::uint8_t* row = rows + std::size_t{reverse ? count - 1 - y : y} * stride;
+    std::uint8_t* to = out.data() + std::size_t{y} * row_bytes;
     if (indexed) {
-      encode_indexed_triples(settings, row, width, out.data() + std::size_t{y} * row_bytes);
+      encode_indexed_triples(settings, row, width, to);
+    } else if (grey) {
+      encode_grey_triples(settings, row, width, to);
     } else {
-      encode_word_triples(settings, row, width, out.data() + std::size_t{y} * row_bytes);
+      encode_word_triples(settings, row, width, to);
     }
   }
   return true;
@@ -208,12 +214,8 @@ void store_palette(std::span<const BgraQuad> palette, std::span<std::uint8_t> ou
 }
 
 void quads_of_triples(const std::uint8_t* triples, std::uint32_t count, BgraQuad* quads) {
-  // One 32-bit store a pixel, in the quad's byte order whatever the host's.
-  std::uint8_t* out = reinterpret_cast<std::uint8_t*>(quads);
-  for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += 4) {
-    const std::uint8_t quad[4] = {triples[0], triples[1], triples[2], 255};
-    std::memcpy(out, quad, 4);
-  }
+  constexpr TripleBytes opaque{4, {0, 1, 2, TripleBytes::none_of_triple}, {0xFF, 0xFF, 0xFF, 0}, {0, 0, 0, 255}};
+  arrange_triples(triples, count, opaque, reinterpret_cast<std::uint8_t*>(quads));
 }
 
 void pack_bits(const std::uint8_t* values, std::uint32_t width, unsigned bits, std::uint8_t* row) {

@@ -126,7 +126,7 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
 
 // encode_rows for `count` opaque rows of triples, `stride` bytes apart (the last first with
 // `reverse`), where the format has a path that takes triples as they lie; false where it has none
-// and the rows are to be widened to quads for encode_rows, as they are for dithering.
+// and the rows are to be widened to quads for encode_rows. With a dither, as for encode_rows.
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
 

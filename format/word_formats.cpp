@@ -6,6 +6,8 @@
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "format/dither.h"
@@ -108,22 +110,29 @@ void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> 
     const std::uint8_t bits[3] = {static_cast<std::uint8_t>(layout.blue.bits),
                                   static_cast<std::uint8_t>(layout.green.bits),
                                   static_cast<std::uint8_t>(layout.red.bits)};
-    std::vector<std::uint8_t> values(std::size_t{width} * 3), levels(std::size_t{width} * 3);
+    // The band's values in stored order, dithered together, then laid out row by row.
+    const std::size_t row_values = std::size_t{width} * 3;
+    std::vector<std::uint8_t> values(row_values * count), levels(row_values * count);
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const BgraQuad* row = quads.data() + std::size_t{settings.dither->output_row(k)} * width;
+      std::uint8_t* to = values.data() + k * row_values;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const BgraQuad pixel = prepared(row[x], settings.premultiply);
+        to[3 * x] = pixel.blue;
+        to[3 * x + 1] = pixel.green;
+        to[3 * x + 2] = pixel.red;
+      }
+    }
+    settings.dither->next_rows(values.data(), row_values, count, 3, bits, levels.data());
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t y = settings.dither->output_row(k);
       const BgraQuad* row = quads.data() + std::size_t{y} * width;
-      for (std::uint32_t x = 0; x < width; ++x) {
-        const BgraQuad pixel = prepared(row[x], settings.premultiply);
-        values[3 * x] = pixel.blue;
-        values[3 * x + 1] = pixel.green;
-        values[3 * x + 2] = pixel.red;
-      }
-      settings.dither->next_row(values.data(), 3, bits, levels.data());
+      const std::uint8_t* level = levels.data() + k * row_values;
       std::uint8_t* at = out.data() + std::size_t{y} * width * layout.size;
-      for (std::uint32_t x = 0; x < width; ++x, at += layout.size) {
+      for (std::uint32_t x = 0; x < width; ++x, at += layout.size, level += 3) {
         put(at,
-            std::uint32_t{levels[3 * x]} << layout.blue.shift | std::uint32_t{levels[3 * x + 1]} << layout.green.shift |
-                std::uint32_t{levels[3 * x + 2]} << layout.red.shift,
+            std::uint32_t{level[0]} << layout.blue.shift | std::uint32_t{level[1]} << layout.green.shift |
+                std::uint32_t{level[2]} << layout.red.shift,
             row[x].alpha);
       }
     }
@@ -143,15 +152,73 @@ void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> 
 namespace {
 
 // One loop per word size and byte order, so that the compiler lays each store out as fixed moves.
+struct FieldTables {
+  const Table& red;
+  const Table& green;
+  const Table& blue;
+  std::uint32_t fill;
+};
+
 template <unsigned size, bool high, bool alpha_after>
-void encode_triples(const Table& red, const Table& green, const Table& blue, std::uint32_t fill,
-                    const std::uint8_t* triples, std::uint32_t count, std::uint8_t* out) {
+void encode_triples(const FieldTables& tables, const std::uint8_t* triples, std::uint32_t count, std::uint8_t* out) {
   constexpr unsigned stored = alpha_after ? 2 : size;
   for (std::uint32_t k = 0; k < count; ++k, triples += 3, out += size) {
-    const std::uint32_t word = blue[triples[0]] | green[triples[1]] | red[triples[2]] | fill;
+    const std::uint32_t word =
+        tables.blue[triples[0]] | tables.green[triples[1]] | tables.red[triples[2]] | tables.fill;
     for (unsigned b = 0; b < stored; ++b) out[b] = static_cast<std::uint8_t>(word >> (8 * (high ? stored - 1 - b : b)));
     if constexpr (alpha_after) out[2] = 255;
   }
+}
+
+// Each triple's word from the tables of its fields, stored as the layout and byte order say.
+void encode_through_tables(const WordLayout& layout, bool high, const FieldTables& tables, const std::uint8_t* triples,
+                           std::uint32_t count, std::uint8_t* out) {
+  if (layout.alpha_after) {
+    if (high) return encode_triples<3, true, true>(tables, triples, count, out);
+    return encode_triples<3, false, true>(tables, triples, count, out);
+  }
+  switch (layout.size * 2 + (high ? 1 : 0)) {
+    case 2:
+    case 3:
+      return encode_triples<1, false, false>(tables, triples, count, out);
+    case 4:
+      return encode_triples<2, false, false>(tables, triples, count, out);
+    case 5:
+      return encode_triples<2, true, false>(tables, triples, count, out);
+    case 6:
+      return encode_triples<3, false, false>(tables, triples, count, out);
+    case 7:
+      return encode_triples<3, true, false>(tables, triples, count, out);
+    case 8:
+      return encode_triples<4, false, false>(tables, triples, count, out);
+    default:
+      return encode_triples<4, true, false>(tables, triples, count, out);
+  }
+}
+
+// The word's bytes as a triple's bytes rearranged, where each byte of it holds one channel's field
+// in its top bits (or the whole byte) and nothing of another's: then each channel's level is its
+// value with the low bits dropped, unless the field is narrower than a byte and rounds.
+std::optional<TripleBytes> byte_fields(const WordLayout& layout, Rounding rounding, bool high, std::uint32_t fill) {
+  if (layout.alpha_after || layout.size < 3) return std::nullopt;
+  TripleBytes bytes{layout.size, {}, {}, {}};
+  for (unsigned k = 0; k < layout.size; ++k) {
+    const unsigned at = high ? layout.size - 1 - k : k;
+    bytes.from[at] = TripleBytes::none_of_triple;
+    bytes.keep[at] = 0;
+    bytes.fill[at] = static_cast<std::uint8_t>(fill >> (8 * k));
+  }
+  const Field fields[3] = {layout.blue, layout.green, layout.red};
+  for (std::uint8_t channel = 0; channel < 3; ++channel) {
+    const Field field = fields[channel];
+    const unsigned k = field.shift / 8;
+    if (field.shift % 8 + field.bits != 8 || (field.bits < 8 && rounding != Rounding::truncate)) return std::nullopt;
+    const unsigned at = high ? layout.size - 1 - k : k;
+    if (bytes.from[at] != TripleBytes::none_of_triple) return std::nullopt;
+    bytes.from[at] = channel;
+    bytes.keep[at] = static_cast<std::uint8_t>(0xFFu << (8 - field.bits));
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -187,32 +254,37 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
     }
     return;
   }
-  const Table red = field_table(layout.red, settings.word.rounding);
-  const Table green = field_table(layout.green, settings.word.rounding);
-  const Table blue = field_table(layout.blue, settings.word.rounding);
   // An opaque pixel's alpha field is full.
   const std::uint32_t fill =
       layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
-  if (layout.alpha_after) {
-    if (high) return encode_triples<3, true, true>(red, green, blue, fill, triples, count, out);
-    return encode_triples<3, false, true>(red, green, blue, fill, triples, count, out);
+  if (const std::optional<TripleBytes> bytes = byte_fields(layout, settings.word.rounding, high, fill)) {
+    arrange_triples(triples, count, *bytes, out);
+    return;
   }
-  switch (layout.size * 2 + (high ? 1 : 0)) {
-    case 2:
-    case 3:
-      return encode_triples<1, false, false>(red, green, blue, fill, triples, count, out);
-    case 4:
-      return encode_triples<2, false, false>(red, green, blue, fill, triples, count, out);
-    case 5:
-      return encode_triples<2, true, false>(red, green, blue, fill, triples, count, out);
-    case 6:
-      return encode_triples<3, false, false>(red, green, blue, fill, triples, count, out);
-    case 7:
-      return encode_triples<3, true, false>(red, green, blue, fill, triples, count, out);
-    case 8:
-      return encode_triples<4, false, false>(red, green, blue, fill, triples, count, out);
-    default:
-      return encode_triples<4, true, false>(red, green, blue, fill, triples, count, out);
+  const Table red = field_table(layout.red, settings.word.rounding);
+  const Table green = field_table(layout.green, settings.word.rounding);
+  const Table blue = field_table(layout.blue, settings.word.rounding);
+  encode_through_tables(layout, high, {red, green, blue, fill}, triples, count, out);
+}
+
+void dither_word_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
+                         std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+  const WordLayout layout = oriented(settings.format, settings.word.channels);
+  // A triple is already the blue, green and red values the dither takes; its levels, each in the
+  // top bits of its byte, are triples that truncate to them, packed as any others are.
+  const std::size_t row_values = std::size_t{width} * 3;
+  const std::unique_ptr<std::uint8_t[]> levels(new std::uint8_t[row_values * count]);
+  const std::uint8_t bits[3] = {static_cast<std::uint8_t>(layout.blue.bits),
+                                static_cast<std::uint8_t>(layout.green.bits),
+                                static_cast<std::uint8_t>(layout.red.bits)};
+  settings.dither->next_rows(rows, stride, count, 3, bits, levels.get(), LevelsAs::top_bits);
+  FormatSettings truncated = settings;
+  truncated.word.rounding = Rounding::truncate;
+  truncated.dither = nullptr;
+  const std::size_t row_bytes = std::size_t{width} * layout.size;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    encode_word_triples(truncated, levels.get() + k * row_values, width,
+                        out.data() + settings.dither->output_row(k) * row_bytes);
   }
 }
 

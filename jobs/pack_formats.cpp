@@ -152,6 +152,7 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
               [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count,
                   std::uint32_t done) -> std::optional<Outcome> {
                 out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
+                if (dither && plane == 0) dither->start_band(first, count, rows.reverse);
                 bool direct = false;
                 if (!rows.quads && (rows.alpha == nullptr || opaque) &&
                     access_views([&] {
@@ -161,7 +162,6 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
                   return refusal(Ending::cannot_open_input, cut_short_reason);
                 if (!direct) {
                   if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
-                  if (dither && plane == 0) dither->start_band(first, count, rows.reverse);
                   encode_rows(settings, plane, quads, rows.width, count, out);
                 }
                 if (!whole_plane) return sink(out);

@@ -137,6 +137,55 @@ TEST_P(KernelPaths, SubtractsWordsOfEveryLengthAsTheScalarPathDoes) {
   }
 }
 
+// Layouts of every kind: four bytes with a fill byte, in two orders; three bytes with low bits
+// dropped; three bytes with no byte of the triple at all.
+const TripleBytes arrange_layouts[] = {
+    {4, {0, 1, 2, TripleBytes::none_of_triple}, {0xFF, 0xFF, 0xFF, 0}, {0, 0, 0, 0xFF}},
+    {4, {TripleBytes::none_of_triple, 2, 1, 0}, {0, 0xFF, 0xFF, 0xFF}, {0xFF, 0, 0, 0}},
+    {3, {2, 1, 0, 0}, {0xFC, 0xFC, 0xFC, 0}, {0, 0, 0, 0}},
+    {3, {1, TripleBytes::none_of_triple, 1, 0}, {0xF0, 0, 0x0F, 0}, {0, 0x5A, 1, 0}},
+};
+
+TEST_P(KernelPaths, ArrangesRowsOfEveryWidthAsTheScalarPathDoes) {
+  for (const TripleBytes& layout : arrange_layouts) {
+    for (std::size_t width = 1; width <= 64; ++width) {
+      const std::size_t offset = width % 7;
+      Placed triples{random_bytes(random_, offset + width * 3), offset};
+      Placed out{Bytes(offset + 1 + width * layout.size), offset + 1};
+      Bytes expected(width * layout.size);
+      arrange_triples(triples.span().data(), width, layout, out.span().data());
+      on_scalar([&] { arrange_triples(triples.span().data(), width, layout, expected.data()); });
+      ASSERT_TRUE(std::ranges::equal(out.span(), expected)) << "width " << width << ", size " << layout.size;
+    }
+  }
+}
+
+TEST_P(KernelPaths, TakesTheLumaOfEveryTripleAsTheScalarPathDoes) {
+  // One row per red value, holding every blue-green pair; then short rows for the steps' tails.
+  Bytes rows(65536 * 3);
+  Bytes out(65536);
+  Bytes expected(65536);
+  for (std::uint32_t red = 0; red < 256; ++red) {
+    for (std::uint32_t pair = 0; pair < 65536; ++pair) {
+      rows[3 * pair] = static_cast<std::uint8_t>(pair);
+      rows[3 * pair + 1] = static_cast<std::uint8_t>(pair >> 8);
+      rows[3 * pair + 2] = static_cast<std::uint8_t>(red);
+    }
+    luma_triples(rows.data(), 65536, out.data());
+    on_scalar([&] { luma_triples(rows.data(), 65536, expected.data()); });
+    ASSERT_EQ(out, expected) << "red " << red;
+  }
+  for (std::size_t width = 1; width <= 40; ++width) {
+    const std::size_t offset = width % 5;
+    Placed triples{random_bytes(random_, offset + width * 3), offset};
+    Placed lumas{Bytes(offset + 2 + width), offset + 2};
+    Bytes scalar(width);
+    luma_triples(triples.span().data(), width, lumas.span().data());
+    on_scalar([&] { luma_triples(triples.span().data(), width, scalar.data()); });
+    ASSERT_TRUE(std::ranges::equal(lumas.span(), scalar)) << "width " << width;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Vector, KernelPaths, testing::Values(KernelPath::sse2, KernelPath::ssse3, KernelPath::avx2),
                          [](const auto& path) { return std::string(kernel_path_name(path.param)); });
 

@@ -12,6 +12,7 @@
 // picture they came from, with no header, padding or trailer. The file records no dimensions.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,11 @@ constexpr BgrTriple expand565(std::uint16_t word) {
                    static_cast<std::uint8_t>(((word >> 11) & 0x1F) << 3)};
 }
 
+// The grey level of a colour: (299 R + 587 G + 114 B + 500) / 1000, rounded down.
+constexpr std::uint8_t luma(unsigned red, unsigned green, unsigned blue) {
+  return static_cast<std::uint8_t>((299 * red + 587 * green + 114 * blue + 500) / 1000);
+}
+
 // Bytes that a walk of `height` rows `stride` bytes apart, reading `width` triples from each row
 // start, reaches from the first row's start; 0 when there is nothing to read. In 64 bits, so that
 // callers can check it against a file length without overflow.
@@ -82,3 +88,20 @@ void pack_565_rows(std::span<const std::uint8_t> rows, std::uint32_t stride, std
 // Expands every little-endian word of `in` into one triple of `out`: word k becomes the pixel at
 // out[3k .. 3k + 2]. `in` has an even, non-zero size and `out` holds 3 * in.size() / 2 bytes.
 void expand_run(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
+
+// How each byte of a pixel of `size` bytes (3 or 4) is made from a BGR triple, for pixels that are
+// the triple's bytes rearranged: byte j is the triple's byte from[j] (0 blue, 1 green, 2 red) with
+// only the bits of keep[j] left, or 0 where from[j] is none_of_triple, then ORed with fill[j].
+struct TripleBytes {
+  static constexpr std::uint8_t none_of_triple = 3;
+  unsigned size = 4;
+  std::array<std::uint8_t, 4> from{0, 1, 2, none_of_triple};
+  std::array<std::uint8_t, 4> keep{0xFF, 0xFF, 0xFF, 0xFF};
+  std::array<std::uint8_t, 4> fill{0, 0, 0, 0};
+};
+
+// `count` triples at `triples` to `count` pixels of layout.size bytes at `out`.
+void arrange_triples(const std::uint8_t* triples, std::size_t count, const TripleBytes& layout, std::uint8_t* out);
+
+// The luma of each of `count` triples at `triples`, a byte each at `out`.
+void luma_triples(const std::uint8_t* triples, std::size_t count, std::uint8_t* out);

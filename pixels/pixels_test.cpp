@@ -92,6 +92,40 @@ TEST(ExpandRun, ExpandsEachLittleEndianWordInOrder) {
   EXPECT_EQ(out, expected);
 }
 
+struct LumaCase {
+  BgrTriple triple;
+  std::uint8_t luma;
+};
+
+class Luma : public ::testing::TestWithParam<LumaCase> {};
+
+TEST_P(Luma, IsTheWeightedSumRoundedDown) {
+  const BgrTriple& t = GetParam().triple;
+  const std::array<std::uint8_t, 3> triple{t.blue, t.green, t.red};
+  std::uint8_t out = 0;
+  luma_triples(triple.data(), 1, &out);
+  EXPECT_EQ(out, GetParam().luma);
+}
+
+// 299 R + 587 G + 114 B + 500, in thousandths: white 255500, red 76745, green 150185, blue 29570;
+// blue 4 is 956 and blue 5 is 1070, either side of a step.
+INSTANTIATE_TEST_SUITE_P(HandWorked, Luma,
+                         ::testing::Values(LumaCase{{255, 255, 255}, 255}, LumaCase{{0, 0, 255}, 76},
+                                           LumaCase{{0, 255, 0}, 150}, LumaCase{{255, 0, 0}, 29},
+                                           LumaCase{{4, 0, 0}, 0}, LumaCase{{5, 0, 0}, 1},
+                                           LumaCase{{128, 128, 128}, 128}));
+
+TEST(ArrangeTriples, TakesEachBytesSourceMaskAndFill) {
+  constexpr std::array<std::uint8_t, 6> triples{0x13, 0x57, 0x9B, 0x01, 0x02, 0x03};
+  std::vector<std::uint8_t> quads(8);
+  arrange_triples(triples.data(), 2, TripleBytes{}, quads.data());
+  EXPECT_EQ(quads, (std::vector<std::uint8_t>{0x13, 0x57, 0x9B, 0x00, 0x01, 0x02, 0x03, 0x00}));
+  // Red, green, blue, each with its low two bits dropped, and a fourth byte of fill alone.
+  const TripleBytes reversed{4, {2, 1, 0, TripleBytes::none_of_triple}, {0xFC, 0xFC, 0xFC, 0xFF}, {0, 0, 0, 0xA5}};
+  arrange_triples(triples.data(), 2, reversed, quads.data());
+  EXPECT_EQ(quads, (std::vector<std::uint8_t>{0x98, 0x54, 0x10, 0xA5, 0x00, 0x00, 0x00, 0xA5}));
+}
+
 TEST(RawImageSize, RefusesSizesBeyondThirtyTwoBits) {
   EXPECT_EQ(raw_image_size(568, 130), 147680u);
   EXPECT_EQ(raw_image_size(65536, 32768), std::nullopt);
