@@ -55,7 +55,9 @@ struct Report {
 // The verb's job with the invocation's options. Nothing is shown while it runs.
 Outcome run_job(const Invocation& invocation, const Task& task) {
   JobProgress quiet;
-  const JobPaths paths{task.first, task.second, task.input, task.output};
+  // A batch names its outputs itself: a link left in its folder must not send one elsewhere.
+  const JobPaths paths{task.first, task.second, task.input, task.output,
+                       invocation.directory.empty() ? Links::follow : Links::refuse};
   switch (invocation.verb) {
     case Verb::pack:
       if (!task.c_array.empty()) {
@@ -341,8 +343,12 @@ int run(const Invocation& invocation, ConsoleStreams streams) {
         const std::string& prefix = invocation.pack.c_array;
         c_array = prefix.empty() ? c_identifier_of(stem_of(input)) : prefix + "_" + c_identifier_of(stem_of(input));
         if (!c_names.insert(c_array).second) {
-          tasks.push_back(
-              {input, output, {}, nullptr, nullptr, "its C name " + c_array + " is an earlier input's; rename one of them"});
+          tasks.push_back({input,
+                           output,
+                           {},
+                           nullptr,
+                           nullptr,
+                           "its C name " + c_array + " is an earlier input's; rename one of them"});
           continue;
         }
       }

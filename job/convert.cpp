@@ -14,9 +14,9 @@ std::variant<OutputBlock, Outcome> allocate_output(std::uint32_t size) {
   return std::move(*block);
 }
 
-std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress) {
+std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress, Links links) {
   progress.saving();
-  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str(), links);
   if (const SystemError* error = std::get_if<SystemError>(&created))
     return refusal(Ending::not_saved, {}, describe_output_error(*error, path.c_str()));
   return std::get<OutputFile>(std::move(created));

@@ -40,7 +40,8 @@ Outcome save(const std::string& output, Converted converted, JobProgress& progre
 // For a job that writes its output as it makes it: tells `progress` that the output is being saved
 // and creates it beside its target, whose place it takes on commit(); or the refusal that names the
 // cause.
-std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress);
+std::variant<OutputFile, Outcome> begin_output(const std::string& path, JobProgress& progress,
+                                               Links links = Links::follow);
 
 // An output that could not be written or put in its target's place, with the system's cause.
 Outcome not_saved(const SystemError& error);

@@ -9,6 +9,7 @@
 
 #include "files/byte_stream.h"
 #include "files/failure.h"
+#include "files/output_file.h"
 
 // The two paths of a job, as a dialog's fields or the command line's arguments give them.
 struct JobPaths {
@@ -18,6 +19,9 @@ struct JobPaths {
   // it. pack and unpack take them; the stream stays the caller's.
   InputStream* input = nullptr;
   OutputStream* output = nullptr;
+  // Whether the output may be a symbolic link to write through: a batch, which names its outputs
+  // itself, refuses one that a link left in its folder would send elsewhere.
+  Links output_links = Links::follow;
 };
 
 // What a job tells before it returns: only that its conversion is done and its output is about to be

@@ -7,8 +7,8 @@
 
 #include "job/convert.h"
 
-std::variant<JobOutput, Outcome> JobOutput::to_file(const std::string& path, JobProgress& progress) {
-  std::variant<OutputFile, Outcome> created = begin_output(path, progress);
+std::variant<JobOutput, Outcome> JobOutput::to_file(const std::string& path, JobProgress& progress, Links links) {
+  std::variant<OutputFile, Outcome> created = begin_output(path, progress, links);
   if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   JobOutput output;
   output.file_.emplace(std::get<OutputFile>(std::move(created)));

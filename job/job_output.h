@@ -23,7 +23,8 @@
 class JobOutput {
  public:
   // The output file begun at `path` ("Saving" told first), or the refusal that names the cause.
-  static std::variant<JobOutput, Outcome> to_file(const std::string& path, JobProgress& progress);
+  static std::variant<JobOutput, Outcome> to_file(const std::string& path, JobProgress& progress,
+                                                  Links links = Links::follow);
   // Memory for an output of `size` bytes, or of a size not known beforehand.
   static std::variant<JobOutput, Outcome> to_memory(std::optional<std::uint64_t> size);
   // The stream, which stays the caller's ("Saving" told first).

@@ -224,6 +224,25 @@ INSTANTIATE_TEST_SUITE_P(Bands, KestrinStreams,
                            return std::string(param_info.param.name);
                          });
 
+#ifndef _WIN32
+// A batch's outputs refuse links: a link that appears in the folder after the batch looked is not
+// written through, and the file it names stays as it was.
+TEST(Kestrin, AnOutputThatRefusesLinksIsNotWrittenThroughOne) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 2, .height = 2}, pattern_pixel));
+  write_file(dir.file("elsewhere"), Bytes{'k', 'e', 'p', 't'});
+  std::filesystem::create_symlink(dir.file("elsewhere"), dir.file("out.bin"));
+  PackOptions options;
+  options.stream = true;
+  JobProgress quiet;
+  const Outcome outcome =
+      pack({dir.file("in.bmp"), dir.file("out.bin"), nullptr, nullptr, Links::refuse}, options, quiet);
+  EXPECT_EQ(outcome.ending, Ending::not_saved);
+  EXPECT_EQ(read_file(dir.file("elsewhere")), (Bytes{'k', 'e', 'p', 't'}));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("out.bin")));
+}
+#endif
+
 // Worked out by hand: the rows written top row first from a bottom-up file, and dithering that
 // must follow the stored rows across bands.
 struct StreamedBytes {
