@@ -315,8 +315,9 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
     if (!sink) return refusal(Ending::out_of_memory, png_failed);
     const std::uint64_t input_size = input.file_size() > raw.skip ? input.file_size() - raw.skip : 0;
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
-                                             : options.stream        ? JobOutput::to_file(paths.second, progress, paths.output_links)
-                                                                     : JobOutput::to_memory(sink->size());
+                                             : options.stream
+                                                 ? JobOutput::to_file(paths.second, progress, paths.output_links)
+                                                 : JobOutput::to_memory(sink->size());
     if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
     output.emplace(std::get<JobOutput>(std::move(begun)));
     if (std::optional<Outcome> refused = walk(input, raw, options.band_rows, *sink, *output))
