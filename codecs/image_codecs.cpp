@@ -20,6 +20,9 @@ void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width,
     if (layout == CodecRow::bgra8) {
       blue = pixels[0], green = pixels[1], red = pixels[2], alpha = pixels[3];
       pixels += 4;
+    } else if (layout == CodecRow::bgr8) {
+      blue = pixels[0], green = pixels[1], red = pixels[2];
+      pixels += 3;
     } else if (layout == CodecRow::gray16) {
       red = green = blue = to_8_bits(load_le16(pixels));
       pixels += 2;
@@ -34,6 +37,13 @@ void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width,
     quads[2] = static_cast<std::uint8_t>(red);
     quads[3] = static_cast<std::uint8_t>(alpha);
   }
+}
+
+std::uint32_t checked_reduction(const DecodeReduction& choose, std::uint32_t width, std::uint32_t height) {
+  if (!choose) return 1;
+  const std::uint32_t n = choose(width, height);
+  if (n != 2 && n != 4 && n != 8) return 1;
+  return width % n == 0 && height % n == 0 ? n : 1;
 }
 
 std::optional<CodecFailure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit) {
@@ -67,8 +77,8 @@ const char* codec_format_of(std::span<const std::uint8_t> file) {
 }
 
 std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
-                                                            std::uint64_t pixel_limit) {
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_platform_codecs(file, pixel_limit);
+                                                            std::uint64_t pixel_limit, const DecodeReduction& reduce) {
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_platform_codecs(file, pixel_limit, reduce);
   CodecFailure* failure = std::get_if<CodecFailure>(&decoded);
   const char* format = codec_format_of(file);
   // A GIF's transparent pixels have no colour of their own, only an index that the platforms' codecs

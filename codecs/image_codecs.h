@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -24,7 +25,20 @@ struct CodecPicture {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::unique_ptr<std::uint8_t[]> quads;
+  // The picture is the file's reduced to 1/reduced in each side (a JPEG decoded at a reduced scale).
+  std::uint32_t reduced = 1;
 };
+
+// Asked with a JPEG's full size before it is decoded: the 1/n (1, 2, 4 or 8) of it to decode at,
+// through the codec's own reduced inverse transform, which reads every coefficient but makes only
+// the reduced pixels. An n that does not divide both sides is taken as 1, so that the reduced picture
+// keeps the proportions and the grid of the file's pixels exactly (the codecs' reduced decoding makes
+// an edge of ceil(side / n) pixels, whose last pixel would cover less of the file than the others).
+using DecodeReduction = std::function<std::uint32_t(std::uint32_t width, std::uint32_t height)>;
+
+// The reduction `choose` gives a width x height JPEG, taken as 1 when it is not 2, 4 or 8 dividing
+// both sides.
+std::uint32_t checked_reduction(const DecodeReduction& choose, std::uint32_t width, std::uint32_t height);
 
 enum class CodecFault {
   // Not a PNG, JPEG or GIF at all: the file is someone else's to refuse.
@@ -43,15 +57,18 @@ struct CodecFailure {
 // A picture of more than `pixel_limit` pixels is refused as too large before it is decoded. A file
 // that starts with the signature of a PNG, JPEG or GIF is that format's to refuse, in the same words
 // on every build, whether or not the platform's codec recognised it as one.
+// A JPEG is decoded at the reduction `reduce` chooses, when given; other formats whole.
 std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
-                                                            std::uint64_t pixel_limit);
+                                                            std::uint64_t pixel_limit,
+                                                            const DecodeReduction& reduce = {});
 
 // "PNG", "JPEG" or "GIF" for a file that starts with that format's signature; null for others.
 const char* codec_format_of(std::span<const std::uint8_t> file);
 
 // The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     std::uint64_t pixel_limit);
+                                                                     std::uint64_t pixel_limit,
+                                                                     const DecodeReduction& reduce);
 
 // What both builds share of decoding: the layouts the codecs hand over, and one row of them turned
 // into quads.
@@ -60,6 +77,7 @@ enum class CodecRow {
   rgba16,  // red, green, blue, alpha: 16-bit little-endian each
   rgb16,   // red, green, blue: 16-bit little-endian each, opaque
   gray16,  // one 16-bit little-endian grey level, opaque
+  bgr8,    // blue, green, red: a byte each, opaque
 };
 void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, std::uint8_t* quads);
 

@@ -11,7 +11,8 @@
 #include "codecs/image_codecs.h"
 
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     std::uint64_t pixel_limit) {
+                                                                     std::uint64_t pixel_limit,
+                                                                     const DecodeReduction& reduce) {
   QBuffer buffer;
   buffer.setData(
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
@@ -22,8 +23,19 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   if (format != "png" && format != "jpeg" && format != "gif") return CodecFailure{};
   const std::string name = format == "jpeg" ? "JPEG" : format.toUpper().toStdString();
   const QSize size = reader.size();
+  std::uint32_t reduced = 1;
   if (size.isValid()) {
     if (std::optional<CodecFailure> over = over_limit(size.width(), size.height(), pixel_limit)) return *over;
+    // Qt's JPEG reader decodes at the scale of the codec that the size asks for, and resamples
+    // what the codec gives to any size that is not exactly side / n: a size that n divides is one
+    // it takes as it is (tried against the codec's own reduced decoding, byte for byte).
+    if (format == "jpeg") {
+      reduced = checked_reduction(reduce, static_cast<std::uint32_t>(size.width()),
+                                  static_cast<std::uint32_t>(size.height()));
+      if (reduced > 1)
+        reader.setScaledSize(
+            QSize(size.width() / static_cast<int>(reduced), size.height() / static_cast<int>(reduced)));
+    }
   }
   // Qt's own limit on the memory of one picture (256 MB by default) would refuse pictures that the
   // pixel limit allows, and only on this build: it is set to what the pixel limit can need, 8 bytes
@@ -38,6 +50,8 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   const bool deep = image.depth() == 64 || image.format() == QImage::Format_Grayscale16;
   image = image.convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
   if (image.isNull()) return CodecFailure{CodecFault::too_large, "no memory to decode the " + name};
+  if (reduced > 1 && image.size() != reader.scaledSize())
+    return CodecFailure{CodecFault::broken, "the " + name + " was decoded at another size than the one asked for"};
 
   std::variant<CodecPicture, CodecFailure> result =
       allocate_picture(static_cast<std::uint32_t>(image.width()), static_cast<std::uint32_t>(image.height()));
@@ -48,6 +62,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
       quads_row(image.constScanLine(static_cast<int>(y)), deep ? CodecRow::rgba16 : CodecRow::bgra8, picture->width,
                 picture->quads.get() + std::size_t{y} * picture->width * 4);
     }
+    picture->reduced = reduced;
   }
   return result;
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <new>
+#include <optional>
 #include <vector>
 
 #include "codecs/com_win32.h"
@@ -23,10 +25,79 @@ std::string container_name(const GUID& container) {
   return {};
 }
 
+// IWICBitmapSourceTransform, which MinGW's wincodec.h leaves out: its identifier and its methods in
+// the order of its table, as the system's decoders implement it. Named our own so that a header that
+// declares it one day does not clash.
+const IID source_transform_iid = {0x3B16811B, 0x6A43, 0x4EC9, {0xB7, 0x13, 0x3D, 0x5A, 0x0C, 0x13, 0xB9, 0x40}};
+// A COM interface is released, never deleted through a pointer, and has no virtual destructor.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+struct SourceTransform : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT width, UINT height, WICPixelFormatGUID* format,
+                                               WICBitmapTransformOptions transform, UINT stride, UINT buffer_size,
+                                               BYTE* buffer) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions transform, BOOL* supported) = 0;
+};
+#pragma GCC diagnostic pop
+
+// The frame decoded at 1/n of its width x height by the decoder itself, through its source
+// transform (a JPEG decoder's reduced inverse transform); nullopt when the decoder offers no such
+// scaling, not to exactly that size, or not in a layout of ours, and the frame is then decoded whole.
+std::optional<std::variant<CodecPicture, CodecFailure>> decode_reduced(IWICBitmapFrameDecode* frame, UINT width,
+                                                                       UINT height, std::uint32_t n) {
+  SourceTransform* raw_transform = nullptr;
+  if (FAILED(frame->QueryInterface(source_transform_iid, reinterpret_cast<void**>(&raw_transform))) ||
+      raw_transform == nullptr)
+    return std::nullopt;
+  const Com<SourceTransform> transform(raw_transform);
+  UINT scaled_width = width / n, scaled_height = height / n;
+  if (FAILED(transform->GetClosestSize(&scaled_width, &scaled_height)) || scaled_width != width / n ||
+      scaled_height != height / n)
+    return std::nullopt;
+  BOOL upright = FALSE;
+  if (FAILED(transform->DoesSupportTransform(WICBitmapTransformRotate0, &upright)) || !upright) return std::nullopt;
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+  if (FAILED(transform->GetClosestPixelFormat(&format))) return std::nullopt;
+  CodecRow layout = CodecRow::bgra8;
+  std::uint64_t pixel_bytes = 4;
+  if (format == GUID_WICPixelFormat24bppBGR) {
+    layout = CodecRow::bgr8;
+    pixel_bytes = 3;
+  } else if (format != GUID_WICPixelFormat32bppBGRA) {
+    return std::nullopt;
+  }
+  const std::uint64_t stride = std::uint64_t{scaled_width} * pixel_bytes;
+  if (stride * scaled_height > MAXDWORD) return std::nullopt;
+  std::variant<CodecPicture, CodecFailure> result = allocate_picture(scaled_width, scaled_height);
+  CodecPicture* picture = std::get_if<CodecPicture>(&result);
+  if (picture == nullptr) return result;
+  std::vector<std::uint8_t> pixels;
+  try {
+    pixels.resize(static_cast<std::size_t>(stride * scaled_height));
+  } catch (const std::bad_alloc&) {
+    return CodecFailure{CodecFault::too_large, "no memory to decode the picture"};
+  }
+  // The whole reduced picture at once: the rectangle a source transform copies is one of its
+  // result, and copying it whole needs none.
+  if (FAILED(transform->CopyPixels(nullptr, scaled_width, scaled_height, &format, WICBitmapTransformRotate0,
+                                   static_cast<UINT>(stride), static_cast<UINT>(stride * scaled_height),
+                                   pixels.data())))
+    return std::nullopt;
+  for (std::uint32_t y = 0; y < scaled_height; ++y) {
+    quads_row(pixels.data() + y * stride, layout, scaled_width,
+              picture->quads.get() + std::size_t{y} * scaled_width * 4);
+  }
+  picture->reduced = n;
+  return result;
+}
+
 }  // namespace
 
 std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     std::uint64_t pixel_limit) {
+                                                                     std::uint64_t pixel_limit,
+                                                                     const DecodeReduction& reduce) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
   if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};
@@ -51,6 +122,13 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   WICPixelFormatGUID native{};
   if (FAILED(frame->GetSize(&width, &height)) || FAILED(frame->GetPixelFormat(&native))) return broken;
   if (std::optional<CodecFailure> over = over_limit(width, height, pixel_limit)) return *over;
+  if (container == GUID_ContainerFormatJpeg) {
+    if (const std::uint32_t n = checked_reduction(reduce, width, height); n > 1) {
+      if (std::optional<std::variant<CodecPicture, CodecFailure>> reduced =
+              decode_reduced(frame.get(), width, height, n))
+        return std::move(*reduced);
+    }
+  }
 
   CodecRow layout = CodecRow::bgra8;
   IWICBitmapSource* source = frame.get();
@@ -74,7 +152,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   std::variant<CodecPicture, CodecFailure> result = allocate_picture(width, height);
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
-  const unsigned pixel_bytes[] = {4, 8, 6, 2};  // in the order of CodecRow
+  const unsigned pixel_bytes[] = {4, 8, 6, 2, 3};  // in the order of CodecRow
   const std::uint64_t stride = std::uint64_t{width} * pixel_bytes[static_cast<int>(layout)];
   if (stride * band_rows > MAXDWORD) return CodecFailure{CodecFault::too_large, "the picture is too wide to decode"};
   std::vector<std::uint8_t> band;

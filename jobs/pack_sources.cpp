@@ -13,6 +13,7 @@
 #include "files/file_view.h"
 #include "files/view_access.h"
 #include "job/convert.h"
+#include "jobs/decode_reduction.h"
 #include "jobs/png_source.h"
 #include "read/bmp_bands.h"
 #include "read/bmp_reader.h"
@@ -36,12 +37,13 @@ std::string buffer_reason(std::uint64_t bytes) {
 // A BMP's alpha is kept only for a format that has alpha; the others ignore it, as the dialogs do.
 bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
 
-// The picture at `path` loaded whole: a BMP, or when the options allow the codecs a picture of theirs.
-PictureLoad load(const std::string& path, const PackOptions& options) {
+// The picture at `path` loaded whole: a BMP, or when the options allow the codecs a picture of theirs,
+// a JPEG reduced as `reduce` chooses.
+PictureLoad load(const std::string& path, const PackOptions& options, const DecodeReduction& reduce = {}) {
   PictureLoad load = LoadedPicture::load(path.c_str(), options.pixel_limit);
   if (const Failure* failure = std::get_if<Failure>(&load);
       failure != nullptr && failure->fault == Fault::cannot_open && options.codecs) {
-    if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.pixel_limit))
+    if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.pixel_limit, reduce))
       load = std::move(*decoded);
   }
   return load;
@@ -277,9 +279,12 @@ class StreamBandsSource : public PackSource {
 // counts colours first, or writes two planes) makes the chain again.
 class ChainSource : public PackSource {
  public:
+  // The chain of `transforms`, or of the options' own.
   static std::variant<std::unique_ptr<PackSource>, Outcome> make(std::unique_ptr<ChainPicture> picture,
-                                                                 const PackOptions& options) {
-    std::unique_ptr<ChainSource> source(new ChainSource(std::move(picture), options));
+                                                                 const PackOptions& options,
+                                                                 std::optional<Transforms> transforms = std::nullopt) {
+    std::unique_ptr<ChainSource> source(
+        new ChainSource(std::move(picture), options, transforms ? *transforms : options.transforms));
     try {
       if (std::optional<Outcome> refused = source->make_chain(0)) return std::move(*refused);
     } catch (const BufferTooLarge& too_large) {
@@ -330,14 +335,13 @@ class ChainSource : public PackSource {
   }
 
  private:
-  ChainSource(std::unique_ptr<ChainPicture> picture, const PackOptions& options)
-      : picture_(std::move(picture)), options_(options) {}
+  ChainSource(std::unique_ptr<ChainPicture> picture, const PackOptions& options, const Transforms& transforms)
+      : picture_(std::move(picture)), options_(options), transforms_(transforms) {}
 
   // Throws BufferTooLarge when the chain's rows and tables find no memory.
   std::optional<Outcome> make_chain(std::uint32_t band_rows) {
     chain_.reset();
-    ChainMade made =
-        TransformChain::make(*picture_, options_.transforms, options_.background, band_rows, options_.pixel_limit);
+    ChainMade made = TransformChain::make(*picture_, transforms_, options_.background, band_rows, options_.pixel_limit);
     if (Failure* failed = std::get_if<Failure>(&made)) return refusal(std::move(*failed));
     chain_ = std::move(std::get<std::unique_ptr<TransformChain>>(made));
     next_ = 0;
@@ -346,6 +350,7 @@ class ChainSource : public PackSource {
 
   std::unique_ptr<ChainPicture> picture_;
   const PackOptions& options_;
+  Transforms transforms_;
   std::unique_ptr<TransformChain> chain_;
   std::uint32_t band_rows_ = 0;
   std::uint32_t next_ = 0;
@@ -367,10 +372,14 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string&
     return ChainSource::make(std::get<std::unique_ptr<ChainPicture>>(std::move(region)), options);
   }
   view.reset();  // the loader opens the file again, and a view holds it alone
-  PictureLoad loaded = load(path, options);
+  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels.
+  PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) {
+    return decode_reduction(width, height, options.transforms);
+  });
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
-  return ChainSource::make(std::make_unique<LoadedRegion>(std::get<LoadedPicture>(std::move(loaded)), options),
-                           options);
+  LoadedPicture& picture = std::get<LoadedPicture>(loaded);
+  const Transforms transforms = reduced_transforms(options.transforms, picture.reduced());
+  return ChainSource::make(std::make_unique<LoadedRegion>(std::move(picture), options), options, transforms);
 }
 
 // A BMP to be read band by band, when streaming; nothing when the file is not a BMP (the loader,

@@ -105,14 +105,15 @@ std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
   return std::move(*this);
 }
 
-std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit) {
+std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit,
+                                                           const DecodeReduction& reduce) {
   // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
   LoadedPicture picture;
   std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
   if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return std::nullopt;
   if (std::optional<PictureLoad> png = picture.load_png(pixel_limit)) return png;
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit);
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit, reduce);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:
@@ -127,5 +128,6 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std
   CodecPicture& codec = std::get<CodecPicture>(decoded);
   // A codec's stored order is top row first.
   picture.adopt(std::move(codec.quads), codec.width, codec.height, true, true);
+  picture.reduced_ = codec.reduced;
   return picture;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <variant>
 
+#include "codecs/image_codecs.h"
 #include "files/failure.h"
 #include "files/file_view.h"
 #include "files/owned.h"
@@ -46,13 +47,16 @@ class LoadedPicture {
   // The picture of a PNG, JPEG or GIF file, decoded into BGRA quads with straight alpha that the
   // picture owns, top row first: a PNG by the PNG reader (png_reader.h), the others by the
   // platform's codecs. Nullopt when the file is none of them (or cannot be read): the BMP loader's
-  // refusal then stands.
-  static std::optional<PictureLoad> load_with_codecs(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
+  // refusal then stands. A JPEG is decoded at the reduction `reduce` chooses (image_codecs.h).
+  static std::optional<PictureLoad> load_with_codecs(const char* path, std::uint64_t pixel_limit = default_pixel_limit,
+                                                     const DecodeReduction& reduce = {});
 
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows
   std::uint32_t row_length() const { return row_length_; }
   bool top_down() const { return top_down_; }  // the first stored row is the top row
+  // The picture is its file's reduced to 1/reduced() in each side (a JPEG decoded reduced), else 1.
+  std::uint32_t reduced() const { return reduced_; }
   // The rows hold BGRA quads (pixels.h), 4 bytes a pixel, rather than triples: a codec's picture,
   // whose transparency a format with alpha keeps and any other lays over a background.
   bool quads() const { return quads_; }
@@ -89,5 +93,6 @@ class LoadedPicture {
   std::uint32_t row_length_ = 0;
   bool top_down_ = false;
   bool quads_ = false;
+  std::uint32_t reduced_ = 1;
   std::span<const std::uint8_t> rows_;
 };

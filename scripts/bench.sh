@@ -4,7 +4,7 @@
 # it takes some minutes and about 10 GB in build/bench. Installs what it compares against if
 # missing (hyperfine, ffmpeg, ImageMagick, Pillow and numpy, GNU time).
 # Usage: scripts/bench.sh [RUNS [JOB...]], JOB one of pack, pack-decoded, formats, subtract, unpack,
-# unpack-large, unpack-win32, unpack-png, png, png-large, resize, batch, probe, hit-rate, kernels; every job by
+# unpack-large, unpack-win32, unpack-png, png, png-large, resize, jpeg-resize, batch, probe, hit-rate, kernels; every job by
 # default.
 set -euo pipefail
 shopt -s nullglob
@@ -160,6 +160,9 @@ compare resize "$o/resize.rgb565" \
   "rgb565 pack --resize 320x240" "$rgb565 pack --resize 320x240 $bench/photo.bmp $o/resize.rgb565" \
   "ImageMagick -resize 320x240" "/usr/bin/convert $bench/photo.bmp -resize 320x240 $o/resize.magick.bmp" \
   "ffmpeg scale=320:240" "ffmpeg -v error -y -i $bench/photo.bmp -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/resize.ffmpeg"
+compare jpeg-resize "$o/jpeg-resize.rgb565" \
+  "rgb565 pack --resize 320x240 (JPEG)" "$rgb565 pack --resize 320x240 $bench/photo.jpg $o/jpeg-resize.rgb565" \
+  "ffmpeg scale=320:240 (JPEG)" "ffmpeg -v error -y -i $bench/photo.jpg -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/jpeg-resize.ffmpeg"
 
 compare batch "$bench/batch-out/p0000.bin" \
   "rgb565 pack -d -j 2" "$rgb565 pack -j 2 -d $bench/batch-out $bench/batch/*.bmp" \

@@ -7,6 +7,7 @@ kept. Names of jobs after FOLDER make only those jobs' inputs."""
 import os
 import random
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -47,7 +48,7 @@ def bmp8(width, height, run_length):
 # The inputs each job of bench.sh reads.
 inputs = {"pack": {"picture.bmp"}, "pack-decoded": {"palette.bmp", "rle8.bmp"}, "subtract": {"image.bin", "sub.bin"},
           "unpack": {"frame.bin"}, "unpack-png": {"picture.bmp"}, "unpack-large": {"large.bin"}, "png": {"photo.png"},
-          "resize": {"photo.bmp"}, "png-large": {"flat.png"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
+          "resize": {"photo.bmp"}, "jpeg-resize": {"photo.jpg"}, "png-large": {"flat.png"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
 
 
 def make(name, content):
@@ -114,6 +115,19 @@ def photo_bmp(out):
 
 
 make("photo.bmp", photo_bmp)
+
+
+def photo_jpg(out):
+    """The same picture as a JPEG, as a camera would save it, made by ffmpeg from the BMP."""
+    bmp = make("photo.bmp", photo_bmp) or os.path.join(folder, "photo.bmp")
+    if not os.path.exists(bmp):
+        with open(bmp, "wb") as made:
+            photo_bmp(made)
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", bmp, "-q:v", "3", "-f", "image2", "-c:v", "mjpeg",
+                    "-pix_fmt", "yuvj420p", "pipe:1"], stdout=out, check=True)
+
+
+make("photo.jpg", photo_jpg)
 
 
 def flat_png(out):
