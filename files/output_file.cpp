@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -50,6 +53,22 @@ bool is_temporary_name_of(std::string_view candidate, std::string_view name, std
   const std::optional<std::string> prefix = temporary_prefix(name, budget);
   if (!prefix || candidate.size() != prefix->size() + random_length || !candidate.starts_with(*prefix)) return false;
   return candidate.substr(prefix->size()).find_first_not_of(random_alphabet) == std::string_view::npos;
+}
+
+std::vector<std::string> take_leftovers_of(const std::string& folder, std::string_view name, std::size_t budget,
+                                           const std::function<std::vector<std::string>()>& list) {
+  static std::mutex mutex;
+  static std::map<std::string, std::vector<std::string>> listed;
+  const std::lock_guard lock(mutex);
+  auto [at, first] = listed.try_emplace(folder);
+  if (first) at->second = list();
+  std::vector<std::string>& names = at->second;
+  const auto theirs = std::stable_partition(names.begin(), names.end(), [&](const std::string& candidate) {
+    return !is_temporary_name_of(candidate, name, budget);
+  });
+  std::vector<std::string> taken(std::make_move_iterator(theirs), std::make_move_iterator(names.end()));
+  names.erase(theirs, names.end());
+  return taken;
 }
 
 std::string describe_output_error(const SystemError& error, const char* path) {

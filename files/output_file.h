@@ -20,12 +20,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "files/live_outputs.h"
 #include "files/system_error.h"
@@ -94,6 +96,14 @@ std::string temporary_name(std::string_view name, std::size_t budget, std::uint6
 // Whether `candidate` is a name that temporary_name() gives for `name` and `budget` with some seed,
 // in its full form (the letters alone name no target): a new file of a save to that target.
 bool is_temporary_name_of(std::string_view candidate, std::string_view name, std::size_t budget);
+
+// The names in `folder` that are new files of saves to `name` (within `budget`), taken out of a list
+// of the folder's names that might be, which `list` makes the first time this process asks about
+// that folder. A batch saves thousands of files into one folder: listing it for each save would
+// cost the square of their number. A leftover made after the listing (by a process killed while
+// this one runs) goes with a later run's save.
+std::vector<std::string> take_leftovers_of(const std::string& folder, std::string_view name, std::size_t budget,
+                                           const std::function<std::vector<std::string>()>& list);
 
 // The folder in which the output at `path` makes its new file, that of the file a symbolic link
 // finally names; empty for the current folder.

@@ -54,11 +54,20 @@ std::pair<std::string, std::string_view> split_path(std::string_view path) {
 // clean up, each only when its lock can be had: a live save holds the lock on its new file from
 // the moment it is made until it is in place.
 void remove_leftovers(const std::string& folder, std::string_view name) {
-  DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (listing == nullptr) return;
-  while (const dirent* entry = ::readdir(listing)) {
-    if (!is_temporary_name_of(entry->d_name, name, NAME_MAX)) continue;
-    const std::string leftover = folder + entry->d_name;
+  // The names that might be saves' new files: hidden, with the marker in them.
+  const auto list = [&] {
+    std::vector<std::string> names;
+    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (listing == nullptr) return names;
+    while (const dirent* entry = ::readdir(listing)) {
+      const std::string_view found = entry->d_name;
+      if (found.starts_with('.') && found.find(".saving-") != std::string_view::npos) names.emplace_back(found);
+    }
+    ::closedir(listing);
+    return names;
+  };
+  for (const std::string& taken : take_leftovers_of(folder, name, NAME_MAX, list)) {
+    const std::string leftover = folder + taken;
     const int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) continue;
     struct stat info {};
@@ -66,7 +75,6 @@ void remove_leftovers(const std::string& folder, std::string_view name) {
       ::unlink(leftover.c_str());
     ::close(fd);
   }
-  ::closedir(listing);
 }
 
 // Gives the new file the existing target's owner and group, where this process may (root may give

@@ -1,6 +1,8 @@
 // Failed writes, made real with a file size limit: writes past it fail with EFBIG, as they would on
 // a full disk, after a partial write that the output file must carry on from.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -333,6 +335,21 @@ TEST(OutputFilePosix, AFolderThatTakesNoNewFileIsNamed) {
   std::filesystem::permissions(dir.file("locked"), std::filesystem::perms(0755));
   EXPECT_EQ(read_file(path), Bytes{3});
   EXPECT_EQ(names_in(dir.file("locked")), std::vector<std::string>{"out.bin"});
+}
+
+// Another process's save holds the lock on its new file while it writes it: a save to the same
+// target leaves that file alone, though its name is a leftover's.
+TEST(OutputFile, ALockedNewFileOfAnotherSaveStays) {
+  TempDir dir;
+  const std::string held = dir.file(".out.bin.saving-0000beef");
+  write_file(held, {5});
+  const int fd = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  const std::array<std::uint8_t, 1> byte{7};
+  EXPECT_EQ(save_output_file(dir.file("out.bin").c_str(), {byte}), std::nullopt);
+  EXPECT_TRUE(std::filesystem::exists(held));
+  ::close(fd);
 }
 
 }  // namespace

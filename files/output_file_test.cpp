@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -147,23 +148,30 @@ TEST(TemporaryNameOf, TellsASavesNewFileFromAnyOther) {
   }
 }
 
-// A new file left behind by a save that was killed outright goes with the next save to its target;
-// one that a live output is still writing, and every other name, stay.
+// New files left behind by saves that were killed outright go with the next save to their target;
+// every other name stays, and so does the new file of a save that is still being written.
 TEST(OutputFile, TheNextSaveRemovesLeftoversOfItsTargetOnly) {
   TempDir dir;
   const std::string path = dir.file("out.bin");
-  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
-  OutputFile* live = std::get_if<OutputFile>(&created);
-  ASSERT_NE(live, nullptr);
-  const std::array<std::uint8_t, 2> live_bytes{4, 4};
-  ASSERT_EQ(live->write(live_bytes), std::nullopt);
-  const std::vector<std::string> live_name = names_in(dir.path().string());
-  ASSERT_EQ(live_name.size(), 1u);
   const std::vector<std::string> kept = {".other.bin.saving-0000abcd", ".out.bin.saving-0000abc",
                                          "out.bin.saving-0000abcd", ".out.bin.0000abcd"};
   for (const std::string& name : kept) write_file(dir.file(name), {1});
   write_file(dir.file(".out.bin.saving-0000abcd"), {2});
   write_file(dir.file(".out.bin.saving-zzzz9999"), {3});
+
+  std::variant<OutputFile, SystemError> created = OutputFile::create(path.c_str());
+  OutputFile* live = std::get_if<OutputFile>(&created);
+  ASSERT_NE(live, nullptr);
+  const std::array<std::uint8_t, 2> live_bytes{4, 4};
+  ASSERT_EQ(live->write(live_bytes), std::nullopt);
+  std::vector<std::string> before = names_in(dir.path().string());
+  std::sort(before.begin(), before.end());
+  std::vector<std::string> kept_sorted = kept;
+  std::sort(kept_sorted.begin(), kept_sorted.end());
+  std::vector<std::string> live_name;
+  std::set_difference(before.begin(), before.end(), kept_sorted.begin(), kept_sorted.end(),
+                      std::back_inserter(live_name));
+  ASSERT_EQ(live_name.size(), 1u) << "the leftovers went when the first save began";
 
   const std::array<std::uint8_t, 1> byte{7};
   ASSERT_EQ(save_output_file(path.c_str(), {byte}), std::nullopt);

@@ -41,15 +41,21 @@ std::size_t name_budget(const std::string& folder, std::string_view name) {
 // Removes the new files that saves to `name` in `folder` left behind when their process could not
 // clean up. A live save's new file is open with no sharing, and so cannot be deleted.
 void remove_leftovers(const std::string& folder, std::string_view name, std::size_t budget) {
-  const std::string pattern = folder + ".*";
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
-    if (is_temporary_name_of(found.cFileName, name, budget)) DeleteFileA((folder + found.cFileName).c_str());
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  // The names that might be saves' new files: hidden, with the marker in them, plain files.
+  const auto list = [&] {
+    std::vector<std::string> names;
+    const std::string pattern = folder + ".*.saving-*";
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+        names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+  };
+  for (const std::string& taken : take_leftovers_of(folder, name, budget, list)) DeleteFileA((folder + taken).c_str());
 }
 
 }  // namespace
