@@ -359,19 +359,33 @@ class ChainSource : public PackSource {
 
 // The transform chain over the picture at `path`: a BMP read through windows of its file, or a
 // picture of the codecs, decoded whole.
-std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options) {
+// A BMP's band reader over a view of its file; nothing when the file is no BMP (another reader's
+// to take); or the refusal of a file that cannot be opened or was cut short under the reading.
+struct FoundBands {
+  std::unique_ptr<FileView> view;  // the bands map their windows through it
+  BmpBands bands;
+};
+
+std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& path) {
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
   std::variant<std::monostate, BmpBands, Failure> found = BmpBands::find(*view);
   if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
-  if (BmpBands* bands = std::get_if<BmpBands>(&found)) {
+  if (std::holds_alternative<std::monostate>(found)) return std::monostate{};
+  return FoundBands{std::move(view), std::get<BmpBands>(std::move(found))};
+}
+
+std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options) {
+  std::variant<std::monostate, FoundBands, Outcome> found = find_bands(path);
+  if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
+  if (FoundBands* bmp = std::get_if<FoundBands>(&found)) {
     std::variant<std::unique_ptr<ChainPicture>, Outcome> region =
-        BandsRegion::make(std::move(view), std::move(*bands), options);
+        BandsRegion::make(std::move(bmp->view), std::move(bmp->bands), options);
     if (Outcome* refused = std::get_if<Outcome>(&region)) return std::move(*refused);
     return ChainSource::make(std::get<std::unique_ptr<ChainPicture>>(std::move(region)), options);
   }
-  view.reset();  // the loader opens the file again, and a view holds it alone
+  // No view is left open: the loader opens the file again, and a view holds it alone.
   // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels.
   PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) {
     return decode_reduction(width, height, options.transforms);
@@ -386,14 +400,12 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string&
 // and the codecs, then say what it is).
 std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_bands(const std::string& path,
                                                                              const PackOptions& options) {
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
-  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
-  auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
-  std::variant<std::monostate, BmpBands, Failure> found = BmpBands::find(*view);
-  if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
-  if (std::holds_alternative<std::monostate>(found)) return std::nullopt;
+  std::variant<std::monostate, FoundBands, Outcome> found = find_bands(path);
+  if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
+  FoundBands* bmp = std::get_if<FoundBands>(&found);
+  if (bmp == nullptr) return std::nullopt;
   return std::unique_ptr<PackSource>(
-      std::make_unique<BandsSource>(std::move(view), std::get<BmpBands>(std::move(found)), options));
+      std::make_unique<BandsSource>(std::move(bmp->view), std::move(bmp->bands), options));
 }
 
 // A stream's first bytes: a BMP's headers and colour table fit in them.
