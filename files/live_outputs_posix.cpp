@@ -27,6 +27,13 @@ Entry entries[entry_count];
 
 constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
 
+// Set by the handler before it walks the table: a thread that claims an entry afterwards makes no
+// new file. The handler may pass an entry before another thread claims it; that thread then sees
+// this and stops, so no file is made that the walk could miss. (Sequentially consistent, with the
+// claims: each claim is ordered before this store, and so seen by the walk, or after it, and so sees it.)
+std::atomic<bool> ending{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler sets it without a lock");
+
 sigset_t interruption_set() {
   sigset_t set;
   sigemptyset(&set);
@@ -36,9 +43,10 @@ sigset_t interruption_set() {
 
 // Only what is safe in a signal handler: atomics, unlink, nanosleep, sigaction and raise.
 void on_interruption(int signal) {
+  ending.store(true);
   for (Entry& entry : entries) {
     for (;;) {
-      int state = entry.state.load(std::memory_order_acquire);
+      int state = entry.state.load();
       if (state == busy_entry) {
         // Another thread is making this file or naming it, with the signals blocked; it is done in
         // the time a file takes to be created.
@@ -46,7 +54,7 @@ void on_interruption(int signal) {
         ::nanosleep(&pause, nullptr);
         continue;
       }
-      if (state == live_entry && entry.state.compare_exchange_strong(state, taken_entry, std::memory_order_acquire)) {
+      if (state == live_entry && entry.state.compare_exchange_strong(state, taken_entry)) {
         ::unlink(entry.name);
       }
       break;
@@ -90,7 +98,17 @@ InterruptionsHeld::~InterruptionsHeld() { ::pthread_sigmask(SIG_SETMASK, &held_m
 int claim_live_entry() {
   for (int index = 0; index < entry_count; ++index) {
     int expected = free_entry;
-    if (entries[index].state.compare_exchange_strong(expected, busy_entry, std::memory_order_acquire)) return index;
+    if (!entries[index].state.compare_exchange_strong(expected, busy_entry)) continue;
+    if (ending.load()) {
+      // The handler is removing the new files and ending the process, perhaps past this entry
+      // already: no file is made, and this thread waits for the end, its signals blocked.
+      entries[index].state.store(free_entry);
+      for (;;) ::pause();
+    }
+    return index;
+  }
+  if (ending.load()) {
+    for (;;) ::pause();
   }
   return -1;
 }
