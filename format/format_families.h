@@ -9,7 +9,8 @@
 #include "format/pixel_format.h"
 
 // Formats whose pixel is one word or a fixed run of bytes: rgb565, rgb666, rgb888, xrgb8888,
-// rgb332, rgb444, argb8565, argb8888, and rgb565a8's first plane.
+// rgb332, rgb444, argb1555, argb4444, argb8565, argb8888, and rgb565a8's first plane.
+bool is_word_format(PixelFormat format);
 void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out);
 void decode_word_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::span<BgraQuad> quads);
@@ -28,7 +29,7 @@ void dither_word_triples(const FormatSettings& settings, const std::uint8_t* row
 void encode_alpha_plane(std::span<const BgraQuad> quads, std::span<std::uint8_t> out);
 void decode_alpha_plane(std::span<const std::uint8_t> in, std::span<BgraQuad> quads);
 
-// gray8, gray4 and mono1 (rows or pages).
+// gray8, gray4, gray2, mono1 (rows or pages) and al88.
 void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out);
 // The same from one row of `width` opaque BGR triples, without widening them to quads first; rows
@@ -39,6 +40,12 @@ void dither_grey_triples(const FormatSettings& settings, const std::uint8_t* row
                          std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
 void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
                       std::uint32_t count, std::span<BgraQuad> quads);
+
+// a8, a4, a2 and a1 (holds_alpha_alone): the alpha, packed as grey levels are; unpacked black with it.
+void encode_alpha_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
+                       std::uint32_t count, std::span<std::uint8_t> out);
+void decode_alpha_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
+                       std::uint32_t count, std::span<BgraQuad> quads);
 
 // i1, i2, i4 and i8: rows of indices into the settings' palette.
 void encode_indexed_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,

@@ -1,7 +1,7 @@
-// gray8, gray4 and mono1: the luma of each pixel, at 8, 4 or 1 bits, or dithered toward 4 or 1 bit.
-// mono1 lights a pixel whose luma reaches the threshold (or as dithering chooses), and is stored in
-// rows of bits or in the 8-row pages that OLED controllers scan, one byte a column with the page's
-// top row in bit 0.
+// gray8, gray4, gray2 and mono1: the luma of each pixel, at 8, 4, 2 or 1 bits, or dithered toward
+// 4, 2 or 1 bit. mono1 lights a pixel whose luma reaches the threshold (or as dithering chooses), and
+// is stored in rows of bits or in the 8-row pages that OLED controllers scan, one byte a column with
+// the page's top row in bit 0. al88 is gray8 with each pixel's alpha byte after its luma.
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -41,10 +41,15 @@ void encode_grey_triples(const FormatSettings& settings, const std::uint8_t* tri
   constexpr std::uint32_t chunk = 4096;
   std::array<std::uint8_t, chunk> lumas;
   const bool gray4 = settings.format == PixelFormat::gray4;
+  std::array<std::uint8_t, chunk> levels;
   for (std::uint32_t done = 0; done < width; done += chunk) {
     const std::uint32_t count = std::min(chunk, width - done);
     luma_triples(triples + std::size_t{done} * 3, count, lumas.data());
-    if (!gray4) {
+    if (settings.format == PixelFormat::gray2) {
+      for (std::uint32_t k = 0; k < count; ++k)
+        levels[k] = static_cast<std::uint8_t>(level_of(lumas[k], 2, settings.word.rounding));
+      pack_bits(levels.data(), count, 2, out + done / 4);
+    } else if (!gray4) {
       pack_lit(lumas.data(), count, settings.threshold, out + done / 8);
     } else if (settings.word.rounding == Rounding::nearest) {
       pack_nibbles(lumas.data(), count, out + done / 2,
@@ -58,7 +63,26 @@ void encode_grey_triples(const FormatSettings& settings, const std::uint8_t* tri
 namespace {
 
 unsigned grey_bits(PixelFormat format) {
-  return format == PixelFormat::gray8 ? 8 : format == PixelFormat::gray4 ? 4 : 1;
+  switch (format) {
+    case PixelFormat::gray8:
+      return 8;
+    case PixelFormat::gray4:
+      return 4;
+    case PixelFormat::gray2:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+// al88: each pixel's luma, then its alpha (straight, or with the luma premultiplied by it).
+void encode_al88_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::span<std::uint8_t> out) {
+  std::uint8_t* at = out.data();
+  for (const BgraQuad& quad : quads) {
+    const BgraQuad pixel = prepared(quad, settings.premultiply);
+    *at++ = luma(pixel.red, pixel.green, pixel.blue);
+    *at++ = pixel.alpha;
+  }
 }
 
 // The band's rows from their lumas, `width` a row in `lumas`, the k-th row there being output row
@@ -95,6 +119,7 @@ void encode_lumas(const FormatSettings& settings, const std::uint8_t* lumas, std
 
 void encode_grey_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out) {
+  if (settings.format == PixelFormat::al88) return encode_al88_rows(settings, quads, out);
   // A dither takes the rows in stored order; without one any order does.
   const auto output_row = [&](std::uint32_t k) {
     return settings.dither != nullptr ? settings.dither->output_row(k) : k;
@@ -126,6 +151,10 @@ void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8
     for (std::size_t k = 0; k < quads.size(); ++k) quads[k] = grey(in[k]);
     return;
   }
+  if (settings.format == PixelFormat::al88) {
+    for (std::size_t k = 0; k < quads.size(); ++k) quads[k] = {in[2 * k], in[2 * k], in[2 * k], in[2 * k + 1]};
+    return;
+  }
   if (settings.format == PixelFormat::mono1 && settings.pages) {
     for (std::uint32_t y = 0; y < count; ++y) {
       const std::uint8_t* page = in.data() + std::size_t{y / 8} * width;
@@ -134,13 +163,13 @@ void decode_grey_rows(const FormatSettings& settings, std::span<const std::uint8
     }
     return;
   }
-  const unsigned bits = settings.format == PixelFormat::gray4 ? 4 : 1;
+  const unsigned bits = grey_bits(settings.format);
   const std::size_t row_bytes = (std::size_t{width} * bits + 7) / 8;
   for (std::uint32_t y = 0; y < count; ++y) {
     const std::uint8_t* row = in.data() + y * row_bytes;
     for (std::uint32_t x = 0; x < width; ++x) {
       const unsigned level = bits_at(row, x, bits);
-      quads[std::size_t{y} * width + x] = grey(bits == 1 ? level * 255 : widen(level, 4, settings.word.expansion));
+      quads[std::size_t{y} * width + x] = grey(bits == 1 ? level * 255 : widen(level, bits, settings.word.expansion));
     }
   }
 }

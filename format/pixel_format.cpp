@@ -52,7 +52,24 @@ constexpr FormatInfo formats[] = {
      "32-bit word A R G B (bytes B G R A)"},
     {PixelFormat::rgb332, "rgb332", 8, {3, 3, 2}, 0, 0, byte_colour_options, "byte RRRGGGBB"},
     {PixelFormat::rgb444, "rgb444", 16, {4, 4, 4}, 0, 0, colour_options, "16-bit word 0000RRRR GGGGBBBB"},
+    {PixelFormat::argb1555,
+     "argb1555",
+     16,
+     {5, 5, 5},
+     1,
+     0,
+     colour_options | premultiply,
+     "16-bit word ARRRRRGG GGGBBBBB, A set where alpha >= 128"},
+    {PixelFormat::argb4444,
+     "argb4444",
+     16,
+     {4, 4, 4},
+     4,
+     0,
+     colour_options | premultiply,
+     "16-bit word AAAARRRR GGGGBBBB"},
     {PixelFormat::gray8, "gray8", 8, {8, 8, 8}, 0, 0, 0, "byte of luma"},
+    {PixelFormat::al88, "al88", 16, {8, 8, 8}, 8, 0, premultiply, "byte of luma, then byte of alpha"},
     {PixelFormat::gray4,
      "gray4",
      4,
@@ -61,6 +78,14 @@ constexpr FormatInfo formats[] = {
      0,
      round | dither | expand,
      "two pixels a byte, the left one in the high four bits"},
+    {PixelFormat::gray2,
+     "gray2",
+     2,
+     {2, 2, 2},
+     0,
+     0,
+     round | dither | expand,
+     "four pixels a byte, the left one in the high two bits"},
     {PixelFormat::mono1,
      "mono1",
      1,
@@ -69,6 +94,31 @@ constexpr FormatInfo formats[] = {
      0,
      dither | threshold | scan,
      "eight pixels a byte, the left one in bit 7; or 8-row pages, the top row in bit 0"},
+    {PixelFormat::a8, "a8", 8, {0, 0, 0}, 8, 0, 0, "byte of alpha alone"},
+    {PixelFormat::a4,
+     "a4",
+     4,
+     {0, 0, 0},
+     4,
+     0,
+     round | dither,
+     "two alphas a byte, the left one in the high four bits"},
+    {PixelFormat::a2,
+     "a2",
+     2,
+     {0, 0, 0},
+     2,
+     0,
+     round | dither,
+     "four alphas a byte, the left one in the high two bits"},
+    {PixelFormat::a1,
+     "a1",
+     1,
+     {0, 0, 0},
+     1,
+     0,
+     dither,
+     "eight alphas a byte, the left one in bit 7, set where alpha >= 128"},
     {PixelFormat::i1, "i1", 1, {0, 0, 0}, 8, 1, premultiply, "palette of 2 BGRA entries, then 1-bit indices"},
     {PixelFormat::i2, "i2", 2, {0, 0, 0}, 8, 2, premultiply, "palette of 4 BGRA entries, then 2-bit indices"},
     {PixelFormat::i4, "i4", 4, {0, 0, 0}, 8, 4, premultiply, "palette of 16 BGRA entries, then 4-bit indices"},
@@ -85,13 +135,18 @@ bool has_alpha_plane(PixelFormat format) { return format == PixelFormat::rgb565a
 
 // Bytes of one row of `width` pixels of plane 0, or of one 8-row page.
 std::uint64_t row_bytes(const FormatSettings& settings, std::uint32_t width) {
-  const FormatInfo& info = format_info(settings.format);
   if (settings.format == PixelFormat::mono1 && settings.pages) return width;
-  if (info.index_bits != 0) return (std::uint64_t{width} * info.index_bits + 7) / 8;
-  if (settings.format == PixelFormat::gray4 || settings.format == PixelFormat::mono1)
-    return (std::uint64_t{width} * info.bits_per_pixel + 7) / 8;
-  if (settings.format == PixelFormat::gray8) return width;
-  return std::uint64_t{width} * word_bytes(settings.format);
+  if (is_word_format(settings.format)) return std::uint64_t{width} * word_bytes(settings.format);
+  return (std::uint64_t{width} * format_info(settings.format).bits_per_pixel + 7) / 8;
+}
+
+enum class Family { word, grey, alpha, indexed };
+
+Family family_of(PixelFormat format) {
+  if (format_info(format).index_bits != 0) return Family::indexed;
+  if (holds_alpha_alone(format)) return Family::alpha;
+  if (is_word_format(format)) return Family::word;
+  return Family::grey;
 }
 
 }  // namespace
@@ -139,27 +194,30 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
   assert(quads.size() == std::size_t{width} * count);
   assert(out.size() == band_bytes(settings, plane, width, count));
   if (plane == 1) return encode_alpha_plane(quads, out);
-  const FormatInfo& info = format_info(settings.format);
-  if (info.index_bits != 0) return encode_indexed_rows(settings, quads, width, count, out);
-  switch (settings.format) {
-    case PixelFormat::gray8:
-    case PixelFormat::gray4:
-    case PixelFormat::mono1:
+  switch (family_of(settings.format)) {
+    case Family::indexed:
+      return encode_indexed_rows(settings, quads, width, count, out);
+    case Family::alpha:
+      return encode_alpha_rows(settings, quads, width, count, out);
+    case Family::grey:
       return encode_grey_rows(settings, quads, width, count, out);
-    default:
-      return encode_word_rows(settings, quads, width, count, out);
+    case Family::word:
+      break;
   }
+  encode_word_rows(settings, quads, width, count, out);
 }
 
 bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
                         bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
-  const bool grey = settings.format == PixelFormat::gray8 || settings.format == PixelFormat::gray4 ||
-                    settings.format == PixelFormat::mono1;
+  const Family family = family_of(settings.format);
+  const bool grey = family == Family::grey;
   assert(out.size() == band_bytes(settings, plane, width, count));
   if (plane == 1) {
     std::fill(out.begin(), out.end(), std::uint8_t{255});
     return true;
   }
+  // Opaque rows are all one alpha, and al88's alpha rides with its luma: the quads' path serves them.
+  if (family == Family::alpha || settings.format == PixelFormat::al88) return false;
   if (settings.dither != nullptr) {
     // The dither takes the band's rows in stored order and puts each in its output row itself.
     if (grey) {
@@ -171,7 +229,7 @@ bool encode_triple_rows(const FormatSettings& settings, int plane, const std::ui
   }
   if (settings.format == PixelFormat::mono1 && settings.pages) return false;
   const std::size_t row_bytes = static_cast<std::size_t>(band_bytes(settings, 0, width, 1));
-  const bool indexed = format_info(settings.format).index_bits != 0;
+  const bool indexed = family == Family::indexed;
   for (std::uint32_t y = 0; y < count; ++y) {
     const std::uint8_t* row = rows + std::size_t{reverse ? count - 1 - y : y} * stride;
     std::uint8_t* to = out.data() + std::size_t{y} * row_bytes;
@@ -191,16 +249,17 @@ void decode_rows(const FormatSettings& settings, int plane, std::span<const std:
   assert(quads.size() == std::size_t{width} * count);
   assert(in.size() == band_bytes(settings, plane, width, count));
   if (plane == 1) return decode_alpha_plane(in, quads);
-  const FormatInfo& info = format_info(settings.format);
-  if (info.index_bits != 0) return decode_indexed_rows(settings, in, width, count, quads);
-  switch (settings.format) {
-    case PixelFormat::gray8:
-    case PixelFormat::gray4:
-    case PixelFormat::mono1:
+  switch (family_of(settings.format)) {
+    case Family::indexed:
+      return decode_indexed_rows(settings, in, width, count, quads);
+    case Family::alpha:
+      return decode_alpha_rows(settings, in, width, count, quads);
+    case Family::grey:
       return decode_grey_rows(settings, in, width, count, quads);
-    default:
-      return decode_word_rows(settings, in, quads);
+    case Family::word:
+      break;
   }
+  decode_word_rows(settings, in, quads);
 }
 
 void store_palette(std::span<const BgraQuad> palette, std::span<std::uint8_t> out) {

@@ -5,14 +5,16 @@
 // - A word format stores each pixel as one little-endian word (high byte first with
 //   ByteOrder::high_first) whose fields, from the high bits down, are the format's name: argb8888
 //   is alpha in bits 31-24, red 23-16, green 15-8, blue 7-0. ChannelOrder::bgr swaps red and blue.
-//   rgb444 is a 16-bit word whose top four bits are zero; xrgb8888's X is 0xFF.
+//   rgb444 is a 16-bit word whose top four bits are zero; xrgb8888's X is 0xFF. argb1555 and
+//   argb4444 are 16-bit words with alpha in the top bit or the top four bits.
 // - rgb666 is three bytes, red first (blue first with bgr), each channel in the top six bits, as
 //   18-bit panels take it over SPI. rgb332 is one byte RRRGGGBB.
 // - rgb565a8 is two planes: every pixel's RGB565 word, then every pixel's alpha byte. argb8565 is
 //   the RGB565 word followed by the alpha byte, per pixel.
-// - gray8, gray4, mono1 and the indexed formats pack pixels into bytes, the leftmost pixel in the
-//   most significant bits; each row starts on a byte. A grey level is the luma
-//   (299 R + 587 G + 114 B + 500) / 1000. mono1 lights a pixel (bit 1) whose luma is at least the
+// - gray8, gray4, gray2, mono1, a8, a4, a2, a1 and the indexed formats pack pixels into bytes, the
+//   leftmost pixel in the most significant bits; each row starts on a byte. A grey level is the luma
+//   (299 R + 587 G + 114 B + 500) / 1000. a8 to a1 hold the alpha alone, and unpack to black with
+//   that alpha. al88 is a byte of luma, then a byte of alpha. mono1 lights a pixel (bit 1) whose luma is at least the
 //   threshold. With pages, mono1 is stored as 8-row pages of bytes, one byte per column, the page's
 //   top row in bit 0, as the common OLED controllers take it; a last page past the picture is
 //   filled with 0 bits.
@@ -21,8 +23,9 @@
 //
 // Levels: a channel of n bits is v >> (8 - n), or the nearest level round(v * (2^n - 1) / 255) with
 // Rounding::nearest, or as dither.h chooses it when dithering. Unpacking widens a level by shifting it back up, its low
-// bits zero, or with Expansion::replicate filled by repeating its bits, so that full scale is 255. Alpha is straight;
-// with premultiply each colour channel is first scaled by it, (c * a + 127) / 255.
+// bits zero, or with Expansion::replicate filled by repeating its bits, so that full scale is 255. An alpha level is
+// always widened by repeating its bits, so that its top level is opaque: a 1-bit alpha is set where alpha >= 128.
+// Alpha is straight; with premultiply each colour channel is first scaled by it, (c * a + 127) / 255.
 #pragma once
 
 #include <array>
@@ -44,9 +47,17 @@ enum class PixelFormat : std::uint8_t {
   argb8888,
   rgb332,
   rgb444,
+  argb1555,
+  argb4444,
   gray8,
+  al88,
   gray4,
+  gray2,
   mono1,
+  a8,
+  a4,
+  a2,
+  a1,
   i1,
   i2,
   i4,
@@ -81,6 +92,8 @@ struct FormatInfo {
 std::span<const FormatInfo> pixel_formats();
 const FormatInfo& format_info(PixelFormat format);
 const FormatInfo* find_pixel_format(std::string_view name);
+// a8, a4, a2 and a1: alpha and no colour.
+bool holds_alpha_alone(PixelFormat format);
 // The formats' names alone, in the same order, for lists of choices.
 std::span<const std::string_view> pixel_format_names();
 
@@ -98,7 +111,8 @@ struct FormatSettings {
   const PaletteIndex* index = nullptr;
   // For packing with dithering: it chooses the levels of every colour channel (grey, for the grey
   // formats; which pixels light, for mono1) in place of rounding and the threshold, and keeps its
-  // place from band to band. Alpha is never dithered, and the indexed formats are not.
+  // place from band to band. Alpha is dithered only in the formats of alpha alone (a4, a2, a1), and
+  // the indexed formats are not dithered.
   RowDither* dither = nullptr;
 };
 

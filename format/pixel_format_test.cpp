@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
+#include "format/dither.h"
 #include "format/median_cut.h"
 
 namespace {
@@ -37,6 +39,10 @@ const WordFormat bgr{ByteOrder::low_first, ChannelOrder::bgr};
 const WordFormat nearest{ByteOrder::low_first, ChannelOrder::rgb, Rounding::nearest};
 // R 0F G 03 B FF: 1, 0, 31 truncated; 2, 1, 31 to the nearest level.
 const std::vector<BgraQuad> between_levels = {{0xFF, 0x03, 0x0F, 0xFF}};
+// Alphas 00, 7F, 80, FF and 30 (whose nearest 2-bit level is 1, where truncating gives 0), over
+// colours that the alpha formats must not look at.
+const std::vector<BgraQuad> five_alphas = {
+    {0xFF, 0xFF, 0xFF, 0x00}, {0x10, 0x80, 0xFF, 0x7F}, {0, 0, 0, 0x80}, {0x56, 0x34, 0x12, 0xFF}, {9, 9, 9, 0x30}};
 
 const EncodeCase encode_cases[] = {
     {"rgb565", with(PixelFormat::rgb565), two_pixels, {0x02, 0xFC, 0xAA, 0x11}},
@@ -75,6 +81,28 @@ const EncodeCase encode_cases[] = {
     {"gray8", with(PixelFormat::gray8), two_pixels, {0x99, 0x2E}},
     {"gray4", with(PixelFormat::gray4), two_pixels, {0x92}},
     {"mono1", with(PixelFormat::mono1), two_pixels, {0x80}},
+    // Words A RRRRR GGGGG BBBBB: 1 11111 10000 00010 and 1 00010 00110 01010.
+    {"argb1555", with(PixelFormat::argb1555), two_pixels, {0x02, 0xFE, 0xCA, 0x88}},
+    {"argb1555_be_alpha_below_half", with(PixelFormat::argb1555, high_first), {{0x10, 0x80, 0xFF, 0x7F}}, {0x7E, 0x02}},
+    {"argb1555_opaque_bgr", with(PixelFormat::argb1555, bgr), {two_pixels[1]}, {0xC2, 0xA8}},
+    {"argb4444", with(PixelFormat::argb4444), two_pixels, {0x81, 0x8F, 0x35, 0xF1}},
+    // Alpha 0F: level 0 truncated, 1 to the nearest, as red.
+    {"argb4444_be_nearest",
+     with(PixelFormat::argb4444, {ByteOrder::high_first, ChannelOrder::rgb, Rounding::nearest}),
+     {{0xFF, 0x03, 0x0F, 0x0F}},
+     {0x11, 0x0F}},
+    {"argb4444_opaque", with(PixelFormat::argb4444), {two_pixels[1]}, {0x35, 0xF1}},
+    {"al88", with(PixelFormat::al88), two_pixels, {0x99, 0x80, 0x2E, 0xFF}},
+    // R 80 G 40 B 08 once premultiplied: luma 0x4D.
+    {"al88_premultiplied", with(PixelFormat::al88, {}, true), {two_pixels[0]}, {0x4D, 0x80}},
+    {"gray2", with(PixelFormat::gray2), two_pixels, {0x80}},
+    {"gray2_nearest", with(PixelFormat::gray2, nearest), two_pixels, {0x90}},
+    {"a8", with(PixelFormat::a8), five_alphas, {0x00, 0x7F, 0x80, 0xFF, 0x30}},
+    {"a4", with(PixelFormat::a4), five_alphas, {0x07, 0x8F, 0x30}},
+    {"a2", with(PixelFormat::a2), five_alphas, {0x1B, 0x00}},
+    {"a2_nearest", with(PixelFormat::a2, nearest), five_alphas, {0x1B, 0x40}},
+    {"a1", with(PixelFormat::a1), five_alphas, {0x30}},
+    {"a1_opaque", with(PixelFormat::a1), {two_pixels[1], two_pixels[1], two_pixels[1]}, {0xE0}},
 };
 
 class EncodePixels : public testing::TestWithParam<EncodeCase> {};
@@ -123,9 +151,26 @@ TEST(Mono1Pages, PutEachColumnOfEightRowsInOneByteTopRowInBitZero) {
   EXPECT_EQ(rows, (Bytes{0x80, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x40, 0x80}));
 }
 
+// Alpha 128 lies halfway between a1's two levels: ordered dithering sets it on the 32 of the Bayer
+// matrix's 64 cells whose thresholds lie below the half.
+TEST(AlphaDither, SetsHalfOfA1MaskWhereAlphaIsHalf) {
+  const std::vector<BgraQuad> picture(64, BgraQuad{0, 0, 0, 128});
+  FormatSettings settings = with(PixelFormat::a1);
+  RowDither dither(Dither::ordered, 8);
+  settings.dither = &dither;
+  dither.start_band(0, 8, false);
+  Bytes out(8);
+  encode_rows(settings, 0, picture, 8, 8, out);
+  int set = 0;
+  for (std::uint8_t byte : out) set += std::popcount(byte);
+  EXPECT_EQ(set, 32);
+  // The first row's thresholds 0 32 8 40 2 34 10 42: set where the threshold is below 32.
+  EXPECT_EQ(out[0], 0xAA);
+}
+
 // A picture of a format's levels: each channel's low bits zero (the levels' values under the zero
-// expansion), grey where the format is grey, alpha 255 where it has none, and few enough colours
-// for a palette.
+// expansion), grey where the format is grey, black where it holds alpha alone, alpha 255 where it
+// has none, and few enough colours for a palette.
 std::vector<BgraQuad> picture_at_levels(const FormatInfo& info, std::uint32_t count) {
   std::vector<BgraQuad> picture;
   const unsigned colours = info.index_bits != 0 ? 1u << info.index_bits : 0;
@@ -135,9 +180,16 @@ std::vector<BgraQuad> picture_at_levels(const FormatInfo& info, std::uint32_t co
       const unsigned value = seed >> shift & 0xFF;
       return static_cast<std::uint8_t>(bits == 0 || bits >= 8 ? value : value >> (8 - bits) << (8 - bits));
     };
+    // An alpha level unpacks with its bits repeated, as level * 255 / top.
+    const unsigned alpha_top = (1u << info.alpha_bits) - 1;
+    const auto alpha = static_cast<std::uint8_t>(
+        info.alpha_bits == 0 ? 255 : ((seed >> 24 & 0xFF) >> (8 - info.alpha_bits)) * 255 / alpha_top);
     BgraQuad pixel{at_level(0, info.channel_bits[2]), at_level(8, info.channel_bits[1]),
-                   at_level(16, info.channel_bits[0]), info.alpha_bits != 0 ? at_level(24, 8) : std::uint8_t{255}};
-    if (info.format == PixelFormat::gray8 || info.format == PixelFormat::gray4) pixel.green = pixel.red = pixel.blue;
+                   at_level(16, info.channel_bits[0]), alpha};
+    if (info.format == PixelFormat::gray8 || info.format == PixelFormat::gray4 || info.format == PixelFormat::gray2 ||
+        info.format == PixelFormat::al88)
+      pixel.green = pixel.red = pixel.blue;
+    if (holds_alpha_alone(info.format)) pixel.green = pixel.red = pixel.blue = 0;
     if (info.format == PixelFormat::mono1) pixel.green = pixel.red = pixel.blue = (seed >> 7 & 1) != 0 ? 255 : 0;
     picture.push_back(pixel);
   }

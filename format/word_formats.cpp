@@ -50,6 +50,10 @@ WordLayout layout_of(PixelFormat format) {
       return {1, {5, 3}, {2, 3}, {0, 2}, {}};
     case PixelFormat::rgb444:
       return {2, {8, 4}, {4, 4}, {0, 4}, {}};
+    case PixelFormat::argb1555:
+      return {2, {10, 5}, {5, 5}, {0, 5}, {15, 1}};
+    case PixelFormat::argb4444:
+      return {2, {8, 4}, {4, 4}, {0, 4}, {12, 4}};
     default:
       break;
   }
@@ -91,14 +95,37 @@ std::uint8_t field_value(std::uint32_t word, Field field, Expansion expansion) {
   return widen(word >> field.shift & ((1u << field.bits) - 1), field.bits, expansion);
 }
 
+// Every bit of the field set: an opaque pixel's alpha.
+std::uint32_t full(Field field) { return ((1u << field.bits) - 1) << field.shift; }
+
 }  // namespace
 
 unsigned word_bytes(PixelFormat format) { return layout_of(format).size; }
 
+bool is_word_format(PixelFormat format) {
+  switch (format) {
+    case PixelFormat::rgb565:
+    case PixelFormat::rgb565a8:
+    case PixelFormat::argb8565:
+    case PixelFormat::rgb666:
+    case PixelFormat::rgb888:
+    case PixelFormat::xrgb8888:
+    case PixelFormat::argb8888:
+    case PixelFormat::rgb332:
+    case PixelFormat::rgb444:
+    case PixelFormat::argb1555:
+    case PixelFormat::argb4444:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out) {
   const WordLayout layout = oriented(settings.format, settings.word.channels);
-  const Table alpha = field_table(layout.alpha, Rounding::truncate);
+  // Alpha takes its levels as the colours do, but is never dithered.
+  const Table alpha = field_table(layout.alpha, settings.word.rounding);
   const bool high = high_first(layout, settings.word.bytes);
   const unsigned stored = layout.alpha_after ? 2 : layout.size;
   const auto put = [&](std::uint8_t* at, std::uint32_t word, std::uint8_t alpha_byte) {
@@ -233,7 +260,7 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
     std::memcpy(out, triples, std::size_t{count} * 3);
     return;
   }
-  if (plain && settings.word.rounding == Rounding::truncate && layout.size == 2 && layout.red.bits == 5) {
+  if (plain && settings.word.rounding == Rounding::truncate && layout.size == 2 && layout.green.bits == 6) {
     pack_565_rows({triples, std::size_t{count} * 3}, count * 3, count, 1, {out, std::size_t{count} * 2});
     return;
   }
@@ -255,8 +282,7 @@ void encode_word_triples(const FormatSettings& settings, const std::uint8_t* tri
     return;
   }
   // An opaque pixel's alpha field is full.
-  const std::uint32_t fill =
-      layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? 0xFFu << layout.alpha.shift : 0);
+  const std::uint32_t fill = layout.fill | (layout.alpha.bits != 0 && !layout.alpha_after ? full(layout.alpha) : 0);
   if (const std::optional<TripleBytes> bytes = byte_fields(layout, settings.word.rounding, high, fill)) {
     arrange_triples(triples, count, *bytes, out);
     return;
@@ -298,7 +324,7 @@ void decode_word_rows(const FormatSettings& settings, std::span<const std::uint8
     if (layout.alpha_after) word |= std::uint32_t{at[2]} << 16;
     quad = {field_value(word, layout.blue, expansion), field_value(word, layout.green, expansion),
             field_value(word, layout.red, expansion),
-            layout.alpha.bits != 0 ? field_value(word, layout.alpha, expansion) : std::uint8_t{255}};
+            layout.alpha.bits != 0 ? field_value(word, layout.alpha, Expansion::replicate) : std::uint8_t{255}};
     at += layout.size;
   }
 }
