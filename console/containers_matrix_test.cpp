@@ -88,6 +88,14 @@ const Format formats[] = {
     {"Gray4", {"--format", "gray4"}, 4, 0, false, std::nullopt},
     {"Argb8888", {"--format", "argb8888"}, 32, 0, false, 0x10},
     {"I4", {"--format", "i4"}, 4, 64, false, 0x09},
+    {"A1", {"--format", "a1"}, 1, 0, false, 0x0B},
+    {"A2", {"--format", "a2"}, 2, 0, false, 0x0C},
+    {"A4", {"--format", "a4", "--dither", "diffusion"}, 4, 0, false, 0x0D},
+    {"A8", {"--format", "a8"}, 8, 0, false, 0x0E},
+    {"Al88", {"--format", "al88"}, 16, 0, false, 0x15},
+    {"Argb1555", {"--format", "argb1555"}, 16, 0, false, 0x16},
+    {"Argb4444", {"--format", "argb4444", "--round", "nearest"}, 16, 0, false, 0x17},
+    {"Gray2", {"--format", "gray2", "--dither", "ordered"}, 2, 0, false, std::nullopt},
 };
 
 struct Case {

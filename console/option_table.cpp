@@ -142,7 +142,7 @@ std::span<const OptionRow> option_table() {
           "Either way an area keeps its own light on the panel on average. "
           "Diffusion takes the stored rows in order, each left to right. "
           "Grey formats dither their luma; for mono1 dithering takes the place of "
-          "--threshold. Alpha is not dithered. "
+          "--threshold. Alpha is not dithered, but in a4, a2 and a1, which hold nothing else. "
           "The same picture always gives the same bytes.",
           format_option::dither),
       {.long_name = "--crop",

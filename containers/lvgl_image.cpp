@@ -18,6 +18,9 @@ constexpr FormatCode codes[] = {
     {PixelFormat::i4, 0x09},           {PixelFormat::i8, 0x0A},       {PixelFormat::rgb565, 0x12},
     {PixelFormat::rgb565, 0x1B, true}, {PixelFormat::argb8565, 0x13}, {PixelFormat::rgb565a8, 0x14},
     {PixelFormat::rgb888, 0x0F},       {PixelFormat::argb8888, 0x10}, {PixelFormat::xrgb8888, 0x11},
+    {PixelFormat::a1, 0x0B},           {PixelFormat::a2, 0x0C},       {PixelFormat::a4, 0x0D},
+    {PixelFormat::a8, 0x0E},           {PixelFormat::al88, 0x15},     {PixelFormat::argb1555, 0x16},
+    {PixelFormat::argb4444, 0x17},
 };
 
 // The C names of the codes, for the descriptor.
@@ -45,6 +48,20 @@ std::string_view code_name(std::uint8_t code) {
       return "LV_COLOR_FORMAT_RGB888";
     case 0x10:
       return "LV_COLOR_FORMAT_ARGB8888";
+    case 0x0B:
+      return "LV_COLOR_FORMAT_A1";
+    case 0x0C:
+      return "LV_COLOR_FORMAT_A2";
+    case 0x0D:
+      return "LV_COLOR_FORMAT_A4";
+    case 0x0E:
+      return "LV_COLOR_FORMAT_A8";
+    case 0x15:
+      return "LV_COLOR_FORMAT_AL88";
+    case 0x16:
+      return "LV_COLOR_FORMAT_ARGB1555";
+    case 0x17:
+      return "LV_COLOR_FORMAT_ARGB4444";
     default:
       return "LV_COLOR_FORMAT_XRGB8888";
   }

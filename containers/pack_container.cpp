@@ -159,7 +159,8 @@ std::optional<std::string> container_refuses_format(ContainerKind kind, const Fo
         lvgl_colour_format(settings.format,
                            settings.word.bytes == ByteOrder::low_first ? ByteOrder::high_first : ByteOrder::low_first)
             .has_value();
-    return "--lvgl does not take " + format + (other_order ? std::string(" with --bytes be") : std::string());
+    if (other_order) return "--lvgl does not take " + format + " with --bytes be: LVGL stores it low byte first";
+    return "--lvgl does not take " + format + ": LVGL has no colour format for it";
   }
   if (settings.word.channels != ChannelOrder::rgb) return "--lvgl takes red in the high bits, not --channels bgr";
   return std::nullopt;

@@ -185,6 +185,9 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
   // RGB565's own kernels expand its words straight into rows of triples; every other format, and
   // RGB565 into quads, is decoded into quads first.
   const bool direct = raw.settings.format == PixelFormat::rgb565 && !sink.quads() && !raw.unpremultiply;
+  // A format of alpha alone holds all its picture in the alpha, which a BMP has no room for: there
+  // the mask is shown as a viewer shows the PNG, laid over a white page.
+  const bool mask = !sink.quads() && holds_alpha_alone(raw.settings.format);
   FormatSettings settings = raw.settings;
   std::vector<BgraQuad> palette(image.palette_bytes / 4), quads;
   std::vector<std::uint8_t> rows;
@@ -235,6 +238,9 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
             if (sink.quads()) {
               to[4 * x] = pixel.blue, to[4 * x + 1] = pixel.green, to[4 * x + 2] = pixel.red,
                      to[4 * x + 3] = pixel.alpha;
+            } else if (mask) {
+              const BgrTriple shown = over(pixel, {255, 255, 255});
+              to[3 * x] = shown.blue, to[3 * x + 1] = shown.green, to[3 * x + 2] = shown.red;
             } else {
               to[3 * x] = pixel.blue, to[3 * x + 1] = pixel.green, to[3 * x + 2] = pixel.red;
             }
