@@ -63,9 +63,13 @@ std::uint8_t PaletteMatch::ordered(const Linear& value, std::uint8_t a, std::uin
     nearest = d, b = k, along = dot, length = norm;
   }
   if (b == a) return a;
-  // t = along / length; 128 t against the threshold 2 B + 1, never equal as one side is even.
-  return 128 * along > static_cast<std::int64_t>(2 * bayer_threshold(x, y) + 1) * length ? static_cast<std::uint8_t>(b)
-                                                                                         : a;
+  // The place is measured from the pair's earlier entry, so that a gradient that passes the middle
+  // of the way, where the nearest entry changes, keeps its pattern.
+  const auto earlier = static_cast<std::uint8_t>(std::min<std::size_t>(a, b));
+  const auto later = static_cast<std::uint8_t>(std::max<std::size_t>(a, b));
+  if (earlier != a) along = length - along;
+  // 128 t against the threshold 2 B + 1, never equal as one side is even.
+  return 128 * along > static_cast<std::int64_t>(2 * bayer_threshold(x, y) + 1) * length ? later : earlier;
 }
 
 void PaletteMatch::dither_row(Dither dither, const BgraQuad* pixels, std::uint32_t width, std::uint32_t y,

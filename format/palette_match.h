@@ -9,11 +9,13 @@
 //
 // Dither::ordered mixes two entries of the same alpha (alpha is never dithered): A, the pixel's
 // nearest, and B, the one nearest the pixel among those that lie on the pixel's side of A, that is
-// whose difference from A has a positive dot product with the pixel's difference from A. The pixel's
-// place t = (p - A) . (B - A) / |B - A|^2 along the way from A to B is compared with the threshold
-// of the 8 x 8 Bayer matrix of dither.h: the pixel takes B where 128 t > 2 B[y % 8][x % 8] + 1,
-// else A. A flat colour on the way between two entries takes B on round(64 t) of every 64 pixels,
-// so that its light on average is its own; a colour that no pair brackets takes its nearest entry.
+// whose difference from A has a positive dot product with the pixel's difference from A. Of the
+// two, E is the earlier in the palette and F the later; the pixel's place t = (p - E) . (F - E) /
+// |F - E|^2 along the way from E to F is compared with the threshold of the 8 x 8 Bayer matrix of
+// dither.h: the pixel takes F where 128 t > 2 B[y % 8][x % 8] + 1, else E. A flat colour on the way
+// between two entries takes F on round(64 t) of every 64 pixels, so that its light on average is
+// its own, and a gradient keeps one pattern across the middle of the way, where A changes; a
+// colour that no pair brackets takes its nearest entry.
 // The pixel (x, y) is column x of stored row y, as for every other format.
 //
 // Dither::diffusion is Floyd-Steinberg in linear light: a pixel's red, green and blue, each plus the
