@@ -115,11 +115,13 @@ PaletteRead read_colour_list(std::string_view text) {
 }
 
 bool looks_like_colour_list(std::string_view text) {
+  if (text.empty() || text.find_first_of("./\\") != std::string_view::npos) return false;
+  if (text.find(',') != std::string_view::npos) return true;
   for (char c : text) {
     const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    if (!hex && c != '#' && c != ',' && c != ' ') return false;
+    if (!hex && c != '#' && c != ' ') return false;
   }
-  return !text.empty();
+  return true;
 }
 
 std::span<const BuiltinPalette> builtin_palettes() { return builtins; }

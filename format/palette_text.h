@@ -28,8 +28,8 @@ using PaletteRead = std::variant<std::vector<BgraQuad>, std::string>;
 PaletteRead read_gimp_palette(std::string_view text);
 PaletteRead read_colour_list(std::string_view text);
 
-// Whether `text` looks like a list of colours rather than a file's name: nothing but hexadecimal
-// digits, '#', commas and spaces.
+// Whether `text` looks like a list of colours rather than a file's name: no '.', '/' or '\\', and
+// a comma or nothing but hexadecimal digits, '#' and spaces.
 bool looks_like_colour_list(std::string_view text);
 
 struct BuiltinPalette {
