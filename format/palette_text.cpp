@@ -10,8 +10,8 @@ constexpr BgraQuad rgb(std::uint32_t colour) {
           static_cast<std::uint8_t>(colour >> 16), 255};
 }
 
-// The e-paper panels' own orders: black and white first, then the inks, as their controllers
-// number them.
+// Black and white first, then the inks: the order in which the 7-colour panels number their
+// colours, which the two- and three-colour palettes follow.
 constexpr BgraQuad bw[] = {rgb(0x000000), rgb(0xFFFFFF)};
 constexpr BgraQuad bwr[] = {rgb(0x000000), rgb(0xFFFFFF), rgb(0xFF0000)};
 constexpr BgraQuad bwy[] = {rgb(0x000000), rgb(0xFFFFFF), rgb(0xFFFF00)};
