@@ -30,6 +30,15 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   if (pack.dither != Dither::none &&
       std::find(invocation.given.begin(), invocation.given.end(), "--threshold") != invocation.given.end())
     return UsageError{"--dither and --threshold both choose which pixels light; give one of them"};
+  if (!pack.palette.empty()) {
+    const std::size_t entries = std::size_t{1} << info.index_bits;
+    if (pack.palette.size() > entries)
+      return UsageError{"--palette has " + std::to_string(pack.palette.size()) + " colours; " + format + " holds " +
+                        std::to_string(entries)};
+    // The palette's colours are opaque, so the picture is laid over the background to meet them.
+    if (pack.premultiply)
+      return UsageError{"--premultiply has no alpha to scale with --palette, whose colours are opaque"};
+  }
   const bool c_type_given =
       std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end();
   if (c_type_given && !invocation.c_array) return UsageError{"--c-type goes with --c-array"};

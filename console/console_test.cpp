@@ -518,6 +518,43 @@ TEST(Rgb565, RefusalsNameTheirCause) {
   EXPECT_EQ(read_file(in), make_bmp({.width = 3, .height = 2}, pattern_pixel));
 }
 
+TEST(Rgb565, ReadsAPaletteFileAndRefusesABadPaletteWithItsReason) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 3, .height = 1}, [](std::int32_t x, std::int32_t) {
+               return x == 1 ? BgrTriple{255, 0, 0} : BgrTriple{0, 0, 255};
+             }));
+  const std::string in = dir.file("in.bmp"), out = dir.file("out");
+  const std::string text = "GIMP Palette\nName: two\n# blue first\n0 0 255\tBlue\n255 0 0 Red\n";
+  write_file(dir.file("two.gpl"), Bytes(text.begin(), text.end()));
+  // Blue, red and two zero entries, then red blue red as indices 1 0 1.
+  const Rgb565Run packed = rgb565({"pack", "--format", "i2", "--palette", dir.file("two.gpl"), in, out});
+  ASSERT_EQ(packed.code, 0) << packed.err;
+  EXPECT_EQ(read_file(out), (Bytes{0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0x44}));
+  std::filesystem::remove(out);
+
+  const std::string bad = "GIMP Palette\n0 0 0 Black\n12 x\n";
+  write_file(dir.file("bad.gpl"), Bytes(bad.begin(), bad.end()));
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string first_line;
+  };
+  const Case cases[] = {
+      {{"--format", "i2", "--palette", dir.file("bad.gpl")},
+       "--palette '" + dir.file("bad.gpl") +
+           "': line 3 is '12 x', not a colour (red, green and blue from 0 to 255, then a name)"},
+      {{"--format", "i2", "--palette", "FF0000,GG"}, "--palette 'FF0000,GG': colour 2 is 'GG', not RRGGBB"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"pack"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    arguments.insert(arguments.end(), {in, out});
+    const Rgb565Run run = rgb565(arguments);
+    EXPECT_EQ(run.code, 2) << testing::PrintToString(arguments);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "rgb565: " + c.first_line);
+  }
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"bad.gpl", "in.bmp", "two.gpl"}));
+}
+
 TEST(Rgb565, UsageErrorsExitWith2AndWriteNothing) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));

@@ -96,6 +96,17 @@ const Format formats[] = {
     {"Argb1555", {"--format", "argb1555"}, 16, 0, false, 0x16},
     {"Argb4444", {"--format", "argb4444", "--round", "nearest"}, 16, 0, false, 0x17},
     {"Gray2", {"--format", "gray2", "--dither", "ordered"}, 2, 0, false, std::nullopt},
+    // A palette given (stored as given, written in one walk) and dithering toward a palette, given or
+    // the picture's own: diffusion's errors run down the stored rows whatever order the rows are
+    // written in.
+    {"I2PaletteDiffusion", {"--format", "i2", "--palette", "bwr", "--dither", "diffusion"}, 2, 16, false, 0x08},
+    {"I1PaletteListOrdered",
+     {"--format", "i1", "--palette", "000000,#FFFFFF", "--dither", "ordered"},
+     1,
+     8,
+     false,
+     0x07},
+    {"I4Diffusion", {"--format", "i4", "--dither", "diffusion"}, 4, 64, false, 0x09},
 };
 
 struct Case {

@@ -98,6 +98,18 @@ constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::str
           .format_option = format_option};
 }
 
+// --palette's further sentences, with the built-in palettes' colours, which their table keeps.
+std::string_view palette_more() {
+  static const std::string more =
+      "Each pixel takes the entry nearest in light, or as --dither mixes them; entries past the colours given are "
+      "stored zero and never used, and transparent pixels are laid over --background first. Without --palette the "
+      "palette is chosen from the picture's own colours. A name that is both a built-in palette or a list of "
+      "colours and a file reads as the former; ./NAME reads the file. A GIMP palette's colour lines are R G B "
+      "(0 to 255) and a name; comments and its Name and Columns lines are skipped. Built in: " +
+      builtin_palettes_listed() + ".";
+  return more;
+}
+
 }  // namespace
 
 std::span<const OptionRow> option_table() {
@@ -142,9 +154,19 @@ std::span<const OptionRow> option_table() {
           "Either way an area keeps its own light on the panel on average. "
           "Diffusion takes the stored rows in order, each left to right. "
           "Grey formats dither their luma; for mono1 dithering takes the place of "
-          "--threshold. Alpha is not dithered, but in a4, a2 and a1, which hold nothing else. "
+          "--threshold. The indexed formats mix the palette's entries in linear light. Alpha is not dithered, "
+          "but in a4, a2 and a1, which hold nothing else. "
           "The same picture always gives the same bytes.",
           format_option::dither),
+      {.long_name = "--palette",
+       .verbs = pack_only,
+       .value = "PALETTE",
+       .help = "i1, i2, i4, i8: the palette, stored in the order given: a built-in name (bw, bwr, bwy, 7color, "
+               "gray4, gray16), colours RRGGBB,RRGGBB,... or a GIMP .gpl file",
+       .more = palette_more(),
+       .apply = [](Invocation& invocation, std::string_view name,
+                   std::string_view value) { return read_palette(name, value, invocation.pack.palette); },
+       .format_option = format_option::palette},
       {.long_name = "--crop",
        .verbs = pack_only,
        .value = "WxH+X+Y",

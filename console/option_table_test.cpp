@@ -21,8 +21,8 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {
-      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},   {"DIR", "out"},
-      {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}};
+      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},    {"DIR", "out"},
+      {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;
@@ -144,8 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--scan does not apply to --format gray4"},
                     RefusalCase{{"pack", "--format", "rgb888", "--premultiply", "a", "b"},
                                 "--premultiply does not apply to --format rgb888"},
-                    RefusalCase{{"pack", "--format", "i4", "--dither", "ordered", "a", "b"},
-                                "--dither does not apply to --format i4"},
+                    RefusalCase{{"pack", "--palette", "bw", "a", "b"}, "--palette does not apply to --format rgb565"},
+                    RefusalCase{{"pack", "--format", "i1", "--palette", "bwr", "a", "b"},
+                                "--palette has 3 colours; --format i1 holds 2"},
+                    RefusalCase{{"pack", "--format", "i2", "--palette", "bw", "--premultiply", "a", "b"},
+                                "--premultiply has no alpha to scale with --palette, whose colours are opaque"},
                     RefusalCase{{"pack", "--format", "gray8", "--dither", "ordered", "a", "b"},
                                 "--dither does not apply to --format gray8"},
                     RefusalCase{{"pack", "--format", "xrgb8888", "--dither", "diffusion", "a", "b"},

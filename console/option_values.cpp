@@ -1,8 +1,12 @@
 #include "console/option_values.h"
 
 #include <charconv>
+#include <cstdio>
 
 #include "containers/bmp_output.h"
+#include "files/file_view.h"
+#include "files/view_access.h"
+#include "format/palette_text.h"
 
 namespace {
 
@@ -93,4 +97,74 @@ bool parse_colour(std::string_view text, BgrTriple& colour) {
   colour = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
             static_cast<std::uint8_t>(value >> 16)};
   return true;
+}
+
+namespace {
+
+std::string builtin_names() {
+  std::string names;
+  for (const BuiltinPalette& builtin : builtin_palettes())
+    names += (names.empty() ? "" : ", ") + std::string(builtin.name);
+  return names;
+}
+
+}  // namespace
+
+std::string read_palette(std::string_view name, std::string_view value, std::vector<BgraQuad>& palette) {
+  // "--palette 'what': why", built by appending: GCC 12 warns falsely on a literal + a string.
+  const auto about = [](std::string_view what, std::string_view why) {
+    std::string message = "--palette '";
+    message += what;
+    message += "': ";
+    message += why;
+    return message;
+  };
+  const auto take = [&](PaletteRead read, std::string_view what) {
+    if (std::string* why = std::get_if<std::string>(&read)) return about(what, *why);
+    palette = std::move(std::get<std::vector<BgraQuad>>(read));
+    return std::string();
+  };
+  if (const BuiltinPalette* builtin = find_builtin_palette(value)) {
+    palette.assign(builtin->colours.begin(), builtin->colours.end());
+    return {};
+  }
+  if (looks_like_colour_list(value)) return take(read_colour_list(value), value);
+  // A palette file has at most 256 colours of a short line each: a megabyte is more than any needs.
+  constexpr std::uint64_t most_bytes = std::uint64_t{1} << 20;
+  const std::string path(value);
+  std::variant<FileView, SystemError> opened = FileView::open(path.c_str(), ViewKind::read_only, most_bytes + 1);
+  if (SystemError* error = std::get_if<SystemError>(&opened)) {
+    std::string valid = "a built-in palette (";
+    valid += builtin_names();
+    valid += "), RRGGBB,RRGGBB,... or a GIMP palette file";
+    std::string message = bad_value(name, value, valid);
+    message += ": ";
+    message += describe(*error);
+    return message;
+  }
+  const FileView& view = std::get<FileView>(opened);
+  if (view.file_size() > most_bytes) return about(path, "over a megabyte, not a palette");
+  const std::span<const std::uint8_t> bytes = view.bytes();
+  std::string text(bytes.size(), '\0');
+  if (access_views([&] { std::copy(bytes.begin(), bytes.end(), text.begin()); }) != nullptr)
+    return about(path, cut_short_reason);
+  return take(read_gimp_palette(text), path);
+}
+
+std::string builtin_palettes_listed() {
+  std::string list;
+  for (const BuiltinPalette& builtin : builtin_palettes()) {
+    if (!list.empty()) list += "; ";
+    list += builtin.name;
+    list += " (";
+    for (std::size_t k = 0; k < builtin.colours.size(); ++k) {
+      char colour[8];
+      const BgraQuad& c = builtin.colours[k];
+      std::snprintf(colour, sizeof colour, "%02X%02X%02X", c.red, c.green, c.blue);
+      if (k != 0) list += ", ";
+      list += colour;
+    }
+    list += ")";
+  }
+  return list;
 }

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jobs/pack.h"
 #include "jobs/unpack.h"
@@ -34,3 +35,11 @@ bool parse_resize(std::string_view text, ResizeTo& to);
 
 // RRGGBB in hexadecimal, as colours are written on the web.
 bool parse_colour(std::string_view text, BgrTriple& colour);
+
+// The palette --palette names: a built-in palette's name, a list of colours (RRGGBB,RRGGBB,...), or
+// the path of a GIMP palette file, tried in that order (./NAME reads a file whose name would be
+// taken for one of the others). An error message for the user, or an empty string when read.
+std::string read_palette(std::string_view name, std::string_view value, std::vector<BgraQuad>& palette);
+
+// "bw (000000, FFFFFF), bwr (...)": the built-in palettes and their colours, for the manual.
+std::string builtin_palettes_listed();

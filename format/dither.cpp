@@ -60,6 +60,8 @@ std::uint32_t level_position(std::uint8_t value, unsigned bits) {
   return position;
 }
 
+unsigned bayer_threshold(std::uint32_t x, std::uint32_t y) { return bayer[y % 8][x % 8]; }
+
 unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, unsigned bits) {
   const std::uint32_t position = level_position(value, bits);
   const std::uint32_t threshold = bayer[y % 8][x % 8];

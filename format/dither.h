@@ -61,6 +61,9 @@ enum class LevelsAs { levels, top_bits };
 // Where the 8-bit `value` lies among the levels of `bits` bits, in 255ths of a level (P above).
 std::uint32_t level_position(std::uint8_t value, unsigned bits);
 
+// The threshold of the Bayer matrix above at pixel (x, y), 0 to 63.
+unsigned bayer_threshold(std::uint32_t x, std::uint32_t y);
+
 // The level of `bits` bits that ordered dithering gives `value` at pixel (x, y).
 unsigned ordered_level(std::uint8_t value, std::uint32_t x, std::uint32_t y, unsigned bits);
 
@@ -93,6 +96,17 @@ class RowDither {
   // given in the top bits of its byte, the value that truncating takes to that level.
   void next_rows(const std::uint8_t* values, std::size_t stride, std::uint32_t count, unsigned channels,
                  const std::uint8_t* bits, std::uint8_t* levels, LevelsAs as = LevelsAs::levels);
+
+  // For a dither toward a palette (palette_match.h), which chooses entries, not levels: the kind,
+  // the stored row that the band's next `count` rows start at (taking them), and the scratch that
+  // diffusion keeps its errors in from band to band.
+  Dither kind() const { return dither_; }
+  std::uint32_t take_rows(std::uint32_t count) {
+    const std::uint32_t first = next_;
+    next_ += count;
+    return first;
+  }
+  std::span<std::int32_t> scratch() { return scratch_; }
 
  private:
   Dither dither_;

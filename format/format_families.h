@@ -52,6 +52,9 @@ void encode_indexed_rows(const FormatSettings& settings, std::span<const BgraQua
                          std::uint32_t count, std::span<std::uint8_t> out);
 void decode_indexed_rows(const FormatSettings& settings, std::span<const std::uint8_t> in, std::uint32_t width,
                          std::uint32_t count, std::span<BgraQuad> quads);
+// The same, dithered toward the palette: as dither_word_triples.
+void dither_indexed_triples(const FormatSettings& settings, const std::uint8_t* rows, std::size_t stride,
+                            std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out);
 // The same from one row of `width` opaque BGR triples, without widening them to quads first.
 void encode_indexed_triples(const FormatSettings& settings, const std::uint8_t* triples, std::uint32_t width,
                             std::uint8_t* out);

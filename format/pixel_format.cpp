@@ -13,6 +13,7 @@ using namespace format_option;
 
 constexpr unsigned colour_options = bytes | channels | round | dither | expand;
 constexpr unsigned byte_colour_options = channels | round | dither | expand;
+constexpr unsigned indexed_options = premultiply | dither | palette;
 
 constexpr FormatInfo formats[] = {
     {PixelFormat::rgb565, "rgb565", 16, {5, 6, 5}, 0, 0, colour_options, "16-bit word RRRRRGGG GGGBBBBB"},
@@ -119,10 +120,10 @@ constexpr FormatInfo formats[] = {
      0,
      dither,
      "eight alphas a byte, the left one in bit 7, set where alpha >= 128"},
-    {PixelFormat::i1, "i1", 1, {0, 0, 0}, 8, 1, premultiply, "palette of 2 BGRA entries, then 1-bit indices"},
-    {PixelFormat::i2, "i2", 2, {0, 0, 0}, 8, 2, premultiply, "palette of 4 BGRA entries, then 2-bit indices"},
-    {PixelFormat::i4, "i4", 4, {0, 0, 0}, 8, 4, premultiply, "palette of 16 BGRA entries, then 4-bit indices"},
-    {PixelFormat::i8, "i8", 8, {0, 0, 0}, 8, 8, premultiply, "palette of 256 BGRA entries, then 8-bit indices"},
+    {PixelFormat::i1, "i1", 1, {0, 0, 0}, 8, 1, indexed_options, "palette of 2 BGRA entries, then 1-bit indices"},
+    {PixelFormat::i2, "i2", 2, {0, 0, 0}, 8, 2, indexed_options, "palette of 4 BGRA entries, then 2-bit indices"},
+    {PixelFormat::i4, "i4", 4, {0, 0, 0}, 8, 4, indexed_options, "palette of 16 BGRA entries, then 4-bit indices"},
+    {PixelFormat::i8, "i8", 8, {0, 0, 0}, 8, 8, indexed_options, "palette of 256 BGRA entries, then 8-bit indices"},
 };
 
 constexpr auto format_names = [] {
@@ -220,7 +221,9 @@ bool encode_triple_rows(const FormatSettings& settings, int plane, const std::ui
   if (family == Family::alpha || settings.format == PixelFormat::al88) return false;
   if (settings.dither != nullptr) {
     // The dither takes the band's rows in stored order and puts each in its output row itself.
-    if (grey) {
+    if (format_info(settings.format).index_bits != 0) {
+      dither_indexed_triples(settings, rows, stride, width, count, out);
+    } else if (grey) {
       dither_grey_triples(settings, rows, stride, width, count, out);
     } else {
       dither_word_triples(settings, rows, stride, width, count, out);

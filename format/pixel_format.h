@@ -19,7 +19,7 @@
 //   top row in bit 0, as the common OLED controllers take it; a last page past the picture is
 //   filled with 0 bits.
 // - i1, i2, i4 and i8 start with a palette of 2^bits entries of four bytes, blue, green, red,
-//   alpha (unused entries zero), then the rows of indices.
+//   alpha (unused entries zero), then the rows of indices. A palette the user gives keeps its order.
 //
 // Levels: a channel of n bits is v >> (8 - n), or the nearest level round(v * (2^n - 1) / 255) with
 // Rounding::nearest, or as dither.h chooses it when dithering. Unpacking widens a level by shifting it back up, its low
@@ -74,6 +74,7 @@ inline constexpr unsigned expand = 1u << 4;
 inline constexpr unsigned threshold = 1u << 5;
 inline constexpr unsigned scan = 1u << 6;
 inline constexpr unsigned premultiply = 1u << 7;
+inline constexpr unsigned palette = 1u << 8;
 }  // namespace format_option
 
 struct FormatInfo {
@@ -98,6 +99,7 @@ bool holds_alpha_alone(PixelFormat format);
 std::span<const std::string_view> pixel_format_names();
 
 class PaletteIndex;
+class PaletteMatch;
 class RowDither;
 
 struct FormatSettings {
@@ -109,10 +111,13 @@ struct FormatSettings {
   // The indexed formats' palette, 2^bits entries, and for packing the index of each colour in it.
   std::span<const BgraQuad> palette = {};
   const PaletteIndex* index = nullptr;
+  // Nearest entries in linear light, for a palette the user gave or for dithering; when set it
+  // chooses the indices in place of `index`.
+  const PaletteMatch* match = nullptr;
   // For packing with dithering: it chooses the levels of every colour channel (grey, for the grey
-  // formats; which pixels light, for mono1) in place of rounding and the threshold, and keeps its
-  // place from band to band. Alpha is dithered only in the formats of alpha alone (a4, a2, a1), and
-  // the indexed formats are not dithered.
+  // formats; which pixels light, for mono1; the palette's entries, through `match`, for the
+  // indexed formats) in place of rounding and the threshold, and keeps its place from band to band.
+  // Alpha is dithered only in the formats of alpha alone (a4, a2, a1).
   RowDither* dither = nullptr;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "containers/pack_container.h"
 #include "format/dither.h"
@@ -17,8 +18,8 @@
 // Every default is the dialog's behaviour.
 struct PackOptions {
   // The word layout and how levels are rounded; dithering takes the place of rounding to nearest,
-  // and of mono1's threshold. Formats whose channels have 8 bits, and the indexed ones, have no
-  // levels to dither and ignore it.
+  // and of mono1's threshold, and mixes an indexed format's palette entries. Formats whose channels
+  // have 8 bits have no levels to dither and ignore it.
   WordFormat format;
   Dither dither = Dither::none;
   // The picture's top row first in the raw image, instead of the file's stored order.
@@ -43,6 +44,9 @@ struct PackOptions {
   bool premultiply = false;
   std::uint8_t threshold = 128;
   bool pages = false;
+  // The indexed formats' palette, opaque colours in the order to store them (at most the format's
+  // entries; the rest are stored zero); empty for the median cut of the picture's own colours.
+  std::vector<BgraQuad> palette;
   // Write the output as it is made, a band of rows at a time, with the input still open: a BMP
   // then takes a few megabytes whatever its size. The input and the output must then be different
   // files, and "Saving" comes before the conversion. A PNG stored row after row is read a band at

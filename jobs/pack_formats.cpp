@@ -9,6 +9,7 @@
 #include "format/dither.h"
 #include "format/levels.h"
 #include "format/median_cut.h"
+#include "format/palette_match.h"
 
 FormatSettings format_settings(const PackOptions& options) {
   FormatSettings settings;
@@ -65,7 +66,8 @@ std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const St
 
 bool format_walks_once(const PackOptions& options) {
   const FormatSettings settings = format_settings(options);
-  return format_info(settings.format).index_bits == 0 && image_layout(settings, 1, 1).alpha_plane_bytes == 0;
+  const bool counts_colours = format_info(settings.format).index_bits != 0 && options.palette.empty();
+  return !counts_colours && image_layout(settings, 1, 1).alpha_plane_bytes == 0;
 }
 
 std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& options, std::uint32_t band,
@@ -90,14 +92,21 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
     }
     return std::nullopt;
   };
-  const bool opaque = info.alpha_bits == 0;
+  // A palette the user gives is opaque: the picture is laid over the background to meet it.
+  const bool opaque = info.alpha_bits == 0 || !options.palette.empty();
   const auto widen = [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count) {
     return widen_band(stored, rows, first, count, opaque, quads);
   };
   try {
     std::vector<BgraQuad> palette;
     std::optional<PaletteIndex> index;
-    if (info.index_bits != 0) {
+    std::optional<PaletteMatch> match;
+    if (info.index_bits != 0 && !options.palette.empty()) {
+      // Refused before the job with a message; a caller that slips gets no overrun.
+      if (options.palette.size() > (std::size_t{1} << info.index_bits))
+        return refusal(Ending::unsupported_picture, "the palette has more colours than the format holds");
+      palette = options.palette;
+    } else if (info.index_bits != 0) {
       ColourCount colours;
       // A picture of over a million pixels has its colours counted on every fourth stored row: as
       // good a palette, in a quarter of the time.
@@ -128,8 +137,15 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
         return refused;
       palette = colours.palette(1u << info.index_bits);
       index.emplace(palette, colours.exact(1u << info.index_bits));
-      settings.palette = palette;
       settings.index = &*index;
+    }
+    if (info.index_bits != 0) {
+      settings.palette = palette;
+      // The median-cut palette without dithering keeps its own lookup, and its bytes.
+      if (!options.palette.empty() || options.dither != Dither::none) {
+        match.emplace(palette);
+        settings.match = &*match;
+      }
       out.resize(std::size_t{4} << info.index_bits);
       store_palette(palette, out);
       if (std::optional<Outcome> refused = sink(out)) return refused;

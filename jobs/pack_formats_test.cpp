@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "jobs/pack.h"
 #include "testing/test_files.h"
@@ -38,6 +39,11 @@ PackOptions dithered(PackOptions options, Dither dither) {
   return options;
 }
 
+PackOptions with_palette(PackOptions options, std::vector<BgraQuad> palette) {
+  options.palette = std::move(palette);
+  return options;
+}
+
 PackOptions with_container(PackOptions options, ContainerKind container) {
   options.container = container;
   options.c_array = "logo";
@@ -59,6 +65,13 @@ BgrTriple six(std::int32_t x, std::int32_t y) {
 }
 
 BgrTriple red_blue_red(std::int32_t x, std::int32_t) { return x == 1 ? blue : red; }
+
+// Grey 188 has half of white's light (32957 of 65535). Diffused in light toward black and white over
+// 4 x 2 pixels it lights 1 0 1 0 on the first stored row (values 32957, 18705, 41140, 22285) and
+// 0 1 0 1 on the second (26284, 43689, 21125, 47637); ordered, t = 0.503 of the way from black
+// takes white where the Bayer threshold is 31 or less: 10101010, then 01010101.
+BgrTriple grey_188(std::int32_t, std::int32_t) { return {188, 188, 188}; }
+constexpr BgraQuad opaque_black{0, 0, 0, 255}, opaque_white{255, 255, 255, 255};
 
 // Grey 8 is 120/255 of a 4-bit level: diffused over 4 x 2 pixels it gives levels 0 1 0 1 on the
 // first stored row and 1 0 1 0 on the second (errors 1920, then -1320, 1343, ... in 4080ths).
@@ -90,6 +103,27 @@ const FormatBands format_bands[] = {
      red_blue_red,
      format_options(PixelFormat::i1, 1),
      {0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xA0}},
+    // The palette as given, not sorted, padded with zero entries: red is entry 1, blue entry 2.
+    {"I2GivenPaletteInOrderPadded",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_palette(format_options(PixelFormat::i2, 1), {{255, 255, 255, 255}, {0, 0, 255, 255}, {255, 0, 0, 255}}),
+     {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x64}},
+    {"I1GivenPaletteDiffusionAcrossBands",
+     {.width = 4, .height = 2},
+     grey_188,
+     dithered(with_palette(format_options(PixelFormat::i1, 1), {opaque_black, opaque_white}), Dither::diffusion),
+     {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA0, 0x50}},
+    {"I1GivenPaletteDiffusionTopRowFirst",
+     {.width = 4, .height = 2},
+     grey_188,
+     dithered(with_palette(format_options(PixelFormat::i1, 1, true), {opaque_black, opaque_white}), Dither::diffusion),
+     {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x50, 0xA0}},
+    {"I1GivenPaletteOrdered",
+     {.width = 8, .height = 2},
+     grey_188,
+     dithered(with_palette(format_options(PixelFormat::i1, 1), {opaque_black, opaque_white}), Dither::ordered),
+     {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xAA, 0x55}},
     {"LvglBinArgb8888",
      {.width = 3, .height = 1},
      red_blue_red,
