@@ -18,6 +18,7 @@
 #include "read/bmp_bands.h"
 #include "read/bmp_reader.h"
 #include "read/bmp_stream_bands.h"
+#include "read/exif_orientation.h"
 #include "read/image_loader.h"
 #include "transform/buffers.h"
 #include "transform/chain.h"
@@ -376,23 +377,28 @@ std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& 
   return FoundBands{std::move(view), std::get<BmpBands>(std::move(found))};
 }
 
-std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options) {
+std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options,
+                                                              const Transforms& upright_transforms) {
   std::variant<std::monostate, FoundBands, Outcome> found = find_bands(path);
   if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
   if (FoundBands* bmp = std::get_if<FoundBands>(&found)) {
     std::variant<std::unique_ptr<ChainPicture>, Outcome> region =
         BandsRegion::make(std::move(bmp->view), std::move(bmp->bands), options);
     if (Outcome* refused = std::get_if<Outcome>(&region)) return std::move(*refused);
-    return ChainSource::make(std::get<std::unique_ptr<ChainPicture>>(std::move(region)), options);
+    return ChainSource::make(std::get<std::unique_ptr<ChainPicture>>(std::move(region)), options, upright_transforms);
   }
   // No view is left open: the loader opens the file again, and a view holds it alone.
-  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels.
-  PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) {
-    return decode_reduction(width, height, options.transforms);
+  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels;
+  // the reduction is chosen in the stored pixels the codec decodes. Nearest copies the file's own
+  // pixels, which a reduced decode would have averaged.
+  PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) -> std::uint32_t {
+    const std::optional<Transforms> stored = in_stored_pixels(upright_transforms, width, height);
+    if (!stored || upright_transforms.filter == ResizeFilter::nearest) return 1;
+    return decode_reduction(width, height, *stored);
   });
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
-  const Transforms transforms = reduced_transforms(options.transforms, picture.reduced());
+  const Transforms transforms = reduced_transforms(upright_transforms, picture.reduced());
   return ChainSource::make(std::make_unique<LoadedRegion>(std::move(picture), options), options, transforms);
 }
 
@@ -406,6 +412,16 @@ std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_bands(con
   if (bmp == nullptr) return std::nullopt;
   return std::unique_ptr<PackSource>(
       std::make_unique<BandsSource>(std::move(bmp->view), std::move(bmp->bands), options));
+}
+
+// The EXIF orientation of the picture at `path` (read/exif_orientation.h); 1 when it cannot be
+// opened, which the reading proper then reports.
+std::uint8_t file_orientation(const std::string& path) {
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
+  FileView* view = std::get_if<FileView>(&opened);
+  if (view == nullptr) return 1;
+  PngViewBytes bytes(*view);
+  return picture_orientation(bytes);
 }
 
 // A stream's first bytes: a BMP's headers and colour table fit in them.
@@ -476,7 +492,11 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
       return opened;
   }
   const std::string& path = input != nullptr ? staged : given;
-  if (options.stream && !options.transforms.any()) {
+  // A picture stored on its side is laid upright by the chain, which a PNG read in bands would
+  // bypass: its orientation is known before the way it is read is chosen.
+  Transforms transforms = options.transforms;
+  if (options.codecs && options.upright) transforms.upright = upright_from_exif(file_orientation(path));
+  if (options.stream && !transforms.any()) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);
     if (options.codecs) {
@@ -484,7 +504,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
         return std::move(*png);
     }
   }
-  if (options.transforms.any()) return open_chain(path, options);
+  if (transforms.any()) return open_chain(path, options, transforms);
   PictureLoad loaded = load(path, options);
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
