@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <variant>
 
+#include "codecs/image_codecs.h"
 #include "jobs/pack.h"
 #include "testing/test_files.h"
 
@@ -107,6 +110,21 @@ TEST(PackOrientation, CHeaderNamesTheUprightSize) {
   const std::string text(header->begin(), header->end());
   EXPECT_NE(text.find("photo_width 5\n"), std::string::npos) << text;
   EXPECT_NE(text.find("photo_height 3\n"), std::string::npos) << text;
+}
+
+}  // namespace
+
+namespace {
+
+// The platform's codecs give the stored pixels (Qt's reader is told not to turn them; WIC does not):
+// pack alone lays them upright, alike on both builds.
+TEST(PackOrientation, CodecsGiveTheStoredPixels) {
+  const std::optional<Bytes> jpeg = read_file(picture(6, ".jpg"));
+  ASSERT_TRUE(jpeg.has_value());
+  const std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(*jpeg, 1u << 20);
+  ASSERT_TRUE(std::holds_alternative<CodecPicture>(decoded));
+  EXPECT_EQ(std::get<CodecPicture>(decoded).width, 24u);
+  EXPECT_EQ(std::get<CodecPicture>(decoded).height, 32u);
 }
 
 }  // namespace
