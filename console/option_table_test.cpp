@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "console/option_values.h"
 
 namespace {
 
@@ -21,7 +24,7 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {
-      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},   {"DIR", "out"},
+      {"COLOUR", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},   {"DIR", "out"},
       {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
@@ -36,7 +39,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         }
         // -j goes with a batch; every other option with one input and its output.
         if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
-        if (name == "--fit") arguments.insert(arguments.end(), {"--resize", "2x2"});
+        if (name == "--fit" || name == "--filter") arguments.insert(arguments.end(), {"--resize", "2x2"});
         if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
         // An option of some formats only, after the first format that takes it.
         for (const FormatInfo& info : pixel_formats()) {
@@ -97,7 +100,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 "bad value 'random' for --dither (none, ordered, diffusion)"},
                     RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
                     RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
-                                "bad value '1E90F' for --background (RRGGBB, for example 1E90FF)"},
+                                "bad value '1E90F' for --background (RRGGBB, #RRGGBB or #RGB in hexadecimal, or "
+                                "black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, yellow, "
+                                "navy, blue, teal, aqua)"},
+                    RefusalCase{{"pack", "--filter", "bilinear", "--resize", "2x2", "a", "b"},
+                                "bad value 'bilinear' for --filter (mitchell, nearest)"},
+                    RefusalCase{{"pack", "--filter", "nearest", "a", "b"}, "--filter goes with --resize"},
+                    RefusalCase{{"pack", "--orientation", "upright", "a", "b"},
+                                "bad value 'upright' for --orientation (auto, stored)"},
                     RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
                     RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
                                 "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
@@ -114,6 +124,42 @@ INSTANTIATE_TEST_SUITE_P(
                                 "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
                     RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
                     RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"}));
+
+// --background's colours as people write them, and what is refused.
+struct ColourCase {
+  std::string text;
+  std::optional<std::uint32_t> rgb;  // nothing when refused
+};
+void PrintTo(const ColourCase& c, std::ostream* out) { *out << "'" << c.text << "'"; }
+
+class BackgroundColour : public testing::TestWithParam<ColourCase> {};
+
+TEST_P(BackgroundColour, ReadsAsWritten) {
+  BgrTriple colour{1, 2, 3};
+  const bool read = parse_colour(GetParam().text, colour);
+  ASSERT_EQ(read, GetParam().rgb.has_value());
+  if (!read) return;
+  const std::uint32_t rgb = *GetParam().rgb;
+  EXPECT_EQ(colour.red, rgb >> 16);
+  EXPECT_EQ(colour.green, rgb >> 8 & 0xFF);
+  EXPECT_EQ(colour.blue, rgb & 0xFF);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BackgroundColour,
+    testing::Values(ColourCase{"1E90FF", 0x1E90FF}, ColourCase{"#1e90ff", 0x1E90FF}, ColourCase{"#F80", 0xFF8800},
+                    ColourCase{"#000", 0x000000}, ColourCase{"black", 0x000000}, ColourCase{"silver", 0xC0C0C0},
+                    ColourCase{"gray", 0x808080}, ColourCase{"white", 0xFFFFFF}, ColourCase{"maroon", 0x800000},
+                    ColourCase{"red", 0xFF0000}, ColourCase{"purple", 0x800080}, ColourCase{"fuchsia", 0xFF00FF},
+                    ColourCase{"green", 0x008000}, ColourCase{"lime", 0x00FF00}, ColourCase{"olive", 0x808000},
+                    ColourCase{"yellow", 0xFFFF00}, ColourCase{"navy", 0x000080}, ColourCase{"blue", 0x0000FF},
+                    ColourCase{"teal", 0x008080}, ColourCase{"aqua", 0x00FFFF}, ColourCase{"Teal", 0x008080},
+                    ColourCase{"AQUA", 0x00FFFF}, ColourCase{"F80", std::nullopt}, ColourCase{"#F8", std::nullopt},
+                    ColourCase{"#1E90FF0", std::nullopt}, ColourCase{"##1E90FF", std::nullopt},
+                    ColourCase{"#", std::nullopt}, ColourCase{"", std::nullopt}, ColourCase{"grey", std::nullopt},
+                    ColourCase{"orange", std::nullopt}, ColourCase{"0x1E90", std::nullopt},
+                    ColourCase{"-1E90F", std::nullopt}, ColourCase{"#+F80", std::nullopt},
+                    ColourCase{"red ", std::nullopt}));
 
 // Options that mean nothing for the pixel format chosen, and containers that cannot hold it.
 class FormatOptionRefusal : public testing::TestWithParam<RefusalCase> {};
