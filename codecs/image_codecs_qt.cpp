@@ -18,6 +18,9 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
+  // The stored pixels, as WIC gives them: pack lays a picture upright itself, from the file's EXIF
+  // orientation, alike on both builds.
+  reader.setAutoTransform(false);
   // Qt reads more formats (BMP among them); the others are not this program's to convert.
   const QByteArray format = reader.format();
   if (format != "png" && format != "jpeg" && format != "gif") return CodecFailure{};

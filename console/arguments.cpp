@@ -102,6 +102,7 @@ Result finish(Invocation invocation) {
   if (pack.dither != Dither::none && pack.format.rounding == Rounding::nearest)
     return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
   if (invocation.fit_given && !pack.transforms.resize) return UsageError{"--fit goes with --resize"};
+  if (invocation.filter_given && !pack.transforms.resize) return UsageError{"--filter goes with --resize"};
   // With one side given the other keeps the picture's proportions, so no fit is left to choose.
   if (invocation.fit_given && (pack.transforms.resize->width == 0 || pack.transforms.resize->height == 0))
     return UsageError{"--fit needs both sides of --resize; Wx or xH keeps the picture's proportions"};

@@ -37,6 +37,8 @@ struct Invocation {
   bool bytes_given = false;
   // --fit was given, which means something only with --resize.
   bool fit_given = false;
+  // --filter was given, which also means something only with --resize.
+  bool filter_given = false;
   // pack's container as its options ask for it, in any order: --c-array, --c-type bytes and
   // --lvgl; the arguments once read choose pack.container from them.
   bool c_array = false;

@@ -259,3 +259,25 @@ TEST(Rgb565Arguments, OptionsBeforeTheVerb) {
 }
 
 }  // namespace
+
+namespace {
+
+// A phone's JPEG from standard input (staged in a file first) is laid upright too, and a C header
+// says so: Pillow stored the 32 x 24 picture as 24 x 32 with orientation 6.
+TEST(PackOrientation, StandardInputComesOutUpright) {
+  const std::optional<Bytes> jpeg = read_file(std::string(ORIENTATION_TESTS) + "/orientation-6.jpg");
+  ASSERT_TRUE(jpeg.has_value());
+  for (const bool stored : {false, true}) {
+    TempDir dir;
+    std::vector<std::string> arguments = {"pack", "--c-array", "photo", "-", dir.file("photo.h")};
+    if (stored) arguments.insert(arguments.begin() + 1, {"--orientation", "stored"});
+    const Rgb565Run run = rgb565(arguments, *jpeg);
+    ASSERT_EQ(run.code, 0) << run.err;
+    const std::optional<Bytes> header = read_file(dir.file("photo.h"));
+    ASSERT_TRUE(header.has_value());
+    const std::string text(header->begin(), header->end());
+    EXPECT_NE(text.find(stored ? "photo_width 24\n" : "photo_width 32\n"), std::string::npos) << text;
+  }
+}
+
+}  // namespace

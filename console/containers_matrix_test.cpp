@@ -71,6 +71,8 @@ const Transform transforms[] = {
     {"Crop", {"--crop", "10x6+3+2"}, 10, 6},
     {"Rotate90", {"--rotate", "90"}, 12, 16},
     {"Resize8x8", {"--resize", "8x8"}, 8, 8},
+    {"OrientationStored", {"--orientation", "stored"}, 16, 12},
+    {"NearestTwice", {"--resize", "32x24", "--filter", "nearest"}, 32, 24},
 };
 
 struct Format {

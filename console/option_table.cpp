@@ -39,6 +39,11 @@ Fit& fit(Invocation& invocation) {
   invocation.fit_given = true;
   return invocation.pack.transforms.fit;
 }
+ResizeFilter& filter(Invocation& invocation) {
+  invocation.filter_given = true;
+  return invocation.pack.transforms.filter;
+}
+bool& upright(Invocation& invocation) { return invocation.pack.upright; }
 PixelFormat& pixel_format(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.pixel_format : invocation.unpack.pixel_format;
 }
@@ -63,6 +68,8 @@ constexpr Choice<Rotation> rotations[] = {
     {"90", Rotation::quarter}, {"180", Rotation::half}, {"270", Rotation::three_quarters}};
 constexpr Choice<Flip> flips[] = {{"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
 constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}, {"stretch", Fit::stretch}};
+constexpr Choice<ResizeFilter> filters[] = {{"mitchell", ResizeFilter::mitchell}, {"nearest", ResizeFilter::nearest}};
+constexpr Choice<bool> orientations[] = {{"auto", true}, {"stored", false}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
@@ -167,6 +174,12 @@ std::span<const OptionRow> option_table() {
        .apply = [](Invocation& invocation, std::string_view name,
                    std::string_view value) { return read_palette(name, value, invocation.pack.palette); },
        .format_option = format_option::palette},
+      choice_option<orientations, upright>(
+          "--orientation", pack_only,
+          "lay a JPEG, PNG or TIFF upright as its EXIF orientation says, or keep its pixels as stored (auto)",
+          "Phones and cameras store a photograph as the sensor read it and record how to turn it; every viewer "
+          "shows it turned. It is laid upright before --crop, --rotate, --flip and --resize, whose coordinates are "
+          "the upright picture's, and the sizes written in C and LVGL headers are the upright picture's."),
       {.long_name = "--crop",
        .verbs = pack_only,
        .value = "WxH+X+Y",
@@ -190,7 +203,8 @@ std::span<const OptionRow> option_table() {
        .value = "WxH",
        .help = "resample the picture to W x H pixels in linear light, fitted as --fit says; Wx or xH keeps its "
                "proportions",
-       .more = "The filter is Mitchell-Netravali's cubic, stretched over every source pixel when reducing. "
+       .more = "The filter is Mitchell-Netravali's cubic, stretched over every source pixel when reducing, "
+               "unless --filter nearest. "
                "Transparent pixels do not darken their neighbours. "
                "W and H are at most 65535.",
        .apply =
@@ -204,6 +218,13 @@ std::span<const OptionRow> option_table() {
                                "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
                                "cutting off what overhangs; or stretch it to W x H (contain)",
                                "Cover cuts equally from the two sides that overhang."),
+      choice_option<filters, filter>(
+          "--filter", pack_only,
+          "with --resize: Mitchell-Netravali's cubic in linear light, or the source pixel nearest each pixel's "
+          "centre, copied as it is (mitchell)",
+          "nearest is for pixel art and icons: enlarged by a whole factor, each pixel becomes a flat block, and no "
+          "colour is made that the picture does not have. A centre on the edge between two pixels takes the right "
+          "one, or the lower one."),
       choice_option<scans, pages>("--scan", converting,
                                   "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
                                   format_option::scan),
@@ -230,14 +251,15 @@ std::span<const OptionRow> option_table() {
        .format_option = format_option::premultiply},
       {.long_name = "--background",
        .verbs = pack_only,
-       .value = "RRGGBB",
-       .help = "the colour under transparent pixels of a PNG or GIF, and around a picture fitted by --fit contain "
-               "(000000)",
+       .value = "COLOUR",
+       .help = "the colour under transparent pixels of a PNG or GIF, and around a picture fitted by --fit contain: "
+               "RRGGBB, #RRGGBB, #RGB or a CSS basic colour name (black)",
+       .more = "The names are black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, "
+               "yellow, navy, blue, teal and aqua, in any case. #RGB doubles each digit: #F80 is FF8800.",
        .apply =
            [](Invocation& invocation, std::string_view name, std::string_view value) {
-             return parse_colour(value, invocation.pack.background)
-                        ? std::string()
-                        : bad_value(name, value, "RRGGBB, for example 1E90FF");
+             return parse_colour(value, invocation.pack.background) ? std::string()
+                                                                    : bad_value(name, value, colour_syntax);
            }},
       {.long_name = "--c-array",
        .verbs = pack_only,

@@ -8,8 +8,11 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
+
+#include "console/option_values.h"
 
 namespace {
 
@@ -21,7 +24,7 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {
-      {"RRGGBB", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},    {"DIR", "out"},
+      {"COLOUR", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},    {"DIR", "out"},
       {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
@@ -36,7 +39,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         }
         // -j goes with a batch; every other option with one input and its output.
         if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
-        if (name == "--fit") arguments.insert(arguments.end(), {"--resize", "2x2"});
+        if (name == "--fit" || name == "--filter") arguments.insert(arguments.end(), {"--resize", "2x2"});
         if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
         // An option of some formats only, after the first format that takes it.
         for (const FormatInfo& info : pixel_formats()) {
@@ -97,7 +100,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "bad value 'random' for --dither (none, ordered, diffusion)"},
         RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
         RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
-                    "bad value '1E90F' for --background (RRGGBB, for example 1E90FF)"},
+                    "bad value '1E90F' for --background (RRGGBB, #RRGGBB or #RGB in hexadecimal, or "
+                    "black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, yellow, "
+                    "navy, blue, teal, aqua)"},
+        RefusalCase{{"pack", "--filter", "bilinear", "--resize", "2x2", "a", "b"},
+                    "bad value 'bilinear' for --filter (mitchell, nearest)"},
+        RefusalCase{{"pack", "--filter", "nearest", "a", "b"}, "--filter goes with --resize"},
+        RefusalCase{{"pack", "--orientation", "upright", "a", "b"},
+                    "bad value 'upright' for --orientation (auto, stored)"},
         RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
         RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
                     "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
@@ -114,6 +124,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
         RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
         RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"}));
+
+// --background's colours as people write them, each name against its CSS value; and what is refused.
+TEST(BackgroundColour, ReadsAsWrittenAndRefusesTheRest) {
+  const std::pair<const char*, std::uint32_t> read[] = {
+      {"1E90FF", 0x1E90FF},  {"#1e90ff", 0x1E90FF}, {"#F80", 0xFF8800},   {"black", 0x000000}, {"silver", 0xC0C0C0},
+      {"gray", 0x808080},    {"white", 0xFFFFFF},   {"maroon", 0x800000}, {"red", 0xFF0000},   {"purple", 0x800080},
+      {"fuchsia", 0xFF00FF}, {"green", 0x008000},   {"lime", 0x00FF00},   {"olive", 0x808000}, {"yellow", 0xFFFF00},
+      {"navy", 0x000080},    {"blue", 0x0000FF},    {"teal", 0x008080},   {"aqua", 0x00FFFF},  {"AQUA", 0x00FFFF}};
+  for (const auto& [text, rgb] : read) {
+    BgrTriple colour{};
+    ASSERT_TRUE(parse_colour(text, colour)) << text;
+    EXPECT_EQ((std::uint32_t{colour.red} << 16 | colour.green << 8 | colour.blue), rgb) << text;
+  }
+  for (const char* text :
+       {"F80", "#F8", "#1E90FF0", "##1E90FF", "#", "", "grey", "orange", "0x1E90", "-1E90F", "#+F80", "red "}) {
+    BgrTriple colour{};
+    EXPECT_FALSE(parse_colour(text, colour)) << "'" << text << "'";
+  }
+}
 
 // Options that mean nothing for the pixel format chosen, and containers that cannot hold it.
 class FormatOptionRefusal : public testing::TestWithParam<RefusalCase> {};

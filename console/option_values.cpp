@@ -1,5 +1,6 @@
 #include "console/option_values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -91,11 +92,35 @@ bool parse_resize(std::string_view text, ResizeTo& to) {
 }
 
 bool parse_colour(std::string_view text, BgrTriple& colour) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (text.size() != 6 || error != std::errc{} || end != text.data() + text.size()) return false;
-  colour = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16)};
+  struct Named {
+    std::string_view name;
+    std::uint32_t rgb;
+  };
+  static constexpr Named names[] = {
+      {"black", 0x000000},  {"silver", 0xC0C0C0}, {"gray", 0x808080},   {"white", 0xFFFFFF},
+      {"maroon", 0x800000}, {"red", 0xFF0000},    {"purple", 0x800080}, {"fuchsia", 0xFF00FF},
+      {"green", 0x008000},  {"lime", 0x00FF00},   {"olive", 0x808000},  {"yellow", 0xFFFF00},
+      {"navy", 0x000080},   {"blue", 0x0000FF},   {"teal", 0x008080},   {"aqua", 0x00FFFF},
+  };
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  std::optional<std::uint32_t> rgb;
+  for (const Named& named : names) {
+    if (named.name.size() == text.size() &&
+        std::equal(text.begin(), text.end(), named.name.begin(), [&](char a, char b) { return lower(a) == b; }))
+      rgb = named.rgb;
+  }
+  const std::string_view digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+  if (!rgb && (digits.size() == 6 || (digits.size() == 3 && digits.size() != text.size()))) {
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+    if (error == std::errc{} && end == digits.data() + digits.size()) {
+      rgb = digits.size() == 6 ? value
+                               : (value >> 8 & 0xF) * 0x110000 + (value >> 4 & 0xF) * 0x1100 + (value & 0xF) * 0x11;
+    }
+  }
+  if (!rgb) return false;
+  colour = {static_cast<std::uint8_t>(*rgb), static_cast<std::uint8_t>(*rgb >> 8),
+            static_cast<std::uint8_t>(*rgb >> 16)};
   return true;
 }
 

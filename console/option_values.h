@@ -33,7 +33,8 @@ bool parse_crop(std::string_view text, Rect& rect);
 // WxH, Wx or xH, each side given from 1 to largest_resize.
 bool parse_resize(std::string_view text, ResizeTo& to);
 
-// RRGGBB in hexadecimal, as colours are written on the web.
+// A colour as people write it: RRGGBB or #RRGGBB in hexadecimal, #RGB (each digit doubled), or one
+// of the 16 basic colour names of CSS, in any case.
 bool parse_colour(std::string_view text, BgrTriple& colour);
 
 // The palette --palette names: a built-in palette's name, a list of colours (RRGGBB,RRGGBB,...), or
@@ -43,3 +44,7 @@ std::string read_palette(std::string_view name, std::string_view value, std::vec
 
 // "bw (000000, FFFFFF), bwr (...)": the built-in palettes and their colours, for the manual.
 std::string builtin_palettes_listed();
+// What parse_colour takes, for the message that refuses anything else.
+inline constexpr std::string_view colour_syntax =
+    "RRGGBB, #RRGGBB or #RGB in hexadecimal, or black, silver, gray, white, maroon, red, purple, fuchsia, green, "
+    "lime, olive, yellow, navy, blue, teal, aqua";

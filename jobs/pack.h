@@ -62,6 +62,9 @@ struct PackOptions {
   // It is made a band of rows at a time, from a BMP read through windows of its file (a picture of
   // the codecs decoded whole); a quarter turn holds what it turns, up to `pixel_limit` pixels.
   Transforms transforms;
+  // Lay a JPEG, PNG or TIFF upright as its EXIF orientation says, before the transforms (whose
+  // coordinates are then the upright picture's); false keeps the pixels as the file stores them.
+  bool upright = true;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

@@ -18,6 +18,7 @@
 #include "read/bmp_bands.h"
 #include "read/bmp_reader.h"
 #include "read/bmp_stream_bands.h"
+#include "read/exif_orientation.h"
 #include "read/image_loader.h"
 #include "transform/buffers.h"
 #include "transform/chain.h"
@@ -376,7 +377,22 @@ std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& 
   return FoundBands{std::move(view), std::get<BmpBands>(std::move(found))};
 }
 
-std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options) {
+// What lays upright the picture at `path`, a JPEG, PNG or TIFF, as its EXIF orientation says
+// (read/exif_orientation.h), when the options ask for it; nothing to do when it cannot be opened,
+// which the reading proper then reports. BMPs, which have no orientation, are never asked, so that
+// they are opened once, as they always were.
+Orientation upright_of(const std::string& path, const PackOptions& options) {
+  if (!options.codecs || !options.upright) return {};
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
+  FileView* view = std::get_if<FileView>(&opened);
+  if (view == nullptr) return {};
+  PngViewBytes bytes(*view);
+  return upright_from_exif(picture_orientation(bytes));
+}
+
+// `upright` is what lays the picture upright, when it is known already.
+std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string& path, const PackOptions& options,
+                                                              std::optional<Orientation> upright = std::nullopt) {
   std::variant<std::monostate, FoundBands, Outcome> found = find_bands(path);
   if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
   if (FoundBands* bmp = std::get_if<FoundBands>(&found)) {
@@ -385,14 +401,20 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string&
     if (Outcome* refused = std::get_if<Outcome>(&region)) return std::move(*refused);
     return ChainSource::make(std::get<std::unique_ptr<ChainPicture>>(std::move(region)), options);
   }
+  Transforms upright_transforms = options.transforms;
+  upright_transforms.upright = upright ? *upright : upright_of(path, options);
   // No view is left open: the loader opens the file again, and a view holds it alone.
-  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels.
-  PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) {
-    return decode_reduction(width, height, options.transforms);
+  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels;
+  // the reduction is chosen in the stored pixels the codec decodes. Nearest copies the file's own
+  // pixels, which a reduced decode would have averaged.
+  PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) -> std::uint32_t {
+    const std::optional<Transforms> stored = in_stored_pixels(upright_transforms, width, height);
+    if (!stored || upright_transforms.filter == ResizeFilter::nearest) return 1;
+    return decode_reduction(width, height, *stored);
   });
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
-  const Transforms transforms = reduced_transforms(options.transforms, picture.reduced());
+  const Transforms transforms = reduced_transforms(upright_transforms, picture.reduced());
   return ChainSource::make(std::make_unique<LoadedRegion>(std::move(picture), options), options, transforms);
 }
 
@@ -476,9 +498,14 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
       return opened;
   }
   const std::string& path = input != nullptr ? staged : given;
+  std::optional<Orientation> upright;  // once known
   if (options.stream && !options.transforms.any()) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);
+    // A picture stored on its side is laid upright by the chain, which a PNG read in bands would
+    // pass by.
+    upright = upright_of(path, options);
+    if (*upright != Orientation{}) return open_chain(path, options, upright);
     if (options.codecs) {
       if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> png = open_png_bands(path, options))
         return std::move(*png);
@@ -488,5 +515,12 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
   PictureLoad loaded = load(path, options);
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
+  // A codec's picture (its rows are quads; a BMP's are not) may need laying upright.
+  if (picture.quads()) {
+    Transforms transforms = options.transforms;
+    transforms.upright = upright ? *upright : upright_of(path, options);
+    if (transforms.any())
+      return ChainSource::make(std::make_unique<LoadedRegion>(std::move(picture), options), options, transforms);
+  }
   return std::unique_ptr<PackSource>(std::make_unique<LoadedSource>(std::move(picture), options));
 }

@@ -6,32 +6,52 @@
 
 #include "transform/background.h"
 #include "transform/buffers.h"
+#include "transform/nearest.h"
 
 std::string crop_text(const Rect& rect) {
   return std::to_string(rect.width) + "x" + std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
          std::to_string(rect.y);
 }
 
-ChainMade TransformChain::make(RegionSource& source, const Transforms& transforms, BgrTriple background,
+std::optional<Transforms> in_stored_pixels(const Transforms& transforms, std::uint32_t width, std::uint32_t height) {
+  const bool turned = sideways(transforms.upright.rotation);
+  Transforms stored = transforms;
+  if (transforms.crop) {
+    if (!crop_fits(*transforms.crop, turned ? height : width, turned ? width : height)) return std::nullopt;
+    stored.crop = source_rect(*transforms.crop, width, height, transforms.upright);
+  }
+  const Orientation turn = followed_by(transforms.upright, {transforms.rotation, transforms.flip});
+  stored.upright = {};
+  stored.rotation = turn.rotation;
+  stored.flip = turn.flip;
+  return stored;
+}
+
+ChainMade TransformChain::make(RegionSource& source, const Transforms& upright_transforms, BgrTriple background,
                                std::uint32_t band_rows, std::uint64_t turned_limit) {
   std::unique_ptr<TransformChain> chain(new TransformChain);
   chain->background_ = background;
   RegionSource* top = &source;
-  if (transforms.crop) {
-    if (!crop_fits(*transforms.crop, source.width(), source.height()))
-      return Failure{Fault::unsupported, "the crop " + crop_text(*transforms.crop) + " reaches past the picture's " +
-                                             std::to_string(source.width()) + " x " + std::to_string(source.height()) +
-                                             " pixels"};
-    top = chain->stages_.emplace_back(std::make_unique<Crop>(*top, *transforms.crop)).get();
+  // The crop is cut from the stored pixels and the upright turn made with the user's own, so that
+  // laying a picture upright costs no stage, nor any more memory, of its own.
+  const std::optional<Transforms> stored = in_stored_pixels(upright_transforms, source.width(), source.height());
+  if (!stored) {
+    const bool turned = sideways(upright_transforms.upright.rotation);
+    return Failure{Fault::unsupported, "the crop " + crop_text(*upright_transforms.crop) +
+                                           " reaches past the picture's " +
+                                           std::to_string(turned ? source.height() : source.width()) + " x " +
+                                           std::to_string(turned ? source.width() : source.height()) + " pixels"};
   }
-  const bool sideways = transforms.rotation == Rotation::quarter || transforms.rotation == Rotation::three_quarters;
-  if (sideways && std::uint64_t{top->width()} * top->height() > turned_limit)
+  const Transforms& transforms = *stored;
+  if (transforms.crop) top = chain->stages_.emplace_back(std::make_unique<Crop>(*top, *transforms.crop)).get();
+  const bool quarter_turn = sideways(transforms.rotation);
+  if (quarter_turn && std::uint64_t{top->width()} * top->height() > turned_limit)
     return Failure{Fault::unsupported, "a quarter turn holds the picture it turns in memory, and this one has " +
                                            std::to_string(top->width()) + " x " + std::to_string(top->height()) +
                                            " pixels, more than the " + std::to_string(turned_limit) +
                                            " allowed (--max-pixels raises the limit; --crop first turns less)"};
-  const std::uint32_t turned_width = sideways ? top->height() : top->width();
-  const std::uint32_t turned_height = sideways ? top->width() : top->height();
+  const std::uint32_t turned_width = quarter_turn ? top->height() : top->width();
+  const std::uint32_t turned_height = quarter_turn ? top->width() : top->height();
   if (transforms.resize) {
     // A side worked out from the proportions of a long, thin picture can pass the largest side a
     // resize takes, or any count: refused, naming the limit, before any of it is planned.
@@ -58,13 +78,18 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& transform
   const bool resized = plan.kept.width != plan.placed.width || plan.kept.height != plan.placed.height;
   if (transforms.rotation != Rotation::none || transforms.flip != Flip::none) {
     // What the stage above asks of it at once: the resampler's source band, or a band of the result.
-    const std::uint64_t most = resized ? Resize::most_read(plan.kept.width) : product(plan.placed.width, band_rows);
+    const std::uint64_t most = !resized                                     ? product(plan.placed.width, band_rows)
+                               : transforms.filter == ResizeFilter::nearest ? Nearest::most_read(plan.kept.width)
+                                                                            : Resize::most_read(plan.kept.width);
     top = chain->stages_.emplace_back(std::make_unique<Orient>(*top, transforms.rotation, transforms.flip, most)).get();
   }
   if (plan.kept != Rect{0, 0, turned_width, turned_height})
     top = chain->stages_.emplace_back(std::make_unique<Crop>(*top, plan.kept)).get();
-  if (resized)
+  if (resized && transforms.filter == ResizeFilter::nearest) {
+    top = chain->stages_.emplace_back(std::make_unique<Nearest>(*top, plan.placed.width, plan.placed.height)).get();
+  } else if (resized) {
     top = chain->stages_.emplace_back(std::make_unique<Resize>(*top, plan.placed.width, plan.placed.height)).get();
+  }
   chain->top_ = top;
   chain->placed_ = plan.placed;
   chain->canvas_width_ = plan.canvas_width;

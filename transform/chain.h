@@ -1,5 +1,6 @@
-// The transforms of a picture composed in their one order: crop, rotate, flip, resize (fitted to
-// the size asked for), then lay the result over the background. The chain makes the transformed
+// The transforms of a picture composed in their one order: laid upright (as its file's EXIF
+// orientation says), crop, rotate, flip, resize (fitted to the size asked for), then lay the result
+// over the background. The chain makes the transformed
 // picture a band of rows at a time, top row first, as opaque BGR triples ready for the pixel-format
 // stage, reading from its source only the pixels each band needs.
 #pragma once
@@ -19,15 +20,31 @@
 #include "transform/region.h"
 #include "transform/resize.h"
 
+// How --resize takes each pixel: Mitchell-Netravali's cubic in linear light (resize.h), or the
+// source pixel under its centre (nearest.h).
+enum class ResizeFilter { mitchell, nearest };
+
 struct Transforms {
+  // What lays the stored picture upright, before everything else: the crop's coordinates, the turn
+  // and the mirror are those of the upright picture.
+  Orientation upright = {};
   std::optional<Rect> crop = std::nullopt;
   Rotation rotation = Rotation::none;
   Flip flip = Flip::none;
   std::optional<ResizeTo> resize = std::nullopt;
   Fit fit = Fit::contain;
+  ResizeFilter filter = ResizeFilter::mitchell;
 
-  bool any() const { return crop || rotation != Rotation::none || flip != Flip::none || resize; }
+  bool any() const {
+    return upright != Orientation{} || crop || rotation != Rotation::none || flip != Flip::none || resize;
+  }
 };
+
+// The same transforms for the stored pixels of a width x height picture, with nothing to lay it
+// upright: the crop made the stored pixels under the upright picture's crop, and the upright turn
+// and mirror folded into the turn and mirror that follow it. Nothing when the crop reaches past the
+// upright picture.
+std::optional<Transforms> in_stored_pixels(const Transforms& transforms, std::uint32_t width, std::uint32_t height);
 
 // The largest side --resize takes: far beyond any panel, and small enough that every count the
 // resampler keeps fits its integers.

@@ -13,8 +13,8 @@ struct Point {
 
 // The source pixel under pixel (i, j) of a w x h source turned by `rotation`, then flipped.
 Point source_of(std::int64_t i, std::int64_t j, std::int64_t w, std::int64_t h, Rotation rotation, Flip flip) {
-  const bool sideways = rotation == Rotation::quarter || rotation == Rotation::three_quarters;
-  const std::int64_t turned_w = sideways ? h : w, turned_h = sideways ? w : h;
+  const bool turned = sideways(rotation);
+  const std::int64_t turned_w = turned ? h : w, turned_h = turned ? w : h;
   if (flip == Flip::horizontal) i = turned_w - 1 - i;
   if (flip == Flip::vertical) j = turned_h - 1 - j;
   switch (rotation) {
@@ -32,10 +32,50 @@ Point source_of(std::int64_t i, std::int64_t j, std::int64_t w, std::int64_t h, 
 
 }  // namespace
 
+Orientation upright_from_exif(std::uint32_t tag) {
+  switch (tag) {
+    case 2:
+      return {Rotation::none, Flip::horizontal};
+    case 3:
+      return {Rotation::half, Flip::none};
+    case 4:
+      return {Rotation::none, Flip::vertical};
+    case 5:  // the stored rows are the picture's columns, left column first
+      return {Rotation::quarter, Flip::horizontal};
+    case 6:
+      return {Rotation::quarter, Flip::none};
+    case 7:
+      return {Rotation::three_quarters, Flip::horizontal};
+    case 8:
+      return {Rotation::three_quarters, Flip::none};
+    default:
+      return {};
+  }
+}
+
+Orientation followed_by(Orientation first, Orientation second) {
+  // Each as quarter turns clockwise and then a mirror left to right or not; a vertical mirror is a
+  // half turn and a horizontal one. A mirror and then a turn is the opposite turn and then the
+  // mirror.
+  const auto quarters = [](Orientation o) { return static_cast<int>(o.rotation) + (o.flip == Flip::vertical ? 2 : 0); };
+  const bool first_mirrors = first.flip != Flip::none, second_mirrors = second.flip != Flip::none;
+  const int turns = (quarters(first) + (first_mirrors ? 4 - quarters(second) : quarters(second))) % 4;
+  return {static_cast<Rotation>(turns), first_mirrors != second_mirrors ? Flip::horizontal : Flip::none};
+}
+
+Rect source_rect(const Rect& rect, std::uint32_t width, std::uint32_t height, Orientation orientation) {
+  const Point a = source_of(rect.x, rect.y, width, height, orientation.rotation, orientation.flip);
+  const Point b = source_of(std::int64_t{rect.x} + rect.width - 1, std::int64_t{rect.y} + rect.height - 1, width,
+                            height, orientation.rotation, orientation.flip);
+  return {static_cast<std::uint32_t>(std::min(a.x, b.x)), static_cast<std::uint32_t>(std::min(a.y, b.y)),
+          static_cast<std::uint32_t>(std::max(a.x, b.x) - std::min(a.x, b.x) + 1),
+          static_cast<std::uint32_t>(std::max(a.y, b.y) - std::min(a.y, b.y) + 1)};
+}
+
 Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::uint64_t most_pixels) : from_(from) {
-  const bool sideways = rotation == Rotation::quarter || rotation == Rotation::three_quarters;
-  width_ = sideways ? from.height() : from.width();
-  height_ = sideways ? from.width() : from.height();
+  const bool turned = sideways(rotation);
+  width_ = turned ? from.height() : from.width();
+  height_ = turned ? from.width() : from.height();
   const std::int64_t w = from.width(), h = from.height();
   const Point origin = source_of(0, 0, w, h, rotation, flip);
   const Point right = source_of(1, 0, w, h, rotation, flip);
@@ -46,7 +86,7 @@ Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::uint64_t m
   yi_ = right.y - origin.y;
   xj_ = down.x - origin.x;
   yj_ = down.y - origin.y;
-  whole_ = sideways;
+  whole_ = turned;
   allocate(scratch_, whole_ ? product(from.width(), from.height()) : most_pixels);
 }
 

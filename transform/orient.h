@@ -18,6 +18,28 @@
 enum class Rotation { none, quarter, half, three_quarters };  // clockwise: 90, 180 and 270 degrees
 enum class Flip { none, horizontal, vertical };
 
+// A turn, then a mirror: one of the eight ways a rectangle can be laid back on itself.
+struct Orientation {
+  Rotation rotation = Rotation::none;
+  Flip flip = Flip::none;
+
+  friend bool operator==(const Orientation&, const Orientation&) = default;
+};
+
+inline bool sideways(Rotation rotation) {
+  return rotation == Rotation::quarter || rotation == Rotation::three_quarters;
+}
+
+// What lays upright a picture whose file records EXIF orientation `tag` (1 to 8, see
+// read/exif_orientation.h); any other value leaves it as stored.
+Orientation upright_from_exif(std::uint32_t tag);
+
+// `first` and then `second`, as one turn and mirror.
+Orientation followed_by(Orientation first, Orientation second);
+
+// The rectangle of a width x height picture that `orientation` lays on `rect` of its result.
+Rect source_rect(const Rect& rect, std::uint32_t width, std::uint32_t height, Orientation orientation);
+
 class Orient : public RegionSource {
  public:
   // Reads at most `most_pixels` pixels at once, or after a quarter turn the whole picture; what

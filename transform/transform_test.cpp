@@ -85,6 +85,32 @@ INSTANTIATE_TEST_SUITE_P(
         PlaceCase{"CoverTall", fitted(4, 1, Fit::cover), {{0, 1, 2, 3}}},
         // Wider than the picture in proportion: contain puts background left and right.
         PlaceCase{"ContainSideways", fitted(6, 2, Fit::contain), {{200, 0, 1, 2, 3, 200}, {200, 10, 11, 12, 13, 200}}},
+        // Laid upright first (EXIF orientation 6 is a quarter turn, 5 a turn and a mirror, 8 three
+        // quarters, 7 three quarters and a mirror, 2 a mirror); the crop's coordinates, turn and
+        // mirror are the upright picture's.
+        PlaceCase{"Upright6", {.upright = {Rotation::quarter, Flip::none}}, {{10, 0}, {11, 1}, {12, 2}}},
+        PlaceCase{"Upright5ThenCrop",
+                  {.upright = {Rotation::quarter, Flip::horizontal}, .crop = Rect{0, 1, 2, 2}},
+                  {{1, 11}, {2, 12}}},
+        PlaceCase{"Upright8ThenRotate90",
+                  {.upright = {Rotation::three_quarters, Flip::none}, .rotation = Rotation::quarter},
+                  {{0, 1, 2}, {10, 11, 12}}},
+        PlaceCase{"Upright2ThenCropThenFlipVertical",
+                  {.upright = {Rotation::none, Flip::horizontal}, .crop = Rect{0, 0, 2, 2}, .flip = Flip::vertical},
+                  {{12, 11}, {2, 1}}},
+        PlaceCase{"Upright7ThenCropThenRotate90",
+                  {.upright = {Rotation::three_quarters, Flip::horizontal},
+                   .crop = Rect{1, 0, 1, 3},
+                   .rotation = Rotation::quarter},
+                  {{0, 1, 2}}},
+        // Nearest: halved, a centre on the edge between two pixels takes the right one and the lower
+        // one; 4 to 3 across takes the pixels under 2/3, 2 and 10/3.
+        PlaceCase{"NearestHalved",
+                  {.resize = ResizeTo{2, 1}, .fit = Fit::stretch, .filter = ResizeFilter::nearest},
+                  {{11, 13}}},
+        PlaceCase{"NearestFourToThree",
+                  {.resize = ResizeTo{3, 2}, .fit = Fit::stretch, .filter = ResizeFilter::nearest},
+                  {{0, 2, 3}, {10, 12, 13}}},
         PlaceCase{"ContainAfterRotate",
                   {.rotation = Rotation::quarter, .resize = ResizeTo{3, 4}, .fit = Fit::contain},
                   {{10, 0, 200}, {11, 1, 200}, {12, 2, 200}, {13, 3, 200}}}),
@@ -95,6 +121,37 @@ TEST(TransformChain, RefusesACropPastThePicture) {
   const ChainMade made = TransformChain::make(source, {.crop = Rect{2, 0, 2, 2}}, {}, 1);
   ASSERT_TRUE(std::holds_alternative<Failure>(made));
   EXPECT_EQ(std::get<Failure>(made).reason, "the crop 2x2+2+0 reaches past the picture's 3 x 2 pixels");
+}
+
+// The crop is checked against the upright picture: 2 x 3 once a 3 x 2 picture is turned upright.
+TEST(TransformChain, RefusesACropPastTheUprightPicture) {
+  RegionPicture source = named(3, 2);
+  const ChainMade made =
+      TransformChain::make(source, {.upright = {Rotation::quarter, Flip::none}, .crop = Rect{0, 0, 3, 2}}, {}, 1);
+  ASSERT_TRUE(std::holds_alternative<Failure>(made));
+  EXPECT_EQ(std::get<Failure>(made).reason, "the crop 3x2+0+0 reaches past the picture's 2 x 3 pixels");
+}
+
+// Pixel art enlarged 8 times by nearest: every result pixel is its source pixel exactly, alpha
+// included, so the 16 x 12 picture's 192 colours become 8 x 8 blocks and no colour is made anew.
+TEST(TransformChain, NearestMakesEachPixelABlock) {
+  const auto pixel = [](std::uint32_t x, std::uint32_t y) {
+    return BgraQuad{static_cast<std::uint8_t>(16 * y + x), static_cast<std::uint8_t>(255 - x * 9),
+                    static_cast<std::uint8_t>(y * 20), static_cast<std::uint8_t>(x * 17)};
+  };
+  RegionPicture source(16, 12, pixel);
+  ChainMade made = TransformChain::make(
+      source, {.resize = ResizeTo{128, 96}, .fit = Fit::stretch, .filter = ResizeFilter::nearest}, {}, 96);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<TransformChain>>(made));
+  TransformChain& chain = *std::get<std::unique_ptr<TransformChain>>(made);
+  ASSERT_TRUE(chain.width() == 128 && chain.height() == 96);
+  std::vector<BgraQuad> quads(128 * 96);
+  chain.next_quads(96, quads.data());
+  for (std::uint32_t i = 0; i < quads.size(); ++i) {
+    const BgraQuad got = quads[i], want = pixel(i % 128 / 8, i / 128 / 8);
+    ASSERT_TRUE(got.blue == want.blue && got.green == want.green && got.red == want.red && got.alpha == want.alpha)
+        << i % 128 << ", " << i / 128;
+  }
 }
 
 // A side worked out from a long, thin picture's proportions passes what a resize takes (or even
