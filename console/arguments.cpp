@@ -78,6 +78,9 @@ Result finish(Invocation invocation) {
     // A format guessed needs its size guessed too, unless the size is given.
     if (unpack.guess_format && unpack.width == 0) unpack.guess_size = true;
     unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.bytes_given;
+    // The guess reads rows that follow one another unpadded.
+    if ((unpack.guess_size || unpack.guess_format) && unpack.align != 1)
+      return UsageError{"--size auto and --format auto guess rows without padding; give --size with --align"};
   }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};

@@ -171,6 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
                     "--lvgl writes the top row first, not --rows stored"},
         RefusalCase{{"pack", "--compress", "rle", "a", "b"}, "--compress goes with --lvgl"},
+        RefusalCase{{"unpack", "--size", "auto", "--align", "4", "a", "b"},
+                    "--size auto and --format auto guess rows without padding; give --size with --align"},
         RefusalCase{{"pack", "--align", "3", "a", "b"},
                     "bad value '3' for --align (a power of two up to 1024, for example 4)"},
         RefusalCase{{"unpack", "--align", "2048", "a", "b"},

@@ -43,7 +43,7 @@ std::span<const std::uint8_t> RowPadder::pad(std::span<const std::uint8_t> piece
       row = packed.row_bytes;
       padding = layout_.stride - row;
       into_row = (at_ - packed.palette_bytes) % row;
-    } else {
+    } else if (packed.alpha_row_bytes != 0) {
       row = packed.alpha_row_bytes;
       padding = layout_.alpha_stride - row;
       into_row = (at_ - plane_end) % row;
