@@ -43,6 +43,7 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
       std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end();
   if (c_type_given && !invocation.c_array) return UsageError{"--c-type goes with --c-array"};
   if (!pack.c_attribute.empty() && !invocation.c_array) return UsageError{"--c-attribute goes with --c-array"};
+  if (pack.compression != LvglCompression::none && !invocation.lvgl) return UsageError{"--compress goes with --lvgl"};
   if (invocation.lvgl) {
     // LVGL's rows are the top row first, whatever order the options came in.
     if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
@@ -86,6 +87,9 @@ Result finish(Invocation invocation) {
     // A format guessed needs its size guessed too, unless the size is given.
     if (unpack.guess_format && unpack.width == 0) unpack.guess_size = true;
     unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.bytes_given;
+    // The guess reads rows that follow one another unpadded.
+    if ((unpack.guess_size || unpack.guess_format) && unpack.align != 1)
+      return UsageError{"--size auto and --format auto guess rows without padding; give --size with --align"};
   }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};

@@ -251,14 +251,25 @@ TEST(Rgb565, UnpackReadsAnLvglImageByItsHeaderOrSaysWhyNot) {
     std::string reason;
   } cases[] = {
       {changed(1, 0x42), {}, "an LVGL image of colour format 0x42, which unpack does not read"},
-      {changed(2, 0x08),
+      {changed(2, 0x04),
        {},
-       "an LVGL image with flags 0x0008, which unpack does not honour (compressed pixels, or "
-       "flags of LVGL's own runtime)"},
+       "an LVGL image with flags 0x0004, which unpack does not honour (flags of LVGL's own runtime)"},
+      {changed(2, 0x08), {}, "a compressed LVGL image cut short in its compression head"},
       {changed(4, 0), {}, "an LVGL image of 0 x 1 pixels, none to read"},
-      {changed(8, 8),
+      {changed(8, 2), {}, "an LVGL image whose rows are 2 bytes apart where its pixels take 4 a row"},
+      {changed(8, 8), {}, "an LVGL image cut short: its header declares 8 bytes of pixels, and it holds 4"},
+      {image,
+       {"--align", "8"},
+       "an LVGL image of rgb565 2 x 1 whose rows are 4 bytes apart: its header decides its stride; leave out "
+       "--align"},
+      // RLE of 2-byte blocks: a repeat of three pixels where the image has two.
+      {{0x19, 0x12, 8, 0, 2, 0, 1, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0x03, 0x00, 0xF8},
        {},
-       "an LVGL image whose rows are 8 bytes apart where its pixels take 4: padded rows are not read"},
+       "the compressed LVGL image is damaged: an RLE run of 3 blocks reaches past the image's 4 bytes"},
+      // LZ4 whose match refers back before the image's start.
+      {{0x19, 0x12, 8, 0, 2, 0, 1, 0, 4, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, 0x10, 0xAA, 0x09, 0x00},
+       {},
+       "the compressed LVGL image is damaged: an LZ4 match refers 9 bytes back from byte 1 of the image"},
       {Bytes(image.begin(), image.end() - 2),
        {},
        "an LVGL image cut short: its header declares 4 bytes of pixels, and it holds 2"},
@@ -283,6 +294,24 @@ TEST(Rgb565, UnpackReadsAnLvglImageByItsHeaderOrSaysWhyNot) {
   write_file(dir.file("in.bin"), image);
   EXPECT_EQ(rgb565({"unpack", "--size", "2x1", dir.file("in.bin"), dir.file("out.bmp")}).code, 0);
   EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 58u + 8);
+  const Bytes unpacked = *read_file(dir.file("out.bmp"));
+
+  // The same picture with its row padded to 8 bytes, and compressed by RLE (a literal run of the
+  // row's four blocks) and by LZ4 (eight literals): each gives the same BMP, from a file or a stream.
+  const Bytes padded = {0x19, 0x12, 0, 0, 2, 0, 1, 0, 8, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
+  const Bytes rle = {0x19, 0x12, 8, 0, 2, 0, 1, 0,    8,    0,    0,    0,    1, 0, 0, 0, 9,
+                     0,    0,    0, 8, 0, 0, 0, 0x84, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
+  const Bytes lz4 = {0x19, 0x12, 8, 0, 2, 0, 1, 0,    8,    0,    0,    0,    2, 0, 0, 0, 9,
+                     0,    0,    0, 8, 0, 0, 0, 0x80, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
+  for (const Bytes& input : {padded, rle, lz4}) {
+    write_file(dir.file("other.bin"), input);
+    const Rgb565Run from_file = rgb565({"unpack", dir.file("other.bin"), dir.file("other.bmp")});
+    EXPECT_EQ(from_file.code, 0) << from_file.err;
+    EXPECT_EQ(read_file(dir.file("other.bmp")), unpacked);
+    const Rgb565Run from_stream = rgb565({"unpack", "-", "-"}, input);
+    EXPECT_EQ(from_stream.code, 0) << from_stream.err;
+    EXPECT_EQ(Bytes(from_stream.out.begin(), from_stream.out.end()), unpacked);
+  }
 }
 
 // Swapped arguments: a picture handed to unpack is refused, and the file named as its output is

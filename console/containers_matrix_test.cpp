@@ -1,7 +1,8 @@
 // Every container and stream of pack holds the bytes of the plain raw conversion under the same
 // options, for each kind of input, transform and format: a C array's elements, an LVGL image's
 // pixels, standard input and output and a batch's files. The expectation is the raw output of the
-// same program, which the container code plays no part in making.
+// same program, which the container code plays no part in making; with --align its rows padded
+// here, and an LVGL image compressed by --compress decompressed first.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "containers/lvgl_compress.h"
+#include "pixels/little_endian.h"
 #include "testing/c_array_text.h"
 #include "testing/console_run.h"
 #include "testing/test_files.h"
@@ -137,8 +140,41 @@ struct Output {
   const char* name;
   Kind kind;
   std::vector<std::string> options;
-  bool words = false;  // a C array of 16-bit words
+  bool words = false;       // a C array of 16-bit words
+  std::uint32_t align = 1;  // as --align gives it
+  LvglCompression compression = LvglCompression::none;
 };
+
+// `raw` with each of its `rows` rows of `row_bytes`, after `palette_bytes`, padded with zeros to a
+// multiple of `align`.
+Bytes padded(const Bytes& raw, std::size_t palette_bytes, std::size_t row_bytes, std::uint32_t rows,
+             std::uint32_t align) {
+  const std::size_t stride = (row_bytes + align - 1) / align * align;
+  Bytes bytes(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(palette_bytes));
+  for (std::uint32_t y = 0; y < rows; ++y) {
+    const auto row = raw.begin() + static_cast<std::ptrdiff_t>(palette_bytes + y * row_bytes);
+    bytes.insert(bytes.end(), row, row + static_cast<std::ptrdiff_t>(row_bytes));
+    bytes.insert(bytes.end(), stride - row_bytes, 0);
+  }
+  return bytes;
+}
+
+// An LVGL image's data after its header: as it is, or decompressed from after its compression head,
+// whose method and lengths are checked.
+Bytes lvgl_data(const Bytes& after_header, LvglCompression compression, unsigned block, std::size_t size) {
+  if (compression == LvglCompression::none) return after_header;
+  EXPECT_GE(after_header.size(), 12u);
+  if (after_header.size() < 12) return {};
+  EXPECT_EQ(load_le32(after_header.data()), static_cast<std::uint32_t>(compression));
+  EXPECT_EQ(load_le32(after_header.data() + 4), after_header.size() - 12);
+  EXPECT_EQ(load_le32(after_header.data() + 8), size);
+  Bytes data(size);
+  const std::span<const std::uint8_t> compressed = std::span<const std::uint8_t>(after_header).subspan(12);
+  const std::optional<std::string> failed =
+      compression == LvglCompression::rle ? rle_decompress(compressed, block, data) : lz4_decompress(compressed, data);
+  EXPECT_EQ(failed, std::nullopt);
+  return data;
+}
 
 // How the input is read and the output written: file to file, to standard output, into a batch's
 // folder, from standard input, or from standard input to standard output.
@@ -191,12 +227,38 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
 
   std::vector<Output> outputs = {
       {"Raw", Kind::raw, {}},
+      {"RawAligned", Kind::raw, {"--align", "16"}, false, 16},
       {"CArray", Kind::c_array, {"--c-array", "logo", "--c-attribute", "PROGMEM"}, c.format->words},
+      {"CArrayAligned",
+       Kind::c_array,
+       {"--c-array", "logo", "--c-attribute", "PROGMEM", "--align", "16"},
+       c.format->words,
+       16},
       {"CArrayOfBytes", Kind::c_array, {"--c-array", "logo", "--c-type", "bytes", "--c-attribute", "PROGMEM"}},
   };
   if (c.format->lvgl_format) {
     outputs.push_back({"Lvgl", Kind::lvgl_bin, {"--lvgl"}});
+    outputs.push_back({"LvglAligned", Kind::lvgl_bin, {"--lvgl", "--align", "16"}, false, 16});
+    outputs.push_back({"LvglRle", Kind::lvgl_bin, {"--lvgl", "--compress", "rle"}, false, 1, LvglCompression::rle});
+    outputs.push_back({"LvglLz4Aligned",
+                       Kind::lvgl_bin,
+                       {"--lvgl", "--compress", "lz4", "--align", "8"},
+                       false,
+                       8,
+                       LvglCompression::lz4});
     outputs.push_back({"LvglCArray", Kind::lvgl_c, {"--lvgl", "--c-array", "logo", "--c-attribute", "PROGMEM"}});
+    outputs.push_back({"LvglCArrayRleAligned",
+                       Kind::lvgl_c,
+                       {"--lvgl", "--c-array", "logo", "--c-attribute", "PROGMEM", "--compress", "rle", "--align", "4"},
+                       false,
+                       4,
+                       LvglCompression::rle});
+    outputs.push_back({"LvglCArrayLz4",
+                       Kind::lvgl_c,
+                       {"--lvgl", "--c-array", "logo", "--c-attribute", "PROGMEM", "--compress", "lz4"},
+                       false,
+                       1,
+                       LvglCompression::lz4});
   }
   for (const Output& output : outputs) {
     for (const Stream stream :
@@ -210,9 +272,13 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
       // A batch names each array after its input's stem, with NAME_ before it.
       const std::string name = stream == Stream::batch ? "logo_picture" : "logo";
       const std::string text(bytes->begin(), bytes->end());
+      const std::size_t stride = (row_bytes + output.align - 1) / output.align * output.align;
+      const Bytes expected = padded(*raw, c.format->palette_bytes, row_bytes, height, output.align);
+      const Bytes expected_top_down = padded(*raw_top_down, c.format->palette_bytes, row_bytes, height, output.align);
+      const unsigned block = (c.format->bits + 7) / 8;
       switch (output.kind) {
         case Kind::raw:
-          EXPECT_EQ(*bytes, *raw);
+          EXPECT_EQ(*bytes, expected);
           break;
         case Kind::c_array: {
           const std::optional<CArrayText> array = parse_c_array(text);
@@ -221,29 +287,31 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(array->name, name);
           EXPECT_EQ(array->attribute, "PROGMEM");
           EXPECT_EQ(array->length, array->elements);
-          EXPECT_EQ(array->bytes, *raw);
+          EXPECT_EQ(array->bytes, expected);
           EXPECT_EQ(c_define(text, name + "_width"), width);
           EXPECT_EQ(c_define(text, name + "_height"), height);
           break;
         }
         case Kind::lvgl_bin: {
-          // Magic, colour format, no flags, width, height, stride, reserved; all 16-bit fields low
-          // byte first.
+          // Magic, colour format, flags (0x0008 compressed), width, height, stride, reserved; all
+          // 16-bit fields low byte first.
           const Bytes header = {0x19,
                                 *c.format->lvgl_format,
-                                0,
+                                static_cast<std::uint8_t>(output.compression != LvglCompression::none ? 0x08 : 0),
                                 0,
                                 static_cast<std::uint8_t>(width),
                                 0,
                                 static_cast<std::uint8_t>(height),
                                 0,
-                                static_cast<std::uint8_t>(row_bytes),
+                                static_cast<std::uint8_t>(stride),
                                 0,
                                 0,
                                 0};
           ASSERT_GE(bytes->size(), header.size());
           EXPECT_EQ(Bytes(bytes->begin(), bytes->begin() + 12), header);
-          EXPECT_EQ(Bytes(bytes->begin() + 12, bytes->end()), *raw_top_down);
+          EXPECT_EQ(
+              lvgl_data(Bytes(bytes->begin() + 12, bytes->end()), output.compression, block, expected_top_down.size()),
+              expected_top_down);
           break;
         }
         case Kind::lvgl_c: {
@@ -253,9 +321,11 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(array->name, name + "_map");
           EXPECT_EQ(array->attribute, "PROGMEM");
           EXPECT_EQ(array->length, array->elements);
-          EXPECT_EQ(array->bytes, *raw_top_down);
+          EXPECT_EQ(lvgl_data(array->bytes, output.compression, block, expected_top_down.size()), expected_top_down);
           EXPECT_NE(
-              text.find(".header.w = " + std::to_string(width) + ",\n    .header.h = " + std::to_string(height) + ","),
+              text.find(".header.flags = " + std::string(output.compression != LvglCompression::none ? "8" : "0") +
+                        ",\n    .header.w = " + std::to_string(width) + ",\n    .header.h = " + std::to_string(height) +
+                        ",\n    .header.stride = " + std::to_string(stride) + ","),
               std::string::npos)
               << text;
           break;

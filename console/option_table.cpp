@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "console/option_values.h"
+#include "containers/row_stride.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ bool& pages(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.pages : invocation.unpack.pages;
 }
 bool& c_bytes(Invocation& invocation) { return invocation.c_bytes; }
+LvglCompression& compression(Invocation& invocation) { return invocation.pack.compression; }
 
 template <typename T>
 struct Choice {
@@ -73,6 +75,7 @@ constexpr Choice<bool> orientations[] = {{"auto", true}, {"stored", false}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
+constexpr Choice<LvglCompression> compressions[] = {{"rle", LvglCompression::rle}, {"lz4", LvglCompression::lz4}};
 
 template <auto& choices>
 constexpr auto choice_names = [] {
@@ -298,6 +301,25 @@ std::span<const OptionRow> option_table() {
        .apply =
            [](Invocation& invocation, std::string_view, std::string_view) {
              invocation.lvgl = true;
+             return std::string();
+           }},
+      choice_option<compressions, compression>(
+          "--compress", pack_only, "with --lvgl: the image's data compressed by LVGL's RLE or by LZ4",
+          "LVGL decompresses such an image whole when it first draws it (LV_USE_RLE or LV_USE_LZ4 in its "
+          "configuration). RLE repeats a pixel, and suits flat drawings; LZ4 repeats any run of bytes seen before, "
+          "and suits most pictures better. unpack reads both."),
+      {.long_name = "--align",
+       .verbs = converting,
+       .value = "N",
+       .help = "each row padded with zeros to a multiple of N bytes, N a power of two up to 1024 (1)",
+       .more = "The palette of i1 to i8 is not padded; rgb565a8's alpha rows are half the stride apart, and mono1's "
+               "pages are its rows. An LVGL image's header gives the stride, and unpack reads it from there.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             const std::optional<std::uint32_t> align = parse_count(value);
+             if (!align || *align == 0 || *align > max_alignment || (*align & (*align - 1)) != 0)
+               return bad_value(name, value, "a power of two up to 1024, for example 4");
+             invocation.pack.align = invocation.unpack.align = *align;
              return std::string();
            }},
       {.long_name = "--max-pixels",

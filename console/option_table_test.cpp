@@ -41,6 +41,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         if (name == "-j") arguments.insert(arguments.end(), {"-d", "out"});
         if (name == "--fit" || name == "--filter") arguments.insert(arguments.end(), {"--resize", "2x2"});
         if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
+        if (name == "--compress") arguments.push_back("--lvgl");
         // An option of some formats only, after the first format that takes it.
         for (const FormatInfo& info : pixel_formats()) {
           if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
@@ -208,7 +209,16 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
                                 "--lvgl writes the top row first, not --rows stored"},
                     RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
-                                "--lvgl writes the top row first, not --rows stored"}));
+                                "--lvgl writes the top row first, not --rows stored"}),
+                    RefusalCase{{"pack", "--compress", "rle", "a", "b"}, "--compress goes with --lvgl"},
+                    RefusalCase{{"unpack", "--size", "auto", "--align", "4", "a", "b"},
+                                "--size auto and --format auto guess rows without padding; give --size with --align"},
+                    RefusalCase{{"pack", "--align", "3", "a", "b"},
+                                "bad value '3' for --align (a power of two up to 1024, for example 4)"},
+                    RefusalCase{{"unpack", "--align", "2048", "a", "b"},
+                                "bad value '2048' for --align (a power of two up to 1024, for example 4)"},
+                    RefusalCase{{"pack", "--align", "0", "a", "b"},
+                                "bad value '0' for --align (a power of two up to 1024, for example 4)"}));
 
 // Help after a verb holds that verb's usage, options and examples, and nothing of the others.
 TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {

@@ -1,11 +1,13 @@
 #include "containers/lvgl_image.h"
 
+#include "containers/row_stride.h"
 #include "pixels/little_endian.h"
 
 namespace {
 
 constexpr std::uint8_t lvgl_magic = 0x19;
 constexpr std::uint16_t premultiplied_flag = 0x0001;
+constexpr std::uint16_t compressed_flag = 0x0008;
 
 struct FormatCode {
   PixelFormat format;
@@ -76,20 +78,35 @@ std::optional<std::uint8_t> lvgl_colour_format(PixelFormat format, ByteOrder byt
   return std::nullopt;
 }
 
-std::optional<LvglHeader> lvgl_header(const FormatSettings& settings, std::uint32_t width, std::uint32_t height) {
+std::optional<LvglHeader> lvgl_header(const FormatSettings& settings, std::uint32_t width, std::uint32_t height,
+                                      std::uint32_t align, LvglCompression compression) {
   const std::optional<std::uint8_t> code = lvgl_colour_format(settings.format, settings.word.bytes);
-  const ImageLayout layout = image_layout(settings, width, height);
-  if (!code || settings.word.channels != ChannelOrder::rgb || width > 0xFFFF || height > 0xFFFF ||
-      layout.row_bytes > 0xFFFF)
+  const std::uint64_t stride = aligned_stride(image_layout(settings, width, height).row_bytes, align);
+  if (!code || settings.word.channels != ChannelOrder::rgb || width > 0xFFFF || height > 0xFFFF || stride > 0xFFFF)
     return std::nullopt;
   LvglHeader header{};
   header[0] = lvgl_magic;
   header[1] = *code;
-  store_le16(header.data() + 2, settings.premultiply ? premultiplied_flag : 0);
+  store_le16(header.data() + 2,
+             static_cast<std::uint16_t>((settings.premultiply ? premultiplied_flag : 0) |
+                                        (compression != LvglCompression::none ? compressed_flag : 0)));
   store_le16(header.data() + 4, static_cast<std::uint16_t>(width));
   store_le16(header.data() + 6, static_cast<std::uint16_t>(height));
-  store_le16(header.data() + 8, static_cast<std::uint16_t>(layout.row_bytes));
+  store_le16(header.data() + 8, static_cast<std::uint16_t>(stride));
   return header;
+}
+
+LvglCompressionHead lvgl_compression_head(LvglCompression method, std::uint32_t compressed, std::uint32_t data) {
+  LvglCompressionHead head{};
+  store_le32(head.data(), static_cast<std::uint32_t>(method));
+  store_le32(head.data() + 4, compressed);
+  store_le32(head.data() + 8, data);
+  return head;
+}
+
+unsigned lvgl_rle_block(const FormatSettings& settings) {
+  if (settings.format == PixelFormat::rgb565a8) return 2;
+  return (format_info(settings.format).bits_per_pixel + 7) / 8;
 }
 
 namespace {
@@ -122,12 +139,12 @@ LvglRead read_lvgl_fields(std::span<const std::uint8_t> file, std::optional<std:
   LvglImage image;
   image.settings.format = found->format;
   image.settings.word.bytes = found->swapped ? ByteOrder::high_first : ByteOrder::low_first;
-  // Other flags say the pixels are compressed, or drawn from vectors, or mean something to LVGL's
-  // own runtime alone: such a file is not read as the raw pixels it would seem to hold.
+  // Other flags say the pixels are drawn from vectors, or mean something to LVGL's own runtime
+  // alone: such a file is not read as the raw pixels it would seem to hold.
   const std::uint16_t flags = load_le16(file.data() + 2);
-  if ((flags & ~premultiplied_flag) != 0)
+  if ((flags & ~(premultiplied_flag | compressed_flag)) != 0)
     return refused("an LVGL image with flags " + hex(flags, 4) +
-                   ", which unpack does not honour (compressed pixels, or flags of LVGL's own runtime)");
+                   ", which unpack does not honour (flags of LVGL's own runtime)");
   image.settings.premultiply = (flags & premultiplied_flag) != 0;
   image.width = load_le16(file.data() + 4);
   image.height = load_le16(file.data() + 6);
@@ -135,19 +152,40 @@ LvglRead read_lvgl_fields(std::span<const std::uint8_t> file, std::optional<std:
     return refused("an LVGL image of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
                    " pixels, none to read");
   const ImageLayout layout = image_layout(image.settings, image.width, image.height);
-  const std::uint32_t stride = load_le16(file.data() + 8);
-  if (stride != layout.row_bytes)
-    return refused("an LVGL image whose rows are " + std::to_string(stride) + " bytes apart where its pixels take " +
-                   std::to_string(layout.row_bytes) + ": padded rows are not read");
-  total = layout.total;
+  image.stride = load_le16(file.data() + 8);
+  if (image.stride < layout.row_bytes)
+    return refused("an LVGL image whose rows are " + std::to_string(image.stride) +
+                   " bytes apart where its pixels take " + std::to_string(layout.row_bytes) + " a row");
+  image.data_bytes = strided_layout(image.settings, image.width, image.height, image.stride).total;
+  std::uint64_t declared = image.data_bytes;
+  if ((flags & compressed_flag) != 0) {
+    if (file.size() < lvgl_header_size + lvgl_compression_head_size)
+      return refused("a compressed LVGL image cut short in its compression head");
+    const std::uint8_t* head = file.data() + lvgl_header_size;
+    const std::uint32_t method = load_le32(head) & 0xF;
+    if (method != static_cast<std::uint32_t>(LvglCompression::rle) &&
+        method != static_cast<std::uint32_t>(LvglCompression::lz4))
+      return refused("an LVGL image compressed by method " + std::to_string(method) +
+                     ", which unpack does not read (1 is RLE, 2 LZ4)");
+    image.compression = static_cast<LvglCompression>(method);
+    image.compressed_bytes = load_le32(head + 4);
+    const std::uint64_t data = load_le32(head + 8);
+    if (data != image.data_bytes)
+      return refused("a compressed LVGL image whose data decompresses to " + std::to_string(data) +
+                     " bytes, where its header's " + std::to_string(image.width) + " x " +
+                     std::to_string(image.height) + " pixels take " + std::to_string(image.data_bytes));
+    declared = lvgl_compression_head_size + image.compressed_bytes;
+  }
+  total = declared;
   if (!file_size) return image;
   const std::uint64_t held = *file_size - lvgl_header_size;
-  if (held < layout.total)
-    return refused("an LVGL image cut short: its header declares " + std::to_string(layout.total) +
-                   " bytes of pixels, and it holds " + std::to_string(held));
-  if (held > layout.total)
-    return refused("an LVGL image with " + std::to_string(held - layout.total) + " bytes after the " +
-                   std::to_string(layout.total) + " bytes of pixels its header declares");
+  const char* what = image.compression == LvglCompression::none ? "of pixels" : "of compressed data";
+  if (held < declared)
+    return refused("an LVGL image cut short: its header declares " + std::to_string(declared) + " bytes " + what +
+                   ", and it holds " + std::to_string(held));
+  if (held > declared)
+    return refused("an LVGL image with " + std::to_string(held - declared) + " bytes after the " +
+                   std::to_string(declared) + " bytes " + what + " its header declares");
   return image;
 }
 
@@ -162,6 +200,20 @@ std::optional<std::uint64_t> lvgl_declared_length(std::span<const std::uint8_t> 
   std::uint64_t total = 0;
   if (!std::holds_alternative<LvglImage>(read_lvgl_fields(file, std::nullopt, total))) return std::nullopt;
   return lvgl_header_size + total;
+}
+
+std::variant<std::vector<std::uint8_t>, std::string> lvgl_decompress(const LvglImage& image,
+                                                                     std::span<const std::uint8_t> compressed) {
+  const std::string damaged = "the compressed LVGL image is damaged: ";
+  if (image.data_bytes > most_decompressed(image.compression, compressed.size()))
+    return damaged + "its " + std::to_string(compressed.size()) + " bytes cannot make the " +
+           std::to_string(image.data_bytes) + " its header declares";
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(image.data_bytes));
+  const std::optional<std::string> failed = image.compression == LvglCompression::rle
+                                                ? rle_decompress(compressed, lvgl_rle_block(image.settings), data)
+                                                : lz4_decompress(compressed, data);
+  if (failed) return damaged + *failed;
+  return data;
 }
 
 std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, std::uint64_t file_size) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "containers/row_stride.h"
 
 namespace {
 
@@ -21,6 +24,8 @@ struct HeaderCase {
   FormatSettings settings;
   std::uint32_t width, height;
   std::optional<LvglHeader> expected;
+  std::uint32_t align = 1;
+  LvglCompression compression = LvglCompression::none;
 };
 
 const HeaderCase header_cases[] = {
@@ -52,13 +57,20 @@ const HeaderCase header_cases[] = {
     {"NoCodeForRgb666", settings_of(PixelFormat::rgb666), 1, 1, std::nullopt},
     {"NoSwappedArgb8888", settings_of(PixelFormat::argb8888, ByteOrder::high_first), 1, 1, std::nullopt},
     {"WiderThanSixteenBits", settings_of(PixelFormat::gray8), 65536, 1, std::nullopt},
+    // RGB888, 5 x 1: 15 bytes a row, 16 apart; RLE sets flag 0x0008.
+    {"AlignedCompressed", settings_of(PixelFormat::rgb888), 5, 1,
+     LvglHeader{0x19, 0x0F, 0x08, 0x00, 0x05, 0x00, 0x01, 0x00, 0x10, 0x00, 0x00, 0x00}, 16, LvglCompression::rle},
+    {"PremultipliedLz4", settings_of(PixelFormat::argb8888, ByteOrder::low_first, true), 1, 1,
+     LvglHeader{0x19, 0x10, 0x09, 0x00, 0x01, 0x00, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00}, 1, LvglCompression::lz4},
+    // 32768 pixels of RGB565 take 65536 bytes, one more than the stride holds.
+    {"StrideOverSixteenBits", settings_of(PixelFormat::rgb565), 32767, 1, std::nullopt, 4},
 };
 
 class LvglHeaders : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(LvglHeaders, AreTheHandWrittenBytes) {
   const HeaderCase& c = GetParam();
-  EXPECT_EQ(lvgl_header(c.settings, c.width, c.height), c.expected);
+  EXPECT_EQ(lvgl_header(c.settings, c.width, c.height, c.align, c.compression), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LvglHeaders, testing::ValuesIn(header_cases),
@@ -81,8 +93,11 @@ TEST(LvglHeaderRead, TakesAHeaderThatFitsTheFileAndNothingElse) {
     const char* what;
     std::size_t at;
     std::uint8_t value;
-  } spoiled[] = {
-      {"another magic", 0, 0x18}, {"an unknown format", 1, 0x7F}, {"another stride", 8, 0x06}, {"no rows", 6, 0x00}};
+  } spoiled[] = {{"another magic", 0, 0x18},
+                 {"an unknown format", 1, 0x7F},
+                 {"rows that overlap", 8, 0x03},
+                 {"a longer stride than the file holds", 8, 0x06},
+                 {"no rows", 6, 0x00}};
   for (const auto& s : spoiled) {
     std::vector<std::uint8_t> bytes = image;
     bytes[s.at] = s.value;
@@ -90,6 +105,94 @@ TEST(LvglHeaderRead, TakesAHeaderThatFitsTheFileAndNothingElse) {
   }
   EXPECT_FALSE(read_lvgl_header(image, image.size() + 1).has_value()) << "a longer file";
   EXPECT_FALSE(read_lvgl_header(image, image.size() - 1).has_value()) << "a shorter file";
+}
+
+// Rows padded to a stride, fed in pieces that end anywhere: RGB565A8 3 x 2 aligned to 8 has RGB565
+// rows of 6 bytes 8 apart, then alpha rows of 3 bytes 4 apart; mono1 2 x 9 in pages has two pages
+// of 2 bytes, 4 apart; the palette of i1 is not padded.
+TEST(RowPadder, PadsEachRowOfEachPlaneAndNothingElse) {
+  const struct {
+    const char* name;
+    FormatSettings settings;
+    std::uint32_t width, height, align;
+    std::vector<std::uint8_t> padded;  // of the bytes 1, 2, 3, ... of the format's own layout
+  } cases[] = {
+      {"Rgb565a8", settings_of(PixelFormat::rgb565a8), 3, 2, 8, {1,  2,  3, 4, 5,  6,  0,  0, 7,  8,  9,  10,
+                                                                 11, 12, 0, 0, 13, 14, 15, 0, 16, 17, 18, 0}},
+      {"Mono1Pages",
+       [] {
+         FormatSettings settings = settings_of(PixelFormat::mono1);
+         settings.pages = true;
+         return settings;
+       }(),
+       2,
+       9,
+       4,
+       {1, 2, 0, 0, 3, 4, 0, 0}},
+      {"I1PaletteUnpadded", settings_of(PixelFormat::i1), 3, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 10, 0}},
+  };
+  for (const auto& c : cases) {
+    const StridedLayout layout = aligned_layout(c.settings, c.width, c.height, c.align);
+    EXPECT_EQ(layout.total, c.padded.size()) << c.name;
+    std::vector<std::uint8_t> packed(layout.packed.total);
+    for (std::size_t k = 0; k < packed.size(); ++k) packed[k] = static_cast<std::uint8_t>(k + 1);
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, packed.size()}) {
+      RowPadder padder(layout);
+      std::vector<std::uint8_t> out, all;
+      for (std::size_t at = 0; at < packed.size(); at += piece) {
+        const std::span<const std::uint8_t> made =
+            padder.pad(std::span<const std::uint8_t>(packed).subspan(at, std::min(piece, packed.size() - at)), out);
+        all.insert(all.end(), made.begin(), made.end());
+      }
+      EXPECT_EQ(all, c.padded) << c.name << " in pieces of " << piece;
+    }
+  }
+}
+
+// A 3 x 1 RGB888 image, rows 12 bytes apart, compressed: its RLE data, a repeat of three red
+// pixels and a literal run of the padding's three bytes, decompresses to the padded row.
+std::vector<std::uint8_t> rle_image() {
+  return {0x19, 0x0F, 0x08, 0x00, 0x03, 0x00, 0x01, 0x00, 0x0C, 0x00, 0x00, 0x00,  // header
+          0x01, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00,  // RLE, 8 bytes, 12 bytes
+          0x03, 0x00, 0x00, 0xFF, 0x81, 0x00, 0x00, 0x00};
+}
+
+TEST(LvglCompressedRead, TakesTheHeadAndDecompressesTheData) {
+  const std::vector<std::uint8_t> file = rle_image();
+  const LvglRead read = read_lvgl(file, file.size());
+  const LvglImage* image = std::get_if<LvglImage>(&read);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->stride, 12u);
+  EXPECT_EQ(image->compression, LvglCompression::rle);
+  EXPECT_EQ(image->compressed_bytes, 8u);
+  const auto data = lvgl_decompress(*image, std::span<const std::uint8_t>(file).subspan(24));
+  ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(data));
+  EXPECT_EQ(std::get<std::vector<std::uint8_t>>(data),
+            (std::vector<std::uint8_t>{0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0}));
+
+  const auto refused = [&](std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> bytes = file;
+    bytes[at] = value;
+    const LvglRead spoiled = read_lvgl(bytes, bytes.size());
+    const std::string* reason = std::get_if<std::string>(&spoiled);
+    return reason != nullptr ? *reason : std::string("read");
+  };
+  EXPECT_EQ(refused(12, 3), "an LVGL image compressed by method 3, which unpack does not read (1 is RLE, 2 LZ4)");
+  EXPECT_EQ(refused(16, 9),
+            "an LVGL image cut short: its header declares 21 bytes of compressed data, and it holds 20");
+  EXPECT_EQ(refused(20, 9),
+            "a compressed LVGL image whose data decompresses to 9 bytes, where its header's 3 x 1 pixels take 12");
+  EXPECT_EQ(refused(2, 0x04),
+            "an LVGL image with flags 0x0004, which unpack does not honour (flags of LVGL's own "
+            "runtime)");
+  const std::vector<std::uint8_t> short_head(file.begin(), file.begin() + 20);
+  EXPECT_EQ(std::get<std::string>(read_lvgl(short_head, short_head.size())),
+            "a compressed LVGL image cut short in its compression head");
+
+  std::vector<std::uint8_t> damaged = file;
+  damaged[24] = 0x05;  // a repeat of five pixels, past the image's end
+  EXPECT_EQ(std::get<std::string>(lvgl_decompress(*image, std::span<const std::uint8_t>(damaged).subspan(24))),
+            "the compressed LVGL image is damaged: an RLE run of 5 blocks reaches past the image's 12 bytes");
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "containers/pack_container.h"
 
+#include <vector>
+
 #include "containers/c_array.h"
 #include "containers/lvgl_image.h"
+#include "containers/row_stride.h"
 
 namespace {
 
@@ -9,75 +12,129 @@ std::span<const std::uint8_t> bytes_of(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+StridedLayout layout_of(const ContainerPicture& picture) {
+  return aligned_layout(picture.settings, picture.width, picture.height, picture.align);
+}
+
 class RawContainer : public PackContainer {
  public:
-  std::optional<std::uint64_t> size(const ContainerPicture& picture) const override { return picture.bytes; }
-  std::string begin(const ContainerPicture&) override { return {}; }
-  std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string&) override { return band; }
+  std::optional<std::uint64_t> size(const ContainerPicture& picture) const override { return layout_of(picture).total; }
+  std::string begin(const ContainerPicture& picture) override {
+    padder_.emplace(layout_of(picture));
+    return {};
+  }
+  std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string&) override {
+    return padder_->pad(band, padded_);
+  }
   std::string finish() override { return {}; }
+
+ protected:
+  std::optional<RowPadder> padder_;
+  std::vector<std::uint8_t> padded_;
 };
 
 // The elements of an array, numbered across bands so that the line breaks and the last comma fall
 // where they would for the array written at once.
-class CArrayContainer : public PackContainer {
+class CArrayContainer : public RawContainer {
  public:
   explicit CArrayContainer(bool words) : words_(words) {}
 
   std::optional<std::uint64_t> size(const ContainerPicture&) const override { return std::nullopt; }
 
   std::string begin(const ContainerPicture& picture) override {
-    total_ = picture.bytes;
+    RawContainer::begin(picture);
+    total_ = layout_of(picture).total;
     written_ = 0;
     if (words_)
-      return c_array_head(picture.name, picture.description, picture.bytes / 2, picture.width, picture.height,
+      return c_array_head(picture.name, picture.description, total_ / 2, picture.width, picture.height,
                           picture.settings.word.bytes == ByteOrder::high_first, picture.attribute);
-    return c_byte_array_head(picture.name, picture.description, picture.bytes, picture.width, picture.height,
+    return c_byte_array_head(picture.name, picture.description, total_, picture.width, picture.height,
                              picture.attribute);
   }
 
   std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string& scratch) override {
-    scratch.clear();
-    if (words_) {
-      append_c_array_elements(scratch, band, written_ / 2, total_ / 2);
-    } else {
-      append_c_byte_elements(scratch, band, written_, total_);
-    }
-    written_ += band.size();
-    return bytes_of(scratch);
+    return elements(RawContainer::append(band, scratch), scratch);
   }
 
   std::string finish() override { return std::string(c_array_tail()); }
 
  protected:
+  // The text of the next padded bytes' elements, made in `scratch`.
+  std::span<const std::uint8_t> elements(std::span<const std::uint8_t> bytes, std::string& scratch) {
+    scratch.clear();
+    if (words_) {
+      append_c_array_elements(scratch, bytes, written_ / 2, total_ / 2);
+    } else {
+      append_c_byte_elements(scratch, bytes, written_, total_);
+    }
+    written_ += bytes.size();
+    return bytes_of(scratch);
+  }
+
   bool words_;
   std::uint64_t total_ = 0;
   std::uint64_t written_ = 0;
 };
 
-// Why LVGL's header cannot describe the picture: its width, height and stride are 16-bit fields.
+// Why LVGL's header cannot describe the picture: its width, height and stride are 16-bit fields,
+// and a compression head's lengths 32-bit ones.
 std::optional<std::string> lvgl_refusal(const ContainerPicture& picture) {
   if (picture.width > 0xFFFF || picture.height > 0xFFFF)
     return std::to_string(picture.width) + " x " + std::to_string(picture.height) +
            " pixels: an LVGL image holds at most 65535 x 65535";
-  const std::uint64_t stride = image_layout(picture.settings, picture.width, picture.height).row_bytes;
-  if (stride > 0xFFFF)
-    return std::to_string(picture.width) + " pixels a row take " + std::to_string(stride) +
+  const StridedLayout layout = layout_of(picture);
+  if (layout.stride > 0xFFFF)
+    return std::to_string(picture.width) + " pixels a row take " + std::to_string(layout.stride) +
            " bytes: an LVGL image's stride holds at most 65535";
-  if (!lvgl_header(picture.settings, picture.width, picture.height))
+  if (!lvgl_header(picture.settings, picture.width, picture.height, picture.align, picture.compression))
     return "LVGL has no colour format for " + std::string(format_info(picture.settings.format).name);
+  // The compressed data may come out a little longer than the data, and its length is a 32-bit word.
+  if (picture.compression != LvglCompression::none && layout.total + layout.total / 64 + 64 > 0xFFFFFFFFu)
+    return std::to_string(layout.total) + " bytes of pixels: a compressed LVGL image holds at most 4 GiB";
   return std::nullopt;
+}
+
+// The compression head and the compressed bytes of a whole image's data.
+std::vector<std::uint8_t> compressed_data(const ContainerPicture& picture, std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> compressed = picture.compression == LvglCompression::rle
+                                             ? rle_compress(data, lvgl_rle_block(picture.settings))
+                                             : lz4_compress(data);
+  const LvglCompressionHead head = lvgl_compression_head(
+      picture.compression, static_cast<std::uint32_t>(compressed.size()), static_cast<std::uint32_t>(data.size()));
+  compressed.insert(compressed.begin(), head.begin(), head.end());
+  return compressed;
 }
 
 class LvglBinContainer : public RawContainer {
  public:
   std::optional<std::string> refusal(const ContainerPicture& picture) const override { return lvgl_refusal(picture); }
   std::optional<std::uint64_t> size(const ContainerPicture& picture) const override {
-    return lvgl_header_size + picture.bytes;
+    if (picture.compression != LvglCompression::none) return std::nullopt;
+    return lvgl_header_size + layout_of(picture).total;
   }
   std::string begin(const ContainerPicture& picture) override {
-    const LvglHeader header = *lvgl_header(picture.settings, picture.width, picture.height);
+    RawContainer::begin(picture);
+    picture_ = picture;
+    data_.clear();
+    const LvglHeader header =
+        *lvgl_header(picture.settings, picture.width, picture.height, picture.align, picture.compression);
     return {header.begin(), header.end()};
   }
+  std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string& scratch) override {
+    const std::span<const std::uint8_t> padded = RawContainer::append(band, scratch);
+    if (picture_.compression == LvglCompression::none) return padded;
+    data_.insert(data_.end(), padded.begin(), padded.end());
+    return {};
+  }
+  std::string finish() override {
+    if (picture_.compression == LvglCompression::none) return {};
+    const std::vector<std::uint8_t> compressed = compressed_data(picture_, data_);
+    return {compressed.begin(), compressed.end()};
+  }
+
+ private:
+  ContainerPicture picture_;
+  std::vector<std::uint8_t> data_;
 };
 
 class LvglCContainer : public CArrayContainer {
@@ -88,16 +145,42 @@ class LvglCContainer : public CArrayContainer {
 
   std::string begin(const ContainerPicture& picture) override {
     CArrayContainer::begin(picture);
+    picture_ = picture;
     name_ = picture.name;
-    header_ = *lvgl_header(picture.settings, picture.width, picture.height);
-    return lvgl_c_head(picture.name, picture.description, picture.bytes, picture.attribute);
+    description_ = picture.description;
+    attribute_ = picture.attribute;
+    data_.clear();
+    header_ = *lvgl_header(picture.settings, picture.width, picture.height, picture.align, picture.compression);
+    // The compressed array's length is known only at the end, where its text is made whole.
+    if (picture.compression != LvglCompression::none) return {};
+    return lvgl_c_head(name_, description_, total_, attribute_);
   }
 
-  std::string finish() override { return lvgl_c_tail(name_, header_); }
+  std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string& scratch) override {
+    const std::span<const std::uint8_t> padded = RawContainer::append(band, scratch);
+    if (picture_.compression == LvglCompression::none) return elements(padded, scratch);
+    data_.insert(data_.end(), padded.begin(), padded.end());
+    return {};
+  }
+
+  std::string finish() override {
+    if (picture_.compression == LvglCompression::none) return lvgl_c_tail(name_, header_);
+    const std::vector<std::uint8_t> compressed = compressed_data(picture_, data_);
+    data_ = {};
+    total_ = compressed.size();
+    written_ = 0;
+    std::string text = lvgl_c_head(name_, description_, total_, attribute_);
+    std::string scratch;
+    const std::span<const std::uint8_t> made = elements(compressed, scratch);
+    text.append(reinterpret_cast<const char*>(made.data()), made.size());
+    return text + lvgl_c_tail(name_, header_);
+  }
 
  private:
-  std::string name_;
+  ContainerPicture picture_;
+  std::string name_, description_, attribute_;
   LvglHeader header_{};
+  std::vector<std::uint8_t> data_;
 };
 
 }  // namespace

@@ -3,12 +3,15 @@
 // the same bands whatever its container, so the container is the one place that decides what goes
 // around and between them:
 //
-// - raw: the format's bytes alone.
+// - raw: the format's bytes alone, each row padded to a multiple of `align` bytes (row_stride.h).
 // - C words: a C header declaring `static const uint16_t NAME[]`, RGB565's words (c_array.h).
 // - C bytes: the same with `static const uint8_t NAME[]`, one element a byte of the output.
-// - LVGL .bin: LVGL 9's 12-byte header (lvgl_image.h), then the bytes.
+// - LVGL .bin: LVGL 9's 12-byte header (lvgl_image.h), then the bytes; compressed, the header,
+//   the compression head and the compressed bytes (lvgl_compress.h).
 // - LVGL C: C source declaring the bytes and an lv_image_dsc_t that points at them.
 //
+// Every container pads the rows alike, so that a C array or an LVGL image holds the raw image's
+// bytes. A compressed LVGL image is held whole until its last band, and written at its finish.
 // The containers have no state that outlives one picture; which of them take which formats is
 // asked of them here too, so that the command line refuses a pairing before anything is read.
 #pragma once
@@ -20,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "containers/lvgl_compress.h"
 #include "format/pixel_format.h"
 
 enum class ContainerKind { raw, c_words, c_bytes, lvgl_bin, lvgl_c };
@@ -32,7 +36,9 @@ struct ContainerPicture {
   FormatSettings settings;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint64_t bytes = 0;  // the format's bytes, palette and planes together
+  std::uint64_t bytes = 0;  // the format's bytes, palette and planes together, rows unpadded
+  std::uint32_t align = 1;  // each row padded to a multiple of this many bytes
+  LvglCompression compression = LvglCompression::none;  // of an LVGL image's data
 };
 
 class PackContainer {

@@ -59,7 +59,14 @@ std::optional<Outcome> walk(PackSource& source, const StoredRows& rows, std::uin
     return output.write(container.append(bytes, scratch));
   };
   if (std::optional<Outcome> refused = pack_format(rows, options, band, from_source, into_container)) return refused;
-  return output.write(container.finish());
+  // A compressed image is compressed here, whole.
+  std::string ending;
+  try {
+    ending = container.finish();
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+  return output.write(ending);
 }
 
 }  // namespace
@@ -92,7 +99,9 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                    settings,
                                    rows.width,
                                    rows.height,
-                                   image_layout(settings, rows.width, rows.height).total};
+                                   image_layout(settings, rows.width, rows.height).total,
+                                   options.align,
+                                   options.compression};
     if (std::optional<std::string> reason = container->refusal(picture))
       return refusal(Ending::unsupported_picture, std::move(*reason));
 

@@ -37,6 +37,10 @@ struct PackOptions {
   ContainerKind container = ContainerKind::raw;
   std::string c_array;
   std::string c_attribute;
+  // Each row padded with zeros to a multiple of `align` bytes, in every container; an LVGL image's
+  // data compressed (the image then held whole until it is written).
+  std::uint32_t align = 1;
+  LvglCompression compression = LvglCompression::none;
   // The pixel format; every option above keeps its meaning for rgb565, the dialogs' own. Alpha is
   // straight unless premultiplied; mono1 lights pixels whose luma reaches the threshold, in rows or
   // in 8-row pages.

@@ -45,7 +45,8 @@ std::string layout_options(const ProbeGuess& guess) {
 }
 
 LvglRead lvgl_image_at(const std::string& path) {
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, lvgl_header_size);
+  std::variant<FileView, Outcome> opened =
+      open_input(path, Ending::cannot_open_input, lvgl_header_size + lvgl_compression_head_size);
   FileView* view = std::get_if<FileView>(&opened);
   if (view == nullptr) return std::monostate{};
   LvglRead read;

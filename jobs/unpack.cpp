@@ -24,6 +24,7 @@
 #include "containers/bmp_output.h"
 #include "containers/lvgl_image.h"
 #include "containers/picture_sink.h"
+#include "containers/row_stride.h"
 #include "files/file_view.h"
 #include "files/view_access.h"
 #include "format/pixel_format.h"
@@ -40,22 +41,30 @@ constexpr std::uint32_t fixed_width = 568;
 constexpr std::uint32_t fixed_height = 130;
 constexpr const char* png_failed = "the PNG could not be made";
 
-// What the raw image is read as: its format and size, the bytes before its pixels (an LVGL header),
-// whether its first row is the picture's top row, and whether its colours are to be divided by
-// alpha again.
+// What the raw image is read as: its format and size, the bytes from one row to the next, the bytes
+// before its pixels (an LVGL header), whether its first row is the picture's top row, and whether
+// its colours are to be divided by alpha again. A compressed LVGL image's data is held whole,
+// decompressed, and read from memory in place of the file.
 struct RawLayout {
   FormatSettings settings;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  std::uint64_t stride = 0;
   std::uint64_t skip = 0;
   bool top_down = false;
   bool unpremultiply = false;
+  std::vector<std::uint8_t> data;
+  bool in_memory = false;
 };
+
+StridedLayout strided_of(const RawLayout& raw) {
+  return strided_layout(raw.settings, raw.width, raw.height, raw.stride);
+}
 
 // An input of another length than the frame's converts all the same, with a warning. The wrong size
 // given is the likeliest cause, so for the dialogs' RGB565 the sizes the input would fill are named.
 std::optional<std::string> size_warning(std::uint64_t input_size, const RawLayout& raw) {
-  const std::uint64_t frame_bytes = image_layout(raw.settings, raw.width, raw.height).total;
+  const std::uint64_t frame_bytes = strided_of(raw).total;
   if (input_size == frame_bytes) return std::nullopt;
   const bool rgb565 = raw.settings.format == PixelFormat::rgb565;
   std::string warning = "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) +
@@ -93,9 +102,9 @@ const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t
   return nullptr;
 }
 
-// Only a picture's signature, or an LVGL header, is read at the start: the bands map their own
-// windows.
-constexpr std::uint64_t header_bytes = lvgl_header_size;
+// Only a picture's signature, or an LVGL header and its compression head, is read at the start:
+// the bands map their own windows.
+constexpr std::uint64_t header_bytes = lvgl_header_size + lvgl_compression_head_size;
 
 // The input with its first bytes mapped, refused when the options take a picture's signature at its
 // start for swapped arguments.
@@ -125,14 +134,28 @@ constexpr std::uint64_t band_size = std::uint64_t{1} << 20;
 
 // The raw image's bytes, read a window at a time: zeros past the end of the input, and past the last
 // whole pixel of a format whose pixels are whole bytes, so that a pixel no byte fully reaches is
-// black rather than half made of the next frame's bytes.
+// black rather than half made of the next frame's bytes. Padded rows are read with their padding
+// and handed on without it.
 class RawBytes {
  public:
   RawBytes(FileView& input, const RawLayout& raw)
       : input_(input),
+        memory_(raw.in_memory ? &raw.data : nullptr),
         skip_(raw.skip),
-        size_(input.file_size() > raw.skip ? input.file_size() - raw.skip : 0),
-        unit_(whole_pixel_bytes(raw.settings)) {}
+        size_(memory_ != nullptr             ? memory_->size()
+              : input.file_size() > raw.skip ? input.file_size() - raw.skip
+                                             : 0),
+        unit_(raw.stride == image_layout(raw.settings, raw.width, 1).row_bytes ? whole_pixel_bytes(raw.settings) : 1) {}
+
+  // `units` rows of `row` bytes each, `stride` bytes apart from `offset` on, as for read().
+  std::variant<std::span<const std::uint8_t>, Outcome> read_rows(std::uint64_t offset, std::uint64_t units,
+                                                                 std::uint64_t row, std::uint64_t stride) {
+    std::variant<std::span<const std::uint8_t>, Outcome> got = read(offset, units * stride);
+    if (std::holds_alternative<Outcome>(got) || stride == row) return got;
+    for (std::uint64_t k = 1; k < units; ++k)
+      std::memmove(bytes_.data() + k * row, bytes_.data() + k * stride, static_cast<std::size_t>(row));
+    return std::span<const std::uint8_t>(bytes_.data(), static_cast<std::size_t>(units * row));
+  }
 
   std::uint64_t size() const { return size_; }
 
@@ -143,6 +166,10 @@ class RawBytes {
     std::uint64_t have = offset < size_ ? std::min(length, size_ - offset) : 0;
     have -= have % unit_;
     if (have == 0) return std::span<const std::uint8_t>(bytes_);
+    if (memory_ != nullptr) {
+      std::copy_n(memory_->begin() + static_cast<std::ptrdiff_t>(offset), have, bytes_.begin());
+      return std::span<const std::uint8_t>(bytes_);
+    }
     if (std::optional<SystemError> error = input_.map_window(skip_ + offset, have))
       return refusal(Ending::cannot_open_input, {}, describe(*error));
     const std::span<const std::uint8_t> window = input_.bytes();
@@ -161,6 +188,7 @@ class RawBytes {
   }
 
   FileView& input_;
+  const std::vector<std::uint8_t>* memory_;
   std::uint64_t skip_;
   std::uint64_t size_;
   std::uint64_t unit_;
@@ -173,7 +201,8 @@ class RawBytes {
 std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t band_rows, PictureSink& sink,
                             JobOutput& output) {
   const std::uint32_t width = raw.width, height = raw.height;
-  const ImageLayout image = image_layout(raw.settings, width, height);
+  const StridedLayout strided = strided_of(raw);
+  const ImageLayout& image = strided.packed;
   RawBytes bytes(input, raw);
   const std::size_t stride = sink.stride();
   std::uint32_t band =
@@ -212,8 +241,9 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
     for (std::uint32_t k = 0; k < bands; ++k) {
       const std::uint32_t first = (reversed ? bands - 1 - k : k) * band;  // raw row
       const std::uint32_t count = std::min(band, height - first);
-      std::variant<std::span<const std::uint8_t>, Outcome> got = bytes.read(
-          image.palette_bytes + first / image.rows_per_unit * image.row_bytes, band_bytes(settings, 0, width, count));
+      std::variant<std::span<const std::uint8_t>, Outcome> got =
+          bytes.read_rows(image.palette_bytes + first / image.rows_per_unit * strided.stride,
+                          band_bytes(settings, 0, width, count) / image.row_bytes, image.row_bytes, strided.stride);
       if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
       if (direct) {
         expand_rows(std::get<0>(got), static_cast<std::uint32_t>(stride), width, count, reversed, settings.word, rows);
@@ -221,8 +251,9 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
         const std::span<BgraQuad> band_quads(quads.data(), std::size_t{width} * count);
         decode_rows(settings, 0, std::get<0>(got), width, count, band_quads);
         if (alpha_read) {
-          got = bytes.read(image.palette_bytes + image.plane_bytes + std::uint64_t{first} * image.alpha_row_bytes,
-                           band_bytes(settings, 1, width, count));
+          got = bytes.read_rows(
+              image.palette_bytes + strided.units * strided.stride + std::uint64_t{first} * strided.alpha_stride, count,
+              image.alpha_row_bytes, strided.alpha_stride);
           if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
           decode_rows(settings, 1, std::get<0>(got), width, count, band_quads);
         }
@@ -261,7 +292,7 @@ std::optional<Outcome> walk(FileView& input, const RawLayout& raw, std::uint32_t
 
 // The raw image as the options, or an LVGL image's header, describe it; or the refusal of a frame
 // too large for the BMP written.
-std::variant<RawLayout, Outcome> raw_layout(const FileView& input, const UnpackOptions& options) {
+std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions& options) {
   RawLayout raw;
   const bool own_size = options.width == 0 && options.height == 0;
   // An LVGL image says its own size and format, and its rows are top row first; one that cannot be
@@ -281,10 +312,37 @@ std::variant<RawLayout, Outcome> raw_layout(const FileView& input, const UnpackO
       if (options.pixel_format != PixelFormat::rgb565 && options.pixel_format != lvgl->settings.format)
         return refusal(Ending::cannot_open_input,
                        "an LVGL image of " + named + ": its header decides its format; leave out --format");
+      const std::uint64_t row_bytes = image_layout(lvgl->settings, lvgl->width, 1).row_bytes;
+      if (options.align != 1 && aligned_stride(row_bytes, options.align) != lvgl->stride)
+        return refusal(Ending::cannot_open_input, "an LVGL image of " + named + " whose rows are " +
+                                                      std::to_string(lvgl->stride) +
+                                                      " bytes apart: its header decides its stride; leave out --align");
       raw.settings = lvgl->settings;
       raw.width = lvgl->width;
       raw.height = lvgl->height;
+      raw.stride = lvgl->stride;
       raw.skip = lvgl_header_size;
+      if (lvgl->compression != LvglCompression::none) {
+        // The compressed image is read whole and decompressed into memory, where the walk reads it.
+        const std::uint64_t from = lvgl_header_size + lvgl_compression_head_size;
+        if (lvgl->compressed_bytes != 0) {
+          if (std::optional<SystemError> error = input.map_window(from, lvgl->compressed_bytes))
+            return refusal(Ending::cannot_open_input, {}, describe(*error));
+        }
+        const std::span<const std::uint8_t> compressed =
+            lvgl->compressed_bytes != 0 ? input.bytes() : std::span<const std::uint8_t>();
+        std::variant<std::vector<std::uint8_t>, std::string> data;
+        try {
+          if (access_views([&] { data = lvgl_decompress(*lvgl, compressed); }) != nullptr)
+            return refusal(Ending::cannot_open_input, cut_short_reason);
+        } catch (const std::bad_alloc&) {
+          return refusal(Ending::out_of_memory);
+        }
+        if (std::string* reason = std::get_if<std::string>(&data))
+          return refusal(Ending::cannot_open_input, std::move(*reason));
+        raw.data = std::move(std::get<std::vector<std::uint8_t>>(data));
+        raw.in_memory = true;
+      }
       raw.top_down = true;
       raw.unpremultiply = lvgl->settings.premultiply;
       if (!bmp_output(raw.width, raw.height))
@@ -297,6 +355,7 @@ std::variant<RawLayout, Outcome> raw_layout(const FileView& input, const UnpackO
   raw.settings.pages = options.pages;
   raw.width = own_size ? fixed_width : options.width;
   raw.height = own_size ? fixed_height : options.height;
+  raw.stride = aligned_stride(image_layout(raw.settings, raw.width, 1).row_bytes, options.align);
   raw.top_down = options.top_down;
   raw.unpremultiply = options.premultiplied;
   if (!bmp_output(raw.width, raw.height)) return refusal(Ending::out_of_memory, "the frame's BMP would not fit 4 GiB");
@@ -319,7 +378,9 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
                                                   ? make_png_sink(raw.width, raw.height, alpha)
                                                   : make_bmp_sink(*bmp_output(raw.width, raw.height));
     if (!sink) return refusal(Ending::out_of_memory, png_failed);
-    const std::uint64_t input_size = input.file_size() > raw.skip ? input.file_size() - raw.skip : 0;
+    const std::uint64_t input_size = raw.in_memory                  ? raw.data.size()
+                                     : input.file_size() > raw.skip ? input.file_size() - raw.skip
+                                                                    : 0;
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
                                              : options.stream
                                                  ? JobOutput::to_file(paths.second, progress, paths.output_links)
@@ -422,7 +483,7 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
   if (options.guess_size || options.guess_format)
     return refusal(Ending::cannot_open_input, "--size auto and --format auto read the whole dump, which " + name +
                                                   " cannot give them: give --size and --format, or a file");
-  std::variant<std::span<const std::uint8_t>, Failure> peeked = input.peek(lvgl_header_size);
+  std::variant<std::span<const std::uint8_t>, Failure> peeked = input.peek(header_bytes);
   if (Failure* failed = std::get_if<Failure>(&peeked)) return refusal(std::move(*failed));
   const std::span<const std::uint8_t> start = std::get<0>(peeked);
   if (options.refuse_pictures) {
@@ -443,7 +504,7 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
     settings.format = options.pixel_format;
     settings.word = options.format;
     settings.pages = options.pages;
-    frame = image_layout(settings, width, height).total;
+    frame = aligned_layout(settings, width, height, options.align).total;
     what = "a " + std::to_string(width) + " x " + std::to_string(height) + " " +
            std::string(format_info(options.pixel_format).name) + " frame takes";
     file_note = "; from a file the bytes past them would be left out";

@@ -41,6 +41,9 @@ struct UnpackOptions {
   bool premultiplied = false;
   // Take the size and format from an LVGL image's header when the input starts with one.
   bool lvgl_header = false;
+  // Each raw row padded to a multiple of this many bytes (containers/row_stride.h); an LVGL image's
+  // header gives its own.
+  std::uint32_t align = 1;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

@@ -8,6 +8,8 @@ packages=(
   g++ cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev
   # zlib compresses unpack's PNGs: natively, and a static library for the win32 build
   zlib1g-dev libz-mingw-w64-dev
+  # liblz4 checks, in a native test only, that the LVGL images' LZ4 blocks decode
+  liblz4-dev
   # Qt 6 front end: Widgets and Test, with the offscreen and xcb platform plugins
   qt6-base-dev libqt6test6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   # win32 build: the MinGW-w64 i686 cross compiler, and Wine to run its tests
