@@ -6,8 +6,11 @@
 
 #include "codecs/image_codecs.h"
 
+#include "files/view_access.h"
 #include "read/bmp_pixels.h"
 #include "read/png_reader.h"
+#include "read/pnm_reader.h"
+#include "read/tga_reader.h"
 
 namespace {
 
@@ -89,20 +92,28 @@ void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t 
   rows_ = {decoded_.get(), std::size_t{width} * height * pixel_bytes};
 }
 
-std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
-  PngSpanBytes bytes(file_->bytes());
-  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(bytes, pixel_limit);
+template <typename Reader>
+std::optional<PictureLoad> LoadedPicture::load_whole(std::variant<std::monostate, Reader, Failure> found) {
   if (Failure* failed = std::get_if<Failure>(&found)) return std::move(*failed);
-  PngReader* reader = std::get_if<PngReader>(&found);
+  Reader* reader = std::get_if<Reader>(&found);
   if (reader == nullptr) return std::nullopt;
   if (std::uint64_t{reader->width()} * reader->height() * 4 > SIZE_MAX)
     return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
   const std::size_t size = std::size_t{reader->width()} * reader->height() * 4;
   std::unique_ptr<std::uint8_t[]> quads(new (std::nothrow) std::uint8_t[size]);
   if (quads == nullptr) return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
-  if (std::optional<Failure> failed = reader->read_whole({quads.get(), size})) return std::move(*failed);
+  std::optional<Failure> failed;
+  // The file's own bytes may be read where they lie, and another program may cut it short meanwhile.
+  if (access_views([&] { failed = reader->read_whole({quads.get(), size}); }) != nullptr)
+    return Failure{Fault::cannot_open, cut_short_reason};
+  if (failed) return std::move(*failed);
   adopt(std::move(quads), reader->width(), reader->height(), true, true);
   return std::move(*this);
+}
+
+std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
+  PngSpanBytes bytes(file_->bytes());
+  return load_whole(PngReader::open(bytes, pixel_limit));
 }
 
 std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit,
@@ -113,11 +124,14 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std
   if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
   if (!picture.file_) return std::nullopt;
   if (std::optional<PictureLoad> png = picture.load_png(pixel_limit)) return png;
+  if (std::optional<PictureLoad> pnm = picture.load_whole(PnmReader::open(picture.file_->bytes(), pixel_limit)))
+    return pnm;
   std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit, reduce);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:
-        return std::nullopt;
+        // A TGA has no signature, so it is tried last, when no other format has claimed the file.
+        return picture.load_whole(TgaReader::open(picture.file_->bytes(), pixel_limit));
       case CodecFault::broken:
         return Failure{Fault::cannot_open, failure->reason};
       case CodecFault::too_large:

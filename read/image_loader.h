@@ -72,6 +72,9 @@ class LoadedPicture {
 
   // The picture of the PNG that file_ holds, read whole; nullopt when it is not a PNG.
   std::optional<PictureLoad> load_png(std::uint64_t pixel_limit);
+  // The picture that a reader of ours found in file_, read whole; nullopt when it found none.
+  template <typename Reader>
+  std::optional<PictureLoad> load_whole(std::variant<std::monostate, Reader, Failure> found);
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
   std::optional<Failure> decode(const BmpPicture& bmp);
   // Keeps `bmp`'s alpha, when it has any, in alpha_: from the file's own rows, which on Win32 the
