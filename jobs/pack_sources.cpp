@@ -422,10 +422,13 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
   const bool bmp = start.size() >= 2 && start[0] == 'B' && start[1] == 'M';
   // Known by its first bytes, so that a stream of anything else (an endless one among them) is
   // refused before it is read any further.
-  if (!bmp && (!options.codecs || codec_format_of(start) == nullptr))
-    return refusal(Ending::cannot_open_input,
-                   options.codecs ? "not a BMP, PNG, JPEG or GIF picture: " + name + " does not start as one"
-                                  : "not a BMP file: " + name + " does not start as one");
+  if (!bmp && !options.codecs)
+    return refusal(Ending::cannot_open_input, "not a BMP file: " + name + " does not start as one");
+  if (!bmp && picture_format_of(start) == nullptr) {
+    std::string reason = not_a_picture_reason(start);
+    if (reason.rfind("not ", 0) == 0) reason += ": " + name + " does not start as one";
+    return refusal(Ending::cannot_open_input, std::move(reason));
+  }
   std::uint64_t limit = stream_stage_limit(options.pixel_limit);
   bool whole = false;  // the limit is the picture's own length, and bytes past it are not its own
   if (bmp) {

@@ -88,6 +88,14 @@ Failure broken(const char* kind, const std::string& why) {
 
 }  // namespace
 
+bool has_pnm_signature(std::span<const std::uint8_t> start) {
+  if (start.size() < 3 || start[0] != 'P' || start[1] < '1' || start[1] > '7' || !is_space(start[2])) return false;
+  Fields fields(start, 2);
+  if (!fields.skip()) return false;
+  const std::uint8_t next = start[static_cast<std::size_t>(fields.at())];
+  return start[1] == '7' ? next >= 'A' && next <= 'Z' : is_digit(next);
+}
+
 const char* PnmReader::kind() const {
   switch (magic_) {
     case '1':
@@ -106,8 +114,7 @@ const char* PnmReader::kind() const {
 
 std::variant<std::monostate, PnmReader, Failure> PnmReader::open(std::span<const std::uint8_t> bytes,
                                                                  std::uint64_t pixel_limit) {
-  if (bytes.size() < 3 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '7' || !is_space(bytes[2]))
-    return std::monostate{};
+  if (!has_pnm_signature(bytes)) return std::monostate{};
   PnmReader reader;
   reader.bytes_ = bytes;
   reader.magic_ = static_cast<char>(bytes[1]);

@@ -23,6 +23,10 @@
 
 #include "files/failure.h"
 
+// Whether `start`, a file's first bytes, opens a PNM: 'P', a kind's digit and whitespace, then (past
+// comments) the width's first digit, or for a PAM a header line.
+bool has_pnm_signature(std::span<const std::uint8_t> start);
+
 class PnmReader {
  public:
   // Nothing (monostate) when `bytes` do not start as a PNM; the refusal when they do but the header

@@ -8,6 +8,8 @@
 namespace {
 
 constexpr std::uint64_t header_size = 18;
+// A TGA 2.0 file ends with the offsets of its extension and developer areas and "TRUEVISION-XFILE.\0".
+constexpr std::uint64_t footer_size = 26;
 
 std::uint8_t widen5(unsigned v) { return static_cast<std::uint8_t>((v * 255 + 15) / 31); }
 
@@ -29,27 +31,47 @@ void colour_quad(const std::uint8_t* from, std::uint8_t bits, bool alpha, std::u
 
 bool colour_bits(unsigned bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
 
+// Whether an 18-byte header is plausible: a known type, a colour map exactly where one is needed (a
+// true-colour file may carry one it does not use), a depth that the type has, the reserved
+// interleaving bits clear, and pixels. Text never passes: its second byte is no 0 or 1.
+bool plausible(const std::uint8_t* h) {
+  const unsigned map_type = h[1], type = h[2], map_bits = h[7], depth = h[16], descriptor = h[17];
+  const unsigned kind = type & 7;
+  if ((type != kind && type != kind + 8) || kind < 1 || kind > 3 || map_type > 1) return false;
+  if (kind == 1 && (map_type != 1 || depth != 8)) return false;
+  if (map_type == 1 && (!colour_bits(map_bits) || load_le16(h + 5) == 0)) return false;
+  if (kind == 2 && !colour_bits(depth)) return false;
+  if (kind == 3 && depth != 8) return false;
+  return (descriptor & 0xC0) == 0 && load_le16(h + 12) != 0 && load_le16(h + 14) != 0;
+}
+
+// The identification field's and the colour map's bytes after the header.
+std::uint64_t before_pixels(const std::uint8_t* h) {
+  return header_size + h[0] + (h[1] == 1 ? std::uint64_t{load_le16(h + 5)} * ((h[7] + 7u) / 8) : 0);
+}
+
 }  // namespace
+
+bool looks_like_tga(std::span<const std::uint8_t> start, std::optional<std::uint64_t> file_size) {
+  if (start.size() < header_size || !plausible(start.data())) return false;
+  if (!file_size) return true;
+  const std::uint8_t* h = start.data();
+  if (h[2] >= 8) return false;
+  const std::uint64_t size =
+      before_pixels(h) + std::uint64_t{load_le16(h + 12)} * load_le16(h + 14) * ((h[16] + 7u) / 8);
+  return *file_size == size || *file_size == size + footer_size;
+}
 
 std::variant<std::monostate, TgaReader, Failure> TgaReader::open(std::span<const std::uint8_t> bytes,
                                                                  std::uint64_t pixel_limit) {
-  if (bytes.size() < header_size) return std::monostate{};
+  if (!looks_like_tga(bytes)) return std::monostate{};
   const std::uint8_t* h = bytes.data();
   const unsigned map_type = h[1], type = h[2], map_bits = h[7], depth = h[16], descriptor = h[17];
   const unsigned kind = type & 7;
   const std::uint32_t map_first = load_le16(h + 3), map_length = load_le16(h + 5);
   const std::uint32_t width = load_le16(h + 12), height = load_le16(h + 14);
-  // What makes the header plausible: a known type, a colour map exactly where one is needed (a
-  // true-colour file may carry one it does not use), a depth that the type has, and the reserved
-  // interleaving bits clear.
-  if ((type != kind && type != kind + 8) || kind < 1 || kind > 3 || map_type > 1) return std::monostate{};
-  if (kind == 1 && (map_type != 1 || depth != 8)) return std::monostate{};
-  if (map_type == 1 && (!colour_bits(map_bits) || map_length == 0)) return std::monostate{};
-  if (kind == 2 && !colour_bits(depth)) return std::monostate{};
-  if (kind == 3 && depth != 8) return std::monostate{};
-  if ((descriptor & 0xC0) != 0 || width == 0 || height == 0) return std::monostate{};
   const std::uint64_t map_at = header_size + h[0];
-  const std::uint64_t map_bytes = map_type == 1 ? std::uint64_t{map_length} * ((map_bits + 7) / 8) : 0;
+  const std::uint64_t map_bytes = before_pixels(h) - map_at;
   if (bytes.size() < map_at + map_bytes) return std::monostate{};
 
   TgaReader reader;

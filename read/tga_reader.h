@@ -24,6 +24,11 @@
 
 #include "files/failure.h"
 
+// Whether `start`, a file's first bytes, is a TGA's plausible header (see above). With `file_size`,
+// also that the file is an uncompressed picture whose pixels end it exactly, with or without the
+// TGA 2.0 footer: what tells a TGA from raw data that happens to start alike.
+bool looks_like_tga(std::span<const std::uint8_t> start, std::optional<std::uint64_t> file_size = std::nullopt);
+
 class TgaReader {
  public:
   // Nothing (monostate) when `bytes` do not look like a TGA; the refusal when they do but the

@@ -39,3 +39,8 @@ $C alpha.png pnm-p7-rgba.pam
 python3 -c "
 d = open('pnm-p5.pgm', 'rb').read()
 open('pnm-p7-grey.pam', 'wb').write(b'P7\n# grey\nWIDTH 7\nHEIGHT 5\nDEPTH 1\nMAXVAL 255\nTUPLTYPE GRAYSCALE\nENDHDR\n' + d[-35:])"
+
+# For pack from a file and from standard input: upright, as colour.png.
+$C colour.png -type TrueColor -compress RLE -orient TopLeft tga24-rle-top.tga
+$C colour.png colour.tiff
+$C colour.png -compress lzw colour-lzw.tiff
