@@ -34,6 +34,8 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
       std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end();
   if (c_type_given && !invocation.c_array) return UsageError{"--c-type goes with --c-array"};
   if (!pack.c_attribute.empty() && !invocation.c_array) return UsageError{"--c-attribute goes with --c-array"};
+  if (invocation.lvgl && pack.tiles)
+    return UsageError{"--lvgl writes one picture: --tiles goes with raw data or --c-array"};
   if (invocation.lvgl) {
     // LVGL's rows are the top row first, whatever order the options came in.
     if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&

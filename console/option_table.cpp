@@ -182,6 +182,22 @@ std::span<const OptionRow> option_table() {
                                "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
                                "cutting off what overhangs; or stretch it to W x H (contain)",
                                "Cover cuts equally from the two sides that overhang."),
+      {.long_name = "--tiles",
+       .verbs = pack_only,
+       .value = "WxH",
+       .help = "cut the picture, after the transforms, into tiles of W x H pixels and pack each as a picture of "
+               "its own, one after another: left to right, then top to bottom",
+       .more = "The picture must be a whole number of tiles; a refusal names the sizes that are. A C header "
+               "declares NAME_width and NAME_height as the tile's and NAME_tiles as their count. All tiles share "
+               "one palette. Not with --lvgl.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             Rect rect;
+             if (value.find('+') != std::string_view::npos || !parse_crop(value, rect))
+               return bad_value(name, value, "WxH, for example 32x32");
+             invocation.pack.tiles = TileSize{rect.width, rect.height};
+             return std::string();
+           }},
       choice_option<scans, pages>("--scan", converting,
                                   "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
                                   format_option::scan),

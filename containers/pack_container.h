@@ -33,6 +33,8 @@ struct ContainerPicture {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint64_t bytes = 0;  // the format's bytes, palette and planes together
+  // The count of tiles of width x height that the bytes hold one after another; 0 for one picture.
+  std::uint32_t tiles = 0;
 };
 
 class PackContainer {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "containers/pack_container.h"
@@ -13,6 +14,11 @@
 #include "pixels/pixels.h"
 #include "read/image_loader.h"
 #include "transform/chain.h"
+
+struct TileSize {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
 
 // Every default is the dialog's behaviour.
 struct PackOptions {
@@ -58,6 +64,11 @@ struct PackOptions {
   // It is made a band of rows at a time, from a BMP read through windows of its file (a picture of
   // the codecs decoded whole); a quarter turn holds what it turns, up to `pixel_limit` pixels.
   Transforms transforms;
+  // The picture, after the transforms, cut into tiles of this size, left to right and top to bottom,
+  // each packed as a picture of its own and written one after another, as one tall picture of the
+  // tiles stacked would be: one palette for them all, mono1's pages within each tile. Cutting reads
+  // the picture through the transform chain, a row of tiles at a time.
+  std::optional<TileSize> tiles;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

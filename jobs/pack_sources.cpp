@@ -34,6 +34,10 @@ std::string buffer_reason(std::uint64_t bytes) {
   return "the transforms need a buffer of " + std::to_string(bytes) + " bytes";
 }
 
+// The picture goes through the transform chain, whose rows are a new picture's, top row first: tiles
+// are cut from such rows.
+bool transformed(const PackOptions& options) { return options.transforms.any() || options.tiles.has_value(); }
+
 // A BMP's alpha is kept only for a format that has alpha; the others ignore it, as the dialogs do.
 bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
 
@@ -439,7 +443,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
       return refusal(failed ? std::move(*failed) : Failure{Fault::cannot_open, "not a BMP file", std::nullopt});
     }
     const bool reverse = options.top_down && !at->bmp.top_down;
-    if (options.stream && !options.transforms.any() && !reverse && format_walks_once(options) &&
+    if (options.stream && !transformed(options) && !reverse && format_walks_once(options) &&
         BmpStreamBands::streams(*at, keeps_alpha(options)))
       return std::unique_ptr<PackSource>(std::make_unique<StreamBandsSource>(input, *at, options));
     if (std::optional<CodecFailure> over = over_limit(at->bmp.width, at->bmp.height, options.pixel_limit))
@@ -479,7 +483,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
       return opened;
   }
   const std::string& path = input != nullptr ? staged : given;
-  if (options.stream && !options.transforms.any()) {
+  if (options.stream && !transformed(options)) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);
     if (options.codecs) {
@@ -487,7 +491,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
         return std::move(*png);
     }
   }
-  if (options.transforms.any()) return open_chain(path, options);
+  if (transformed(options)) return open_chain(path, options);
   PictureLoad loaded = load(path, options);
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
