@@ -275,7 +275,7 @@ std::span<const OptionRow> option_table() {
       {.long_name = "--max-pixels",
        .verbs = pack_only,
        .value = "N",
-       .help = "the most pixels a PNG, JPEG, GIF or run-length coded BMP may have (178956970)",
+       .help = "the most pixels a PNG, JPEG, GIF, TIFF, TGA, PNM or run-length coded BMP may have (178956970)",
        .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
                "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
                "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "

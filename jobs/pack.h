@@ -29,11 +29,13 @@ struct PackOptions {
   Dither dither = Dither::none;
   // The picture's top row first in the raw image, instead of the file's stored order.
   bool top_down = false;
-  // Read PNG, JPEG and GIF pictures too (a PNG with the PNG reader, the others through the
-  // platform's codecs), their transparent pixels over `background`. The dialogs keep to BMPs.
+  // Read PNG, JPEG, GIF, TIFF, TGA and PNM pictures too (PNG, TGA and PNM with their readers, the
+  // others through the platform's codecs), their transparent pixels over `background`. The dialogs
+  // keep to BMPs.
   bool codecs = false;
   BgrTriple background{0, 0, 0};
-  // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may have.
+  // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF, TIFF, TGA, PNM) may
+  // have.
   std::uint64_t pixel_limit = default_pixel_limit;
   // What goes around the format's bytes: nothing, a C array of RGB565's words or of the output's
   // bytes, or an LVGL 9 image (its header, or C source declaring an lv_image_dsc_t), whose rows
