@@ -364,5 +364,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Qt's TIFF reader is a plugin that no library links against, so the shared-library scan cannot find
+  # it; the scan's own list is added after this one.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
 endif()
 include(CPack)

@@ -73,6 +73,8 @@ const char* codec_format_of(std::span<const std::uint8_t> file) {
   // A start-of-image marker and the first byte of the next marker.
   if (starts_with({0xFF, 0xD8, 0xFF})) return "JPEG";
   if (starts_with({'G', 'I', 'F', '8', '7', 'a'}) || starts_with({'G', 'I', 'F', '8', '9', 'a'})) return "GIF";
+  // Either byte order's mark and the number 42 in it.
+  if (starts_with({'I', 'I', 42, 0}) || starts_with({'M', 'M', 0, 42})) return "TIFF";
   return nullptr;
 }
 

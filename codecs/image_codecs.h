@@ -1,11 +1,11 @@
 // Pictures in the formats of the platform's image codecs: Qt's image readers on Linux (Qt Gui, no
 // display or application object needed), the Windows Imaging Component on Windows. Only the
-// command line uses them, to read JPEG and GIF pictures; the dialogs convert BMPs alone. PNGs are
+// command line uses them, to read JPEG, GIF and TIFF pictures; the dialogs convert BMPs alone. PNGs are
 // read by read/png_reader.h and written by containers/png_output.h; the codecs' PNG decoding is
 // kept as an independent check of that writer in its tests.
 //
-// Decoding takes the file's bytes and accepts PNG, JPEG and GIF (the first frame), whatever the
-// file's name. The picture comes back as width * height BGRA quads (straight alpha, pixels.h) with
+// Decoding takes the file's bytes and accepts PNG, JPEG, GIF and TIFF (each the first frame or page),
+// whatever the file's name. The picture comes back as width * height BGRA quads (straight alpha, pixels.h) with
 // no row padding, top row first (the codecs' stored order), a PNG's 16-bit channels taken to 8 bits
 // by rounding, (v * 255 + 32767) / 65535, so that both builds give the same pixels. Laying the
 // picture over a background is left to the job, for the formats that keep no alpha.
@@ -41,7 +41,7 @@ using DecodeReduction = std::function<std::uint32_t(std::uint32_t width, std::ui
 std::uint32_t checked_reduction(const DecodeReduction& choose, std::uint32_t width, std::uint32_t height);
 
 enum class CodecFault {
-  // Not a PNG, JPEG or GIF at all: the file is someone else's to refuse.
+  // Not a PNG, JPEG, GIF or TIFF at all: the file is someone else's to refuse.
   not_recognised,
   // One of them, but cut short or damaged.
   broken,
@@ -55,14 +55,14 @@ struct CodecFailure {
 };
 
 // A picture of more than `pixel_limit` pixels is refused as too large before it is decoded. A file
-// that starts with the signature of a PNG, JPEG or GIF is that format's to refuse, in the same words
+// that starts with the signature of a PNG, JPEG, GIF or TIFF is that format's to refuse, in the same words
 // on every build, whether or not the platform's codec recognised it as one.
 // A JPEG is decoded at the reduction `reduce` chooses, when given; other formats whole.
 std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
                                                             std::uint64_t pixel_limit,
                                                             const DecodeReduction& reduce = {});
 
-// "PNG", "JPEG" or "GIF" for a file that starts with that format's signature; null for others.
+// "PNG", "JPEG", "GIF" or "TIFF" for a file that starts with that format's signature; null for others.
 const char* codec_format_of(std::span<const std::uint8_t> file);
 
 // The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.

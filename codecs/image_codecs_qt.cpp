@@ -1,5 +1,6 @@
 // Qt's image readers, used without an application object: QImageReader needs neither a display
-// nor a QGuiApplication, and finds the JPEG and GIF plugins from Qt's own plugin path.
+// nor a QGuiApplication, and finds the JPEG and GIF plugins from Qt's own plugin path, and the TIFF
+// plugin of the image formats plugins package.
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
@@ -23,7 +24,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   reader.setAutoTransform(false);
   // Qt reads more formats (BMP among them); the others are not this program's to convert.
   const QByteArray format = reader.format();
-  if (format != "png" && format != "jpeg" && format != "gif") return CodecFailure{};
+  if (format != "png" && format != "jpeg" && format != "gif" && format != "tiff") return CodecFailure{};
   const std::string name = format == "jpeg" ? "JPEG" : format.toUpper().toStdString();
   const QSize size = reader.size();
   std::uint32_t reduced = 1;

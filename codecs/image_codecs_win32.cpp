@@ -1,4 +1,5 @@
-// The Windows Imaging Component. Wine 8 decodes PNG, JPEG and GIF through it; a GIF frame does
+// The Windows Imaging Component, which has a TIFF decoder besides. Wine 8 decodes PNG, JPEG and GIF
+// through it; a GIF frame does
 // not convert to 24-bit BGR (CopyPixels fails), but every picture converts to 32-bit BGRA, whose
 // alpha is handed on straight, as the Linux build does. A PNG of 16-bit channels (colour or
 // grey) is copied as the decoder gives it, so that the rounding to 8 bits is ours on both builds:
@@ -22,6 +23,7 @@ std::string container_name(const GUID& container) {
   if (container == GUID_ContainerFormatPng) return "PNG";
   if (container == GUID_ContainerFormatJpeg) return "JPEG";
   if (container == GUID_ContainerFormatGif) return "GIF";
+  if (container == GUID_ContainerFormatTiff) return "TIFF";
   return {};
 }
 

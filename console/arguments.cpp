@@ -44,6 +44,8 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   if (c_type_given && !invocation.c_array) return UsageError{"--c-type goes with --c-array"};
   if (!pack.c_attribute.empty() && !invocation.c_array) return UsageError{"--c-attribute goes with --c-array"};
   if (pack.compression != LvglCompression::none && !invocation.lvgl) return UsageError{"--compress goes with --lvgl"};
+  if (invocation.lvgl && pack.tiles)
+    return UsageError{"--lvgl writes one picture: --tiles goes with raw data or --c-array"};
   if (invocation.lvgl) {
     // LVGL's rows are the top row first, whatever order the options came in.
     if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
@@ -260,9 +262,9 @@ constexpr VerbHelp verb_helps[] = {
      "usage: rgb565 pack IN OUT.bin [options]\n"
      "       rgb565 pack -d DIR IN... [options]\n"
      "\n"
-     "Kestrin's conversion of a BMP, or of a PNG, JPEG or GIF, into a raw RGB565 image, or into a C\n"
-     "header with --c-array. IN - reads the picture from standard input, OUT - writes the raw image to\n"
-     "standard output; messages go to standard error.\n",
+     "Kestrin's conversion of a BMP, or of a PNG, JPEG, GIF, TGA, PNM or TIFF, into a raw RGB565\n"
+     "image, or into a C header with --c-array. IN - reads the picture from standard input, OUT -\n"
+     "writes the raw image to standard output; messages go to standard error.\n",
      "  rgb565 pack logo.bmp logo.bin\n"
      "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
      "  rgb565 pack --resize 320x240 --fit cover --dither diffusion photo.jpg photo.bin\n"

@@ -161,6 +161,62 @@ TEST(PackReadsCodecPictures, NamesTheFormatOfAPictureThatDoesNotDecode) {
   }
 }
 
+// Pictures that ImageMagick wrote (read/reader-tests/make.sh), each packed as the PNG of the same
+// picture packs: TIFF through the platform's codecs, TGA and PNM by their readers, from a file and
+// from standard input alike.
+TEST(PackReadsOtherPictures, AsTheirPng) {
+  const std::string folder = std::string(READER_TESTS) + "/";
+  TempDir dir;
+  ASSERT_EQ(rgb565({"pack", folder + "colour.png", dir.file("png.bin")}).code, 0);
+  const std::optional<Bytes> expected = read_file(dir.file("png.bin"));
+  ASSERT_TRUE(expected.has_value());
+  for (const char* name :
+       {"colour.tiff", "colour-lzw.tiff", "tga24-top.tga", "tga24-rle-top.tga", "pnm-p6.ppm", "pnm-p3.ppm"}) {
+    const Rgb565Run run = rgb565({"pack", folder + name, dir.file("out.bin")});
+    EXPECT_EQ(run.code, 0) << name << ": " << run.err;
+    EXPECT_EQ(read_file(dir.file("out.bin")), expected) << name;
+    const Rgb565Run streamed = rgb565({"pack", "-", "-"}, read_file(folder + name).value_or(Bytes{}));
+    EXPECT_EQ(streamed.code, 0) << name << ": " << streamed.err;
+    EXPECT_EQ(Bytes(streamed.out.begin(), streamed.out.end()), expected) << name;
+  }
+}
+
+// What it does not read is refused as such, from a file and from standard input: SVG and WebP by
+// name, with a way to make a PNG, anything else with the list of what is read. A file that starts
+// as a BMP keeps the BMP's own reason.
+TEST(PackRefusesWhatItDoesNotRead, NamingSvgAndWebp) {
+  using namespace std::string_view_literals;
+  const std::string others = "not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF)";
+  const std::string svg =
+      "an SVG picture, which is not read: convert it to PNG first (e.g. rsvg-convert -o picture.png picture.svg)";
+  const std::string webp =
+      "a WebP picture, which is not read: convert it to PNG first (e.g. dwebp picture.webp -o picture.png)";
+  const auto text = [](std::string_view s) { return Bytes(s.begin(), s.end()); };
+  const struct {
+    const char* name;
+    Bytes file;
+    std::string reason;         // from a file
+    std::string stream_reason;  // from standard input
+  } cases[] = {
+      {"Text", text("hello, world\n"), others, others + ": standard input does not start as one"},
+      {"Empty", {}, "The file is empty", others + ": standard input does not start as one"},
+      {"Svg", text("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\"/>"), svg, svg},
+      {"Webp", text("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe\x07\0"sv), webp, webp},
+      {"BmpOfUnknownHeader", text("BMxxxxxxxxxxxxxxxxxxxxxx"), "an information header of unknown size",
+       "an information header of unknown size"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("in"), c.file);
+    const Rgb565Run run = rgb565({"pack", dir.file("in"), dir.file("out.bin")});
+    EXPECT_EQ(run.code, 1) << c.name;
+    EXPECT_EQ(run.err, "rgb565: " + dir.file("in") + ": Cannot open input: " + c.reason + "\n") << c.name;
+    const Rgb565Run streamed = rgb565({"pack", "-", "-"}, c.file);
+    EXPECT_EQ(streamed.code, 1) << c.name;
+    EXPECT_EQ(streamed.err, "rgb565: -: Cannot open input: " + c.stream_reason + "\n") << c.name;
+  }
+}
+
 TEST(PackReadsCodecPictures, NotInTheDialogWhichConvertsBmpsOnly) {
   TempDir dir;
   write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six));

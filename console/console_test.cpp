@@ -327,6 +327,13 @@ TEST(Rgb565, UnpackRefusesAPictureForItsInput) {
       {{'G', 'I', 'F', '8', '9', 'a'}, "a GIF picture"},
       {bmp, "a BMP picture"},
       {{'B', 'M', 0x10, 0x27, 0, 0, 1, 2}, nullptr},
+      {{'I', 'I', 42, 0, 8, 0, 0, 0}, "a TIFF picture"},
+      {{'M', 'M', 0, 42, 0, 0, 0, 8}, "a TIFF picture"},
+      {{'P', '6', '\n', '2', ' ', '1', '\n', '2', '5', '5', '\n', 1, 2, 3, 4, 5, 6}, "a PNM picture"},
+      // An uncompressed 2 x 1 TGA of 24 bits whose pixels end the file; the same header before more
+      // bytes than its pixels is taken for raw data.
+      {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 1, 2, 3, 4, 5, 6}, "a TGA picture"},
+      {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 1, 2, 3, 4, 5, 6, 7, 8}, nullptr},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -716,8 +723,8 @@ TEST(Rgb565, DashIsStandardInputAndOutput) {
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err,
-            "rgb565: -: Cannot open input: not a BMP, PNG, JPEG or GIF picture: standard input does not start as "
-            "one\n");
+            "rgb565: -: Cannot open input: not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF): standard "
+            "input does not start as one\n");
   for (const std::vector<std::string>& usage :
        std::vector<std::vector<std::string>>{{"pack", "-d", dir.file(""), "-"},
                                              {"subtract", "-", dir.file("in.bin")},

@@ -66,7 +66,8 @@ const Input inputs[] = {
 struct Transform {
   const char* name;
   std::vector<std::string> options;
-  std::uint32_t width, height;  // of the transformed picture
+  std::uint32_t width, height;  // of the transformed picture; with tiles, of the tiles stacked
+  std::uint32_t tiles = 0;      // cut into this many tiles, of width x height / tiles each
 };
 
 const Transform transforms[] = {
@@ -76,6 +77,8 @@ const Transform transforms[] = {
     {"Resize8x8", {"--resize", "8x8"}, 8, 8},
     {"OrientationStored", {"--orientation", "stored"}, 16, 12},
     {"NearestTwice", {"--resize", "32x24", "--filter", "nearest"}, 32, 24},
+    {"Tiles4x3", {"--tiles", "4x3"}, 4, 48, 16},
+    {"Rotate90Tiles6x8", {"--rotate", "90", "--tiles", "6x8"}, 6, 32, 4},
 };
 
 struct Format {
@@ -236,7 +239,8 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
        16},
       {"CArrayOfBytes", Kind::c_array, {"--c-array", "logo", "--c-type", "bytes", "--c-attribute", "PROGMEM"}},
   };
-  if (c.format->lvgl_format) {
+  // An LVGL image holds one picture: tiles are refused before anything is read.
+  if (c.format->lvgl_format && c.transform->tiles == 0) {
     outputs.push_back({"Lvgl", Kind::lvgl_bin, {"--lvgl"}});
     outputs.push_back({"LvglAligned", Kind::lvgl_bin, {"--lvgl", "--align", "16"}, false, 16});
     outputs.push_back({"LvglRle", Kind::lvgl_bin, {"--lvgl", "--compress", "rle"}, false, 1, LvglCompression::rle});
@@ -289,7 +293,13 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(array->length, array->elements);
           EXPECT_EQ(array->bytes, expected);
           EXPECT_EQ(c_define(text, name + "_width"), width);
-          EXPECT_EQ(c_define(text, name + "_height"), height);
+          if (c.transform->tiles == 0) {
+            EXPECT_EQ(c_define(text, name + "_height"), height);
+            EXPECT_EQ(c_define(text, name + "_tiles"), std::nullopt);
+          } else {
+            EXPECT_EQ(c_define(text, name + "_height"), height / c.transform->tiles);
+            EXPECT_EQ(c_define(text, name + "_tiles"), c.transform->tiles);
+          }
           break;
         }
         case Kind::lvgl_bin: {

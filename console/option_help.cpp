@@ -85,9 +85,9 @@ std::string options_help() {
     append_option_help(text, row, prefix);
   }
   text +=
-      "The same options given to unpack undo pack (but for the low bits that packing drops). A PNG, JPEG or GIF,\n"
-      "a cropped, turned or resized picture and an LVGL image are stored top row first: unpack them with\n"
-      "--rows top-down.\n\nOptions of subtract:\n";
+      "The same options given to unpack undo pack (but for the low bits that packing drops). A PNG, JPEG, GIF,\n"
+      "TGA, PNM or TIFF, a cropped, turned, resized or tiled picture and an LVGL image are stored top row\n"
+      "first: unpack them with --rows top-down.\n\nOptions of subtract:\n";
   for (const OptionRow& row : option_table()) {
     if (for_subtract(row) && !converts(row)) append_option_help(text, row, {});
   }

@@ -228,6 +228,22 @@ std::span<const OptionRow> option_table() {
           "nearest is for pixel art and icons: enlarged by a whole factor, each pixel becomes a flat block, and no "
           "colour is made that the picture does not have. A centre on the edge between two pixels takes the right "
           "one, or the lower one."),
+      {.long_name = "--tiles",
+       .verbs = pack_only,
+       .value = "WxH",
+       .help = "cut the picture, after the transforms, into tiles of W x H pixels and pack each as a picture of "
+               "its own, one after another: left to right, then top to bottom",
+       .more = "The picture must be a whole number of tiles; a refusal names the sizes that are. A C header "
+               "declares NAME_width and NAME_height as the tile's and NAME_tiles as their count. All tiles share "
+               "one palette. Not with --lvgl.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             Rect rect;
+             if (value.find('+') != std::string_view::npos || !parse_crop(value, rect))
+               return bad_value(name, value, "WxH, for example 32x32");
+             invocation.pack.tiles = TileSize{rect.width, rect.height};
+             return std::string();
+           }},
       choice_option<scans, pages>("--scan", converting,
                                   "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
                                   format_option::scan),
@@ -325,7 +341,7 @@ std::span<const OptionRow> option_table() {
       {.long_name = "--max-pixels",
        .verbs = pack_only,
        .value = "N",
-       .help = "the most pixels a PNG, JPEG, GIF or run-length coded BMP may have (178956970)",
+       .help = "the most pixels a PNG, JPEG, GIF, TIFF, TGA, PNM or run-length coded BMP may have (178956970)",
        .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
                "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
                "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "

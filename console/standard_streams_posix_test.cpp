@@ -139,8 +139,10 @@ TEST(Rgb565Streams, RefusesAStreamOfNoPictureOrTooLongAtOnce) {
     Bytes start;
     const char* says;
   } cases[] = {
-      {{"pack", "-", "out.bin"}, {}, "rgb565: -: Cannot open input: not a BMP, PNG, JPEG or GIF picture"},
-      {{"pack", "-", "-"}, {'h', 'e', 'l', 'l', 'o'}, "not a BMP, PNG, JPEG or GIF picture"},
+      {{"pack", "-", "out.bin"},
+       {},
+       "rgb565: -: Cannot open input: not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF)"},
+      {{"pack", "-", "-"}, {'h', 'e', 'l', 'l', 'o'}, "not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF)"},
       // 9 bytes a pixel and 1 MiB: 1,048,576 + 9,000.
       {{"pack", "--max-pixels", "1000", "-", "out.bin"},
        png_signature,

@@ -1,5 +1,6 @@
 #include "containers/pack_container.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "containers/c_array.h"
@@ -12,8 +13,10 @@ std::span<const std::uint8_t> bytes_of(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// Tiles lie one after another as the rows of one tall picture of them stacked.
 StridedLayout layout_of(const ContainerPicture& picture) {
-  return aligned_layout(picture.settings, picture.width, picture.height, picture.align);
+  const std::uint64_t rows = std::uint64_t{picture.height} * std::max<std::uint32_t>(picture.tiles, 1);
+  return aligned_layout(picture.settings, picture.width, static_cast<std::uint32_t>(rows), picture.align);
 }
 
 class RawContainer : public PackContainer {
@@ -47,9 +50,9 @@ class CArrayContainer : public RawContainer {
     written_ = 0;
     if (words_)
       return c_array_head(picture.name, picture.description, total_ / 2, picture.width, picture.height,
-                          picture.settings.word.bytes == ByteOrder::high_first, picture.attribute);
+                          picture.settings.word.bytes == ByteOrder::high_first, picture.attribute, picture.tiles);
     return c_byte_array_head(picture.name, picture.description, total_, picture.width, picture.height,
-                             picture.attribute);
+                             picture.attribute, picture.tiles);
   }
 
   std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string& scratch) override {

@@ -39,6 +39,8 @@ struct ContainerPicture {
   std::uint64_t bytes = 0;  // the format's bytes, palette and planes together, rows unpadded
   std::uint32_t align = 1;  // each row padded to a multiple of this many bytes
   LvglCompression compression = LvglCompression::none;  // of an LVGL image's data
+  // The count of tiles of width x height that the bytes hold one after another; 0 for one picture.
+  std::uint32_t tiles = 0;
 };
 
 class PackContainer {

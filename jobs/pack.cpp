@@ -23,14 +23,20 @@
 #include "job/job_output.h"
 #include "jobs/pack_formats.h"
 #include "jobs/pack_sources.h"
+#include "jobs/tile_source.h"
 
 namespace {
 
 // The line that opens a C source: which picture, its size and the bytes' layout.
 std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, bool top_first,
                      const PackOptions& options) {
-  std::string text = path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, " +
-                     (top_first ? "top row first" : "bottom row first") + ", ";
+  std::string text = path + ": ";
+  if (options.tiles)
+    text += std::to_string(height / options.tiles->height) + " tiles of " + std::to_string(width) + " x " +
+            std::to_string(options.tiles->height) + " pixels, one after another, ";
+  else
+    text += std::to_string(width) + " x " + std::to_string(height) + " pixels, ";
+  text += std::string(top_first ? "top row first" : "bottom row first") + ", ";
   if (options.pixel_format != PixelFormat::rgb565) {
     const FormatInfo& info = format_info(options.pixel_format);
     text += std::string(info.name) + " (" + std::string(info.layout) + ")";
@@ -74,7 +80,11 @@ std::optional<Outcome> walk(PackSource& source, const StoredRows& rows, std::uin
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
   std::optional<JobOutput> output;
   {
-    std::variant<std::unique_ptr<PackSource>, Outcome> opened = open_pack_source(paths.first, options, paths.input);
+    if (options.tiles && (options.container == ContainerKind::lvgl_bin || options.container == ContainerKind::lvgl_c))
+      return refusal(Ending::unsupported_picture,
+                     "an LVGL image holds one picture: --tiles writes raw data or a C header of the tiles");
+    std::variant<std::unique_ptr<PackSource>, Outcome> opened =
+        cut_into_tiles(open_pack_source(paths.first, options, paths.input), options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
     PackSource& source = *std::get<std::unique_ptr<PackSource>>(opened);
     const bool reverse = options.top_down && !source.top_down();
@@ -98,10 +108,11 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                    options.c_attribute,
                                    settings,
                                    rows.width,
-                                   rows.height,
+                                   options.tiles ? options.tiles->height : rows.height,
                                    image_layout(settings, rows.width, rows.height).total,
                                    options.align,
-                                   options.compression};
+                                   options.compression,
+                                   options.tiles ? rows.height / options.tiles->height : 0};
     if (std::optional<std::string> reason = container->refusal(picture))
       return refusal(Ending::unsupported_picture, std::move(*reason));
 

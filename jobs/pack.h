@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@
 #include "read/image_loader.h"
 #include "transform/chain.h"
 
+struct TileSize {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
 // Every default is the dialog's behaviour.
 struct PackOptions {
   // The word layout and how levels are rounded; dithering takes the place of rounding to nearest,
@@ -24,11 +30,13 @@ struct PackOptions {
   Dither dither = Dither::none;
   // The picture's top row first in the raw image, instead of the file's stored order.
   bool top_down = false;
-  // Read PNG, JPEG and GIF pictures too (a PNG with the PNG reader, the others through the
-  // platform's codecs), their transparent pixels over `background`. The dialogs keep to BMPs.
+  // Read PNG, JPEG, GIF, TIFF, TGA and PNM pictures too (PNG, TGA and PNM with their readers, the
+  // others through the platform's codecs), their transparent pixels over `background`. The dialogs
+  // keep to BMPs.
   bool codecs = false;
   BgrTriple background{0, 0, 0};
-  // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF) may have.
+  // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF, TIFF, TGA, PNM) may
+  // have.
   std::uint64_t pixel_limit = default_pixel_limit;
   // What goes around the format's bytes: nothing, a C array of RGB565's words or of the output's
   // bytes, or an LVGL 9 image (its header, or C source declaring an lv_image_dsc_t), whose rows
@@ -69,6 +77,11 @@ struct PackOptions {
   // Lay a JPEG, PNG or TIFF upright as its EXIF orientation says, before the transforms (whose
   // coordinates are then the upright picture's); false keeps the pixels as the file stores them.
   bool upright = true;
+  // The picture, after the transforms, cut into tiles of this size, left to right and top to bottom,
+  // each packed as a picture of its own and written one after another, as one tall picture of the
+  // tiles stacked would be: one palette for them all, mono1's pages within each tile. Cutting reads
+  // the picture through the transform chain, a row of tiles at a time.
+  std::optional<TileSize> tiles;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

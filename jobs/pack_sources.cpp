@@ -35,6 +35,10 @@ std::string buffer_reason(std::uint64_t bytes) {
   return "the transforms need a buffer of " + std::to_string(bytes) + " bytes";
 }
 
+// The picture goes through the transform chain, whose rows are a new picture's, top row first: tiles
+// are cut from such rows.
+bool transformed(const PackOptions& options) { return options.transforms.any() || options.tiles.has_value(); }
+
 // A BMP's alpha is kept only for a format that has alpha; the others ignore it, as the dialogs do.
 bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
 
@@ -444,10 +448,13 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
   const bool bmp = start.size() >= 2 && start[0] == 'B' && start[1] == 'M';
   // Known by its first bytes, so that a stream of anything else (an endless one among them) is
   // refused before it is read any further.
-  if (!bmp && (!options.codecs || codec_format_of(start) == nullptr))
-    return refusal(Ending::cannot_open_input,
-                   options.codecs ? "not a BMP, PNG, JPEG or GIF picture: " + name + " does not start as one"
-                                  : "not a BMP file: " + name + " does not start as one");
+  if (!bmp && !options.codecs)
+    return refusal(Ending::cannot_open_input, "not a BMP file: " + name + " does not start as one");
+  if (!bmp && picture_format_of(start) == nullptr) {
+    std::string reason = not_a_picture_reason(start);
+    if (reason.rfind("not ", 0) == 0) reason += ": " + name + " does not start as one";
+    return refusal(Ending::cannot_open_input, std::move(reason));
+  }
   std::uint64_t limit = stream_stage_limit(options.pixel_limit);
   bool whole = false;  // the limit is the picture's own length, and bytes past it are not its own
   if (bmp) {
@@ -458,7 +465,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
       return refusal(failed ? std::move(*failed) : Failure{Fault::cannot_open, "not a BMP file", std::nullopt});
     }
     const bool reverse = options.top_down && !at->bmp.top_down;
-    if (options.stream && !options.transforms.any() && !reverse && format_walks_once(options) &&
+    if (options.stream && !transformed(options) && !reverse && format_walks_once(options) &&
         BmpStreamBands::streams(*at, keeps_alpha(options)))
       return std::unique_ptr<PackSource>(std::make_unique<StreamBandsSource>(input, *at, options));
     if (std::optional<CodecFailure> over = over_limit(at->bmp.width, at->bmp.height, options.pixel_limit))
@@ -499,7 +506,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
   }
   const std::string& path = input != nullptr ? staged : given;
   std::optional<Orientation> upright;  // once known
-  if (options.stream && !options.transforms.any()) {
+  if (options.stream && !transformed(options)) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
       return std::move(*bands);
     // A picture stored on its side is laid upright by the chain, which a PNG read in bands would
@@ -511,7 +518,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
         return std::move(*png);
     }
   }
-  if (options.transforms.any()) return open_chain(path, options);
+  if (transformed(options)) return open_chain(path, options);
   PictureLoad loaded = load(path, options);
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);

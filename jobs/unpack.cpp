@@ -34,6 +34,8 @@
 #include "jobs/probe.h"
 #include "pixels/little_endian.h"
 #include "read/frame_sizes.h"
+#include "read/pnm_reader.h"
+#include "read/tga_reader.h"
 
 namespace {
 
@@ -97,14 +99,17 @@ bool wants_png(const UnpackOptions& options, std::string_view path) {
 // file handed to unpack is far likelier a picture given where its raw image was meant.
 const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
   if (const char* format = codec_format_of(bytes)) return format;
+  if (has_pnm_signature(bytes)) return "PNM";
+  // A TGA has no signature: only an uncompressed one whose pixels end the file exactly is known.
+  if (looks_like_tga(bytes, file_size)) return "TGA";
   // "BM" and a file size field that matches the file: two bytes alone are too common in raw data.
   if (bytes.size() >= 6 && bytes[0] == 'B' && bytes[1] == 'M' && load_le32(bytes.data() + 2) == file_size) return "BMP";
   return nullptr;
 }
 
-// Only a picture's signature, or an LVGL header and its compression head, is read at the start:
-// the bands map their own windows.
-constexpr std::uint64_t header_bytes = lvgl_header_size + lvgl_compression_head_size;
+// Only a picture's signature (a TGA's header, a PNM's first fields), or an LVGL header and its
+// compression head, is read at the start: the bands map their own windows.
+constexpr std::uint64_t header_bytes = std::max<std::uint64_t>(lvgl_header_size + lvgl_compression_head_size, 64);
 
 // The input with its first bytes mapped, refused when the options take a picture's signature at its
 // start for swapped arguments.

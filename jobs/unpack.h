@@ -15,7 +15,7 @@ struct UnpackOptions {
   bool top_down = false;
   // Write a PNG (see containers/png_output.h) when the output's name ends in .png.
   bool codecs = false;
-  // Refuse an input that is recognisably a picture (a BMP, PNG, JPEG or GIF), which the command line
+  // Refuse an input that is recognisably a picture (a BMP, PNG, JPEG, GIF, TIFF, PNM or TGA), which the command line
   // takes for swapped arguments; Talvose converts whatever its user picked.
   bool refuse_pictures = false;
   // The frame's size in pixels; 0 x 0 is Talvose's 568 x 130.

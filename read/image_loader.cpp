@@ -1,13 +1,18 @@
 #include "read/image_loader.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "codecs/image_codecs.h"
 
+#include "files/view_access.h"
 #include "read/bmp_pixels.h"
 #include "read/png_reader.h"
+#include "read/pnm_reader.h"
+#include "read/tga_reader.h"
 
 namespace {
 
@@ -30,7 +35,37 @@ std::string compression_name(std::uint32_t compression) {
   }
 }
 
+bool starts_with(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
+  return bytes.size() >= at + text.size() && std::equal(text.begin(), text.end(), bytes.begin() + at);
+}
+
+// An SVG is XML text whose root is <svg>: its opening bytes hold the element's name, after any
+// byte order mark, XML declaration, comment or doctype.
+bool is_svg(std::span<const std::uint8_t> start) {
+  const std::string_view text(reinterpret_cast<const char*>(start.data()), std::min<std::size_t>(start.size(), 4096));
+  const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+  return first != std::string_view::npos && text[first] == '<' && text.find("<svg") != std::string_view::npos;
+}
+
 }  // namespace
+
+const char* picture_format_of(std::span<const std::uint8_t> start) {
+  if (starts_with(start, "BM")) return "BMP";
+  if (const char* codec = codec_format_of(start)) return codec;
+  if (has_pnm_signature(start)) return "PNM";
+  if (looks_like_tga(start)) return "TGA";
+  return nullptr;
+}
+
+std::string not_a_picture_reason(std::span<const std::uint8_t> start) {
+  // Neither has a decoder on both builds (Windows has no WebP codec of its own, nor any SVG one).
+  if (starts_with(start, "RIFF") && starts_with(start, "WEBP", 8))
+    return "a WebP picture, which is not read: convert it to PNG first (e.g. dwebp picture.webp -o picture.png)";
+  if (is_svg(start))
+    return "an SVG picture, which is not read: convert it to PNG first (e.g. rsvg-convert -o picture.png "
+           "picture.svg)";
+  return "not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF)";
+}
 
 std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit) {
   switch (bmp.verdict) {
@@ -89,20 +124,28 @@ void LoadedPicture::adopt(std::unique_ptr<std::uint8_t[]> pixels, std::uint32_t 
   rows_ = {decoded_.get(), std::size_t{width} * height * pixel_bytes};
 }
 
-std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
-  PngSpanBytes bytes(file_->bytes());
-  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(bytes, pixel_limit);
+template <typename Reader>
+std::optional<PictureLoad> LoadedPicture::load_whole(std::variant<std::monostate, Reader, Failure> found) {
   if (Failure* failed = std::get_if<Failure>(&found)) return std::move(*failed);
-  PngReader* reader = std::get_if<PngReader>(&found);
+  Reader* reader = std::get_if<Reader>(&found);
   if (reader == nullptr) return std::nullopt;
   if (std::uint64_t{reader->width()} * reader->height() * 4 > SIZE_MAX)
     return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
   const std::size_t size = std::size_t{reader->width()} * reader->height() * 4;
   std::unique_ptr<std::uint8_t[]> quads(new (std::nothrow) std::uint8_t[size]);
   if (quads == nullptr) return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory"};
-  if (std::optional<Failure> failed = reader->read_whole({quads.get(), size})) return std::move(*failed);
+  std::optional<Failure> failed;
+  // The file's own bytes may be read where they lie, and another program may cut it short meanwhile.
+  if (access_views([&] { failed = reader->read_whole({quads.get(), size}); }) != nullptr)
+    return Failure{Fault::cannot_open, cut_short_reason};
+  if (failed) return std::move(*failed);
   adopt(std::move(quads), reader->width(), reader->height(), true, true);
   return std::move(*this);
+}
+
+std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
+  PngSpanBytes bytes(file_->bytes());
+  return load_whole(PngReader::open(bytes, pixel_limit));
 }
 
 std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit,
@@ -111,13 +154,18 @@ std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std
   LoadedPicture picture;
   std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
   if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
-  if (!picture.file_) return std::nullopt;
+  if (!picture.file_ || starts_with(picture.file_->bytes(), "BM")) return std::nullopt;
   if (std::optional<PictureLoad> png = picture.load_png(pixel_limit)) return png;
+  if (std::optional<PictureLoad> pnm = picture.load_whole(PnmReader::open(picture.file_->bytes(), pixel_limit)))
+    return pnm;
   std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit, reduce);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:
-        return std::nullopt;
+        // A TGA has no signature, so it is tried last, when no other format has claimed the file.
+        if (std::optional<PictureLoad> tga = picture.load_whole(TgaReader::open(picture.file_->bytes(), pixel_limit)))
+          return tga;
+        return Failure{Fault::cannot_open, not_a_picture_reason(picture.file_->bytes())};
       case CodecFault::broken:
         return Failure{Fault::cannot_open, failure->reason};
       case CodecFault::too_large:

@@ -31,6 +31,15 @@ inline constexpr std::uint64_t default_pixel_limit = 178'956'970;
 // run-length coded picture of more than `pixel_limit` pixels is refused.
 std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit);
 
+// The format among those pack reads whose start `start` is, a file's or a stream's first bytes:
+// "BMP", "PNG", "JPEG", "GIF", "TIFF" or "PNM" by their signatures, and last "TGA" by a plausible
+// header; null for none of them.
+const char* picture_format_of(std::span<const std::uint8_t> start);
+
+// Why a file that starts with `start` and is none of those formats is not read, in plain words: an
+// SVG or a WebP is named, with a way to make a PNG of it; anything else is told what is read.
+std::string not_a_picture_reason(std::span<const std::uint8_t> start);
+
 // A bitmap handle of the system's loader (Win32); never held elsewhere.
 struct BitmapPolicy {
   using Handle = void*;
@@ -46,8 +55,10 @@ class LoadedPicture {
   static PictureLoad load(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
   // The picture of a PNG, JPEG or GIF file, decoded into BGRA quads with straight alpha that the
   // picture owns, top row first: a PNG by the PNG reader (png_reader.h), the others by the
-  // platform's codecs. Nullopt when the file is none of them (or cannot be read): the BMP loader's
-  // refusal then stands. A JPEG is decoded at the reduction `reduce` chooses (image_codecs.h).
+  // platform's codecs, a PNM or a TGA by its reader (pnm_reader.h, tga_reader.h), a TIFF by the
+  // codecs too. Nullopt when the file cannot be read or starts as a BMP: the BMP loader's refusal
+  // then stands; a file of any other kind is refused as not a picture that is read. A JPEG is decoded at the reduction
+  // `reduce` chooses (image_codecs.h).
   static std::optional<PictureLoad> load_with_codecs(const char* path, std::uint64_t pixel_limit = default_pixel_limit,
                                                      const DecodeReduction& reduce = {});
 
@@ -72,6 +83,9 @@ class LoadedPicture {
 
   // The picture of the PNG that file_ holds, read whole; nullopt when it is not a PNG.
   std::optional<PictureLoad> load_png(std::uint64_t pixel_limit);
+  // The picture that a reader of ours found in file_, read whole; nullopt when it found none.
+  template <typename Reader>
+  std::optional<PictureLoad> load_whole(std::variant<std::monostate, Reader, Failure> found);
   // Decodes `bmp`'s pixels into decoded_ and points the rows at them.
   std::optional<Failure> decode(const BmpPicture& bmp);
   // Keeps `bmp`'s alpha, when it has any, in alpha_: from the file's own rows, which on Win32 the

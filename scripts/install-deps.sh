@@ -12,6 +12,8 @@ packages=(
   liblz4-dev
   # Qt 6 front end: Widgets and Test, with the offscreen and xcb platform plugins
   qt6-base-dev libqt6test6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  # Qt's TIFF reader, which pack reads TIFF pictures through
+  qt6-image-formats-plugins
   # win32 build: the MinGW-w64 i686 cross compiler, and Wine to run its tests
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
   # GUI tests of the Win32 programs
