@@ -42,6 +42,9 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
     pack.top_down = true;
     if (invocation.c_array && c_type_given && !invocation.c_bytes)
       return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
+    // An LVGL image describes one picture: frames laid after it would be read as nothing.
+    if (pack.all_frames)
+      return UsageError{"--lvgl holds one picture, not --frames all: pack each frame with --frames N"};
   }
   // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless
   // words are asked for, which the container then refuses.
@@ -77,6 +80,8 @@ Result finish(Invocation invocation) {
     // A format guessed needs its size guessed too, unless the size is given.
     if (unpack.guess_format && unpack.width == 0) unpack.guess_size = true;
     unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.bytes_given;
+    if (unpack.frames != 0 && (unpack.guess_size || unpack.guess_format))
+      return UsageError{"--frames needs the frame's --size and --format; auto guesses one picture"};
   }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
@@ -110,6 +115,8 @@ Result finish(Invocation invocation) {
   if (paths.size() != 2) return UsageError{verb + " takes IN and OUT, or -d DIR and inputs"};
   invocation.output = paths[1];
   paths.pop_back();
+  if (invocation.verb == Verb::unpack && invocation.unpack.frames != 0 && invocation.output == standard_stream)
+    return UsageError{"unpack --frames writes a picture for each frame, named after OUT, not to '-'"};
   return invocation;
 }
 

@@ -24,9 +24,11 @@ std::string c_identifier_of(std::string_view stem);
 // picture, size, row order and byte order the array holds) and, from `high_byte_first`, how the
 // array lies in memory; then each run of elements, the first of them element `first`, appended to
 // `text`; then the tail. `attribute`, when not empty, follows the array's name (PROGMEM, a section,
-// an alignment).
+// an alignment). With `delays_ms`, the array holds that many frames one after another, and the
+// header declares NAME_frames and `static const uint32_t NAME_delays_ms[]` before it.
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
-                         std::uint32_t height, bool high_byte_first, std::string_view attribute = {});
+                         std::uint32_t height, bool high_byte_first, std::string_view attribute = {},
+                         std::span<const std::uint32_t> delays_ms = {});
 void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,
                              std::uint64_t words);
 std::string_view c_array_tail();
@@ -34,6 +36,7 @@ std::string_view c_array_tail();
 // The same for an array of bytes, `static const uint8_t NAME[]`, each element one byte of the output
 // in order, which holds whatever the format: no byte order comes between the file and the array.
 std::string c_byte_array_head(std::string_view name, std::string_view description, std::uint64_t bytes,
-                              std::uint32_t width, std::uint32_t height, std::string_view attribute = {});
+                              std::uint32_t width, std::uint32_t height, std::string_view attribute = {},
+                              std::span<const std::uint32_t> delays_ms = {});
 void append_c_byte_elements(std::string& text, std::span<const std::uint8_t> bytes, std::uint64_t first,
                             std::uint64_t total);

@@ -30,9 +30,9 @@ class CArrayContainer : public PackContainer {
     written_ = 0;
     if (words_)
       return c_array_head(picture.name, picture.description, picture.bytes / 2, picture.width, picture.height,
-                          picture.settings.word.bytes == ByteOrder::high_first, picture.attribute);
+                          picture.settings.word.bytes == ByteOrder::high_first, picture.attribute, picture.delays_ms);
     return c_byte_array_head(picture.name, picture.description, picture.bytes, picture.width, picture.height,
-                             picture.attribute);
+                             picture.attribute, picture.delays_ms);
   }
 
   std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string& scratch) override {

@@ -32,7 +32,11 @@ struct ContainerPicture {
   FormatSettings settings;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint64_t bytes = 0;  // the format's bytes, palette and planes together
+  std::uint64_t bytes = 0;  // the format's bytes, palette and planes together, of every frame
+  // The frames of an animation, each of width x height, one after another; and each one's delay in
+  // milliseconds when the animation's timing is to be declared (C source names their count too).
+  std::uint32_t frames = 1;
+  std::span<const std::uint32_t> delays_ms = {};
 };
 
 class PackContainer {

@@ -58,6 +58,12 @@ struct PackOptions {
   // It is made a band of rows at a time, from a BMP read through windows of its file (a picture of
   // the codecs decoded whole); a quarter turn holds what it turns, up to `pixel_limit` pixels.
   Transforms transforms;
+  // Which frames of an animated GIF are packed: frame `frame`, counted from 1 (the first, as a
+  // viewer shows it before it moves, by default), or with `all_frames` every frame, one after
+  // another, each composed as a viewer shows it and packed as a picture of its own. A still picture
+  // has one frame.
+  std::uint32_t frame = 1;
+  bool all_frames = false;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

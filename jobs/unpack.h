@@ -41,6 +41,10 @@ struct UnpackOptions {
   bool premultiplied = false;
   // Take the size and format from an LVGL image's header when the input starts with one.
   bool lvgl_header = false;
+  // The raw image holds this many frames of the size one after another, each written to a picture
+  // of its own named after the output, its number from 000 before the extension (out-000.png);
+  // 0 for one picture named as the output.
+  std::uint32_t frames = 0;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);
