@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testing/c_array_text.h"
@@ -51,6 +52,9 @@ struct Input {
   const char* name;
   const char* file;
   Bytes (*make)();
+  // Options that read the input, and the frames they give, one after another.
+  std::vector<std::string> options = {};
+  std::uint32_t frames = 1;
 };
 
 const Input inputs[] = {
@@ -58,6 +62,12 @@ const Input inputs[] = {
      [] { return make_bmp({.width = picture_width, .height = picture_height}, pattern_pixel); }},
     {"TopDownPaletteBmp", "picture.bmp", palette_bmp},
     {"AlphaPng", "picture.png", alpha_png},
+    // Three frames that ImageMagick made (read/gif-tests/make.sh), a transparent pixel in one.
+    {"AnimatedGifAllFrames",
+     "picture.gif",
+     [] { return read_file(std::string(GIF_TESTS) + "/matrix.gif").value_or(Bytes{}); },
+     {"--frames", "all"},
+     3},
 };
 
 struct Transform {
@@ -129,7 +139,8 @@ class PackContainers : public testing::TestWithParam<Case> {
   std::optional<Bytes> pack(const std::vector<std::string>& more, Stream stream, const char* extension) {
     const std::string input = dir_.file(GetParam().input->file);
     std::vector<std::string> arguments = {"pack"};
-    for (const auto* options : {&GetParam().transform->options, &GetParam().format->options, &more})
+    for (const auto* options :
+         {&GetParam().input->options, &GetParam().transform->options, &GetParam().format->options, &more})
       arguments.insert(arguments.end(), options->begin(), options->end());
     std::string output;
     Bytes standard_input;
@@ -166,14 +177,16 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
   const std::optional<Bytes> raw_top_down = pack({"--rows", "top-down"}, Stream::file, ".bin");
   ASSERT_TRUE(raw && raw_top_down);
   const std::size_t row_bytes = (std::size_t{width} * c.format->bits + 7) / 8;
-  ASSERT_EQ(raw->size(), c.format->palette_bytes + row_bytes * height) << "the raw conversion itself";
+  const std::uint32_t frames = c.input->frames;
+  ASSERT_EQ(raw->size(), (c.format->palette_bytes + row_bytes * height) * frames) << "the raw conversion itself";
 
   std::vector<Output> outputs = {
       {"Raw", Kind::raw, {}},
       {"CArray", Kind::c_array, {"--c-array", "logo", "--c-attribute", "PROGMEM"}, c.format->words},
       {"CArrayOfBytes", Kind::c_array, {"--c-array", "logo", "--c-type", "bytes", "--c-attribute", "PROGMEM"}},
   };
-  if (c.format->lvgl_format) {
+  // An LVGL image holds one picture; it refuses --frames all.
+  if (c.format->lvgl_format && frames == 1) {
     outputs.push_back({"Lvgl", Kind::lvgl_bin, {"--lvgl"}});
     outputs.push_back({"LvglCArray", Kind::lvgl_c, {"--lvgl", "--c-array", "logo", "--c-attribute", "PROGMEM"}});
   }
@@ -194,7 +207,10 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(*bytes, *raw);
           break;
         case Kind::c_array: {
-          const std::optional<CArrayText> array = parse_c_array(text);
+          // The frames' delays are declared first, in an array of their own.
+          std::string_view pixels = text;
+          if (frames > 1) pixels = pixels.substr(pixels.find("};", pixels.find("_delays_ms[")) + 2);
+          const std::optional<CArrayText> array = parse_c_array(pixels);
           ASSERT_TRUE(array) << text;
           EXPECT_EQ(array->type, output.words ? "uint16_t" : "uint8_t");
           EXPECT_EQ(array->name, name);
@@ -203,6 +219,9 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(array->bytes, *raw);
           EXPECT_EQ(c_define(text, name + "_width"), width);
           EXPECT_EQ(c_define(text, name + "_height"), height);
+          if (frames > 1) {
+            EXPECT_EQ(c_define(text, name + "_frames"), frames);
+          }
           break;
         }
         case Kind::lvgl_bin: {

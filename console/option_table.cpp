@@ -259,8 +259,8 @@ std::span<const OptionRow> option_table() {
       {.long_name = "--frames",
        .verbs = converting,
        .value = "all|N",
-       .help = "pack: every frame of an animated GIF one after another, or frame N from 1 (1); unpack: the input "
-               "holds N frames of --size, each written to its own picture",
+       .help = "pack every frame of an animated GIF one after another (all), or frame N, from 1 (1); unpack a raw "
+               "input of N frames into a picture each",
        .more = "Each frame is composed as a viewer shows it. A C header of all frames also declares NAME_frames and "
                "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame. unpack names the "
                "pictures after OUT, its number from 000 before the extension: out.png gives out-000.png, "

@@ -19,4 +19,11 @@ $IM disposals.gif -coalesce rgba:disposals.rgba
 # An interlaced still picture, in one frame of the screen's size.
 $IM -size 7x11 gradient:white-black -colors 8 -interlace GIF interlaced.gif
 $IM interlaced.gif -coalesce rgba:interlaced.rgba
-rm -f f1.png f2.png f3.png f4.png
+# A 16 x 12 animation of three frames for the containers' matrix: a full first frame, then two
+# smaller ones at offsets, the first of them with a transparent pixel and cleared afterwards.
+$IM -size 16x12 gradient:navy-orange -colors 32 m1.png
+$IM -size 6x5 xc:white -fill none -draw "color 2,2 point" m2.png
+$IM -size 4x7 xc:teal m3.png
+$IM -dispose none -delay 5 -page 16x12+0+0 m1.png -dispose background -delay 7 -page +9+6 m2.png \
+    -dispose none -delay 9 -page +1+2 m3.png matrix.gif
+rm -f m1.png m2.png m3.png f1.png f2.png f3.png f4.png
