@@ -31,8 +31,8 @@ namespace {
 std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t frames,
                      bool top_first, const PackOptions& options) {
   std::string text = path + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels, ";
-  if (frames != 0) text += std::to_string(frames) + (frames == 1 ? " frame, " : " frames one after another, ");
-  text += (top_first ? "top row first" : "bottom row first") + std::string(", ");
+  if (frames != 0) text.append(std::to_string(frames)).append(frames == 1 ? " frame, " : " frames one after another, ");
+  text.append(top_first ? "top row first, " : "bottom row first, ");
   if (options.pixel_format != PixelFormat::rgb565) {
     const FormatInfo& info = format_info(options.pixel_format);
     text += std::string(info.name) + " (" + std::string(info.layout) + ")";
