@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -111,7 +112,10 @@ std::variant<std::monostate, GifReader, Failure> GifReader::open(PngBytes& bytes
     if (std::optional<Failure> failed = reader.read_screen(pixel_limit)) return std::move(*failed);
     if (std::optional<Failure> failed = reader.walk(false)) return std::move(*failed);
     if (reader.delays_ms_.empty()) return damaged("it holds no frame");
-    const std::size_t quads = std::size_t{reader.width_} * reader.height_ * 4;
+    // Counted in 64 bits: in the 32-bit build a screen's quads can pass what a size_t holds.
+    const std::uint64_t canvas_bytes = std::uint64_t{reader.width_} * reader.height_ * 4;
+    if (canvas_bytes > PTRDIFF_MAX / 2) return no_memory();
+    const std::size_t quads = static_cast<std::size_t>(canvas_bytes);
     reader.canvas_.assign(quads, 0);
     if (reader.keeps_previous_) reader.previous_.assign(quads, 0);
   } catch (const std::bad_alloc&) {
@@ -130,6 +134,9 @@ std::optional<Failure> GifReader::read_screen(std::uint64_t pixel_limit) {
     return damaged("its screen is " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
   if (std::optional<CodecFailure> over = over_limit(width_, height_, pixel_limit))
     return Failure{Fault::unsupported, over->reason};
+  if (!raw_image_size(width_, height_))
+    return Failure{Fault::unsupported, std::to_string(width_) + " x " + std::to_string(height_) +
+                                           " pixels: the raw image would not fit 4 GiB"};
   const std::uint8_t packed = header[10];
   if ((packed & 0x80) != 0) {
     global_palette_.resize(std::size_t{3} << ((packed & 7) + 1));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -162,6 +163,12 @@ TEST(GifReader, RefusesEveryCutOfAnAnimation) {
 TEST(GifReader, RefusesAScreenOverThePixelLimitBeforeDecoding) {
   EXPECT_EQ(compose(two_pixels, 1).refusal,
             "2 x 1 pixels, more than the 1 a compressed picture may have (--max-pixels raises the limit)");
+}
+
+TEST(GifReader, RefusesAScreenWhoseRawImageCannotBeHeld) {
+  Bytes file = two_pixels;
+  std::fill(file.begin() + 6, file.begin() + 10, 0xFF);
+  EXPECT_EQ(compose(file, std::uint64_t{1} << 40).refusal, "65535 x 65535 pixels: the raw image would not fit 4 GiB");
 }
 
 TEST(GifReader, LeavesOtherFilesToOtherReaders) {
