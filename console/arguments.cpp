@@ -46,6 +46,9 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   if (pack.compression != LvglCompression::none && !invocation.lvgl) return UsageError{"--compress goes with --lvgl"};
   if (invocation.lvgl && pack.tiles)
     return UsageError{"--lvgl writes one picture: --tiles goes with raw data or --c-array"};
+  // Tiles are cut from one picture; the frames of an animation are pictures of their own.
+  if (pack.tiles && (pack.all_frames || pack.frame != 1))
+    return UsageError{"--tiles cuts one picture into tiles: give it without --frames"};
   if (invocation.lvgl) {
     // LVGL's rows are the top row first, whatever order the options came in.
     if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
@@ -54,6 +57,9 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
     pack.top_down = true;
     if (invocation.c_array && c_type_given && !invocation.c_bytes)
       return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
+    // An LVGL image describes one picture: frames laid after it would be read as nothing.
+    if (pack.all_frames)
+      return UsageError{"--lvgl holds one picture, not --frames all: pack each frame with --frames N"};
   }
   // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless
   // words are asked for, which the container then refuses.
@@ -92,6 +98,8 @@ Result finish(Invocation invocation) {
     // The guess reads rows that follow one another unpadded.
     if ((unpack.guess_size || unpack.guess_format) && unpack.align != 1)
       return UsageError{"--size auto and --format auto guess rows without padding; give --size with --align"};
+    if (unpack.frames != 0 && (unpack.guess_size || unpack.guess_format))
+      return UsageError{"--frames needs the frame's --size and --format; auto guesses one picture"};
   }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
@@ -126,6 +134,8 @@ Result finish(Invocation invocation) {
   if (paths.size() != 2) return UsageError{verb + " takes IN and OUT, or -d DIR and inputs"};
   invocation.output = paths[1];
   paths.pop_back();
+  if (invocation.verb == Verb::unpack && invocation.unpack.frames != 0 && invocation.output == standard_stream)
+    return UsageError{"unpack --frames writes a picture for each frame, named after OUT, not to '-'"};
   return invocation;
 }
 

@@ -147,9 +147,7 @@ TEST(PackReadsCodecPictures, NamesTheFormatOfAPictureThatDoesNotDecode) {
       {"JpegSignatureThenGarbage",
        {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'},
        "the JPEG is damaged or cut short: it cannot be decoded"},
-      {"GifSignatureThenGarbage",
-       {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'},
-       "the GIF is damaged or cut short: it cannot be decoded"},
+      {"GifSignatureThenGarbage", {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'}, "the GIF is cut short"},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "containers/lvgl_compress.h"
@@ -54,6 +55,9 @@ struct Input {
   const char* name;
   const char* file;
   Bytes (*make)();
+  // Options that read the input, and the frames they give, one after another.
+  std::vector<std::string> options = {};
+  std::uint32_t frames = 1;
 };
 
 const Input inputs[] = {
@@ -61,6 +65,12 @@ const Input inputs[] = {
      [] { return make_bmp({.width = picture_width, .height = picture_height}, pattern_pixel); }},
     {"TopDownPaletteBmp", "picture.bmp", palette_bmp},
     {"AlphaPng", "picture.png", alpha_png},
+    // Three frames that ImageMagick made (read/gif-tests/make.sh), a transparent pixel in one.
+    {"AnimatedGifAllFrames",
+     "picture.gif",
+     [] { return read_file(std::string(GIF_TESTS) + "/matrix.gif").value_or(Bytes{}); },
+     {"--frames", "all"},
+     3},
 };
 
 struct Transform {
@@ -130,7 +140,10 @@ std::vector<Case> all_cases() {
   std::vector<Case> cases;
   for (const Format& format : formats) {
     for (const Transform& transform : transforms) {
-      for (const Input& input : inputs) cases.push_back({&input, &transform, &format});
+      for (const Input& input : inputs) {
+        // Tiles are cut from one picture, and --frames all is refused with them.
+        if (transform.tiles == 0 || input.frames == 1) cases.push_back({&input, &transform, &format});
+      }
     }
   }
   return cases;
@@ -153,11 +166,17 @@ struct Output {
 Bytes padded(const Bytes& raw, std::size_t palette_bytes, std::size_t row_bytes, std::uint32_t rows,
              std::uint32_t align) {
   const std::size_t stride = (row_bytes + align - 1) / align * align;
-  Bytes bytes(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(palette_bytes));
-  for (std::uint32_t y = 0; y < rows; ++y) {
-    const auto row = raw.begin() + static_cast<std::ptrdiff_t>(palette_bytes + y * row_bytes);
-    bytes.insert(bytes.end(), row, row + static_cast<std::ptrdiff_t>(row_bytes));
-    bytes.insert(bytes.end(), stride - row_bytes, 0);
+  const std::size_t frame_bytes = palette_bytes + row_bytes * rows;
+  Bytes bytes;
+  // The frames of an animation, each a picture of its own laid out alike.
+  for (std::size_t frame = 0; frame + frame_bytes <= raw.size(); frame += frame_bytes) {
+    const auto start = raw.begin() + static_cast<std::ptrdiff_t>(frame);
+    bytes.insert(bytes.end(), start, start + static_cast<std::ptrdiff_t>(palette_bytes));
+    for (std::uint32_t y = 0; y < rows; ++y) {
+      const auto row = start + static_cast<std::ptrdiff_t>(palette_bytes + y * row_bytes);
+      bytes.insert(bytes.end(), row, row + static_cast<std::ptrdiff_t>(row_bytes));
+      bytes.insert(bytes.end(), stride - row_bytes, 0);
+    }
   }
   return bytes;
 }
@@ -189,7 +208,8 @@ class PackContainers : public testing::TestWithParam<Case> {
   std::optional<Bytes> pack(const std::vector<std::string>& more, Stream stream, const char* extension) {
     const std::string input = dir_.file(GetParam().input->file);
     std::vector<std::string> arguments = {"pack"};
-    for (const auto* options : {&GetParam().transform->options, &GetParam().format->options, &more})
+    for (const auto* options :
+         {&GetParam().input->options, &GetParam().transform->options, &GetParam().format->options, &more})
       arguments.insert(arguments.end(), options->begin(), options->end());
     std::string output;
     Bytes standard_input;
@@ -226,7 +246,8 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
   const std::optional<Bytes> raw_top_down = pack({"--rows", "top-down"}, Stream::file, ".bin");
   ASSERT_TRUE(raw && raw_top_down);
   const std::size_t row_bytes = (std::size_t{width} * c.format->bits + 7) / 8;
-  ASSERT_EQ(raw->size(), c.format->palette_bytes + row_bytes * height) << "the raw conversion itself";
+  const std::uint32_t frames = c.input->frames;
+  ASSERT_EQ(raw->size(), (c.format->palette_bytes + row_bytes * height) * frames) << "the raw conversion itself";
 
   std::vector<Output> outputs = {
       {"Raw", Kind::raw, {}},
@@ -239,8 +260,8 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
        16},
       {"CArrayOfBytes", Kind::c_array, {"--c-array", "logo", "--c-type", "bytes", "--c-attribute", "PROGMEM"}},
   };
-  // An LVGL image holds one picture: tiles are refused before anything is read.
-  if (c.format->lvgl_format && c.transform->tiles == 0) {
+  // An LVGL image holds one picture: tiles and --frames all are refused before anything is read.
+  if (c.format->lvgl_format && c.transform->tiles == 0 && frames == 1) {
     outputs.push_back({"Lvgl", Kind::lvgl_bin, {"--lvgl"}});
     outputs.push_back({"LvglAligned", Kind::lvgl_bin, {"--lvgl", "--align", "16"}, false, 16});
     outputs.push_back({"LvglRle", Kind::lvgl_bin, {"--lvgl", "--compress", "rle"}, false, 1, LvglCompression::rle});
@@ -285,7 +306,10 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(*bytes, expected);
           break;
         case Kind::c_array: {
-          const std::optional<CArrayText> array = parse_c_array(text);
+          // The frames' delays are declared first, in an array of their own.
+          std::string_view pixels = text;
+          if (frames > 1) pixels = pixels.substr(pixels.find("};", pixels.find("_delays_ms[")) + 2);
+          const std::optional<CArrayText> array = parse_c_array(pixels);
           ASSERT_TRUE(array) << text;
           EXPECT_EQ(array->type, output.words ? "uint16_t" : "uint8_t");
           EXPECT_EQ(array->name, name);
@@ -299,6 +323,9 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           } else {
             EXPECT_EQ(c_define(text, name + "_height"), height / c.transform->tiles);
             EXPECT_EQ(c_define(text, name + "_tiles"), c.transform->tiles);
+          }
+          if (frames > 1) {
+            EXPECT_EQ(c_define(text, name + "_frames"), frames);
           }
           break;
         }

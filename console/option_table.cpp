@@ -338,6 +338,28 @@ std::span<const OptionRow> option_table() {
              invocation.pack.align = invocation.unpack.align = *align;
              return std::string();
            }},
+      {.long_name = "--frames",
+       .verbs = converting,
+       .value = "all|N",
+       .help = "pack every frame of an animated GIF one after another (all), or frame N, from 1 (1); unpack a raw "
+               "input of N frames into a picture each",
+       .more = "Each frame is composed as a viewer shows it. A C header of all frames also declares NAME_frames and "
+               "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame. unpack names the "
+               "pictures after OUT, its number from 000 before the extension: out.png gives out-000.png, "
+               "out-001.png and so on.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             if (value == "all" && invocation.verb == Verb::pack) {
+               invocation.pack.all_frames = true;
+               return std::string();
+             }
+             const std::optional<std::uint32_t> count = parse_count(value);
+             if (!count || *count == 0 || *count > 99999)
+               return bad_value(name, value, invocation.verb == Verb::pack ? "all, or 1 to 99999" : "1 to 99999");
+             invocation.pack.frame = *count;
+             invocation.unpack.frames = *count;
+             return std::string();
+           }},
       {.long_name = "--max-pixels",
        .verbs = pack_only,
        .value = "N",

@@ -24,8 +24,8 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {
-      {"COLOUR", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},    {"DIR", "out"},
-      {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"}};
+      {"COLOUR", "1E90FF"}, {"WxH", "2x2"},         {"WxH|auto", "2x2"}, {"NAME", "logo"},  {"DIR", "out"}, {"N", "2"},
+      {"OUT", "diff"},      {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"}, {"all|N", "2"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;

@@ -38,12 +38,23 @@ std::string attribute_text(std::string_view attribute) {
   return text;
 }
 
-std::string guard_and_sizes(const std::string& id, std::uint32_t width, std::uint32_t height, std::uint32_t tiles) {
+std::string guard_and_sizes(const std::string& id, std::uint32_t width, std::uint32_t height, std::uint32_t tiles,
+                            std::span<const std::uint32_t> delays_ms) {
   std::string text("#ifndef RGB565_");
   text.append(id).append("_H\n#define RGB565_").append(id).append("_H\n\n#include <stdint.h>\n\n#define ");
   text.append(id).append("_width ").append(std::to_string(width)).append("\n#define ").append(id);
   text.append("_height ").append(std::to_string(height)).append("\n");
   if (tiles != 0) text.append("#define ").append(id).append("_tiles ").append(std::to_string(tiles)).append("\n");
+  if (!delays_ms.empty()) {
+    const std::string count = std::to_string(delays_ms.size());
+    text.append("#define ").append(id).append("_frames ").append(count).append("\n\n");
+    text.append("static const uint32_t ").append(id).append("_delays_ms[").append(count).append("] = {");
+    for (std::size_t k = 0; k < delays_ms.size(); ++k)
+      text.append(k % 12 == 0 ? "\n    " : " ")
+          .append(std::to_string(delays_ms[k]))
+          .append(k + 1 < delays_ms.size() ? "," : "");
+    text.append("\n};\n");
+  }
   return text.append("\n");
 }
 
@@ -68,7 +79,8 @@ std::string c_identifier_of(std::string_view stem) {
 }
 
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
-                         std::uint32_t height, bool high_byte_first, std::string_view attribute, std::uint32_t tiles) {
+                         std::uint32_t height, bool high_byte_first, std::string_view attribute, std::uint32_t tiles,
+                         std::span<const std::uint32_t> delays_ms) {
   const std::string id(name);
   std::string text =
       "/* " + comment_text(description) +
@@ -78,19 +90,19 @@ std::string c_array_head(std::string_view name, std::string_view description, st
            ? "They are\n   stored high byte first: send them as they lie, or swap the bytes of an element to get\n"
              "   its word. */\n"
            : "They are\n   stored low byte first: each element is its word. */\n");
-  text += guard_and_sizes(id, width, height, tiles);
+  text += guard_and_sizes(id, width, height, tiles, delays_ms);
   text += "static const uint16_t " + id + "[" + std::to_string(words) + "]" + attribute_text(attribute) + " = {";
   return text;
 }
 
 std::string c_byte_array_head(std::string_view name, std::string_view description, std::uint64_t bytes,
                               std::uint32_t width, std::uint32_t height, std::string_view attribute,
-                              std::uint32_t tiles) {
+                              std::uint32_t tiles, std::span<const std::uint32_t> delays_ms) {
   const std::string id(name);
   std::string text("/* ");
   text += comment_text(description);
   text += ".\n   Each element is one byte of the output, in order. */\n";
-  text += guard_and_sizes(id, width, height, tiles);
+  text += guard_and_sizes(id, width, height, tiles, delays_ms);
   text += "static const uint8_t " + id + "[" + std::to_string(bytes) + "]" + attribute_text(attribute) + " = {";
   return text;
 }

@@ -25,10 +25,11 @@ std::string c_identifier_of(std::string_view stem);
 // array lies in memory; then each run of elements, the first of them element `first`, appended to
 // `text`; then the tail. `attribute`, when not empty, follows the array's name (PROGMEM, a section,
 // an alignment). With `tiles`, the array holds that many pictures of width x height one after another,
-// and NAME_tiles says how many.
+// and NAME_tiles says how many. With `delays_ms`, the array holds that many frames one after another,
+// and the header declares NAME_frames and `static const uint32_t NAME_delays_ms[]` before it.
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
                          std::uint32_t height, bool high_byte_first, std::string_view attribute = {},
-                         std::uint32_t tiles = 0);
+                         std::uint32_t tiles = 0, std::span<const std::uint32_t> delays_ms = {});
 void append_c_array_elements(std::string& text, std::span<const std::uint8_t> raw, std::uint64_t first,
                              std::uint64_t words);
 std::string_view c_array_tail();
@@ -37,6 +38,6 @@ std::string_view c_array_tail();
 // in order, which holds whatever the format: no byte order comes between the file and the array.
 std::string c_byte_array_head(std::string_view name, std::string_view description, std::uint64_t bytes,
                               std::uint32_t width, std::uint32_t height, std::string_view attribute = {},
-                              std::uint32_t tiles = 0);
+                              std::uint32_t tiles = 0, std::span<const std::uint32_t> delays_ms = {});
 void append_c_byte_elements(std::string& text, std::span<const std::uint8_t> bytes, std::uint64_t first,
                             std::uint64_t total);

@@ -13,7 +13,8 @@ std::span<const std::uint8_t> bytes_of(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Tiles lie one after another as the rows of one tall picture of them stacked.
+// A frame's layout. Tiles lie one after another as the rows of one tall picture of them stacked;
+// the frames of an animation follow one another, each laid out alike.
 StridedLayout layout_of(const ContainerPicture& picture) {
   const std::uint64_t rows = std::uint64_t{picture.height} * std::max<std::uint32_t>(picture.tiles, 1);
   return aligned_layout(picture.settings, picture.width, static_cast<std::uint32_t>(rows), picture.align);
@@ -21,7 +22,9 @@ StridedLayout layout_of(const ContainerPicture& picture) {
 
 class RawContainer : public PackContainer {
  public:
-  std::optional<std::uint64_t> size(const ContainerPicture& picture) const override { return layout_of(picture).total; }
+  std::optional<std::uint64_t> size(const ContainerPicture& picture) const override {
+    return layout_of(picture).total * picture.frames;
+  }
   std::string begin(const ContainerPicture& picture) override {
     padder_.emplace(layout_of(picture));
     return {};
@@ -46,13 +49,14 @@ class CArrayContainer : public RawContainer {
 
   std::string begin(const ContainerPicture& picture) override {
     RawContainer::begin(picture);
-    total_ = layout_of(picture).total;
+    total_ = layout_of(picture).total * picture.frames;
     written_ = 0;
     if (words_)
       return c_array_head(picture.name, picture.description, total_ / 2, picture.width, picture.height,
-                          picture.settings.word.bytes == ByteOrder::high_first, picture.attribute, picture.tiles);
+                          picture.settings.word.bytes == ByteOrder::high_first, picture.attribute, picture.tiles,
+                          picture.delays_ms);
     return c_byte_array_head(picture.name, picture.description, total_, picture.width, picture.height,
-                             picture.attribute, picture.tiles);
+                             picture.attribute, picture.tiles, picture.delays_ms);
   }
 
   std::span<const std::uint8_t> append(std::span<const std::uint8_t> band, std::string& scratch) override {

@@ -53,6 +53,7 @@ std::span<const std::uint8_t> RowPadder::pad(std::span<const std::uint8_t> piece
     if (row != 0 && into_row + take == row) out.insert(out.end(), static_cast<std::size_t>(padding), 0);
     piece = piece.subspan(static_cast<std::size_t>(take));
     at_ += take;
+    if (at_ == packed.total) at_ = 0;  // the next frame of an animation, laid out alike
   }
   return out;
 }

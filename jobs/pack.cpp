@@ -27,16 +27,18 @@
 
 namespace {
 
-// The line that opens a C source: which picture, its size and the bytes' layout.
-std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, bool top_first,
-                     const PackOptions& options) {
+// The line that opens a C source: which picture, its size (or its tiles'), its frames when they are
+// counted, and the bytes' layout.
+std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t frames,
+                     bool top_first, const PackOptions& options) {
   std::string text = path + ": ";
   if (options.tiles)
     text += std::to_string(height / options.tiles->height) + " tiles of " + std::to_string(width) + " x " +
             std::to_string(options.tiles->height) + " pixels, one after another, ";
   else
     text += std::to_string(width) + " x " + std::to_string(height) + " pixels, ";
-  text += std::string(top_first ? "top row first" : "bottom row first") + ", ";
+  if (frames != 0) text.append(std::to_string(frames)).append(frames == 1 ? " frame, " : " frames one after another, ");
+  text.append(top_first ? "top row first, " : "bottom row first, ");
   if (options.pixel_format != PixelFormat::rgb565) {
     const FormatInfo& info = format_info(options.pixel_format);
     text += std::string(info.name) + " (" + std::string(info.layout) + ")";
@@ -54,17 +56,27 @@ std::string describe(const std::string& path, std::uint32_t width, std::uint32_t
 // A band of stored rows holds about this much of the picture.
 constexpr std::uint64_t band_size = std::uint64_t{1} << 20;
 
-// The walk: the source's bands encoded in the format, wrapped by the container, into `destination`.
-std::optional<Outcome> walk(PackSource& source, const StoredRows& rows, std::uint32_t band, const PackOptions& options,
-                            PackContainer& container, const ContainerPicture& picture, JobOutput& output) {
+// The walk: the source's bands encoded in the format, wrapped by the container, into `destination`;
+// frame after frame from `first`, each a picture of its own, when the container holds `frames`.
+std::optional<Outcome> walk(PackSource& source, StoredRows rows, std::uint32_t band, const PackOptions& options,
+                            PackContainer& container, const ContainerPicture& picture, std::uint32_t first,
+                            JobOutput& output) {
   std::string scratch;
   if (std::optional<Outcome> refused = output.write(container.begin(picture))) return refused;
-  const RowSource from_source = [&](std::uint32_t first, std::uint32_t count) { return source.band(first, count); };
+  const RowSource from_source = [&](std::uint32_t row, std::uint32_t count) { return source.band(row, count); };
   // pack_format turns a failed allocation in the container's text into "Out of memory".
   const ByteSink into_container = [&](std::span<const std::uint8_t> bytes) {
     return output.write(container.append(bytes, scratch));
   };
-  if (std::optional<Outcome> refused = pack_format(rows, options, band, from_source, into_container)) return refused;
+  for (std::uint32_t frame = 0; frame < picture.frames; ++frame) {
+    if (frame > 0) {
+      if (std::optional<Outcome> refused = source.show_frame(first + frame)) return refused;
+      std::variant<StoredRows, Outcome> readied = source.ready(band, rows.reverse);
+      if (Outcome* refused = std::get_if<Outcome>(&readied)) return std::move(*refused);
+      rows = std::get<StoredRows>(readied);
+    }
+    if (std::optional<Outcome> refused = pack_format(rows, options, band, from_source, into_container)) return refused;
+  }
   // A compressed image is compressed here, whole.
   std::string ending;
   try {
@@ -87,6 +99,14 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
         cut_into_tiles(open_pack_source(paths.first, options, paths.input), options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
     PackSource& source = *std::get<std::unique_ptr<PackSource>>(opened);
+    const std::uint32_t available = source.frames();
+    if (options.frame > available)
+      return refusal(Ending::unsupported_picture,
+                     "it has " + std::to_string(available) + (available == 1 ? " frame" : " frames") + "; --frames " +
+                         std::to_string(options.frame) + " asks for frame " + std::to_string(options.frame));
+    const std::uint32_t first = options.all_frames ? 0 : options.frame - 1;
+    const std::uint32_t frames = options.all_frames ? available : 1;
+    if (std::optional<Outcome> refused = source.show_frame(first)) return std::move(*refused);
     const bool reverse = options.top_down && !source.top_down();
     StoredRows shape{source.width(), source.height(), 0, reverse};
     const std::uint32_t band = format_band_rows(options, shape, band_size);
@@ -96,9 +116,14 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
 
     const std::unique_ptr<PackContainer> container = make_container(options.container);
     std::string description;
+    std::vector<std::uint32_t> delays;
     try {
-      description = describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width,
-                             rows.height, options.top_down || source.top_down(), options);
+      description =
+          describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width, rows.height,
+                   options.all_frames ? frames : 0, options.top_down || source.top_down(), options);
+      if (options.all_frames) {
+        for (std::uint32_t k = 0; k < frames; ++k) delays.push_back(source.delay_ms(k));
+      }
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
@@ -112,7 +137,9 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                    image_layout(settings, rows.width, rows.height).total,
                                    options.align,
                                    options.compression,
-                                   options.tiles ? rows.height / options.tiles->height : 0};
+                                   options.tiles ? rows.height / options.tiles->height : 0,
+                                   frames,
+                                   delays};
     if (std::optional<std::string> reason = container->refusal(picture))
       return refusal(Ending::unsupported_picture, std::move(*reason));
 
@@ -122,7 +149,7 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                                  : JobOutput::to_memory(container->size(picture));
     if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
     output.emplace(std::get<JobOutput>(std::move(begun)));
-    if (std::optional<Outcome> refused = walk(source, rows, band, options, *container, picture, *output))
+    if (std::optional<Outcome> refused = walk(source, rows, band, options, *container, picture, first, *output))
       return std::move(*refused);
   }  // The picture is released here, before a block in memory is saved.
   return output->finish(paths.second, progress);

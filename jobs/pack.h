@@ -82,6 +82,12 @@ struct PackOptions {
   // tiles stacked would be: one palette for them all, mono1's pages within each tile. Cutting reads
   // the picture through the transform chain, a row of tiles at a time.
   std::optional<TileSize> tiles;
+  // Which frames of an animated GIF are packed: frame `frame`, counted from 1 (the first, as a
+  // viewer shows it before it moves, by default), or with `all_frames` every frame, one after
+  // another, each composed as a viewer shows it and packed as a picture of its own. A still picture
+  // has one frame.
+  std::uint32_t frame = 1;
+  bool all_frames = false;
 };
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress);

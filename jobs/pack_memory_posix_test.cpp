@@ -46,7 +46,8 @@ std::uint64_t address_space() {
 // The outcome of packing `in` into `out`, as "ending: reason", packed in a child process whose
 // address space is limited to what it has plus the headroom; "crashed" when the child did not
 // return.
-std::string pack_within_headroom(const std::string& in, const std::string& out, const Transforms& transforms) {
+std::string pack_within_headroom(const std::string& in, const std::string& out, const Transforms& transforms,
+                                 bool all_frames = false) {
   int ends[2];
   if (pipe(ends) != 0) return "no pipe";
   const pid_t child = fork();
@@ -58,6 +59,7 @@ std::string pack_within_headroom(const std::string& in, const std::string& out, 
     PackOptions options;
     options.stream = true;
     options.transforms = transforms;
+    options.codecs = options.all_frames = all_frames;
     JobProgress progress;
     const Outcome outcome = pack({in, out}, options, progress);
     const std::string told = std::string(ending_text(outcome.ending)) + ": " + outcome.reason;
@@ -199,5 +201,56 @@ INSTANTIATE_TEST_SUITE_P(
                    "Out of memory: the transforms need a buffer of 576000000 bytes",
                    std::nullopt}),
     [](const testing::TestParamInfo<MemoryCase>& param) { return std::string(param.param.name); });
+
+// A 1024 x 1024 GIF of two colours (black, red): a first frame all red, then 63 frames of one black
+// pixel at (k, 0), each put back to red after it is shown (disposal 3). Its 64 frames composed
+// would take 256 MiB; the reader holds the canvas and the canvas before each frame.
+Bytes many_frames_gif() {
+  Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0, 4, 0, 4, 0x80, 0, 0, 0, 0, 0, 0xFF, 0, 0};
+  gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 0, 4, 0, 4, 0, 2});
+  // Red pixels two at a time, codes clear (4), 1, 1 at 3 bits, the low bits first, so that the
+  // table never grows past 3-bit codes; then the end code (5).
+  Bytes codes;
+  std::uint32_t bits = 0, held = 0;
+  const auto put = [&](std::uint32_t code) {
+    bits |= code << held;
+    held += 3;
+    for (; held >= 8; held -= 8, bits >>= 8) codes.push_back(static_cast<std::uint8_t>(bits));
+  };
+  for (std::uint32_t pair = 0; pair < 1024 * 1024 / 2; ++pair) put(4), put(1), put(1);
+  put(5);
+  if (held > 0) codes.push_back(static_cast<std::uint8_t>(bits));
+  for (std::size_t at = 0; at < codes.size(); at += 255) {
+    const std::size_t length = std::min<std::size_t>(255, codes.size() - at);
+    gif.push_back(static_cast<std::uint8_t>(length));
+    gif.insert(gif.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+               codes.begin() + static_cast<std::ptrdiff_t>(at + length));
+  }
+  gif.push_back(0);
+  for (std::uint8_t k = 1; k < 64; ++k) {
+    // Disposal 3; then a 1 x 1 frame at (k, 0) of the codes clear, 0, end.
+    gif.insert(gif.end(), {0x21, 0xF9, 4, 0x0C, 0, 0, 0, 0});
+    gif.insert(gif.end(), {0x2C, k, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0});
+  }
+  gif.push_back(0x3B);
+  return gif;
+}
+
+TEST(PackMemoryOfFrames, AnAnimationHoldsAFrameOrTwoWhateverItsLength) {
+  if (address_sanitized) GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
+  TempDir dir;
+  write_file(dir.file("in.gif"), many_frames_gif());
+  EXPECT_EQ(pack_within_headroom(dir.file("in.gif"), dir.file("out.bin"), {}, true), "Done: ");
+  const std::optional<Bytes> out = read_file(dir.file("out.bin"));
+  constexpr std::size_t frame = std::size_t{1024} * 1024 * 2;
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->size(), 64 * frame);
+  // Red F800 but for frame k's black pixel at (k, 0); the one before it was put back.
+  for (std::size_t k : {std::size_t{1}, std::size_t{40}, std::size_t{63}}) {
+    const std::uint8_t* row = out->data() + k * frame;
+    EXPECT_EQ(Bytes(row + 2 * (k - 1), row + 2 * (k + 2)), (Bytes{0x00, 0xF8, 0x00, 0x00, 0x00, 0xF8})) << k;
+  }
+  EXPECT_EQ(Bytes(out->begin(), out->begin() + 4), (Bytes{0x00, 0xF8, 0x00, 0xF8}));
+}
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "read/bmp_reader.h"
 #include "read/bmp_stream_bands.h"
 #include "read/exif_orientation.h"
+#include "read/gif_reader.h"
 #include "read/image_loader.h"
 #include "transform/buffers.h"
 #include "transform/chain.h"
@@ -362,6 +363,110 @@ class ChainSource : public PackSource {
   std::vector<BgraQuad> quads_;
 };
 
+// The canvas an animation's frames are composed on, under the transform chain.
+class CanvasRegion : public ChainPicture {
+ public:
+  CanvasRegion(std::span<const std::uint8_t> quads, std::uint32_t width, std::uint32_t height)
+      : stored_(quads, width * 4, width, height, true, true) {}
+
+  std::uint32_t width() const override { return stored_.width(); }
+  std::uint32_t height() const override { return stored_.height(); }
+  void read(const Rect& rect, BgraQuad* out) override { stored_.read(rect, out); }
+
+ private:
+  StoredPicture stored_;
+};
+
+// The canvas's rows, where they lie.
+class CanvasSource : public PackSource {
+ public:
+  CanvasSource(std::span<const std::uint8_t> quads, std::uint32_t width, std::uint32_t height,
+               const PackOptions& options)
+      : quads_(quads), width_(width), height_(height), background_(options.background) {}
+
+  std::uint32_t width() const override { return width_; }
+  std::uint32_t height() const override { return height_; }
+  bool top_down() const override { return true; }
+  std::variant<StoredRows, Outcome> ready(std::uint32_t, bool reverse) override {
+    return StoredRows{width_, height_, width_ * 4, reverse, true, background_};
+  }
+  std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
+    return quads_.subspan(std::size_t{first} * width_ * 4, std::size_t{count} * width_ * 4);
+  }
+
+ private:
+  std::span<const std::uint8_t> quads_;
+  std::uint32_t width_;
+  std::uint32_t height_;
+  BgrTriple background_;
+};
+
+// A GIF's frames, composed one at a time by the project's reader onto its canvas, which it holds
+// with the canvas before a frame of disposal 3 and nothing more, whatever the number of frames. Each
+// frame is packed from the canvas, or through the transform chain over it; a walk that starts again
+// from the first band reads the same canvas again.
+class GifSource : public PackSource {
+ public:
+  // The source of the GIF at `path`; nothing when the file is no GIF.
+  static std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open(const std::string& path,
+                                                                                const PackOptions& options) {
+    std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
+    if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
+    auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
+    auto bytes = std::make_unique<PngViewBytes>(*view);
+    std::variant<std::monostate, GifReader, Failure> found = GifReader::open(*bytes, options.pixel_limit);
+    if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
+    GifReader* reader = std::get_if<GifReader>(&found);
+    if (reader == nullptr) return std::nullopt;
+    std::unique_ptr<GifSource> source(new GifSource(std::move(view), std::move(bytes), std::move(*reader), options));
+    if (std::optional<Outcome> refused = source->show_frame(0)) return std::move(*refused);
+    return std::unique_ptr<PackSource>(std::move(source));
+  }
+
+  std::uint32_t width() const override { return shown_->width(); }
+  std::uint32_t height() const override { return shown_->height(); }
+  bool top_down() const override { return true; }
+  std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool reverse) override {
+    return shown_->ready(band_rows, reverse);
+  }
+  std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
+    return shown_->band(first, count);
+  }
+
+  std::uint32_t frames() const override { return reader_.frames(); }
+  std::uint32_t delay_ms(std::uint32_t index) const override { return reader_.delays_ms()[index]; }
+
+  std::optional<Outcome> show_frame(std::uint32_t index) override {
+    assert(index < reader_.frames() && index + 1 >= reader_.composed());
+    while (reader_.composed() <= index) {
+      if (std::optional<Failure> failed = reader_.next_frame()) return refusal(std::move(*failed));
+    }
+    // The chain is made again for each frame: a quarter turn holds the picture it turned.
+    shown_.reset();
+    if (!options_.transforms.any()) {
+      shown_ = std::make_unique<CanvasSource>(reader_.canvas(), reader_.width(), reader_.height(), options_);
+      return std::nullopt;
+    }
+    std::variant<std::unique_ptr<PackSource>, Outcome> chain = ChainSource::make(
+        std::make_unique<CanvasRegion>(reader_.canvas(), reader_.width(), reader_.height()), options_);
+    if (Outcome* refused = std::get_if<Outcome>(&chain)) return std::move(*refused);
+    shown_ = std::get<std::unique_ptr<PackSource>>(std::move(chain));
+    return std::nullopt;
+  }
+
+ private:
+  GifSource(std::unique_ptr<FileView> view, std::unique_ptr<PngViewBytes> bytes, GifReader reader,
+            const PackOptions& options)
+      : view_(std::move(view)), bytes_(std::move(bytes)), reader_(std::move(reader)), options_(options) {}
+
+  // In the order the reader needs them: it reads through the bytes, which map windows of the view.
+  std::unique_ptr<FileView> view_;
+  std::unique_ptr<PngViewBytes> bytes_;
+  GifReader reader_;
+  const PackOptions& options_;
+  std::unique_ptr<PackSource> shown_;
+};
+
 // The transform chain over the picture at `path`: a BMP read through windows of its file, or a
 // picture of the codecs, decoded whole.
 // A BMP's band reader over a view of its file; nothing when the file is no BMP (another reader's
@@ -505,6 +610,11 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
       return opened;
   }
   const std::string& path = input != nullptr ? staged : given;
+  // A GIF is read by the project's own reader, which gives every frame alike on both builds.
+  if (options.codecs) {
+    if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> gif = GifSource::open(path, options))
+      return std::move(*gif);
+  }
   std::optional<Orientation> upright;  // once known
   if (options.stream && !transformed(options)) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -30,6 +31,14 @@ class PackSource {
   // `count` stored rows from stored row `first` on, in a band that ready() announced; valid until
   // the next call. A walk that starts again from the first band sees the same rows again.
   virtual std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) = 0;
+
+  // The frames of an animation, each a picture of the same size; a still picture has one.
+  virtual std::uint32_t frames() const { return 1; }
+  // How long frame `index` (from 0) is shown, in milliseconds; 0 when the file does not say.
+  virtual std::uint32_t delay_ms(std::uint32_t) const { return 0; }
+  // Makes frame `index`, from 0, the picture that ready() and band() give; frames are shown in
+  // order, none before the one shown. The refusal when its pixels do not read.
+  virtual std::optional<Outcome> show_frame(std::uint32_t) { return std::nullopt; }
 };
 
 // The source of the picture at `path` as the options read it, or the refusal that says why it

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -65,17 +66,19 @@ StridedLayout strided_of(const RawLayout& raw) {
 
 // An input of another length than the frame's converts all the same, with a warning. The wrong size
 // given is the likeliest cause, so for the dialogs' RGB565 the sizes the input would fill are named.
-std::optional<std::string> size_warning(std::uint64_t input_size, const RawLayout& raw) {
-  const std::uint64_t frame_bytes = strided_of(raw).total;
+std::optional<std::string> size_warning(std::uint64_t input_size, const RawLayout& raw, std::uint32_t frames) {
+  const std::uint64_t frame_bytes = strided_of(raw).total * frames;
   if (input_size == frame_bytes) return std::nullopt;
   const bool rgb565 = raw.settings.format == PixelFormat::rgb565;
+  const std::string size = std::to_string(raw.width) + " x " + std::to_string(raw.height);
   std::string warning = "warning: " + std::to_string(input_size) + " bytes, not the " + std::to_string(frame_bytes) +
-                        " bytes of a " + std::to_string(raw.width) + " x " + std::to_string(raw.height) + " frame" +
+                        " bytes of " +
+                        (frames == 1 ? "a " + size + " frame" : std::to_string(frames) + " frames of " + size) +
                         (rgb565 ? "" : " of " + std::string(format_info(raw.settings.format).name)) + "; " +
                         (input_size > frame_bytes ? "the bytes past it are left out"
                          : rgb565                 ? "the pixels no word reaches are black"
                                                   : "the pixels no byte reaches are black");
-  if (!rgb565) return warning;
+  if (!rgb565 || frames != 1) return warning;
   const std::vector<FrameSize> sizes = frame_sizes_of(input_size);
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     warning += i == 0 ? "; it fits " : ", ";
@@ -83,6 +86,18 @@ std::optional<std::string> size_warning(std::uint64_t input_size, const RawLayou
   }
   if (!sizes.empty()) warning += " exactly";
   return warning;
+}
+
+// The picture of frame `index` of many: `path` with the frame's number, from 000, before its
+// extension ("out.png" gives "out-000.png").
+std::string frame_path(const std::string& path, std::uint32_t index) {
+  char number[16];
+  std::snprintf(number, sizeof number, "-%03u", static_cast<unsigned>(index));
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t dot = path.rfind('.');
+  const std::size_t at =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1) ? dot : path.size();
+  return path.substr(0, at) + number + path.substr(at);
 }
 
 // An output named *.png, when the options allow the codecs: the frame as a PNG, upright, for any
@@ -367,8 +382,10 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
   return raw;
 }
 
-// The frame at the size the options give, written as a BMP or a PNG.
-Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+// The frame at the size the options give, written as a BMP or a PNG: frame `index` of the options'
+// frames, which follow one another in the input.
+Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress,
+                       std::uint32_t index = 0) {
   std::optional<JobOutput> output;
   std::optional<std::string> warning;
   {
@@ -377,15 +394,18 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
     FileView& input = std::get<FileView>(opened);
     std::variant<RawLayout, Outcome> described = raw_layout(input, options);
     if (Outcome* refused = std::get_if<Outcome>(&described)) return std::move(*refused);
-    const RawLayout& raw = std::get<RawLayout>(described);
+    RawLayout& raw = std::get<RawLayout>(described);
+    const std::uint32_t frames = std::max<std::uint32_t>(options.frames, 1);
+    const std::uint64_t skip = raw.skip;
+    raw.skip += strided_of(raw).total * index;
     const bool alpha = format_info(raw.settings.format).alpha_bits != 0;
     const std::unique_ptr<PictureSink> sink = wants_png(options, paths.second)
                                                   ? make_png_sink(raw.width, raw.height, alpha)
                                                   : make_bmp_sink(*bmp_output(raw.width, raw.height));
     if (!sink) return refusal(Ending::out_of_memory, png_failed);
-    const std::uint64_t input_size = raw.in_memory                  ? raw.data.size()
-                                     : input.file_size() > raw.skip ? input.file_size() - raw.skip
-                                                                    : 0;
+    const std::uint64_t input_size = raw.in_memory              ? raw.data.size()
+                                     : input.file_size() > skip ? input.file_size() - skip
+                                                                : 0;
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
                                              : options.stream
                                                  ? JobOutput::to_file(paths.second, progress, paths.output_links)
@@ -395,7 +415,8 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
     if (std::optional<Outcome> refused = walk(input, raw, options.band_rows, *sink, *output))
       return std::move(*refused);
     try {
-      warning = size_warning(input_size, raw);
+      // Said once, with the last frame.
+      if (index + 1 == frames) warning = size_warning(input_size, raw, frames);
     } catch (const std::bad_alloc&) {
       return refusal(Ending::out_of_memory);
     }
@@ -509,9 +530,11 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
     settings.format = options.pixel_format;
     settings.word = options.format;
     settings.pages = options.pages;
-    frame = aligned_layout(settings, width, height, options.align).total;
-    what = "a " + std::to_string(width) + " x " + std::to_string(height) + " " +
-           std::string(format_info(options.pixel_format).name) + " frame takes";
+    const std::uint32_t frames = std::max<std::uint32_t>(options.frames, 1);
+    frame = aligned_layout(settings, width, height, options.align).total * frames;
+    what = (frames == 1 ? std::string("a ") : std::to_string(frames) + " ") + std::to_string(width) + " x " +
+           std::to_string(height) + " " + std::string(format_info(options.pixel_format).name) +
+           (frames == 1 ? " frame takes" : " frames take");
     file_note = "; from a file the bytes past them would be left out";
   }
   std::variant<StagedInput, Failure> copied = input.stage(frame);
@@ -523,9 +546,31 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
   return std::move(copy.path);
 }
 
+// Each of the options' frames, in the input one after another, written to a picture of its own.
+Outcome unpack_frames(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+  Outcome outcome;
+  for (std::uint32_t index = 0; index < options.frames && outcome.done(); ++index) {
+    JobPaths frame = paths;
+    frame.second = frame_path(paths.second, index);
+    outcome = unpack_at_size(frame, options, progress, index);
+  }
+  return outcome;
+}
+
 }  // namespace
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress) {
+  if (options.frames != 0) {
+    if (paths.output != nullptr || options.guess_size || options.guess_format)
+      return refusal(Ending::cannot_open_input, "frames need a file for each and a size given");
+    std::string staged = paths.first;
+    if (paths.input != nullptr) {
+      std::variant<std::string, Outcome> copied = stage_raw(*paths.input, options);
+      if (Outcome* refused = std::get_if<Outcome>(&copied)) return std::move(*refused);
+      staged = std::get<std::string>(copied);
+    }
+    return unpack_frames({staged, paths.second, nullptr, nullptr, paths.output_links}, options, progress);
+  }
   if (paths.input != nullptr) {
     std::variant<std::string, Outcome> staged = stage_raw(*paths.input, options);
     if (Outcome* refused = std::get_if<Outcome>(&staged)) return std::move(*refused);

@@ -44,6 +44,10 @@ struct UnpackOptions {
   // Each raw row padded to a multiple of this many bytes (containers/row_stride.h); an LVGL image's
   // header gives its own.
   std::uint32_t align = 1;
+  // The raw image holds this many frames of the size one after another, each written to a picture
+  // of its own named after the output, its number from 000 before the extension (out-000.png);
+  // 0 for one picture named as the output.
+  std::uint32_t frames = 0;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

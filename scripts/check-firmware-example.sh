@@ -101,6 +101,9 @@ cases=(
   "build|CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|19120000030002000600000000f8e0071f00ffff00000482"
   "build|FORMAT gray8 CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|1906000003000200030000004c961dff004f"
   "build|CONTAINER lvgl PREFIX ui C_ATTRIBUTE \"__attribute__((aligned(4)))\" SOURCES images/logo.bmp|logo.c|static const uint8_t ui_logo_map[12] __attribute__((aligned(4))) = {"
+  "build|FRAMES all PREFIX ui SOURCES images/anim.gif|anim.h|#define ui_anim_frames 4"
+  "build|FRAMES all SOURCES images/anim.gif|anim.h|static const uint32_t anim_delays_ms[4] = {"
+  "fails|CONTAINER lvgl-bin FRAMES all SOURCES images/anim.gif|anim.bin|--lvgl holds one picture, not --frames all"
   "fails|SOURCES images/notes.png|notes.h|rgb565: images/notes.png: Cannot open input"
   "fails|FORMAT rgb56 SOURCES images/logo.bmp|logo.h|rgb565: bad value 'rgb56' for --format"
 )
@@ -112,6 +115,8 @@ for entry in "${cases[@]}"; do
   mkdir -p "$case_dir/images"
   cp "$project/images/logo.bmp" "$case_dir/images/"
   cp "$project/images/icon.png" "$case_dir/images/logo.png"
+  # Four frames that ImageMagick made, shown 100, 200, 300 and 400 ms.
+  cp "$root/read/gif-tests/disposals.gif" "$case_dir/images/anim.gif"
   echo "not a picture" >"$case_dir/images/notes.png"
   echo 'int main(void) { return 0; }' >"$case_dir/main.c"
   # Stands in for LVGL's header, with the names an LVGL image's C file uses, so that the file is
