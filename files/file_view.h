@@ -63,4 +63,7 @@ class FileView {
   std::size_t skip_ = 0;
   // How much of the file the Win32 mapping object covers.
   std::uint64_t mapped_extent_ = 0;
+  // POSIX: the region holds memory of the view's own that read-only windows are read into, each
+  // window at its end (skip_ past the rest), kept from window to window, rather than a mapping.
+  bool reads_windows_ = false;
 };

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "files/file_view.h"
+#include "files/view_access.h"
 #include "testing/open_view.h"
 #include "testing/test_files.h"
 
@@ -62,6 +63,29 @@ TEST(FileViewPosix, AnotherProcessCannotViewAFileHeldHere) {
     EXPECT_EQ(in_child(child_can_view), 0);
   }
   EXPECT_EQ(in_child(child_can_view), 1);
+}
+
+// A file cut short by another program after a window was read: the next window's bytes are the
+// file's where it still has them, and an access past them meets the missing pages as it would in
+// any mapped window, so that the job says the file was cut short rather than read stale bytes.
+TEST(FileViewPosix, AWindowOfAFileCutShortMeetsItsEnd) {
+  TempDir dir;
+  const std::string path = dir.file("data");
+  write_file(path, Bytes(4 * 4096, 7));
+  std::variant<FileView, SystemError> opened = FileView::open(path.c_str(), ViewKind::read_only, 16);
+  ASSERT_TRUE(std::holds_alternative<FileView>(opened));
+  FileView& view = std::get<FileView>(opened);
+  ASSERT_FALSE(view.map_window(4096, 4096).has_value());
+  EXPECT_EQ(view.bytes().size(), 4096u);
+  ASSERT_EQ(truncate(path.c_str(), 2 * 4096), 0);
+  ASSERT_FALSE(view.map_window(4096, 2 * 4096).has_value());
+  const std::span<const std::uint8_t> bytes = view.bytes();
+  unsigned sum = 0;
+  EXPECT_EQ(access_views([&] {
+              for (std::uint8_t byte : bytes) sum += byte;
+            }),
+            bytes.data() + 4096);
+  EXPECT_EQ(sum, 7u * 4096);
 }
 
 }  // namespace

@@ -237,6 +237,34 @@ TEST(FileView, AWindowMapsThoseBytesOfTheFile) {
   }
 }
 
+// Windows one after another, each of its own size, a read-only view's read into memory it keeps and
+// reuses (a larger one into more), over 16 MiB mapped, and one past the end leaving nothing: each
+// gives its own bytes of the file.
+TEST(FileView, WindowsInTurnEachGiveTheirBytes) {
+  TempDir dir;
+  constexpr std::uint64_t size = std::uint64_t{20} << 20;
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 251);
+  write_file(dir.file("file"), bytes);
+  const struct {
+    std::uint64_t offset, length;
+  } windows[] = {{5, 4096},     {100'000, 1 << 20},   {3, 10}, {size - (17 << 20), 17 << 20}, {size - 7, 7},
+                 {size - 7, 8}, {9'000'000, 3 << 20}, {1, 1}};
+  for (const ViewKind kind : {ViewKind::read_only, ViewKind::writable}) {
+    std::variant<FileView, SystemError> opened = FileView::open(dir.file("file").c_str(), kind, 16);
+    ASSERT_TRUE(std::holds_alternative<FileView>(opened));
+    FileView& view = std::get<FileView>(opened);
+    for (const auto& w : windows) {
+      const bool inside = w.offset + w.length <= size;
+      EXPECT_EQ(view.map_window(w.offset, w.length).has_value(), !inside) << w.offset << " " << w.length;
+      const Bytes expected = inside ? Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(w.offset),
+                                            bytes.begin() + static_cast<std::ptrdiff_t>(w.offset + w.length))
+                                    : Bytes{};
+      EXPECT_TRUE(view_bytes(view) == expected) << w.offset << " " << w.length;
+    }
+  }
+}
+
 // Each cause that a view names alike on both builds, made real in the test's folder, and the view
 // that meets it.
 struct ViewFailure {

@@ -1,6 +1,9 @@
 #include "jobs/decode_reduction.h"
 
 #include <algorithm>
+#include <cstddef>
+
+#include "transform/linear_light.h"
 
 std::uint32_t decode_reduction(std::uint32_t width, std::uint32_t height, const Transforms& transforms) {
   if (!transforms.resize) return 1;
@@ -33,4 +36,45 @@ Transforms reduced_transforms(const Transforms& transforms, std::uint32_t n) {
   if (reduced.crop)
     reduced.crop = Rect{reduced.crop->x / n, reduced.crop->y / n, reduced.crop->width / n, reduced.crop->height / n};
   return reduced;
+}
+
+namespace {
+
+// 256ths of a level by which the mean of four encoded values `sum` / 4 lies under the value whose
+// light is the mean of theirs, `light` / 4: light is convex in the encoded value, so that the mean of
+// the lights is never less than the light of the mean. The light of the mean is interpolated between
+// the table's whole levels, and the difference of lights made levels by the curve's slope there.
+std::uint64_t darkening(std::uint32_t sum, std::uint64_t light) {
+  const std::uint32_t level = sum / 4, quarters = sum % 4;
+  if (level == 255) return 0;
+  const std::uint64_t below = linear_of(static_cast<std::uint8_t>(level));
+  const std::uint64_t slope = linear_of(static_cast<std::uint8_t>(level + 1)) - below;
+  const std::uint64_t of_mean = 4 * below + slope * quarters;  // in quarters, as `light` is
+  return light > of_mean ? (light - of_mean) * 256 / (4 * slope) : 0;
+}
+
+}  // namespace
+
+bool reduction_darkens_detail(std::span<const std::uint8_t> quads, std::uint32_t width, std::uint32_t height,
+                              std::size_t stride) {
+  std::uint64_t total = 0, samples = 0;
+  for (std::uint32_t y = 0; y + 1 < height; y += 2) {
+    const std::uint8_t* top = quads.data() + std::size_t{y} * stride;
+    const std::uint8_t* bottom = top + stride;
+    for (std::uint32_t x = 0; x + 1 < width; x += 2) {
+      for (std::size_t c = 0; c < 3; ++c) {
+        const std::uint8_t v[4] = {top[x * 4 + c], top[x * 4 + 4 + c], bottom[x * 4 + c], bottom[x * 4 + 4 + c]};
+        std::uint32_t sum = 0;
+        std::uint64_t light = 0;
+        for (const std::uint8_t e : v) {
+          sum += e;
+          light += linear_of(e);
+        }
+        total += darkening(sum, light);
+      }
+      samples += 3;
+    }
+  }
+  // Over 0.1 of a level, in 256ths.
+  return samples != 0 && total * 10 > samples * 256;
 }

@@ -8,9 +8,17 @@
 // --crop, so that the reduced picture, and the crop made in its pixels, keep the proportions and
 // the grid of the file's pixels exactly, and the fit works out the same plan from it; and never when
 // a crop reaches past the picture, which the chain then refuses in the file's own pixels.
+//
+// The reduced decoding averages each square of the file's pixels as they are encoded, not in light,
+// so that fine detail of strong contrast comes out darker than the resampler would make it (black
+// and white pixels averaged give 128 where their light gives 188): a picture of such detail is
+// decoded whole instead. Its reduced pixels show whether it has it: where neighbouring reduced pixels
+// still differ strongly, the file's pixels inside each of them mostly did too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "transform/chain.h"
 
@@ -20,3 +28,12 @@ std::uint32_t decode_reduction(std::uint32_t width, std::uint32_t height, const 
 // `transforms` for the picture decoded at 1/n: its crop in the reduced picture's pixels; n is one
 // that decode_reduction chose for them.
 Transforms reduced_transforms(const Transforms& transforms, std::uint32_t n);
+
+// Whether a picture decoded reduced (BGRA quads, `stride` bytes a row, top row first) holds fine
+// detail that averaging its encoded values has darkened: in each square of 2 x 2 of its pixels and
+// each channel, how far the mean of their encoded values lies under the value whose light is the
+// mean of theirs, in levels at the curve's slope there, is over 0.1 of a level on average. Smooth
+// photographs come to under 0.01 at 1/4 of 4000 x 3000, text and sharp-edged drawings to 0.3 to 0.8,
+// a picture of single-pixel cells to 1 at 1/4 and 18 at 1/2.
+bool reduction_darkens_detail(std::span<const std::uint8_t> quads, std::uint32_t width, std::uint32_t height,
+                              std::size_t stride);

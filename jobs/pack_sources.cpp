@@ -522,6 +522,13 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string&
     return decode_reduction(width, height, *stored);
   });
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
+  if (const LoadedPicture& reduced = std::get<LoadedPicture>(loaded);
+      reduced.reduced() > 1 &&
+      reduction_darkens_detail(reduced.rows(), reduced.width(), reduced.height(), reduced.row_length())) {
+    // Its fine detail would come out darker than a resize in light makes it: decoded whole again.
+    loaded = load(path, options);
+    if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
+  }
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
   const Transforms transforms = reduced_transforms(upright_transforms, picture.reduced());
   return ChainSource::make(std::make_unique<LoadedRegion>(std::move(picture), options), options, transforms);
