@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Dumps that ffmpeg and numpy wrote (read/probe-dumps/make.sh): the probe is sure only where it is
 // right, and where the content cannot tell (three flat colours give no byte order; a small UI
-// mock-up of flat fills; a fractal in grey) it is unsure, with the right layout first all the same.
+// mock-up of flat fills) it is unsure, with the right layout first all the same.
 struct ForeignDump {
   const char* file;
   ProbeVerdict verdict;
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ForeignDump{"rose_80x60.rgb565be", ProbeVerdict::confident, "rgb565", 80, 60, "be"},
                     ForeignDump{"rose_80x60.rgb666", ProbeVerdict::confident, "rgb666", 80, 60, "-"},
                     ForeignDump{"mandel_96x64.bgr0", ProbeVerdict::confident, "xrgb8888", 96, 64, "le"},
-                    ForeignDump{"mandel_96x64.gray", ProbeVerdict::unsure, "gray8", 96, 64, "-"},
+                    ForeignDump{"mandel_96x64.gray", ProbeVerdict::confident, "gray8", 96, 64, "-"},
                     ForeignDump{"stripes_60x40.rgb565le", ProbeVerdict::unsure, "rgb565", 60, 40, "-"},
                     ForeignDump{"ui_72x56.rgb565le", ProbeVerdict::unsure, "rgb565", 72, 56, "le"},
                     ForeignDump{"ui_72x56.rgb444be", ProbeVerdict::unsure, "rgb444", 72, 56, "be"},
