@@ -193,26 +193,27 @@ double score(const Sampler& s) {
 }
 
 // How sharply the bytes line up at a row length of `stride` bytes: how far each byte is from the
-// byte `stride` on, against the same byte of the one to four pixels of `pixel` bytes on either side
-// of that, one row and two rows on (ordered dither, as ffmpeg writes 16-bit frames, alternates from
-// row to row, so that rows two apart are the more alike). At the true row length the
-// row below lines up, so the byte straight below is nearer than those beside it, in a photograph by
-// its gradients and in a drawing by every vertical edge; at any other length the row "below" is some
-// other part of the picture shifted sideways, which a few bytes more or less shift no better. Flat
-// fills and bars, whose rows repeat, read as smooth at many widths, but line up exactly at one. It
-// is measured on bytes, not pixels, so that every format of one row length and pixel size gets the
-// same figure and the formats are told apart by their pixels alone. The bytes compared are always
-// the same byte of a pixel: a byte beside it in another part of the pixel (a 16-bit word's other
-// half, padding) differs by the format, not the picture, and would make every row length that
-// keeps pixels whole look as if it lined up.
-double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride, std::uint32_t pixel) {
+// byte `stride` on, against the bytes one to four steps of twelve bytes on either side of that, one
+// row and two rows on (ordered dither, as ffmpeg writes 16-bit frames, alternates from row to row,
+// so that rows two apart are the more alike). At the true row length the row below lines up, so the byte straight below
+// is nearer than those beside it, in a photograph by its gradients and in a drawing by every vertical edge; at any
+// other length the row "below" is some other part of the picture shifted sideways, which a few bytes more or less shift
+// no better. Flat fills and bars, whose rows repeat, read as smooth at many widths, but line up exactly at one. It is
+// measured on bytes, not pixels, so that every format of one row length gets the same figure and the formats are told
+// apart by their pixels alone. Twelve bytes hold whole pixels of every size tried, so the bytes compared are the same
+// byte of a pixel: a byte in another part of the pixel (a 16-bit word's other half, padding) differs by the format, not
+// the picture, and would make every row length that keeps pixels whole look as if it lined up.
+double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride) {
   constexpr std::uint64_t reach = 4;
   constexpr std::uint64_t positions = 16384;
   std::uint64_t total = 0;
   for (const RawSample& sample : samples) total += sample.bytes.size();
   const std::uint64_t step = std::max<std::uint64_t>(1, total / positions) | 1;
   std::uint64_t straight = 0, beside = 0, count = 0;
-  const std::uint64_t away = reach * pixel;
+  // Steps of twelve bytes keep to the same byte of a pixel of any size the probe tries, so that
+  // every format of one row length gets the same figure and none is favoured by its pixel size.
+  constexpr std::uint64_t whole = 12;
+  const std::uint64_t away = reach * whole;
   for (const RawSample& sample : samples) {
     const std::span<const std::uint8_t> bytes = sample.bytes;
     for (std::uint64_t at = away; at + 2 * stride + away < bytes.size(); at += step) {
@@ -220,7 +221,7 @@ double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride
       for (const std::uint64_t rows : {1u, 2u}) {
         const std::uint8_t* below = bytes.data() + at + rows * stride;
         straight += static_cast<std::uint64_t>(std::abs(byte - below[0]));
-        for (std::uint64_t k = pixel; k <= away; k += pixel)
+        for (std::uint64_t k = whole; k <= away; k += whole)
           beside += static_cast<std::uint64_t>(std::abs(byte - below[k]) + std::abs(byte - *(below - k)));
       }
       count += 2;
@@ -504,14 +505,14 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   std::vector<BgrTriple> pixels;
   const Periods periods = periods_of(samples);
   const std::vector<std::uint32_t> marks = marked_periods(samples);
-  // Each row length's sharpness, measured once for all the formats of one pixel size that share it.
-  std::map<std::pair<std::uint64_t, std::uint32_t>, double> sharpness;
-  const auto with_stride = [&](double smooth, std::uint64_t stride, std::uint32_t pixel) {
+  // Each row length's sharpness, measured once for all the formats that share it.
+  std::map<std::uint64_t, double> sharpness;
+  const auto with_stride = [&](double smooth, std::uint64_t stride) {
     // A reading that is no picture gets no credit for lining up.
     if (smooth > rough) return smooth;
     const auto sharpness_at = [&](std::uint64_t length) {
-      auto [at, added] = sharpness.try_emplace({length, pixel}, 0.0);
-      if (added) at->second = stride_sharpness(samples, length, pixel);
+      auto [at, added] = sharpness.try_emplace(length, 0.0);
+      if (added) at->second = stride_sharpness(samples, length);
       return at->second;
     };
     // Rows two, three or four apart line up too, and a dithered picture's rows often line up better
@@ -538,8 +539,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
            {std::pair{other, static_cast<std::uint32_t>(side)}, std::pair{static_cast<std::uint32_t>(side), other}}) {
         for (const Reading& reading : readings) {
           double raw = score({format, reading.order, width, height, samples, quick, pixels});
-          if (raw != no_score)
-            raw = with_stride(raw, width * std::uint64_t{format.bytes_per_pixel}, format.bytes_per_pixel);
+          if (raw != no_score) raw = with_stride(raw, width * std::uint64_t{format.bytes_per_pixel});
           if (raw != no_score)
             guesses.push_back(
                 {{&format, reading.order, order_told(format), width, height, raw * reading.factor, 0}, reading.factor});
@@ -553,10 +553,10 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   if (guesses.size() > closely_scored) guesses.resize(closely_scored);
   for (auto& [guess, factor] : guesses) {
     const double closely = score({*guess.format, guess.bytes, guess.width, guess.height, samples, close, pixels});
-    guess.score = closely == no_score ? noise_score * 4
-                                      : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel},
-                                                    guess.format->bytes_per_pixel) *
-                                            factor * prior(guess.width, guess.height);
+    guess.score = closely == no_score
+                      ? noise_score * 4
+                      : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel}) * factor *
+                            prior(guess.width, guess.height);
   }
   std::stable_sort(guesses.begin(), guesses.end(), by_score);
   for (std::size_t i = 0; i < guesses.size() && i < most; ++i) result.ranked.push_back(guesses[i].first);
@@ -574,8 +574,8 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   // evidence of its row length but its smoothness, which a wrong width of such a picture can match
   // by chance: it is never taken without a look.
   const ProbeGuess& first = result.ranked.front();
-  const std::uint32_t pixel = first.format->bytes_per_pixel;
-  const bool rows_line_up = stride_sharpness(samples, std::uint64_t{first.width} * pixel, pixel) < no_line_up;
+  const bool rows_line_up =
+      stride_sharpness(samples, std::uint64_t{first.width} * first.format->bytes_per_pixel) < no_line_up;
   result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
