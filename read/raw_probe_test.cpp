@@ -69,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Dumps that ffmpeg and numpy wrote (read/probe-dumps/make.sh): the probe is sure only where it is
 // right, and where the content cannot tell (three flat colours give no byte order; a small UI
 // mock-up of flat fills; a fractal in grey) it is unsure, with the right layout first all the same.
-// A stone texture
-// near noise is read at its own width, not at one that merely keeps its pixels whole.
+// A stone texture near noise is read at its own width, not at one that merely keeps its pixels whole.
 struct ForeignDump {
   const char* file;
   ProbeVerdict verdict;
