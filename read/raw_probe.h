@@ -14,9 +14,9 @@
 //   widths, but their rows line up exactly at one. Per row length in bytes, so that every format of
 //   one row length shares it: how far each byte is from the byte one and two rows on, against the
 //   bytes one to four steps of twelve bytes beside that (whole pixels of every size, so that a
-//   word's other half or padding never passes for an edge). Rows two to four apart line up too (ordered dither makes rows two apart
-//   more alike than neighbours), so a row length whose half, third or quarter already lines up gets
-//   no credit.
+//   word's other half or padding never passes for an edge). Rows two to four apart line up too
+//   (ordered dither makes rows two apart more alike than neighbours), so a row length whose half,
+//   third or quarter already lines up gets no credit.
 // - Seams. A width that is two or three rows of a narrower picture side by side jumps at the column
 //   where each next row starts, where the columns beside it do not.
 // - The bytes' periods. The bytes of a pixel play different parts (channels, a word's halves,
