@@ -42,6 +42,8 @@ constexpr double stride_weight = 1.0;
 constexpr double lines_up = 0.8;
 // A jump at a seam this many times the steps beside it is no accident of the picture.
 constexpr double seam_noise = 1.5;
+// A row length whose bytes line up no more sharply than this shows no sign of being one.
+constexpr double no_line_up = 0.97;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -191,13 +193,16 @@ double score(const Sampler& s) {
 }
 
 // How sharply the bytes line up at a row length of `stride` bytes: how far each byte is from the
-// byte `stride` on, against the bytes one to four on either side of that. At the true row length the
-// row below lines up, so the byte straight below is nearer than those beside it, in a photograph by
-// its gradients and in a drawing by every vertical edge; at any other length the row "below" is some
-// other part of the picture shifted sideways, which a few bytes more or less shift no better. Flat
-// fills and bars, whose rows repeat, read as smooth at many widths, but line up exactly at one. It
-// is measured on bytes, not pixels, so that every format of one row length gets the same figure and
-// the formats are told apart by their pixels alone.
+// byte `stride` on, against the bytes one to four steps of twelve bytes on either side of that, one
+// row and two rows on (ordered dither, as ffmpeg writes 16-bit frames, alternates from row to row,
+// so that rows two apart are the more alike). At the true row length the row below lines up, so the byte straight below
+// is nearer than those beside it, in a photograph by its gradients and in a drawing by every vertical edge; at any
+// other length the row "below" is some other part of the picture shifted sideways, which a few bytes more or less shift
+// no better. Flat fills and bars, whose rows repeat, read as smooth at many widths, but line up exactly at one. It is
+// measured on bytes, not pixels, so that every format of one row length gets the same figure and the formats are told
+// apart by their pixels alone. Twelve bytes hold whole pixels of every size tried, so the bytes compared are the same
+// byte of a pixel: a byte in another part of the pixel (a 16-bit word's other half, padding) differs by the format, not
+// the picture, and would make every row length that keeps pixels whole look as if it lined up.
 double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride) {
   constexpr std::uint64_t reach = 4;
   constexpr std::uint64_t positions = 16384;
@@ -205,15 +210,21 @@ double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride
   for (const RawSample& sample : samples) total += sample.bytes.size();
   const std::uint64_t step = std::max<std::uint64_t>(1, total / positions) | 1;
   std::uint64_t straight = 0, beside = 0, count = 0;
+  // Steps of twelve bytes keep to the same byte of a pixel of any size the probe tries, so that
+  // every format of one row length gets the same figure and none is favoured by its pixel size.
+  constexpr std::uint64_t whole = 12;
+  const std::uint64_t away = reach * whole;
   for (const RawSample& sample : samples) {
     const std::span<const std::uint8_t> bytes = sample.bytes;
-    for (std::uint64_t at = reach; at + stride + reach < bytes.size(); at += step) {
+    for (std::uint64_t at = away; at + 2 * stride + away < bytes.size(); at += step) {
       const int byte = bytes[at];
-      const std::uint8_t* below = bytes.data() + at + stride;
-      straight += static_cast<std::uint64_t>(std::abs(byte - below[0]));
-      for (std::uint64_t k = 1; k <= reach; ++k)
-        beside += static_cast<std::uint64_t>(std::abs(byte - below[k]) + std::abs(byte - *(below - k)));
-      ++count;
+      for (const std::uint64_t rows : {1u, 2u}) {
+        const std::uint8_t* below = bytes.data() + at + rows * stride;
+        straight += static_cast<std::uint64_t>(std::abs(byte - below[0]));
+        for (std::uint64_t k = whole; k <= away; k += whole)
+          beside += static_cast<std::uint64_t>(std::abs(byte - below[k]) + std::abs(byte - *(below - k)));
+      }
+      count += 2;
     }
   }
   if (count == 0) return 1;
@@ -353,6 +364,39 @@ double period_factor(const Periods& p, std::uint32_t size) {
 
 // A share of bytes so near all of them that the format must have put it there.
 constexpr double nearly_all = 0.99;
+// A share of bytes that leaves plenty of them free.
+constexpr double freely = 0.9;
+// How much less likely a reading is whose pixel size cannot make the fixed marks the bytes show.
+constexpr double cannot_make = 8;
+
+// Fixed marks: a byte at one position of a group that keeps one value (padding, an opaque alpha) or
+// leaves its top four bits clear (rgb444's high byte), where the bytes at another position vary
+// freely. Only a format puts such marks at a period, and only a pixel whose size is a multiple of
+// that period makes them: a picture of gray8 bytes with every fourth byte 0, or every second below
+// 16, is really a picture of wider pixels. Returns the periods (2, 3 or 4) that the bytes show.
+std::vector<std::uint32_t> marked_periods(std::span<const RawSample> samples) {
+  std::vector<std::uint32_t> shown;
+  for (const std::uint32_t period : {2u, 3u, 4u}) {
+    const double count = static_cast<double>(std::max<std::uint64_t>(1, groups(samples, period)));
+    bool marked[4] = {}, free[4] = {};
+    for (std::uint32_t position = 0; position < period; ++position) {
+      const double constant = static_cast<double>(modal_count(samples, period, position)) / count;
+      const double clear = clear_share(samples, period, position, 0xF0);
+      marked[position] = constant >= nearly_all || clear >= nearly_all;
+      free[position] = constant < freely && clear < freely;
+    }
+    bool shows = false;
+    for (std::uint32_t p = 0; p < period; ++p) {
+      for (std::uint32_t q = 0; q < period; ++q) {
+        // A period of four that a period of two already makes is no mark of four.
+        const bool counts = period != 4 || (p + 2) % 4 == q;
+        shows = shows || (marked[p] && free[q] && counts);
+      }
+    }
+    if (shows) shown.push_back(period);
+  }
+  return shown;
+}
 // How much less likely a reading is whose format would use bits that are never set.
 constexpr double unlikely = 2;
 
@@ -361,10 +405,13 @@ constexpr double unlikely = 2;
 // the colours does (see the top of raw_probe.h).
 std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<const RawSample> samples);
 
-std::vector<Reading> readings_of(const ProbeFormat& format, std::span<const RawSample> samples,
-                                 const Periods& periods) {
+std::vector<Reading> readings_of(const ProbeFormat& format, std::span<const RawSample> samples, const Periods& periods,
+                                 std::span<const std::uint32_t> marks) {
   std::vector<Reading> readings = readings_by_bytes(format, samples);
-  const double factor = period_factor(periods, format.bytes_per_pixel);
+  double factor = period_factor(periods, format.bytes_per_pixel);
+  for (const std::uint32_t period : marks) {
+    if (format.bytes_per_pixel % period != 0) factor *= cannot_make;
+  }
   for (Reading& reading : readings) reading.factor *= factor;
   return readings;
 }
@@ -457,6 +504,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   std::vector<std::pair<ProbeGuess, double>> guesses;
   std::vector<BgrTriple> pixels;
   const Periods periods = periods_of(samples);
+  const std::vector<std::uint32_t> marks = marked_periods(samples);
   // Each row length's sharpness, measured once for all the formats that share it.
   std::map<std::uint64_t, double> sharpness;
   const auto with_stride = [&](double smooth, std::uint64_t stride) {
@@ -479,7 +527,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   for (const ProbeFormat& format : formats()) {
     if (file_size % format.bytes_per_pixel != 0 || (limits.format && *limits.format != format.format)) continue;
     const std::uint64_t count = file_size / format.bytes_per_pixel;
-    std::vector<Reading> readings = readings_of(format, samples, periods);
+    std::vector<Reading> readings = readings_of(format, samples, periods, marks);
     // An order the user gave is taken as given.
     if (limits.bytes && format.byte_order_matters) {
       for (Reading& reading : readings) reading.order = *limits.bytes;
@@ -522,7 +570,13 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   for (const ProbeGuess& guess : result.ranked) total += weight(guess);
   for (ProbeGuess& guess : result.ranked) guess.confidence = static_cast<int>(std::lround(100 * weight(guess) / total));
   const double runner = result.ranked.size() > 1 ? result.ranked[1].score : noise_score * 2;
-  result.verdict = runner >= best * clear_lead && result.ranked.front().confidence >= sure_enough
+  // A picture whose rows do not line up at the guessed width (a texture close to noise) gives no
+  // evidence of its row length but its smoothness, which a wrong width of such a picture can match
+  // by chance: it is never taken without a look.
+  const ProbeGuess& first = result.ranked.front();
+  const bool rows_line_up =
+      stride_sharpness(samples, std::uint64_t{first.width} * first.format->bytes_per_pixel) < no_line_up;
+  result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
   return result;

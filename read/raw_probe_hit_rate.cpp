@@ -130,6 +130,9 @@ int measure_manifest(const char* manifest_path, const std::string& wanted_set, b
                   path.c_str(), confident ? "confident" : "unsure",
                   result.ranked.empty() ? "none" : describe(result.ranked[0]).c_str(),
                   result.ranked.empty() ? 0 : result.ranked[0].confidence);
+      for (std::size_t i = 1; i < result.ranked.size() && i < 3; ++i)
+        std::printf("    then %s (score %.3f against %.3f)\n", describe(result.ranked[i]).c_str(),
+                    result.ranked[i].score, result.ranked[0].score);
     }
   }
   for (const auto& [kind, tally] : by_kind) print_tally(kind, tally);

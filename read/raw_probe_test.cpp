@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Dumps that ffmpeg and numpy wrote (read/probe-dumps/make.sh): the probe is sure only where it is
 // right, and where the content cannot tell (three flat colours give no byte order; a small UI
 // mock-up of flat fills; a fractal in grey) it is unsure, with the right layout first all the same.
+// A stone texture near noise is read at its own width, not at one that merely keeps its pixels whole.
 struct ForeignDump {
   const char* file;
   ProbeVerdict verdict;
@@ -109,6 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ForeignDump{"stripes_60x40.rgb565le", ProbeVerdict::unsure, "rgb565", 60, 40, "-"},
                     ForeignDump{"ui_72x56.rgb565le", ProbeVerdict::unsure, "rgb565", 72, 56, "le"},
                     ForeignDump{"ui_72x56.rgb444be", ProbeVerdict::unsure, "rgb444", 72, 56, "be"},
+                    ForeignDump{"stone_86x160.rgb444le", ProbeVerdict::unsure, "rgb444", 86, 160, "le"},
+                    ForeignDump{"stone_49x66.bgr0", ProbeVerdict::confident, "xrgb8888", 49, 66, "le"},
                     ForeignDump{"noise_9600.bin", ProbeVerdict::no_guess, nullptr, 0, 0, "-"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;

@@ -23,3 +23,10 @@ import numpy, PIL.Image
 (numpy.asarray(PIL.Image.open('rose.png').convert('RGB')) & 0xFC).tofile('rose_80x60.rgb666')"
 head -c 9600 /dev/urandom > noise_9600.bin
 rm -f mandel.png rose.png ui.png stripes.png
+# A grey stone texture near noise (enlarged by pixel replication, then scaled unevenly): in rgb444 its
+# clear top nibbles must not make every even row length line up, and in four bytes a pixel its
+# padding must not read as every fourth pixel of a gray8 picture.
+/usr/bin/convert -seed 6 -size 128x128 plasma:gray35-gray75 -attenuate 0.7 +noise Gaussian -scale 400% PNG24:stone.png
+ff -i stone.png -vf scale=86:160:flags=bicubic -f rawvideo -pix_fmt rgb444le stone_86x160.rgb444le
+ff -i stone.png -vf scale=49:66:flags=bicubic -f rawvideo -pix_fmt bgr0 stone_49x66.bgr0
+rm -f stone.png

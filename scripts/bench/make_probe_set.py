@@ -74,6 +74,14 @@ PICTURES = [
     # held-out set, "fresh", measured once, at the end.
     ("rose_grain", "photo", "tune",
      ("magick", ["-seed", "5", "rose:", "-resize", "640x480!", "-attenuate", "0.5", "+noise", "Gaussian"])),
+    # Added while making the probe refuse noise-like textures: two of them for tuning, neither the
+    # held-out one (coloured specks enlarged by pixel replication, then scaled like the rest).
+    ("sand", "photo", "tune",
+     ("magick", ["-seed", "3", "-size", "128x128", "xc:tan", "-attenuate", "2", "+noise", "Gaussian", "-scale",
+                 "400%"])),
+    ("static", "photo", "tune",
+     ("magick", ["-seed", "4", "-size", "200x150", "xc:gray60", "+noise", "Random", "-blur", "0x0.6", "-scale",
+                 "320%"])),
     ("plasma42_grain", "photo", "fresh",
      ("magick", ["-seed", "42", "-size", "640x480", "plasma:fractal", "-attenuate", "0.4", "+noise", "Gaussian"])),
     ("radial_grain", "photo", "fresh",
@@ -82,6 +90,11 @@ PICTURES = [
     ("pal75bars", "drawing", "fresh", ("lavfi", "pal75bars=size=1280x720")),
     ("rgbtestsrc", "drawing", "fresh", ("lavfi", "rgbtestsrc=size=1280x720")),
     ("text_c", "drawing", "fresh", ("text", (FONT_MONO, "black", "lime", TEXT_C))),
+    # A third texture for tuning, grey stone with milder grain (last, so that the sizes of the
+    # pictures above stay as they were).
+    ("gravel", "photo", "tune",
+     ("magick", ["-seed", "6", "-size", "128x128", "plasma:gray35-gray75", "-attenuate", "0.7", "+noise",
+                 "Gaussian", "-scale", "400%"])),
 ]
 
 
