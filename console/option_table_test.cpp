@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
                                 "--lvgl writes the top row first, not --rows stored"},
                     RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
-                                "--lvgl writes the top row first, not --rows stored"}),
+                                "--lvgl writes the top row first, not --rows stored"},
                     RefusalCase{{"pack", "--compress", "rle", "a", "b"}, "--compress goes with --lvgl"},
                     RefusalCase{{"unpack", "--size", "auto", "--align", "4", "a", "b"},
                                 "--size auto and --format auto guess rows without padding; give --size with --align"},
