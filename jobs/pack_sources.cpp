@@ -617,15 +617,19 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
       return opened;
   }
   const std::string& path = input != nullptr ? staged : given;
+  // A BMP read in bands is looked for first, so that its file is opened once, as it is read.
+  const bool in_bands = options.stream && !transformed(options);
+  if (in_bands) {
+    if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
+      return std::move(*bands);
+  }
   // A GIF is read by the project's own reader, which gives every frame alike on both builds.
   if (options.codecs) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> gif = GifSource::open(path, options))
       return std::move(*gif);
   }
   std::optional<Orientation> upright;  // once known
-  if (options.stream && !transformed(options)) {
-    if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> bands = open_bands(path, options))
-      return std::move(*bands);
+  if (in_bands) {
     // A picture stored on its side is laid upright by the chain, which a PNG read in bands would
     // pass by.
     upright = upright_of(path, options);
