@@ -6,24 +6,9 @@
 #include <string_view>
 #include <variant>
 
-#include "read/png_reader.h"
-#include "testing/test_files.h"
+#include "testing/reader_twins.h"
 
 namespace {
-
-Bytes file(const std::string& name) { return read_file(std::string(READER_TESTS) + "/" + name).value_or(Bytes{}); }
-
-// The PNG's quads, as the PNG reader gives them.
-Bytes png_quads(const std::string& name) {
-  const Bytes png = file(name);
-  PngSpanBytes bytes(png);
-  std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, 1u << 20);
-  if (!std::holds_alternative<PngReader>(opened)) return {};
-  PngReader& reader = std::get<PngReader>(opened);
-  Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
-  if (reader.read_whole(quads)) return {};
-  return quads;
-}
 
 // The PNM's quads, or its refusal's reason.
 std::variant<Bytes, std::string> pnm_quads(const Bytes& pnm) {
@@ -50,9 +35,9 @@ void PrintTo(const Twin& twin, std::ostream* out) { *out << twin.pnm; }
 class PnmPictures : public testing::TestWithParam<Twin> {};
 
 TEST_P(PnmPictures, GiveTheSamePixelsAsTheirPng) {
-  const std::variant<Bytes, std::string> got = pnm_quads(file(GetParam().pnm));
+  const std::variant<Bytes, std::string> got = pnm_quads(reader_test_file(GetParam().pnm));
   ASSERT_TRUE(std::holds_alternative<Bytes>(got)) << std::get<std::string>(got);
-  const Bytes expected = png_quads(GetParam().png);
+  const Bytes expected = png_twin_quads(GetParam().png);
   ASSERT_EQ(expected.size(), std::size_t{7 * 5 * 4});
   EXPECT_EQ(std::get<Bytes>(got), expected);
 }

@@ -1,0 +1,25 @@
+// The reader tests compare each picture with its twin as a PNG that the same independent tool wrote:
+// both are read from the folder of such pairs, the PNG through the PNG reader.
+#pragma once
+
+#include <string>
+#include <variant>
+
+#include "read/png_reader.h"
+#include "testing/test_files.h"
+
+inline Bytes reader_test_file(const std::string& name) {
+  return read_file(std::string(READER_TESTS) + "/" + name).value_or(Bytes{});
+}
+
+// The named PNG's quads, as the PNG reader gives them; empty when it does not read.
+inline Bytes png_twin_quads(const std::string& name) {
+  const Bytes png = reader_test_file(name);
+  PngSpanBytes bytes(png);
+  std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, 1u << 20);
+  if (!std::holds_alternative<PngReader>(opened)) return {};
+  PngReader& reader = std::get<PngReader>(opened);
+  Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
+  if (reader.read_whole(quads)) return {};
+  return quads;
+}
