@@ -113,6 +113,7 @@ const Format formats[] = {
     {"Al88", {"--format", "al88"}, 16, 0, false, 0x15},
     {"Argb1555", {"--format", "argb1555"}, 16, 0, false, 0x16},
     {"Argb4444", {"--format", "argb4444", "--round", "nearest"}, 16, 0, false, 0x17},
+    {"Argb2222", {"--format", "argb2222"}, 8, 0, false, 0x18},
     {"Gray2", {"--format", "gray2", "--dither", "ordered"}, 2, 0, false, std::nullopt},
     // A palette given (stored as given, written in one walk) and dithering toward a palette, given or
     // the picture's own: diffusion's errors run down the stored rows whatever order the rows are

@@ -13,6 +13,9 @@ struct FormatCode {
   PixelFormat format;
   std::uint8_t code;
   bool swapped = false;
+  // Read only: LVGL's later code for premultiplied ARGB8888, which is written as ARGB8888 with the
+  // premultiplied flag that every LVGL 9 reads.
+  bool premultiplied = false;
 };
 
 constexpr FormatCode codes[] = {
@@ -22,7 +25,7 @@ constexpr FormatCode codes[] = {
     {PixelFormat::rgb888, 0x0F},       {PixelFormat::argb8888, 0x10}, {PixelFormat::xrgb8888, 0x11},
     {PixelFormat::a1, 0x0B},           {PixelFormat::a2, 0x0C},       {PixelFormat::a4, 0x0D},
     {PixelFormat::a8, 0x0E},           {PixelFormat::al88, 0x15},     {PixelFormat::argb1555, 0x16},
-    {PixelFormat::argb4444, 0x17},
+    {PixelFormat::argb4444, 0x17},     {PixelFormat::argb2222, 0x18}, {PixelFormat::argb8888, 0x1A, false, true},
 };
 
 // The C names of the codes, for the descriptor.
@@ -64,6 +67,8 @@ std::string_view code_name(std::uint8_t code) {
       return "LV_COLOR_FORMAT_ARGB1555";
     case 0x17:
       return "LV_COLOR_FORMAT_ARGB4444";
+    case 0x18:
+      return "LV_COLOR_FORMAT_ARGB2222";
     default:
       return "LV_COLOR_FORMAT_XRGB8888";
   }
@@ -73,7 +78,8 @@ std::string_view code_name(std::uint8_t code) {
 
 std::optional<std::uint8_t> lvgl_colour_format(PixelFormat format, ByteOrder bytes) {
   for (const FormatCode& code : codes) {
-    if (code.format == format && code.swapped == (bytes == ByteOrder::high_first)) return code.code;
+    if (code.format == format && code.swapped == (bytes == ByteOrder::high_first) && !code.premultiplied)
+      return code.code;
   }
   return std::nullopt;
 }
@@ -145,7 +151,7 @@ LvglRead read_lvgl_fields(std::span<const std::uint8_t> file, std::optional<std:
   if ((flags & ~(premultiplied_flag | compressed_flag)) != 0)
     return refused("an LVGL image with flags " + hex(flags, 4) +
                    ", which unpack does not honour (flags of LVGL's own runtime)");
-  image.settings.premultiply = (flags & premultiplied_flag) != 0;
+  image.settings.premultiply = (flags & premultiplied_flag) != 0 || found->premultiplied;
   image.width = load_le16(file.data() + 4);
   image.height = load_le16(file.data() + 6);
   if (image.width == 0 || image.height == 0)

@@ -9,7 +9,7 @@
 #include "format/pixel_format.h"
 
 // Formats whose pixel is one word or a fixed run of bytes: rgb565, rgb666, rgb888, xrgb8888,
-// rgb332, rgb444, argb1555, argb4444, argb8565, argb8888, and rgb565a8's first plane.
+// rgb332, rgb444, argb1555, argb4444, argb2222, argb8565, argb8888, and rgb565a8's first plane.
 bool is_word_format(PixelFormat format);
 void encode_word_rows(const FormatSettings& settings, std::span<const BgraQuad> quads, std::uint32_t width,
                       std::uint32_t count, std::span<std::uint8_t> out);

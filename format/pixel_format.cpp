@@ -69,6 +69,7 @@ constexpr FormatInfo formats[] = {
      0,
      colour_options | premultiply,
      "16-bit word AAAARRRR GGGGBBBB"},
+    {PixelFormat::argb2222, "argb2222", 8, {2, 2, 2}, 2, 0, byte_colour_options | premultiply, "byte AARRGGBB"},
     {PixelFormat::gray8, "gray8", 8, {8, 8, 8}, 0, 0, 0, "byte of luma"},
     {PixelFormat::al88, "al88", 16, {8, 8, 8}, 8, 0, premultiply, "byte of luma, then byte of alpha"},
     {PixelFormat::gray4,

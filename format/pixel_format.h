@@ -6,7 +6,8 @@
 //   ByteOrder::high_first) whose fields, from the high bits down, are the format's name: argb8888
 //   is alpha in bits 31-24, red 23-16, green 15-8, blue 7-0. ChannelOrder::bgr swaps red and blue.
 //   rgb444 is a 16-bit word whose top four bits are zero; xrgb8888's X is 0xFF. argb1555 and
-//   argb4444 are 16-bit words with alpha in the top bit or the top four bits.
+//   argb4444 are 16-bit words with alpha in the top bit or the top four bits; argb2222 is one byte
+//   AARRGGBB.
 // - rgb666 is three bytes, red first (blue first with bgr), each channel in the top six bits, as
 //   18-bit panels take it over SPI. rgb332 is one byte RRRGGGBB.
 // - rgb565a8 is two planes: every pixel's RGB565 word, then every pixel's alpha byte. argb8565 is
@@ -49,6 +50,7 @@ enum class PixelFormat : std::uint8_t {
   rgb444,
   argb1555,
   argb4444,
+  argb2222,
   gray8,
   al88,
   gray4,

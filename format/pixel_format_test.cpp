@@ -92,6 +92,9 @@ const EncodeCase encode_cases[] = {
      {{0xFF, 0x03, 0x0F, 0x0F}},
      {0x11, 0x0F}},
     {"argb4444_opaque", with(PixelFormat::argb4444), {two_pixels[1]}, {0x35, 0xF1}},
+    // Bytes AA RR GG BB: 10 11 10 00 and 11 00 00 01; with bgr the second is 11 01 00 00.
+    {"argb2222", with(PixelFormat::argb2222), two_pixels, {0xB8, 0xC1}},
+    {"argb2222_bgr", with(PixelFormat::argb2222, bgr), {two_pixels[1]}, {0xD0}},
     {"al88", with(PixelFormat::al88), two_pixels, {0x99, 0x80, 0x2E, 0xFF}},
     // R 80 G 40 B 08 once premultiplied: luma 0x4D.
     {"al88_premultiplied", with(PixelFormat::al88, {}, true), {two_pixels[0]}, {0x4D, 0x80}},

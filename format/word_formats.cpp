@@ -54,6 +54,8 @@ WordLayout layout_of(PixelFormat format) {
       return {2, {10, 5}, {5, 5}, {0, 5}, {15, 1}};
     case PixelFormat::argb4444:
       return {2, {8, 4}, {4, 4}, {0, 4}, {12, 4}};
+    case PixelFormat::argb2222:
+      return {1, {4, 2}, {2, 2}, {0, 2}, {6, 2}};
     default:
       break;
   }
@@ -115,6 +117,7 @@ bool is_word_format(PixelFormat format) {
     case PixelFormat::rgb444:
     case PixelFormat::argb1555:
     case PixelFormat::argb4444:
+    case PixelFormat::argb2222:
       return true;
     default:
       return false;
