@@ -1,6 +1,7 @@
 // Pictures in the formats of the platform's image codecs: Qt's image readers on Linux (Qt Gui, no
 // display or application object needed), the Windows Imaging Component on Windows. Only the
-// command line uses them, to read JPEG, GIF and TIFF pictures; the dialogs convert BMPs alone. PNGs are
+// command line uses them, to read JPEG and TIFF pictures; the dialogs convert BMPs alone. GIFs are read
+// by read/gif_reader.h, which composes every frame alike on both builds. PNGs are
 // read by read/png_reader.h and written by containers/png_output.h; the codecs' PNG decoding is
 // kept as an independent check of that writer in its tests.
 //

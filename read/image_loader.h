@@ -53,7 +53,7 @@ using PictureLoad = std::variant<LoadedPicture, Failure>;
 class LoadedPicture {
  public:
   static PictureLoad load(const char* path, std::uint64_t pixel_limit = default_pixel_limit);
-  // The picture of a PNG, JPEG or GIF file, decoded into BGRA quads with straight alpha that the
+  // The picture of a PNG, JPEG or TIFF file, decoded into BGRA quads with straight alpha that the
   // picture owns, top row first: a PNG by the PNG reader (png_reader.h), the others by the
   // platform's codecs, a PNM or a TGA by its reader (pnm_reader.h, tga_reader.h), a TIFF by the
   // codecs too. Nullopt when the file cannot be read or starts as a BMP: the BMP loader's refusal
