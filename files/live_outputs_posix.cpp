@@ -15,15 +15,16 @@ enum EntryState : int { free_entry, busy_entry, live_entry, taken_entry };
 
 struct Entry {
   std::atomic<int> state{free_entry};
-  char name[PATH_MAX];
+  char name[PATH_MAX]{};
 };
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states without a lock");
 
 // One entry for each of the most jobs a batch runs at once (256), and room to spare. The names'
-// pages are touched only when an entry is first used.
+// pages are touched only when an entry is first used: the table is all zeros, made by the compiler,
+// so that starting the program writes none of it.
 constexpr int entry_count = 320;
-Entry entries[entry_count];
+constinit Entry entries[entry_count];
 
 constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
 
