@@ -88,6 +88,23 @@ void bm_subtract_words(benchmark::State& state, KernelPath path, Picture picture
   count_bytes(state, image.size() * 2, image.size());
 }
 
+// Each row's triples to opaque 32-bit words, blue in the low byte and 0xFF on top, as xrgb8888
+// and argb8888 take them from a 24-bit picture.
+void bm_arrange_words(benchmark::State& state, KernelPath path, Picture picture) {
+  force_kernel_path(path);
+  const TripleBytes layout{4, {0, 1, 2, TripleBytes::none_of_triple}, {0xFF, 0xFF, 0xFF, 0}, {0, 0, 0, 0xFF}};
+  const std::vector<std::uint8_t> rows = pattern(picture.stored_bytes(), 31);
+  std::vector<std::uint8_t> out(picture.pixels() * 4);
+  for (auto _ : state) {
+    for (std::uint32_t y = 0; y < picture.height; ++y)
+      arrange_triples(rows.data() + std::size_t{y} * picture.stride(), picture.width, layout,
+                      out.data() + std::size_t{y} * picture.width * 4);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  count_bytes(state, rows_extent(picture.stride(), picture.width, picture.height), out.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +116,8 @@ int main(int argc, char** argv) {
       benchmark::RegisterBenchmark(benchmark_name("pack_565_rows", on, picture).c_str(), bm_export_rows, path, picture);
       benchmark::RegisterBenchmark(benchmark_name("expand_run", on, picture).c_str(), bm_expand_run, path, picture);
       benchmark::RegisterBenchmark(benchmark_name("subtract_words", on, picture).c_str(), bm_subtract_words, path,
+                                   picture);
+      benchmark::RegisterBenchmark(benchmark_name("arrange_words", on, picture).c_str(), bm_arrange_words, path,
                                    picture);
     }
   }
