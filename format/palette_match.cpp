@@ -37,11 +37,14 @@ std::uint8_t PaletteMatch::nearest(BgraQuad pixel) const {
   if (entries_.empty()) return 0;
   const std::uint32_t colour = std::uint32_t{pixel.blue} | std::uint32_t{pixel.green} << 8 |
                                std::uint32_t{pixel.red} << 16 | std::uint32_t{pixel.alpha} << 24;
-  if (have_last_ && colour == last_colour_) return last_index_;
-  last_index_ =
+  if (recent_.empty()) recent_.assign(std::size_t{1} << 15, 0);
+  // Only the same colour is answered from the slot, never another that shares it.
+  std::uint64_t& slot = recent_[(colour * 2654435769u) >> 17];
+  if (slot != 0 && static_cast<std::uint32_t>(slot) == colour) return static_cast<std::uint8_t>((slot >> 32) - 1);
+  const std::uint8_t index =
       nearest_linear({linear_of(pixel.red), linear_of(pixel.green), linear_of(pixel.blue), pixel.alpha * 257});
-  last_colour_ = colour, have_last_ = true;
-  return last_index_;
+  slot = colour | std::uint64_t{index + 1u} << 32;
+  return index;
 }
 
 std::uint8_t PaletteMatch::ordered(const Linear& value, std::uint8_t a, std::uint32_t x, std::uint32_t y) const {

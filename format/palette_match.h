@@ -61,8 +61,10 @@ class PaletteMatch {
 
   std::vector<Linear> entries_;
   std::vector<std::uint8_t> alphas_;
-  // The last pixel matched and its entry: pictures repeat colours in runs.
-  mutable std::uint32_t last_colour_ = 0;
-  mutable std::uint8_t last_index_ = 0;
-  mutable bool have_last_ = false;
+  // Colours matched and their entries, 32768 slots chosen by a hash of the colour, the last one
+  // wins: a slot holds the colour (low 32 bits, packed B, G, R, A) and the entry + 1 (above them),
+  // 0 when empty. Pictures repeat colours, and a colour met again costs a compare, not a search.
+  // The hash spreads the colours of one gradient, whose neighbours would share a cell of their
+  // high bits. Allocated when first needed.
+  mutable std::vector<std::uint64_t> recent_;
 };
