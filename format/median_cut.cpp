@@ -12,6 +12,11 @@ namespace {
 constexpr std::size_t cell_count = std::size_t{1} << 18;
 constexpr std::size_t opaque_cell_count = std::size_t{1} << 15;
 
+// A colour's slot in its opaque cell's colour table: the low 3 bits of red, green and blue.
+std::uint32_t low_bits_of(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+  return (red & 7) << 6 | (green & 7) << 3 | (blue & 7);
+}
+
 // The cell of full alpha of an opaque BGR triple, in the opaque plane (the cell's number >> 3).
 std::uint32_t opaque_cell_of(const std::uint8_t* triple) {
   return std::uint32_t{triple[2]} >> 3 << 10 | std::uint32_t{triple[1]} >> 3 << 5 | std::uint32_t{triple[0]} >> 3;
@@ -193,9 +198,29 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
   // With an exact palette a cell that holds one entry's colour names that entry outright, since no
   // other colour is looked up; a cell that holds two is marked to be searched.
   if (exact_palette_) {
+    // An opaque colour in its cell's colour table, if the cell has one.
+    const auto tell = [&](std::int16_t entry, std::size_t k) {
+      const BgraQuad& colour = palette_[k];
+      if (colour.alpha != 255) return;
+      const std::size_t table = static_cast<std::size_t>(-2 - entry) * 512;
+      colour_tables_[table + low_bits_of(colour.red, colour.green, colour.blue)] = static_cast<std::int16_t>(k);
+    };
     for (std::size_t k = 0; k < palette_.size(); ++k) {
-      std::int16_t& entry = cell_entry(cell_of(palette_[k]));
-      entry = entry == -1 ? static_cast<std::int16_t>(k) : std::int16_t{-2};
+      const std::uint32_t cell = cell_of(palette_[k]);
+      std::int16_t& entry = cell_entry(cell);
+      if (entry == -1) {
+        entry = static_cast<std::int16_t>(k);
+      } else if ((cell & 7) != 7) {
+        entry = -2;
+      } else {
+        if (entry >= 0) {
+          const auto first = static_cast<std::size_t>(entry);
+          entry = static_cast<std::int16_t>(-2 - static_cast<std::ptrdiff_t>(colour_tables_.size() / 512));
+          colour_tables_.resize(colour_tables_.size() + 512, -1);
+          tell(entry, first);
+        }
+        tell(entry, k);
+      }
       // And every colour in a small table, probed from its hash, for the cells that hold two.
       const std::uint32_t colour = packed(palette_[k]);
       std::size_t slot = colour_hash(colour);
@@ -261,6 +286,14 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     std::int16_t entry = entries[cell];
     if (entry < 0) {
       if (exact_palette_) {
+        if (entry <= -2) {
+          const std::int16_t known = colour_tables_[static_cast<std::size_t>(-2 - entry) * 512 +
+                                                    low_bits_of(triples[2], triples[1], triples[0])];
+          if (known >= 0) {
+            indices[x] = static_cast<std::uint8_t>(known);
+            continue;
+          }
+        }
         const std::uint32_t colour = std::uint32_t{triples[0]} | std::uint32_t{triples[1]} << 8 |
                                      std::uint32_t{triples[2]} << 16 | std::uint32_t{255} << 24;
         indices[x] = colour_entry(colour, cell << 3 | 7);

@@ -77,7 +77,12 @@ class PaletteIndex {
   // the slot its colour hashes to (or the next free one); 0 for a free slot. Four times the most
   // entries, so that probes stay short.
   std::array<std::uint64_t, 1024> colour_slots_{};
-  // Each cell's entry: for an exact palette the entry whose colour it holds (-2 where two do), else
+  // For an exact palette, a table for each opaque cell that holds two of its colours or more: the
+  // entry of each opaque colour in it, found by the low 3 bits of red, green and blue (512 slots;
+  // -1 where none is, to be searched).
+  std::vector<std::int16_t> colour_tables_;
+  // Each cell's entry: for an exact palette the entry whose colour it holds (-2 where two do, or in
+  // the opaque plane -2 - t, t the cell's colour table), else
   // the entry nearest its centre, found when the cell is first met; -1 for none yet. The cells of
   // full alpha in `opaque_entry_` (32768), the others in `cell_entry_`, allocated when first needed.
   mutable std::vector<std::int16_t> opaque_entry_;
