@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <tuple>
 
 #include "format/levels.h"
@@ -15,6 +16,19 @@ constexpr std::size_t opaque_cell_count = std::size_t{1} << 15;
 // A colour's slot in its opaque cell's colour table: the low 3 bits of red, green and blue.
 std::uint32_t low_bits_of(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
   return (red & 7) << 6 | (green & 7) << 3 | (blue & 7);
+}
+
+// An opaque BGR triple as B | G << 8 | R << 16, read in one load (the processors this runs on are
+// little-endian): a byte must follow the triple.
+std::uint32_t rgb_of(const std::uint8_t* triple) {
+  std::uint32_t word;
+  std::memcpy(&word, triple, 4);
+  return word & 0xFFFFFF;
+}
+
+// The same for the last triple of a row, which may end the memory it lies in.
+std::uint32_t last_rgb_of(const std::uint8_t* triple) {
+  return std::uint32_t{triple[0]} | std::uint32_t{triple[1]} << 8 | std::uint32_t{triple[2]} << 16;
 }
 
 // The cell of full alpha of an opaque BGR triple, in the opaque plane (the cell's number >> 3).
@@ -106,14 +120,15 @@ void ColourCount::add(std::span<const BgraQuad> quads) {
 }
 
 void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, bool cells) {
-  if (too_many_ && !cells) return;
-  for (std::uint32_t k = 0; k < count; ++k, triples += 3) {
-    if (cells) ++opaque_[opaque_cell_of(triples)];
-    if (too_many_) continue;
-    // Opaque colours seen so far, one bit each: a colour already seen costs a bit test, not a search.
-    if (seen_.empty()) seen_.assign(std::size_t{1} << 18, 0);
-    const std::uint32_t rgb =
-        std::uint32_t{triples[0]} | std::uint32_t{triples[1]} << 8 | std::uint32_t{triples[2]} << 16;
+  if (cells) {
+    for (std::uint32_t k = 0; k < count; ++k) ++opaque_[opaque_cell_of(triples + std::size_t{k} * 3)];
+  }
+  if (too_many_ || count == 0) return;
+  // Opaque colours seen so far, one bit each: a colour already seen costs a bit test, not a search.
+  if (seen_.empty()) seen_.assign(std::size_t{1} << 18, 0);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const std::uint8_t* triple = triples + std::size_t{k} * 3;
+    const std::uint32_t rgb = k + 1 < count ? rgb_of(triple) : last_rgb_of(triple);
     std::uint64_t& word = seen_[rgb >> 6];
     const std::uint64_t bit = std::uint64_t{1} << (rgb & 63);
     if ((word & bit) != 0) continue;
@@ -125,7 +140,7 @@ void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, 
       too_many_ = true;
       exact_.clear();
       seen_ = {};
-      continue;
+      return;
     }
     exact_.insert(at, colour);
   }
@@ -281,22 +296,22 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     return;
   }
   std::int16_t* entries = opaque_entry_.data();
-  for (std::uint32_t x = 0; x < width; ++x, triples += 3) {
-    const std::uint32_t cell = opaque_cell_of(triples);
+  for (std::uint32_t x = 0; x < width; ++x) {
+    const std::uint8_t* triple = triples + std::size_t{x} * 3;
+    const std::uint32_t rgb = x + 1 < width ? rgb_of(triple) : last_rgb_of(triple);
+    const std::uint32_t cell = (rgb >> 19 & 31) << 10 | (rgb >> 11 & 31) << 5 | (rgb >> 3 & 31);
     std::int16_t entry = entries[cell];
     if (entry < 0) {
       if (exact_palette_) {
         if (entry <= -2) {
           const std::int16_t known = colour_tables_[static_cast<std::size_t>(-2 - entry) * 512 +
-                                                    low_bits_of(triples[2], triples[1], triples[0])];
+                                                    low_bits_of(rgb >> 16, rgb >> 8, rgb)];
           if (known >= 0) {
             indices[x] = static_cast<std::uint8_t>(known);
             continue;
           }
         }
-        const std::uint32_t colour = std::uint32_t{triples[0]} | std::uint32_t{triples[1]} << 8 |
-                                     std::uint32_t{triples[2]} << 16 | std::uint32_t{255} << 24;
-        indices[x] = colour_entry(colour, cell << 3 | 7);
+        indices[x] = colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
         continue;
       }
       entry = entries[cell] = static_cast<std::int16_t>(nearest_entry(cell << 3 | 7));
