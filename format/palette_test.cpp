@@ -88,6 +88,17 @@ INSTANTIATE_TEST_SUITE_P(Pixels, NearestEntry, testing::ValuesIn(nearest_cases),
                            return std::string(param.param.name);
                          });
 
+TEST(NearestEntry, IsTheColoursOwnWhenTwoColoursShareARememberedSlot) {
+  // Blue 191 (52 % of full blue's light) is nearer blue; blue 1 and red 3 are nearer black. The two
+  // colours hash to one slot of the colours remembered: each must still get its own entry.
+  const PaletteMatch match(std::vector<BgraQuad>{black, {255, 0, 0, 255}});
+  const BgraQuad blue191{191, 0, 0, 255}, dark{1, 0, 3, 255};
+  EXPECT_EQ(match.nearest(blue191), 1);
+  EXPECT_EQ(match.nearest(dark), 0);
+  EXPECT_EQ(match.nearest(blue191), 1);
+  EXPECT_EQ(match.nearest(dark), 0);
+}
+
 // A flat colour dithered over 64 x 64 pixels: the share of pixels that take `index`, in percent.
 struct FlatCase {
   const char* name;
