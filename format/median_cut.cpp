@@ -304,8 +304,8 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     if (entry < 0) {
       if (exact_palette_) {
         if (entry <= -2) {
-          const std::int16_t known = colour_tables_[static_cast<std::size_t>(-2 - entry) * 512 +
-                                                    low_bits_of(rgb >> 16, rgb >> 8, rgb)];
+          const std::int16_t known =
+              colour_tables_[static_cast<std::size_t>(-2 - entry) * 512 + low_bits_of(rgb >> 16, rgb >> 8, rgb)];
           if (known >= 0) {
             indices[x] = static_cast<std::uint8_t>(known);
             continue;
