@@ -200,7 +200,10 @@ std::vector<BgraQuad> ColourCount::palette(unsigned entries) const {
 }
 
 PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
-    : palette_(palette.begin(), palette.end()), exact_palette_(exact), opaque_entry_(opaque_cell_count, -1) {
+    : palette_(palette.begin(), palette.end()),
+      exact_palette_(exact),
+      colour_tables_(512, -1),
+      opaque_entry_(opaque_cell_count, -1) {
   // Far enough from every level that a padding entry is never the nearest, near enough that its
   // squared distance, shifted to make room for the index, stays within 31 bits.
   constexpr std::int32_t far = 1000;
@@ -296,26 +299,25 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     return;
   }
   std::int16_t* entries = opaque_entry_.data();
+  const std::int16_t* tables = colour_tables_.data();
   for (std::uint32_t x = 0; x < width; ++x) {
     const std::uint8_t* triple = triples + std::size_t{x} * 3;
     const std::uint32_t rgb = x + 1 < width ? rgb_of(triple) : last_rgb_of(triple);
     const std::uint32_t cell = (rgb >> 19 & 31) << 10 | (rgb >> 11 & 31) << 5 | (rgb >> 3 & 31);
-    std::int16_t entry = entries[cell];
-    if (entry < 0) {
+    // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
+    // one) are read and one chosen, so that pictures whose pixels go from one kind of cell to the
+    // other pay no mispredicted branch.
+    const std::int16_t entry = entries[cell];
+    const std::size_t table = entry <= -2 ? static_cast<std::size_t>(-2 - entry) : 0;
+    const std::int16_t known = tables[table * 512 + low_bits_of(rgb >> 16, rgb >> 8, rgb)];
+    std::int16_t index = entry >= 0 ? entry : known;
+    if (index < 0) {
       if (exact_palette_) {
-        if (entry <= -2) {
-          const std::int16_t known =
-              colour_tables_[static_cast<std::size_t>(-2 - entry) * 512 + low_bits_of(rgb >> 16, rgb >> 8, rgb)];
-          if (known >= 0) {
-            indices[x] = static_cast<std::uint8_t>(known);
-            continue;
-          }
-        }
         indices[x] = colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
         continue;
       }
-      entry = entries[cell] = static_cast<std::int16_t>(nearest_entry(cell << 3 | 7));
+      index = entries[cell] = static_cast<std::int16_t>(nearest_entry(cell << 3 | 7));
     }
-    indices[x] = static_cast<std::uint8_t>(entry);
+    indices[x] = static_cast<std::uint8_t>(index);
   }
 }

@@ -79,7 +79,7 @@ class PaletteIndex {
   std::array<std::uint64_t, 1024> colour_slots_{};
   // For an exact palette, a table for each opaque cell that holds two of its colours or more: the
   // entry of each opaque colour in it, found by the low 3 bits of red, green and blue (512 slots;
-  // -1 where none is, to be searched).
+  // -1 where none is, to be searched). Table 0 holds none, for the cells without one.
   std::vector<std::int16_t> colour_tables_;
   // Each cell's entry: for an exact palette the entry whose colour it holds (-2 where two do, or in
   // the opaque plane -2 - t, t the cell's colour table), else
