@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t cell_count = std::size_t{1} << 18;
 constexpr std::size_t opaque_cell_count = std::size_t{1} << 15;
+// A cell's entry when none is known yet: -2 - 0, so that its colour table is table 0, of no colour.
+constexpr std::int16_t no_entry = -2;
 
 // A colour's slot in its opaque cell's colour table: the low 3 bits of red, green and blue.
 std::uint32_t low_bits_of(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
@@ -203,7 +205,7 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
     : palette_(palette.begin(), palette.end()),
       exact_palette_(exact),
       colour_tables_(512, -1),
-      opaque_entry_(opaque_cell_count, -1) {
+      opaque_entry_(opaque_cell_count, no_entry) {
   // Far enough from every level that a padding entry is never the nearest, near enough that its
   // squared distance, shifted to make room for the index, stays within 31 bits.
   constexpr std::int32_t far = 1000;
@@ -226,10 +228,10 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
     for (std::size_t k = 0; k < palette_.size(); ++k) {
       const std::uint32_t cell = cell_of(palette_[k]);
       std::int16_t& entry = cell_entry(cell);
-      if (entry == -1) {
+      if (entry == no_entry) {
         entry = static_cast<std::int16_t>(k);
       } else if ((cell & 7) != 7) {
-        entry = -2;
+        entry = -3;
       } else {
         if (entry >= 0) {
           const auto first = static_cast<std::size_t>(entry);
@@ -250,7 +252,7 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
 
 std::int16_t& PaletteIndex::cell_entry(std::uint32_t cell) const {
   if ((cell & 7) == 7) return opaque_entry_[cell >> 3];
-  if (cell_entry_.empty()) cell_entry_.assign(cell_count, -1);
+  if (cell_entry_.empty()) cell_entry_.assign(cell_count, no_entry);
   return cell_entry_[cell];
 }
 
@@ -307,16 +309,18 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
     // one) are read and one chosen, so that pictures whose pixels go from one kind of cell to the
     // other pay no mispredicted branch.
-    const std::int16_t entry = entries[cell];
-    const std::size_t table = entry <= -2 ? static_cast<std::size_t>(-2 - entry) : 0;
-    const std::int16_t known = tables[table * 512 + low_bits_of(rgb >> 16, rgb >> 8, rgb)];
-    std::int16_t index = entry >= 0 ? entry : known;
+    const std::int32_t entry = entries[cell];
+    const std::int32_t several = entry >> 31;
+    const auto table = static_cast<std::uint32_t>((-2 - entry) & several);
+    const std::int32_t known = tables[table * 512 + low_bits_of(rgb >> 16, rgb >> 8, rgb)];
+    std::int32_t index = (entry & ~several) | (known & several);
     if (index < 0) {
       if (exact_palette_) {
         indices[x] = colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
         continue;
       }
-      index = entries[cell] = static_cast<std::int16_t>(nearest_entry(cell << 3 | 7));
+      index = nearest_entry(cell << 3 | 7);
+      entries[cell] = static_cast<std::int16_t>(index);
     }
     indices[x] = static_cast<std::uint8_t>(index);
   }

@@ -81,10 +81,10 @@ class PaletteIndex {
   // entry of each opaque colour in it, found by the low 3 bits of red, green and blue (512 slots;
   // -1 where none is, to be searched). Table 0 holds none, for the cells without one.
   std::vector<std::int16_t> colour_tables_;
-  // Each cell's entry: for an exact palette the entry whose colour it holds (-2 where two do, or in
-  // the opaque plane -2 - t, t the cell's colour table), else
-  // the entry nearest its centre, found when the cell is first met; -1 for none yet. The cells of
-  // full alpha in `opaque_entry_` (32768), the others in `cell_entry_`, allocated when first needed.
+  // Each cell's entry: for an exact palette the entry whose colour it holds (where two or more do,
+  // -3 or less: in the opaque plane -2 - t, t the cell's colour table), else the entry nearest its
+  // centre, found when the cell is first met; -2 for none yet. The cells of full alpha in
+  // `opaque_entry_` (32768), the others in `cell_entry_`, allocated when first needed.
   mutable std::vector<std::int16_t> opaque_entry_;
   mutable std::vector<std::int16_t> cell_entry_;
 };
