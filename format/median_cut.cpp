@@ -301,27 +301,38 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     return;
   }
   std::int16_t* entries = opaque_entry_.data();
+  // The cell of an opaque colour B | G << 8 | R << 16 from its top 5 bits a channel.
+  const auto cell_of_rgb = [](std::uint32_t rgb) {
+    return (rgb >> 3 & 0x1F) | (rgb >> 6 & 0x3E0) | (rgb >> 9 & 0x7C00);
+  };
+  if (!exact_palette_) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint8_t* triple = triples + std::size_t{x} * 3;
+      const std::uint32_t cell = cell_of_rgb(x + 1 < width ? rgb_of(triple) : last_rgb_of(triple));
+      std::int32_t entry = entries[cell];
+      if (entry < 0) {
+        entry = nearest_entry(cell << 3 | 7);
+        entries[cell] = static_cast<std::int16_t>(entry);
+      }
+      indices[x] = static_cast<std::uint8_t>(entry);
+    }
+    return;
+  }
   const std::int16_t* tables = colour_tables_.data();
   for (std::uint32_t x = 0; x < width; ++x) {
     const std::uint8_t* triple = triples + std::size_t{x} * 3;
     const std::uint32_t rgb = x + 1 < width ? rgb_of(triple) : last_rgb_of(triple);
-    const std::uint32_t cell = (rgb >> 19 & 31) << 10 | (rgb >> 11 & 31) << 5 | (rgb >> 3 & 31);
+    const std::uint32_t cell = cell_of_rgb(rgb);
+    const std::uint32_t low = rgb & 0x070707;
     // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
-    // one) are read and one chosen, so that pictures whose pixels go from one kind of cell to the
-    // other pay no mispredicted branch.
+    // one) are read and one chosen by a mask, so that pictures whose pixels go from one kind of cell
+    // to the other pay no mispredicted branch.
     const std::int32_t entry = entries[cell];
     const std::int32_t several = entry >> 31;
     const auto table = static_cast<std::uint32_t>((-2 - entry) & several);
-    const std::int32_t known = tables[table * 512 + low_bits_of(rgb >> 16, rgb >> 8, rgb)];
-    std::int32_t index = (entry & ~several) | (known & several);
-    if (index < 0) {
-      if (exact_palette_) {
-        indices[x] = colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
-        continue;
-      }
-      index = nearest_entry(cell << 3 | 7);
-      entries[cell] = static_cast<std::int16_t>(index);
-    }
-    indices[x] = static_cast<std::uint8_t>(index);
+    const std::int32_t known = tables[table * 512 + ((low >> 10 & 0x1C0) | (low >> 5 & 0x38) | (low & 7))];
+    const std::int32_t index = (entry & ~several) | (known & several);
+    indices[x] =
+        index >= 0 ? static_cast<std::uint8_t>(index) : colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
   }
 }
