@@ -15,8 +15,8 @@
 // A pixel's index is its colour's entry when the palette holds every colour of the picture, else the
 // entry nearest (in the sum of squared channel differences, the first on a tie) to its cell. Both
 // are found through a table of the cells (and, for an exact palette, a small hash of its colours),
-// so that each pixel costs a lookup, not a search. Opaque colours, the most pictures' only ones, have
-// a plane of their own 32768 cells (15 bits), small enough to stay in the processor's cache.
+// so that each pixel costs a lookup, not a search. Opaque colours, the only colours of most
+// pictures, have a plane of their own 32768 cells (15 bits), small enough to stay in the cache.
 #pragma once
 
 #include <array>
