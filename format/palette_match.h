@@ -41,6 +41,8 @@ class PaletteMatch {
 
   // The index of the entry nearest `pixel`; 0 for an empty palette.
   std::uint8_t nearest(BgraQuad pixel) const;
+  // The same for each of `width` opaque BGR triples, into `indices`.
+  void nearest_triples(const std::uint8_t* triples, std::uint32_t width, std::uint8_t* indices) const;
 
   // The indices of `count` rows of `width` pixels, rows in stored order from stored row `first`,
   // row k's pixels at row(k), its indices written to indices + k * width. Diffusion keeps its
@@ -55,6 +57,8 @@ class PaletteMatch {
  private:
   using Linear = std::array<std::int32_t, 4>;  // red, green, blue, alpha
   std::uint8_t nearest_linear(const Linear& value) const;
+  // The entry of a colour (B | G << 8 | R << 16 | A << 24) met before, or found and remembered.
+  std::uint8_t remembered(std::uint32_t colour) const;
   std::uint8_t ordered(const Linear& value, std::uint8_t a, std::uint32_t x, std::uint32_t y) const;
   void dither_row(Dither dither, const BgraQuad* pixels, std::uint32_t width, std::uint32_t y,
                   std::span<std::int32_t> scratch, std::uint8_t* indices) const;
