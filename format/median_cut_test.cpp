@@ -71,12 +71,6 @@ const TripleRowCase triple_row_cases[] = {
      true,
      {0x81, 0x81, 0x81, 0x80, 0x80, 0x80, 0, 0, 0, 0x82, 0x82, 0x82, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80},
      {0, 1, 2, 0, 0, 1}},
-    // Nearest the cell's centre: white's 0xFF and 0x50's 0x52 (level 10), and red's cell.
-    {"nearest_to_the_cell",
-     {black, {0xC2, 0xC2, 0xC2, 255}, red},
-     false,
-     {0xFF, 0xFF, 0xFF, 0x50, 0x50, 0x50, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
-     {1, 0, 2, 1}},
     // 0x88 and 0x80 are each 4 levels a channel from grey's cell centre 0x84: the first wins.
     {"first_on_a_tie", {{0x88, 0x88, 0x88, 255}, grey}, false, {0x80, 0x80, 0x80}, {0}},
     // Nine entries, so that the search runs past its first eight: blue, the last, is the nearest.
@@ -110,14 +104,6 @@ TEST(ColourCount, CountsTriplesAsItCountsQuads) {
   count.add_triples(triples, 4);
   EXPECT_FALSE(count.exact(2));
   EXPECT_EQ(count.palette(2), (std::vector<BgraQuad>{black, {0xC2, 0xC2, 0xC2, 255}}));
-  // A colour told but not counted in its cell still gets its entry while the palette holds all;
-  // blue (0xFF0000FF read as a number) comes before grey (0xFF808080).
-  const std::uint8_t once[] = {0xFF, 0, 0};
-  ColourCount told;
-  told.add_triples(triples, 4);
-  told.add_triples(once, 1, false);
-  EXPECT_TRUE(told.exact(4));
-  EXPECT_EQ(told.palette(4), (std::vector<BgraQuad>{black, blue, grey, white}));
 }
 
 }  // namespace
