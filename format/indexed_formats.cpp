@@ -58,8 +58,7 @@ void encode_indexed_triples(const FormatSettings& settings, const std::uint8_t* 
   const unsigned bits = format_info(settings.format).index_bits;
   std::vector<std::uint8_t> indices(width);
   if (settings.match != nullptr) {
-    for (std::uint32_t x = 0; x < width; ++x, triples += 3)
-      indices[x] = settings.match->nearest({triples[0], triples[1], triples[2], 255});
+    settings.match->nearest_triples(triples, width, indices.data());
     return pack_bits(indices.data(), width, bits, out);
   }
   if (bits == 8) return settings.index->index_triples(triples, width, out);

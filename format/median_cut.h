@@ -15,7 +15,8 @@
 // A pixel's index is its colour's entry when the palette holds every colour of the picture, else the
 // entry nearest (in the sum of squared channel differences, the first on a tie) to its cell. Both
 // are found through a table of the cells (and, for an exact palette, a small hash of its colours),
-// so that each pixel costs a lookup, not a search.
+// so that each pixel costs a lookup, not a search. Opaque colours, the only colours of most
+// pictures, have a plane of their own 32768 cells (15 bits), small enough to stay in the cache.
 #pragma once
 
 #include <array>
@@ -39,7 +40,10 @@ class ColourCount {
   bool exact(unsigned entries) const { return !too_many_ && exact_.size() <= entries; }
 
  private:
+  // The counts of the cells, allocated when a quad is first counted; opaque triples are counted in
+  // `opaque_` instead, one entry for each cell of full alpha, and merged when the palette is made.
   std::vector<std::uint32_t> cells_;
+  std::vector<std::uint32_t> opaque_;
   // The picture's distinct colours while there are at most 256 of them, sorted.
   std::vector<std::uint32_t> exact_;
   bool too_many_ = false;
@@ -59,13 +63,28 @@ class PaletteIndex {
  private:
   // The entry nearest the centre of `cell` (the first on a tie).
   std::uint8_t nearest_entry(std::uint32_t cell) const;
+  // The entry of `cell` in its plane's table.
+  std::int16_t& cell_entry(std::uint32_t cell) const;
+  // The exact colour's entry, for a cell that holds two of the palette's colours.
+  std::uint8_t colour_entry(std::uint32_t colour, std::uint32_t cell) const;
 
   std::vector<BgraQuad> palette_;
   bool exact_palette_;
-  // For an exact palette, each entry's index + 1 at the slot its colour hashes to (or the next
-  // free one); 0 for a free slot. Four times the most entries, so that probes stay short.
-  std::array<std::uint16_t, 1024> colour_slots_{};
-  // Each cell's entry: for an exact palette the entry whose colour it holds (-2 where two do), else
-  // the entry nearest its centre, found when the cell is first met; -1 for none yet.
+  // The entries' channels side by side, padded to a multiple of 8 with entries far from any colour,
+  // so that the search for the nearest runs 8 entries at a time.
+  std::vector<std::int32_t> reds_, greens_, blues_, alphas_;
+  // For an exact palette, each entry's colour (packed, low 32 bits) and index + 1 (above them) at
+  // the slot its colour hashes to (or the next free one); 0 for a free slot. Four times the most
+  // entries, so that probes stay short.
+  std::array<std::uint64_t, 1024> colour_slots_{};
+  // For an exact palette, a table for each opaque cell that holds two of its colours or more: the
+  // entry of each opaque colour in it, found by the low 3 bits of red, green and blue (512 slots;
+  // -1 where none is, to be searched). Table 0 holds none, for the cells without one.
+  std::vector<std::int16_t> colour_tables_;
+  // Each cell's entry: for an exact palette the entry whose colour it holds (where two or more do,
+  // -3 or less: in the opaque plane -2 - t, t the cell's colour table), else the entry nearest its
+  // centre, found when the cell is first met; -2 for none yet. The cells of full alpha in
+  // `opaque_entry_` (32768), the others in `cell_entry_`, allocated when first needed.
+  mutable std::vector<std::int16_t> opaque_entry_;
   mutable std::vector<std::int16_t> cell_entry_;
 };

@@ -53,4 +53,57 @@ TEST(PaletteIndex, FindsExactColoursAndOtherwiseTheNearestEntryToTheCell) {
   EXPECT_EQ(cells.index_of(grey), 1);
 }
 
+// Rows of opaque BGR triples, as a 24-bit picture holds them, and the indices each must get.
+struct TripleRowCase {
+  const char* name;
+  std::vector<BgraQuad> palette;
+  bool exact;
+  std::vector<std::uint8_t> triples;
+  std::vector<std::uint8_t> indices;
+};
+
+const TripleRowCase triple_row_cases[] = {
+    // 0x80 and 0x81 share a cell (level 16): each finds its own entry, the last pixel of the row
+    // too. 0x82, of that cell but not of the palette, takes the entry nearest the cell's 0x84
+    // (0x81, 3 levels a channel off); white, of a cell holding none, the entry nearest 0xFF (0x81).
+    {"exact_colours_sharing_a_cell",
+     {{0x81, 0x81, 0x81, 255}, grey, black},
+     true,
+     {0x81, 0x81, 0x81, 0x80, 0x80, 0x80, 0, 0, 0, 0x82, 0x82, 0x82, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80},
+     {0, 1, 2, 0, 0, 1}},
+    // 0x88 and 0x80 are each 4 levels a channel from grey's cell centre 0x84: the first wins.
+    {"first_on_a_tie", {{0x88, 0x88, 0x88, 255}, grey}, false, {0x80, 0x80, 0x80}, {0}},
+    // Nine entries, so that the search runs past its first eight: blue, the last, is the nearest.
+    {"past_the_first_eight",
+     {black, black, black, black, black, black, black, black, blue},
+     false,
+     {0xF8, 0x10, 0x08},
+     {8}},
+};
+
+class IndexTriples : public testing::TestWithParam<TripleRowCase> {};
+
+TEST_P(IndexTriples, GivesTheHandWorkedIndices) {
+  const TripleRowCase& c = GetParam();
+  const PaletteIndex index(c.palette, c.exact);
+  const auto width = static_cast<std::uint32_t>(c.triples.size() / 3);
+  std::vector<std::uint8_t> indices(width, 0xEE);
+  index.index_triples(c.triples.data(), width, indices.data());
+  EXPECT_EQ(indices, c.indices);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, IndexTriples, testing::ValuesIn(triple_row_cases),
+                         [](const testing::TestParamInfo<TripleRowCase>& param) {
+                           return std::string(param.param.name);
+                         });
+
+TEST(ColourCount, CountsTriplesAsItCountsQuads) {
+  // The median cut of black twice, grey and white, as worked out for quads above.
+  const std::uint8_t triples[] = {0, 0, 0, 0, 0, 0, 0x80, 0x80, 0x80, 0xFF, 0xFF, 0xFF};
+  ColourCount count;
+  count.add_triples(triples, 4);
+  EXPECT_FALSE(count.exact(2));
+  EXPECT_EQ(count.palette(2), (std::vector<BgraQuad>{black, {0xC2, 0xC2, 0xC2, 255}}));
+}
+
 }  // namespace

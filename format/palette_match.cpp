@@ -33,15 +33,34 @@ std::uint8_t PaletteMatch::nearest_linear(const Linear& value) const {
   return static_cast<std::uint8_t>(best);
 }
 
+std::uint8_t PaletteMatch::remembered(std::uint32_t colour) const {
+  // Only the same colour is answered from the slot, never another that shares it.
+  std::uint64_t& slot = recent_[(colour * 2654435769u) >> 17];
+  if (slot != 0 && static_cast<std::uint32_t>(slot) == colour) return static_cast<std::uint8_t>((slot >> 32) - 1);
+  const auto channel = [&](int shift) { return static_cast<std::uint8_t>(colour >> shift); };
+  const std::uint8_t index = nearest_linear(
+      {linear_of(channel(16)), linear_of(channel(8)), linear_of(channel(0)), std::int32_t{channel(24)} * 257});
+  slot = colour | std::uint64_t{index + 1u} << 32;
+  return index;
+}
+
 std::uint8_t PaletteMatch::nearest(BgraQuad pixel) const {
   if (entries_.empty()) return 0;
-  const std::uint32_t colour = std::uint32_t{pixel.blue} | std::uint32_t{pixel.green} << 8 |
-                               std::uint32_t{pixel.red} << 16 | std::uint32_t{pixel.alpha} << 24;
-  if (have_last_ && colour == last_colour_) return last_index_;
-  last_index_ =
-      nearest_linear({linear_of(pixel.red), linear_of(pixel.green), linear_of(pixel.blue), pixel.alpha * 257});
-  last_colour_ = colour, have_last_ = true;
-  return last_index_;
+  if (recent_.empty()) recent_.assign(std::size_t{1} << 15, 0);
+  return remembered(std::uint32_t{pixel.blue} | std::uint32_t{pixel.green} << 8 | std::uint32_t{pixel.red} << 16 |
+                    std::uint32_t{pixel.alpha} << 24);
+}
+
+void PaletteMatch::nearest_triples(const std::uint8_t* triples, std::uint32_t width, std::uint8_t* indices) const {
+  if (entries_.empty()) {
+    std::fill(indices, indices + width, std::uint8_t{0});
+    return;
+  }
+  if (recent_.empty()) recent_.assign(std::size_t{1} << 15, 0);
+  for (std::uint32_t x = 0; x < width; ++x, triples += 3) {
+    indices[x] = remembered(std::uint32_t{triples[0]} | std::uint32_t{triples[1]} << 8 |
+                            std::uint32_t{triples[2]} << 16 | std::uint32_t{255} << 24);
+  }
 }
 
 std::uint8_t PaletteMatch::ordered(const Linear& value, std::uint8_t a, std::uint32_t x, std::uint32_t y) const {

@@ -41,6 +41,8 @@ class PaletteMatch {
 
   // The index of the entry nearest `pixel`; 0 for an empty palette.
   std::uint8_t nearest(BgraQuad pixel) const;
+  // The same for each of `width` opaque BGR triples, into `indices`.
+  void nearest_triples(const std::uint8_t* triples, std::uint32_t width, std::uint8_t* indices) const;
 
   // The indices of `count` rows of `width` pixels, rows in stored order from stored row `first`,
   // row k's pixels at row(k), its indices written to indices + k * width. Diffusion keeps its
@@ -55,14 +57,18 @@ class PaletteMatch {
  private:
   using Linear = std::array<std::int32_t, 4>;  // red, green, blue, alpha
   std::uint8_t nearest_linear(const Linear& value) const;
+  // The entry of a colour (B | G << 8 | R << 16 | A << 24) met before, or found and remembered.
+  std::uint8_t remembered(std::uint32_t colour) const;
   std::uint8_t ordered(const Linear& value, std::uint8_t a, std::uint32_t x, std::uint32_t y) const;
   void dither_row(Dither dither, const BgraQuad* pixels, std::uint32_t width, std::uint32_t y,
                   std::span<std::int32_t> scratch, std::uint8_t* indices) const;
 
   std::vector<Linear> entries_;
   std::vector<std::uint8_t> alphas_;
-  // The last pixel matched and its entry: pictures repeat colours in runs.
-  mutable std::uint32_t last_colour_ = 0;
-  mutable std::uint8_t last_index_ = 0;
-  mutable bool have_last_ = false;
+  // Colours matched and their entries, 32768 slots chosen by a hash of the colour, the last one
+  // wins: a slot holds the colour (low 32 bits, packed B, G, R, A) and the entry + 1 (above them),
+  // 0 when empty. Pictures repeat colours, and a colour met again costs a compare, not a search.
+  // The hash spreads the colours of one gradient, whose neighbours would share a cell of their
+  // high bits. Allocated when first needed.
+  mutable std::vector<std::uint64_t> recent_;
 };

@@ -88,6 +88,17 @@ INSTANTIATE_TEST_SUITE_P(Pixels, NearestEntry, testing::ValuesIn(nearest_cases),
                            return std::string(param.param.name);
                          });
 
+TEST(NearestEntry, OfARowOfTriplesIsEachPixelsOwn) {
+  // Greys 150 and 190 as above; blue 191 (52 % of full blue's light) nearer blue, blue 1 and red 3
+  // nearer black. Those two colours hash to one slot of the colours remembered: each must still get
+  // its own entry, blue 191 the second time too.
+  const PaletteMatch match(std::vector<BgraQuad>{black, white, {255, 0, 0, 255}});
+  const std::uint8_t triples[] = {150, 150, 150, 190, 190, 190, 191, 0, 0, 1, 0, 3, 191, 0, 0};
+  std::vector<std::uint8_t> indices(5, 0xEE);
+  match.nearest_triples(triples, 5, indices.data());
+  EXPECT_EQ(indices, (std::vector<std::uint8_t>{0, 1, 2, 0, 2}));
+}
+
 // A flat colour dithered over 64 x 64 pixels: the share of pixels that take `index`, in percent.
 struct FlatCase {
   const char* name;

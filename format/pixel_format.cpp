@@ -281,13 +281,35 @@ void quads_of_triples(const std::uint8_t* triples, std::uint32_t count, BgraQuad
   arrange_triples(triples, count, opaque, reinterpret_cast<std::uint8_t*>(quads));
 }
 
+namespace {
+
+// The row's whole bytes, with the values a byte holds known to the compiler, so that it packs
+// many bytes at a time.
+template <unsigned bits>
+std::uint32_t pack_whole_bytes(const std::uint8_t* values, std::uint32_t width, std::uint8_t* row) {
+  constexpr unsigned per_byte = 8 / bits;
+  const std::uint32_t bytes = width / per_byte;
+  for (std::uint32_t i = 0; i < bytes; ++i) {
+    unsigned byte = 0;
+    for (unsigned k = 0; k < per_byte; ++k) byte = byte << bits | values[std::size_t{i} * per_byte + k];
+    row[i] = static_cast<std::uint8_t>(byte);
+  }
+  return bytes * per_byte;
+}
+
+}  // namespace
+
 void pack_bits(const std::uint8_t* values, std::uint32_t width, unsigned bits, std::uint8_t* row) {
   if (bits == 8) {
     std::memcpy(row, values, width);
     return;
   }
   const unsigned per_byte = 8 / bits;
-  for (std::uint32_t x = 0; x < width; x += per_byte) {
+  const std::uint32_t whole = bits == 1   ? pack_whole_bytes<1>(values, width, row)
+                              : bits == 2 ? pack_whole_bytes<2>(values, width, row)
+                              : bits == 4 ? pack_whole_bytes<4>(values, width, row)
+                                          : 0;
+  for (std::uint32_t x = whole; x < width; x += per_byte) {
     unsigned byte = 0;
     for (unsigned k = 0; k < per_byte; ++k) {
       byte <<= bits;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/dither.h"
+#include "format/format_families.h"
 #include "format/median_cut.h"
 
 namespace {
@@ -232,5 +233,37 @@ TEST_P(RoundTrip, GivesBackAPictureAtTheFormatsLevels) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, RoundTrip, testing::ValuesIn(pixel_formats().begin(), pixel_formats().end()),
                          [](const testing::TestParamInfo<FormatInfo>& param) { return std::string(param.param.name); });
+
+// Values packed into bytes, the first in the highest bits; a row that ends within a byte leaves
+// that byte's low bits zero. Rows long enough to take whole bytes many at a time, and a tail.
+struct PackBitsCase {
+  const char* name;
+  unsigned bits;
+  std::vector<std::uint8_t> values;
+  std::vector<std::uint8_t> bytes;
+};
+
+const PackBitsCase pack_bits_cases[] = {
+    {"ones_with_a_tail",
+     1,
+     {1, 0, 1, 1, 0, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1},
+     {0xB2, 0x7E, 0x80, 0x80}},
+    {"twos_with_a_tail", 2, {3, 0, 1, 2, 0, 1, 2, 3, 3, 3, 3, 3, 1}, {0xC6, 0x1B, 0xFF, 0x40}},
+    {"fours_with_a_tail", 4, {0xA, 0x5, 0x0, 0xF, 0x1, 0x2, 0xC}, {0xA5, 0x0F, 0x12, 0xC0}},
+};
+
+class PackBits : public testing::TestWithParam<PackBitsCase> {};
+
+TEST_P(PackBits, PutsTheFirstValueHighest) {
+  const PackBitsCase& c = GetParam();
+  std::vector<std::uint8_t> row(c.bytes.size(), 0xEE);
+  pack_bits(c.values.data(), static_cast<std::uint32_t>(c.values.size()), c.bits, row.data());
+  EXPECT_EQ(row, c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PackBits, testing::ValuesIn(pack_bits_cases),
+                         [](const testing::TestParamInfo<PackBitsCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 }  // namespace
