@@ -47,7 +47,7 @@ constexpr double seam_noise = 1.5;
 constexpr double no_line_up = 0.97;
 // A row length of half the guessed one or less whose bytes line up this sharply shows a pattern that
 // repeats along its rows.
-constexpr double repeat_lines_up = 0.3;
+constexpr double repeat_lines_up = 0.5;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -274,6 +274,17 @@ std::uint8_t modal_value(std::span<const RawSample> samples, std::uint32_t size,
     for (std::uint64_t at = skip; at < sample.bytes.size(); at += size) ++counts[sample.bytes[at]];
   }
   return static_cast<std::uint8_t>(std::max_element(std::begin(counts), std::end(counts)) - std::begin(counts));
+}
+
+// How many of byte `position` of each `size`-byte group are 0 or 255.
+std::uint64_t extreme_count(std::span<const RawSample> samples, std::uint32_t size, std::uint32_t position) {
+  std::uint64_t count = 0;
+  for (const RawSample& sample : samples) {
+    const std::uint64_t skip = (size - sample.offset % size) % size + position;
+    for (std::uint64_t at = skip; at < sample.bytes.size(); at += size)
+      count += sample.bytes[at] == 0 || sample.bytes[at] == 255;
+  }
+  return count;
 }
 
 // How many `size`-byte groups the samples hold whole.
@@ -546,12 +557,16 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       // likely a colour, such as the high byte of flat 16-bit pixels read in pairs.
       const std::uint8_t modal = modal_value(samples, 4, order == ByteOrder::low_first ? 3 : 0);
       const bool alpha_like = modal == 0 || modal == 255;
-      // Alpha keeps to its value more than the colour byte two places away does. Pairs of 16-bit
-      // words read as one pixel have no such byte: the bytes two apart are the same half of a word,
-      // alike however flat the picture, so a four-byte pixel is no likelier than a two-byte one.
-      const std::uint64_t alpha_kept = std::max(last, first);
-      const std::uint64_t across = modal_count(samples, 4, order == ByteOrder::low_first ? 1 : 2);
-      const bool no_alpha_byte = static_cast<double>(alpha_kept) < 1.1 * static_cast<double>(across);
+      // Alpha keeps to opaque and clear far more than the colour byte two places away does. Pairs
+      // of 16-bit words read as one pixel have no such byte: the bytes two apart are the same half
+      // of a word, alike however flat the picture, so a four-byte pixel is no likelier than two
+      // 16-bit ones. (A colour byte may be 0 wherever alpha is, in a clear background, but not
+      // between 0 and 255 wherever alpha is.)
+      const std::uint64_t alpha_between =
+          groups(samples, 4) - extreme_count(samples, 4, order == ByteOrder::low_first ? 3 : 0);
+      const std::uint64_t colour_between =
+          groups(samples, 4) - extreme_count(samples, 4, order == ByteOrder::low_first ? 1 : 2);
+      const bool no_alpha_byte = 2 * alpha_between > colour_between;
       return {{order, (2 * share < 1 ? 1.3 : 1) * (faint ? unlikely : 1) * (alpha_like ? 1 : 3) *
                           (no_alpha_byte ? cannot_make : 1)}};
     }
