@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <map>
+#include <tuple>
 
 #include "read/frame_sizes.h"
 
@@ -44,6 +45,9 @@ constexpr double lines_up = 0.8;
 constexpr double seam_noise = 1.5;
 // A row length whose bytes line up no more sharply than this shows no sign of being one.
 constexpr double no_line_up = 0.97;
+// A row length of half the guessed one or less whose bytes line up this sharply shows a pattern that
+// repeats along its rows.
+constexpr double repeat_lines_up = 0.5;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -272,6 +276,17 @@ std::uint8_t modal_value(std::span<const RawSample> samples, std::uint32_t size,
   return static_cast<std::uint8_t>(std::max_element(std::begin(counts), std::end(counts)) - std::begin(counts));
 }
 
+// How many of byte `position` of each `size`-byte group are 0 or 255.
+std::uint64_t extreme_count(std::span<const RawSample> samples, std::uint32_t size, std::uint32_t position) {
+  std::uint64_t count = 0;
+  for (const RawSample& sample : samples) {
+    const std::uint64_t skip = (size - sample.offset % size) % size + position;
+    for (std::uint64_t at = skip; at < sample.bytes.size(); at += size)
+      count += sample.bytes[at] == 0 || sample.bytes[at] == 255;
+  }
+  return count;
+}
+
 // How many `size`-byte groups the samples hold whole.
 std::uint64_t groups(std::span<const RawSample> samples, std::uint32_t size) {
   std::uint64_t count = 0;
@@ -400,6 +415,51 @@ std::vector<std::uint32_t> marked_periods(std::span<const RawSample> samples) {
 // How much less likely a reading is whose format would use bits that are never set.
 constexpr double unlikely = 2;
 
+// Edges between flat fills, scaled or anti-aliased, pass through colours between the two sides.
+// Read in the right byte order, a pixel between two unequal neighbours lies near the way from one to
+// the other: each channel's detour through it (|a - m| + |m - b| - |a - b|) is small against the
+// step itself, a scaler's ringing and a level of dither aside. Read in the wrong order, a word's
+// halves mix green's high and low bits with red and blue, and such a pixel zigzags. Sums, over runs
+// of three 16-bit words along the file whose ends differ and whose middle is neither, the detours
+// and the steps of rgb565's channels (on a common scale of about 8 bits) in each order.
+struct Detours {
+  std::uint64_t detour[2] = {};  // low first, high first
+  std::uint64_t step[2] = {};
+  std::uint64_t runs = 0;
+};
+
+void add_detour(unsigned before, unsigned middle, unsigned after, std::uint64_t& detour, std::uint64_t& step) {
+  for (const auto& [shift, mask, scale] : {std::tuple{11u, 31u, 8}, std::tuple{5u, 63u, 4}, std::tuple{0u, 31u, 8}}) {
+    const int a = static_cast<int>((before >> shift) & mask) * scale;
+    const int m = static_cast<int>((middle >> shift) & mask) * scale;
+    const int b = static_cast<int>((after >> shift) & mask) * scale;
+    detour += static_cast<std::uint64_t>(std::abs(a - m) + std::abs(m - b) - std::abs(a - b));
+    step += static_cast<std::uint64_t>(std::abs(a - b));
+  }
+}
+
+Detours detours(std::span<const RawSample> samples) {
+  Detours d;
+  const auto swap = [](unsigned w) { return (w >> 8) | (w & 0xFF) << 8; };
+  for (const RawSample& sample : samples) {
+    const std::span<const std::uint8_t> bytes = sample.bytes;
+    const auto word = [&](std::uint64_t i) { return unsigned{bytes[i]} | unsigned{bytes[i + 1]} << 8; };
+    for (std::uint64_t at = sample.offset % 2; at + 6 <= bytes.size(); at += 2) {
+      const unsigned w0 = word(at), w1 = word(at + 2), w2 = word(at + 4);
+      if (w0 == w2 || w1 == w0 || w1 == w2) continue;
+      ++d.runs;
+      add_detour(w0, w1, w2, d.detour[0], d.step[0]);
+      add_detour(swap(w0), swap(w1), swap(w2), d.detour[1], d.step[1]);
+    }
+  }
+  return d;
+}
+// Runs needed before the detours are taken as evidence, and the lead one order needs over the
+// other; a twentieth of a step keeps edges without any detour from making the lead endless.
+constexpr std::uint64_t runs_needed = 64;
+constexpr double detour_lead = 1.3;
+constexpr double detour_floor = 0.05;
+
 // The byte orders worth scoring for `format`, with how much likelier its bytes make each reading;
 // none when the bytes rule the format out. The bytes tell the order better than the smoothness of
 // the colours does (see the top of raw_probe.h).
@@ -441,7 +501,27 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       const auto unused = [&](ByteOrder o) {
         return (o == ByteOrder::low_first ? second_clear : first_clear) ? unlikely : 1;
       };
-      return {{order, factor * unused(order)}, {other, factor * against * unused(other)}};
+      std::vector<Reading> readings{{order, factor * unused(order)}, {other, factor * against * unused(other)}};
+      // Flat drawings change both bytes alike at their edges, and their smoothness barely tells the
+      // orders apart; the colours between the sides of an edge do. The order whose edges take the
+      // shorter way is the likelier, by as much as its lead; where the two kinds of evidence point
+      // opposite ways, the handicaps meet and the tie is refused.
+      const Detours d = detours(samples);
+      if (d.runs >= runs_needed) {
+        const auto relative = [&](int i) {
+          return static_cast<double>(d.detour[i]) / static_cast<double>(std::max<std::uint64_t>(1, d.step[i])) +
+                 detour_floor;
+        };
+        const double le = relative(0), be = relative(1);
+        const double lead = std::max(le, be) / std::min(le, be);
+        if (lead >= detour_lead) {
+          const ByteOrder behind = le > be ? ByteOrder::low_first : ByteOrder::high_first;
+          for (Reading& reading : readings) {
+            if (reading.order == behind) reading.factor *= std::min(4.0, lead * lead);
+          }
+        }
+      }
+      return readings;
     }
     case 3: {
       bool low_clear = true;
@@ -477,7 +557,18 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       // likely a colour, such as the high byte of flat 16-bit pixels read in pairs.
       const std::uint8_t modal = modal_value(samples, 4, order == ByteOrder::low_first ? 3 : 0);
       const bool alpha_like = modal == 0 || modal == 255;
-      return {{order, (2 * share < 1 ? 1.3 : 1) * (faint ? unlikely : 1) * (alpha_like ? 1 : 3)}};
+      // Alpha keeps to opaque and clear far more than the colour byte two places away does. Pairs
+      // of 16-bit words read as one pixel have no such byte: the bytes two apart are the same half
+      // of a word, alike however flat the picture, so a four-byte pixel is no likelier than two
+      // 16-bit ones. (A colour byte may be 0 wherever alpha is, in a clear background, but not
+      // between 0 and 255 wherever alpha is.)
+      const std::uint64_t alpha_between =
+          groups(samples, 4) - extreme_count(samples, 4, order == ByteOrder::low_first ? 3 : 0);
+      const std::uint64_t colour_between =
+          groups(samples, 4) - extreme_count(samples, 4, order == ByteOrder::low_first ? 1 : 2);
+      const bool no_alpha_byte = 2 * alpha_between > colour_between;
+      return {{order, (2 * share < 1 ? 1.3 : 1) * (faint ? unlikely : 1) * (alpha_like ? 1 : 3) *
+                          (no_alpha_byte ? cannot_make : 1)}};
     }
     default:
       return {{ByteOrder::low_first, 1}};
@@ -515,10 +606,12 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
       if (added) at->second = stride_sharpness(samples, length);
       return at->second;
     };
-    // Rows two, three or four apart line up too, and a dithered picture's rows often line up better
-    // two apart than one (ordered dither alternates from row to row). A row length whose half, third
-    // or quarter already lines up is a multiple of the true one, and gets no credit for it.
-    for (std::uint64_t parts = 2; parts <= 4; ++parts) {
+    // Rows two to eight apart line up too, and a dithered picture's rows often line up better two
+    // apart than one (ordered dither alternates from row to row). A row length whose half, third,
+    // ... or eighth already lines up is a multiple of the true one, and gets no credit for it: a
+    // narrow picture of flat bars read as five of its rows side by side lines up as well as the
+    // picture does.
+    for (std::uint64_t parts = 2; parts <= 8; ++parts) {
       if (stride % parts == 0 && stride / parts >= smallest_side && sharpness_at(stride / parts) < lines_up)
         return smooth;
     }
@@ -576,7 +669,14 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const ProbeGuess& first = result.ranked.front();
   const bool rows_line_up =
       stride_sharpness(samples, std::uint64_t{first.width} * first.format->bytes_per_pixel) < no_line_up;
-  result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up
+  // A pattern that repeats along its rows (a checkerboard, a tiled texture) lines up at every
+  // multiple of its repeat, and any of them may read best: where a row length of half the guess's
+  // or less lines up sharply, the content does not say which multiple is the picture's width, and
+  // the guess is never taken without a look.
+  const std::uint64_t stride = std::uint64_t{first.width} * first.format->bytes_per_pixel;
+  bool repeats = false;
+  for (const auto& [length, sharp] : sharpness) repeats = repeats || (sharp < repeat_lines_up && 2 * length <= stride);
+  result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
   return result;

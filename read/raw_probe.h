@@ -16,7 +16,7 @@
 //   bytes one to four steps of twelve bytes beside that (whole pixels of every size, so that a
 //   word's other half or padding never passes for an edge). Rows two to four apart line up too
 //   (ordered dither makes rows two apart more alike than neighbours), so a row length whose half,
-//   third or quarter already lines up gets no credit.
+//   third, ... or eighth already lines up gets no credit.
 // - Seams. A width that is two or three rows of a narrower picture side by side jumps at the column
 //   where each next row starts, where the columns beside it do not.
 // - The bytes' periods. The bytes of a pixel play different parts (channels, a word's halves,
@@ -25,9 +25,13 @@
 //   16 bits of 32-bit pixels), or a four-byte pixel whose bytes show no period of four, is unlikely.
 // - The bytes' own marks. A 16-bit pixel's high byte (the high bits of red and green) changes less
 //   often than its low byte; both orders are scored, the other one handicapped by how lopsided the
-//   changes are. rgb444 leaves the top four bits of its word zero, rgb666 the low two bits of each
-//   byte; a four-byte pixel's padding keeps to one value (xrgb8888), an alpha byte mostly to 255 or 0
-//   (argb8888).
+//   changes are. Flat drawings change both bytes alike at their edges, but the pixels between an
+//   edge's two sides lie on the way from one side to the other only in the right order; the order
+//   whose edges make the longer detour is handicapped by its lead. rgb444 leaves the top four bits
+//   of its word zero, rgb666 the low two bits of each byte; a four-byte pixel's padding keeps to one
+//   value (xrgb8888), an alpha byte mostly to 255 or 0, and far more often than the byte two places
+//   away (argb8888): pairs of 16-bit words read as one pixel cannot show that, their bytes two apart
+//   being the same half of a word.
 // - Fixed marks. A byte that keeps one value or a clear top nibble at every second, third or fourth
 //   position while the others vary is the format's doing; a pixel size that is no multiple of that
 //   period (gray8 with every fourth byte 0) is far less likely.
@@ -37,7 +41,9 @@
 // share of the weights (best score / score)^8 among those listed; on dumps that other tools wrote
 // these figures were roughly calibrated (of guesses given at 90 to 99 %, about nine in ten were
 // right). The first guess counts as sure only at 95 % or more, 1.2 times ahead of the next, and
-// where its rows line up at all: a texture close to noise shows no sign of its row length.
+// where its rows line up at all: a texture close to noise shows no sign of its row length. Nor where a
+// row length of half its own or less lines up sharply: a pattern that repeats along its rows lines
+// up at every multiple of its repeat.
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout

@@ -4,10 +4,11 @@
 //                                  1024 x 600, in each probed format and byte order: the rate and
 //                                  each miss.
 //   raw_probe_hit_rate MANIFEST SET  the dumps that other tools wrote (scripts/bench/make_probe_set.py
-//                                  lists them in MANIFEST), those of SET (tune or heldout): for each
-//                                  kind of picture and each format, how many first guesses are
-//                                  right, and what `unpack --size auto --format auto` does with each
-//                                  dump (writes the right picture, refuses, or writes a wrong one);
+//                                  lists them in MANIFEST), those of SET (tune, heldout, fresh or
+//                                  unseen): for each kind of picture and each format, how many
+//                                  first guesses are right, and what `unpack --size auto --format
+//                                  auto` does with each dump (writes the right picture, refuses,
+//                                  or writes a wrong one);
 //                                  then how often guesses given at each confidence are right.
 #include <algorithm>
 #include <chrono>

@@ -30,3 +30,16 @@ rm -f mandel.png rose.png ui.png stripes.png
 ff -i stone.png -vf scale=86:160:flags=bicubic -f rawvideo -pix_fmt rgb444le stone_86x160.rgb444le
 ff -i stone.png -vf scale=49:66:flags=bicubic -f rawvideo -pix_fmt bgr0 stone_49x66.bgr0
 rm -f stone.png
+# Colour bars over a dark strip, scaled by ffmpeg's bicubic scaler: flat fills whose 16-bit bytes
+# change alike at every edge (the byte order is told by the colours between an edge's sides, and
+# pairs of words are no argb8888 pixel at half the width).
+/usr/bin/convert -size 40x180 xc:'#bfbfbf' xc:'#bfbf00' xc:'#00bfbf' xc:'#00bf00' xc:'#bf00bf' xc:'#bf0000' \
+  xc:'#0000bf' xc:black +append \( -size 320x60 xc:'#101010' -fill white -draw 'rectangle 40,10 120,50' \) \
+  -append PNG24:bars.png
+ff -i bars.png -vf scale=88:72:flags=bicubic -f rawvideo -pix_fmt rgb565le bars_88x72.rgb565le
+ff -f lavfi -i testsrc=size=320x240 -frames:v 1 testsrc.png
+ff -i testsrc.png -vf scale=120:90:flags=bicubic -f rawvideo -pix_fmt rgb565be testsrc_120x90.rgb565be
+# A checkerboard, which lines up at every multiple of its squares: no width is sure.
+/usr/bin/convert -size 160x120 pattern:checkerboard -fill '#3050a0' -opaque white PNG24:checks.png
+ff -i checks.png -vf scale=96:64:flags=neighbor -f rawvideo -pix_fmt rgb24 checks_96x64.rgb24
+rm -f bars.png testsrc.png checks.png

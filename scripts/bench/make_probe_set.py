@@ -7,8 +7,8 @@ Pictures that this project did not draw (ffmpeg's lavfi test sources, ImageMagic
 pictures, text and simple UI mock-ups drawn by ImageMagick with the fonts on the machine) are sized
 to panel sizes and odd sizes, and written as raw dumps by `ffmpeg -f rawvideo -pix_fmt F` in every
 format the probe tries; numpy writes rgb666, which ffmpeg lacks. The pictures are split into sets
-of different source pictures: `tune`, which the probe's constants were chosen on, and `heldout` and
-`fresh`, which they never were; the figures reported are the held-out ones.
+of different source pictures: `tune`, which the probe's constants were chosen on, and `heldout`,
+`fresh` and `unseen`, which they never were; the figures reported are the held-out ones.
 
 FOLDER/manifest.tsv lists each dump: path, width, height, the formats that are right for it
 (argb8888 with an alpha byte of one value reads as xrgb8888 as well), byte order (le, be, or - when
@@ -95,6 +95,35 @@ PICTURES = [
     ("gravel", "photo", "tune",
      ("magick", ["-seed", "6", "-size", "128x128", "plasma:gray35-gray75", "-attenuate", "0.7", "+noise",
                  "Gaussian", "-scale", "400%"])),
+    # Added to reproduce the held-out misses in the tuning set with other pictures of their kind:
+    # flat patches of a few colours (16-bit byte order), and colour bars drawn by ImageMagick (a
+    # panel-sized frame of flat bars read at half its width in four bytes a pixel).
+    ("colorchart", "drawing", "tune", ("lavfi", "colorchart=patch_size=64x64:preset=reference")),
+    ("bars_im", "drawing", "tune",
+     ("magick", ["-size", "80x330", "xc:#bfbfbf", "xc:#bfbf00", "xc:#00bfbf", "xc:#00bf00", "xc:#bf00bf",
+                 "xc:#bf0000", "xc:#0000bf", "xc:black", "+append", "(", "-size", "640x150", "xc:#101010", ")",
+                 "-append"])),
+    ("checks", "drawing", "tune",
+     ("magick", ["-size", "480x360", "pattern:checkerboard", "-fill", "#3050a0", "-opaque", "white"])),
+    # The third held-out set, "unseen": source pictures no other set uses, made once and measured
+    # once, after the changes they were meant to check.
+    ("yuvtestsrc", "drawing", "unseen", ("lavfi", "yuvtestsrc=size=1280x720")),
+    ("smptehdbars", "drawing", "unseen", ("lavfi", "smptehdbars=size=1280x720")),
+    ("pal100bars", "drawing", "unseen", ("lavfi", "pal100bars=size=1280x720")),
+    ("life", "drawing", "unseen", ("lavfi", "life=size=320x240:seed=11:ratio=0.3:mold=8")),
+    ("sierpinski", "drawing", "unseen", ("lavfi", "sierpinski=size=1280x720:seed=5")),
+    ("hexagons", "drawing", "unseen", ("magick", ["-size", "640x480", "pattern:hexagons"])),
+    ("text_d", "drawing", "unseen",
+     ("text", ("DejaVu-Serif-Condensed-Italic", "ivory", "maroon", TEXT_A[::-1]))),
+    ("text_e", "drawing", "unseen", ("text", ("DejaVu-Sans-Bold-Oblique", "#102030", "orange", TEXT_B.upper()))),
+    ("colorspectrum", "photo", "unseen", ("lavfi", "colorspectrum=size=1280x720:type=all")),
+    ("plasma13_grain", "photo", "unseen",
+     ("magick", ["-seed", "13", "-size", "640x480", "plasma:fractal", "-blur", "0x2", "-attenuate", "0.3", "+noise",
+                 "Gaussian"])),
+    ("swirl", "photo", "unseen",
+     ("magick", ["-size", "640x480", "gradient:gold-purple", "-swirl", "270", "-seed", "17", "-attenuate", "0.2",
+                 "+noise", "Gaussian"])),
+    ("plasma29", "photo", "unseen", ("magick", ["-seed", "29", "-size", "640x480", "plasma:seagreen-salmon"])),
 ]
 
 
