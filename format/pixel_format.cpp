@@ -266,13 +266,13 @@ void decode_rows(const FormatSettings& settings, int plane, std::span<const std:
   decode_word_rows(settings, in, quads);
 }
 
-void store_palette(std::span<const BgraQuad> palette, std::span<std::uint8_t> out) {
+void store_palette(std::span<const BgraQuad> entries, std::span<std::uint8_t> out) {
   std::fill(out.begin(), out.end(), std::uint8_t{0});
-  for (std::size_t k = 0; k < palette.size() && 4 * k + 3 < out.size(); ++k) {
-    out[4 * k] = palette[k].blue;
-    out[4 * k + 1] = palette[k].green;
-    out[4 * k + 2] = palette[k].red;
-    out[4 * k + 3] = palette[k].alpha;
+  for (std::size_t k = 0; k < entries.size() && 4 * k + 3 < out.size(); ++k) {
+    out[4 * k] = entries[k].blue;
+    out[4 * k + 1] = entries[k].green;
+    out[4 * k + 2] = entries[k].red;
+    out[4 * k + 3] = entries[k].alpha;
   }
 }
 
