@@ -45,15 +45,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     palette[k] = {raw[4 * k], raw[4 * k + 1], raw[4 * k + 2], raw[4 * k + 3]};
   settings.palette = palette;
   const std::span<const std::uint8_t> all(raw);
-  // A value no decoder writes as a whole quad, so that a quad left unwritten shows.
-  std::vector<BgraQuad> quads(std::size_t{width} * count, BgraQuad{1, 2, 3, 4});
-  decode_rows(settings, 0,
-              all.subspan(static_cast<std::size_t>(layout.palette_bytes), static_cast<std::size_t>(layout.plane_bytes)),
-              width, count, quads);
-  if (layout.alpha_plane_bytes != 0)
-    decode_rows(settings, 1, all.subspan(static_cast<std::size_t>(layout.palette_bytes + layout.plane_bytes)), width,
-                count, quads);
-  for (const BgraQuad& quad : quads) require(!(quad.blue == 1 && quad.green == 2 && quad.red == 3 && quad.alpha == 4));
+  // Decoded over two different fillings: a quad left unwritten keeps its filling, so the two differ
+  // there. (Any one filling is a quad some input decodes to.)
+  const auto decoded = [&](BgraQuad filling) {
+    std::vector<BgraQuad> quads(std::size_t{width} * count, filling);
+    decode_rows(
+        settings, 0,
+        all.subspan(static_cast<std::size_t>(layout.palette_bytes), static_cast<std::size_t>(layout.plane_bytes)),
+        width, count, quads);
+    if (layout.alpha_plane_bytes != 0)
+      decode_rows(settings, 1, all.subspan(static_cast<std::size_t>(layout.palette_bytes + layout.plane_bytes)), width,
+                  count, quads);
+    return quads;
+  };
+  const std::vector<BgraQuad> quads = decoded({1, 2, 3, 4});
+  const std::vector<BgraQuad> again = decoded({254, 253, 252, 251});
+  for (std::size_t k = 0; k < quads.size(); ++k)
+    require(quads[k].blue == again[k].blue && quads[k].green == again[k].green && quads[k].red == again[k].red &&
+            quads[k].alpha == again[k].alpha);
   if (settings.format != PixelFormat::rgb565) return 0;
   // RGB565 into padded rows of triples, as unpack writes a BMP's rows.
   const bool reverse = (choice & 1) != 0;
