@@ -20,11 +20,12 @@ StridedLayout layout_of(const ContainerPicture& picture) {
   return aligned_layout(picture.settings, picture.width, static_cast<std::uint32_t>(rows), picture.align);
 }
 
+// The bytes of every frame, padding included.
+std::uint64_t padded_bytes(const ContainerPicture& picture) { return layout_of(picture).total * picture.frames; }
+
 class RawContainer : public PackContainer {
  public:
-  std::optional<std::uint64_t> size(const ContainerPicture& picture) const override {
-    return layout_of(picture).total * picture.frames;
-  }
+  std::optional<std::uint64_t> size(const ContainerPicture& picture) const override { return padded_bytes(picture); }
   std::string begin(const ContainerPicture& picture) override {
     padder_.emplace(layout_of(picture));
     return {};
@@ -49,7 +50,7 @@ class CArrayContainer : public RawContainer {
 
   std::string begin(const ContainerPicture& picture) override {
     RawContainer::begin(picture);
-    total_ = layout_of(picture).total * picture.frames;
+    total_ = padded_bytes(picture);
     written_ = 0;
     if (words_)
       return c_array_head(picture.name, picture.description, total_ / 2, picture.width, picture.height,

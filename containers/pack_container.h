@@ -36,8 +36,7 @@ struct ContainerPicture {
   FormatSettings settings;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint64_t bytes = 0;  // the format's bytes of a frame, palette and planes together, rows unpadded
-  std::uint32_t align = 1;  // each row padded to a multiple of this many bytes
+  std::uint32_t align = 1;                              // each row padded to a multiple of this many bytes
   LvglCompression compression = LvglCompression::none;  // of an LVGL image's data
   // The count of tiles of width x height that the bytes hold one after another; 0 for one picture.
   std::uint32_t tiles = 0;

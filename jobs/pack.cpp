@@ -134,7 +134,6 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                    settings,
                                    rows.width,
                                    options.tiles ? options.tiles->height : rows.height,
-                                   image_layout(settings, rows.width, rows.height).total,
                                    options.align,
                                    options.compression,
                                    options.tiles ? rows.height / options.tiles->height : 0,
