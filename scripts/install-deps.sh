@@ -10,6 +10,8 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev
   # liblz4 checks, in a native test only, that the LVGL images' LZ4 blocks decode
   liblz4-dev
+  # stb_truetype rasterises the glyphs of rgb565 font; both builds compile the same header
+  libstb-dev
   # Qt 6 front end: Widgets and Test, with the offscreen and xcb platform plugins
   qt6-base-dev libqt6test6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   # Qt's TIFF reader, which pack reads TIFF pictures through

@@ -1,0 +1,49 @@
+#include "read/truetype_font.h"
+
+#define STB_TRUETYPE_IMPLEMENTATION
+#define STBTT_STATIC
+#include <stb_truetype.h>
+
+struct TrueTypeFont::State {
+  stbtt_fontinfo info{};
+};
+
+TrueTypeFont::TrueTypeFont(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TrueTypeFont::~TrueTypeFont() = default;
+
+std::unique_ptr<TrueTypeFont> TrueTypeFont::open(std::span<const std::uint8_t> bytes) {
+  auto state = std::make_unique<State>();
+  if (stbtt_InitFont(&state->info, bytes.data(), 0) == 0) return nullptr;
+  return std::unique_ptr<TrueTypeFont>(new TrueTypeFont(std::move(state)));
+}
+
+float TrueTypeFont::scale_for_em(float pixels) const { return stbtt_ScaleForMappingEmToPixels(&state_->info, pixels); }
+
+void TrueTypeFont::vertical_metrics(int& ascent, int& descent, int& line_gap) const {
+  stbtt_GetFontVMetrics(&state_->info, &ascent, &descent, &line_gap);
+}
+
+int TrueTypeFont::advance(int glyph) const {
+  int advance = 0, bearing = 0;
+  stbtt_GetGlyphHMetrics(&state_->info, glyph, &advance, &bearing);
+  return advance;
+}
+
+void TrueTypeFont::box(int glyph, float scale, int& left, int& top, int& width, int& height) const {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  stbtt_GetGlyphBitmapBox(&state_->info, glyph, scale, scale, &x0, &y0, &x1, &y1);
+  left = x0;
+  top = y0;
+  width = x1 - x0;
+  height = y1 - y0;
+}
+
+GlyphRaster TrueTypeFont::raster(int glyph, float scale) const {
+  GlyphRaster raster;
+  box(glyph, scale, raster.left, raster.top, raster.width, raster.height);
+  if (raster.width <= 0 || raster.height <= 0) return GlyphRaster{};
+  raster.coverage.assign(std::size_t(raster.width) * std::size_t(raster.height), 0);
+  stbtt_MakeGlyphBitmap(&state_->info, raster.coverage.data(), raster.width, raster.height, raster.width, scale, scale,
+                        glyph);
+  return raster;
+}

@@ -1,0 +1,45 @@
+// A TrueType font rasterised by stb_truetype, compiled in truetype_font.cpp alone. The rasteriser
+// trusts the offsets in the file: open a font only once check_truetype (truetype_check.h) has
+// passed it for the glyphs that will be drawn, and draw only those glyphs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+// A glyph's coverage as the rasteriser draws it, y down: the box's top left corner is `left`
+// pixels right of the pen and `top` pixels below the baseline (negative above it); `coverage`
+// holds width x height bytes, 0 (none) to 255 (full), row by row from the top.
+struct GlyphRaster {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> coverage;
+};
+
+class TrueTypeFont {
+ public:
+  // The font in `bytes`, which must outlive it; null when the rasteriser does not take it.
+  static std::unique_ptr<TrueTypeFont> open(std::span<const std::uint8_t> bytes);
+  ~TrueTypeFont();
+  TrueTypeFont(const TrueTypeFont&) = delete;
+  TrueTypeFont& operator=(const TrueTypeFont&) = delete;
+
+  // Pixels per font unit for an em of `pixels`.
+  float scale_for_em(float pixels) const;
+  // In font units: ascent above the baseline, descent below it (negative), and the line gap.
+  void vertical_metrics(int& ascent, int& descent, int& line_gap) const;
+  // In font units.
+  int advance(int glyph) const;
+  // The box the rasteriser would cover at `scale`, without drawing it; its size may be far larger
+  // than a sane glyph in a hostile font, so callers bound it before raster().
+  void box(int glyph, float scale, int& left, int& top, int& width, int& height) const;
+  GlyphRaster raster(int glyph, float scale) const;
+
+ private:
+  struct State;
+  explicit TrueTypeFont(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
