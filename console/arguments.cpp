@@ -1,6 +1,7 @@
 #include "console/arguments.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 #include "console/option_help.h"
@@ -20,7 +21,7 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   const FormatInfo& info = format_info(packing ? invocation.pack.pixel_format : invocation.unpack.pixel_format);
   const std::string format = "--format " + std::string(info.name);
   for (std::string_view name : invocation.given) {
-    const OptionRow* row = find_option(name);
+    const OptionRow* row = find_option(name, invocation.verb);
     if (row != nullptr && row->format_option != 0 && (info.options & row->format_option) == 0)
       return UsageError{std::string(name) + " does not apply to " + format};
   }
@@ -76,6 +77,38 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   return std::nullopt;
 }
 
+// font's paths and the output they and the options choose: LVGL's source, the proof sheet for a
+// .png, else the C header.
+Result finish_font(Invocation invocation) {
+  FontOptions& font = invocation.font;
+  std::vector<std::string>& paths = invocation.inputs;
+  if (paths.size() != 2) return UsageError{"font takes FONT and OUT"};
+  if (paths[0] == standard_stream) return UsageError{"font reads FONT from a file, not '-' (standard input)"};
+  if (font.size_px == 0) return UsageError{"font needs --size PX, the em size in pixels"};
+  invocation.output = paths[1];
+  paths.pop_back();
+  const std::string& output = invocation.output;
+  const bool png = output.size() >= 4 && std::equal(output.end() - 4, output.end(), ".png", [](char a, char b) {
+                     return std::tolower(static_cast<unsigned char>(a)) == b;
+                   });
+  if (png) {
+    if (invocation.lvgl) return UsageError{"--lvgl writes C source; OUT ending in .png is the proof sheet"};
+    if (invocation.c_array || !font.c_attribute.empty())
+      return UsageError{"--c-array and --c-attribute name C symbols; OUT ending in .png is the proof sheet"};
+    if (font.kerning) return UsageError{"--kerning goes with a C header or --lvgl; the proof sheet shows no pairs"};
+    font.output = FontOutput::sheet;
+    return invocation;
+  }
+  // Without --c-array the console names the symbols after OUT's stem.
+  if (!invocation.c_array) {
+    if (output == standard_stream) return UsageError{"font to '-' (standard output) needs --c-array NAME"};
+    return invocation;
+  }
+  if (!is_c_identifier(font.c_array))
+    return UsageError{"--c-array needs a C identifier that is not a keyword, not '" + font.c_array + "'"};
+  return invocation;
+}
+
 // Checks the paths once every argument is read.
 Result finish(Invocation invocation) {
   if (invocation.help || invocation.version) return invocation;
@@ -90,6 +123,7 @@ Result finish(Invocation invocation) {
     if (standard) return UsageError{"probe takes files; '-' (standard input) goes with pack and unpack"};
     return invocation;
   }
+  if (invocation.verb == Verb::font) return finish_font(std::move(invocation));
   if (invocation.verb == Verb::unpack) {
     UnpackOptions& unpack = invocation.unpack;
     // A format guessed needs its size guessed too, unless the size is given.
@@ -151,6 +185,8 @@ std::string_view verb_name(Verb verb) {
       return "subtract";
     case Verb::probe:
       return "probe";
+    case Verb::font:
+      return "font";
     case Verb::none:
       break;
   }
@@ -192,6 +228,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (first == "unpack") invocation.verb = Verb::unpack;
     if (first == "subtract") invocation.verb = Verb::subtract;
     if (first == "probe") invocation.verb = Verb::probe;
+    if (first == "font") invocation.verb = Verb::font;
     // Only the command line reads and writes pictures through the system's codecs.
     invocation.pack.codecs = invocation.unpack.codecs = true;
     invocation.unpack.refuse_pictures = true;
@@ -224,7 +261,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
       name = argument.substr(0, 2);
       value = argument.substr(2);
     }
-    const OptionRow* row = find_option(name);
+    const OptionRow* row = find_option(name, invocation.verb);
     // --help and --version stand alone, with or without a verb.
     if (row != nullptr && !row->takes_value() && !value && row->for_verb(invocation.verb)) {
       row->apply(invocation, name, {});
@@ -300,6 +337,16 @@ constexpr VerbHelp verb_helps[] = {
      "shows it. Red and blue, and which row is the top, cannot be told from the content.\n",
      "  rgb565 probe dump.bin\n"
      "  rgb565 probe --bytes be capture.raw\n"},
+    {Verb::font,
+     "usage: rgb565 font FONT OUT --size PX [options]\n"
+     "\n"
+     "A TrueType font's glyphs rasterised at an em size of PX pixels into bitmap glyphs for a panel: a C\n"
+     "header for any display library, C source declaring an LVGL 9 font with --lvgl, or a PNG proof sheet\n"
+     "of the glyphs when OUT ends in .png. OUT - writes the header or source to standard output.\n",
+     "  rgb565 font --size 16 DejaVuSans.ttf label_16.h\n"
+     "  rgb565 font --size 64 --chars 0123456789: --bpp 4 DejaVuSans.ttf digits_64.h\n"
+     "  rgb565 font --size 24 --range 0x20-0x7E --range U+00B0 --lvgl --kerning DejaVuSans.ttf ui_24.c\n"
+     "  rgb565 font --size 64 --chars 0123456789: DejaVuSans.ttf digits_64.png\n"},
     {Verb::subtract,
      "usage: rgb565 subtract IMAGE SUB [-o OUT] [options]\n"
      "\n"
@@ -346,6 +393,7 @@ std::string help_text(const Invocation& invocation) {
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
       "       rgb565 probe DUMP... [options]                 guess a raw dump's size, format and byte order\n"
+      "       rgb565 font FONT OUT --size PX [options]       a TrueType font's glyphs for a panel\n"
       "       rgb565 --help | --version\n"
       "       rgb565 VERB --help                             the verb's own usage, options and examples\n"
       "\n"

@@ -9,11 +9,12 @@
 #include <variant>
 #include <vector>
 
+#include "jobs/font.h"
 #include "jobs/pack.h"
 #include "jobs/subtract.h"
 #include "jobs/unpack.h"
 
-enum class Verb { none, pack, unpack, subtract, probe };
+enum class Verb { none, pack, unpack, subtract, probe, font };
 
 // The verb as the command line writes it; "rgb565" for none.
 std::string_view verb_name(Verb verb);
@@ -48,6 +49,7 @@ struct Invocation {
   PackOptions pack;
   UnpackOptions unpack;
   SubtractOptions subtract;
+  FontOptions font;
   // The long names of the options given, so that those that mean nothing for the format chosen are
   // refused whatever order they came in.
   std::vector<std::string_view> given;

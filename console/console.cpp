@@ -21,6 +21,7 @@
 #include "containers/pack_container.h"
 #include "files/file_identity.h"
 #include "files/file_view.h"
+#include "jobs/font.h"
 #include "jobs/pack.h"
 #include "jobs/probe.h"
 #include "jobs/probe_sheet.h"
@@ -52,6 +53,8 @@ struct Report {
   std::string messages;  // whole lines, for standard error
 };
 
+std::string stem_of(const std::string& input);
+
 // The verb's job with the invocation's options. Nothing is shown while it runs.
 Outcome run_job(const Invocation& invocation, const Task& task) {
   JobProgress quiet;
@@ -68,6 +71,13 @@ Outcome run_job(const Invocation& invocation, const Task& task) {
       return pack(paths, invocation.pack, quiet);
     case Verb::unpack:
       return unpack(paths, invocation.unpack, quiet);
+    case Verb::font:
+      if (invocation.font.c_array.empty() && invocation.font.output != FontOutput::sheet) {
+        FontOptions options = invocation.font;
+        options.c_array = c_identifier_of(stem_of(task.second));
+        return font(paths, options, quiet);
+      }
+      return font(paths, invocation.font, quiet);
     case Verb::subtract:
     case Verb::probe:
     case Verb::none:

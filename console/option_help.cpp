@@ -91,6 +91,10 @@ std::string options_help() {
   for (const OptionRow& row : option_table()) {
     if (for_subtract(row) && !converts(row)) append_option_help(text, row, {});
   }
+  text += "\nOptions of font:\n";
+  for (const OptionRow& row : option_table()) {
+    if (row.for_verb(Verb::font) && !converts(row) && !for_subtract(row)) append_option_help(text, row, {});
+  }
   text += "\nOptions of every verb:\n";
   for (const OptionRow& row : option_table()) {
     if (for_subtract(row) && converts(row)) append_option_help(text, row, {});

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr Verb verbs_in_order[] = {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe};
+constexpr Verb verbs_in_order[] = {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe, Verb::font};
 
 // The verbs an option belongs to, or none when it belongs to them all.
 std::vector<std::string_view> verbs_of(const OptionRow& row) {

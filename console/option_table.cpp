@@ -15,8 +15,9 @@ constexpr VerbSet unpack_only = verb_bit(Verb::unpack);
 constexpr VerbSet converting = pack_only | unpack_only;
 constexpr VerbSet subtract_only = verb_bit(Verb::subtract);
 constexpr VerbSet probe_only = verb_bit(Verb::probe);
+constexpr VerbSet font_only = verb_bit(Verb::font);
 // --help and --version also stand without a verb.
-constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only | probe_only;
+constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only | probe_only | font_only;
 
 // The fields that the choices set. The word layout and row order mean the same to pack and unpack,
 // so they land in the options of the verb given.
@@ -53,6 +54,7 @@ bool& pages(Invocation& invocation) {
 }
 bool& c_bytes(Invocation& invocation) { return invocation.c_bytes; }
 LvglCompression& compression(Invocation& invocation) { return invocation.pack.compression; }
+int& font_bpp(Invocation& invocation) { return invocation.font.bpp; }
 
 template <typename T>
 struct Choice {
@@ -75,6 +77,7 @@ constexpr Choice<bool> orientations[] = {{"auto", true}, {"stored", false}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
+constexpr Choice<int> font_depths[] = {{"1", 1}, {"2", 2}, {"4", 4}, {"8", 8}};
 constexpr Choice<LvglCompression> compressions[] = {{"rle", LvglCompression::rle}, {"lz4", LvglCompression::lz4}};
 
 template <auto& choices>
@@ -450,6 +453,85 @@ std::span<const OptionRow> option_table() {
              invocation.subtract.refuse_longer_sub = false;
              return std::string();
            }},
+      {.long_name = "--size",
+       .verbs = font_only,
+       .value = "PX",
+       .help = "the em size in pixels, as FreeType and font converters take it (required)",
+       .more = "The glyphs' boxes, the line height and the baseline follow from it and the font's own metrics. "
+               "PX is 1 to 1024.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             const std::optional<std::uint32_t> size = parse_count(value);
+             if (!size || *size == 0 || *size > font_max_size)
+               return bad_value(name, value, "1 to 1024, for example 16");
+             invocation.font.size_px = static_cast<int>(*size);
+             return std::string();
+           }},
+      {.long_name = "--range",
+       .verbs = font_only,
+       .value = "A-B",
+       .help = "the characters A to B, or A alone, each in hex (0x41, U+0041) or decimal; repeatable",
+       .more = "--range and --chars add up; without either the characters are printable ASCII, 0x20-0x7E. A "
+               "character the font lacks is left out, and named on standard error.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             return parse_code_point_range(value, invocation.font.code_points)
+                        ? std::string()
+                        : bad_value(name, value, "A-B or A, for example 0x20-0x7E, U+00B0 or 48-57");
+           }},
+      {.long_name = "--chars",
+       .verbs = font_only,
+       .value = "TEXT",
+       .help = "the characters of TEXT, in UTF-8; repeatable",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
+             // The text is not echoed: what is not UTF-8 would not print as it was typed.
+             return parse_utf8(value, invocation.font.code_points)
+                        ? std::string()
+                        : std::string(name) + " takes UTF-8 text, and this is not valid UTF-8";
+           }},
+      choice_option<font_depths, font_bpp>(
+          "--bpp", font_only, "bits a pixel: coverage levels 2, 4, 16 or 256 (4)",
+          "Each pixel takes the level nearest its coverage; 1 lights the pixels at least half covered."),
+      {.long_name = "--kerning",
+       .verbs = font_only,
+       .help = "add the font's kerning pairs among the glyphs chosen",
+       .more = "Read from the font's GPOS pair adjustments, or its kern table, in whole pixels in a C header.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.font.kerning = true;
+             return std::string();
+           }},
+      {.long_name = "--c-array",
+       .verbs = font_only,
+       .value = "NAME",
+       .help = "the name that the symbols of the C header or LVGL source start with (OUT's stem)",
+       .more = "NAME_bitmaps, NAME_glyphs, NAME_glyph_count, NAME_line_height and NAME_baseline; with --lvgl, the "
+               "lv_font_t NAME. It must be a C identifier.",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             invocation.c_array = true;
+             invocation.font.c_array = value;
+             return std::string();
+           }},
+      {.long_name = "--c-attribute",
+       .verbs = font_only,
+       .value = "TEXT",
+       .help = "TEXT after each array's name in the C header or LVGL source, such as PROGMEM or a section",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view value) {
+             invocation.font.c_attribute = value;
+             return std::string();
+           }},
+      {.long_name = "--lvgl",
+       .verbs = font_only,
+       .help = "C source declaring an LVGL 9 lv_font_t NAME, in place of the C header",
+       .apply =
+           [](Invocation& invocation, std::string_view, std::string_view) {
+             invocation.lvgl = true;
+             invocation.font.output = FontOutput::lvgl;
+             return std::string();
+           }},
       {.long_name = "--help",
        .short_name = "-h",
        .verbs = anywhere,
@@ -471,9 +553,12 @@ std::span<const OptionRow> option_table() {
   return options;
 }
 
-const OptionRow* find_option(std::string_view name) {
+const OptionRow* find_option(std::string_view name, Verb verb) {
+  const OptionRow* found = nullptr;
   for (const OptionRow& row : option_table()) {
-    if (!name.empty() && (name == row.long_name || name == row.short_name)) return &row;
+    if (name.empty() || (name != row.long_name && name != row.short_name)) continue;
+    if (row.for_verb(verb)) return &row;
+    if (found == nullptr) found = &row;
   }
-  return nullptr;
+  return found;
 }

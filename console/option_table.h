@@ -44,5 +44,6 @@ struct OptionRow {
 // Every option, in the order --help and the manual page list them.
 std::span<const OptionRow> option_table();
 
-// The row that has `name` as its long or short name, or null.
-const OptionRow* find_option(std::string_view name);
+// The row that has `name` as its long or short name, or null. Rows of one name belong to verbs apart
+// (font's --size is not unpack's): the row of `verb`, or without one the first of that name.
+const OptionRow* find_option(std::string_view name, Verb verb = Verb::none);

@@ -193,3 +193,63 @@ std::string builtin_palettes_listed() {
   }
   return list;
 }
+
+namespace {
+
+std::optional<char32_t> parse_code_point(std::string_view text) {
+  std::optional<std::uint32_t> value;
+  if (text.starts_with("0x") || text.starts_with("0X") || text.starts_with("U+") || text.starts_with("u+")) {
+    text.remove_prefix(2);
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    std::uint32_t hex = 0;
+    for (char c : text) {
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      if (digit < 0) return std::nullopt;
+      hex = hex * 16 + std::uint32_t(digit);
+    }
+    value = hex;
+  } else {
+    value = parse_count(text);
+  }
+  if (!value || *value > 0x10FFFF) return std::nullopt;
+  return static_cast<char32_t>(*value);
+}
+
+}  // namespace
+
+bool parse_code_point_range(std::string_view text, std::vector<char32_t>& code_points) {
+  const std::size_t dash = text.find('-');
+  const std::optional<char32_t> first = parse_code_point(text.substr(0, dash));
+  const std::optional<char32_t> last = dash == std::string_view::npos ? first : parse_code_point(text.substr(dash + 1));
+  if (!first || !last || *first > *last) return false;
+  for (char32_t code = *first;; ++code) {
+    code_points.push_back(code);
+    if (code == *last) return true;
+  }
+}
+
+bool parse_utf8(std::string_view text, std::vector<char32_t>& code_points) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80             ? 1
+                               : (lead & 0xE0) == 0xC0 ? 2
+                               : (lead & 0xF0) == 0xE0 ? 3
+                               : (lead & 0xF8) == 0xF0 ? 4
+                                                       : 0;
+    if (length == 0 || at + length > text.size()) return false;
+    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+      const auto next = static_cast<unsigned char>(text[at + i]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    code_points.push_back(code);
+    at += length;
+  }
+  return true;
+}

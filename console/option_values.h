@@ -22,6 +22,13 @@ std::string listed(std::span<const std::string_view> names);
 
 // A count in decimal digits, nothing else, that fits the type.
 std::optional<std::uint32_t> parse_count(std::string_view text);
+
+// font --range: "A-B" or "A", each a code point in hex (0x41, U+0041) or decimal, A no more than
+// B, appended to `code_points`; false for anything else or past U+10FFFF.
+bool parse_code_point_range(std::string_view text, std::vector<char32_t>& code_points);
+// font --chars: the code points of UTF-8 text appended; false for text that is not valid UTF-8
+// (overlong forms, surrogates, past U+10FFFF, cut short).
+bool parse_utf8(std::string_view text, std::vector<char32_t>& code_points);
 std::optional<std::uint64_t> parse_long_count(std::string_view text);
 
 // WxH, both positive, and a frame whose BMP fits its 32-bit sizes; or auto, for the probe's guess.

@@ -28,7 +28,8 @@ void pack_glyph(const GlyphSet& set, const Glyph& glyph, std::vector<std::uint8_
     const std::size_t row_start = bits.size();
     bits.resize(row_start + (std::size_t(glyph.width) * std::size_t(set.bpp) + 7) / 8, 0);
     for (int x = 0; x < glyph.width; ++x) {
-      const std::uint8_t level = set.levels[glyph.levels_offset + std::size_t(y) * std::size_t(glyph.width) + std::size_t(x)];
+      const std::uint8_t level =
+          set.levels[glyph.levels_offset + std::size_t(y) * std::size_t(glyph.width) + std::size_t(x)];
       const std::size_t bit = std::size_t(x) * std::size_t(set.bpp);
       bits[row_start + bit / 8] |= static_cast<std::uint8_t>(level << (8 - set.bpp - int(bit % 8)));
     }
@@ -63,16 +64,26 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
   const std::string bpp = std::to_string(set.bpp);
   std::string text;
   text += "/* " + name + ": " + std::to_string(set.glyphs.size()) + " glyphs of a font at " +
-          std::to_string(set.size_px) + " px, " + bpp + " bits a pixel, made by rgb565 font.\n"
+          std::to_string(set.size_px) + " px, " + bpp +
+          " bits a pixel, made by rgb565 font.\n"
           " *\n"
-          " * To find a glyph, search " + name + "_glyphs for its code point: the table is sorted by it.\n"
+          " * To find a glyph, search " +
+          name +
+          "_glyphs for its code point: the table is sorted by it.\n"
           " * To draw it with the pen at x on a line whose top is at y: its box is width x height pixels\n"
           " * with its top left corner at (x + x_offset, y + y_offset), y growing downwards; the\n"
-          " * baseline is " + name + "_baseline rows below the line's top. Its rows start at\n"
-          " * " + name + "_bitmaps[offset], the top row first, each (width * " + bpp + " + 7) / 8 bytes, the\n"
+          " * baseline is " +
+          name +
+          "_baseline rows below the line's top. Its rows start at\n"
+          " * " +
+          name + "_bitmaps[offset], the top row first, each (width * " + bpp +
+          " + 7) / 8 bytes, the\n"
           " * leftmost pixel in the high bits of the first byte; a pixel's level runs from 0 (no ink)\n"
-          " * to " + levels + " (full ink). Then move the pen right by advance pixels" +
-          (!kerning_table ? std::string() : ", plus the adjust of the\n * pair (left, right) in " + name + "_kerning when the next glyph is right") +
+          " * to " +
+          levels + " (full ink). Then move the pen right by advance pixels" +
+          (!kerning_table ? std::string()
+                          : ", plus the adjust of the\n * pair (left, right) in " + name +
+                                "_kerning when the next glyph is right") +
           ".\n * Lines are " + name + "_line_height pixels apart.\n */\n";
   text += "#ifndef RGB565_" + name + "_H\n#define RGB565_" + name + "_H\n\n#include <stdint.h>\n\n";
   text +=
@@ -80,8 +91,8 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
       "typedef struct rgb565_glyph {\n  uint32_t code_point;\n  uint32_t offset;\n  uint16_t width, height;\n"
       "  int16_t x_offset, y_offset;\n  uint16_t advance;\n} rgb565_glyph;\n#endif\n\n";
   text += "enum {\n  " + name + "_glyph_count = " + std::to_string(set.glyphs.size()) + ",\n  " + name +
-          "_line_height = " + std::to_string(set.line_height) + ",\n  " + name + "_baseline = " +
-          std::to_string(set.baseline) + ",\n  " + name + "_bpp = " + bpp;
+          "_line_height = " + std::to_string(set.line_height) + ",\n  " + name +
+          "_baseline = " + std::to_string(set.baseline) + ",\n  " + name + "_bpp = " + bpp;
   text += "\n};\n\n";
   // C has no empty arrays: a font without ink holds one byte nobody reads.
   if (bits.empty()) bits.push_back(0);
@@ -92,8 +103,8 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
     text += ',';
   }
   text += "\n};\n\n";
-  text += "static const rgb565_glyph " + name + "_glyphs[" + std::to_string(set.glyphs.size()) + "]" + attribute +
-          " = {\n";
+  text +=
+      "static const rgb565_glyph " + name + "_glyphs[" + std::to_string(set.glyphs.size()) + "]" + attribute + " = {\n";
   for (std::size_t i = 0; i < set.glyphs.size(); ++i) {
     const Glyph& glyph = set.glyphs[i];
     text += "  {" + code_point_text(glyph.code_point) + ", " + std::to_string(offsets[i]) + ", " +
@@ -107,8 +118,8 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
         "\n#ifndef RGB565_KERNING_DEFINED\n#define RGB565_KERNING_DEFINED\n"
         "typedef struct rgb565_kerning {\n  uint32_t left, right;\n  int8_t adjust;\n} rgb565_kerning;\n#endif\n\n";
     text += "enum { " + name + "_kerning_count = " + std::to_string(kerning.size()) + " };\n\n";
-    text += "static const rgb565_kerning " + name + "_kerning[" + std::to_string(std::max<std::size_t>(kerning.size(), 1)) +
-            "]" + attribute + " = {\n";
+    text += "static const rgb565_kerning " + name + "_kerning[" +
+            std::to_string(std::max<std::size_t>(kerning.size(), 1)) + "]" + attribute + " = {\n";
     if (kerning.empty()) text += "  {0, 0, 0},\n";
     for (const WholePair& pair : kerning)
       text += "  {" + code_point_text(pair.left) + ", " + code_point_text(pair.right) + ", " +

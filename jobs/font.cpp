@@ -20,7 +20,8 @@ namespace {
 std::string character_name(char32_t code) {
   constexpr char digits[] = "0123456789ABCDEF";
   std::string hex;
-  for (std::uint32_t value = code; value != 0 || hex.size() < 4; value >>= 4) hex.insert(hex.begin(), digits[value & 15]);
+  for (std::uint32_t value = code; value != 0 || hex.size() < 4; value >>= 4)
+    hex.insert(hex.begin(), digits[value & 15]);
   return "U+" + hex;
 }
 
@@ -136,8 +137,9 @@ Outcome font(const JobPaths& paths, const FontOptions& options, JobProgress& pro
           made = Failure{Fault::out_of_memory, {}};
       } else {
         std::variant<std::string, Failure> text =
-            options.output == FontOutput::lvgl ? lvgl_font_source(set, options.c_array, options.c_attribute)
-                                               : font_header(set, options.c_array, options.c_attribute, options.kerning);
+            options.output == FontOutput::lvgl
+                ? lvgl_font_source(set, options.c_array, options.c_attribute)
+                : font_header(set, options.c_array, options.c_attribute, options.kerning);
         if (std::string* source = std::get_if<std::string>(&text))
           made = std::move(*source);
         else

@@ -18,7 +18,9 @@ struct Table {
 class Bytes {
  public:
   explicit Bytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-  bool inside(std::uint64_t at, std::uint64_t length) const { return at <= bytes_.size() && length <= bytes_.size() - at; }
+  bool inside(std::uint64_t at, std::uint64_t length) const {
+    return at <= bytes_.size() && length <= bytes_.size() - at;
+  }
   std::uint32_t u8(std::uint64_t at) {
     if (!inside(at, 1)) return fail();
     return bytes_[at];
@@ -90,7 +92,8 @@ struct Font {
 };
 
 // The glyph's range in glyf, from loca; nullopt (the reader failed) when loca or the range is out.
-std::optional<std::pair<std::uint64_t, std::uint64_t>> glyph_range(Bytes& bytes, const Font& font, std::uint32_t glyph) {
+std::optional<std::pair<std::uint64_t, std::uint64_t>> glyph_range(Bytes& bytes, const Font& font,
+                                                                   std::uint32_t glyph) {
   const std::uint64_t entry = font.long_loca ? 4 : 2;
   if ((std::uint64_t{glyph} + 2) * entry > font.loca.length) return std::nullopt;
   const std::uint64_t at = font.loca.offset + glyph * entry;
@@ -250,7 +253,8 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
   Bytes bytes(data);
   if (data.size() < 12) return refused("too short for a font's offset table");
   const std::uint32_t version = bytes.u32(0);
-  if (version == tag("OTTO")) return refused("OpenType with PostScript outlines (CFF) is not read; TrueType outlines are");
+  if (version == tag("OTTO"))
+    return refused("OpenType with PostScript outlines (CFF) is not read; TrueType outlines are");
   if (version == tag("ttcf")) return refused("a font collection is not read; give one font");
   if (version != 0x00010000 && version != tag("true")) return refused("not a TrueType font");
   const std::uint32_t count = bytes.u16(4);
@@ -276,8 +280,8 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
     }
   }
   const std::pair<const char*, const Table*> required[] = {
-      {"glyf", &font.glyf}, {"loca", &font.loca}, {"cmap", &font.cmap},
-      {"head", &font.head}, {"hhea", &font.hhea}, {"hmtx", &font.hmtx}, {"maxp", &font.maxp}};
+      {"glyf", &font.glyf}, {"loca", &font.loca}, {"cmap", &font.cmap}, {"head", &font.head},
+      {"hhea", &font.hhea}, {"hmtx", &font.hmtx}, {"maxp", &font.maxp}};
   for (const auto& [name, table] : required) {
     if (!table->present) return refused(std::string("the font has no ") + name + " table");
   }
@@ -286,7 +290,8 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
   if (font.maxp.length < 6) return refused("the maxp table is too short");
   CheckedFont checked;
   checked.units_per_em = int(bytes.u16(font.head.offset + 18));
-  if (checked.units_per_em < 16 || checked.units_per_em > 16384) return refused("the font's em is not 16 to 16384 units");
+  if (checked.units_per_em < 16 || checked.units_per_em > 16384)
+    return refused("the font's em is not 16 to 16384 units");
   font.long_loca = bytes.s16(font.head.offset + 50) != 0;
   font.glyph_count = bytes.u16(font.maxp.offset + 4);
   font.long_metrics = bytes.u16(font.hhea.offset + 34);
@@ -313,7 +318,8 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
   const std::uint32_t format = bytes.u16(subtable);
   const std::uint64_t length = format == 12 ? bytes.u32(subtable + 4) : bytes.u16(subtable + 2);
   if (format != 4 && format != 12) return refused("the font's Unicode map is not format 4 or 12");
-  if (bytes.failed() || !bytes.inside(subtable, length)) return refused("the cmap's Unicode map runs past the end of the file");
+  if (bytes.failed() || !bytes.inside(subtable, length))
+    return refused("the cmap's Unicode map runs past the end of the file");
   // Within its own length: a reader over the subtable alone.
   Bytes map(data.subspan(subtable, length));
   for (char32_t code : code_points) {
