@@ -94,12 +94,10 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
       warnings.push_back("the font has no " + character_name(wanted[i]) + "; left out");
       continue;
     }
-    int left = 0, top = 0, width = 0, height = 0;
-    raster->box(index, scale, left, top, width, height);
-    if (width > largest || height > largest || left < -largest || top < -largest || left > largest || top > largest)
-      return Failure{Fault::unsupported, character_name(wanted[i]) + "'s box is far larger than its em"};
     try {
-      Glyph glyph = place(raster->raster(index, scale), options.bpp, set.levels);
+      const std::optional<GlyphRaster> drawn = raster->raster(index, scale, largest);
+      if (!drawn) return Failure{Fault::unsupported, character_name(wanted[i]) + "'s box is far larger than its em"};
+      Glyph glyph = place(*drawn, options.bpp, set.levels);
       glyph.code_point = wanted[i];
       glyph.advance_16 = rounded(double(raster->advance(index)) * scale * 16);
       placed[i] = set.glyphs.size();

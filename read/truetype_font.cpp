@@ -29,18 +29,13 @@ int TrueTypeFont::advance(int glyph) const {
   return advance;
 }
 
-void TrueTypeFont::box(int glyph, float scale, int& left, int& top, int& width, int& height) const {
+std::optional<GlyphRaster> TrueTypeFont::raster(int glyph, float scale, int largest) const {
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   stbtt_GetGlyphBitmapBox(&state_->info, glyph, scale, scale, &x0, &y0, &x1, &y1);
-  left = x0;
-  top = y0;
-  width = x1 - x0;
-  height = y1 - y0;
-}
-
-GlyphRaster TrueTypeFont::raster(int glyph, float scale) const {
-  GlyphRaster raster;
-  box(glyph, scale, raster.left, raster.top, raster.width, raster.height);
+  for (int edge : {x0, y0, x1, y1}) {
+    if (edge < -largest || edge > largest) return std::nullopt;
+  }
+  GlyphRaster raster{x0, y0, x1 - x0, y1 - y0, {}};
   if (raster.width <= 0 || raster.height <= 0) return GlyphRaster{};
   raster.coverage.assign(std::size_t(raster.width) * std::size_t(raster.height), 0);
   stbtt_MakeGlyphBitmap(&state_->info, raster.coverage.data(), raster.width, raster.height, raster.width, scale, scale,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,10 +34,9 @@ class TrueTypeFont {
   void vertical_metrics(int& ascent, int& descent, int& line_gap) const;
   // In font units.
   int advance(int glyph) const;
-  // The box the rasteriser would cover at `scale`, without drawing it; its size may be far larger
-  // than a sane glyph in a hostile font, so callers bound it before raster().
-  void box(int glyph, float scale, int& left, int& top, int& width, int& height) const;
-  GlyphRaster raster(int glyph, float scale) const;
+  // The glyph drawn at `scale`; nullopt when its box (from the outline's own bounds, which a
+  // hostile font may make huge) reaches further than `largest` pixels from the pen either way.
+  std::optional<GlyphRaster> raster(int glyph, float scale, int largest) const;
 
  private:
   struct State;
