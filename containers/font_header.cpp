@@ -63,7 +63,7 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
   const std::string levels = std::to_string((1 << set.bpp) - 1);
   const std::string bpp = std::to_string(set.bpp);
   std::string text;
-  text += "/* " + name + ": " + std::to_string(set.glyphs.size()) + " glyphs of a font at " +
+  text += "/* " + name + std::string(": ") + std::to_string(set.glyphs.size()) + std::string(" glyphs of a font at ") +
           std::to_string(set.size_px) + " px, " + bpp +
           " bits a pixel, made by rgb565 font.\n"
           " *\n"
@@ -90,40 +90,42 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
       "#ifndef RGB565_GLYPH_DEFINED\n#define RGB565_GLYPH_DEFINED\n"
       "typedef struct rgb565_glyph {\n  uint32_t code_point;\n  uint32_t offset;\n  uint16_t width, height;\n"
       "  int16_t x_offset, y_offset;\n  uint16_t advance;\n} rgb565_glyph;\n#endif\n\n";
-  text += "enum {\n  " + name + "_glyph_count = " + std::to_string(set.glyphs.size()) + ",\n  " + name +
-          "_line_height = " + std::to_string(set.line_height) + ",\n  " + name +
-          "_baseline = " + std::to_string(set.baseline) + ",\n  " + name + "_bpp = " + bpp;
+  text += "enum {\n  " + name + std::string("_glyph_count = ") + std::to_string(set.glyphs.size()) + ",\n  " + name +
+          std::string("_line_height = ") + std::to_string(set.line_height) + ",\n  " + name +
+          std::string("_baseline = ") + std::to_string(set.baseline) + ",\n  " + name + "_bpp = " + bpp;
   text += "\n};\n\n";
   // C has no empty arrays: a font without ink holds one byte nobody reads.
   if (bits.empty()) bits.push_back(0);
-  text += "static const uint8_t " + name + "_bitmaps[" + std::to_string(bits.size()) + "]" + attribute + " = {";
+  text += "static const uint8_t " + name + std::string("_bitmaps[") + std::to_string(bits.size()) + "]" + attribute +
+          " = {";
   for (std::size_t i = 0; i < bits.size(); ++i) {
     text += i % 16 == 0 ? "\n  " : " ";
     text += hex_byte(bits[i]);
     text += ',';
   }
   text += "\n};\n\n";
-  text +=
-      "static const rgb565_glyph " + name + "_glyphs[" + std::to_string(set.glyphs.size()) + "]" + attribute + " = {\n";
+  text += "static const rgb565_glyph " + name + std::string("_glyphs[") + std::to_string(set.glyphs.size()) + "]" +
+          attribute + " = {\n";
   for (std::size_t i = 0; i < set.glyphs.size(); ++i) {
     const Glyph& glyph = set.glyphs[i];
-    text += "  {" + code_point_text(glyph.code_point) + ", " + std::to_string(offsets[i]) + ", " +
-            std::to_string(glyph.width) + ", " + std::to_string(glyph.height) + ", " + std::to_string(glyph.x_offset) +
-            ", " + std::to_string(set.baseline - glyph.y_top) + ", " + std::to_string(whole_pixels(glyph.advance_16)) +
-            "},\n";
+    text += std::string("  {") + code_point_text(glyph.code_point) + std::string(", ") + std::to_string(offsets[i]) +
+            std::string(", ") + std::to_string(glyph.width) + std::string(", ") + std::to_string(glyph.height) +
+            std::string(", ") + std::to_string(glyph.x_offset) + std::string(", ") +
+            std::to_string(set.baseline - glyph.y_top) + std::string(", ") +
+            std::to_string(whole_pixels(glyph.advance_16)) + "},\n";
   }
   text += "};\n";
   if (kerning_table) {
     text +=
         "\n#ifndef RGB565_KERNING_DEFINED\n#define RGB565_KERNING_DEFINED\n"
         "typedef struct rgb565_kerning {\n  uint32_t left, right;\n  int8_t adjust;\n} rgb565_kerning;\n#endif\n\n";
-    text += "enum { " + name + "_kerning_count = " + std::to_string(kerning.size()) + " };\n\n";
-    text += "static const rgb565_kerning " + name + "_kerning[" +
+    text += "enum { " + name + std::string("_kerning_count = ") + std::to_string(kerning.size()) + " };\n\n";
+    text += "static const rgb565_kerning " + name + std::string("_kerning[") +
             std::to_string(std::max<std::size_t>(kerning.size(), 1)) + "]" + attribute + " = {\n";
     if (kerning.empty()) text += "  {0, 0, 0},\n";
     for (const WholePair& pair : kerning)
-      text += "  {" + code_point_text(pair.left) + ", " + code_point_text(pair.right) + ", " +
-              std::to_string(pair.adjust) + "},\n";
+      text += std::string("  {") + code_point_text(pair.left) + std::string(", ") + code_point_text(pair.right) +
+              std::string(", ") + std::to_string(pair.adjust) + "},\n";
     text += "};\n";
   }
   text += "\n#endif\n";

@@ -69,7 +69,7 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
   std::sort(wanted.begin(), wanted.end());
   wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
   if (wanted.size() > font_max_characters)
-    return Failure{Fault::unsupported, "more than " + std::to_string(font_max_characters) + " characters"};
+    return Failure{Fault::unsupported, std::string("more than ") + std::to_string(font_max_characters) + " characters"};
   std::variant<CheckedFont, Failure> checked = check_truetype(bytes, wanted, options.kerning);
   if (Failure* refused = std::get_if<Failure>(&checked)) return std::move(*refused);
   const CheckedFont& font = std::get<CheckedFont>(checked);
@@ -91,7 +91,7 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
     const int index = font.glyphs[i];
     // Glyph 0 is the font's "missing" box, which no character the font has maps to.
     if (index == 0) {
-      warnings.push_back("the font has no " + character_name(wanted[i]) + "; left out");
+      warnings.push_back(std::string("the font has no ") + character_name(wanted[i]) + "; left out");
       continue;
     }
     try {

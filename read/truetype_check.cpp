@@ -106,7 +106,7 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> glyph_range(Bytes& bytes,
 // Checks a glyph's outline, and a composite's components down to `depth`; counts components in
 // `components`.
 std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t glyph, int depth, int& components) {
-  const std::string name = "glyph " + std::to_string(glyph);
+  const std::string name = std::string("glyph ") + std::to_string(glyph);
   if (glyph >= font.glyph_count) return refused(name + " is past the font's glyph count");
   const auto range = glyph_range(bytes, font, glyph);
   if (!range) return refused(name + "'s outline lies outside the glyf table");
