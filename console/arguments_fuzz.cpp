@@ -53,6 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case Verb::probe:
       require(!invocation.inputs.empty() && invocation.output.empty());
       break;
+    case Verb::font:
+      require(invocation.inputs.size() == 1 && !invocation.output.empty() && invocation.font.size_px > 0);
+      break;
     case Verb::none:
       require(false);
   }

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::string_view shades[] = {"dark", "semi-light"};
 constexpr VerbSet converting = verb_bit(Verb::pack) | verb_bit(Verb::unpack);
-constexpr VerbSet every_verb = converting | verb_bit(Verb::subtract) | verb_bit(Verb::probe);
+constexpr VerbSet every_verb = converting | verb_bit(Verb::subtract) | verb_bit(Verb::probe) | verb_bit(Verb::font);
 
 constexpr OptionRow shade = {.long_name = "--shade",
                              .verbs = converting,

@@ -24,12 +24,15 @@ std::variant<Invocation, UsageError> parse(const std::vector<std::string>& argum
 TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
   // A good value for each kind of value the help writes.
   const std::map<std::string_view, std::string> samples = {
-      {"COLOUR", "1E90FF"}, {"WxH", "2x2"},         {"WxH|auto", "2x2"}, {"NAME", "logo"},  {"DIR", "out"}, {"N", "2"},
-      {"OUT", "diff"},      {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"}, {"all|N", "2"}};
+      {"COLOUR", "1E90FF"}, {"WxH", "2x2"},  {"WxH|auto", "2x2"},    {"NAME", "logo"},    {"DIR", "out"},
+      {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"},
+      {"all|N", "2"},       {"PX", "16"},    {"A-B", "65-70"}};
   for (const OptionRow& row : option_table()) {
     for (std::string_view name : {row.long_name, row.short_name}) {
       if (name.empty()) continue;
-      for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe}) {
+      for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe, Verb::font}) {
+        // A name that another row gives this verb is that row's to test.
+        if (!row.for_verb(verb) && find_option(name, verb)->for_verb(verb)) continue;
         std::vector<std::string> arguments = {std::string(verb_name(verb)), std::string(name)};
         if (!row.choices.empty()) {
           arguments.emplace_back(row.choices.back());
@@ -42,6 +45,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         if (name == "--fit" || name == "--filter") arguments.insert(arguments.end(), {"--resize", "2x2"});
         if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
         if (name == "--compress") arguments.push_back("--lvgl");
+        if (verb == Verb::font && name != "--size") arguments.insert(arguments.end(), {"--size", "16"});
         // An option of some formats only, after the first format that takes it.
         for (const FormatInfo& info : pixel_formats()) {
           if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
@@ -79,54 +83,85 @@ TEST_P(OptionRefusal, SaysWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OptionRefusal,
-    testing::Values(RefusalCase{{"pack", "--expand", "zero", "a", "b"}, "unknown option '--expand' for pack"},
-                    RefusalCase{{"pack", "--size", "2x2", "a", "b"}, "unknown option '--size' for pack"},
-                    RefusalCase{{"pack", "-o", "c", "a", "b"}, "unknown option '-o' for pack"},
-                    RefusalCase{{"unpack", "--round", "nearest", "a", "b"}, "unknown option '--round' for unpack"},
-                    RefusalCase{{"unpack", "--c-array=logo", "a", "b"}, "unknown option '--c-array' for unpack"},
-                    RefusalCase{{"subtract", "-dout", "a", "b"}, "unknown option '-d' for subtract"},
-                    RefusalCase{{"subtract", "--rows", "stored", "a", "b"}, "unknown option '--rows' for subtract"},
-                    RefusalCase{{"--rows", "stored"}, "unknown option '--rows'"},
-                    RefusalCase{{"pack", "--frobnicate", "a", "b"}, "unknown option '--frobnicate'"},
-                    RefusalCase{{"pack", "--help=yes"}, "unknown option '--help'"},
-                    RefusalCase{{"pack", "-hx"}, "unknown option '-h'"},
-                    RefusalCase{{"unpack", "--size"}, "--size needs a value"},
-                    RefusalCase{{"pack", "--rows", "sideways", "a", "b"},
-                                "bad value 'sideways' for --rows (stored, top-down)"},
-                    RefusalCase{{"pack", "--format", "rgb556", "a", "b"},
-                                "bad value 'rgb556' for --format (rgb565, rgb565a8, argb8565, rgb666, rgb888, "
-                                "xrgb8888, argb8888, rgb332, rgb444, argb1555, argb4444, argb2222, gray8, al88, gray4, "
-                                "gray2, mono1, a8, a4, "
-                                "a2, a1, i1, i2, i4, i8)"},
-                    RefusalCase{{"probe", "--format", "auto", "a"}, "--format auto goes with unpack"},
-                    RefusalCase{{"pack", "--dither=random", "a", "b"},
-                                "bad value 'random' for --dither (none, ordered, diffusion)"},
-                    RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
-                    RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
-                                "bad value '1E90F' for --background (RRGGBB, #RRGGBB or #RGB in hexadecimal, or "
-                                "black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, yellow, "
-                                "navy, blue, teal, aqua)"},
-                    RefusalCase{{"pack", "--filter", "bilinear", "--resize", "2x2", "a", "b"},
-                                "bad value 'bilinear' for --filter (mitchell, nearest)"},
-                    RefusalCase{{"pack", "--filter", "nearest", "a", "b"}, "--filter goes with --resize"},
-                    RefusalCase{{"pack", "--orientation", "upright", "a", "b"},
-                                "bad value 'upright' for --orientation (auto, stored)"},
-                    RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
-                    RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
-                                "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
-                    RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"},
-                    RefusalCase{{"pack", "--crop", "0x2+0+0", "a", "b"},
-                                "bad value '0x2+0+0' for --crop (WxH+X+Y, for example 320x240+40+0)"},
-                    RefusalCase{{"pack", "--crop", "2x2+1", "a", "b"},
-                                "bad value '2x2+1' for --crop (WxH+X+Y, for example 320x240+40+0)"},
-                    RefusalCase{{"pack", "--crop", "2x2-1-1", "a", "b"},
-                                "bad value '2x2-1-1' for --crop (WxH+X+Y, for example 320x240+40+0)"},
-                    RefusalCase{{"pack", "--resize", "x", "a", "b"},
-                                "bad value 'x' for --resize (WxH, Wx or xH, for example 320x240)"},
-                    RefusalCase{{"pack", "--resize", "65536x1", "a", "b"},
-                                "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
-                    RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
-                    RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"}));
+    testing::Values(
+        RefusalCase{{"pack", "--expand", "zero", "a", "b"}, "unknown option '--expand' for pack"},
+        RefusalCase{{"pack", "--size", "2x2", "a", "b"}, "unknown option '--size' for pack"},
+        RefusalCase{{"pack", "-o", "c", "a", "b"}, "unknown option '-o' for pack"},
+        RefusalCase{{"unpack", "--round", "nearest", "a", "b"}, "unknown option '--round' for unpack"},
+        RefusalCase{{"unpack", "--c-array=logo", "a", "b"}, "unknown option '--c-array' for unpack"},
+        RefusalCase{{"subtract", "-dout", "a", "b"}, "unknown option '-d' for subtract"},
+        RefusalCase{{"subtract", "--rows", "stored", "a", "b"}, "unknown option '--rows' for subtract"},
+        RefusalCase{{"--rows", "stored"}, "unknown option '--rows'"},
+        RefusalCase{{"pack", "--frobnicate", "a", "b"}, "unknown option '--frobnicate'"},
+        RefusalCase{{"pack", "--help=yes"}, "unknown option '--help'"},
+        RefusalCase{{"pack", "-hx"}, "unknown option '-h'"}, RefusalCase{{"unpack", "--size"}, "--size needs a value"},
+        RefusalCase{{"pack", "--rows", "sideways", "a", "b"}, "bad value 'sideways' for --rows (stored, top-down)"},
+        RefusalCase{{"pack", "--format", "rgb556", "a", "b"},
+                    "bad value 'rgb556' for --format (rgb565, rgb565a8, argb8565, rgb666, rgb888, "
+                    "xrgb8888, argb8888, rgb332, rgb444, argb1555, argb4444, argb2222, gray8, al88, gray4, "
+                    "gray2, mono1, a8, a4, "
+                    "a2, a1, i1, i2, i4, i8)"},
+        RefusalCase{{"probe", "--format", "auto", "a"}, "--format auto goes with unpack"},
+        RefusalCase{{"pack", "--dither=random", "a", "b"},
+                    "bad value 'random' for --dither (none, ordered, diffusion)"},
+        RefusalCase{{"unpack", "--expand", "", "a", "b"}, "bad value '' for --expand (zero, replicate)"},
+        RefusalCase{{"pack", "--background", "1E90F", "a", "b"},
+                    "bad value '1E90F' for --background (RRGGBB, #RRGGBB or #RGB in hexadecimal, or "
+                    "black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, yellow, "
+                    "navy, blue, teal, aqua)"},
+        RefusalCase{{"pack", "--filter", "bilinear", "--resize", "2x2", "a", "b"},
+                    "bad value 'bilinear' for --filter (mitchell, nearest)"},
+        RefusalCase{{"pack", "--filter", "nearest", "a", "b"}, "--filter goes with --resize"},
+        RefusalCase{{"pack", "--orientation", "upright", "a", "b"},
+                    "bad value 'upright' for --orientation (auto, stored)"},
+        RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
+        RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
+                    "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
+        RefusalCase{{"subtract", "-o", "", "a", "b"}, "-o needs a file"},
+        RefusalCase{{"pack", "--crop", "0x2+0+0", "a", "b"},
+                    "bad value '0x2+0+0' for --crop (WxH+X+Y, for example 320x240+40+0)"},
+        RefusalCase{{"pack", "--crop", "2x2+1", "a", "b"},
+                    "bad value '2x2+1' for --crop (WxH+X+Y, for example 320x240+40+0)"},
+        RefusalCase{{"pack", "--crop", "2x2-1-1", "a", "b"},
+                    "bad value '2x2-1-1' for --crop (WxH+X+Y, for example 320x240+40+0)"},
+        RefusalCase{{"pack", "--resize", "x", "a", "b"},
+                    "bad value 'x' for --resize (WxH, Wx or xH, for example 320x240)"},
+        RefusalCase{{"pack", "--resize", "65536x1", "a", "b"},
+                    "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
+        RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
+        RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"},
+        RefusalCase{{"font", "f.ttf", "f.h"}, "font needs --size PX, the em size in pixels"},
+        RefusalCase{{"font", "--size", "0", "f.ttf", "f.h"}, "bad value '0' for --size (1 to 1024, for example 16)"},
+        RefusalCase{{"font", "--size", "2x2", "f.ttf", "f.h"},
+                    "bad value '2x2' for --size (1 to 1024, for example 16)"},
+        RefusalCase{{"unpack", "--size", "16", "a", "b"},
+                    "bad value '16' for --size (WxH, for example 568x130, or auto)"},
+        RefusalCase{{"font", "--size", "16", "f.ttf"}, "font takes FONT and OUT"},
+        RefusalCase{{"font", "--size", "16", "-", "f.h"}, "font reads FONT from a file, not '-' (standard input)"},
+        RefusalCase{{"font", "--size", "16", "--range", "0x7E-0x20", "f.ttf", "f.h"},
+                    "bad value '0x7E-0x20' for --range (A-B or A, for example 0x20-0x7E, U+00B0 or 48-57)"},
+        RefusalCase{{"font", "--size", "16", "--range", "U+110000", "f.ttf", "f.h"},
+                    "bad value 'U+110000' for --range (A-B or A, for example 0x20-0x7E, U+00B0 or 48-57)"},
+        RefusalCase{{"font", "--size", "16", "--range", "0xG1", "f.ttf", "f.h"},
+                    "bad value '0xG1' for --range (A-B or A, for example 0x20-0x7E, U+00B0 or 48-57)"},
+        RefusalCase{{"font", "--size", "16", "--chars", "\xC3\x28", "f.ttf", "f.h"},
+                    "--chars takes UTF-8 text, and this is not valid UTF-8"},
+        RefusalCase{{"font", "--size", "16", "--chars", "\xC0\xAF", "f.ttf", "f.h"},
+                    "--chars takes UTF-8 text, and this is not valid UTF-8"},
+        RefusalCase{{"font", "--size", "16", "--chars", "\xED\xA0\x80", "f.ttf", "f.h"},
+                    "--chars takes UTF-8 text, and this is not valid UTF-8"},
+        RefusalCase{{"font", "--size", "16", "--bpp", "3", "f.ttf", "f.h"}, "bad value '3' for --bpp (1, 2, 4, 8)"},
+        RefusalCase{{"font", "--size", "16", "--lvgl", "f.ttf", "f.png"},
+                    "--lvgl writes C source; OUT ending in .png is the proof sheet"},
+        RefusalCase{{"font", "--size", "16", "--c-array", "f", "f.ttf", "f.PNG"},
+                    "--c-array and --c-attribute name C symbols; OUT ending in .png is the proof sheet"},
+        RefusalCase{{"font", "--size", "16", "--kerning", "f.ttf", "f.png"},
+                    "--kerning goes with a C header or --lvgl; the proof sheet shows no pairs"},
+        RefusalCase{{"font", "--size", "16", "f.ttf", "-"}, "font to '-' (standard output) needs --c-array NAME"},
+        RefusalCase{{"font", "--size", "16", "--c-array", "int", "f.ttf", "f.h"},
+                    "--c-array needs a C identifier that is not a keyword, not 'int'"},
+        RefusalCase{{"font", "--size", "16", "--dither", "ordered", "f.ttf", "f.h"},
+                    "unknown option '--dither' for font"}));
 
 // --background's colours as people write them, each name against its CSS value; and what is refused.
 TEST(BackgroundColour, ReadsAsWrittenAndRefusesTheRest) {

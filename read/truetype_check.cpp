@@ -4,6 +4,7 @@
 #include <bit>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -119,14 +120,18 @@ std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t
     std::uint64_t p = at + 10 + 2 * std::uint64_t(contours);
     if (p + 2 > end) return refused(name + "'s contours run past its outline");
     std::int64_t last = -1;
+    // Contours of a single point, whose flags are checked below.
+    std::vector<std::uint64_t> lone_points;
     for (std::int32_t c = 0; c < contours; ++c) {
       const std::int64_t point = bytes.u16(at + 10 + 2 * std::uint64_t(c));
       if (point <= last) return refused(name + "'s contours' end points do not rise");
+      if (point == last + 1) lone_points.push_back(std::uint64_t(point));
       last = point;
     }
     const std::uint64_t points = std::uint64_t(last + 1);
     p += 2 + bytes.u16(p);
     std::uint64_t x_bytes = 0, y_bytes = 0;
+    std::size_t lone = 0;
     for (std::uint64_t i = 0; i < points;) {
       if (p >= end) return refused(name + "'s points run past its outline");
       const std::uint32_t flags = bytes.u8(p++);
@@ -136,6 +141,11 @@ std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t
         repeat += bytes.u8(p++);
       }
       repeat = std::min(repeat, points - i);
+      // A contour that starts off the curve takes its start from its next point, which a contour of
+      // one point does not have: the rasteriser would read past the glyph's points.
+      for (; lone < lone_points.size() && lone_points[lone] < i + repeat; ++lone) {
+        if (!(flags & 1)) return refused(name + " has a contour of one point off the curve");
+      }
       x_bytes += repeat * ((flags & 2) ? 1 : (flags & 16) ? 0 : 2);
       y_bytes += repeat * ((flags & 4) ? 1 : (flags & 32) ? 0 : 2);
       i += repeat;
