@@ -86,12 +86,26 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
   set.line_height = rounded(double(ascent - descent + line_gap) * scale);
   // A box wider or taller than this is no glyph of an em this size: a hostile bounding box.
   const int largest = 8 * options.size_px + 16;
-  std::vector<std::size_t> placed(wanted.size(), SIZE_MAX);
+  // The characters the font lacks, named once as runs ("U+0080-U+009F, U+00AD").
+  std::string missing;
+  bool in_run = false;
+  char32_t run_start = 0, run_end = 0;
+  const auto end_run = [&] {
+    if (!in_run) return;
+    if (!missing.empty()) missing += ", ";
+    missing += character_name(run_start);
+    if (run_end != run_start) missing.append("-").append(character_name(run_end));
+  };
   for (std::size_t i = 0; i < wanted.size(); ++i) {
     const int index = font.glyphs[i];
     // Glyph 0 is the font's "missing" box, which no character the font has maps to.
     if (index == 0) {
-      warnings.push_back(std::string("the font has no ") + character_name(wanted[i]) + "; left out");
+      if (!in_run || wanted[i] != run_end + 1) {
+        end_run();
+        run_start = wanted[i];
+        in_run = true;
+      }
+      run_end = wanted[i];
       continue;
     }
     try {
@@ -100,12 +114,13 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
       Glyph glyph = place(*drawn, options.bpp, set.levels);
       glyph.code_point = wanted[i];
       glyph.advance_16 = rounded(double(raster->advance(index)) * scale * 16);
-      placed[i] = set.glyphs.size();
       set.glyphs.push_back(glyph);
     } catch (const std::bad_alloc&) {
       return Failure{Fault::out_of_memory, {}};
     }
   }
+  end_run();
+  if (!missing.empty()) warnings.push_back("the font has no " + missing + "; left out");
   if (set.glyphs.empty()) return Failure{Fault::unsupported, "the font has none of the characters asked for"};
   for (const CheckedFont::Kern& kern : font.kerning) {
     const int adjust = rounded(double(kern.adjust) * scale * 16);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -104,10 +105,17 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> glyph_range(Bytes& bytes,
   return std::pair{font.glyf.offset + start, end - start};
 }
 
+// The rasteriser keeps a point's coordinates in 16 bits, and converts a composite's transformed
+// points to them from floating point, which is undefined beyond their range: a composite whose
+// points could land further out than this is refused.
+constexpr double largest_coordinate = 32000;
+
 // Checks a glyph's outline, and a composite's components down to `depth`; counts components in
-// `components`.
-std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t glyph, int depth, int& components) {
+// `components`, and gives in `extent` the largest distance of a point from the origin on either axis.
+std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t glyph, int depth, int& components,
+                                   double& extent) {
   const std::string name = std::string("glyph ") + std::to_string(glyph);
+  extent = 0;
   if (glyph >= font.glyph_count) return refused(name + " is past the font's glyph count");
   const auto range = glyph_range(bytes, font, glyph);
   if (!range) return refused(name + "'s outline lies outside the glyf table");
@@ -130,27 +138,41 @@ std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t
     }
     const std::uint64_t points = std::uint64_t(last + 1);
     p += 2 + bytes.u16(p);
-    std::uint64_t x_bytes = 0, y_bytes = 0;
-    std::size_t lone = 0;
-    for (std::uint64_t i = 0; i < points;) {
+    std::vector<std::uint8_t> flags;
+    flags.reserve(points);
+    while (flags.size() < points) {
       if (p >= end) return refused(name + "'s points run past its outline");
-      const std::uint32_t flags = bytes.u8(p++);
+      const auto flag = static_cast<std::uint8_t>(bytes.u8(p++));
       std::uint64_t repeat = 1;
-      if (flags & 8) {
+      if (flag & 8) {
         if (p >= end) return refused(name + "'s points run past its outline");
         repeat += bytes.u8(p++);
       }
-      repeat = std::min(repeat, points - i);
-      // A contour that starts off the curve takes its start from its next point, which a contour of
-      // one point does not have: the rasteriser would read past the glyph's points.
-      for (; lone < lone_points.size() && lone_points[lone] < i + repeat; ++lone) {
-        if (!(flags & 1)) return refused(name + " has a contour of one point off the curve");
-      }
-      x_bytes += repeat * ((flags & 2) ? 1 : (flags & 16) ? 0 : 2);
-      y_bytes += repeat * ((flags & 4) ? 1 : (flags & 32) ? 0 : 2);
-      i += repeat;
+      flags.insert(flags.end(), std::min<std::uint64_t>(repeat, points - flags.size()), flag);
     }
-    if (p + x_bytes + y_bytes > end) return refused(name + "'s coordinates run past its outline");
+    // A contour that starts off the curve takes its start from its next point, which a contour of
+    // one point does not have: the rasteriser would read past the glyph's points.
+    for (std::uint64_t point : lone_points) {
+      if (!(flags[point] & 1)) return refused(name + " has a contour of one point off the curve");
+    }
+    // The coordinates as the rasteriser reads them: deltas summed and kept in 16 bits.
+    for (const int axis : {0, 1}) {
+      const std::uint8_t short_bit = axis == 0 ? 2 : 4, same_bit = axis == 0 ? 16 : 32;
+      std::int32_t value = 0;
+      for (const std::uint8_t flag : flags) {
+        if (flag & short_bit) {
+          if (p + 1 > end) return refused(name + "'s coordinates run past its outline");
+          const std::int32_t delta = std::int32_t(bytes.u8(p++));
+          value += (flag & same_bit) ? delta : -delta;
+        } else if (!(flag & same_bit)) {
+          if (p + 2 > end) return refused(name + "'s coordinates run past its outline");
+          value += bytes.s16(p);
+          p += 2;
+        }
+        value = static_cast<std::int16_t>(value);
+        extent = std::max(extent, double(value < 0 ? -value : value));
+      }
+    }
     return std::nullopt;
   }
   if (depth >= truetype_max_nesting) return refused(name + " nests composite glyphs too deeply (or in a loop)");
@@ -162,8 +184,37 @@ std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t
     std::uint64_t size = 4 + ((flags & 1) ? 4 : 2);
     size += (flags & 8) ? 2 : (flags & 0x40) ? 4 : (flags & 0x80) ? 8 : 0;
     if (p + size > end) return refused(name + "'s components run past its outline");
+    // The rasteriser places a component by offsets only, and reads its index as a signed number.
+    if (!(flags & 2)) return refused(name + " places a component by matching points, which is not drawn");
+    if (component >= 0x8000) return refused(name + "'s component is past the font's glyph count");
     if (++components > truetype_max_components) return refused(name + " has too many components");
-    if (std::optional<Failure> inner = check_glyph(bytes, font, component, depth + 1, components)) return inner;
+    double inner_extent = 0;
+    if (std::optional<Failure> inner = check_glyph(bytes, font, component, depth + 1, components, inner_extent))
+      return inner;
+    std::uint64_t q = p + 4;
+    double dx = 0, dy = 0;
+    if (flags & 1) {
+      dx = bytes.s16(q), dy = bytes.s16(q + 2);
+      q += 4;
+    } else {
+      dx = static_cast<std::int8_t>(bytes.u8(q)), dy = static_cast<std::int8_t>(bytes.u8(q + 1));
+      q += 2;
+    }
+    double a = 1, b = 0, c = 0, d = 1;
+    const auto f2dot14 = [&](std::uint64_t at_field) { return bytes.s16(at_field) / 16384.0; };
+    if (flags & 8) {
+      a = d = f2dot14(q);
+    } else if (flags & 0x40) {
+      a = f2dot14(q), d = f2dot14(q + 2);
+    } else if (flags & 0x80) {
+      a = f2dot14(q), b = f2dot14(q + 2), c = f2dot14(q + 4), d = f2dot14(q + 6);
+    }
+    const double m = std::sqrt(a * a + b * b), n = std::sqrt(c * c + d * d);
+    const double x_reach = m * ((std::abs(a) + std::abs(c)) * inner_extent + std::abs(dx));
+    const double y_reach = n * ((std::abs(b) + std::abs(d)) * inner_extent + std::abs(dy));
+    if (x_reach > largest_coordinate || y_reach > largest_coordinate)
+      return refused(name + " moves or scales a component beyond the outline's coordinates");
+    extent = std::max({extent, x_reach, y_reach});
     p += size;
     if (!(flags & 0x20)) return std::nullopt;
   }
@@ -340,8 +391,9 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
   }
   for (std::uint16_t glyph : checked.glyphs) {
     int components = 0;
+    double extent = 0;
     if (glyph == 0) continue;
-    if (std::optional<Failure> bad = check_glyph(bytes, font, glyph, 0, components)) return std::move(*bad);
+    if (std::optional<Failure> bad = check_glyph(bytes, font, glyph, 0, components, extent)) return std::move(*bad);
   }
   if (bytes.failed()) return refused("the font's tables reach past the end of the file");
   if (!kerning) return checked;
