@@ -506,8 +506,8 @@ std::span<const OptionRow> option_table() {
        .verbs = font_only,
        .value = "NAME",
        .help = "the name that the symbols of the C header or LVGL source start with (OUT's stem)",
-       .more = "NAME_bitmaps, NAME_glyphs, NAME_glyph_count, NAME_line_height and NAME_baseline; with --lvgl, the "
-               "lv_font_t NAME. It must be a C identifier.",
+       .more = "The header declares NAME_bitmaps, NAME_glyphs, NAME_glyph_count, NAME_line_height and "
+               "NAME_baseline; the LVGL source the lv_font_t NAME. It must be a C identifier.",
        .apply =
            [](Invocation& invocation, std::string_view, std::string_view value) {
              invocation.c_array = true;
