@@ -63,7 +63,8 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
   const std::string levels = std::to_string((1 << set.bpp) - 1);
   const std::string bpp = std::to_string(set.bpp);
   std::string text;
-  text += "/* " + name + std::string(": ") + std::to_string(set.glyphs.size()) + std::string(" glyphs of a font at ") +
+  text += "/* " + name + std::string(": ") + std::to_string(set.glyphs.size()) +
+          (set.glyphs.size() == 1 ? " glyph" : " glyphs") + std::string(" of a font at ") +
           std::to_string(set.size_px) + " px, " + bpp +
           " bits a pixel, made by rgb565 font.\n"
           " *\n"

@@ -307,6 +307,27 @@ int pair_adjustment(Bytes& bytes, const Font& font, std::uint32_t left, std::uin
   return 0;
 }
 
+// Whether any pair starts with `left`: a GPOS pair adjustment whose coverage holds it, or a kern
+// table pair.
+bool kerns_as_left(Bytes& bytes, const Font& font, std::uint32_t left) {
+  if (font.gpos.present) {
+    const std::uint64_t gpos = font.gpos.offset;
+    const std::uint64_t lookups = gpos + bytes.u16(gpos + 8);
+    const std::uint32_t lookup_count = bytes.u16(lookups);
+    for (std::uint64_t l = 0; l < lookup_count && !bytes.failed(); ++l) {
+      const std::uint64_t lookup = lookups + bytes.u16(lookups + 2 + 2 * l);
+      if (bytes.u16(lookup) != 2) continue;
+      const std::uint32_t subtables = bytes.u16(lookup + 4);
+      for (std::uint64_t s = 0; s < subtables && !bytes.failed(); ++s) {
+        const std::uint64_t table = lookup + bytes.u16(lookup + 6 + 2 * s);
+        if (coverage_index(bytes, table + bytes.u16(table + 2), left) >= 0) return true;
+      }
+    }
+    return false;
+  }
+  return font.kern.present;
+}
+
 }  // namespace
 
 std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> data,
@@ -399,7 +420,8 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
   if (!kerning) return checked;
   Bytes kerning_bytes(data);
   for (std::size_t l = 0; l < checked.glyphs.size(); ++l) {
-    if (checked.glyphs[l] == 0) continue;
+    // Most glyphs begin no pair: one walk tells, rather than one for each glyph after them.
+    if (checked.glyphs[l] == 0 || !kerns_as_left(kerning_bytes, font, checked.glyphs[l])) continue;
     for (std::size_t r = 0; r < checked.glyphs.size(); ++r) {
       if (checked.glyphs[r] == 0) continue;
       const int adjust = pair_adjustment(kerning_bytes, font, checked.glyphs[l], checked.glyphs[r]);
