@@ -146,7 +146,7 @@ std::variant<std::string, Failure> lvgl_font_source(const GlyphSet& set, std::st
     int adjust_16;
   };
   std::vector<IdPair> pairs;
-  int widest = 0;
+  std::int64_t widest = 0;
   for (const KerningPair& pair : set.kerning) {
     const auto id_of = [&](char32_t code_point) -> std::size_t {
       const auto found = std::lower_bound(set.glyphs.begin(), set.glyphs.end(), code_point,
@@ -157,17 +157,19 @@ std::variant<std::string, Failure> lvgl_font_source(const GlyphSet& set, std::st
     const std::size_t left = id_of(pair.left), right = id_of(pair.right);
     if (left == 0 || right == 0 || pair.adjust_16 == 0) continue;
     pairs.push_back({left, right, pair.adjust_16});
-    widest = std::max(widest, pair.adjust_16 < 0 ? -pair.adjust_16 : pair.adjust_16);
+    widest = std::max<std::int64_t>(widest, pair.adjust_16 < 0 ? -std::int64_t{pair.adjust_16} : pair.adjust_16);
   }
   std::sort(pairs.begin(), pairs.end(),
             [](const IdPair& a, const IdPair& b) { return a.left != b.left ? a.left < b.left : a.right < b.right; });
   // LVGL scales each signed byte by kern_scale / 16: in sixteenths of a pixel at 16, and coarser
   // only where a pair moves the pen more than a byte holds (8 pixels, at large sizes), so that no
   // pair is cut short.
-  int kern_scale = 16;
-  while (widest * 16 > 127 * kern_scale) ++kern_scale;
+  const std::int64_t kern_scale = std::max<std::int64_t>(16, (widest * 16 + 126) / 127);
+  if (kern_scale > 0xFFFF)
+    return refuse("a kerning pair moves the pen " + std::to_string(widest) +
+                  "/16 pixels, beyond what LVGL's 16-bit kerning scale reaches");
   const auto kern_value = [&](int adjust_16) {
-    const int scaled = adjust_16 * 16;
+    const std::int64_t scaled = std::int64_t{adjust_16} * 16;
     return (scaled >= 0 ? scaled + kern_scale / 2 : scaled - kern_scale / 2) / kern_scale;
   };
   const bool wide_ids = set.glyphs.size() > 0xFF;

@@ -127,6 +127,13 @@ TEST(FontLvgl, RefusesGlyphsItsFieldsCannotHold) {
   EXPECT_EQ(std::get<Failure>(result).reason,
             "LVGL's font cannot hold glyph U+0052: its bitmap would start at byte 1105425, past the 1 MiB that "
             "LVGL's bitmap index reaches");
+  // 600000 * 16 / 127 rounds up to a scale of 75591, past the 65535 its field holds.
+  GlyphSet kerned = three_glyphs();
+  kerned.kerning = {{U' ', U'A', -600000}};
+  const auto too_far = lvgl_font_source(kerned, "clock", "");
+  ASSERT_TRUE(std::holds_alternative<Failure>(too_far));
+  EXPECT_EQ(std::get<Failure>(too_far).reason,
+            "a kerning pair moves the pen 600000/16 pixels, beyond what LVGL's 16-bit kerning scale reaches");
 }
 
 // The source as a firmware build compiles it, with a C compiler of this machine.
