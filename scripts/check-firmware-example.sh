@@ -2,13 +2,15 @@
 # Builds examples/firmware as a user's firmware project would be built: against the native build
 # installed into a temporary DESTDIR and found through CMAKE_PREFIX_PATH, with Ninja. Checks that
 #   - find_package(rgb565) finds the installed package, of the version rgb565 --version names;
-#   - the first build converts both pictures, and the firmware's checks of their pixels pass;
-#   - a second build with nothing changed converts nothing;
+#   - the first build converts both pictures and rasterises the clock's font, and the firmware's
+#     checks of their pixels and glyphs pass;
+#   - a second build with nothing changed converts and rasterises nothing;
 #   - after one picture is touched, the build converts that picture and no other, and after the
-#     program is, every picture;
+#     program is, every picture and the font;
 #   - rgb565_add_images' other arguments, and its refusals, each in a small project of its own.
 # Which pictures a build converted is read from Ninja's output: one line a custom command, its
-# comment ("rgb565: converting images/logo.bmp to logo.h").
+# comment ("rgb565: converting images/logo.bmp to logo.h"; "rgb565: rasterising FONT at 16 px to
+# clock_font.h").
 set -uo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib/check.sh
 source "$(dirname "$0")/lib/check.sh"
@@ -25,6 +27,9 @@ build=$work/build
 
 # converted LOG: the pictures a build converted, one a line, sorted.
 converted() { sed -n 's/^\[[0-9]*\/[0-9]*\] rgb565: converting \(.*\) to .*$/\1/p' "$1" | sort; }
+# rasterised LOG: the fonts a build rasterised, one a line, sorted.
+rasterised() { sed -n 's/^\[[0-9]*\/[0-9]*\] rgb565: rasterising \(.*\) at [0-9]* px to .*$/\1/p' "$1" | sort; }
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 # build NAME: builds the example, its output in $work/NAME.log; fails when the build does.
 build() { cmake --build "$build" >"$work/$1.log" 2>&1 || { cat "$work/$1.log" >&2; return 1; }; }
 # run_firmware: the firmware's own checks of the pixels.
@@ -45,6 +50,7 @@ else
   echo "=== first build"
   if build first; then
     expect "pictures converted by the first build" $'images/icon.png\nimages/logo.bmp' "$(converted "$work/first.log")"
+    expect "fonts rasterised by the first build" "$font" "$(rasterised "$work/first.log")"
     run_firmware
   else
     fail "the first build failed"
@@ -53,6 +59,7 @@ else
   echo "=== build again, nothing changed"
   if build again; then
     expect "pictures converted with nothing changed" "" "$(converted "$work/again.log")"
+    expect "fonts rasterised with nothing changed" "" "$(rasterised "$work/again.log")"
   else
     fail "the second build failed"
   fi
@@ -61,6 +68,7 @@ else
   touch "$project/images/icon.png"
   if build touched; then
     expect "pictures converted after touching icon.png" "images/icon.png" "$(converted "$work/touched.log")"
+    expect "fonts rasterised after touching icon.png" "" "$(rasterised "$work/touched.log")"
     run_firmware
   else
     fail "the build after touching a picture failed"
@@ -70,6 +78,7 @@ else
   touch "$destdir/usr/bin/rgb565"
   if build new-program; then
     expect "pictures converted by a new rgb565" $'images/icon.png\nimages/logo.bmp' "$(converted "$work/new-program.log")"
+    expect "fonts rasterised by a new rgb565" "$font" "$(rasterised "$work/new-program.log")"
   else
     fail "the build after a new rgb565 failed"
   fi
