@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "format/levels.h"
+#include "format/palette_cells.h"
 
 namespace {
 
@@ -301,38 +302,48 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     return;
   }
   std::int16_t* entries = opaque_entry_.data();
-  // The cell of an opaque colour B | G << 8 | R << 16 from its top 5 bits a channel.
-  const auto cell_of_rgb = [](std::uint32_t rgb) {
-    return (rgb >> 3 & 0x1F) | (rgb >> 6 & 0x3E0) | (rgb >> 9 & 0x7C00);
-  };
+  const OpaqueCells cells_of = opaque_cells_kernel();
+  // The cells of a stretch of the row are worked out together, many to a vector, then looked up.
+  constexpr std::uint32_t stretch = 64;
+  std::array<std::uint16_t, stretch> cells, lows;
   if (!exact_palette_) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const std::uint8_t* triple = triples + std::size_t{x} * 3;
-      const std::uint32_t cell = cell_of_rgb(x + 1 < width ? rgb_of(triple) : last_rgb_of(triple));
-      std::int32_t entry = entries[cell];
-      if (entry < 0) {
-        entry = nearest_entry(cell << 3 | 7);
-        entries[cell] = static_cast<std::int16_t>(entry);
+    for (std::uint32_t start = 0; start < width; start += stretch) {
+      const std::uint32_t count = std::min(stretch, width - start);
+      cells_of(triples + std::size_t{start} * 3, count, cells.data(), nullptr);
+      std::uint8_t* to = indices + start;
+      for (std::uint32_t x = 0; x < count; ++x) {
+        const std::uint32_t cell = cells[x];
+        std::int32_t entry = entries[cell];
+        if (entry < 0) {
+          entry = nearest_entry(cell << 3 | 7);
+          entries[cell] = static_cast<std::int16_t>(entry);
+        }
+        to[x] = static_cast<std::uint8_t>(entry);
       }
-      indices[x] = static_cast<std::uint8_t>(entry);
     }
     return;
   }
   const std::int16_t* tables = colour_tables_.data();
-  for (std::uint32_t x = 0; x < width; ++x) {
-    const std::uint8_t* triple = triples + std::size_t{x} * 3;
-    const std::uint32_t rgb = x + 1 < width ? rgb_of(triple) : last_rgb_of(triple);
-    const std::uint32_t cell = cell_of_rgb(rgb);
-    const std::uint32_t low = rgb & 0x070707;
-    // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
-    // one) are read and one chosen by a mask, so that pictures whose pixels go from one kind of cell
-    // to the other pay no mispredicted branch.
-    const std::int32_t entry = entries[cell];
-    const std::int32_t several = entry >> 31;
-    const auto table = static_cast<std::uint32_t>((-2 - entry) & several);
-    const std::int32_t known = tables[table * 512 + ((low >> 10 & 0x1C0) | (low >> 5 & 0x38) | (low & 7))];
-    const std::int32_t index = (entry & ~several) | (known & several);
-    indices[x] =
-        index >= 0 ? static_cast<std::uint8_t>(index) : colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
+  for (std::uint32_t start = 0; start < width; start += stretch) {
+    const std::uint32_t count = std::min(stretch, width - start);
+    cells_of(triples + std::size_t{start} * 3, count, cells.data(), lows.data());
+    std::uint8_t* to = indices + start;
+    for (std::uint32_t x = 0; x < count; ++x) {
+      const std::uint32_t cell = cells[x];
+      // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
+      // one) are read and one chosen by a mask, so that pictures whose pixels go from one kind of
+      // cell to the other pay no mispredicted branch.
+      const std::int32_t entry = entries[cell];
+      const std::int32_t several = entry >> 31;
+      const auto table = static_cast<std::uint32_t>((-2 - entry) & several);
+      const std::int32_t known = tables[table * 512 + lows[x]];
+      const std::int32_t index = (entry & ~several) | (known & several);
+      if (index >= 0) {
+        to[x] = static_cast<std::uint8_t>(index);
+        continue;
+      }
+      const std::uint8_t* triple = triples + (std::size_t{start} + x) * 3;
+      to[x] = colour_entry(last_rgb_of(triple) | std::uint32_t{255} << 24, cell << 3 | 7);
+    }
   }
 }
