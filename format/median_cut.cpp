@@ -248,6 +248,18 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
       while (colour_slots_[slot] != 0) slot = (slot + 1) % colour_slots_.size();
       colour_slots_[slot] = colour | std::uint64_t{k + 1} << 32;
     }
+    // The same tables after one that holds each entry at its own slot, and each opaque cell's place
+    // in them: a cell of one colour reaches its entry's slot, a cell of several its table through
+    // the low bits, so that index_triples looks up every colour the same way.
+    exact_slots_.assign(512, -1);
+    for (std::size_t k = 0; k < palette_.size(); ++k) exact_slots_[k] = static_cast<std::int16_t>(k);
+    exact_slots_.insert(exact_slots_.end(), colour_tables_.begin(), colour_tables_.end());
+    exact_cells_.resize(opaque_cell_count);
+    for (std::size_t cell = 0; cell < opaque_cell_count; ++cell) {
+      const std::int32_t entry = opaque_entry_[cell];
+      exact_cells_[cell] = entry >= 0 ? static_cast<std::uint32_t>(entry) << 9
+                                      : static_cast<std::uint32_t>(512 * (-2 - entry + 1)) << 9 | 511;
+    }
   }
 }
 
@@ -323,27 +335,21 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     }
     return;
   }
-  const std::int16_t* tables = colour_tables_.data();
+  const std::uint32_t* places = exact_cells_.data();
+  const std::int16_t* slots = exact_slots_.data();
   for (std::uint32_t start = 0; start < width; start += stretch) {
     const std::uint32_t count = std::min(stretch, width - start);
     cells_of(triples + std::size_t{start} * 3, count, cells.data(), lows.data());
     std::uint8_t* to = indices + start;
     for (std::uint32_t x = 0; x < count; ++x) {
-      const std::uint32_t cell = cells[x];
-      // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
-      // one) are read and one chosen by a mask, so that pictures whose pixels go from one kind of
-      // cell to the other pay no mispredicted branch.
-      const std::int32_t entry = entries[cell];
-      const std::int32_t several = entry >> 31;
-      const auto table = static_cast<std::uint32_t>((-2 - entry) & several);
-      const std::int32_t known = tables[table * 512 + lows[x]];
-      const std::int32_t index = (entry & ~several) | (known & several);
+      const std::uint32_t place = places[cells[x]];
+      const std::int32_t index = slots[(place >> 9) + (lows[x] & place)];
       if (index >= 0) {
         to[x] = static_cast<std::uint8_t>(index);
         continue;
       }
       const std::uint8_t* triple = triples + (std::size_t{start} + x) * 3;
-      to[x] = colour_entry(last_rgb_of(triple) | std::uint32_t{255} << 24, cell << 3 | 7);
+      to[x] = colour_entry(last_rgb_of(triple) | std::uint32_t{255} << 24, std::uint32_t{cells[x]} << 3 | 7);
     }
   }
 }
