@@ -34,11 +34,6 @@ std::uint32_t last_rgb_of(const std::uint8_t* triple) {
   return std::uint32_t{triple[0]} | std::uint32_t{triple[1]} << 8 | std::uint32_t{triple[2]} << 16;
 }
 
-// The cell of full alpha of an opaque BGR triple, in the opaque plane (the cell's number >> 3).
-std::uint32_t opaque_cell_of(const std::uint8_t* triple) {
-  return std::uint32_t{triple[2]} >> 3 << 10 | std::uint32_t{triple[1]} >> 3 << 5 | std::uint32_t{triple[0]} >> 3;
-}
-
 std::uint32_t packed(BgraQuad pixel) {
   return std::uint32_t{pixel.blue} | std::uint32_t{pixel.green} << 8 | std::uint32_t{pixel.red} << 16 |
          std::uint32_t{pixel.alpha} << 24;
@@ -124,28 +119,49 @@ void ColourCount::add(std::span<const BgraQuad> quads) {
 
 void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, bool cells) {
   if (cells) {
-    for (std::uint32_t k = 0; k < count; ++k) ++opaque_[opaque_cell_of(triples + std::size_t{k} * 3)];
+    const OpaqueCells cells_of = opaque_cells_kernel();
+    std::array<std::uint16_t, 64> stretch;
+    for (std::uint32_t start = 0; start < count; start += stretch.size()) {
+      const auto n = std::min(static_cast<std::uint32_t>(stretch.size()), count - start);
+      cells_of(triples + std::size_t{start} * 3, n, stretch.data(), nullptr);
+      for (std::uint32_t k = 0; k < n; ++k) ++opaque_[stretch[k]];
+    }
   }
   if (too_many_ || count == 0) return;
   // Opaque colours seen so far, one bit each: a colour already seen costs a bit test, not a search.
   if (seen_.empty()) seen_.assign(std::size_t{1} << 18, 0);
-  for (std::uint32_t k = 0; k < count; ++k) {
-    const std::uint8_t* triple = triples + std::size_t{k} * 3;
-    const std::uint32_t rgb = k + 1 < count ? rgb_of(triple) : last_rgb_of(triple);
+  const std::uint64_t* seen = seen_.data();
+  const auto known = [&](std::uint32_t rgb) { return seen[rgb >> 6] >> (rgb & 63); };
+  // Whether the colour was told, false when it is one too many.
+  const auto tell = [&](std::uint32_t rgb) {
     std::uint64_t& word = seen_[rgb >> 6];
     const std::uint64_t bit = std::uint64_t{1} << (rgb & 63);
-    if ((word & bit) != 0) continue;
+    if ((word & bit) != 0) return true;
     word |= bit;
     const std::uint32_t colour = rgb | std::uint32_t{255} << 24;
     const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour);
-    if (at != exact_.end() && *at == colour) continue;
+    if (at != exact_.end() && *at == colour) return true;
     if (exact_.size() == 256) {
       too_many_ = true;
       exact_.clear();
       seen_ = {};
-      return;
+      return false;
     }
     exact_.insert(at, colour);
+    return true;
+  };
+  // Four colours tested at once, so that a row of colours all seen before, the common case, costs a
+  // branch for four; the row's last pixel alone, as it may end the memory it lies in.
+  std::uint32_t k = 0;
+  for (; k + 4 < count; k += 4) {
+    const std::uint8_t* four = triples + std::size_t{k} * 3;
+    const std::uint32_t a = rgb_of(four), b = rgb_of(four + 3), c = rgb_of(four + 6), d = rgb_of(four + 9);
+    if ((known(a) & known(b) & known(c) & known(d) & 1) != 0) continue;
+    if (!tell(a) || !tell(b) || !tell(c) || !tell(d)) return;
+  }
+  for (; k < count; ++k) {
+    const std::uint8_t* triple = triples + std::size_t{k} * 3;
+    if (!tell(k + 1 < count ? rgb_of(triple) : last_rgb_of(triple))) return;
   }
 }
 
