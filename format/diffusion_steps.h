@@ -111,8 +111,8 @@ template <unsigned channels>
                                                     std::uint32_t count, std::int32_t* errors, std::uint8_t* levels) {
   const std::size_t row_bytes = std::size_t{width} * channels;
   std::uint32_t done = 0;
-  for (; done + 4 <= count; done += 4)
-    diffuse_together<4, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
+  for (; done + 3 <= count; done += 3)
+    diffuse_together<3, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
                                   levels + done * row_bytes);
   for (; done < count; ++done)
     diffuse_together<1, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
