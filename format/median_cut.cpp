@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <tuple>
 
 #include "format/levels.h"
@@ -128,23 +130,23 @@ void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, 
     }
   }
   if (too_many_ || count == 0) return;
-  // Opaque colours seen so far, one bit each: a colour already seen costs a bit test, not a search.
-  if (seen_.empty()) seen_.assign(std::size_t{1} << 18, 0);
-  const std::uint64_t* seen = seen_.data();
-  const auto known = [&](std::uint32_t rgb) { return seen[rgb >> 6] >> (rgb & 63); };
+  // Opaque colours seen so far, a byte each, allocated untouched: only the pages of colours met are
+  // ever written, and a colour already seen costs one load, not a search.
+  if (!seen_) seen_.reset(static_cast<std::uint8_t*>(std::calloc(std::size_t{1} << 24, 1)));
+  if (!seen_) throw std::bad_alloc();
+  const std::uint8_t* seen = seen_.get();
+  const auto known = [&](std::uint32_t rgb) { return seen[rgb]; };
   // Whether the colour was told, false when it is one too many.
   const auto tell = [&](std::uint32_t rgb) {
-    std::uint64_t& word = seen_[rgb >> 6];
-    const std::uint64_t bit = std::uint64_t{1} << (rgb & 63);
-    if ((word & bit) != 0) return true;
-    word |= bit;
+    if (seen_[rgb] != 0) return true;
+    seen_[rgb] = 1;
     const std::uint32_t colour = rgb | std::uint32_t{255} << 24;
     const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour);
     if (at != exact_.end() && *at == colour) return true;
     if (exact_.size() == 256) {
       too_many_ = true;
       exact_.clear();
-      seen_ = {};
+      seen_.reset();
       return false;
     }
     exact_.insert(at, colour);
@@ -156,7 +158,7 @@ void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, 
   for (; k + 4 < count; k += 4) {
     const std::uint8_t* four = triples + std::size_t{k} * 3;
     const std::uint32_t a = rgb_of(four), b = rgb_of(four + 3), c = rgb_of(four + 6), d = rgb_of(four + 9);
-    if ((known(a) & known(b) & known(c) & known(d) & 1) != 0) continue;
+    if ((known(a) & known(b) & known(c) & known(d)) != 0) continue;
     if (!tell(a) || !tell(b) || !tell(c) || !tell(d)) return;
   }
   for (; k < count; ++k) {

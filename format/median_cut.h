@@ -21,6 +21,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -47,8 +49,11 @@ class ColourCount {
   // The picture's distinct colours while there are at most 256 of them, sorted.
   std::vector<std::uint32_t> exact_;
   bool too_many_ = false;
-  // For add_triples: a bit for each opaque colour already in exact_.
-  std::vector<std::uint64_t> seen_;
+  // For add_triples: a byte for each opaque colour, 1 once it is in exact_.
+  struct Free {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<std::uint8_t[], Free> seen_;
 };
 
 class PaletteIndex {
