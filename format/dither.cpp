@@ -42,8 +42,9 @@ void diffuse_rows(const Diffusion& diffusion, const std::uint8_t* values, std::s
   assert(scratch.size() >= 2 * slots(width));
   if (first == 0) std::fill(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(slots(width)), 0);
   // The vector kernel takes a grey or a colour, the two kinds of pixel the formats dither.
-  const bool vector = dispatched_kernel_path() != KernelPath::scalar && diffusion.channels != 2;
-  const auto rows = vector ? diffuse_rows_sse2 : diffuse_rows_scalar;
+  const KernelPath path = dispatched_kernel_path();
+  const bool vector = path != KernelPath::scalar && diffusion.channels != 2;
+  const auto rows = !vector ? diffuse_rows_scalar : path == KernelPath::avx2 ? diffuse_rows_sse41 : diffuse_rows_sse2;
   rows(diffusion, values, stride, width, first, count, scratch.data(), levels);
 }
 

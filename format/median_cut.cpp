@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <tuple>
 
 #include "format/levels.h"
+#include "format/palette_cells.h"
 
 namespace {
 
@@ -31,11 +34,6 @@ std::uint32_t rgb_of(const std::uint8_t* triple) {
 // The same for the last triple of a row, which may end the memory it lies in.
 std::uint32_t last_rgb_of(const std::uint8_t* triple) {
   return std::uint32_t{triple[0]} | std::uint32_t{triple[1]} << 8 | std::uint32_t{triple[2]} << 16;
-}
-
-// The cell of full alpha of an opaque BGR triple, in the opaque plane (the cell's number >> 3).
-std::uint32_t opaque_cell_of(const std::uint8_t* triple) {
-  return std::uint32_t{triple[2]} >> 3 << 10 | std::uint32_t{triple[1]} >> 3 << 5 | std::uint32_t{triple[0]} >> 3;
 }
 
 std::uint32_t packed(BgraQuad pixel) {
@@ -123,28 +121,49 @@ void ColourCount::add(std::span<const BgraQuad> quads) {
 
 void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, bool cells) {
   if (cells) {
-    for (std::uint32_t k = 0; k < count; ++k) ++opaque_[opaque_cell_of(triples + std::size_t{k} * 3)];
+    const OpaqueCells cells_of = opaque_cells_kernel();
+    std::array<std::uint16_t, 64> stretch;
+    for (std::uint32_t start = 0; start < count; start += stretch.size()) {
+      const auto n = std::min(static_cast<std::uint32_t>(stretch.size()), count - start);
+      cells_of(triples + std::size_t{start} * 3, n, stretch.data(), nullptr);
+      for (std::uint32_t k = 0; k < n; ++k) ++opaque_[stretch[k]];
+    }
   }
   if (too_many_ || count == 0) return;
-  // Opaque colours seen so far, one bit each: a colour already seen costs a bit test, not a search.
-  if (seen_.empty()) seen_.assign(std::size_t{1} << 18, 0);
-  for (std::uint32_t k = 0; k < count; ++k) {
-    const std::uint8_t* triple = triples + std::size_t{k} * 3;
-    const std::uint32_t rgb = k + 1 < count ? rgb_of(triple) : last_rgb_of(triple);
-    std::uint64_t& word = seen_[rgb >> 6];
-    const std::uint64_t bit = std::uint64_t{1} << (rgb & 63);
-    if ((word & bit) != 0) continue;
-    word |= bit;
+  // Opaque colours seen so far, a byte each, allocated untouched: only the pages of colours met are
+  // ever written, and a colour already seen costs one load, not a search.
+  if (!seen_) seen_.reset(static_cast<std::uint8_t*>(std::calloc(std::size_t{1} << 24, 1)));
+  if (!seen_) throw std::bad_alloc();
+  const std::uint8_t* seen = seen_.get();
+  const auto known = [&](std::uint32_t rgb) { return seen[rgb]; };
+  // Whether the colour was told, false when it is one too many.
+  const auto tell = [&](std::uint32_t rgb) {
+    if (seen_[rgb] != 0) return true;
+    seen_[rgb] = 1;
     const std::uint32_t colour = rgb | std::uint32_t{255} << 24;
     const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour);
-    if (at != exact_.end() && *at == colour) continue;
+    if (at != exact_.end() && *at == colour) return true;
     if (exact_.size() == 256) {
       too_many_ = true;
       exact_.clear();
-      seen_ = {};
-      return;
+      seen_.reset();
+      return false;
     }
     exact_.insert(at, colour);
+    return true;
+  };
+  // Four colours tested at once, so that a row of colours all seen before, the common case, costs a
+  // branch for four; the row's last pixel alone, as it may end the memory it lies in.
+  std::uint32_t k = 0;
+  for (; k + 4 < count; k += 4) {
+    const std::uint8_t* four = triples + std::size_t{k} * 3;
+    const std::uint32_t a = rgb_of(four), b = rgb_of(four + 3), c = rgb_of(four + 6), d = rgb_of(four + 9);
+    if ((known(a) & known(b) & known(c) & known(d)) != 0) continue;
+    if (!tell(a) || !tell(b) || !tell(c) || !tell(d)) return;
+  }
+  for (; k < count; ++k) {
+    const std::uint8_t* triple = triples + std::size_t{k} * 3;
+    if (!tell(k + 1 < count ? rgb_of(triple) : last_rgb_of(triple))) return;
   }
 }
 
@@ -247,6 +266,18 @@ PaletteIndex::PaletteIndex(std::span<const BgraQuad> palette, bool exact)
       while (colour_slots_[slot] != 0) slot = (slot + 1) % colour_slots_.size();
       colour_slots_[slot] = colour | std::uint64_t{k + 1} << 32;
     }
+    // The same tables after one that holds each entry at its own slot, and each opaque cell's place
+    // in them: a cell of one colour reaches its entry's slot, a cell of several its table through
+    // the low bits, so that index_triples looks up every colour the same way.
+    exact_slots_.assign(512, -1);
+    for (std::size_t k = 0; k < palette_.size(); ++k) exact_slots_[k] = static_cast<std::int16_t>(k);
+    exact_slots_.insert(exact_slots_.end(), colour_tables_.begin(), colour_tables_.end());
+    exact_cells_.resize(opaque_cell_count);
+    for (std::size_t cell = 0; cell < opaque_cell_count; ++cell) {
+      const std::int32_t entry = opaque_entry_[cell];
+      exact_cells_[cell] = entry >= 0 ? static_cast<std::uint32_t>(entry) << 9
+                                      : static_cast<std::uint32_t>(512 * (-2 - entry + 1)) << 9 | 511;
+    }
   }
 }
 
@@ -301,38 +332,42 @@ void PaletteIndex::index_triples(const std::uint8_t* triples, std::uint32_t widt
     return;
   }
   std::int16_t* entries = opaque_entry_.data();
-  // The cell of an opaque colour B | G << 8 | R << 16 from its top 5 bits a channel.
-  const auto cell_of_rgb = [](std::uint32_t rgb) {
-    return (rgb >> 3 & 0x1F) | (rgb >> 6 & 0x3E0) | (rgb >> 9 & 0x7C00);
-  };
+  const OpaqueCells cells_of = opaque_cells_kernel();
+  // The cells of a stretch of the row are worked out together, many to a vector, then looked up.
+  constexpr std::uint32_t stretch = 64;
+  std::array<std::uint16_t, stretch> cells, lows;
   if (!exact_palette_) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const std::uint8_t* triple = triples + std::size_t{x} * 3;
-      const std::uint32_t cell = cell_of_rgb(x + 1 < width ? rgb_of(triple) : last_rgb_of(triple));
-      std::int32_t entry = entries[cell];
-      if (entry < 0) {
-        entry = nearest_entry(cell << 3 | 7);
-        entries[cell] = static_cast<std::int16_t>(entry);
+    for (std::uint32_t start = 0; start < width; start += stretch) {
+      const std::uint32_t count = std::min(stretch, width - start);
+      cells_of(triples + std::size_t{start} * 3, count, cells.data(), nullptr);
+      std::uint8_t* to = indices + start;
+      for (std::uint32_t x = 0; x < count; ++x) {
+        const std::uint32_t cell = cells[x];
+        std::int32_t entry = entries[cell];
+        if (entry < 0) {
+          entry = nearest_entry(cell << 3 | 7);
+          entries[cell] = static_cast<std::int16_t>(entry);
+        }
+        to[x] = static_cast<std::uint8_t>(entry);
       }
-      indices[x] = static_cast<std::uint8_t>(entry);
     }
     return;
   }
-  const std::int16_t* tables = colour_tables_.data();
-  for (std::uint32_t x = 0; x < width; ++x) {
-    const std::uint8_t* triple = triples + std::size_t{x} * 3;
-    const std::uint32_t rgb = x + 1 < width ? rgb_of(triple) : last_rgb_of(triple);
-    const std::uint32_t cell = cell_of_rgb(rgb);
-    const std::uint32_t low = rgb & 0x070707;
-    // Both the cell's entry and its colour table's slot (table 0, of no colour, for a cell without
-    // one) are read and one chosen by a mask, so that pictures whose pixels go from one kind of cell
-    // to the other pay no mispredicted branch.
-    const std::int32_t entry = entries[cell];
-    const std::int32_t several = entry >> 31;
-    const auto table = static_cast<std::uint32_t>((-2 - entry) & several);
-    const std::int32_t known = tables[table * 512 + ((low >> 10 & 0x1C0) | (low >> 5 & 0x38) | (low & 7))];
-    const std::int32_t index = (entry & ~several) | (known & several);
-    indices[x] =
-        index >= 0 ? static_cast<std::uint8_t>(index) : colour_entry(rgb | std::uint32_t{255} << 24, cell << 3 | 7);
+  const std::uint32_t* places = exact_cells_.data();
+  const std::int16_t* slots = exact_slots_.data();
+  for (std::uint32_t start = 0; start < width; start += stretch) {
+    const std::uint32_t count = std::min(stretch, width - start);
+    cells_of(triples + std::size_t{start} * 3, count, cells.data(), lows.data());
+    std::uint8_t* to = indices + start;
+    for (std::uint32_t x = 0; x < count; ++x) {
+      const std::uint32_t place = places[cells[x]];
+      const std::int32_t index = slots[(place >> 9) + (lows[x] & place)];
+      if (index >= 0) {
+        to[x] = static_cast<std::uint8_t>(index);
+        continue;
+      }
+      const std::uint8_t* triple = triples + (std::size_t{start} + x) * 3;
+      to[x] = colour_entry(last_rgb_of(triple) | std::uint32_t{255} << 24, std::uint32_t{cells[x]} << 3 | 7);
+    }
   }
 }

@@ -21,6 +21,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -47,8 +49,11 @@ class ColourCount {
   // The picture's distinct colours while there are at most 256 of them, sorted.
   std::vector<std::uint32_t> exact_;
   bool too_many_ = false;
-  // For add_triples: a bit for each opaque colour already in exact_.
-  std::vector<std::uint64_t> seen_;
+  // For add_triples: a byte for each opaque colour, 1 once it is in exact_.
+  struct Free {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<std::uint8_t[], Free> seen_;
 };
 
 class PaletteIndex {
@@ -81,6 +86,12 @@ class PaletteIndex {
   // entry of each opaque colour in it, found by the low 3 bits of red, green and blue (512 slots;
   // -1 where none is, to be searched). Table 0 holds none, for the cells without one.
   std::vector<std::int16_t> colour_tables_;
+  // For an exact palette, the slots index_triples reads: 512 holding each entry at its own index (-1
+  // past the last), then the colour tables (table t at 512 (t + 1)). And for each opaque cell, where
+  // its colours' slots lie: the first slot above 9 bits that mask the colour's low bits, all 0 for a
+  // cell of one entry (its own slot), all 1 for a cell of several (its table).
+  std::vector<std::int16_t> exact_slots_;
+  std::vector<std::uint32_t> exact_cells_;
   // Each cell's entry: for an exact palette the entry whose colour it holds (where two or more do,
   // -3 or less: in the opaque plane -2 - t, t the cell's colour table), else the entry nearest its
   // centre, found when the cell is first met; -2 for none yet. The cells of full alpha in

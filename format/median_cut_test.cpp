@@ -6,6 +6,9 @@
 
 #include <vector>
 
+#include "format/palette_cells.h"
+#include "pixels/kernel_path.h"
+
 namespace {
 
 constexpr BgraQuad black{0, 0, 0, 255}, white{255, 255, 255, 255}, grey{0x80, 0x80, 0x80, 255};
@@ -71,6 +74,23 @@ const TripleRowCase triple_row_cases[] = {
      true,
      {0x81, 0x81, 0x81, 0x80, 0x80, 0x80, 0, 0, 0, 0x82, 0x82, 0x82, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80},
      {0, 1, 2, 0, 0, 1}},
+    // The same six pixels three times and two more: the first sixteen go through the vector kernel.
+    {"exact_colours_past_sixteen",
+     {{0x81, 0x81, 0x81, 255}, grey, black},
+     true,
+     {0x81, 0x81, 0x81, 0x80, 0x80, 0x80, 0,    0,    0,    0x82, 0x82, 0x82, 0xFF, 0xFF, 0xFF,
+      0x80, 0x80, 0x80, 0x81, 0x81, 0x81, 0x80, 0x80, 0x80, 0,    0,    0,    0x82, 0x82, 0x82,
+      0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80, 0x81, 0x81, 0x81, 0x80, 0x80, 0x80, 0,    0,    0,
+      0x82, 0x82, 0x82, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80, 0x81, 0x81, 0x81, 0x80, 0x80, 0x80},
+     {0, 1, 2, 0, 0, 1, 0, 1, 2, 0, 0, 1, 0, 1, 2, 0, 0, 1, 0, 1}},
+    // Twenty pixels of black and white, each taking the nearest of two entries by its cell alone.
+    {"cells_past_sixteen",
+     {{0x10, 0x10, 0x10, 255}, {0xE0, 0xE0, 0xE0, 255}},
+     false,
+     {0,    0,    0,    0xFF, 0xFF, 0xFF, 0,    0,    0, 0, 0, 0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0,
+      0,    0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0, 0, 0, 0,    0,    0xFF, 0xFF, 0xFF, 0,    0,    0, 0xFF,
+      0xFF, 0xFF, 0,    0,    0,    0xFF, 0xFF, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0, 0},
+     {0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 1, 0}},
     // 0x88 and 0x80 are each 4 levels a channel from grey's cell centre 0x84: the first wins.
     {"first_on_a_tie", {{0x88, 0x88, 0x88, 255}, grey}, false, {0x80, 0x80, 0x80}, {0}},
     // Nine entries, so that the search runs past its first eight: blue, the last, is the nearest.
@@ -85,11 +105,39 @@ class IndexTriples : public testing::TestWithParam<TripleRowCase> {};
 
 TEST_P(IndexTriples, GivesTheHandWorkedIndices) {
   const TripleRowCase& c = GetParam();
-  const PaletteIndex index(c.palette, c.exact);
   const auto width = static_cast<std::uint32_t>(c.triples.size() / 3);
-  std::vector<std::uint8_t> indices(width, 0xEE);
-  index.index_triples(c.triples.data(), width, indices.data());
-  EXPECT_EQ(indices, c.indices);
+  const KernelPath chosen = dispatched_kernel_path();
+  for (const KernelPath path : available_kernel_paths()) {
+    force_kernel_path(path);
+    const PaletteIndex index(c.palette, c.exact);
+    std::vector<std::uint8_t> indices(width, 0xEE);
+    index.index_triples(c.triples.data(), width, indices.data());
+    EXPECT_EQ(indices, c.indices) << "on the " << kernel_path_name(path) << " path";
+  }
+  force_kernel_path(chosen);
+}
+
+TEST(OpaqueCells, SplitEachChannelIntoItsTopAndLowBitsOnEveryKernelPath) {
+  // Seventeen pixels, sixteen for a vector and one past it: pixel k has blue 8 k + k % 8 (top bits
+  // k, low bits k % 8), green 0xFD - 8 k (top bits 31 - k, low bits 5) and red 0x83 (16 and 3), so
+  // that its cell is 16 << 10 | (31 - k) << 5 | k = 17376 - 31 k and its low bits 0xE8 + k % 8.
+  std::vector<std::uint8_t> triples;
+  for (unsigned k = 0; k < 17; ++k)
+    triples.insert(triples.end(),
+                   {static_cast<std::uint8_t>(8 * k + k % 8), static_cast<std::uint8_t>(0xFD - 8 * k), 0x83});
+  const std::vector<std::uint16_t> cells = {17376, 17345, 17314, 17283, 17252, 17221, 17190, 17159, 17128,
+                                            17097, 17066, 17035, 17004, 16973, 16942, 16911, 16880};
+  const std::vector<std::uint16_t> lows = {232, 233, 234, 235, 236, 237, 238, 239, 232,
+                                           233, 234, 235, 236, 237, 238, 239, 232};
+  const KernelPath chosen = dispatched_kernel_path();
+  for (const KernelPath path : available_kernel_paths()) {
+    force_kernel_path(path);
+    std::vector<std::uint16_t> got_cells(17), got_lows(17);
+    opaque_cells_kernel()(triples.data(), 17, got_cells.data(), got_lows.data());
+    EXPECT_EQ(got_cells, cells) << "on the " << kernel_path_name(path) << " path";
+    EXPECT_EQ(got_lows, lows) << "on the " << kernel_path_name(path) << " path";
+  }
+  force_kernel_path(chosen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, IndexTriples, testing::ValuesIn(triple_row_cases),
