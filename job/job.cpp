@@ -8,6 +8,8 @@ const char* ending_text(Ending ending) {
       return "Cannot open input";
     case Ending::unsupported_picture:
       return "Unsupported picture";
+    case Ending::unsupported_font:
+      return "Unsupported font";
     case Ending::out_of_memory:
       return "Out of memory";
     case Ending::cannot_open_image:

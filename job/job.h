@@ -36,6 +36,8 @@ enum class Ending {
   done,
   cannot_open_input,
   unsupported_picture,
+  // rgb565 font's input is a font, not a picture: a font it does not rasterise.
+  unsupported_font,
   out_of_memory,
   cannot_open_image,
   cannot_open_sub_image,

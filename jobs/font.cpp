@@ -25,6 +25,12 @@ std::string character_name(char32_t code) {
   return "U+" + hex;
 }
 
+// A stage's refusal as this job's outcome: what it does not take is a font, not a picture.
+Outcome font_refusal(Failure failure) {
+  if (failure.fault == Fault::unsupported) return refusal(Ending::unsupported_font, std::move(failure.reason));
+  return refusal(std::move(failure));
+}
+
 int rounded(double value) { return static_cast<int>(std::lround(value)); }
 
 // The raster's coverage as levels of `bpp` bits (the nearest level; at 1 bit, ink from half
@@ -140,7 +146,7 @@ Outcome font(const JobPaths& paths, const FontOptions& options, JobProgress& pro
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
     const FileView& view = std::get<FileView>(opened);
     std::variant<GlyphSet, Failure> glyphs = rasterise_font(view.bytes(), options, warnings);
-    if (Failure* refused = std::get_if<Failure>(&glyphs)) return refusal(std::move(*refused));
+    if (Failure* refused = std::get_if<Failure>(&glyphs)) return font_refusal(std::move(*refused));
     const GlyphSet& set = std::get<GlyphSet>(glyphs);
     try {
       if (options.output == FontOutput::sheet) {
@@ -162,7 +168,7 @@ Outcome font(const JobPaths& paths, const FontOptions& options, JobProgress& pro
       return refusal(Ending::out_of_memory);
     }
   }  // The font is released here, before the output is written.
-  if (Failure* refused = std::get_if<Failure>(&made)) return refusal(std::move(*refused));
+  if (Failure* refused = std::get_if<Failure>(&made)) return font_refusal(std::move(*refused));
   std::variant<JobOutput, Outcome> begun = paths.output != nullptr
                                                ? JobOutput::to_stream(*paths.output, progress)
                                                : JobOutput::to_file(paths.second, progress, paths.output_links);
