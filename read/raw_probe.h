@@ -43,7 +43,10 @@
 // right). The first guess counts as sure only at 95 % or more, 1.2 times ahead of the next, and
 // where its rows line up at all: a texture close to noise shows no sign of its row length. Nor where a
 // row length of half its own or less lines up sharply: a pattern that repeats along its rows lines
-// up at every multiple of its repeat.
+// up at every multiple of its repeat. Nor where the halves of its rows are nearly as alike as
+// neighbouring rows, or fairly alike while each row's last pixel runs on into the next row's first:
+// such a picture reads as well at twice or half its width (ordered dither makes a picture read
+// smoother as two of its rows side by side, rows two apart sharing the dither).
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout
