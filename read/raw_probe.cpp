@@ -377,10 +377,20 @@ std::array<double, period> step_means(std::span<const RawSample> samples) {
 // Each mean is raised by a step of 1, so that exact repeats do not make any ratio endless.
 double unlike(double a, double b) { return (std::max(a, b) + 1) / (std::min(a, b) + 1); }
 
+// How much further apart the bytes are in sums `a` than in sums `b`, over `count` bytes each, a step
+// of 1 a byte keeping exact repeats from making the ratio endless.
+double unlike_by(double a, double b, std::uint64_t count) {
+  const double n = static_cast<double>(std::max<std::uint64_t>(1, count));
+  return (a / n + 1) / (b / n + 1);
+}
+
 struct Periods {
   double two = 1;    // the positions modulo 2
   double three = 1;  // modulo 3
   double four = 1;   // modulo 4, beyond what modulo 2 shows
+  // How much nearer each byte is to the byte two on than to the next: a picture of one-byte pixels
+  // is nearer its neighbour, while 16-bit words are nearest the same half of the next word.
+  double two_apart = 1;
 };
 
 Periods periods_of(std::span<const RawSample> samples) {
@@ -391,9 +401,24 @@ Periods periods_of(std::span<const RawSample> samples) {
   p.three = std::max({unlike(three[0], three[1]), unlike(three[1], three[2]), unlike(three[0], three[2])});
   const std::array<double, 4> four = step_means<4>(samples);
   p.four = std::max(unlike(four[0], four[2]), unlike(four[1], four[3]));
+  std::uint64_t next = 0, two_on = 0;
+  for (const RawSample& sample : samples) {
+    const std::span<const std::uint8_t> bytes = sample.bytes;
+    for (std::size_t at = 0; at + 2 < bytes.size(); ++at) {
+      next += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + 1]));
+      two_on += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + 2]));
+    }
+  }
+  p.two_apart = unlike_by(static_cast<double>(next), static_cast<double>(two_on), groups(samples, 1));
   return p;
 }
 
+// How much less likely a reading is whose pixel size cannot make the fixed marks the bytes show, or
+// the bytes two apart nearer each other than neighbours.
+constexpr double cannot_make = 8;
+// Bytes two apart this much nearer each other than neighbouring bytes are no picture of one-byte
+// pixels.
+constexpr double two_apart_noise = 1.3;
 // A period stronger than this is no accident of the picture.
 constexpr double period_noise = 1.08;
 // How much likelier a format makes the period its pixels do not explain, up to `most_unlikely`.
@@ -408,7 +433,7 @@ double unexplained(double strength) {
 double period_factor(const Periods& p, std::uint32_t size) {
   switch (size) {
     case 1:
-      return unexplained(std::max({p.two, p.three, p.four}));
+      return unexplained(std::max({p.two, p.three, p.four})) * (p.two_apart > two_apart_noise ? cannot_make : 1);
     case 2:
       return unexplained(std::max(p.three, p.four));
     case 3:
@@ -422,8 +447,6 @@ double period_factor(const Periods& p, std::uint32_t size) {
 constexpr double nearly_all = 0.99;
 // A share of bytes that leaves plenty of them free.
 constexpr double freely = 0.9;
-// How much less likely a reading is whose pixel size cannot make the fixed marks the bytes show.
-constexpr double cannot_make = 8;
 
 // Fixed marks: a byte at one position of a group that keeps one value (padding, an opaque alpha) or
 // leaves its top four bits clear (rgb444's high byte), where the bytes at another position vary

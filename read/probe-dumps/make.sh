@@ -56,3 +56,17 @@ rm -f twirl.png
 ff -i wave.png -vf scale=128:160:flags=bicubic -frames:v 1 -pix_fmt rgb24 wave_128x160.png
 ff -i wave_128x160.png -f rawvideo -pix_fmt gray wave_128x160.gray
 rm -f wave.png wave_128x160.png
+# A dark panel UI (the set maker's, at 135 x 240) in bgr565le: its flat fills change both bytes of a
+# word alike, so that the bytes show no period of steps, yet each byte is nearer the same half of the
+# next word than its neighbour; it once read as gray8 at twice its width.
+/usr/bin/convert -size 135x240 xc:'#202428' -font DejaVu-Sans -pointsize 20 -fill '#3a7bd5' \
+  -draw 'rectangle 0,0 135,40' -fill white -annotate +10+30 'Settings 12:45' \
+  -fill '#2d3238' -stroke '#3a7bd5' -draw 'roundrectangle 10,60 125,98 6,6' -stroke none -fill white \
+  -annotate +20+88 'Display' \
+  -fill '#2d3238' -stroke '#f5a623' -draw 'roundrectangle 10,110 125,148 6,6' -stroke none -fill white \
+  -annotate +20+138 'Network' \
+  -fill '#2d3238' -stroke '#3a7bd5' -draw 'roundrectangle 10,160 125,198 6,6' -stroke none -fill white \
+  -annotate +20+188 'Sound' \
+  -fill '#3a7bd5' -draw 'rectangle 10,210 125,220' -fill '#f5a623' -draw 'rectangle 10,210 90,220' PNG24:ui_dark.png
+ff -i ui_dark.png -f rawvideo -pix_fmt bgr565le ui_dark_135x240.bgr565le
+rm -f ui_dark.png
