@@ -23,6 +23,8 @@
 //   padding), so the steps between neighbouring bytes differ from one position to the next with the
 //   pixel's period: a pixel size that cannot make the period the bytes show (gray8 of 16-bit words;
 //   16 bits of 32-bit pixels), or a four-byte pixel whose bytes show no period of four, is unlikely.
+//   So is gray8 where bytes two apart are nearer each other than neighbouring bytes: 16-bit words
+//   are nearest the same half of the next word, even where flat fills change both halves alike.
 // - The bytes' own marks. A 16-bit pixel's high byte (the high bits of red and green) changes less
 //   often than its low byte; both orders are scored, the other one handicapped by how lopsided the
 //   changes are. Flat drawings change both bytes alike at their edges, but the pixels between an
