@@ -43,6 +43,13 @@ constexpr double stride_weight = 1.0;
 constexpr double lines_up = 0.8;
 // A jump at a seam this many times the steps beside it is no accident of the picture.
 constexpr double seam_noise = 1.5;
+// Halves of a row nearer each other than this, against pixels far apart, may be two rows of a
+// narrower picture.
+constexpr double alike_halves = 0.25;
+constexpr double fairly_alike_halves = 0.5;
+// Rows whose last pixel steps to the next row's first less than this, against the steps beside,
+// run on into each other.
+constexpr double rows_run_on = 0.9;
 // A row length whose bytes line up no more sharply than this shows no sign of being one.
 constexpr double no_line_up = 0.97;
 // A row length of half the guessed one or less whose bytes line up this sharply shows a pattern that
@@ -97,6 +104,11 @@ struct Sampler {
   Effort effort;
   // Scratch reused from layout to layout.
   std::vector<BgrTriple>& pixels;
+  // Where given, set to how far each pixel is from the pixel half a row on, against pixels elsewhere.
+  double* halves = nullptr;
+  // Where given, set to how far each row's last pixel is from the next row's first, against the
+  // steps beside them.
+  double* wraps = nullptr;
 };
 
 // One pixel's channels, read by the pixel-format stage.
@@ -128,6 +140,14 @@ struct Distances {
   // column where the next row would start, and the steps beside that column.
   std::uint64_t seam = 0;
   std::uint64_t beside_seam = 0;
+  // Where the width is two rows of a narrower picture side by side, each pixel against the pixel
+  // half a row on, which is then the pixel below it in the narrower picture.
+  std::uint64_t half_row = 0;
+  std::uint64_t half_row_count = 0;
+  // Each row's last pixel against the next row's first, and the steps beside them: where rows run
+  // on into each other, the width is a fraction of the picture's.
+  std::uint64_t wrap = 0;
+  std::uint64_t beside_wrap = 0;
 };
 
 // Scores above this are no picture; the score of a layout that tells nothing (too few rows in the
@@ -164,7 +184,16 @@ double score(const Sampler& s) {
         const BgrTriple under = decode(below + at);
         d.vertical += distance(pixel, under);
         d.horizontal += distance(pixel, decode(top + at + bpp));
+        if (s.width % 2 == 0 && at + row_bytes / 2 < row_bytes) {
+          d.half_row += distance(pixel, decode(top + at + row_bytes / 2));
+          ++d.half_row_count;
+        }
         s.pixels.push_back(pixel);
+      }
+      {
+        const BgrTriple row_end = decode(below - bpp), next = decode(below);
+        d.wrap += distance(row_end, next);
+        d.beside_wrap += (distance(decode(below - 2 * bpp), row_end) + distance(next, decode(below + bpp))) / 2;
       }
       for (const std::uint32_t parts : {2u, 3u}) {
         if (s.width % parts != 0 || s.width / parts < smallest_side) continue;
@@ -193,6 +222,18 @@ double score(const Sampler& s) {
   const double seam = std::clamp(
       (static_cast<double>(d.seam) + seam_floor) / (static_cast<double>(d.beside_seam) + seam_floor) / seam_noise, 1.0,
       4.0);
+  // Two rows of a narrower picture side by side show in how alike each half of a row is to the
+  // other, which in a picture of its own the far half of a row seldom is; a picture read at a
+  // fraction of its width, in rows that run on into each other across the row's end.
+  if (s.wraps != nullptr) {
+    const double floor = 0.02 * elsewhere / static_cast<double>(s.pixels.size()) * static_cast<double>(pairs);
+    *s.wraps = (static_cast<double>(d.wrap) + floor) / (static_cast<double>(d.beside_wrap) + floor);
+  }
+  if (s.halves != nullptr) {
+    *s.halves = d.half_row_count == 0 ? 1
+                                      : static_cast<double>(d.half_row) / static_cast<double>(d.half_row_count) /
+                                            (elsewhere / static_cast<double>(s.pixels.size()));
+  }
   return smooth * seam;
 }
 
@@ -336,10 +377,20 @@ std::array<double, period> step_means(std::span<const RawSample> samples) {
 // Each mean is raised by a step of 1, so that exact repeats do not make any ratio endless.
 double unlike(double a, double b) { return (std::max(a, b) + 1) / (std::min(a, b) + 1); }
 
+// How much further apart the bytes are in sums `a` than in sums `b`, over `count` bytes each, a step
+// of 1 a byte keeping exact repeats from making the ratio endless.
+double unlike_by(double a, double b, std::uint64_t count) {
+  const double n = static_cast<double>(std::max<std::uint64_t>(1, count));
+  return (a / n + 1) / (b / n + 1);
+}
+
 struct Periods {
   double two = 1;    // the positions modulo 2
   double three = 1;  // modulo 3
   double four = 1;   // modulo 4, beyond what modulo 2 shows
+  // How much nearer each byte is to the byte two on than to the next: a picture of one-byte pixels
+  // is nearer its neighbour, while 16-bit words are nearest the same half of the next word.
+  double two_apart = 1;
 };
 
 Periods periods_of(std::span<const RawSample> samples) {
@@ -350,9 +401,24 @@ Periods periods_of(std::span<const RawSample> samples) {
   p.three = std::max({unlike(three[0], three[1]), unlike(three[1], three[2]), unlike(three[0], three[2])});
   const std::array<double, 4> four = step_means<4>(samples);
   p.four = std::max(unlike(four[0], four[2]), unlike(four[1], four[3]));
+  std::uint64_t next = 0, two_on = 0;
+  for (const RawSample& sample : samples) {
+    const std::span<const std::uint8_t> bytes = sample.bytes;
+    for (std::size_t at = 0; at + 2 < bytes.size(); ++at) {
+      next += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + 1]));
+      two_on += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + 2]));
+    }
+  }
+  p.two_apart = unlike_by(static_cast<double>(next), static_cast<double>(two_on), groups(samples, 1));
   return p;
 }
 
+// How much less likely a reading is whose pixel size cannot make the fixed marks the bytes show, or
+// the bytes two apart nearer each other than neighbours.
+constexpr double cannot_make = 8;
+// Bytes two apart this much nearer each other than neighbouring bytes are no picture of one-byte
+// pixels.
+constexpr double two_apart_noise = 1.3;
 // A period stronger than this is no accident of the picture.
 constexpr double period_noise = 1.08;
 // How much likelier a format makes the period its pixels do not explain, up to `most_unlikely`.
@@ -367,7 +433,7 @@ double unexplained(double strength) {
 double period_factor(const Periods& p, std::uint32_t size) {
   switch (size) {
     case 1:
-      return unexplained(std::max({p.two, p.three, p.four}));
+      return unexplained(std::max({p.two, p.three, p.four})) * (p.two_apart > two_apart_noise ? cannot_make : 1);
     case 2:
       return unexplained(std::max(p.three, p.four));
     case 3:
@@ -381,8 +447,6 @@ double period_factor(const Periods& p, std::uint32_t size) {
 constexpr double nearly_all = 0.99;
 // A share of bytes that leaves plenty of them free.
 constexpr double freely = 0.9;
-// How much less likely a reading is whose pixel size cannot make the fixed marks the bytes show.
-constexpr double cannot_make = 8;
 
 // Fixed marks: a byte at one position of a group that keeps one value (padding, an opaque alpha) or
 // leaves its top four bits clear (rgb444's high byte), where the bytes at another position vary
@@ -676,8 +740,20 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const std::uint64_t stride = std::uint64_t{first.width} * first.format->bytes_per_pixel;
   bool repeats = false;
   for (const auto& [length, sharp] : sharpness) repeats = repeats || (sharp < repeat_lines_up && 2 * length <= stride);
-  result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats
-                       ? ProbeVerdict::confident
-                       : ProbeVerdict::unsure;
+  // A row whose halves are about as alike as neighbouring rows may be two rows of a narrower picture
+  // side by side (a picture with ordered dither reads smoother so, rows two apart sharing the
+  // dither), or the picture is that much alike across: either way the content does not tell which
+  // width is the picture's.
+  double halves = 1;
+  double wraps = 1;
+  score({*first.format, first.bytes, first.width, first.height, samples, close, pixels, &halves, &wraps});
+  // And where the rows also run on into each other (a row's last pixel as near the next row's first
+  // as to its own neighbour), a picture fairly alike along its rows may be read at a fraction of its
+  // width, each of its rows split in two.
+  const bool halves_alike = halves < alike_halves || (halves < fairly_alike_halves && wraps < rows_run_on);
+  result.verdict =
+      runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats && !halves_alike
+          ? ProbeVerdict::confident
+          : ProbeVerdict::unsure;
   return result;
 }

@@ -23,6 +23,8 @@
 //   padding), so the steps between neighbouring bytes differ from one position to the next with the
 //   pixel's period: a pixel size that cannot make the period the bytes show (gray8 of 16-bit words;
 //   16 bits of 32-bit pixels), or a four-byte pixel whose bytes show no period of four, is unlikely.
+//   So is gray8 where bytes two apart are nearer each other than neighbouring bytes: 16-bit words
+//   are nearest the same half of the next word, even where flat fills change both halves alike.
 // - The bytes' own marks. A 16-bit pixel's high byte (the high bits of red and green) changes less
 //   often than its low byte; both orders are scored, the other one handicapped by how lopsided the
 //   changes are. Flat drawings change both bytes alike at their edges, but the pixels between an
@@ -43,7 +45,10 @@
 // right). The first guess counts as sure only at 95 % or more, 1.2 times ahead of the next, and
 // where its rows line up at all: a texture close to noise shows no sign of its row length. Nor where a
 // row length of half its own or less lines up sharply: a pattern that repeats along its rows lines
-// up at every multiple of its repeat.
+// up at every multiple of its repeat. Nor where the halves of its rows are nearly as alike as
+// neighbouring rows, or fairly alike while each row's last pixel runs on into the next row's first:
+// such a picture reads as well at twice or half its width (ordered dither makes a picture read
+// smoother as two of its rows side by side, rows two apart sharing the dither).
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout

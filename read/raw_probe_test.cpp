@@ -118,7 +118,16 @@ INSTANTIATE_TEST_SUITE_P(
                     // lines up at every multiple of its squares, is never sure.
                     ForeignDump{"bars_88x72.rgb565le", ProbeVerdict::unsure, "rgb565", 88, 72, "le"},
                     ForeignDump{"testsrc_120x90.rgb565be", ProbeVerdict::unsure, "rgb565", 120, 90, "be"},
-                    ForeignDump{"checks_96x64.rgb24", ProbeVerdict::unsure, "rgb888", 96, 64, "-"}),
+                    ForeignDump{"checks_96x64.rgb24", ProbeVerdict::unsure, "rgb888", 96, 64, "-"},
+                    // A swirled gradient in dithered rgb444 reads smoothest as two of its rows side
+                    // by side (320 x 60); the halves of such a row alike, it is never sure.
+                    ForeignDump{"twirl_160x120.rgb444le", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // A gradient bent by a wave, nearly alike along its rows, reads smoothest at half
+                    // its width (64 x 320), its rows running on into each other: never sure.
+                    ForeignDump{"wave_128x160.gray", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // A dark UI in bgr565le, whose bytes two apart are nearer than neighbours: no
+                    // gray8 at twice the width.
+                    ForeignDump{"ui_dark_135x240.bgr565le", ProbeVerdict::unsure, "rgb565", 135, 240, "le"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -185,9 +185,9 @@ if wanted hit-rate; then
   echo "== probe: how often the first guess is right (made-up pictures)"
   build/native/read/raw_probe_hit_rate | tail -n 1
   # Dumps that ffmpeg, ImageMagick and numpy wrote, of pictures this project did not draw: the
-  # tuning set, then the three held-out sets that the probe's constants were never chosen on.
+  # tuning set, then the four held-out sets that the probe's constants were never chosen on.
   "${python[@]}" scripts/bench/make_probe_set.py "$bench/probe-set"
-  for set in tune heldout fresh unseen; do
+  for set in tune heldout fresh unseen unseen2; do
     echo
     echo "== probe: dumps other tools wrote, $set set"
     build/native/read/raw_probe_hit_rate "$bench/probe-set/manifest.tsv" "$set"

@@ -43,3 +43,30 @@ ff -i testsrc.png -vf scale=120:90:flags=bicubic -f rawvideo -pix_fmt rgb565be t
 /usr/bin/convert -size 160x120 pattern:checkerboard -fill '#3050a0' -opaque white PNG24:checks.png
 ff -i checks.png -vf scale=96:64:flags=neighbor -f rawvideo -pix_fmt rgb24 checks_96x64.rgb24
 rm -f bars.png testsrc.png checks.png
+# A vertical gradient swirled, with grain, in rgb444 (which ffmpeg writes with ordered dither): read
+# at twice its width it looks smoother than at its own, rows two apart sharing the dither, and its
+# first and last columns match, so no seam shows. Its halves of a row alike, no width is sure.
+/usr/bin/convert -size 640x480 gradient:teal-khaki -swirl -200 -seed 31 -attenuate 0.2 +noise Gaussian PNG24:twirl.png
+ff -i twirl.png -vf scale=160:120:flags=bicubic -f rawvideo -pix_fmt rgb444le twirl_160x120.rgb444le
+rm -f twirl.png
+# A vertical gradient bent by a wave and an implosion, nearly alike along its rows: read at half its
+# width, each row split in two, it reads smoother than at its own, and its rows run on into each
+# other across the row's end. No width is sure.
+/usr/bin/convert -size 640x480 gradient:crimson-skyblue -wave 40x320 -implode 0.6 PNG24:wave.png
+ff -i wave.png -vf scale=128:160:flags=bicubic -frames:v 1 -pix_fmt rgb24 wave_128x160.png
+ff -i wave_128x160.png -f rawvideo -pix_fmt gray wave_128x160.gray
+rm -f wave.png wave_128x160.png
+# A dark panel UI (the set maker's, at 135 x 240) in bgr565le: its flat fills change both bytes of a
+# word alike, so that the bytes show no period of steps, yet each byte is nearer the same half of the
+# next word than its neighbour; it once read as gray8 at twice its width.
+/usr/bin/convert -size 135x240 xc:'#202428' -font DejaVu-Sans -pointsize 20 -fill '#3a7bd5' \
+  -draw 'rectangle 0,0 135,40' -fill white -annotate +10+30 'Settings 12:45' \
+  -fill '#2d3238' -stroke '#3a7bd5' -draw 'roundrectangle 10,60 125,98 6,6' -stroke none -fill white \
+  -annotate +20+88 'Display' \
+  -fill '#2d3238' -stroke '#f5a623' -draw 'roundrectangle 10,110 125,148 6,6' -stroke none -fill white \
+  -annotate +20+138 'Network' \
+  -fill '#2d3238' -stroke '#3a7bd5' -draw 'roundrectangle 10,160 125,198 6,6' -stroke none -fill white \
+  -annotate +20+188 'Sound' \
+  -fill '#3a7bd5' -draw 'rectangle 10,210 125,220' -fill '#f5a623' -draw 'rectangle 10,210 90,220' PNG24:ui_dark.png
+ff -i ui_dark.png -f rawvideo -pix_fmt bgr565le ui_dark_135x240.bgr565le
+rm -f ui_dark.png

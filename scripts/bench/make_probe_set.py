@@ -8,7 +8,7 @@ pictures, text and simple UI mock-ups drawn by ImageMagick with the fonts on the
 to panel sizes and odd sizes, and written as raw dumps by `ffmpeg -f rawvideo -pix_fmt F` in every
 format the probe tries; numpy writes rgb666, which ffmpeg lacks. The pictures are split into sets
 of different source pictures: `tune`, which the probe's constants were chosen on, and `heldout`,
-`fresh` and `unseen`, which they never were; the figures reported are the held-out ones.
+`fresh`, `unseen` and `unseen2`, which they never were; the figures reported are the held-out ones.
 
 FOLDER/manifest.tsv lists each dump: path, width, height, the formats that are right for it
 (argb8888 with an alpha byte of one value reads as xrgb8888 as well), byte order (le, be, or - when
@@ -124,6 +124,48 @@ PICTURES = [
      ("magick", ["-size", "640x480", "gradient:gold-purple", "-swirl", "270", "-seed", "17", "-attenuate", "0.2",
                  "+noise", "Gaussian"])),
     ("plasma29", "photo", "unseen", ("magick", ["-seed", "29", "-size", "640x480", "plasma:seagreen-salmon"])),
+    # Added to reproduce the unseen set's failures in the tuning set with other pictures of their
+    # kind: gradients bent by a swirl and a wave, bold and oblique text in other fonts, and more
+    # noise enlarged by pixel replication.
+    ("twirl", "photo", "tune",
+     ("magick", ["-size", "640x480", "gradient:teal-khaki", "-swirl", "-200", "-seed", "31", "-attenuate", "0.2",
+                 "+noise", "Gaussian"])),
+    ("wave", "photo", "tune",
+     ("magick", ["-size", "640x480", "gradient:crimson-skyblue", "-wave", "40x320", "-implode", "0.6"])),
+    ("text_f", "drawing", "tune",
+     ("text", ("DejaVu-Sans-Condensed-Bold-Oblique", "white", "#202020", TEXT_C.upper()))),
+    ("text_g", "drawing", "tune", ("text", ("DejaVu-Serif-Bold-Italic", "#f0e8d0", "black", TEXT_A))),
+    ("pebbles", "photo", "tune",
+     ("magick", ["-seed", "8", "-size", "96x72", "plasma:sienna-wheat", "-attenuate", "1.2", "+noise", "Laplacian",
+                 "-scale", "500%"])),
+    ("specks", "photo", "tune",
+     ("magick", ["-seed", "12", "-size", "160x120", "xc:gray50", "-attenuate", "0.8", "+noise", "Uniform", "-scale",
+                 "400%"])),
+    # The fourth held-out set, "unseen2": source pictures no other set uses, measured once, at the end.
+    ("cellauto", "drawing", "unseen2", ("lavfi", "cellauto=size=320x240:rule=110:seed=21:random_fill_ratio=0.5")),
+    ("zoneplate", "drawing", "unseen2",
+     ("lavfi", "nullsrc=size=1280x720,geq=r='128+127*sin((X*X+Y*Y)/900)':g='128+127*sin((X*X+Y*Y)/1400)'"
+               ":b='128+127*cos(X*Y/3000)',format=rgb24")),
+    ("dunes", "photo", "unseen2",
+     ("magick", ["-seed", "95", "-size", "640x480", "plasma:wheat-peru", "-blur", "0x5", "-implode", "-0.5"])),
+    ("bricks", "drawing", "unseen2",
+     ("magick", ["-size", "640x480", "pattern:bricks", "-fill", "firebrick", "-opaque", "black"])),
+    ("crosshatch", "drawing", "unseen2",
+     ("magick", ["-size", "640x480", "pattern:crosshatch45", "-fill", "darkgreen", "-opaque", "black"])),
+    ("plasma51", "photo", "unseen2", ("magick", ["-seed", "51", "-size", "640x480", "plasma:fractal", "-blur", "0x3"])),
+    ("plasma64_grain", "photo", "unseen2",
+     ("magick", ["-seed", "64", "-size", "640x480", "plasma:orchid-darkolivegreen", "-attenuate", "0.25", "+noise",
+                 "Poisson"])),
+    ("noise_blocks", "photo", "unseen2",
+     ("magick", ["-seed", "77", "-size", "200x150", "xc:", "+noise", "Random", "-scale", "300%"])),
+    ("mixed", "photo", "unseen2",
+     ("magick", ["-size", "640x480", "radial-gradient:white-darkblue", "(", "-seed", "90", "-size", "640x480",
+                 "plasma:fractal", "-blur", "0x4", ")", "-compose", "blend", "-define", "compose:args=50",
+                 "-composite"])),
+    ("text_h", "drawing", "unseen2", ("text", ("DejaVu-Sans-Mono-Bold", "#fffbe6", "darkred", TEXT_B))),
+    ("text_i", "drawing", "unseen2",
+     ("text", ("DejaVu-Serif-Condensed-Bold", "steelblue", "white", TEXT_C.replace("\n", " ")))),
+    ("text_j", "drawing", "unseen2", ("text", ("DejaVu-Sans-ExtraLight", "black", "gold", TEXT_A.lower()))),
 ]
 
 
