@@ -260,40 +260,54 @@ int x_advance(Bytes& bytes, std::uint64_t record, std::uint32_t format) {
   return bytes.s16(record + 2 * std::uint64_t(std::popcount(format & 3)));
 }
 
+// Calls `visit` with each GPOS pair adjustment subtable, in the font's order, until it returns true;
+// whether one did.
+template <typename Visit>
+bool visit_pair_subtables(Bytes& bytes, const Font& font, Visit visit) {
+  const std::uint64_t gpos = font.gpos.offset;
+  const std::uint64_t lookups = gpos + bytes.u16(gpos + 8);
+  const std::uint32_t lookup_count = bytes.u16(lookups);
+  for (std::uint64_t l = 0; l < lookup_count && !bytes.failed(); ++l) {
+    const std::uint64_t lookup = lookups + bytes.u16(lookups + 2 + 2 * l);
+    if (bytes.u16(lookup) != 2) continue;
+    const std::uint32_t subtables = bytes.u16(lookup + 4);
+    for (std::uint64_t s = 0; s < subtables && !bytes.failed(); ++s) {
+      if (visit(lookup + bytes.u16(lookup + 6 + 2 * s))) return true;
+    }
+  }
+  return false;
+}
+
 int pair_adjustment(Bytes& bytes, const Font& font, std::uint32_t left, std::uint32_t right) {
   if (font.gpos.present) {
-    const std::uint64_t gpos = font.gpos.offset;
-    const std::uint64_t lookups = gpos + bytes.u16(gpos + 8);
-    const std::uint32_t lookup_count = bytes.u16(lookups);
-    for (std::uint64_t l = 0; l < lookup_count && !bytes.failed(); ++l) {
-      const std::uint64_t lookup = lookups + bytes.u16(lookups + 2 + 2 * l);
-      if (bytes.u16(lookup) != 2) continue;
-      const std::uint32_t subtables = bytes.u16(lookup + 4);
-      for (std::uint64_t s = 0; s < subtables && !bytes.failed(); ++s) {
-        const std::uint64_t table = lookup + bytes.u16(lookup + 6 + 2 * s);
-        const std::int64_t covered = coverage_index(bytes, table + bytes.u16(table + 2), left);
-        if (covered < 0) continue;
-        const std::uint32_t format1 = bytes.u16(table + 4), format2 = bytes.u16(table + 6);
-        const std::uint64_t size1 = value_size(format1), size2 = value_size(format2);
-        if (bytes.u16(table) == 1) {
-          if (std::uint64_t(covered) >= bytes.u16(table + 8)) continue;
-          const std::uint64_t set = table + bytes.u16(table + 10 + 2 * std::uint64_t(covered));
-          const std::uint32_t pairs = bytes.u16(set);
-          for (std::uint64_t p = 0; p < pairs && !bytes.failed(); ++p) {
-            const std::uint64_t record = set + 2 + p * (2 + size1 + size2);
-            if (bytes.u16(record) == right) return x_advance(bytes, record + 2, format1);
-          }
-        } else if (bytes.u16(table) == 2) {
-          const std::uint32_t class1 = glyph_class(bytes, table + bytes.u16(table + 8), left);
-          const std::uint32_t class2 = glyph_class(bytes, table + bytes.u16(table + 10), right);
-          const std::uint32_t count1 = bytes.u16(table + 12), count2 = bytes.u16(table + 14);
-          if (class1 >= count1 || class2 >= count2) continue;
-          const std::uint64_t record = table + 16 + (std::uint64_t{class1} * count2 + class2) * (size1 + size2);
-          return x_advance(bytes, record, format1);
+    int adjustment = 0;
+    visit_pair_subtables(bytes, font, [&](std::uint64_t table) {
+      const std::int64_t covered = coverage_index(bytes, table + bytes.u16(table + 2), left);
+      if (covered < 0) return false;
+      const std::uint32_t format1 = bytes.u16(table + 4), format2 = bytes.u16(table + 6);
+      const std::uint64_t size1 = value_size(format1), size2 = value_size(format2);
+      if (bytes.u16(table) == 1) {
+        if (std::uint64_t(covered) >= bytes.u16(table + 8)) return false;
+        const std::uint64_t set = table + bytes.u16(table + 10 + 2 * std::uint64_t(covered));
+        const std::uint32_t pairs = bytes.u16(set);
+        for (std::uint64_t p = 0; p < pairs && !bytes.failed(); ++p) {
+          const std::uint64_t record = set + 2 + p * (2 + size1 + size2);
+          if (bytes.u16(record) != right) continue;
+          adjustment = x_advance(bytes, record + 2, format1);
+          return true;
         }
+      } else if (bytes.u16(table) == 2) {
+        const std::uint32_t class1 = glyph_class(bytes, table + bytes.u16(table + 8), left);
+        const std::uint32_t class2 = glyph_class(bytes, table + bytes.u16(table + 10), right);
+        const std::uint32_t count1 = bytes.u16(table + 12), count2 = bytes.u16(table + 14);
+        if (class1 >= count1 || class2 >= count2) return false;
+        adjustment =
+            x_advance(bytes, table + 16 + (std::uint64_t{class1} * count2 + class2) * (size1 + size2), format1);
+        return true;
       }
-    }
-    return 0;
+      return false;
+    });
+    return adjustment;
   }
   if (!font.kern.present) return 0;
   const std::uint64_t kern = font.kern.offset;
@@ -310,22 +324,9 @@ int pair_adjustment(Bytes& bytes, const Font& font, std::uint32_t left, std::uin
 // Whether any pair starts with `left`: a GPOS pair adjustment whose coverage holds it, or a kern
 // table pair.
 bool kerns_as_left(Bytes& bytes, const Font& font, std::uint32_t left) {
-  if (font.gpos.present) {
-    const std::uint64_t gpos = font.gpos.offset;
-    const std::uint64_t lookups = gpos + bytes.u16(gpos + 8);
-    const std::uint32_t lookup_count = bytes.u16(lookups);
-    for (std::uint64_t l = 0; l < lookup_count && !bytes.failed(); ++l) {
-      const std::uint64_t lookup = lookups + bytes.u16(lookups + 2 + 2 * l);
-      if (bytes.u16(lookup) != 2) continue;
-      const std::uint32_t subtables = bytes.u16(lookup + 4);
-      for (std::uint64_t s = 0; s < subtables && !bytes.failed(); ++s) {
-        const std::uint64_t table = lookup + bytes.u16(lookup + 6 + 2 * s);
-        if (coverage_index(bytes, table + bytes.u16(table + 2), left) >= 0) return true;
-      }
-    }
-    return false;
-  }
-  return font.kern.present;
+  if (!font.gpos.present) return font.kern.present;
+  return visit_pair_subtables(
+      bytes, font, [&](std::uint64_t table) { return coverage_index(bytes, table + bytes.u16(table + 2), left) >= 0; });
 }
 
 }  // namespace
