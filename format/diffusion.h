@@ -31,3 +31,6 @@ void diffuse_rows_sse2(const Diffusion& diffusion, const std::uint8_t* values, s
                        std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
 void diffuse_rows_sse41(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
                         std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
+// For processors with AVX2: two rows in each 256-bit register, the same bytes again.
+void diffuse_rows_avx2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
+                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
