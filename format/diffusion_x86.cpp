@@ -90,16 +90,19 @@ template <unsigned channels, bool all>
       _mm256_add_epi32(_mm256_set_m128i(position1, position0), _mm256_set_m128i(here1, here0)), pair.carry);
   value = _mm256_min_epi32(_mm256_max_epi32(value, _mm256_setzero_si256()), top);
   // (value + 2040) / 4080 is ((value + 2040) / 16 + 1) * 257 / 65536 for any value up to
-  // 4080 * 255, each division rounded down.
+  // 4080 * 255, each division rounded down; the sixteenth fits the low 16 bits of its lane, whose
+  // high 16 bits are zero, so that one multiply of 16-bit lanes takes the product's high half.
   const __m256i sixteenth = _mm256_srli_epi32(_mm256_add_epi32(value, _mm256_set1_epi32(2056)), 4);
-  const __m256i level = _mm256_srli_epi32(_mm256_add_epi32(sixteenth, _mm256_slli_epi32(sixteenth, 8)), 16);
+  const __m256i level = _mm256_mulhi_epu16(sixteenth, _mm256_set1_epi32(257));
   const __m256i error =
       _mm256_sub_epi32(value, _mm256_sub_epi32(_mm256_slli_epi32(level, 12), _mm256_slli_epi32(level, 4)));
   // Each share has the error's sign, so one bias serves all three; v / 16 rounded toward zero.
   const __m256i bias = _mm256_srli_epi32(_mm256_srai_epi32(error, 31), 28);
+  // 7 E from a shift, off the chain of the next pixel's value which the right share heads.
   const __m256i twice = _mm256_add_epi32(error, error), thrice = _mm256_add_epi32(twice, error);
   const __m256i five = _mm256_add_epi32(thrice, twice);
-  const __m256i right = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(five, twice), bias), 4);
+  const __m256i seven = _mm256_sub_epi32(_mm256_slli_epi32(error, 3), error);
+  const __m256i right = _mm256_srai_epi32(_mm256_add_epi32(seven, bias), 4);
   const __m256i below_left = _mm256_srai_epi32(_mm256_add_epi32(thrice, bias), 4);
   const __m256i below_share = _mm256_srai_epi32(_mm256_add_epi32(five, bias), 4);
   const __m256i below_right =
