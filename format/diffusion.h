@@ -1,6 +1,7 @@
 // The row kernels of Dither::diffusion (the rule is at the top of dither.h), one for the processors
-// whose kernel path is scalar and one for every vector path, chosen as the pixel kernels are. Each
-// pixel's channels take a 32-bit lane each of four, so that a row's errors are four lanes a pixel.
+// whose kernel path is scalar, one for the AVX2 path and one for the other vector paths, chosen as
+// the pixel kernels are. Each pixel's channels take a 32-bit lane each of four, so that a row's
+// errors are four lanes a pixel.
 #pragma once
 
 #include <array>
@@ -25,9 +26,10 @@ struct Diffusion {
 void diffuse_rows_scalar(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride,
                          std::uint32_t width, std::uint32_t first, std::uint32_t count, std::int32_t* errors,
                          std::uint8_t* levels);
-// One or three channels; the second for processors with SSE4.1 (those of the AVX2 kernel path), the
-// same bytes in fewer instructions.
+// One or three channels.
 void diffuse_rows_sse2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
                        std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
-void diffuse_rows_sse41(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
-                        std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
+// One or three channels, for processors with AVX2: two rows in each 256-bit register, the same bytes
+// in fewer instructions.
+void diffuse_rows_avx2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
+                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);

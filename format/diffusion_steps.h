@@ -44,9 +44,10 @@ template <unsigned channels>
   const __m128i error = _mm_sub_epi32(value, _mm_sub_epi32(_mm_slli_epi32(level, 12), _mm_slli_epi32(level, 4)));
   // Each share has the error's sign, so one bias serves all three.
   const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(error, 31), 28);
+  // 7 E from a shift, off the chain of the next pixel's value which the right share heads.
   const __m128i twice = _mm_add_epi32(error, error), thrice = _mm_add_epi32(twice, error);
   const __m128i five = _mm_add_epi32(thrice, twice);
-  const __m128i right = sixteenths(_mm_add_epi32(five, twice), bias);
+  const __m128i right = sixteenths(_mm_sub_epi32(_mm_slli_epi32(error, 3), error), bias);
   const __m128i below_left = sixteenths(thrice, bias);
   const __m128i below_share = sixteenths(five, bias);
   const __m128i below_right = _mm_sub_epi32(_mm_sub_epi32(_mm_sub_epi32(error, right), below_left), below_share);

@@ -44,7 +44,7 @@ void diffuse_rows(const Diffusion& diffusion, const std::uint8_t* values, std::s
   // The vector kernel takes a grey or a colour, the two kinds of pixel the formats dither.
   const KernelPath path = dispatched_kernel_path();
   const bool vector = path != KernelPath::scalar && diffusion.channels != 2;
-  const auto rows = !vector ? diffuse_rows_scalar : path == KernelPath::avx2 ? diffuse_rows_sse41 : diffuse_rows_sse2;
+  const auto rows = !vector ? diffuse_rows_scalar : path == KernelPath::avx2 ? diffuse_rows_avx2 : diffuse_rows_sse2;
   rows(diffusion, values, stride, width, first, count, scratch.data(), levels);
 }
 

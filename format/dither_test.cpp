@@ -375,4 +375,46 @@ TEST(Dither, DiffusionOfEveryFormatFollowsTheRule) {
   force_kernel_path(chosen);
 }
 
+// Bands of many rows, which the vector kernels take several at once (a band of 13 rows is two
+// groups of six and a row alone), on every kernel path: one and three channels, each channel's
+// levels as the reference makes them.
+TEST(Dither, DiffusionOfTallBandsFollowsTheRule) {
+  struct Case {
+    std::vector<std::uint8_t> bits;
+    std::uint32_t band;
+  };
+  const Case cases[] = {{{5, 6, 5}, 13}, {{5, 6, 5}, 6}, {{4, 4, 4}, 8}, {{4}, 13}, {{1}, 7}};
+  const KernelPath chosen = dispatched_kernel_path();
+  std::mt19937 random(2056);
+  constexpr std::uint32_t height = 29;
+  for (const KernelPath path : available_kernel_paths()) {
+    force_kernel_path(path);
+    for (const Case& test : cases) {
+      const auto channels = static_cast<unsigned>(test.bits.size());
+      for (const std::uint32_t width : {1u, 3u, 10u, 40u}) {
+        std::vector<std::uint8_t> values(std::size_t{width} * height * channels), levels(values.size());
+        for (auto& byte : values) byte = static_cast<std::uint8_t>(random() % 256);
+        RowDither dither(Dither::diffusion, width);
+        const std::size_t stride = std::size_t{width} * channels;
+        for (std::uint32_t first = 0; first < height; first += test.band) {
+          const std::uint32_t count = std::min(test.band, height - first);
+          dither.start_band(first, count, false);
+          dither.next_rows(values.data() + first * stride, stride, count, channels, test.bits.data(),
+                           levels.data() + first * stride);
+        }
+        for (unsigned c = 0; c < channels; ++c) {
+          std::vector<int> channel, made;
+          for (std::size_t k = c; k < values.size(); k += channels) {
+            channel.push_back(values[k]);
+            made.push_back(levels[k]);
+          }
+          ASSERT_EQ(made, reference_diffusion(channel, static_cast<int>(width), height, test.bits[c]))
+              << "band " << test.band << ", width " << width << ", channel " << c << ", " << kernel_path_name(path);
+        }
+      }
+    }
+  }
+  force_kernel_path(chosen);
+}
+
 }  // namespace
