@@ -55,6 +55,8 @@ constexpr double no_line_up = 0.97;
 // A row length of half the guessed one or less whose bytes line up this sharply shows a pattern that
 // repeats along its rows.
 constexpr double repeat_lines_up = 0.5;
+// Bytes that repeat this nearly, against bytes far apart, are a tiled pattern's.
+constexpr double tiled = 0.08;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -276,6 +278,40 @@ double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride
   // Half a level a byte keeps exact repeats from making the ratio vanish.
   const double floor = 0.5 * static_cast<double>(count);
   return (static_cast<double>(straight) + floor) / (static_cast<double>(beside) / (2 * reach) + floor);
+}
+
+// How nearly the bytes repeat every `period` bytes: how far each byte is from the byte `period` on,
+// against a byte far away. A pattern tiled along its rows repeats exactly (or all but, once scaled)
+// at its period and at every multiple of it, which no drawing of flat fills does at a length
+// shorter than its row: near 0 for such a pattern, well above for a picture of its own.
+double repeat_ratio(std::span<const RawSample> samples, std::uint64_t period) {
+  constexpr std::uint64_t positions = 8192;
+  std::uint64_t total = 0;
+  for (const RawSample& sample : samples) total += sample.bytes.size();
+  const std::uint64_t step = std::max<std::uint64_t>(1, total / positions) | 1;
+  std::uint64_t near = 0, far = 0, count = 0;
+  for (const RawSample& sample : samples) {
+    const std::span<const std::uint8_t> bytes = sample.bytes;
+    const std::uint64_t away = bytes.size() / 3 + 7;
+    for (std::uint64_t at = 0; at + std::max(period, away) < bytes.size(); at += step) {
+      near += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + period]));
+      far += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + away]));
+      ++count;
+    }
+  }
+  if (count == 0) return 1;
+  const double floor = 0.25 * static_cast<double>(count);
+  return (static_cast<double>(near) + floor) / (static_cast<double>(far) + floor);
+}
+
+// Whether the bytes repeat, all but exactly, at a length that divides `stride` and is shorter than
+// it: then every multiple of that length lines up as well as the picture's own row length does, and
+// the content does not say which is the picture's.
+bool tiled_along_rows(std::span<const RawSample> samples, std::uint64_t stride) {
+  for (std::uint64_t period = 2; 2 * period <= stride; ++period) {
+    if (stride % period == 0 && repeat_ratio(samples, period) < tiled) return true;
+  }
+  return false;
 }
 
 bool order_told(const ProbeFormat& format) { return format.byte_order_matters && format.bytes_per_pixel != 3; }
@@ -740,6 +776,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const std::uint64_t stride = std::uint64_t{first.width} * first.format->bytes_per_pixel;
   bool repeats = false;
   for (const auto& [length, sharp] : sharpness) repeats = repeats || (sharp < repeat_lines_up && 2 * length <= stride);
+  repeats = repeats || tiled_along_rows(samples, stride);
   // A row whose halves are about as alike as neighbouring rows may be two rows of a narrower picture
   // side by side (a picture with ordered dither reads smoother so, rows two apart sharing the
   // dither), or the picture is that much alike across: either way the content does not tell which
