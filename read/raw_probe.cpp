@@ -55,6 +55,9 @@ constexpr double no_line_up = 0.97;
 // A row length of half the guessed one or less whose bytes line up this sharply shows a pattern that
 // repeats along its rows.
 constexpr double repeat_lines_up = 0.5;
+// Bytes that repeat this much more nearly than at any shorter whole number of pixels are a tiled
+// pattern's.
+constexpr double tiled = 0.15;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -276,6 +279,43 @@ double stride_sharpness(std::span<const RawSample> samples, std::uint64_t stride
   // Half a level a byte keeps exact repeats from making the ratio vanish.
   const double floor = 0.5 * static_cast<double>(count);
   return (static_cast<double>(straight) + floor) / (static_cast<double>(beside) / (2 * reach) + floor);
+}
+
+// Whether the bytes repeat along the rows, all but exactly, every `period` bytes for some period
+// that divides `stride`, is at least two pixels of `pixel` bytes and at most half the row: far more
+// nearly than at any shorter whole number of pixels. A pattern tiled along its rows does, and every
+// multiple of its period then lines up as well as the picture's own row length does: the content
+// does not say which of them is the picture's width. A picture of its own does not: a photograph's
+// pixels are nearer their neighbours than pixels further on, and flat fills repeat at every step
+// alike.
+bool tiled_along_rows(std::span<const RawSample> samples, std::uint64_t stride, std::uint32_t pixel) {
+  constexpr std::uint64_t longest = 384;
+  constexpr std::uint64_t positions = 4096;
+  const std::uint64_t lags = std::min(longest, stride / 2);
+  if (lags < 2 * std::uint64_t{pixel}) return false;
+  std::uint64_t total = 0;
+  for (const RawSample& sample : samples) total += sample.bytes.size();
+  const std::uint64_t step = std::max<std::uint64_t>(1, total / positions) | 1;
+  // How far each byte is from the byte a whole number of pixels on, for each such lag.
+  std::vector<std::uint64_t> apart(lags + 1, 0);
+  std::uint64_t count = 0;
+  for (const RawSample& sample : samples) {
+    const std::span<const std::uint8_t> bytes = sample.bytes;
+    for (std::uint64_t at = 0; at + lags < bytes.size(); at += step) {
+      for (std::uint64_t lag = pixel; lag <= lags; lag += pixel)
+        apart[lag] += static_cast<std::uint64_t>(std::abs(bytes[at] - bytes[at + lag]));
+      ++count;
+    }
+  }
+  if (count == 0) return false;
+  // Half a level a byte keeps flat fills, alike at every lag, from passing for a repeat.
+  const double floor = 0.5 * static_cast<double>(count);
+  double nearest = static_cast<double>(apart[pixel]);
+  for (std::uint64_t period = 2 * std::uint64_t{pixel}; period <= lags; period += pixel) {
+    if (stride % period == 0 && (static_cast<double>(apart[period]) + floor) / (nearest + floor) < tiled) return true;
+    nearest = std::min(nearest, static_cast<double>(apart[period]));
+  }
+  return false;
 }
 
 bool order_told(const ProbeFormat& format) { return format.byte_order_matters && format.bytes_per_pixel != 3; }
@@ -740,6 +780,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const std::uint64_t stride = std::uint64_t{first.width} * first.format->bytes_per_pixel;
   bool repeats = false;
   for (const auto& [length, sharp] : sharpness) repeats = repeats || (sharp < repeat_lines_up && 2 * length <= stride);
+  repeats = repeats || tiled_along_rows(samples, stride, first.format->bytes_per_pixel);
   // A row whose halves are about as alike as neighbouring rows may be two rows of a narrower picture
   // side by side (a picture with ordered dither reads smoother so, rows two apart sharing the
   // dither), or the picture is that much alike across: either way the content does not tell which

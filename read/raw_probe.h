@@ -44,8 +44,10 @@
 // these figures were roughly calibrated (of guesses given at 90 to 99 %, about nine in ten were
 // right). The first guess counts as sure only at 95 % or more, 1.2 times ahead of the next, and
 // where its rows line up at all: a texture close to noise shows no sign of its row length. Nor where a
-// row length of half its own or less lines up sharply: a pattern that repeats along its rows lines
-// up at every multiple of its repeat. Nor where the halves of its rows are nearly as alike as
+// row length of half its own or less lines up sharply, or where the bytes repeat at a length of two
+// pixels or more that divides the row far more nearly than at any shorter whole number of pixels:
+// a pattern that repeats along its rows lines up at every multiple of its repeat, and none of them
+// is more the picture's width than another. Nor where the halves of its rows are nearly as alike as
 // neighbouring rows, or fairly alike while each row's last pixel runs on into the next row's first:
 // such a picture reads as well at twice or half its width (ordered dither makes a picture read
 // smoother as two of its rows side by side, rows two apart sharing the dither).

@@ -70,3 +70,8 @@ rm -f wave.png wave_128x160.png
   -fill '#3a7bd5' -draw 'rectangle 10,210 125,220' -fill '#f5a623' -draw 'rectangle 10,210 90,220' PNG24:ui_dark.png
 ff -i ui_dark.png -f rawvideo -pix_fmt bgr565le ui_dark_135x240.bgr565le
 rm -f ui_dark.png
+# A tiled pattern, scaled so that it repeats every three pixels along its rows: every row length
+# that is a multiple of the repeat lines up as well as the picture's own. No width is sure.
+/usr/bin/convert -size 160x120 pattern:hs_diagcross -fill navy -opaque black PNG24:diagcross.png
+ff -i diagcross.png -vf scale=60:45:flags=bicubic -f rawvideo -pix_fmt rgb565be diagcross_60x45.rgb565be
+rm -f diagcross.png

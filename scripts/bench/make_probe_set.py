@@ -166,6 +166,23 @@ PICTURES = [
     ("text_i", "drawing", "unseen2",
      ("text", ("DejaVu-Serif-Condensed-Bold", "steelblue", "white", TEXT_C.replace("\n", " ")))),
     ("text_j", "drawing", "unseen2", ("text", ("DejaVu-Sans-ExtraLight", "black", "gold", TEXT_A.lower()))),
+    # Added to reproduce the unseen2 set's failures in the tuning set with other tiled patterns: each
+    # repeats along its rows with a period that many row lengths share, tiled at several sizes
+    # before it is scaled, and a small tile drawn by hand and tiled.
+    ("diagcross", "drawing", "tune",
+     ("magick", ["-size", "640x480", "pattern:hs_diagcross", "-fill", "navy", "-opaque", "black"])),
+    ("shingles", "drawing", "tune",
+     ("magick", ["-size", "320x240", "pattern:leftshingle", "-fill", "sienna", "-opaque", "black"])),
+    ("fishscales", "drawing", "tune",
+     ("magick", ["-size", "640x480", "pattern:smallfishscales", "-fill", "teal", "-opaque", "white"])),
+    ("circles", "drawing", "tune",
+     ("magick", ["-size", "1280x960", "pattern:circles", "-fill", "purple", "-opaque", "black"])),
+    ("hs_cross", "drawing", "tune",
+     ("magick", ["-size", "480x360", "pattern:hs_cross", "-fill", "darkorange", "-opaque", "black"])),
+    ("tiles", "drawing", "tune",
+     ("magick", ["-size", "20x20", "xc:khaki", "-fill", "olive", "-draw", "rectangle 0,0 9,9", "-fill", "maroon",
+                 "-draw", "circle 15,15 15,12", "-write", "mpr:tile", "+delete", "-size", "640x480",
+                 "tile:mpr:tile"])),
 ]
 
 
