@@ -60,13 +60,7 @@ template <unsigned channels>
   if (x + 1 == width) _mm_storeu_si128(reinterpret_cast<__m128i*>(row.below + 4 * std::size_t{x}), row.previous);
   const __m128i words = _mm_mullo_epi16(_mm_packs_epi32(level, level), scale);
   const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
-  std::uint8_t* levels = row.levels + std::size_t{x} * channels;
-  // Four bytes at once where the fourth is the next pixel's, which overwrites it.
-  if (channels == 3 && x + 1 < width) {
-    std::memcpy(levels, &bytes, 4);
-  } else {
-    std::memcpy(levels, &bytes, channels);
-  }
+  store_levels<channels>(row.levels + std::size_t{x} * channels, bytes, x, width);
 }
 
 // `n` rows from stored row `first`, each starting two pixels after the one above.

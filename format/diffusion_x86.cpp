@@ -15,6 +15,17 @@
 
 namespace {
 
+// A pixel's packed levels stored: four bytes at once where the fourth is the next pixel's, which
+// overwrites it.
+template <unsigned channels>
+[[gnu::always_inline]] inline void store_levels(std::uint8_t* levels, int bytes, std::uint32_t x, std::uint32_t width) {
+  if (channels == 3 && x + 1 < width) {
+    std::memcpy(levels, &bytes, 4);
+  } else {
+    std::memcpy(levels, &bytes, channels);
+  }
+}
+
 namespace sse2 {
 #define DIFFUSION_TARGET "sse2"
 #define DIFFUSION_SSE41 0
@@ -65,13 +76,7 @@ template <unsigned channels>
 template <unsigned channels>
 [[gnu::target("avx2"), gnu::always_inline]] inline void put_levels(const Half& half, int bytes, std::uint32_t x,
                                                                    std::uint32_t width) {
-  std::uint8_t* levels = half.levels + std::size_t{x} * channels;
-  // Four bytes at once where the fourth is the next pixel's, which overwrites it.
-  if (channels == 3 && x + 1 < width) {
-    std::memcpy(levels, &bytes, 4);
-  } else {
-    std::memcpy(levels, &bytes, channels);
-  }
+  store_levels<channels>(half.levels + std::size_t{x} * channels, bytes, x, width);
 }
 
 // The pair's step with its upper row at pixel x: a row outside the picture there takes nothing and
