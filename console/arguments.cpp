@@ -1,7 +1,6 @@
 #include "console/arguments.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "console/option_help.h"
@@ -9,6 +8,7 @@
 #include "console/standard_streams.h"
 #include "containers/c_array.h"
 #include "containers/pack_container.h"
+#include "files/output_file.h"
 
 namespace {
 
@@ -88,10 +88,7 @@ Result finish_font(Invocation invocation) {
   invocation.output = paths[1];
   paths.pop_back();
   const std::string& output = invocation.output;
-  const bool png = output.size() >= 4 && std::equal(output.end() - 4, output.end(), ".png", [](char a, char b) {
-                     return std::tolower(static_cast<unsigned char>(a)) == b;
-                   });
-  if (png) {
+  if (names_png(output)) {
     if (invocation.lvgl) return UsageError{"--lvgl writes C source; OUT ending in .png is the proof sheet"};
     if (invocation.c_array || !font.c_attribute.empty())
       return UsageError{"--c-array and --c-attribute name C symbols; OUT ending in .png is the proof sheet"};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <iterator>
 #include <map>
@@ -106,4 +107,11 @@ std::optional<SystemError> save_output_file(const char* path,
   // After a failed write the commit fails too, and the new file goes with `created`.
   for (std::span<const std::uint8_t> piece : pieces) file->write(piece);
   return file->commit();
+}
+
+bool names_png(std::string_view path) {
+  constexpr std::string_view suffix = ".png";
+  if (path.size() < suffix.size()) return false;
+  return std::equal(suffix.begin(), suffix.end(), path.end() - suffix.size(),
+                    [](char s, char c) { return s == std::tolower(static_cast<unsigned char>(c)); });
 }

@@ -119,3 +119,7 @@ std::uint64_t temporary_seed();
 // complete; else the first error, with whatever was at the path as it was.
 std::optional<SystemError> save_output_file(const char* path,
                                             std::initializer_list<std::span<const std::uint8_t>> pieces);
+
+// Whether `path` names a PNG file: it ends in .png, in any case, as the systems that show such files
+// take it.
+bool names_png(std::string_view path);

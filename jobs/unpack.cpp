@@ -7,7 +7,6 @@
 #include "jobs/unpack.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include "containers/picture_sink.h"
 #include "containers/row_stride.h"
 #include "files/file_view.h"
+#include "files/output_file.h"
 #include "files/view_access.h"
 #include "format/pixel_format.h"
 #include "format/word_format.h"
@@ -102,12 +102,7 @@ std::string frame_path(const std::string& path, std::uint32_t index) {
 
 // An output named *.png, when the options allow the codecs: the frame as a PNG, upright, for any
 // viewer. Case does not matter, as it does not to the systems that show such files.
-bool wants_png(const UnpackOptions& options, std::string_view path) {
-  if (!options.codecs || path.size() < 4) return false;
-  std::string suffix(path.substr(path.size() - 4));
-  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return suffix == ".png";
-}
+bool wants_png(const UnpackOptions& options, std::string_view path) { return options.codecs && names_png(path); }
 
 // The kind of picture whose signature `bytes`, the start of a file of `file_size` bytes, begin with,
 // or null for none. A raw image may start with any bytes, but one of these signatures in front of a
