@@ -120,6 +120,9 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
       Glyph glyph = place(*drawn, options.bpp, set.levels);
       glyph.code_point = wanted[i];
       glyph.advance_16 = rounded(double(raster->advance(index)) * scale * 16);
+      // An advance of many ems is as hostile as such a box, and would not fit the tables' fields.
+      if (glyph.advance_16 > largest * 16)
+        return Failure{Fault::unsupported, character_name(wanted[i]) + "'s advance is far larger than its em"};
       set.glyphs.push_back(glyph);
     } catch (const std::bad_alloc&) {
       return Failure{Fault::out_of_memory, {}};

@@ -115,4 +115,19 @@ TEST(FontGlyphs, CharactersTheFontLacksAreLeftOutAndNamed) {
   EXPECT_EQ(std::get<Failure>(none).reason, "the font has none of the characters asked for");
 }
 
+// 'A' in huge_advance.ttf moves the pen 65535 units, over a thousand ems: even at the largest size
+// no header field holds it, so the font is refused rather than written with a wrapped advance.
+TEST(FontGlyphs, AnAdvanceOfManyEmsIsRefused) {
+  const Bytes font = *read_file(std::string(FONT_TESTS) + "/huge_advance.ttf");
+  FontOptions options;
+  options.size_px = 1024;
+  std::vector<std::string> warnings;
+  options.code_points = {U'B'};
+  EXPECT_TRUE(std::holds_alternative<GlyphSet>(rasterise_font(font, options, warnings)));
+  options.code_points = {U'A', U'B'};
+  const std::variant<GlyphSet, Failure> refused = rasterise_font(font, options, warnings);
+  ASSERT_TRUE(std::holds_alternative<Failure>(refused));
+  EXPECT_EQ(std::get<Failure>(refused).reason, "U+0041's advance is far larger than its em");
+}
+
 }  // namespace

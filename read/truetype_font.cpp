@@ -26,7 +26,9 @@ void TrueTypeFont::vertical_metrics(int& ascent, int& descent, int& line_gap) co
 int TrueTypeFont::advance(int glyph) const {
   int advance = 0, bearing = 0;
   stbtt_GetGlyphHMetrics(&state_->info, glyph, &advance, &bearing);
-  return advance;
+  // The field is unsigned; stb reads it signed, which would make an advance of half the range or
+  // more a step to the left.
+  return static_cast<std::uint16_t>(advance);
 }
 
 std::optional<GlyphRaster> TrueTypeFont::raster(int glyph, float scale, int largest) const {

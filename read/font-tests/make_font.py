@@ -12,7 +12,8 @@ ascent 48, descent -16, no line gap; a kern pair A then B of -4 units.
 The hostile fonts are shapes.ttf with one fault each:
   loca_out_of_glyf.ttf: 'A''s outline ends past the glyf table;
   composite_loop.ttf: 'C' is made of itself;
-  contours_past_outline.ttf: 'B' claims more points than its outline holds.
+  contours_past_outline.ttf: 'B' claims more points than its outline holds;
+  huge_advance.ttf: 'A' moves the pen 65535 units, over a thousand ems.
 """
 import struct
 from pathlib import Path
@@ -44,7 +45,7 @@ def pad(data):
     return data + b"\0" * (-len(data) % 4)
 
 
-def font(loca_fault=False, loop=False, short_points=False):
+def font(loca_fault=False, loop=False, short_points=False, huge_advance=False):
     rect = [(2, 0), (2, 20), (12, 20), (12, 0)]
     triangle = [(0, 0), (0, 16), (16, 0)]
     glyphs = [
@@ -54,7 +55,7 @@ def font(loca_fault=False, loop=False, short_points=False):
         simple_glyph(triangle, 40 if short_points else None),
         composite_glyph(4 if loop else 2, 20, (22, 0, 32, 20)),
     ]
-    advances = [(16, 0), (8, 0), (14, 2), (18, 0), (34, 22)]
+    advances = [(16, 0), (8, 0), (65535 if huge_advance else 14, 2), (18, 0), (34, 22)]
     glyf = b""
     loca = []
     for g in glyphs:
@@ -98,3 +99,4 @@ here = Path(__file__).parent
 (here / "loca_out_of_glyf.ttf").write_bytes(font(loca_fault=True))
 (here / "composite_loop.ttf").write_bytes(font(loop=True))
 (here / "contours_past_outline.ttf").write_bytes(font(short_points=True))
+(here / "huge_advance.ttf").write_bytes(font(huge_advance=True))
