@@ -154,7 +154,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   std::variant<CodecPicture, CodecFailure> result = allocate_picture(width, height);
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
-  const unsigned pixel_bytes[] = {4, 8, 6, 2, 3};  // in the order of CodecRow
+  const unsigned pixel_bytes[] = {4, 8, 6, 2, 3, 1};  // in the order of CodecRow
   const std::uint64_t stride = std::uint64_t{width} * pixel_bytes[static_cast<int>(layout)];
   if (stride * band_rows > MAXDWORD) return CodecFailure{CodecFault::too_large, "the picture is too wide to decode"};
   std::vector<std::uint8_t> band;
