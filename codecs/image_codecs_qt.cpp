@@ -1,6 +1,7 @@
 // Qt's image readers, used without an application object: QImageReader needs neither a display
 // nor a QGuiApplication, and finds the JPEG and GIF plugins from Qt's own plugin path, and the TIFF
 // plugin of the image formats plugins package.
+#include <sys/mman.h>
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
@@ -8,11 +9,22 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "codecs/image_codecs.h"
 
 namespace {
+
+// Every page of a whole picture's buffer is touched once as the codec fills it: a fault each 4 KiB,
+// 12,000 for a 4000 x 3000 picture, cost more than filling them. Huge pages, where the system gives
+// them on request, take one fault each 2 MiB. A hint: the buffer is the same either way.
+void ask_huge_pages(std::uint8_t* bytes, std::size_t size) {
+  constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+  const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(bytes) + huge - 1) & ~(huge - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(huge - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 // The JPEG that `reader` is set to decode at `size`, into a picture's buffer wrapped as the image Qt
 // fills. Qt decodes into the image it is given when its size and format are the ones it would make;
@@ -25,6 +37,7 @@ std::variant<CodecPicture, CodecFailure> decode_in_place(QImageReader& reader, Q
   if (picture == nullptr) return result;
   std::uint8_t* const quads = picture->quads.get();
   const std::size_t stride = std::size_t{picture->width} * 4;
+  ask_huge_pages(quads, stride * picture->height);
   QImage image(quads, size.width(), size.height(), static_cast<qsizetype>(stride), QImage::Format_RGB32);
   if (!reader.read(&image))
     return CodecFailure{CodecFault::broken,
@@ -98,6 +111,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   std::variant<CodecPicture, CodecFailure> result =
       allocate_picture(static_cast<std::uint32_t>(image.width()), static_cast<std::uint32_t>(image.height()));
   if (CodecPicture* picture = std::get_if<CodecPicture>(&result)) {
+    ask_huge_pages(picture->quads.get(), std::size_t{picture->width} * picture->height * 4);
     // Format_ARGB32 lies in memory as blue, green, red, alpha and Format_RGBA64 as red, green,
     // blue, alpha in 16-bit words: the layouts of CodecRow on this little-endian build.
     for (std::uint32_t y = 0; y < picture->height; ++y) {
