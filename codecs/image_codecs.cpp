@@ -23,6 +23,9 @@ void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width,
     } else if (layout == CodecRow::bgr8) {
       blue = pixels[0], green = pixels[1], red = pixels[2];
       pixels += 3;
+    } else if (layout == CodecRow::gray8) {
+      red = green = blue = pixels[0];
+      pixels += 1;
     } else if (layout == CodecRow::gray16) {
       red = green = blue = to_8_bits(load_le16(pixels));
       pixels += 2;

@@ -79,6 +79,7 @@ enum class CodecRow {
   rgb16,   // red, green, blue: 16-bit little-endian each, opaque
   gray16,  // one 16-bit little-endian grey level, opaque
   bgr8,    // blue, green, red: a byte each, opaque
+  gray8,   // one grey level, a byte, opaque
 };
 void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width, std::uint8_t* quads);
 

@@ -154,21 +154,25 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   std::variant<CodecPicture, CodecFailure> result = allocate_picture(width, height);
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
-  const unsigned pixel_bytes[] = {4, 8, 6, 2, 3};  // in the order of CodecRow
+  const unsigned pixel_bytes[] = {4, 8, 6, 2, 3, 1};  // in the order of CodecRow
   const std::uint64_t stride = std::uint64_t{width} * pixel_bytes[static_cast<int>(layout)];
   if (stride * band_rows > MAXDWORD) return CodecFailure{CodecFault::too_large, "the picture is too wide to decode"};
+  // BGRA is the quads' own layout: the codec writes it into the picture where it lies, rather than
+  // into a band to be copied.
+  const bool in_place = layout == CodecRow::bgra8;
   std::vector<std::uint8_t> band;
   try {
-    band.resize(static_cast<std::size_t>(stride * band_rows));
+    if (!in_place) band.resize(static_cast<std::size_t>(stride * band_rows));
   } catch (const std::bad_alloc&) {
     return CodecFailure{CodecFault::too_large, "no memory to decode the picture"};
   }
   for (std::uint32_t top = 0; top < height; top += band_rows) {
     const std::uint32_t rows = std::min(band_rows, height - top);
     const WICRect rect{0, static_cast<INT>(top), static_cast<INT>(width), static_cast<INT>(rows)};
-    if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride), static_cast<UINT>(stride * rows), band.data())))
+    BYTE* target = in_place ? picture->quads.get() + std::size_t{top} * width * 4 : band.data();
+    if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride), static_cast<UINT>(stride * rows), target)))
       return broken;
-    for (std::uint32_t y = 0; y < rows; ++y) {
+    for (std::uint32_t y = 0; y < rows && !in_place; ++y) {
       quads_row(band.data() + y * stride, layout, width, picture->quads.get() + (std::size_t{top} + y) * width * 4);
     }
   }

@@ -78,3 +78,20 @@ bool reduction_darkens_detail(std::span<const std::uint8_t> quads, std::uint32_t
   // Over 0.1 of a level, in 256ths.
   return samples != 0 && total * 10 > samples * 256;
 }
+
+PictureLoad load_for_transforms(const std::function<PictureLoad(const DecodeReduction&)>& load,
+                                const Transforms& transforms) {
+  PictureLoad loaded = load([&](std::uint32_t width, std::uint32_t height) -> std::uint32_t {
+    const std::optional<Transforms> stored = in_stored_pixels(transforms, width, height);
+    if (!stored || transforms.filter == ResizeFilter::nearest) return 1;
+    return decode_reduction(width, height, *stored);
+  });
+  const LoadedPicture* reduced = std::get_if<LoadedPicture>(&loaded);
+  if (reduced == nullptr || reduced->reduced() == 1 ||
+      !reduction_darkens_detail(reduced->rows(), reduced->width(), reduced->height(), reduced->row_length()))
+    return loaded;
+  // Its fine detail would come out darker than a resize in light makes it. The reduced picture is
+  // let go first, so that the two are never held together.
+  loaded = Failure{};
+  return load({});
+}

@@ -18,8 +18,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
+#include "read/image_loader.h"
 #include "transform/chain.h"
 
 // 1, 2, 4 or 8: the picture of width x height is decoded at 1/n of each side for `transforms`.
@@ -37,3 +39,13 @@ Transforms reduced_transforms(const Transforms& transforms, std::uint32_t n);
 // a picture of single-pixel cells to 1 at 1/4 and 18 at 1/2.
 bool reduction_darkens_detail(std::span<const std::uint8_t> quads, std::uint32_t width, std::uint32_t height,
                               std::size_t stride);
+
+// The picture for `transforms` (its upright among them), which `load` decodes at the reduction it is
+// given: reduced as decode_reduction chooses in the stored pixels the codec decodes (never for
+// nearest, which copies the file's own pixels), and decoded again whole when the reduced picture's
+// detail was darkened. Its reduced() says which; reduced_transforms(transforms, reduced()) are then
+// the transforms in its pixels. Deciding first from a cheaper decode would not pay: the codec reads
+// every coefficient at any scale, so that 1/8 costs nearly what 1/4 does, a strip decoded alone costs
+// the reading of every row above it, and the reduced picture is what a photograph needs anyway.
+PictureLoad load_for_transforms(const std::function<PictureLoad(const DecodeReduction&)>& load,
+                                const Transforms& transforms);

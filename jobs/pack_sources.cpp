@@ -513,22 +513,10 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_chain(const std::string&
   Transforms upright_transforms = options.transforms;
   upright_transforms.upright = upright ? *upright : upright_of(path, options);
   // No view is left open: the loader opens the file again, and a view holds it alone.
-  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels;
-  // the reduction is chosen in the stored pixels the codec decodes. Nearest copies the file's own
-  // pixels, which a reduced decode would have averaged.
-  PictureLoad loaded = load(path, options, [&](std::uint32_t width, std::uint32_t height) -> std::uint32_t {
-    const std::optional<Transforms> stored = in_stored_pixels(upright_transforms, width, height);
-    if (!stored || upright_transforms.filter == ResizeFilter::nearest) return 1;
-    return decode_reduction(width, height, *stored);
-  });
+  // A JPEG that the resize shrinks far is decoded reduced, and the chain then works in its pixels.
+  PictureLoad loaded = load_for_transforms([&](const DecodeReduction& reduce) { return load(path, options, reduce); },
+                                           upright_transforms);
   if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
-  if (const LoadedPicture& reduced = std::get<LoadedPicture>(loaded);
-      reduced.reduced() > 1 &&
-      reduction_darkens_detail(reduced.rows(), reduced.width(), reduced.height(), reduced.row_length())) {
-    // Its fine detail would come out darker than a resize in light makes it: decoded whole again.
-    loaded = load(path, options);
-    if (const Failure* failure = std::get_if<Failure>(&loaded)) return refusal(*failure);
-  }
   LoadedPicture& picture = std::get<LoadedPicture>(loaded);
   const Transforms transforms = reduced_transforms(upright_transforms, picture.reduced());
   return ChainSource::make(std::make_unique<LoadedRegion>(std::move(picture), options), options, transforms);

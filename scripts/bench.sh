@@ -165,7 +165,9 @@ compare resize "$o/resize.rgb565" \
   "ffmpeg scale=320:240" "ffmpeg -v error -y -i $bench/photo.bmp -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/resize.ffmpeg"
 compare jpeg-resize "$o/jpeg-resize.rgb565" \
   "rgb565 pack --resize 320x240 (JPEG)" "$rgb565 pack --resize 320x240 $bench/photo.jpg $o/jpeg-resize.rgb565" \
-  "ffmpeg scale=320:240 (JPEG)" "ffmpeg -v error -y -i $bench/photo.jpg -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/jpeg-resize.ffmpeg"
+  "ffmpeg scale=320:240 (JPEG)" "ffmpeg -v error -y -i $bench/photo.jpg -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/jpeg-resize.ffmpeg" \
+  "rgb565 pack --resize 320x240 (JPEG drawing)" "$rgb565 pack --resize 320x240 $bench/drawing.jpg $o/jpeg-resize.drawing" \
+  "ffmpeg scale=320:240 (JPEG drawing)" "ffmpeg -v error -y -i $bench/drawing.jpg -vf scale=320:240 -f rawvideo -pix_fmt rgb565le $o/jpeg-resize.drawing-ffmpeg"
 
 compare batch "$bench/batch-out/p0000.bin" \
   "rgb565 pack -d -j 2" "$rgb565 pack -j 2 -d $bench/batch-out $bench/batch/*.bmp" \

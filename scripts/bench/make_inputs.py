@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Makes the benchmark's inputs in FOLDER: an 8192 x 8192 24-bit BMP, 8-bit palette and RLE8 BMPs of
-the same size, a 568 x 130 raw frame, a pair
-of 512 MiB files, a raw image of 1 GiB (16384 x 32768), a batch of 2,000 pictures of 320 x 240 and
-a picture of a phone camera's size (4000 x 3000) as a PNG and as a 24-bit BMP. Existing files are
-kept. Names of jobs after FOLDER make only those jobs' inputs."""
+the same size, a 568 x 130 raw frame, a pair of 512 MiB files, a raw image of 1 GiB (16384 x 32768),
+a batch of 2,000 pictures of 320 x 240, a picture of a phone camera's size (4000 x 3000) as a PNG, a
+24-bit BMP and a JPEG, and a drawing of that size as a JPEG. Existing files are kept. Names of jobs
+after FOLDER make only those jobs' inputs."""
 import os
 import random
 import struct
@@ -48,7 +48,7 @@ def bmp8(width, height, run_length):
 # The inputs each job of bench.sh reads.
 inputs = {"pack": {"picture.bmp"}, "pack-decoded": {"palette.bmp", "rle8.bmp"}, "subtract": {"image.bin", "sub.bin"},
           "unpack": {"frame.bin"}, "unpack-png": {"picture.bmp"}, "unpack-large": {"large.bin"}, "png": {"photo.png"},
-          "resize": {"photo.bmp"}, "jpeg-resize": {"photo.jpg"}, "png-large": {"flat.png"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
+          "resize": {"photo.bmp"}, "jpeg-resize": {"photo.jpg", "drawing.jpg"}, "png-large": {"flat.png"}, "batch": {"batch"}, "formats": {"picture.bmp"}, "probe": {"picture.bmp"}}
 
 
 def make(name, content):
@@ -128,6 +128,16 @@ def photo_jpg(out):
 
 
 make("photo.jpg", photo_jpg)
+
+
+def drawing_jpg(out):
+    """A drawing of the same size, ffmpeg's test pattern: sharp edges, digits and lines of one pixel,
+    whose detail a reduced decode would darken, so that it is decoded whole."""
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=4000x3000", "-frames:v", "1",
+                    "-q:v", "3", "-f", "image2", "-c:v", "mjpeg", "pipe:1"], stdout=out, check=True)
+
+
+make("drawing.jpg", drawing_jpg)
 
 
 def flat_png(out):
