@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -96,7 +97,7 @@ BgraQuad mean_of(const Box& box, std::span<const std::uint32_t> counts) {
 
 }  // namespace
 
-ColourCount::ColourCount() : opaque_(opaque_cell_count, 0) {}
+ColourCount::ColourCount(unsigned entries) : opaque_(opaque_cell_count, 0), entries_(entries) {}
 
 void ColourCount::add(std::span<const BgraQuad> quads) {
   if (cells_.empty()) cells_.assign(cell_count, 0);
@@ -110,7 +111,7 @@ void ColourCount::add(std::span<const BgraQuad> quads) {
     last = colour, have_last = true;
     const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour);
     if (at != exact_.end() && *at == colour) continue;
-    if (exact_.size() == 256) {
+    if (exact_.size() == entries_) {
       too_many_ = true;
       exact_.clear();
       continue;
@@ -143,7 +144,7 @@ void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, 
     const std::uint32_t colour = rgb | std::uint32_t{255} << 24;
     const auto at = std::lower_bound(exact_.begin(), exact_.end(), colour);
     if (at != exact_.end() && *at == colour) return true;
-    if (exact_.size() == 256) {
+    if (exact_.size() == entries_) {
       too_many_ = true;
       exact_.clear();
       seen_.reset();
@@ -168,6 +169,7 @@ void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, 
 }
 
 std::vector<BgraQuad> ColourCount::palette(unsigned entries) const {
+  assert(entries <= entries_);
   std::vector<BgraQuad> palette;
   if (!too_many_ && exact_.size() <= entries) {
     for (std::uint32_t colour : exact_) palette.push_back(unpacked(colour));

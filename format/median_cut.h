@@ -30,13 +30,18 @@
 
 class ColourCount {
  public:
-  ColourCount();
+  // Counts for a palette of at most `entries` colours: the colours themselves are kept only while
+  // there are no more than that, as a picture of more cannot have them exactly.
+  explicit ColourCount(unsigned entries = 256);
   void add(std::span<const BgraQuad> quads);
   // The same for `count` opaque BGR triples; without `cells` only the colours themselves are told
   // (while there are few enough), not counted in their cells: a large picture's cells need counting
   // on a sample of its rows only, while a colour that appears once must still get its entry.
   void add_triples(const std::uint8_t* triples, std::uint32_t count, bool cells = true);
-  // The palette of at most `entries` colours.
+  // Whether the colours are still kept one by one: every row told from now on may still add the one
+  // that decides whether the palette is exact. Once not, only the rows counted in cells matter.
+  bool keeps_colours() const { return !too_many_; }
+  // The palette of at most `entries` colours (no more than the count was made for).
   std::vector<BgraQuad> palette(unsigned entries) const;
   // Whether that palette holds every colour of the picture exactly.
   bool exact(unsigned entries) const { return !too_many_ && exact_.size() <= entries; }
@@ -46,7 +51,8 @@ class ColourCount {
   // `opaque_` instead, one entry for each cell of full alpha, and merged when the palette is made.
   std::vector<std::uint32_t> cells_;
   std::vector<std::uint32_t> opaque_;
-  // The picture's distinct colours while there are at most 256 of them, sorted.
+  // The picture's distinct colours while there are at most `entries_` of them, sorted.
+  unsigned entries_;
   std::vector<std::uint32_t> exact_;
   bool too_many_ = false;
   // For add_triples: a byte for each opaque colour, 1 once it is in exact_.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -79,13 +80,24 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
   // Each band in the output's order: with `reverse` the bands go from the file's end. `each` takes
   // the band's stored rows, the first stored row, its count and the output rows before it, and
   // widens them to quads itself when it needs them. `backwards` visits the same bands the other way
-  // round, in stored order.
-  const auto walk = [&](auto&& each, bool backwards = false) -> std::optional<Outcome> {
+  // round, in stored order. While `sampled` says so before a band, only its stored rows at a
+  // multiple of 4 are asked for, each alone, and handed on as bands of one row (for a source that
+  // gives `any_rows`).
+  const auto walk = [&](auto&& each, bool backwards = false,
+                        const std::function<bool()>& sampled = nullptr) -> std::optional<Outcome> {
     const std::uint32_t bands = rows.height == 0 ? 0 : (rows.height - 1) / band + 1;
     for (std::uint32_t k = 0; k < bands; ++k) {
       const std::uint32_t done = (backwards ? bands - 1 - k : k) * band;
       const std::uint32_t count = std::min(band, rows.height - done);
       const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
+      if (sampled && sampled()) {
+        for (std::uint32_t row = (first + 3) / 4 * 4; row < first + count; row += 4) {
+          std::variant<std::span<const std::uint8_t>, Outcome> got = source(row, 1);
+          if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
+          if (std::optional<Outcome> refused = each(std::get<0>(got), row, 1, done)) return refused;
+        }
+        continue;
+      }
       std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
       if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
       if (std::optional<Outcome> refused = each(std::get<0>(got), first, count, done)) return refused;
@@ -107,33 +119,40 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
         return refusal(Ending::unsupported_picture, "the palette has more colours than the format holds");
       palette = options.palette;
     } else if (info.index_bits != 0) {
-      ColourCount colours;
+      ColourCount colours(1u << info.index_bits);
       // A picture of over a million pixels has its colours counted on every fourth stored row: as
-      // good a palette, in a quarter of the time.
+      // good a palette, in a quarter of the time. Its other rows are told only while the palette
+      // may still be exact, so once it cannot be, the rest are not read at all.
       const bool sampled = std::uint64_t{rows.width} * rows.height > (std::uint64_t{1} << 20);
+      const bool opaque_triples = !rows.quads && rows.alpha == nullptr;
+      const std::function<bool()> sampled_alone = [&] {
+        return sampled && opaque_triples && rows.any_rows && !colours.keeps_colours();
+      };
       std::vector<BgraQuad> prepared_band;
-      if (std::optional<Outcome> refused = walk([&](std::span<const std::uint8_t> stored, std::uint32_t first,
-                                                    std::uint32_t count, std::uint32_t) -> std::optional<Outcome> {
-            // Opaque triples are counted where they lie; premultiplying leaves them as they are.
-            if (!rows.quads && rows.alpha == nullptr) {
-              if (access_views([&] {
-                    for (std::uint32_t y = 0; y < count; ++y)
-                      colours.add_triples(stored.data() + std::size_t{y} * rows.stride, rows.width,
-                                          !sampled || (first + y) % 4 == 0);
-                  }) != nullptr)
-                return refusal(Ending::cannot_open_input, cut_short_reason);
-              return std::nullopt;
-            }
-            if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
-            if (!settings.premultiply) {
-              colours.add(quads);
-              return std::nullopt;
-            }
-            prepared_band.clear();
-            for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
-            colours.add(prepared_band);
-            return std::nullopt;
-          }))
+      if (std::optional<Outcome> refused = walk(
+              [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count,
+                  std::uint32_t) -> std::optional<Outcome> {
+                // Opaque triples are counted where they lie; premultiplying leaves them as they are.
+                if (opaque_triples) {
+                  if (access_views([&] {
+                        for (std::uint32_t y = 0; y < count; ++y)
+                          colours.add_triples(stored.data() + std::size_t{y} * rows.stride, rows.width,
+                                              !sampled || (first + y) % 4 == 0);
+                      }) != nullptr)
+                    return refusal(Ending::cannot_open_input, cut_short_reason);
+                  return std::nullopt;
+                }
+                if (std::optional<Outcome> refused_band = widen(stored, first, count)) return refused_band;
+                if (!settings.premultiply) {
+                  colours.add(quads);
+                  return std::nullopt;
+                }
+                prepared_band.clear();
+                for (const BgraQuad& quad : quads) prepared_band.push_back(prepared(quad, true));
+                colours.add(prepared_band);
+                return std::nullopt;
+              },
+              false, sampled_alone))
         return refused;
       palette = colours.palette(1u << info.index_bits);
       index.emplace(palette, colours.exact(1u << info.index_bits));

@@ -28,6 +28,8 @@ struct StoredRows {
   // The alpha of rows of triples, `width` bytes a stored row in stored order; null for opaque rows.
   // Only a format with alpha reads it.
   const std::uint8_t* alpha = nullptr;
+  // The source gives any stored rows asked for, a single row too, not only the bands it readied.
+  bool any_rows = false;
 };
 
 // `count` stored rows from stored row `first` on, or a refusal.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jobs/pack.h"
+#include "jobs/pack_formats.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -303,5 +304,63 @@ TEST(PackLvgl, RefusesARowLongerThanTheStrideHolds) {
   EXPECT_EQ(outcome.reason, "20000 pixels a row take 80000 bytes: an LVGL image's stride holds at most 65535");
   EXPECT_FALSE(read_file(dir.file("out.bin")).has_value());
 }
+
+}  // namespace
+
+namespace {
+
+// The stored rows an indexed format's two walks ask for, over 8 stored rows just over a million
+// pixels (cells counted on rows 0 and 4), in bands of two: once the colours outnumber the palette,
+// the first walk asks for the sampled rows alone where the source allows it; a colour on an
+// unsampled row still reaches an exact palette (black, then white, first in the output).
+using Asked = std::vector<std::pair<std::uint32_t, std::uint32_t>>;  // (first, count), in order
+struct SampledRowsCase {
+  const char* name;
+  std::uint32_t width;
+  bool many_colours, reverse, any_rows;  // few colours: black, one white pixel on stored row 3
+  Asked asked;
+};
+
+const SampledRowsCase sampled_rows_cases[] = {
+    {"ManyColours", 131073, true, false, true, {{0, 2}, {4, 1}, {0, 2}, {2, 2}, {4, 2}, {6, 2}}},
+    {"ManyColoursReversed", 131073, true, true, true, {{6, 2}, {4, 1}, {0, 1}, {6, 2}, {4, 2}, {2, 2}, {0, 2}}},
+    {"SourceOfBandsOnly", 131073, true, false, false, {{0, 2}, {2, 2}, {4, 2}, {6, 2}, {0, 2}, {2, 2}, {4, 2}, {6, 2}}},
+    {"FewColours", 131073, false, false, true, {{0, 2}, {2, 2}, {4, 2}, {6, 2}, {0, 2}, {2, 2}, {4, 2}, {6, 2}}},
+};
+
+class PackSampledRows : public testing::TestWithParam<SampledRowsCase> {};
+
+TEST_P(PackSampledRows, AsksOnlyForTheRowsItCounts) {
+  const SampledRowsCase& c = GetParam();
+  const std::uint32_t stride = c.width * 3;
+  Bytes stored(std::size_t{stride} * 8, 0);
+  for (std::uint32_t x = 0; c.many_colours && x < c.width * 8; ++x) stored[std::size_t{x} * 3 + 1] = x % 4 * 60;
+  if (!c.many_colours) std::fill_n(stored.begin() + std::size_t{stride} * 3 + 15, 3, 255);
+  StoredRows rows{c.width, 8, stride, c.reverse};
+  rows.any_rows = c.any_rows;
+  Asked asked;
+  Bytes out;
+  ASSERT_FALSE(pack_format(
+                   rows, format_options(PixelFormat::i1, 2), 2,
+                   [&](std::uint32_t first, std::uint32_t count) {
+                     asked.emplace_back(first, count);
+                     return std::variant<std::span<const std::uint8_t>, Outcome>(
+                         std::span<const std::uint8_t>(stored).subspan(std::size_t{first} * stride,
+                                                                       std::size_t{count} * stride));
+                   },
+                   [&](std::span<const std::uint8_t> bytes) -> std::optional<Outcome> {
+                     out.insert(out.end(), bytes.begin(), bytes.end());
+                     return std::nullopt;
+                   })
+                   .has_value());
+  EXPECT_EQ(asked, c.asked);
+  const Bytes black_white{0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_TRUE(c.many_colours || Bytes(out.begin(), out.begin() + 8) == black_white);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackSampledRows, testing::ValuesIn(sampled_rows_cases),
+                         [](const testing::TestParamInfo<SampledRowsCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 }  // namespace

@@ -72,7 +72,8 @@ class LoadedSource : public PackSource {
                       reverse,
                       picture_.quads(),
                       background_,
-                      alpha_ && !picture_.alpha().empty() ? picture_.alpha().data() : nullptr};
+                      alpha_ && !picture_.alpha().empty() ? picture_.alpha().data() : nullptr,
+                      true};
   }
 
   std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
@@ -101,7 +102,8 @@ class BandsSource : public PackSource {
     // before any output is begun.
     if (std::optional<Failure> failed = bands_.survey(options_.pixel_limit, band_rows, reverse, keeps_alpha(options_)))
       return refusal(std::move(*failed));
-    return StoredRows{bands_.width(), bands_.height(), bands_.stride(), reverse, bands_.quads(), options_.background};
+    return StoredRows{bands_.width(), bands_.height(),     bands_.stride(), reverse,
+                      bands_.quads(), options_.background, nullptr,         bands_.any_rows()};
   }
 
   std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {

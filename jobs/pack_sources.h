@@ -28,8 +28,9 @@ class PackSource {
   // Readies bands of `band_rows` rows, taken from the last stored row first when `reverse`, and
   // says what the rows hold; or the refusal of a picture whose pixels do not convert.
   virtual std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool reverse) = 0;
-  // `count` stored rows from stored row `first` on, in a band that ready() announced; valid until
-  // the next call. A walk that starts again from the first band sees the same rows again.
+  // `count` stored rows from stored row `first` on, in a band that ready() announced (or any rows
+  // when ready() said `any_rows`); valid until the next call. A walk that starts again from the
+  // first band sees the same rows again.
   virtual std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) = 0;
 
   // The frames of an animation, each a picture of the same size; a still picture has one.

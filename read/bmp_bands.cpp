@@ -26,6 +26,8 @@ std::variant<std::monostate, BmpBands, Failure> BmpBands::find(FileView& view, s
   return BmpBands(view, *found, window_bytes);
 }
 
+bool BmpBands::any_rows() const { return !run_length_coded(at_.bmp); }
+
 std::uint32_t BmpBands::stride() const {
   if (quads_) return at_.bmp.width * 4;
   return at_.bmp.bits_per_pixel == 24 ? at_.bmp.row_length : at_.bmp.width * 3;

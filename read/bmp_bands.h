@@ -49,6 +49,9 @@ class BmpBands {
   bool top_down() const { return at_.bmp.top_down; }
   // The bands are BGRA quads (pixels.h) rather than triples: a picture with alpha, kept.
   bool quads() const { return quads_; }
+  // Whether rows() takes any rows inside the file, one alone included, not only the bands survey()
+  // readied: true unless run-length coded.
+  bool any_rows() const;
   // Bytes from one row's start to the next in the bands that rows() gives.
   std::uint32_t stride() const;
 
