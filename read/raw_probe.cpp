@@ -65,10 +65,8 @@ constexpr double repeats_more_exactly = 4;
 // side by side; ordered dither, alike every second row, makes rows that line up more sharply than
 // this line up more sharply still two apart.
 constexpr double loosely_lined_up = 0.45;
-// A period of three bytes this strong, standing out from those of two and four, is the pixel's own;
-// so is one of two bytes this strong for a picture read one byte a pixel (16-bit words).
+// A period of three bytes this strong, standing out from those of two and four, is the pixel's own.
 constexpr double clear_period = 1.5;
-constexpr double clear_period_two = 1.15;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -591,13 +589,11 @@ constexpr std::uint64_t runs_needed = 64;
 constexpr double detour_lead = 1.3;
 constexpr double detour_floor = 0.05;
 
-// Whether the bytes show a period of steps so strong that it must be the pixel's, and a pixel of
+// Whether the bytes show a period of three so strong that it must be the pixel's, and a pixel of
 // `size` bytes cannot make it: a picture repeating along its rows every few pixels may read
-// smoothest in such a format, each pixel one repeat.
+// smoothest in such a format, each row one repeat.
 bool period_unexplained(const Periods& p, std::uint32_t size) {
-  const bool three_stands_out = p.three > clear_period && p.three > std::max(p.two, p.four);
-  const bool two_stands_out = p.two > clear_period_two && p.two > std::max(p.three, p.four);
-  return (size % 3 != 0 && three_stands_out) || (size == 1 && two_stands_out);
+  return size % 3 != 0 && p.three > clear_period && p.three > std::max(p.two, p.four);
 }
 
 // The byte orders worth scoring for `format`, with how much likelier its bytes make each reading;
