@@ -58,6 +58,15 @@ constexpr double repeat_lines_up = 0.5;
 // Bytes that repeat this much more nearly than at any shorter whole number of pixels are a tiled
 // pattern's.
 constexpr double tiled = 0.15;
+// Rows a few apart that line up this many times more exactly than the rows next to each other are a
+// pattern's repeat.
+constexpr double repeats_more_exactly = 4;
+// Rows that line up no better than this with the next, a reading's rows may be a pattern's rows
+// side by side; ordered dither, alike every second row, makes rows that line up more sharply than
+// this line up more sharply still two apart.
+constexpr double loosely_lined_up = 0.45;
+// A period of three bytes this strong, standing out from those of two and four, is the pixel's own.
+constexpr double clear_period = 1.5;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
 
@@ -318,6 +327,22 @@ bool tiled_along_rows(std::span<const RawSample> samples, std::uint64_t stride, 
   return false;
 }
 
+// Whether the rows read at `stride` bytes repeat every two to four rows far more exactly than they
+// line up one and two rows on: a pattern whose rows repeat with a period of a few rows (bricks) read
+// as those rows side by side. Each such reading's row "below" is the next few rows of
+// the pattern, which line up as any picture's rows do, while its rows a period on are the same
+// rows again; a picture read at its own width has no rows a few apart far more alike than its
+// neighbours (colour bars, whose rows are all alike, line up as exactly one row on).
+bool rows_repeat_further_on(std::span<const RawSample> samples, std::uint64_t stride) {
+  const double own = stride_sharpness(samples, stride);
+  if (own < loosely_lined_up) return false;
+  for (std::uint64_t rows = 2; rows <= 4; ++rows) {
+    const double further = stride_sharpness(samples, rows * stride);
+    if (further < repeat_lines_up && further * repeats_more_exactly < own) return true;
+  }
+  return false;
+}
+
 bool order_told(const ProbeFormat& format) { return format.byte_order_matters && format.bytes_per_pixel != 3; }
 
 // A byte order worth scoring, and how much likelier the bytes make a reading of this format.
@@ -564,6 +589,13 @@ constexpr std::uint64_t runs_needed = 64;
 constexpr double detour_lead = 1.3;
 constexpr double detour_floor = 0.05;
 
+// Whether the bytes show a period of three so strong that it must be the pixel's, and a pixel of
+// `size` bytes cannot make it: a picture repeating along its rows every few pixels may read
+// smoothest in such a format, each row one repeat.
+bool period_unexplained(const Periods& p, std::uint32_t size) {
+  return size % 3 != 0 && p.three > clear_period && p.three > std::max(p.two, p.four);
+}
+
 // The byte orders worth scoring for `format`, with how much likelier its bytes make each reading;
 // none when the bytes rule the format out. The bytes tell the order better than the smoothness of
 // the colours does (see the top of raw_probe.h).
@@ -792,9 +824,14 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   // as to its own neighbour), a picture fairly alike along its rows may be read at a fraction of its
   // width, each of its rows split in two.
   const bool halves_alike = halves < alike_halves || (halves < fairly_alike_halves && wraps < rows_run_on);
-  result.verdict =
-      runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats && !halves_alike
-          ? ProbeVerdict::confident
-          : ProbeVerdict::unsure;
+  // A pattern whose rows repeat every few rows, read as those rows side by side, or whose repeat
+  // along the row reads smoothest as one pixel of the wrong size or one row of the wrong width: the
+  // content does not say which reading is the picture.
+  const bool rows_repeat = rows_repeat_further_on(samples, stride);
+  const bool period_unmade = period_unexplained(periods, first.format->bytes_per_pixel);
+  result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats &&
+                           !halves_alike && !rows_repeat && !period_unmade
+                       ? ProbeVerdict::confident
+                       : ProbeVerdict::unsure;
   return result;
 }

@@ -51,6 +51,11 @@
 // neighbouring rows, or fairly alike while each row's last pixel runs on into the next row's first:
 // such a picture reads as well at twice or half its width (ordered dither makes a picture read
 // smoother as two of its rows side by side, rows two apart sharing the dither).
+// Nor where its rows line up only loosely with the next while rows two to four on line up far more
+// exactly: a pattern whose rows repeat every few rows (bricks) reads as that many of its rows side
+// by side, each row of the reading met again a period on. Nor where the bytes show a period of three
+// standing out from those of two and four, which the guessed pixel cannot make: a pattern that
+// repeats along its rows may read smoothest one repeat a row, in a pixel of the wrong size.
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout

@@ -130,7 +130,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ForeignDump{"ui_dark_135x240.bgr565le", ProbeVerdict::unsure, "rgb565", 135, 240, "le"},
                     // A diagonal cross hatch that repeats every three pixels along its rows: every
                     // multiple of the repeat lines up alike, so no width is sure.
-                    ForeignDump{"diagcross_60x45.rgb565be", ProbeVerdict::unsure, nullptr, 0, 0, "-"}),
+                    ForeignDump{"diagcross_60x45.rgb565be", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // Bricks, whose rows repeat every few rows, read smoothest as two of its rows side
+                    // by side (68 x 30), where rows two apart are the same rows again: never sure.
+                    ForeignDump{"bricks_34x60.rgb24", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // A cross hatch repeating every 43 pixels along its rows reads smoothest as gray8
+                    // one repeat wide, though its bytes repeat every three: never sure.
+                    ForeignDump{"crosshatch_172x20.rgb24", ProbeVerdict::unsure, nullptr, 0, 0, "-"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

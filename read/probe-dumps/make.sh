@@ -75,3 +75,15 @@ rm -f ui_dark.png
 /usr/bin/convert -size 160x120 pattern:hs_diagcross -fill navy -opaque black PNG24:diagcross.png
 ff -i diagcross.png -vf scale=60:45:flags=bicubic -f rawvideo -pix_fmt rgb565be diagcross_60x45.rgb565be
 rm -f diagcross.png
+# Bricks, a pattern whose rows repeat every few rows, scaled to 34 x 60: read as two of its rows
+# side by side (68 x 30), its rows two apart are the same rows again, far more alike than the rows
+# next to each other. No width is sure.
+/usr/bin/convert -size 320x240 pattern:bricks -fill firebrick -opaque black PNG24:bricks.png
+ff -i bricks.png -vf scale=34:60:flags=bicubic -f rawvideo -pix_fmt rgb24 bricks_34x60.rgb24
+rm -f bricks.png
+# The top 20 rows of a cross hatch scaled to 172 x 320, which repeats every 43 pixels along its
+# rows: read as gray8 at 129 bytes a row (one repeat), each row lines up with the next, yet its
+# bytes show the period of three that only a three-byte pixel makes. No width is sure.
+/usr/bin/convert -size 640x480 pattern:crosshatch45 -fill darkgreen -opaque black PNG24:cross.png
+ff -i cross.png -vf scale=172:320:flags=bicubic,crop=172:20:0:0 -f rawvideo -pix_fmt rgb24 crosshatch_172x20.rgb24
+rm -f cross.png
