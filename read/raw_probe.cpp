@@ -343,6 +343,22 @@ bool rows_repeat_further_on(std::span<const RawSample> samples, std::uint64_t st
   return false;
 }
 
+// Whether a guess of no common panel's size would be one at two to four times its width, and the
+// rows line up at that multiple: a picture of squares or bricks side by side whose neighbouring
+// squares are more alike than its neighbouring rows (a colour lookup grid, whose squares step by one
+// level where its rows step by several) reads smoothest with each row cut into parts, one part a
+// row, and nothing in the content then favours its true width; the panel does.
+bool panel_at_multiple(std::span<const RawSample> samples, const ProbeGuess& guess) {
+  if (common_panel(guess.width, guess.height)) return false;
+  const std::uint64_t stride = std::uint64_t{guess.width} * guess.format->bytes_per_pixel;
+  for (std::uint32_t parts = 2; parts <= 4; ++parts) {
+    if (guess.height % parts == 0 && common_panel(guess.width * parts, guess.height / parts) &&
+        stride_sharpness(samples, parts * stride) < lines_up)
+      return true;
+  }
+  return false;
+}
+
 bool order_told(const ProbeFormat& format) { return format.byte_order_matters && format.bytes_per_pixel != 3; }
 
 // A byte order worth scoring, and how much likelier the bytes make a reading of this format.
@@ -829,8 +845,10 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   // content does not say which reading is the picture.
   const bool rows_repeat = rows_repeat_further_on(samples, stride);
   const bool period_unmade = period_unexplained(periods, first.format->bytes_per_pixel);
+  // A width that is a common panel's part, where the whole panel's rows line up too.
+  const bool part_of_panel = panel_at_multiple(samples, first);
   result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats &&
-                           !halves_alike && !rows_repeat && !period_unmade
+                           !halves_alike && !rows_repeat && !period_unmade && !part_of_panel
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
   return result;

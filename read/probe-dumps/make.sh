@@ -87,3 +87,8 @@ rm -f bricks.png
 /usr/bin/convert -size 640x480 pattern:crosshatch45 -fill darkgreen -opaque black PNG24:cross.png
 ff -i cross.png -vf scale=172:320:flags=bicubic,crop=172:20:0:0 -f rawvideo -pix_fmt rgb24 crosshatch_172x20.rgb24
 rm -f cross.png
+# A colour lookup grid, whose neighbouring squares are more alike than its neighbouring rows: it reads
+# smoothest at half its width (32 x 256), which no content refutes, but the whole panel lines up too.
+ff -f lavfi -i haldclutsrc=level=6 -frames:v 1 hald.png
+ff -i hald.png -vf scale=64:128:flags=bicubic -f rawvideo -pix_fmt rgb565le hald_64x128.rgb565le
+rm -f hald.png
