@@ -55,7 +55,10 @@
 // exactly: a pattern whose rows repeat every few rows (bricks) reads as that many of its rows side
 // by side, each row of the reading met again a period on. Nor where the bytes show a period of three
 // standing out from those of two and four, which the guessed pixel cannot make: a pattern that
-// repeats along its rows may read smoothest one repeat a row, in a pixel of the wrong size.
+// repeats along its rows may read smoothest one repeat a row, in a pixel of the wrong size. Nor where
+// the guess is no common panel's size while two to four times its width is one whose rows line up
+// too: a grid of squares whose neighbours are more alike than its rows (a colour lookup grid) reads
+// smoothest with each row cut into parts, and only the panel tells its width.
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout
