@@ -10,8 +10,9 @@ format the probe tries; numpy writes rgb666, which ffmpeg lacks. The pictures ar
 of different source pictures: `tune`, which the probe's constants were chosen on; `heldout`,
 `fresh` and `unseen`, which they never were; `unseen2`, whose failures were looked at one by one, so
 that it is seen and may be tuned on as well; `unseen3`, measured once and then looked at (its wrong
-answers were made refusals), so that it may be tuned on too; and `unseen4`, made once and measured
-once, at the end.
+answers were made refusals), so that it may be tuned on too; `unseen4`, measured once and then
+looked at in the same way, so that it may be tuned on as well; and `unseen5`, made once and
+measured once, at the end.
 The figures reported are those of the sets the constants were not chosen on.
 
 FOLDER/manifest.tsv lists each dump: path, width, height, the formats that are right for it
@@ -57,6 +58,8 @@ TEXT_D = ("Alarm 3 at 06:30  Snooze 9 min  Volume 7/10  Brightness auto  Languag
           "Update available: 3.1.4 (12.6 MB)  Storage 14.2 GB of 32 GB used")
 TEXT_E = ("[  0.000] reset cause: watchdog\n[  0.012] spi1: flash id ef4018\n"
           "[  0.140] lcd: st7789 240x240 ok\n[  1.003] wifi: scan, 7 networks\n[  2.518] mqtt: connected")
+TEXT_F = ("Channel 1  23.4 V  1.82 A  Channel 2  5.01 V  0.35 A  OVP off  Lock on  Preset M3  "
+          "Logging every 250 ms to card (7.9 GB free)  Fan 2100 rpm")
 TEXT_C = ("$ make flash\nCC main.o\nLD firmware.elf  text 48211  data 1204  bss 8812\n"
           "Writing 100% [==========] 0.4 s\nuart0: boot ok, heap 231 KiB free")
 PICTURES = [
@@ -239,6 +242,32 @@ PICTURES = [
     ("vignette", "photo", "unseen4",
      ("magick", ["-seed", "606", "-size", "640x480", "plasma:lavender-darkslateblue", "-blur", "0x6",
                  "-vignette", "0x60"])),
+    # The seventh held-out set, "unseen5": source pictures no other set uses (another test source,
+    # other patterns, plasma seeds, fonts, texts and UI colours), made once and measured once, at the
+    # end.
+    ("allyuv", "drawing", "unseen5", ("lavfi", "allyuv")),
+    ("vsaw", "drawing", "unseen5",
+     ("magick", ["-size", "640x480", "pattern:verticalsaw", "-fill", "#5d1a1a", "-opaque", "black"])),
+    ("fdiagonal", "drawing", "unseen5",
+     ("magick", ["-size", "480x360", "pattern:hs_fdiagonal", "-fill", "darkgreen", "-opaque", "black", "-fill",
+                 "mistyrose", "-opaque", "white"])),
+    ("text_o", "drawing", "unseen5", ("text", ("DejaVu-Sans-Bold", "#1e1e1e", "#e0e0e0", TEXT_F))),
+    ("text_p", "drawing", "unseen5", ("text", ("DejaVu-Serif-Italic", "#fafad2", "#4b0082", TEXT_F.upper()))),
+    ("ui_sunset", "drawing", "unseen5", ("ui", "sunset")),
+    ("plasma707", "photo", "unseen5",
+     ("magick", ["-seed", "707", "-size", "640x480", "plasma:fractal", "-blur", "0x1.5"])),
+    ("plasma808_grain", "photo", "unseen5",
+     ("magick", ["-seed", "808", "-size", "640x480", "plasma:darkkhaki-midnightblue", "-attenuate", "0.6",
+                 "+noise", "Gaussian"])),
+    ("ripples", "photo", "unseen5",
+     ("lavfi", "nullsrc=size=1280x720,geq=r='128+120*sin(X/53+sin(Y/71)*2)':g='128+80*sin(hypot(X-300,Y-500)/29)'"
+               ":b='128+100*cos(Y/41-X/170)',format=rgb24")),
+    ("wavy_gradient", "photo", "unseen5",
+     ("magick", ["-size", "640x480", "gradient:olivedrab-hotpink", "-wave", "25x180", "-resize", "640x480!"])),
+    ("radial_plasma", "photo", "unseen5",
+     ("magick", ["-size", "640x480", "radial-gradient:orange-black", "(", "-seed", "909", "-size", "640x480",
+                 "plasma:fractal", "-blur", "0x2", ")", "-compose", "blend", "-define", "compose:args=40",
+                 "-composite"])),
 ]
 
 
@@ -260,6 +289,7 @@ UI_SCHEMES = {
     "amber": ("#1a1200", "#6b4a00", "#2e2000", "#ffbf40", "#ff6a00"),
     "mint": ("#e8f5ef", "#1f8a70", "#d0ebe0", "#0b3d2e", "#c0392b"),
     "ocean": ("#0b2545", "#13315c", "#134074", "#eef4ed", "#8da9c4"),
+    "sunset": ("#fff1e6", "#e76f51", "#f4a261", "#264653", "#2a9d8f"),
 }
 
 
@@ -270,7 +300,7 @@ def ui_picture(path, size, scheme):
     unit = max(6, height // 12)
     back, bar, button, ink, accent = UI_SCHEMES[scheme]
     font = {"dark": FONT_SANS, "light": FONT_MONO, "amber": "DejaVu-Sans-Condensed", "mint": "DejaVu-Serif",
-            "ocean": "DejaVu-Sans-Oblique"}[scheme]
+            "ocean": "DejaVu-Sans-Oblique", "sunset": "DejaVu-Serif-Bold"}[scheme]
     draw = [CONVERT, "-size", f"{width}x{height}", f"xc:{back}", "-font", font,
             "-pointsize", str(unit), "-fill", bar, "-draw", f"rectangle 0,0 {width},{unit * 2}",
             "-fill", ink, "-annotate", f"+{unit // 2}+{unit * 3 // 2}", "Settings 12:45"]
