@@ -30,6 +30,8 @@ constexpr std::size_t pairs_needed = 8;
 // Pictures narrower or lower than this, or further from square than max_aspect, are not proposed.
 constexpr std::uint32_t smallest_side = 8;
 constexpr std::uint64_t max_aspect = 16;
+// A reading further from square than this, of no common panel's size, is never taken without a look.
+constexpr std::uint64_t sure_aspect = 4;
 // A best score above this is no better than noise; a runner-up within this factor of the best is
 // too close to call.
 constexpr double noise_score = 0.55;
@@ -847,8 +849,14 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const bool period_unmade = period_unexplained(periods, first.format->bytes_per_pixel);
   // A width that is a common panel's part, where the whole panel's rows line up too.
   const bool part_of_panel = panel_at_multiple(samples, first);
+  // A long strip that is no panel's: a pattern whose rows repeat every few rows reads as those rows
+  // side by side, and a picture tiled in blocks (every colour once, in squares of one channel's
+  // ramp) reads smoother with its rows cut at a block, both far from square; the rows of such a
+  // reading line up as well as any picture's, and only the shape tells.
+  const bool strip = std::max(first.width, first.height) > sure_aspect * std::min(first.width, first.height) &&
+                     !common_panel(first.width, first.height);
   result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats &&
-                           !halves_alike && !rows_repeat && !period_unmade && !part_of_panel
+                           !halves_alike && !rows_repeat && !period_unmade && !part_of_panel && !strip
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
   return result;

@@ -140,7 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                     // A colour lookup grid reads smoothest at half its width (32 x 256), its
                     // neighbouring squares more alike than its rows; 64 x 128 is a panel and its rows
                     // line up too: never sure.
-                    ForeignDump{"hald_64x128.rgb565le", ProbeVerdict::unsure, nullptr, 0, 0, "-"}),
+                    ForeignDump{"hald_64x128.rgb565le", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // A saw-toothed line in grey, whose rows repeat every few rows, reads smoothest
+                    // as a strip of rgb565 (90 x 20), four of its rows a row: never sure.
+                    ForeignDump{"saw_45x80.gray", ProbeVerdict::unsure, nullptr, 0, 0, "-"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -92,3 +92,9 @@ rm -f cross.png
 ff -f lavfi -i haldclutsrc=level=6 -frames:v 1 hald.png
 ff -i hald.png -vf scale=64:128:flags=bicubic -f rawvideo -pix_fmt rgb565le hald_64x128.rgb565le
 rm -f hald.png
+# A saw-toothed line whose rows repeat every few rows, in grey: it reads smoothest as rgb565 four of
+# its rows side by side (90 x 20), every row of that reading alike; a strip of no panel's size is
+# never sure.
+/usr/bin/convert -size 640x480 pattern:horizontalsaw -fill '#2f4f4f' -opaque black PNG24:saw.png
+ff -i saw.png -vf scale=45:80:flags=bicubic -f rawvideo -pix_fmt gray saw_45x80.gray
+rm -f saw.png
