@@ -58,7 +58,10 @@
 // repeats along its rows may read smoothest one repeat a row, in a pixel of the wrong size. Nor where
 // the guess is no common panel's size while two to four times its width is one whose rows line up
 // too: a grid of squares whose neighbours are more alike than its rows (a colour lookup grid) reads
-// smoothest with each row cut into parts, and only the panel tells its width.
+// smoothest with each row cut into parts, and only the panel tells its width. Nor where the guess
+// is a strip further from square than 4:1 of no common panel's size: a pattern whose rows repeat
+// every few rows reads as those rows side by side, and a picture of blocks that each ramp one
+// channel reads smoother cut at a block, both as long strips whose rows line up like a picture's.
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout
