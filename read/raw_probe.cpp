@@ -43,6 +43,9 @@ constexpr int sure_enough = 95;
 constexpr double stride_weight = 1.0;
 // A row length whose bytes line up this sharply is a picture's (or a multiple of it).
 constexpr double lines_up = 0.8;
+// A row length whose half, third, ... lines up, more sharply than the row length itself, is as much
+// less likely as that fraction lines up more sharply than lines_up, by at most this.
+constexpr double most_as_multiple = 2;
 // A jump at a seam this many times the steps beside it is no accident of the picture.
 constexpr double seam_noise = 1.5;
 // Halves of a row nearer each other than this, against pixels far apart, may be two rows of a
@@ -764,10 +767,17 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     // apart than one (ordered dither alternates from row to row). A row length whose half, third,
     // ... or eighth already lines up is a multiple of the true one, and gets no credit for it: a
     // narrow picture of flat bars read as five of its rows side by side lines up as well as the
-    // picture does.
+    // picture does. Where the fraction lines up more sharply than the row length itself, it is the
+    // likelier row length: a dithered picture read as two of its rows side by side is smoother than
+    // at its own width (its rows two apart share the dither), and only its own row length's lining
+    // up tells. A picture whose rows line up exactly (bars) lines up partly at half its row length
+    // too, rows two on there being the next row, but less sharply than at its own.
     for (std::uint64_t parts = 2; parts <= 8; ++parts) {
-      if (stride % parts == 0 && stride / parts >= smallest_side && sharpness_at(stride / parts) < lines_up)
-        return smooth;
+      if (stride % parts != 0 || stride / parts < smallest_side) continue;
+      const double fraction = sharpness_at(stride / parts);
+      if (fraction >= lines_up) continue;
+      if (sharpness_at(stride) < fraction) return smooth;
+      return smooth * std::min(most_as_multiple, lines_up / std::max(fraction, 0.01));
     }
     return smooth * std::pow(std::min(1.0, sharpness_at(stride)), stride_weight);
   };

@@ -16,7 +16,10 @@
 //   bytes one to four steps of twelve bytes beside that (whole pixels of every size, so that a
 //   word's other half or padding never passes for an edge). Rows two to four apart line up too
 //   (ordered dither makes rows two apart more alike than neighbours), so a row length whose half,
-//   third, ... or eighth already lines up gets no credit.
+//   third, ... or eighth already lines up gets no credit. Where that fraction lines up more sharply
+//   than the row length itself, the row length is a multiple of the picture's and counts as the less
+//   likely the more sharply the fraction lines up: a dithered picture read as two of its rows side
+//   by side is smoother than at its own width, rows two apart sharing the dither.
 // - Seams. A width that is two or three rows of a narrower picture side by side jumps at the column
 //   where each next row starts, where the columns beside it do not.
 // - The bytes' periods. The bytes of a pixel play different parts (channels, a word's halves,
