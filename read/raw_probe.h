@@ -65,6 +65,8 @@
 // is a strip further from square than 4:1 of no common panel's size: a pattern whose rows repeat
 // every few rows reads as those rows side by side, and a picture of blocks that each ramp one
 // channel reads smoother cut at a block, both as long strips whose rows line up like a picture's.
+// Nor where it would lose its lead without the handicap of multiples: a pattern tiled along its rows
+// lines up at every multiple of its repeat, and the handicap would set one of them clearly ahead.
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout

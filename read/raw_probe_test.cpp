@@ -145,8 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // as a strip of rgb565 (90 x 20), four of its rows a row: never sure.
                     ForeignDump{"saw_45x80.gray", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
                     // Blocks of colour ramps in dithered rgb565 read smoother as two of their rows
-                    // side by side (256 x 80), but a row length whose half lines up is a multiple.
-                    ForeignDump{"allyuv_128x160.rgb565be", ProbeVerdict::confident, "rgb565", 128, 160, "be"}),
+                    // side by side (256 x 80), but a row length whose half lines up more sharply is
+                    // a multiple: the right layout first, though not sure.
+                    ForeignDump{"allyuv_128x160.rgb565be", ProbeVerdict::unsure, "rgb565", 128, 160, "be"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
