@@ -43,6 +43,9 @@ constexpr int sure_enough = 95;
 constexpr double stride_weight = 1.0;
 // A row length whose bytes line up this sharply is a picture's (or a multiple of it).
 constexpr double lines_up = 0.8;
+// A row length whose half, third, ... lines up, more sharply than the row length itself, is as much
+// less likely as that fraction lines up more sharply than lines_up, by at most this.
+constexpr double most_as_multiple = 2;
 // A jump at a seam this many times the steps beside it is no accident of the picture.
 constexpr double seam_noise = 1.5;
 // Halves of a row nearer each other than this, against pixels far apart, may be two rows of a
@@ -752,23 +755,36 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const std::vector<std::uint32_t> marks = marked_periods(samples);
   // Each row length's sharpness, measured once for all the formats that share it.
   std::map<std::uint64_t, double> sharpness;
-  const auto with_stride = [&](double smooth, std::uint64_t stride) {
-    // A reading that is no picture gets no credit for lining up.
-    if (smooth > rough) return smooth;
-    const auto sharpness_at = [&](std::uint64_t length) {
-      auto [at, added] = sharpness.try_emplace(length, 0.0);
-      if (added) at->second = stride_sharpness(samples, length);
-      return at->second;
-    };
+  const auto sharpness_at = [&](std::uint64_t length) {
+    auto [at, added] = sharpness.try_emplace(length, 0.0);
+    if (added) at->second = stride_sharpness(samples, length);
+    return at->second;
+  };
+  // Where a row length is a multiple of one that lines up, how much less likely that makes it (1
+  // where it lines up more sharply than the fraction); none where it is no such multiple.
+  const auto as_multiple = [&](std::uint64_t stride) -> std::optional<double> {
     // Rows two to eight apart line up too, and a dithered picture's rows often line up better two
     // apart than one (ordered dither alternates from row to row). A row length whose half, third,
     // ... or eighth already lines up is a multiple of the true one, and gets no credit for it: a
     // narrow picture of flat bars read as five of its rows side by side lines up as well as the
-    // picture does.
+    // picture does. Where the fraction lines up more sharply than the row length itself, it is the
+    // likelier row length: a dithered picture read as two of its rows side by side is smoother than
+    // at its own width (its rows two apart share the dither), and only its own row length's lining
+    // up tells. A picture whose rows line up exactly (bars) lines up partly at half its row length
+    // too, rows two on there being the next row, but less sharply than at its own.
     for (std::uint64_t parts = 2; parts <= 8; ++parts) {
-      if (stride % parts == 0 && stride / parts >= smallest_side && sharpness_at(stride / parts) < lines_up)
-        return smooth;
+      if (stride % parts != 0 || stride / parts < smallest_side) continue;
+      const double fraction = sharpness_at(stride / parts);
+      if (fraction >= lines_up) continue;
+      if (sharpness_at(stride) < fraction) return 1.0;
+      return std::min(most_as_multiple, lines_up / std::max(fraction, 0.01));
     }
+    return std::nullopt;
+  };
+  const auto with_stride = [&](double smooth, std::uint64_t stride) {
+    // A reading that is no picture gets no credit for lining up.
+    if (smooth > rough) return smooth;
+    if (const std::optional<double> handicap = as_multiple(stride)) return smooth * *handicap;
     return smooth * std::pow(std::min(1.0, sharpness_at(stride)), stride_weight);
   };
   for (const ProbeFormat& format : formats()) {
@@ -855,8 +871,24 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   // reading line up as well as any picture's, and only the shape tells.
   const bool strip = std::max(first.width, first.height) > sure_aspect * std::min(first.width, first.height) &&
                      !common_panel(first.width, first.height);
-  result.verdict = runner >= best * clear_lead && first.confidence >= sure_enough && rows_line_up && !repeats &&
-                           !halves_alike && !rows_repeat && !period_unmade && !part_of_panel && !strip
+  // The handicap of multiples ranks a dithered picture's own width above two of its rows side by
+  // side, but a pattern tiled along its rows lines up at every multiple of its repeat, and the
+  // handicap would make one of them (a fraction of the others) look clearly ahead: the first guess
+  // is taken only where it keeps its lead without the handicap.
+  const auto plain = [&](const ProbeGuess& guess) {
+    return guess.score / as_multiple(std::uint64_t{guess.width} * guess.format->bytes_per_pixel).value_or(1.0);
+  };
+  double plain_total = 0, plain_runner = noise_score * 2;
+  const double plain_best = std::max(plain(first), 1e-9);
+  for (std::size_t i = 0; i < result.ranked.size(); ++i) {
+    const double other = std::max(plain(result.ranked[i]), plain_best);
+    plain_total += std::pow(plain_best / other, 8);
+    if (i > 0) plain_runner = std::min(plain_runner, plain(result.ranked[i]));
+  }
+  const bool ahead_without_handicap = plain_runner >= plain_best * clear_lead && 100 / plain_total >= sure_enough;
+  result.verdict = ahead_without_handicap && runner >= best * clear_lead && first.confidence >= sure_enough &&
+                           rows_line_up && !repeats && !halves_alike && !rows_repeat && !period_unmade &&
+                           !part_of_panel && !strip
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
   return result;

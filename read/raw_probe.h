@@ -16,7 +16,10 @@
 //   bytes one to four steps of twelve bytes beside that (whole pixels of every size, so that a
 //   word's other half or padding never passes for an edge). Rows two to four apart line up too
 //   (ordered dither makes rows two apart more alike than neighbours), so a row length whose half,
-//   third, ... or eighth already lines up gets no credit.
+//   third, ... or eighth already lines up gets no credit. Where that fraction lines up more sharply
+//   than the row length itself, the row length is a multiple of the picture's and counts as the less
+//   likely the more sharply the fraction lines up: a dithered picture read as two of its rows side
+//   by side is smoother than at its own width, rows two apart sharing the dither.
 // - Seams. A width that is two or three rows of a narrower picture side by side jumps at the column
 //   where each next row starts, where the columns beside it do not.
 // - The bytes' periods. The bytes of a pixel play different parts (channels, a word's halves,
@@ -62,6 +65,8 @@
 // is a strip further from square than 4:1 of no common panel's size: a pattern whose rows repeat
 // every few rows reads as those rows side by side, and a picture of blocks that each ramp one
 // channel reads smoother cut at a block, both as long strips whose rows line up like a picture's.
+// Nor where it would lose its lead without the handicap of multiples: a pattern tiled along its rows
+// lines up at every multiple of its repeat, and the handicap would set one of them clearly ahead.
 //
 // What the content cannot tell: whether red or blue is in the high bits (for a three-byte pixel that
 // is also its byte order), whether the first row is the top, and alpha that is one value throughout

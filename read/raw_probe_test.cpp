@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // the edges' sides, and no argb8888 at half the width; a checkerboard, which
                     // lines up at every multiple of its squares, is never sure.
                     ForeignDump{"bars_88x72.rgb565le", ProbeVerdict::unsure, "rgb565", 88, 72, "le"},
-                    ForeignDump{"testsrc_120x90.rgb565be", ProbeVerdict::unsure, "rgb565", 120, 90, "be"},
+                    ForeignDump{"testsrc_120x90.rgb565be", ProbeVerdict::confident, "rgb565", 120, 90, "be"},
                     ForeignDump{"checks_96x64.rgb24", ProbeVerdict::unsure, "rgb888", 96, 64, "-"},
                     // A swirled gradient in dithered rgb444 reads smoothest as two of its rows side
                     // by side (320 x 60); the halves of such a row alike, it is never sure.
@@ -143,7 +143,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ForeignDump{"hald_64x128.rgb565le", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
                     // A saw-toothed line in grey, whose rows repeat every few rows, reads smoothest
                     // as a strip of rgb565 (90 x 20), four of its rows a row: never sure.
-                    ForeignDump{"saw_45x80.gray", ProbeVerdict::unsure, nullptr, 0, 0, "-"}),
+                    ForeignDump{"saw_45x80.gray", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // Blocks of colour ramps in dithered rgb565 read smoother as two of their rows
+                    // side by side (256 x 80), but a row length whose half lines up more sharply is
+                    // a multiple: the right layout first, though not sure.
+                    ForeignDump{"allyuv_128x160.rgb565be", ProbeVerdict::unsure, "rgb565", 128, 160, "be"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -98,3 +98,9 @@ rm -f hald.png
 /usr/bin/convert -size 640x480 pattern:horizontalsaw -fill '#2f4f4f' -opaque black PNG24:saw.png
 ff -i saw.png -vf scale=45:80:flags=bicubic -f rawvideo -pix_fmt gray saw_45x80.gray
 rm -f saw.png
+# Every YUV colour, in blocks that each ramp, in dithered rgb565be: read at twice its width
+# (256 x 80) it is smoother than at its own, rows two apart sharing the dither, but its own row
+# length lines up there, so the wider reading is a multiple of it.
+ff -f lavfi -i allyuv -frames:v 1 allyuv.png
+ff -i allyuv.png -vf scale=128:160:flags=bicubic -f rawvideo -pix_fmt rgb565be allyuv_128x160.rgb565be
+rm -f allyuv.png
