@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -168,10 +167,9 @@ void ColourCount::add_triples(const std::uint8_t* triples, std::uint32_t count, 
   }
 }
 
-std::vector<BgraQuad> ColourCount::palette(unsigned entries) const {
-  assert(entries <= entries_);
+std::vector<BgraQuad> ColourCount::palette() const {
   std::vector<BgraQuad> palette;
-  if (!too_many_ && exact_.size() <= entries) {
+  if (!too_many_) {
     for (std::uint32_t colour : exact_) palette.push_back(unpacked(colour));
     return palette;
   }
@@ -185,7 +183,7 @@ std::vector<BgraQuad> ColourCount::palette(unsigned entries) const {
     boxes[0].count += counts[cell];
   }
   std::tie(boxes[0].channel, boxes[0].range) = widest(boxes[0]);
-  while (boxes.size() < entries) {
+  while (boxes.size() < entries_) {
     int chosen = -1;
     for (std::size_t b = 0; b < boxes.size(); ++b) {
       if (boxes[b].cells.size() < 2) continue;

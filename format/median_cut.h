@@ -41,10 +41,10 @@ class ColourCount {
   // Whether the colours are still kept one by one: every row told from now on may still add the one
   // that decides whether the palette is exact. Once not, only the rows counted in cells matter.
   bool keeps_colours() const { return !too_many_; }
-  // The palette of at most `entries` colours (no more than the count was made for).
-  std::vector<BgraQuad> palette(unsigned entries) const;
+  // The palette of at most the entries the count was made for.
+  std::vector<BgraQuad> palette() const;
   // Whether that palette holds every colour of the picture exactly.
-  bool exact(unsigned entries) const { return !too_many_ && exact_.size() <= entries; }
+  bool exact() const { return !too_many_; }
 
  private:
   // The counts of the cells, allocated when a quad is first counted; opaque triples are counted in

@@ -34,9 +34,9 @@ class ChoosePalette : public testing::TestWithParam<PaletteCase> {};
 
 TEST_P(ChoosePalette, GivesTheHandWorkedEntries) {
   const PaletteCase& c = GetParam();
-  ColourCount count;
+  ColourCount count(c.entries);
   count.add(c.picture);
-  EXPECT_EQ(count.palette(c.entries), c.expected);
+  EXPECT_EQ(count.palette(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, ChoosePalette, testing::ValuesIn(palette_cases),
@@ -148,10 +148,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, IndexTriples, testing::ValuesIn(triple_row_cases)
 TEST(ColourCount, CountsTriplesAsItCountsQuads) {
   // The median cut of black twice, grey and white, as worked out for quads above.
   const std::uint8_t triples[] = {0, 0, 0, 0, 0, 0, 0x80, 0x80, 0x80, 0xFF, 0xFF, 0xFF};
-  ColourCount count;
+  ColourCount count(2);
   count.add_triples(triples, 4);
-  EXPECT_FALSE(count.exact(2));
-  EXPECT_EQ(count.palette(2), (std::vector<BgraQuad>{black, {0xC2, 0xC2, 0xC2, 255}}));
+  EXPECT_FALSE(count.exact());
+  EXPECT_EQ(count.palette(), (std::vector<BgraQuad>{black, {0xC2, 0xC2, 0xC2, 255}}));
 }
 
 }  // namespace

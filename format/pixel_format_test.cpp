@@ -211,10 +211,10 @@ TEST_P(RoundTrip, GivesBackAPictureAtTheFormatsLevels) {
     if (pages && info.format != PixelFormat::mono1) continue;
     FormatSettings settings = with(info.format);
     settings.pages = pages;
-    ColourCount count;
+    ColourCount count(info.index_bits != 0 ? 1u << info.index_bits : 0);
     count.add(picture);
-    const std::vector<BgraQuad> palette = count.palette(info.index_bits != 0 ? 1u << info.index_bits : 0);
-    const PaletteIndex index(palette, count.exact(info.index_bits != 0 ? 1u << info.index_bits : 0));
+    const std::vector<BgraQuad> palette = count.palette();
+    const PaletteIndex index(palette, count.exact());
     settings.palette = palette;
     settings.index = &index;
     const ImageLayout layout = image_layout(settings, width, height);

@@ -90,17 +90,18 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
       const std::uint32_t done = (backwards ? bands - 1 - k : k) * band;
       const std::uint32_t count = std::min(band, rows.height - done);
       const std::uint32_t first = rows.reverse ? rows.height - done - count : done;
-      if (sampled && sampled()) {
-        for (std::uint32_t row = (first + 3) / 4 * 4; row < first + count; row += 4) {
-          std::variant<std::span<const std::uint8_t>, Outcome> got = source(row, 1);
-          if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
-          if (std::optional<Outcome> refused = each(std::get<0>(got), row, 1, done)) return refused;
-        }
+      const auto hand_on = [&](std::uint32_t from, std::uint32_t rows_asked) -> std::optional<Outcome> {
+        std::variant<std::span<const std::uint8_t>, Outcome> got = source(from, rows_asked);
+        if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
+        return each(std::get<0>(got), from, rows_asked, done);
+      };
+      if (!sampled || !sampled()) {
+        if (std::optional<Outcome> refused = hand_on(first, count)) return refused;
         continue;
       }
-      std::variant<std::span<const std::uint8_t>, Outcome> got = source(first, count);
-      if (Outcome* refused = std::get_if<Outcome>(&got)) return std::move(*refused);
-      if (std::optional<Outcome> refused = each(std::get<0>(got), first, count, done)) return refused;
+      for (std::uint32_t row = (first + 3) / 4 * 4; row < first + count; row += 4) {
+        if (std::optional<Outcome> refused = hand_on(row, 1)) return refused;
+      }
     }
     return std::nullopt;
   };
@@ -154,8 +155,8 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
               },
               false, sampled_alone))
         return refused;
-      palette = colours.palette(1u << info.index_bits);
-      index.emplace(palette, colours.exact(1u << info.index_bits));
+      palette = colours.palette();
+      index.emplace(palette, colours.exact());
       settings.index = &*index;
     }
     if (info.index_bits != 0) {
