@@ -125,9 +125,15 @@ class BandThread {
     changed_.notify_all();
   }
 
-  // The answer of the read started last.
+  // The answer of the read started last; read on this thread when the other has not begun it (its
+  // core busy with other work), rather than waited for.
   std::variant<std::span<const std::uint8_t>, Failure> wait() {
     std::unique_lock lock(mutex_);
+    if (asked_) {
+      asked_ = false;
+      lock.unlock();
+      return bands_->rows(first_, count_);
+    }
     changed_.wait(lock, [&] { return answer_.has_value(); });
     std::variant<std::span<const std::uint8_t>, Failure> answer = std::move(*answer_);
     answer_.reset();
