@@ -98,6 +98,8 @@ struct FoundBands {
   BmpBands bands;
 };
 
+std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& path);
+
 // Reads bands of a BMP's rows on a thread of its own, one read at a time, so that the next band is
 // read while the walk works on the one before.
 class BandThread {
@@ -167,15 +169,15 @@ class BandThread {
 };
 
 // A BMP read a band at a time through windows of its file, which stays open meanwhile. A 24-bit
-// picture opened twice, each view with its own memory and file position, is read on two cores: while
-// the walk works on a band from one view, the band it will most likely ask for next is read through
-// the other on a thread of its own, as a walk over the whole picture is bound by the copying of the
-// file's bytes into memory as much as by the work on them.
+// picture of more than one band is opened twice, each view with its own memory and file position, and
+// read on two cores: while the walk works on a band from one view, the band it will most likely ask
+// for next is read through the other on a thread of its own, as a walk over the whole picture is bound
+// by the copying of the file's bytes into memory as much as by the work on them.
 class BandsSource : public PackSource {
  public:
-  BandsSource(FoundBands bmp, std::optional<FoundBands> second, const PackOptions& options) : options_(options) {
+  BandsSource(FoundBands bmp, std::string path, const PackOptions& options)
+      : path_(std::move(path)), options_(options) {
     readers_[0].emplace(std::move(bmp));
-    if (second) readers_[1].emplace(std::move(*second));
   }
 
   std::uint32_t width() const override { return bands().width(); }
@@ -188,8 +190,8 @@ class BandsSource : public PackSource {
     if (std::optional<Failure> failed = survey(0, band_rows, reverse)) return refusal(std::move(*failed));
     band_rows_ = std::max<std::uint32_t>(band_rows, 1), reverse_ = reverse, last_band_.reset();
     read_ahead_ = false;
-    if (readers_[1] && bands().file_rows() && std::thread::hardware_concurrency() > 1 &&
-        !survey(1, band_rows, reverse)) {
+    if (bands().file_rows() && bands().height() > band_rows_ && std::thread::hardware_concurrency() > 1 &&
+        open_second() && !survey(1, band_rows, reverse)) {
       try {
         if (!thread_) thread_.emplace();
         read_ahead_ = true;
@@ -211,6 +213,17 @@ class BandsSource : public PackSource {
 
  private:
   const BmpBands& bands() const { return readers_[0]->bands; }
+
+  // Whether the second view is open: none where the system lets a file be viewed only once (the
+  // Win32 build), or where the path now names another file.
+  bool open_second() {
+    if (readers_[1]) return true;
+    std::variant<std::monostate, FoundBands, Outcome> again = find_bands(path_);
+    FoundBands* other = std::get_if<FoundBands>(&again);
+    if (other == nullptr || !other->view->same_file(*readers_[0]->view)) return false;
+    readers_[1].emplace(std::move(*other));
+    return true;
+  }
 
   std::optional<Failure> survey(int reader, std::uint32_t band_rows, bool reverse) {
     if (reading_) {
@@ -260,6 +273,7 @@ class BandsSource : public PackSource {
     return std::pair{reverse_ ? height - next - rows : next, rows};
   }
 
+  std::string path_;
   const PackOptions& options_;
   // The first reads on this thread; the second, of the same file, only while the first's band is
   // worked on.
@@ -686,15 +700,7 @@ std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_bands(con
   if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
   FoundBands* bmp = std::get_if<FoundBands>(&found);
   if (bmp == nullptr) return std::nullopt;
-  // A second view of the same file, for reading ahead; none where the system lets a file be viewed
-  // only once (the Win32 build) or where the path now names another file.
-  std::optional<FoundBands> second;
-  if (bmp->bands.file_rows()) {
-    std::variant<std::monostate, FoundBands, Outcome> again = find_bands(path);
-    if (FoundBands* other = std::get_if<FoundBands>(&again); other != nullptr && other->view->same_file(*bmp->view))
-      second = std::move(*other);
-  }
-  return std::unique_ptr<PackSource>(std::make_unique<BandsSource>(std::move(*bmp), std::move(second), options));
+  return std::unique_ptr<PackSource>(std::make_unique<BandsSource>(std::move(*bmp), path, options));
 }
 
 // A stream's first bytes: a BMP's headers and colour table fit in them.
