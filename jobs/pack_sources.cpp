@@ -1,12 +1,17 @@
 #include "jobs/pack_sources.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "codecs/image_codecs.h"
@@ -87,35 +92,203 @@ class LoadedSource : public PackSource {
   bool alpha_;
 };
 
-// A BMP read a band at a time through windows of its file, which stays open meanwhile.
+// A BMP's band reader over a view of its file; the view must outlive the reader.
+struct FoundBands {
+  std::unique_ptr<FileView> view;  // the bands map their windows through it
+  BmpBands bands;
+};
+
+std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& path);
+
+// Reads bands of a BMP's rows on a thread of its own, one read at a time, so that the next band is
+// read while the walk works on the one before.
+class BandThread {
+ public:
+  BandThread() : thread_([this] { run(); }) {}
+  BandThread(const BandThread&) = delete;
+  BandThread& operator=(const BandThread&) = delete;
+  ~BandThread() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  // Starts reading `count` rows from `first` on through `bands`, which nothing else may touch until
+  // wait() has answered.
+  void start(BmpBands& bands, std::uint32_t first, std::uint32_t count) {
+    {
+      const std::lock_guard lock(mutex_);
+      assert(!asked_ && !answer_);
+      bands_ = &bands, first_ = first, count_ = count, asked_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // The answer of the read started last; read on this thread when the other has not begun it (its
+  // core busy with other work), rather than waited for.
+  std::variant<std::span<const std::uint8_t>, Failure> wait() {
+    std::unique_lock lock(mutex_);
+    if (asked_) {
+      asked_ = false;
+      lock.unlock();
+      return bands_->rows(first_, count_);
+    }
+    changed_.wait(lock, [&] { return answer_.has_value(); });
+    std::variant<std::span<const std::uint8_t>, Failure> answer = std::move(*answer_);
+    answer_.reset();
+    return answer;
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return stopping_ || asked_; });
+      if (stopping_) return;
+      asked_ = false;
+      lock.unlock();
+      std::variant<std::span<const std::uint8_t>, Failure> answer = bands_->rows(first_, count_);
+      lock.lock();
+      answer_ = std::move(answer);
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  BmpBands* bands_ = nullptr;
+  std::uint32_t first_ = 0;
+  std::uint32_t count_ = 0;
+  bool asked_ = false;
+  bool stopping_ = false;
+  std::optional<std::variant<std::span<const std::uint8_t>, Failure>> answer_;
+  std::thread thread_;  // last: it starts once the rest is in place
+};
+
+// A BMP read a band at a time through windows of its file, which stays open meanwhile. A 24-bit
+// picture of more than one band is opened twice, each view with its own memory and file position, and
+// read on two cores: while the walk works on a band from one view, the band it will most likely ask
+// for next is read through the other on a thread of its own, as a walk over the whole picture is bound
+// by the copying of the file's bytes into memory as much as by the work on them.
 class BandsSource : public PackSource {
  public:
-  BandsSource(std::unique_ptr<FileView> view, BmpBands bands, const PackOptions& options)
-      : view_(std::move(view)), bands_(std::move(bands)), options_(options) {}
+  BandsSource(FoundBands bmp, std::string path, const PackOptions& options)
+      : path_(std::move(path)), options_(options) {
+    readers_[0].emplace(std::move(bmp));
+  }
 
-  std::uint32_t width() const override { return bands_.width(); }
-  std::uint32_t height() const override { return bands_.height(); }
-  bool top_down() const override { return bands_.top_down(); }
+  std::uint32_t width() const override { return bands().width(); }
+  std::uint32_t height() const override { return bands().height(); }
+  bool top_down() const override { return bands().top_down(); }
 
   std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool reverse) override {
     // Its pixels are checked first, as the loader checks them, so that a refused file is refused
     // before any output is begun.
-    if (std::optional<Failure> failed = bands_.survey(options_.pixel_limit, band_rows, reverse, keeps_alpha(options_)))
-      return refusal(std::move(*failed));
-    return StoredRows{bands_.width(), bands_.height(),     bands_.stride(), reverse,
-                      bands_.quads(), options_.background, nullptr,         bands_.any_rows()};
+    if (std::optional<Failure> failed = survey(0, band_rows, reverse)) return refusal(std::move(*failed));
+    band_rows_ = std::max<std::uint32_t>(band_rows, 1), reverse_ = reverse, last_band_.reset();
+    read_ahead_ = false;
+    if (bands().file_rows() && bands().height() > band_rows_ && std::thread::hardware_concurrency() > 1 &&
+        open_second() && !survey(1, band_rows, reverse)) {
+      try {
+        if (!thread_) thread_.emplace();
+        read_ahead_ = true;
+      } catch (const std::system_error&) {
+        // No thread to be had: the rows are read on this one.
+      }
+    }
+    const BmpBands& bmp = bands();
+    return StoredRows{bmp.width(), bmp.height(),        bmp.stride(), reverse,
+                      bmp.quads(), options_.background, nullptr,      bmp.any_rows()};
   }
 
   std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
-    std::variant<std::span<const std::uint8_t>, Failure> got = bands_.rows(first, count);
+    std::variant<std::span<const std::uint8_t>, Failure> got =
+        read_ahead_ ? read_ahead(first, count) : readers_[0]->bands.rows(first, count);
     if (Failure* failed = std::get_if<Failure>(&got)) return refusal(std::move(*failed));
     return std::get<0>(got);
   }
 
  private:
-  std::unique_ptr<FileView> view_;  // the bands map their windows through it
-  BmpBands bands_;
+  const BmpBands& bands() const { return readers_[0]->bands; }
+
+  // Whether the second view is open: none where the system lets a file be viewed only once (the
+  // Win32 build), or where the path now names another file.
+  bool open_second() {
+    if (readers_[1]) return true;
+    std::variant<std::monostate, FoundBands, Outcome> again = find_bands(path_);
+    FoundBands* other = std::get_if<FoundBands>(&again);
+    if (other == nullptr || !other->view->same_file(*readers_[0]->view)) return false;
+    readers_[1].emplace(std::move(*other));
+    return true;
+  }
+
+  std::optional<Failure> survey(int reader, std::uint32_t band_rows, bool reverse) {
+    if (reading_) {
+      thread_->wait();
+      reading_ = false;
+    }
+    return readers_[reader]->bands.survey(options_.pixel_limit, band_rows, reverse, keeps_alpha(options_));
+  }
+
+  // The rows asked for: the band read ahead when it is that one, else read here through the view
+  // whose band was handed on last, no longer needed once asked past. The band the walk will most
+  // likely ask for next is then read through the other view.
+  std::variant<std::span<const std::uint8_t>, Failure> read_ahead(std::uint32_t first, std::uint32_t count) {
+    std::optional<std::variant<std::span<const std::uint8_t>, Failure>> got;
+    if (reading_ && reading_first_ == first && reading_count_ == count) {
+      got = thread_->wait();
+      reading_ = false;
+      held_ = 1 - held_;
+    } else {
+      got = readers_[held_]->bands.rows(first, count);
+    }
+    const std::optional<std::pair<std::uint32_t, std::uint32_t>> next = next_band(first, count);
+    if (!next || std::holds_alternative<Failure>(*got)) return std::move(*got);
+    if (reading_ && (reading_first_ != next->first || reading_count_ != next->second)) {
+      thread_->wait();
+      reading_ = false;
+    }
+    if (!reading_) {
+      thread_->start(readers_[1 - held_]->bands, next->first, next->second);
+      reading_ = true, reading_first_ = next->first, reading_count_ = next->second;
+    }
+    return std::move(*got);
+  }
+
+  // When (first, count) is one of the bands readied, the band after it in the walk's order, or the
+  // one before it when the walk goes the other way round (the band asked for before it was the next).
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> next_band(std::uint32_t first, std::uint32_t count) {
+    const std::uint32_t height = bands().height();
+    const std::uint32_t done = reverse_ ? height - first - count : first;
+    if (done % band_rows_ != 0 || count != std::min(band_rows_, height - done)) return std::nullopt;
+    const std::uint32_t k = done / band_rows_;
+    const bool backwards = last_band_ && *last_band_ == std::uint64_t{k} + 1;
+    last_band_ = k;
+    if (backwards ? k == 0 : std::uint64_t{done} + band_rows_ >= height) return std::nullopt;
+    const std::uint32_t next = backwards ? done - band_rows_ : done + band_rows_;
+    const std::uint32_t rows = std::min(band_rows_, height - next);
+    return std::pair{reverse_ ? height - next - rows : next, rows};
+  }
+
+  std::string path_;
   const PackOptions& options_;
+  // The first reads on this thread; the second, of the same file, only while the first's band is
+  // worked on.
+  std::array<std::optional<FoundBands>, 2> readers_;
+  std::uint32_t band_rows_ = 1;
+  bool reverse_ = false;
+  std::optional<std::uint32_t> last_band_;
+  bool read_ahead_ = false;
+  // The reader whose band was handed on last.
+  int held_ = 0;
+  // A band being read through the other reader, and which.
+  bool reading_ = false;
+  std::uint32_t reading_first_ = 0;
+  std::uint32_t reading_count_ = 0;
+  std::optional<BandThread> thread_;  // after the readers, so that it stops before they close
 };
 
 // The picture under the transform chain. Reading it may find its file cut short or unreadable:
@@ -473,11 +646,6 @@ class GifSource : public PackSource {
 // picture of the codecs, decoded whole.
 // A BMP's band reader over a view of its file; nothing when the file is no BMP (another reader's
 // to take); or the refusal of a file that cannot be opened or was cut short under the reading.
-struct FoundBands {
-  std::unique_ptr<FileView> view;  // the bands map their windows through it
-  BmpBands bands;
-};
-
 std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& path) {
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
@@ -532,8 +700,7 @@ std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_bands(con
   if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
   FoundBands* bmp = std::get_if<FoundBands>(&found);
   if (bmp == nullptr) return std::nullopt;
-  return std::unique_ptr<PackSource>(
-      std::make_unique<BandsSource>(std::move(bmp->view), std::move(bmp->bands), options));
+  return std::unique_ptr<PackSource>(std::make_unique<BandsSource>(std::move(*bmp), path, options));
 }
 
 // A stream's first bytes: a BMP's headers and colour table fit in them.

@@ -54,6 +54,8 @@ class BmpBands {
   bool any_rows() const;
   // Bytes from one row's start to the next in the bands that rows() gives.
   std::uint32_t stride() const;
+  // Whether rows() gives the file's own rows (24 bits), read and not decoded.
+  bool file_rows() const { return at_.bmp.bits_per_pixel == 24; }
 
   // The `count` stored rows from stored row `first` on, a band that survey() readied: the file's
   // rows in a window for 24 bits, else decoded triples or quads. Valid until the next call. A 24-bit band
