@@ -348,17 +348,19 @@ bool rows_repeat_further_on(std::span<const RawSample> samples, std::uint64_t st
   return false;
 }
 
-// Whether a guess of no common panel's size would be one at two to four times its width, and the
-// rows line up at that multiple: a picture of squares or bricks side by side whose neighbouring
-// squares are more alike than its neighbouring rows (a colour lookup grid, whose squares step by one
-// level where its rows step by several) reads smoothest with each row cut into parts, one part a
-// row, and nothing in the content then favours its true width; the panel does.
-bool panel_at_multiple(std::span<const RawSample> samples, const ProbeGuess& guess) {
+// Whether a guess of no common panel's size has the pixel count of one whose rows line up at all. A
+// picture of squares side by side whose neighbouring squares are more alike than its neighbouring
+// rows (a colour lookup grid) reads smoothest with each row cut into parts; a dithered picture of
+// flat fills and thin lines reads smoother as two of its rows side by side, rows two apart sharing
+// the dither, while its own rows line up only loosely, the dither differing from row to row; a
+// pattern of slanted stripes lines up at many row lengths, meeting itself again a few rows on.
+// Nothing in the content then favours the guess over the panel; the panel's size does.
+bool panel_lines_up(std::span<const RawSample> samples, const ProbeGuess& guess) {
   if (common_panel(guess.width, guess.height)) return false;
-  const std::uint64_t stride = std::uint64_t{guess.width} * guess.format->bytes_per_pixel;
-  for (std::uint32_t parts = 2; parts <= 4; ++parts) {
-    if (guess.height % parts == 0 && common_panel(guess.width * parts, guess.height / parts) &&
-        stride_sharpness(samples, parts * stride) < lines_up)
+  const std::uint64_t count = std::uint64_t{guess.width} * guess.height;
+  for (const FrameSize& size : common_frame_sizes()) {
+    if (std::uint64_t{size.width} * size.height == count &&
+        stride_sharpness(samples, std::uint64_t{size.width} * guess.format->bytes_per_pixel) < no_line_up)
       return true;
   }
   return false;
@@ -863,8 +865,8 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   // content does not say which reading is the picture.
   const bool rows_repeat = rows_repeat_further_on(samples, stride);
   const bool period_unmade = period_unexplained(periods, first.format->bytes_per_pixel);
-  // A width that is a common panel's part, where the whole panel's rows line up too.
-  const bool part_of_panel = panel_at_multiple(samples, first);
+  // A size of no panel's with a panel's pixel count, where the panel's rows line up at all.
+  const bool part_of_panel = panel_lines_up(samples, first);
   // A long strip that is no panel's: a pattern whose rows repeat every few rows reads as those rows
   // side by side, and a picture tiled in blocks (every colour once, in squares of one channel's
   // ramp) reads smoother with its rows cut at a block, both far from square; the rows of such a

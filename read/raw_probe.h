@@ -59,9 +59,11 @@
 // by side, each row of the reading met again a period on. Nor where the bytes show a period of three
 // standing out from those of two and four, which the guessed pixel cannot make: a pattern that
 // repeats along its rows may read smoothest one repeat a row, in a pixel of the wrong size. Nor where
-// the guess is no common panel's size while two to four times its width is one whose rows line up
-// too: a grid of squares whose neighbours are more alike than its rows (a colour lookup grid) reads
-// smoothest with each row cut into parts, and only the panel tells its width. Nor where the guess
+// the guess is no common panel's size while a panel of its pixel count is one whose rows line up at
+// all: a grid of squares whose neighbours are more alike than its rows (a colour lookup grid) reads
+// smoothest with each row cut into parts, a dithered drawing of flat fills and thin lines reads
+// smoother as two of its rows side by side, slanted stripes line up at many row lengths, and only
+// the panel tells the width. Nor where the guess
 // is a strip further from square than 4:1 of no common panel's size: a pattern whose rows repeat
 // every few rows reads as those rows side by side, and a picture of blocks that each ramp one
 // channel reads smoother cut at a block, both as long strips whose rows line up like a picture's.

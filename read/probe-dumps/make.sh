@@ -104,3 +104,12 @@ rm -f saw.png
 ff -f lavfi -i allyuv -frames:v 1 allyuv.png
 ff -i allyuv.png -vf scale=128:160:flags=bicubic -f rawvideo -pix_fmt rgb565be allyuv_128x160.rgb565be
 rm -f allyuv.png
+# A dark grid with a filled box, drawn by lavfi and scaled to a panel's size (240 x 320), in dithered
+# bgr565le: read as two of its rows side by side (480 x 160) it is smoother than at its own width,
+# rows two apart sharing the dither, and its own rows line up only loosely. 240 x 320 is a panel
+# whose rows line up at all, so no width of no panel's size is sure.
+ff -f lavfi -i "color=c=0x102040:size=1280x720,drawgrid=w=80:h=60:t=2:c=0x60a0e0,drawbox=x=200:y=120:w=360:h=240:c=0xf0c020:t=fill,drawbox=x=700:y=300:w=400:h=300:c=0xc03040:t=8" \
+  -frames:v 1 grid.png
+ff -i grid.png -vf scale=240:320:flags=bicubic -frames:v 1 -pix_fmt rgb24 grid_240x320.png
+ff -i grid_240x320.png -f rawvideo -pix_fmt bgr565le grid_240x320.bgr565le
+rm -f grid.png grid_240x320.png
