@@ -366,6 +366,10 @@ bool panel_lines_up(std::span<const RawSample> samples, const ProbeGuess& guess)
   return false;
 }
 
+// A guess's weight in the confidence against the best (lowest) score: 1 for the best, falling
+// steeply as a score grows, so that a guess twice as bad counts 256 times less.
+double weight_against(double best, double score) { return std::pow(best / std::max(score, best), 8); }
+
 bool order_told(const ProbeFormat& format) { return format.byte_order_matters && format.bytes_per_pixel != 3; }
 
 // A byte order worth scoring, and how much likelier the bytes make a reading of this format.
@@ -830,10 +834,10 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     return result;
   }
   const double best = std::max(result.ranked.front().score, 1e-9);
-  const auto weight = [best](const ProbeGuess& guess) { return std::pow(best / std::max(guess.score, best), 8); };
   double total = 0;
-  for (const ProbeGuess& guess : result.ranked) total += weight(guess);
-  for (ProbeGuess& guess : result.ranked) guess.confidence = static_cast<int>(std::lround(100 * weight(guess) / total));
+  for (const ProbeGuess& guess : result.ranked) total += weight_against(best, guess.score);
+  for (ProbeGuess& guess : result.ranked)
+    guess.confidence = static_cast<int>(std::lround(100 * weight_against(best, guess.score) / total));
   const double runner = result.ranked.size() > 1 ? result.ranked[1].score : noise_score * 2;
   // A picture whose rows do not line up at the guessed width (a texture close to noise) gives no
   // evidence of its row length but its smoothness, which a wrong width of such a picture can match
@@ -883,9 +887,9 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   double plain_total = 0, plain_runner = noise_score * 2;
   const double plain_best = std::max(plain(first), 1e-9);
   for (std::size_t i = 0; i < result.ranked.size(); ++i) {
-    const double other = std::max(plain(result.ranked[i]), plain_best);
-    plain_total += std::pow(plain_best / other, 8);
-    if (i > 0) plain_runner = std::min(plain_runner, plain(result.ranked[i]));
+    const double other = plain(result.ranked[i]);
+    plain_total += weight_against(plain_best, other);
+    if (i > 0) plain_runner = std::min(plain_runner, other);
   }
   const bool ahead_without_handicap = plain_runner >= plain_best * clear_lead && 100 / plain_total >= sure_enough;
   result.verdict = ahead_without_handicap && runner >= best * clear_lead && first.confidence >= sure_enough &&
