@@ -121,15 +121,22 @@ class BandThread {
   void start(BmpBands& bands, std::uint32_t first, std::uint32_t count) {
     {
       const std::lock_guard lock(mutex_);
-      assert(!asked_ && !answer_);
+      assert(!busy_ && !asked_ && !answer_);
       bands_ = &bands, first_ = first, count_ = count, asked_ = true;
     }
+    busy_ = true;
     changed_.notify_all();
   }
+
+  // Whether a read was started and not yet answered, and whether it is of these rows.
+  bool busy() const { return busy_; }
+  bool reading(std::uint32_t first, std::uint32_t count) const { return busy_ && first_ == first && count_ == count; }
 
   // The answer of the read started last; read on this thread when the other has not begun it (its
   // core busy with other work), rather than waited for.
   std::variant<std::span<const std::uint8_t>, Failure> wait() {
+    assert(busy_);
+    busy_ = false;
     std::unique_lock lock(mutex_);
     if (asked_) {
       asked_ = false;
@@ -164,6 +171,7 @@ class BandThread {
   std::uint32_t count_ = 0;
   bool asked_ = false;
   bool stopping_ = false;
+  bool busy_ = false;  // the owner's own: started and not yet waited for
   std::optional<std::variant<std::span<const std::uint8_t>, Failure>> answer_;
   std::thread thread_;  // last: it starts once the rest is in place
 };
@@ -226,10 +234,7 @@ class BandsSource : public PackSource {
   }
 
   std::optional<Failure> survey(int reader, std::uint32_t band_rows, bool reverse) {
-    if (reading_) {
-      thread_->wait();
-      reading_ = false;
-    }
+    if (thread_ && thread_->busy()) thread_->wait();
     return readers_[reader]->bands.survey(options_.pixel_limit, band_rows, reverse, keeps_alpha(options_));
   }
 
@@ -238,23 +243,16 @@ class BandsSource : public PackSource {
   // likely ask for next is then read through the other view.
   std::variant<std::span<const std::uint8_t>, Failure> read_ahead(std::uint32_t first, std::uint32_t count) {
     std::optional<std::variant<std::span<const std::uint8_t>, Failure>> got;
-    if (reading_ && reading_first_ == first && reading_count_ == count) {
+    if (thread_->reading(first, count)) {
       got = thread_->wait();
-      reading_ = false;
       held_ = 1 - held_;
     } else {
       got = readers_[held_]->bands.rows(first, count);
     }
     const std::optional<std::pair<std::uint32_t, std::uint32_t>> next = next_band(first, count);
     if (!next || std::holds_alternative<Failure>(*got)) return std::move(*got);
-    if (reading_ && (reading_first_ != next->first || reading_count_ != next->second)) {
-      thread_->wait();
-      reading_ = false;
-    }
-    if (!reading_) {
-      thread_->start(readers_[1 - held_]->bands, next->first, next->second);
-      reading_ = true, reading_first_ = next->first, reading_count_ = next->second;
-    }
+    if (thread_->busy() && !thread_->reading(next->first, next->second)) thread_->wait();
+    if (!thread_->busy()) thread_->start(readers_[1 - held_]->bands, next->first, next->second);
     return std::move(*got);
   }
 
@@ -282,12 +280,8 @@ class BandsSource : public PackSource {
   bool reverse_ = false;
   std::optional<std::uint32_t> last_band_;
   bool read_ahead_ = false;
-  // The reader whose band was handed on last.
+  // The reader whose band was handed on last; the thread reads through the other.
   int held_ = 0;
-  // A band being read through the other reader, and which.
-  bool reading_ = false;
-  std::uint32_t reading_first_ = 0;
-  std::uint32_t reading_count_ = 0;
   std::optional<BandThread> thread_;  // after the readers, so that it stops before they close
 };
 
