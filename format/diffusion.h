@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 struct Diffusion {
@@ -18,18 +20,45 @@ struct Diffusion {
   std::array<std::int16_t, 8> scale{1, 1, 1, 1, 1, 1, 1, 1};
 };
 
+// A band's sweeps (the groups of rows a vector kernel runs at once, each row two pixels behind the
+// one above) dealt out in turn to two threads: sweep i is thread i % 2's, and it runs its columns
+// in blocks, waiting before each until the last row of sweep i - 1 has done enough pixels for its
+// first row, and saying after each how many pixels its own last row has done. Each thread's count
+// goes up across the band, sweep i's pixels counting from i * (width + 2), so that a thread gone on
+// to its next sweep never seems to have gone back to the other's wait.
+struct SweepShare {
+  unsigned self = 0;  // 0 or 1
+  std::uint32_t width = 0;
+  std::atomic<std::uint64_t>* progress = nullptr;  // two, one a thread
+
+  bool mine(std::uint32_t sweep) const { return sweep % 2 == self; }
+  // Waits until sweep - 1's last row has done `pixels` pixels; sweep 0's row above is the band's
+  // before, already whole.
+  void wait(std::uint32_t sweep, std::uint32_t pixels) const;
+  void publish(std::uint32_t sweep, std::uint32_t pixels) const;
+};
+
 // Dithers `count` rows of `width` pixels, stored rows first to first + count - 1, one after the
 // other: `values` and `levels` hold `channels` bytes a pixel, the rows of `values` `stride` bytes
 // apart and those of `levels` one after the other. `errors` is two rows of errors, four
 // lanes a pixel: an even row finds what the row above left it in the first and leaves the next row
-// its own in the second, an odd row the other way round. Row 0 finds no errors.
+// its own in the second, an odd row the other way round. Row 0 finds no errors. With `share`, the
+// vector kernels dither only this thread's sweeps of the rows.
 void diffuse_rows_scalar(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride,
                          std::uint32_t width, std::uint32_t first, std::uint32_t count, std::int32_t* errors,
                          std::uint8_t* levels);
 // One or three channels.
 void diffuse_rows_sse2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
-                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
+                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels,
+                       const SweepShare* share = nullptr);
 // One or three channels, for processors with AVX2: two rows in each 256-bit register, the same bytes
 // in fewer instructions.
 void diffuse_rows_avx2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
-                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels);
+                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels,
+                       const SweepShare* share = nullptr);
+
+// The rows of each sweep of a band on the vector path: 6 for AVX2, 3 for the others.
+constexpr std::uint32_t sse_sweep_rows = 3, avx2_sweep_rows = 6;
+// The columns a sweep runs between looking at the other thread: few enough that the thread below
+// waits little at a sweep's start, enough that the looks cost nothing beside the steps.
+constexpr std::uint32_t sweep_block = 256;

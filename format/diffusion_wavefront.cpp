@@ -1,0 +1,72 @@
+#include "format/diffusion_wavefront.h"
+
+#include <exception>
+
+void SweepShare::wait(std::uint32_t sweep, std::uint32_t pixels) const {
+  const std::uint64_t goal = std::uint64_t{sweep - 1} * (std::uint64_t{width} + 2) + pixels;
+  const std::atomic<std::uint64_t>& above = progress[1 - self];
+  // A short spin, as the thread above is usually a block ahead; then the core is given up, as on a
+  // loaded machine the other thread may not be running at all.
+  for (unsigned spins = 0; above.load(std::memory_order_acquire) < goal; ++spins) {
+    if (spins >= 64) std::this_thread::yield();
+  }
+}
+
+void SweepShare::publish(std::uint32_t sweep, std::uint32_t pixels) const {
+  progress[self].store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels, std::memory_order_release);
+}
+
+DiffusionWavefront::~DiffusionWavefront() {
+  if (!worker_.joinable()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_one();
+  worker_.join();
+}
+
+bool DiffusionWavefront::run(std::uint32_t width, const std::function<void(const SweepShare&)>& band) {
+  if (failed_) return false;
+  if (!worker_.joinable()) {
+    try {
+      worker_ = std::thread([this] { work(); });
+    } catch (const std::exception&) {
+      failed_ = true;
+      return false;
+    }
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    // The counts start again with each band; the worker is idle, and the lock hands them over.
+    progress_[0].store(0, std::memory_order_relaxed);
+    progress_[1].store(0, std::memory_order_relaxed);
+    band_ = &band;
+    width_ = width;
+    busy_ = true;
+    ++given_;
+  }
+  wake_.notify_one();
+  band(SweepShare{0, width, progress_});
+  std::unique_lock lock(mutex_);
+  finished_.wait(lock, [this] { return !busy_; });
+  band_ = nullptr;
+  return true;
+}
+
+void DiffusionWavefront::work() {
+  std::uint64_t taken = 0;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [&] { return quit_ || given_ != taken; });
+    if (quit_) return;
+    taken = given_;
+    const auto& band = *band_;
+    const SweepShare share{1, width_, progress_};
+    lock.unlock();
+    band(share);
+    lock.lock();
+    busy_ = false;
+    finished_.notify_one();
+  }
+}
