@@ -26,6 +26,14 @@ struct Diffusion {
 // first row, and saying after each how many pixels its own last row has done. Each thread's count
 // goes up across the band, sweep i's pixels counting from i * (width + 2), so that a thread gone on
 // to its next sweep never seems to have gone back to the other's wait.
+//
+// The two rows of errors stay enough across threads for the reason they are within a sweep: every
+// row runs at least two pixels behind the row above. Row y + 1 reads at pixel x what row y left
+// there at its step x + 1 (so it waits for x + 2 pixels), and writes at its step x the slot x - 1 of
+// the row of errors that row y read at its step x - 1, long done; row y + 2 overwrites row y's
+// slots only behind row y + 1, which read them. The wait's acquire pairs with the publishing
+// release, and a thread publishes only after its own waits, so each row's writes are seen by every
+// row below it, whichever thread runs it.
 struct SweepShare {
   unsigned self = 0;  // 0 or 1
   std::uint32_t width = 0;
