@@ -34,10 +34,16 @@ struct Diffusion {
 // slots only behind row y + 1, which read them. The wait's acquire pairs with the publishing
 // release, and a thread publishes only after its own waits, so each row's writes are seen by every
 // row below it, whichever thread runs it.
+// A thread's count, alone on its cache line, so that the other thread's stores do not take the line
+// from under it between its looks.
+struct alignas(64) SweepProgress {
+  std::atomic<std::uint64_t> pixels{0};
+};
+
 struct SweepShare {
   unsigned self = 0;  // 0 or 1
   std::uint32_t width = 0;
-  std::atomic<std::uint64_t>* progress = nullptr;  // two, one a thread
+  SweepProgress* progress = nullptr;  // two, one a thread
 
   bool mine(std::uint32_t sweep) const { return sweep % 2 == self; }
   // Waits until sweep - 1's last row has done `pixels` pixels; sweep 0's row above is the band's

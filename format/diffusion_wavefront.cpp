@@ -4,7 +4,7 @@
 
 void SweepShare::wait(std::uint32_t sweep, std::uint32_t pixels) const {
   const std::uint64_t goal = std::uint64_t{sweep - 1} * (std::uint64_t{width} + 2) + pixels;
-  const std::atomic<std::uint64_t>& above = progress[1 - self];
+  const std::atomic<std::uint64_t>& above = progress[1 - self].pixels;
   // A short spin, as the thread above is usually a block ahead; then the core is given up, as on a
   // loaded machine the other thread may not be running at all.
   for (unsigned spins = 0; above.load(std::memory_order_acquire) < goal; ++spins) {
@@ -13,7 +13,7 @@ void SweepShare::wait(std::uint32_t sweep, std::uint32_t pixels) const {
 }
 
 void SweepShare::publish(std::uint32_t sweep, std::uint32_t pixels) const {
-  progress[self].store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels, std::memory_order_release);
+  progress[self].pixels.store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels, std::memory_order_release);
 }
 
 DiffusionWavefront::~DiffusionWavefront() {
@@ -39,8 +39,8 @@ bool DiffusionWavefront::run(std::uint32_t width, const std::function<void(const
   {
     const std::lock_guard lock(mutex_);
     // The counts start again with each band; the worker is idle, and the lock hands them over.
-    progress_[0].store(0, std::memory_order_relaxed);
-    progress_[1].store(0, std::memory_order_relaxed);
+    progress_[0].pixels.store(0, std::memory_order_relaxed);
+    progress_[1].pixels.store(0, std::memory_order_relaxed);
     band_ = &band;
     width_ = width;
     busy_ = true;

@@ -4,7 +4,6 @@
 // levels are the bytes one thread would make.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -39,5 +38,5 @@ class DiffusionWavefront {
   std::uint64_t given_ = 0;  // bands given to the worker
   bool busy_ = false;
   bool quit_ = false;
-  std::atomic<std::uint64_t> progress_[2]{};
+  SweepProgress progress_[2];
 };
