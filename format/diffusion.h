@@ -47,9 +47,18 @@ struct SweepShare {
 
   bool mine(std::uint32_t sweep) const { return sweep % 2 == self; }
   // Waits until sweep - 1's last row has done `pixels` pixels; sweep 0's row above is the band's
-  // before, already whole.
-  void wait(std::uint32_t sweep, std::uint32_t pixels) const;
-  void publish(std::uint32_t sweep, std::uint32_t pixels) const;
+  // before, already whole. The usual case, already there, makes no call.
+  void wait(std::uint32_t sweep, std::uint32_t pixels) const {
+    const std::uint64_t goal = std::uint64_t{sweep - 1} * (std::uint64_t{width} + 2) + pixels;
+    if (progress[1 - self].pixels.load(std::memory_order_acquire) < goal) [[unlikely]]
+      wait_for(goal);
+  }
+  void publish(std::uint32_t sweep, std::uint32_t pixels) const {
+    progress[self].pixels.store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels, std::memory_order_release);
+  }
+
+ private:
+  void wait_for(std::uint64_t goal) const;
 };
 
 // Dithers `count` rows of `width` pixels, stored rows first to first + count - 1, one after the

@@ -2,18 +2,13 @@
 
 #include <exception>
 
-void SweepShare::wait(std::uint32_t sweep, std::uint32_t pixels) const {
-  const std::uint64_t goal = std::uint64_t{sweep - 1} * (std::uint64_t{width} + 2) + pixels;
+void SweepShare::wait_for(std::uint64_t goal) const {
   const std::atomic<std::uint64_t>& above = progress[1 - self].pixels;
-  // A short spin, as the thread above is usually a block ahead; then the core is given up, as on a
-  // loaded machine the other thread may not be running at all.
+  // A short spin, as the thread above is usually about to get there; then the core is given up, as
+  // on a loaded machine the other thread may not be running at all.
   for (unsigned spins = 0; above.load(std::memory_order_acquire) < goal; ++spins) {
     if (spins >= 64) std::this_thread::yield();
   }
-}
-
-void SweepShare::publish(std::uint32_t sweep, std::uint32_t pixels) const {
-  progress[self].pixels.store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels, std::memory_order_release);
 }
 
 DiffusionWavefront::~DiffusionWavefront() {

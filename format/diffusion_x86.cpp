@@ -136,9 +136,9 @@ template <unsigned channels, bool all>
   if (on1) put_levels<channels>(pair.rows[1], _mm256_extract_epi32(bytes, 4), x1, width);
 }
 
-// `n` pairs of rows from stored row `first`, each row two pixels behind the one above; with
-// `share`, in blocks of columns, as the sweep numbered `sweep` of the band.
-template <unsigned n, unsigned channels>
+// `n` pairs of rows from stored row `first`, each row two pixels behind the one above; when
+// `shared`, in blocks of columns, as the sweep numbered `sweep` of the band.
+template <unsigned n, unsigned channels, bool shared>
 [[gnu::target("avx2")]] inline void diffuse_together(const Diffusion& diffusion, const std::uint8_t* values,
                                                      std::size_t stride, std::uint32_t width, std::uint32_t first,
                                                      std::int32_t* errors, std::uint8_t* levels,
@@ -161,11 +161,13 @@ template <unsigned n, unsigned channels>
   // Pair p's upper row runs 4 p pixels behind the first row, its lower row 4 p + 2.
   const std::uint32_t lag = 4 * n - 2;
   const std::uint32_t end = width + lag;
-  const std::uint32_t block = share ? sweep_block : end;
+  const std::uint32_t block = shared ? sweep_block : end;
   for (std::uint32_t from = 0; from < end; from += block) {
     const std::uint32_t to = std::min(end, from + block);
     // The first row's pixels up to to - 1 read what the row above leaves them at its next step.
-    if (share && sweep > 0) share->wait(sweep, std::min(to + 1, width));
+    if constexpr (shared) {
+      if (sweep > 0) share->wait(sweep, std::min(to + 1, width));
+    }
     // Every pair at once where every row is inside the picture, each pair alone at the starts and
     // ends.
     for (std::uint32_t x = from; x < to; ++x) {
@@ -178,7 +180,7 @@ template <unsigned n, unsigned channels>
           step<channels, false>(diffusion, top, scale, pairs[p], x - 4 * p, width);
       }
     }
-    if (share) share->publish(sweep, to > lag ? to - lag : 0);
+    if constexpr (shared) share->publish(sweep, to > lag ? to - lag : 0);
   }
 }
 
@@ -190,19 +192,32 @@ template <unsigned channels>
   const std::size_t row_bytes = std::size_t{width} * channels;
   std::uint32_t done = 0, sweep = 0;
   for (; done + avx2_sweep_rows <= count; done += avx2_sweep_rows, ++sweep) {
-    if (!share || share->mine(sweep))
-      diffuse_together<pairs_at_once, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                                levels + done * row_bytes, share, sweep);
+    if (!share) {
+      diffuse_together<pairs_at_once, channels, false>(diffusion, values + done * stride, stride, width, first + done,
+                                                       errors, levels + done * row_bytes, nullptr, 0);
+    } else if (share->mine(sweep)) {
+      diffuse_together<pairs_at_once, channels, true>(diffusion, values + done * stride, stride, width, first + done,
+                                                      errors, levels + done * row_bytes, share, sweep);
+    }
   }
   for (; done + 2 <= count; done += 2, ++sweep) {
-    if (!share || share->mine(sweep))
-      diffuse_together<1, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                    levels + done * row_bytes, share, sweep);
+    if (!share) {
+      diffuse_together<1, channels, false>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                           levels + done * row_bytes, nullptr, 0);
+    } else if (share->mine(sweep)) {
+      diffuse_together<1, channels, true>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                          levels + done * row_bytes, share, sweep);
+    }
   }
   // A last row alone takes the kernel of one row a register.
-  if (done < count && (!share || share->mine(sweep)))
-    sse41::diffuse_together<1, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                         levels + done * row_bytes, share, sweep);
+  if (done == count) return;
+  if (!share) {
+    sse41::diffuse_together<1, channels, false>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                                levels + done * row_bytes, nullptr, 0);
+  } else if (share->mine(sweep)) {
+    sse41::diffuse_together<1, channels, true>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                               levels + done * row_bytes, share, sweep);
+  }
 }
 
 }  // namespace avx2
