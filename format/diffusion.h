@@ -35,15 +35,20 @@ struct Diffusion {
 // release, and a thread publishes only after its own waits, so each row's writes are seen by every
 // row below it, whichever thread runs it.
 // A thread's count, alone on its cache line, so that the other thread's stores do not take the line
-// from under it between its looks.
+// from under it between its looks; and whether the other thread sleeps until the count gets on.
 struct alignas(64) SweepProgress {
   std::atomic<std::uint64_t> pixels{0};
+  std::atomic<bool> watched{false};
 };
+
+// Where a thread that has waited long enough sleeps (diffusion_wavefront.cpp).
+class SweepSleep;
 
 struct SweepShare {
   unsigned self = 0;  // 0 or 1
   std::uint32_t width = 0;
   SweepProgress* progress = nullptr;  // two, one a thread
+  SweepSleep* sleep = nullptr;
 
   bool mine(std::uint32_t sweep) const { return sweep % 2 == self; }
   // Waits until sweep - 1's last row has done `pixels` pixels; sweep 0's row above is the band's
@@ -53,12 +58,17 @@ struct SweepShare {
     if (progress[1 - self].pixels.load(std::memory_order_acquire) < goal) [[unlikely]]
       wait_for(goal);
   }
+  // Both sequentially consistent, as is the sleeper's mark and its look at the count, so that
+  // either this thread sees the mark or the sleeper sees the count.
   void publish(std::uint32_t sweep, std::uint32_t pixels) const {
-    progress[self].pixels.store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels, std::memory_order_release);
+    progress[self].pixels.store(std::uint64_t{sweep} * (std::uint64_t{width} + 2) + pixels);
+    if (progress[self].watched.load()) [[unlikely]]
+      wake();
   }
 
  private:
   void wait_for(std::uint64_t goal) const;
+  void wake() const;
 };
 
 // Dithers `count` rows of `width` pixels, stored rows first to first + count - 1, one after the

@@ -1,14 +1,29 @@
 #include "format/diffusion_wavefront.h"
 
+#include <chrono>
+
 #include <exception>
 
 void SweepShare::wait_for(std::uint64_t goal) const {
-  const std::atomic<std::uint64_t>& above = progress[1 - self].pixels;
-  // A short spin, as the thread above is usually about to get there; then the core is given up, as
-  // on a loaded machine the other thread may not be running at all.
-  for (unsigned spins = 0; above.load(std::memory_order_acquire) < goal; ++spins) {
-    if (spins >= 64) std::this_thread::yield();
+  SweepProgress& above = progress[1 - self];
+  // A short spin, as the thread above is usually about to get there; then this thread sleeps, so
+  // that its core can run the other thread, or the reading of the next band, when the machine has
+  // more threads to run than cores.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+  for (unsigned spins = 1;; ++spins) {
+    if (above.pixels.load(std::memory_order_acquire) >= goal) return;
+    if (spins % 64 == 0 && std::chrono::steady_clock::now() > until) break;
   }
+  std::unique_lock lock(sleep->mutex);
+  above.watched.store(true);
+  while (above.pixels.load() < goal) sleep->woken.wait(lock);
+  above.watched.store(false);
+}
+
+void SweepShare::wake() const {
+  // Taking the lock makes sure the sleeper is inside its wait, not between its look and it.
+  const std::lock_guard lock(sleep->mutex);
+  sleep->woken.notify_one();
 }
 
 DiffusionWavefront::~DiffusionWavefront() {
@@ -42,7 +57,7 @@ bool DiffusionWavefront::run(std::uint32_t width, const std::function<void(const
     ++given_;
   }
   wake_.notify_one();
-  band(SweepShare{0, width, progress_});
+  band(SweepShare{0, width, progress_, &sleep_});
   std::unique_lock lock(mutex_);
   finished_.wait(lock, [this] { return !busy_; });
   band_ = nullptr;
@@ -57,7 +72,7 @@ void DiffusionWavefront::work() {
     if (quit_) return;
     taken = given_;
     const auto& band = *band_;
-    const SweepShare share{1, width_, progress_};
+    const SweepShare share{1, width_, progress_, &sleep_};
     lock.unlock();
     band(share);
     lock.lock();

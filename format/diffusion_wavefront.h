@@ -12,6 +12,12 @@
 
 #include "format/diffusion.h"
 
+class SweepSleep {
+ public:
+  std::mutex mutex;
+  std::condition_variable woken;
+};
+
 class DiffusionWavefront {
  public:
   DiffusionWavefront() = default;
@@ -39,4 +45,5 @@ class DiffusionWavefront {
   bool busy_ = false;
   bool quit_ = false;
   SweepProgress progress_[2];
+  SweepSleep sleep_;
 };

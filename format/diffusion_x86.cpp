@@ -162,12 +162,12 @@ template <unsigned n, unsigned channels, bool shared>
   const std::uint32_t lag = 4 * n - 2;
   const std::uint32_t end = width + lag;
   const std::uint32_t block = shared ? sweep_block : end;
+  // Sweep 0's row above is the band's before, already whole.
+  const bool follows = shared && sweep > 0;
   for (std::uint32_t from = 0; from < end; from += block) {
     const std::uint32_t to = std::min(end, from + block);
     // The first row's pixels up to to - 1 read what the row above leaves them at its next step.
-    if constexpr (shared) {
-      if (sweep > 0) share->wait(sweep, std::min(to + 1, width));
-    }
+    if (follows) share->wait(sweep, std::min(to + 1, width));
     // Every pair at once where every row is inside the picture, each pair alone at the starts and
     // ends.
     for (std::uint32_t x = from; x < to; ++x) {
