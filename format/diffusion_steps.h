@@ -63,15 +63,12 @@ template <unsigned channels>
   store_levels<channels>(row.levels + std::size_t{x} * channels, bytes, x, width);
 }
 
-// `n` rows from stored row `first`, each starting two pixels after the one above; when `shared`, in
-// blocks of columns, as the sweep numbered `sweep` of the band. Alone it makes no calls, which
-// would push the rows' running errors out of the registers.
-template <unsigned n, unsigned channels, bool shared>
+// `n` rows from stored row `first`, each starting two pixels after the one above.
+template <unsigned n, unsigned channels>
 [[gnu::target(DIFFUSION_TARGET)]] inline void diffuse_together(const Diffusion& diffusion, const std::uint8_t* values,
                                                                std::size_t stride, std::uint32_t width,
                                                                std::uint32_t first, std::int32_t* errors,
-                                                               std::uint8_t* levels, const SweepShare* share,
-                                                               std::uint32_t sweep) {
+                                                               std::uint8_t* levels) {
   const __m128i top = _mm_loadu_si128(reinterpret_cast<const __m128i*>(diffusion.top.data()));
   const __m128i scale = _mm_loadu_si128(reinterpret_cast<const __m128i*>(diffusion.scale.data()));
   const std::size_t row_bytes = std::size_t{width} * channels;
@@ -87,55 +84,32 @@ template <unsigned n, unsigned channels, bool shared>
                _mm_setzero_si128()};
   }
   const std::uint32_t lag = 2 * (n - 1);
-  const std::uint32_t end = width + lag;
-  const std::uint32_t block = shared ? sweep_block : end;
-  // Sweep 0's row above is the band's before, already whole.
-  const bool follows = shared && sweep > 0;
-  for (std::uint32_t from = 0; from < end; from += block) {
-    const std::uint32_t to = std::min(end, from + block);
-    // The first row's pixels up to to - 1 read what the row above leaves them at its next step.
-    if (follows) share->wait(sweep, std::min(to + 1, width));
-    // The rows' starts, each row alone at first; then all of them; then their ends.
-    for (std::uint32_t x = from; x < std::min(lag, to); ++x) {
-      for (unsigned r = 0; r < n; ++r) {
-        if (x >= 2 * r && x - 2 * r < width) step<channels>(diffusion, top, scale, rows[r], x - 2 * r, width);
-      }
+  // The rows' starts, each row alone at first; then all of them; then their ends.
+  for (std::uint32_t x = 0; x < std::min(lag, width + lag); ++x) {
+    for (unsigned r = 0; r < n; ++r) {
+      if (x >= 2 * r && x - 2 * r < width) step<channels>(diffusion, top, scale, rows[r], x - 2 * r, width);
     }
-    for (std::uint32_t x = std::max(lag, from); x < std::min(width, to); ++x) {
-      for (unsigned r = 0; r < n; ++r) step<channels>(diffusion, top, scale, rows[r], x - 2 * r, width);
+  }
+  for (std::uint32_t x = lag; x < width; ++x) {
+    for (unsigned r = 0; r < n; ++r) step<channels>(diffusion, top, scale, rows[r], x - 2 * r, width);
+  }
+  for (std::uint32_t x = std::max(lag, width); x < width + lag; ++x) {
+    for (unsigned r = 0; r < n; ++r) {
+      if (x >= 2 * r && x - 2 * r < width) step<channels>(diffusion, top, scale, rows[r], x - 2 * r, width);
     }
-    for (std::uint32_t x = std::max(std::max(lag, width), from); x < to; ++x) {
-      for (unsigned r = 0; r < n; ++r) {
-        if (x >= 2 * r && x - 2 * r < width) step<channels>(diffusion, top, scale, rows[r], x - 2 * r, width);
-      }
-    }
-    if constexpr (shared) share->publish(sweep, to > lag ? to - lag : 0);
   }
 }
 
 template <unsigned channels>
 [[gnu::target(DIFFUSION_TARGET)]] void diffuse_rows(const Diffusion& diffusion, const std::uint8_t* values,
                                                     std::size_t stride, std::uint32_t width, std::uint32_t first,
-                                                    std::uint32_t count, std::int32_t* errors, std::uint8_t* levels,
-                                                    const SweepShare* share = nullptr) {
+                                                    std::uint32_t count, std::int32_t* errors, std::uint8_t* levels) {
   const std::size_t row_bytes = std::size_t{width} * channels;
-  std::uint32_t done = 0, sweep = 0;
-  for (; done + sse_sweep_rows <= count; done += sse_sweep_rows, ++sweep) {
-    if (!share) {
-      diffuse_together<sse_sweep_rows, channels, false>(diffusion, values + done * stride, stride, width, first + done,
-                                                        errors, levels + done * row_bytes, nullptr, 0);
-    } else if (share->mine(sweep)) {
-      diffuse_together<sse_sweep_rows, channels, true>(diffusion, values + done * stride, stride, width, first + done,
-                                                       errors, levels + done * row_bytes, share, sweep);
-    }
-  }
-  for (; done < count; ++done, ++sweep) {
-    if (!share) {
-      diffuse_together<1, channels, false>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                           levels + done * row_bytes, nullptr, 0);
-    } else if (share->mine(sweep)) {
-      diffuse_together<1, channels, true>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                          levels + done * row_bytes, share, sweep);
-    }
-  }
+  std::uint32_t done = 0;
+  for (; done + 3 <= count; done += 3)
+    diffuse_together<3, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                  levels + done * row_bytes);
+  for (; done < count; ++done)
+    diffuse_together<1, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                  levels + done * row_bytes);
 }

@@ -136,13 +136,11 @@ template <unsigned channels, bool all>
   if (on1) put_levels<channels>(pair.rows[1], _mm256_extract_epi32(bytes, 4), x1, width);
 }
 
-// `n` pairs of rows from stored row `first`, each row two pixels behind the one above; when
-// `shared`, in blocks of columns, as the sweep numbered `sweep` of the band.
-template <unsigned n, unsigned channels, bool shared>
+// `n` pairs of rows from stored row `first`, each row two pixels behind the one above.
+template <unsigned n, unsigned channels>
 [[gnu::target("avx2")]] inline void diffuse_together(const Diffusion& diffusion, const std::uint8_t* values,
                                                      std::size_t stride, std::uint32_t width, std::uint32_t first,
-                                                     std::int32_t* errors, std::uint8_t* levels,
-                                                     const SweepShare* share, std::uint32_t sweep) {
+                                                     std::int32_t* errors, std::uint8_t* levels) {
   const __m256i top =
       _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(diffusion.top.data())));
   const __m256i scale =
@@ -160,64 +158,34 @@ template <unsigned n, unsigned channels, bool shared>
   }
   // Pair p's upper row runs 4 p pixels behind the first row, its lower row 4 p + 2.
   const std::uint32_t lag = 4 * n - 2;
-  const std::uint32_t end = width + lag;
-  const std::uint32_t block = shared ? sweep_block : end;
-  // Sweep 0's row above is the band's before, already whole.
-  const bool follows = shared && sweep > 0;
-  for (std::uint32_t from = 0; from < end; from += block) {
-    const std::uint32_t to = std::min(end, from + block);
-    // The first row's pixels up to to - 1 read what the row above leaves them at its next step.
-    if (follows) share->wait(sweep, std::min(to + 1, width));
-    // Every pair at once where every row is inside the picture, each pair alone at the starts and
-    // ends.
-    for (std::uint32_t x = from; x < to; ++x) {
-      if (x >= lag && x < width) {
-        for (unsigned p = 0; p < n; ++p) step<channels, true>(diffusion, top, scale, pairs[p], x - 4 * p, width);
-        continue;
-      }
-      for (unsigned p = 0; p < n; ++p) {
-        if (x >= 4 * p && x - 4 * p < width + 2)
-          step<channels, false>(diffusion, top, scale, pairs[p], x - 4 * p, width);
-      }
+  // Every pair at once where every row is inside the picture, each pair alone at the starts and ends.
+  for (std::uint32_t x = 0; x < width + lag; ++x) {
+    if (x >= lag && x < width) {
+      for (unsigned p = 0; p < n; ++p) step<channels, true>(diffusion, top, scale, pairs[p], x - 4 * p, width);
+      continue;
     }
-    if constexpr (shared) share->publish(sweep, to > lag ? to - lag : 0);
+    for (unsigned p = 0; p < n; ++p) {
+      if (x >= 4 * p && x - 4 * p < width + 2) step<channels, false>(diffusion, top, scale, pairs[p], x - 4 * p, width);
+    }
   }
 }
 
 template <unsigned channels>
 [[gnu::target("avx2")]] void diffuse_rows(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride,
                                           std::uint32_t width, std::uint32_t first, std::uint32_t count,
-                                          std::int32_t* errors, std::uint8_t* levels, const SweepShare* share) {
-  static_assert(avx2_sweep_rows == 2 * pairs_at_once);
+                                          std::int32_t* errors, std::uint8_t* levels) {
   const std::size_t row_bytes = std::size_t{width} * channels;
-  std::uint32_t done = 0, sweep = 0;
-  for (; done + avx2_sweep_rows <= count; done += avx2_sweep_rows, ++sweep) {
-    if (!share) {
-      diffuse_together<pairs_at_once, channels, false>(diffusion, values + done * stride, stride, width, first + done,
-                                                       errors, levels + done * row_bytes, nullptr, 0);
-    } else if (share->mine(sweep)) {
-      diffuse_together<pairs_at_once, channels, true>(diffusion, values + done * stride, stride, width, first + done,
-                                                      errors, levels + done * row_bytes, share, sweep);
-    }
-  }
-  for (; done + 2 <= count; done += 2, ++sweep) {
-    if (!share) {
-      diffuse_together<1, channels, false>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                           levels + done * row_bytes, nullptr, 0);
-    } else if (share->mine(sweep)) {
-      diffuse_together<1, channels, true>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                          levels + done * row_bytes, share, sweep);
-    }
-  }
+  std::uint32_t done = 0;
+  for (; done + 2 * pairs_at_once <= count; done += 2 * pairs_at_once)
+    diffuse_together<pairs_at_once, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                              levels + done * row_bytes);
+  for (; done + 2 <= count; done += 2)
+    diffuse_together<1, channels>(diffusion, values + done * stride, stride, width, first + done, errors,
+                                  levels + done * row_bytes);
   // A last row alone takes the kernel of one row a register.
-  if (done == count) return;
-  if (!share) {
-    sse41::diffuse_together<1, channels, false>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                                levels + done * row_bytes, nullptr, 0);
-  } else if (share->mine(sweep)) {
-    sse41::diffuse_together<1, channels, true>(diffusion, values + done * stride, stride, width, first + done, errors,
-                                               levels + done * row_bytes, share, sweep);
-  }
+  if (done < count)
+    sse41::diffuse_rows<channels>(diffusion, values + done * stride, stride, width, first + done, 1, errors,
+                                  levels + done * row_bytes);
 }
 
 }  // namespace avx2
@@ -225,19 +193,17 @@ template <unsigned channels>
 }  // namespace
 
 void diffuse_rows_sse2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
-                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels,
-                       const SweepShare* share) {
+                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels) {
   if (diffusion.channels == 3)
-    return sse2::diffuse_rows<3>(diffusion, values, stride, width, first, count, errors, levels, share);
+    return sse2::diffuse_rows<3>(diffusion, values, stride, width, first, count, errors, levels);
   assert(diffusion.channels == 1);
-  sse2::diffuse_rows<1>(diffusion, values, stride, width, first, count, errors, levels, share);
+  sse2::diffuse_rows<1>(diffusion, values, stride, width, first, count, errors, levels);
 }
 
 void diffuse_rows_avx2(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
-                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels,
-                       const SweepShare* share) {
+                       std::uint32_t first, std::uint32_t count, std::int32_t* errors, std::uint8_t* levels) {
   if (diffusion.channels == 3)
-    return avx2::diffuse_rows<3>(diffusion, values, stride, width, first, count, errors, levels, share);
+    return avx2::diffuse_rows<3>(diffusion, values, stride, width, first, count, errors, levels);
   assert(diffusion.channels == 1);
-  avx2::diffuse_rows<1>(diffusion, values, stride, width, first, count, errors, levels, share);
+  avx2::diffuse_rows<1>(diffusion, values, stride, width, first, count, errors, levels);
 }

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
-#include <thread>
 
 #include "format/diffusion.h"
-#include "format/diffusion_wavefront.h"
 #include "pixels/kernel_path.h"
 
 namespace {
@@ -39,29 +37,15 @@ Diffusion diffusion_of(unsigned channels, const std::uint8_t* bits, LevelsAs as)
   return diffusion;
 }
 
-// Narrower rows than this are dithered on one thread: a sweep's rows then take too little time
-// beside waking the worker and the waits at the sweeps' starts.
-constexpr std::uint32_t two_threads_width = 512;
-
-// With `wavefront`, on two threads where the rows are wide and the band tall enough (or always, with
-// `always`).
 void diffuse_rows(const Diffusion& diffusion, const std::uint8_t* values, std::size_t stride, std::uint32_t width,
-                  std::uint32_t first, std::uint32_t count, std::span<std::int32_t> scratch, std::uint8_t* levels,
-                  DiffusionWavefront* wavefront = nullptr, bool always = false) {
+                  std::uint32_t first, std::uint32_t count, std::span<std::int32_t> scratch, std::uint8_t* levels) {
   assert(scratch.size() >= 2 * slots(width));
   if (first == 0) std::fill(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(slots(width)), 0);
-  const KernelPath path = dispatched_kernel_path();
   // The vector kernel takes a grey or a colour, the two kinds of pixel the formats dither.
-  if (path == KernelPath::scalar || diffusion.channels == 2)
-    return diffuse_rows_scalar(diffusion, values, stride, width, first, count, scratch.data(), levels);
-  const auto rows = path == KernelPath::avx2 ? diffuse_rows_avx2 : diffuse_rows_sse2;
-  const std::uint32_t sweep_rows = path == KernelPath::avx2 ? avx2_sweep_rows : sse_sweep_rows;
-  if (wavefront && (always || (width >= two_threads_width && count >= 2 * sweep_rows)) &&
-      wavefront->run(width, [&](const SweepShare& share) {
-        rows(diffusion, values, stride, width, first, count, scratch.data(), levels, &share);
-      }))
-    return;
-  rows(diffusion, values, stride, width, first, count, scratch.data(), levels, nullptr);
+  const KernelPath path = dispatched_kernel_path();
+  const bool vector = path != KernelPath::scalar && diffusion.channels != 2;
+  const auto rows = !vector ? diffuse_rows_scalar : path == KernelPath::avx2 ? diffuse_rows_avx2 : diffuse_rows_sse2;
+  rows(diffusion, values, stride, width, first, count, scratch.data(), levels);
 }
 
 }  // namespace
@@ -132,18 +116,10 @@ void dither_row(Dither dither, const std::uint8_t* values, unsigned channels, co
   }
 }
 
-RowDither::RowDither(Dither dither, std::uint32_t width, bool always_two_threads)
-    : dither_(dither),
-      width_(width),
-      scratch_(dither_scratch_size(width, dither)),
-      always_two_threads_(always_two_threads),
-      two_cores_(std::thread::hardware_concurrency() > 1) {
+RowDither::RowDither(Dither dither, std::uint32_t width)
+    : dither_(dither), width_(width), scratch_(dither_scratch_size(width, dither)) {
   assert(dither != Dither::none);
 }
-
-RowDither::RowDither(RowDither&&) noexcept = default;
-RowDither& RowDither::operator=(RowDither&&) noexcept = default;
-RowDither::~RowDither() = default;
 
 void RowDither::start_band(std::uint32_t first, std::uint32_t count, bool reverse) {
   assert(dither_ != Dither::diffusion || first == 0 || first == next_);
@@ -172,8 +148,6 @@ void RowDither::next_rows(const std::uint8_t* values, std::size_t stride, std::u
     depths_ = depths;
     as_ = as;
   }
-  if (!wavefront_ && (always_two_threads_ || two_cores_)) wavefront_ = std::make_unique<DiffusionWavefront>();
-  diffuse_rows(*diffusion_, values, stride, width_, next_, count, scratch_, levels, wavefront_.get(),
-               always_two_threads_);
+  diffuse_rows(*diffusion_, values, stride, width_, next_, count, scratch_, levels);
   next_ += count;
 }

@@ -54,7 +54,6 @@
 enum class Dither { none, ordered, diffusion };
 
 struct Diffusion;
-class DiffusionWavefront;
 
 // Levels as numbers 0 to 2^bits - 1, or shifted into the top bits of their byte.
 enum class LevelsAs { levels, top_bits };
@@ -84,13 +83,8 @@ void dither_row(Dither dither, const std::uint8_t* values, unsigned channels, co
 // place in the picture.
 class RowDither {
  public:
-  // Throws std::bad_alloc when the scratch cannot be had. Diffusion runs a band's rows on two threads
-  // where that pays (wide rows, tall bands, a vector kernel, two cores); `always_two_threads` makes
-  // it do so on any band the vector kernels take, so that tests reach it on small pictures.
-  RowDither(Dither dither, std::uint32_t width, bool always_two_threads = false);
-  RowDither(RowDither&&) noexcept;
-  RowDither& operator=(RowDither&&) noexcept;
-  ~RowDither();
+  // Throws std::bad_alloc when the scratch cannot be had.
+  RowDither(Dither dither, std::uint32_t width);
 
   // The next band: `count` rows, the first of them stored row `first`, in the output in stored order
   // or, with `reverse`, the other way round. Diffusion's bands come in stored order.
@@ -123,9 +117,6 @@ class RowDither {
   std::array<std::uint8_t, 3> depths_{};
   LevelsAs as_ = LevelsAs::levels;
   std::uint32_t next_ = 0;  // the stored row next_row dithers
-  bool always_two_threads_ = false;
-  bool two_cores_ = false;
-  std::unique_ptr<DiffusionWavefront> wavefront_;  // started on the first band that pays
   std::uint32_t count_ = 0;
   bool reverse_ = false;
 };

@@ -375,69 +375,43 @@ TEST(Dither, DiffusionOfEveryFormatFollowsTheRule) {
   force_kernel_path(chosen);
 }
 
-struct BandCase {
-  std::vector<std::uint8_t> bits;
-  std::uint32_t band;
-};
-
-// A random picture of 29 rows dithered by RowDither in bands of `test.band` rows, on `path`: each
-// channel's levels as the reference makes them.
-void expect_bands_follow_the_rule(const BandCase& test, std::uint32_t width, bool two_threads, KernelPath path,
-                                  std::mt19937& random) {
-  constexpr std::uint32_t height = 29;
-  const auto channels = static_cast<unsigned>(test.bits.size());
-  std::vector<std::uint8_t> values(std::size_t{width} * height * channels), levels(values.size());
-  for (auto& byte : values) byte = static_cast<std::uint8_t>(random() % 256);
-  RowDither dither(Dither::diffusion, width, two_threads);
-  const std::size_t stride = std::size_t{width} * channels;
-  for (std::uint32_t first = 0; first < height; first += test.band) {
-    const std::uint32_t count = std::min(test.band, height - first);
-    dither.start_band(first, count, false);
-    dither.next_rows(values.data() + first * stride, stride, count, channels, test.bits.data(),
-                     levels.data() + first * stride);
-  }
-  for (unsigned c = 0; c < channels; ++c) {
-    std::vector<int> channel, made;
-    for (std::size_t k = c; k < values.size(); k += channels) {
-      channel.push_back(values[k]);
-      made.push_back(levels[k]);
-    }
-    ASSERT_EQ(made, reference_diffusion(channel, static_cast<int>(width), height, test.bits[c]))
-        << "band " << test.band << ", width " << width << ", channel " << c << ", " << kernel_path_name(path)
-        << (two_threads ? ", two threads" : "");
-  }
-}
-
 // Bands of many rows, which the vector kernels take several at once (a band of 13 rows is two
-// groups of six and a row alone), on every kernel path: one and three channels.
+// groups of six and a row alone), on every kernel path: one and three channels, each channel's
+// levels as the reference makes them.
 TEST(Dither, DiffusionOfTallBandsFollowsTheRule) {
-  const BandCase cases[] = {{{5, 6, 5}, 13}, {{5, 6, 5}, 6}, {{4, 4, 4}, 8}, {{4}, 13}, {{1}, 7}};
+  struct Case {
+    std::vector<std::uint8_t> bits;
+    std::uint32_t band;
+  };
+  const Case cases[] = {{{5, 6, 5}, 13}, {{5, 6, 5}, 6}, {{4, 4, 4}, 8}, {{4}, 13}, {{1}, 7}};
   const KernelPath chosen = dispatched_kernel_path();
   std::mt19937 random(2056);
+  constexpr std::uint32_t height = 29;
   for (const KernelPath path : available_kernel_paths()) {
     force_kernel_path(path);
-    for (const BandCase& test : cases) {
-      for (const std::uint32_t width : {1u, 3u, 10u, 40u})
-        expect_bands_follow_the_rule(test, width, false, path, random);
-    }
-  }
-  force_kernel_path(chosen);
-}
-
-// Bands whose sweeps are dealt out to two threads, forced on small pictures: bands of 1 to 13 rows
-// (13 rows of 29 leave a last band of 3, 7 rows a last sweep of one row), rows narrower than, as
-// wide as and wider than a block of columns, on every kernel path, whichever thread dithered the
-// row above.
-TEST(Dither, DiffusionOnTwoThreadsFollowsTheRule) {
-  const BandCase cases[] = {{{5, 6, 5}, 1}, {{5, 6, 5}, 2},  {{4, 4, 4}, 5}, {{5, 6, 5}, 6},
-                            {{4}, 7},       {{5, 6, 5}, 13}, {{1}, 13},      {{4}, 6}};
-  const KernelPath chosen = dispatched_kernel_path();
-  std::mt19937 random(7);
-  for (const KernelPath path : available_kernel_paths()) {
-    force_kernel_path(path);
-    for (const BandCase& test : cases) {
-      for (const std::uint32_t width : {1u, 5u, 255u, 256u, 257u, 259u, 513u})
-        expect_bands_follow_the_rule(test, width, true, path, random);
+    for (const Case& test : cases) {
+      const auto channels = static_cast<unsigned>(test.bits.size());
+      for (const std::uint32_t width : {1u, 3u, 10u, 40u}) {
+        std::vector<std::uint8_t> values(std::size_t{width} * height * channels), levels(values.size());
+        for (auto& byte : values) byte = static_cast<std::uint8_t>(random() % 256);
+        RowDither dither(Dither::diffusion, width);
+        const std::size_t stride = std::size_t{width} * channels;
+        for (std::uint32_t first = 0; first < height; first += test.band) {
+          const std::uint32_t count = std::min(test.band, height - first);
+          dither.start_band(first, count, false);
+          dither.next_rows(values.data() + first * stride, stride, count, channels, test.bits.data(),
+                           levels.data() + first * stride);
+        }
+        for (unsigned c = 0; c < channels; ++c) {
+          std::vector<int> channel, made;
+          for (std::size_t k = c; k < values.size(); k += channels) {
+            channel.push_back(values[k]);
+            made.push_back(levels[k]);
+          }
+          ASSERT_EQ(made, reference_diffusion(channel, static_cast<int>(width), height, test.bits[c]))
+              << "band " << test.band << ", width " << width << ", channel " << c << ", " << kernel_path_name(path);
+        }
+      }
     }
   }
   force_kernel_path(chosen);
