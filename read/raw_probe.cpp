@@ -74,8 +74,6 @@ constexpr double loosely_lined_up = 0.45;
 constexpr double clear_period = 1.5;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
-// A reading at least this rough may be a texture enlarged in blocks, whose block edges pass for seams.
-constexpr double blocky = 0.3;
 
 // The formats tried, the most common first: every format of whole bytes a pixel that a framebuffer
 // holds; alpha kept apart (rgb565a8, argb8565) and packed bits are left to the user.
@@ -251,12 +249,9 @@ double score(const Sampler& s) {
   // A seam, a column where the picture jumps every row while it does not beside it, is where the
   // rows of a narrower picture meet: this width is a multiple of the true one.
   const double seam_floor = 0.01 * elsewhere / static_cast<double>(s.pixels.size()) * static_cast<double>(pairs);
-  // A picture close to noise that was enlarged in blocks steps at every block's edge, one of which
-  // may fall on the seam: there the seam must jump more than the most the columns near it do. A
-  // smoother reading keeps the steps beside the seam as its measure, so that a picture's own vertical
-  // edge near a true seam does not hide it.
-  const std::uint64_t near_edges =
-      smooth >= blocky ? *std::max_element(d.near_seam.begin(), d.near_seam.end()) : std::uint64_t{0};
+  // A texture enlarged in blocks steps at every block's edge, one of which may fall on the seam:
+  // the seam must jump more than the most any column near it does, not only the two beside it.
+  const std::uint64_t near_edges = *std::max_element(d.near_seam.begin(), d.near_seam.end());
   const double seam =
       std::clamp((static_cast<double>(d.seam) + seam_floor) /
                      (static_cast<double>(std::max(d.beside_seam, near_edges)) + seam_floor) / seam_noise,
