@@ -148,6 +148,9 @@ class PixelReader {
   std::size_t size_;
 };
 
+// How many columns either side of a seam its step is held against.
+constexpr std::uint32_t seam_reach = 8;
+
 // What the sampled pixels of one layout say, summed over the samples.
 struct Distances {
   std::uint64_t vertical = 0;    // each pixel against the pixel below
@@ -157,6 +160,10 @@ struct Distances {
   // column where the next row would start, and the steps beside that column.
   std::uint64_t seam = 0;
   std::uint64_t beside_seam = 0;
+  // The steps across the columns a few pixels either side of the seam, each column summed apart: a
+  // picture enlarged in blocks steps at every block's edge, and a seam that falls on one is no jump
+  // of its own.
+  std::array<std::uint64_t, 2 * seam_reach + 1> near_seam{};
   // Where the width is two rows of a narrower picture side by side, each pixel against the pixel
   // half a row on, which is then the pixel below it in the narrower picture.
   std::uint64_t half_row = 0;
@@ -219,6 +226,12 @@ double score(const Sampler& s) {
           const BgrTriple left = decode(top + at - bpp), right = decode(top + at);
           d.seam += distance(left, right);
           d.beside_seam += (distance(decode(top + at - 2 * bpp), left) + distance(right, decode(top + at + bpp))) / 2;
+          const std::uint32_t reach = std::min(seam_reach, s.width / parts - 2);
+          for (std::uint32_t k = 1; k <= reach; ++k) {
+            const std::uint64_t before = at - k * bpp, after = at + k * bpp;
+            d.near_seam[seam_reach - k] += distance(decode(top + before - bpp), decode(top + before));
+            d.near_seam[seam_reach + k] += distance(decode(top + after - bpp), decode(top + after));
+          }
         }
       }
       ++pairs;
@@ -236,9 +249,13 @@ double score(const Sampler& s) {
   // A seam, a column where the picture jumps every row while it does not beside it, is where the
   // rows of a narrower picture meet: this width is a multiple of the true one.
   const double seam_floor = 0.01 * elsewhere / static_cast<double>(s.pixels.size()) * static_cast<double>(pairs);
-  const double seam = std::clamp(
-      (static_cast<double>(d.seam) + seam_floor) / (static_cast<double>(d.beside_seam) + seam_floor) / seam_noise, 1.0,
-      4.0);
+  // A texture enlarged in blocks steps at every block's edge, one of which may fall on the seam:
+  // the seam must jump more than the most any column near it does, not only the two beside it.
+  const std::uint64_t near_edges = *std::max_element(d.near_seam.begin(), d.near_seam.end());
+  const double seam =
+      std::clamp((static_cast<double>(d.seam) + seam_floor) /
+                     (static_cast<double>(std::max(d.beside_seam, near_edges)) + seam_floor) / seam_noise,
+                 1.0, 4.0);
   // Two rows of a narrower picture side by side show in how alike each half of a row is to the
   // other, which in a picture of its own the far half of a row seldom is; a picture read at a
   // fraction of its width, in rows that run on into each other across the row's end.

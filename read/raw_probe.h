@@ -21,7 +21,9 @@
 //   likely the more sharply the fraction lines up: a dithered picture read as two of its rows side
 //   by side is smoother than at its own width, rows two apart sharing the dither.
 // - Seams. A width that is two or three rows of a narrower picture side by side jumps at the column
-//   where each next row starts, where the columns beside it do not.
+//   where each next row starts, where the columns near it do not: a texture enlarged in blocks jumps
+//   at every block's edge, one of which may fall there, so the seam counts only where it jumps more
+//   than any column up to eight pixels either side.
 // - The bytes' periods. The bytes of a pixel play different parts (channels, a word's halves,
 //   padding), so the steps between neighbouring bytes differ from one position to the next with the
 //   pixel's period: a pixel size that cannot make the period the bytes show (gray8 of 16-bit words;

@@ -113,3 +113,10 @@ ff -f lavfi -i "color=c=0x102040:size=1280x720,drawgrid=w=80:h=60:t=2:c=0x60a0e0
 ff -i grid.png -vf scale=240:320:flags=bicubic -frames:v 1 -pix_fmt rgb24 grid_240x320.png
 ff -i grid_240x320.png -f rawvideo -pix_fmt bgr565le grid_240x320.bgr565le
 rm -f grid.png grid_240x320.png
+# Sand: Gaussian specks enlarged four times by pixel replication, then scaled to 200 x 150: close to
+# noise, its blocks' edges fall every two or three columns, one of them on the column half a row in,
+# where two rows of a narrower picture side by side would meet. Only a seam that jumps more than the
+# block edges near it is one: the right layout ranked first, though no guess is made.
+/usr/bin/convert -seed 3 -size 128x128 xc:tan -attenuate 2 +noise Gaussian -scale 400% PNG24:sand.png
+ff -i sand.png -vf scale=200:150:flags=bicubic -f rawvideo -pix_fmt rgb565be sand_200x150.rgb565be
+rm -f sand.png
