@@ -157,12 +157,10 @@ struct Distances {
   std::uint64_t horizontal = 0;  // against the pixel beside
   std::uint64_t elsewhere = 0;   // against a pixel far away in the file
   // Where the width is two or three rows of a narrower picture side by side: the step across the
-  // column where the next row would start, and the steps beside that column.
+  // column where the next row would start, and the steps across the columns a few pixels either
+  // side of it (the two beside it among them), each column summed apart: a picture enlarged in
+  // blocks steps at every block's edge, and a seam that falls on one is no jump of its own.
   std::uint64_t seam = 0;
-  std::uint64_t beside_seam = 0;
-  // The steps across the columns a few pixels either side of the seam, each column summed apart: a
-  // picture enlarged in blocks steps at every block's edge, and a seam that falls on one is no jump
-  // of its own.
   std::array<std::uint64_t, 2 * seam_reach + 1> near_seam{};
   // Where the width is two rows of a narrower picture side by side, each pixel against the pixel
   // half a row on, which is then the pixel below it in the narrower picture.
@@ -225,7 +223,6 @@ double score(const Sampler& s) {
           const std::uint64_t at = std::uint64_t{s.width} / parts * part * bpp;
           const BgrTriple left = decode(top + at - bpp), right = decode(top + at);
           d.seam += distance(left, right);
-          d.beside_seam += (distance(decode(top + at - 2 * bpp), left) + distance(right, decode(top + at + bpp))) / 2;
           const std::uint32_t reach = std::min(seam_reach, s.width / parts - 2);
           for (std::uint32_t k = 1; k <= reach; ++k) {
             const std::uint64_t before = at - k * bpp, after = at + k * bpp;
@@ -252,10 +249,9 @@ double score(const Sampler& s) {
   // A texture enlarged in blocks steps at every block's edge, one of which may fall on the seam:
   // the seam must jump more than the most any column near it does, not only the two beside it.
   const std::uint64_t near_edges = *std::max_element(d.near_seam.begin(), d.near_seam.end());
-  const double seam =
-      std::clamp((static_cast<double>(d.seam) + seam_floor) /
-                     (static_cast<double>(std::max(d.beside_seam, near_edges)) + seam_floor) / seam_noise,
-                 1.0, 4.0);
+  const double seam = std::clamp(
+      (static_cast<double>(d.seam) + seam_floor) / (static_cast<double>(near_edges) + seam_floor) / seam_noise, 1.0,
+      4.0);
   // Two rows of a narrower picture side by side show in how alike each half of a row is to the
   // other, which in a picture of its own the far half of a row seldom is; a picture read at a
   // fraction of its width, in rows that run on into each other across the row's end.
