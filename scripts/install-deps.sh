@@ -55,5 +55,30 @@ fi
 
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# A mirror caught mid-sync serves an index of the wrong size for a while; try again, then go on
+# with what did download, which is enough unless the install below says otherwise.
+for attempt in 1 2 3; do
+  "${as_root[@]}" apt-get update -qq && break
+  echo "install-deps: the package lists did not all download (attempt $attempt of 3)" >&2
+  [ "$attempt" -lt 3 ] && sleep 20
+done
+install() {
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@"
+}
+install "${missing[@]}" && exit 0
+
+# Without the i386 lists wine32 cannot be installed. Where the kernel cannot run 32-bit programs
+# Wine could not start anyway and the scripts skip what needs it, loudly; so there, install the
+# rest rather than fail the whole run. Where Wine can run, it stays required.
+# shellcheck source-path=SCRIPTDIR source=lib/wine32.sh
+source "$(dirname "$0")/lib/wine32.sh"
+if runs_32bit_programs; then
+  exit 1
+fi
+rest=()
+for package in "${missing[@]}"; do
+  [ "$package" = wine32:i386 ] || rest+=("$package")
+done
+[ ${#rest[@]} -lt ${#missing[@]} ] || exit 1
+echo "install-deps: wine32 could not be installed; this machine cannot execute 32-bit programs, so Wine could not start anyway: installing the rest" >&2
+install "${rest[@]}"
