@@ -194,7 +194,7 @@ if wanted hit-rate; then
   # unseen6 (whose failures were looked at, so that they count as seen), unseen7, measured once,
   # and unseen8, the set made last.
   "${python[@]}" scripts/bench/make_probe_set.py "$bench/probe-set"
-  for set in tune heldout fresh unseen unseen2 unseen3 unseen4 unseen5 unseen6 unseen7 unseen8; do
+  for set in tune heldout fresh unseen unseen2 unseen3 unseen4 unseen5 unseen6 unseen7 unseen8 unseen9; do
     echo
     echo "== probe: dumps other tools wrote, $set set"
     build/native/read/raw_probe_hit_rate "$bench/probe-set/manifest.tsv" "$set"
