@@ -148,6 +148,20 @@ class PixelReader {
   std::size_t size_;
 };
 
+// The i-th of `count` positions spread over `length`: one in each of `count` equal stretches, at a
+// place within it that varies from stretch to stretch. Evenly spaced samples alias with a picture
+// made of blocks: rows every ten of a picture of blocks five rows tall all fall on a block's last
+// row, so that every pixel sampled differs from the pixel below and the picture reads as noise at
+// its own width. The place within each stretch follows multiples of a fraction of 2^16 near an
+// irrational one, in integers, so that both builds sample the same pixels; where every position
+// is taken (count == length), it is each one once.
+constexpr std::uint64_t row_jitter = 40503;     // 2^16 / golden ratio
+constexpr std::uint64_t column_jitter = 27146;  // 2^16 (sqrt 2 - 1)
+std::uint64_t spread(std::uint64_t i, std::uint64_t count, std::uint64_t length, std::uint64_t jitter) {
+  const std::uint64_t within = (i * jitter) & 0xFFFF;
+  return ((i << 16) + within) * length / (count << 16);
+}
+
 // How many columns either side of a seam its step is held against.
 constexpr std::uint32_t seam_reach = 8;
 
@@ -197,11 +211,11 @@ double score(const Sampler& s) {
     const std::uint64_t available = last - first - 1;
     const std::uint64_t taken = std::min<std::uint64_t>(available, per_sample);
     for (std::uint64_t i = 0; i < taken; ++i) {
-      const std::uint64_t row = first + i * available / taken;
+      const std::uint64_t row = first + spread(i, taken, available, row_jitter);
       const std::uint8_t* top = sample.bytes.data() + (row * row_bytes - sample.offset);
       const std::uint8_t* below = top + row_bytes;
       for (std::uint32_t c = 0; c < columns; ++c) {
-        const std::uint64_t at = (1 + std::uint64_t{c} * (s.width - 2) / columns) * bpp;
+        const std::uint64_t at = (1 + spread(c, columns, s.width - 2, column_jitter)) * bpp;
         const BgrTriple pixel = decode(top + at);
         const BgrTriple under = decode(below + at);
         d.vertical += distance(pixel, under);

@@ -77,7 +77,10 @@
 // from padding; the probe proposes red high, the first row on top and xrgb8888. Flat drawings of a
 // few colours may not tell a 16-bit byte order or rgb444 from rgb565 either: the probe is then
 // unsure, and a look at the candidates (probe --sheet) settles it. Rows are sampled in blocks spread
-// over the file, so a dump of any size costs a few megabytes of reading.
+// over the file, so a dump of any size costs a few megabytes of reading. Within a block, the rows
+// and columns scored are spread evenly but each at a varying place within its share, never at one
+// fixed spacing: a picture of blocks as tall as half that spacing would have every sampled row meet
+// a block's edge, and read as noise at its own width.
 #pragma once
 
 #include <cstdint>

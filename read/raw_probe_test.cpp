@@ -158,7 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
                     // Sand enlarged in blocks, then scaled: a block's edge on the column half a row
                     // in is no seam, the block edges near it jumping as much. Close to noise, no
                     // guess is made, but the right layout is ranked first.
-                    ForeignDump{"sand_200x150.rgb565be", ProbeVerdict::no_guess, "rgb565", 200, 150, "be"}),
+                    ForeignDump{"sand_200x150.rgb565be", ProbeVerdict::no_guess, "rgb565", 200, 150, "be"},
+                    // Specks in blocks two rows tall, placed so that every second row ends a block:
+                    // evenly spaced rows every two would each straddle a block's edge and read as
+                    // noise at the picture's own width.
+                    ForeignDump{"tiles_120x98.rgb565le", ProbeVerdict::confident, "rgb565", 120, 98, "le"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -120,3 +120,10 @@ rm -f grid.png grid_240x320.png
 /usr/bin/convert -seed 3 -size 128x128 xc:tan -attenuate 2 +noise Gaussian -scale 400% PNG24:sand.png
 ff -i sand.png -vf scale=200:150:flags=bicubic -f rawvideo -pix_fmt rgb565be sand_200x150.rgb565be
 rm -f sand.png
+# Specks in blocks four pixels wide and two rows tall, the first block row one tall: a quick look
+# that took every second row would take each pair of rows across a block's edge, and the picture
+# would read as noise at its own width. Rows and columns are sampled at varying places instead.
+/usr/bin/convert -seed 9 -size 30x50 xc:olivedrab -attenuate 1.5 +noise Laplacian -scale 400%x200% \
+  -crop 120x98+0+1 +repage PNG24:tiles.png
+ff -i tiles.png -f rawvideo -pix_fmt rgb565le tiles_120x98.rgb565le
+rm -f tiles.png
