@@ -47,7 +47,9 @@
 // Every layout gets a quick look, the best twelve a close one. How sure the first guess is, is its
 // share of the weights (best score / score)^8 among those listed; on dumps that other tools wrote
 // these figures were roughly calibrated (of guesses given at 90 to 99 %, about nine in ten were
-// right). The first guess counts as sure only at 95 % or more, 1.2 times ahead of the next, and
+// right). The first guess counts as sure only at 95 % or more, 1.2 times ahead of the next and by
+// at least 0.001 (scores nearer 0 than that differ by which few edges the samples met: flat grey
+// bands read as flat in gray8 and in rgb888 at a third of the width), and
 // where its rows line up at all: a texture close to noise shows no sign of its row length. Nor where a
 // row length of half its own or less lines up sharply, or where the bytes repeat at a length of two
 // pixels or more that divides the row far more nearly than at any shorter whole number of pixels:

@@ -162,7 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
                     // Specks in blocks two rows tall, placed so that every second row ends a block:
                     // evenly spaced rows every two would each straddle a block's edge and read as
                     // noise at the picture's own width.
-                    ForeignDump{"tiles_120x98.rgb565le", ProbeVerdict::confident, "rgb565", 120, 98, "le"}),
+                    ForeignDump{"tiles_120x98.rgb565le", ProbeVerdict::confident, "rgb565", 120, 98, "le"},
+                    // Three flat grey bands read as flat in gray8 and as rgb888 at a third of the
+                    // width: a lead of a hair between two flat readings is chance, never sure.
+                    ForeignDump{"bands_480x272.gray", ProbeVerdict::unsure, nullptr, 0, 0, "-"}),
     [](const testing::TestParamInfo<ForeignDump>& param) {
       std::string name = param.param.file;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

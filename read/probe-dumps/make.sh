@@ -127,3 +127,9 @@ rm -f sand.png
   -crop 120x98+0+1 +repage PNG24:tiles.png
 ff -i tiles.png -f rawvideo -pix_fmt rgb565le tiles_120x98.rgb565le
 rm -f tiles.png
+# Three flat colour bands in grey, scaled to 480 x 272: read as gray8 or as rgb888 at a third of the
+# width, both readings are flat, and their scores (under 0.002) differ only by which few edges the
+# sampled pixels met: no reading is sure.
+/usr/bin/convert -size 300x200 xc:red xc:lime xc:blue +append PNG24:bands.png
+ff -i bands.png -vf scale=480:272:flags=bicubic -f rawvideo -pix_fmt gray bands_480x272.gray
+rm -f bands.png
