@@ -62,10 +62,10 @@ for attempt in 1 2 3; do
   echo "install-deps: the package lists did not all download (attempt $attempt of 3)" >&2
   [ "$attempt" -lt 3 ] && sleep 20
 done
-install() {
+apt_install() {
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@"
 }
-install "${missing[@]}" && exit 0
+apt_install "${missing[@]}" && exit 0
 
 # Without the i386 lists wine32 cannot be installed. Where the kernel cannot run 32-bit programs
 # Wine could not start anyway and the scripts skip what needs it, loudly; so there, install the
@@ -81,4 +81,4 @@ for package in "${missing[@]}"; do
 done
 [ ${#rest[@]} -lt ${#missing[@]} ] || exit 1
 echo "install-deps: wine32 could not be installed; this machine cannot execute 32-bit programs, so Wine could not start anyway: installing the rest" >&2
-install "${rest[@]}"
+apt_install "${rest[@]}"
