@@ -5,7 +5,7 @@
 //                                  each miss.
 //   raw_probe_hit_rate MANIFEST SET  the dumps that other tools wrote (scripts/bench/make_probe_set.py
 //                                  lists them in MANIFEST), those of SET (tune, heldout, fresh, unseen,
-//                                  unseen2 ... unseen8): for each kind of picture and
+//                                  unseen2 ... unseen10): for each kind of picture and
 //                                  each format, how many first guesses are right, and what `unpack
 //                                  --size auto --format auto` does with each dump (writes the right
 //                                  picture, refuses, or writes a wrong one);
