@@ -407,6 +407,10 @@ bool order_told(const ProbeFormat& format) { return format.byte_order_matters &&
 struct Reading {
   ByteOrder order;
   double factor;
+  // The part of `factor` that is only the evidence against this byte order: a dithered picture's
+  // bytes may point to the other order, and a reading handicapped past the noise line for it is
+  // still a picture.
+  double against_order = 1;
 };
 
 // How often byte `position` of each `size`-byte group differs from the same byte of the next group.
@@ -695,7 +699,8 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       const auto unused = [&](ByteOrder o) {
         return (o == ByteOrder::low_first ? second_clear : first_clear) ? unlikely : 1;
       };
-      std::vector<Reading> readings{{order, factor * unused(order)}, {other, factor * against * unused(other)}};
+      std::vector<Reading> readings{{order, factor * unused(order)},
+                                    {other, factor * against * unused(other), against}};
       // Flat drawings change both bytes alike at their edges, and their smoothness barely tells the
       // orders apart; the colours between the sides of an edge do. The order whose edges take the
       // shorter way is the likelier, by as much as its lead; where the two kinds of evidence point
@@ -711,7 +716,9 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
         if (lead >= detour_lead) {
           const ByteOrder behind = le > be ? ByteOrder::low_first : ByteOrder::high_first;
           for (Reading& reading : readings) {
-            if (reading.order == behind) reading.factor *= std::min(4.0, lead * lead);
+            if (reading.order != behind) continue;
+            reading.factor *= std::min(4.0, lead * lead);
+            reading.against_order *= std::min(4.0, lead * lead);
           }
         }
       }
@@ -785,8 +792,8 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
                       std::size_t most) {
   ProbeResult result;
   if (samples.empty()) return result;
-  // Each guess with the factor its reading of the bytes carries.
-  std::vector<std::pair<ProbeGuess, double>> guesses;
+  // Each guess with the reading of the bytes it carries.
+  std::vector<std::pair<ProbeGuess, Reading>> guesses;
   std::vector<BgrTriple> pixels;
   const Periods periods = periods_of(samples);
   const std::vector<std::uint32_t> marks = marked_periods(samples);
@@ -842,7 +849,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
           if (raw != no_score) raw = with_stride(raw, width * std::uint64_t{format.bytes_per_pixel});
           if (raw != no_score)
             guesses.push_back(
-                {{&format, reading.order, order_told(format), width, height, raw * reading.factor, 0}, reading.factor});
+                {{&format, reading.order, order_told(format), width, height, raw * reading.factor, 0}, reading});
         }
         if (width == height) break;
       }
@@ -851,16 +858,21 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   const auto by_score = [](const auto& a, const auto& b) { return a.first.score < b.first.score; };
   std::stable_sort(guesses.begin(), guesses.end(), by_score);
   if (guesses.size() > closely_scored) guesses.resize(closely_scored);
-  for (auto& [guess, factor] : guesses) {
+  for (auto& [guess, reading] : guesses) {
     const double closely = score({*guess.format, guess.bytes, guess.width, guess.height, samples, close, pixels});
     guess.score = closely == no_score
                       ? noise_score * 4
-                      : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel}) * factor *
-                            prior(guess.width, guess.height);
+                      : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel}) *
+                            reading.factor * prior(guess.width, guess.height);
   }
   std::stable_sort(guesses.begin(), guesses.end(), by_score);
   for (std::size_t i = 0; i < guesses.size() && i < most; ++i) result.ranked.push_back(guesses[i].first);
-  if (result.ranked.empty() || result.ranked.front().score > noise_score) {
+  // Nothing is a picture where every reading is noise even without the evidence against its byte
+  // order; one that is a picture but for that evidence is listed, and never taken without a look.
+  bool picture = false;
+  for (std::size_t i = 0; i < result.ranked.size(); ++i)
+    picture = picture || result.ranked[i].score / guesses[i].second.against_order <= noise_score;
+  if (!picture) {
     for (ProbeGuess& guess : result.ranked) guess.confidence = 0;
     return result;
   }
@@ -923,9 +935,9 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     if (i > 0) plain_runner = std::min(plain_runner, other);
   }
   const bool ahead_without_handicap = plain_runner >= plain_best * clear_lead && 100 / plain_total >= sure_enough;
-  result.verdict = ahead_without_handicap && runner >= best * clear_lead && runner - best >= chance_lead &&
-                           first.confidence >= sure_enough && rows_line_up && !repeats && !halves_alike &&
-                           !rows_repeat && !period_unmade && !part_of_panel && !strip
+  result.verdict = first.score <= noise_score && ahead_without_handicap && runner >= best * clear_lead &&
+                           runner - best >= chance_lead && first.confidence >= sure_enough && rows_line_up &&
+                           !repeats && !halves_alike && !rows_repeat && !period_unmade && !part_of_panel && !strip
                        ? ProbeVerdict::confident
                        : ProbeVerdict::unsure;
   return result;
