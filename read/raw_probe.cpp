@@ -516,7 +516,8 @@ struct Periods {
   double three = 1;  // modulo 3
   double four = 1;   // modulo 4, beyond what modulo 2 shows
   // How much nearer each byte is to the byte two on than to the next: a picture of one-byte pixels
-  // is nearer its neighbour, while 16-bit words are nearest the same half of the next word.
+  // is nearer its neighbour, one of three-byte pixels as near both, while 16-bit words are nearest
+  // the same half of the next word.
   double two_apart = 1;
 };
 
@@ -544,7 +545,7 @@ Periods periods_of(std::span<const RawSample> samples) {
 // the bytes two apart nearer each other than neighbours.
 constexpr double cannot_make = 8;
 // Bytes two apart this much nearer each other than neighbouring bytes are no picture of one-byte
-// pixels.
+// or three-byte pixels (dumps of three-byte pixels that other tools wrote came to 1.08 at most).
 constexpr double two_apart_noise = 1.3;
 // A period stronger than this is no accident of the picture.
 constexpr double period_noise = 1.08;
@@ -564,7 +565,10 @@ double period_factor(const Periods& p, std::uint32_t size) {
     case 2:
       return unexplained(std::max(p.three, p.four));
     case 3:
-      return unexplained(std::max(p.two, p.four));
+      // Inside a flat fill, the bytes of three-byte pixels step between the same channels one byte
+      // on as two bytes on (red to green, green to blue, blue to red against red to blue, green to
+      // red, blue to green), so bytes two apart are no nearer than neighbours; 16-bit words are.
+      return unexplained(std::max(p.two, p.four)) * (p.two_apart > two_apart_noise ? cannot_make : 1);
     default:
       return unexplained(p.three) * (p.four < period_noise ? 4 : 1);
   }

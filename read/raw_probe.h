@@ -28,19 +28,21 @@
 //   padding), so the steps between neighbouring bytes differ from one position to the next with the
 //   pixel's period: a pixel size that cannot make the period the bytes show (gray8 of 16-bit words;
 //   16 bits of 32-bit pixels), or a four-byte pixel whose bytes show no period of four, is unlikely.
-//   So is gray8 where bytes two apart are nearer each other than neighbouring bytes: 16-bit words
-//   are nearest the same half of the next word, even where flat fills change both halves alike.
+//   So is gray8 or a three-byte pixel where bytes two apart are nearer each other than neighbouring
+//   bytes: 16-bit words are nearest the same half of the next word, even where flat fills change
+//   both halves alike, while inside a flat fill three-byte pixels step between the same pairs of
+//   channels one byte on as two bytes on.
 // - The bytes' own marks. A 16-bit pixel's high byte (the high bits of red and green) changes less
 //   often than its low byte; both orders are scored, the other one handicapped by how lopsided the
 //   changes are. Flat drawings change both bytes alike at their edges, but the pixels between an
 //   edge's two sides lie on the way from one side to the other only in the right order; the order
 //   whose edges make the longer detour is handicapped by its lead. A dithered ground can set both
 //   kinds of evidence against the right order: a reading that is a picture but for its order's
-//   handicap is still listed, and the probe is unsure rather than finding no picture. rgb444 leaves the top four bits
-//   of its word zero, rgb666 the low two bits of each byte; a four-byte pixel's padding keeps to one
-//   value (xrgb8888), an alpha byte mostly to 255 or 0, and far more often than the byte two places
-//   away (argb8888): pairs of 16-bit words read as one pixel cannot show that, their bytes two apart
-//   being the same half of a word.
+//   handicap is still listed, and the probe is unsure rather than finding no picture. rgb444
+//   leaves the top four bits of its word zero, rgb666 the low two bits of each byte; a four-byte
+//   pixel's padding keeps to one value (xrgb8888), an alpha byte mostly to 255 or 0, and far more
+//   often than the byte two places away (argb8888): pairs of 16-bit words read as one pixel cannot
+//   show that, their bytes two apart being the same half of a word.
 // - Fixed marks. A byte that keeps one value or a clear top nibble at every second, third or fourth
 //   position while the others vary is the format's doing; a pixel size that is no multiple of that
 //   period (gray8 with every fourth byte 0) is far less likely.
