@@ -726,6 +726,16 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
           }
         }
       }
+      // The evidence ranks one order against the other, not 16-bit words against other pixels:
+      // where it points both ways, both orders are handicapped alike and neither is likelier than
+      // the other, but the words are no less likely for it. Words with a byte whose top four bits
+      // are never set are rgb444's, though: there the handicap also keeps rgb565 behind.
+      const double both =
+          first_clear || second_clear ? 1 : std::min(readings[0].against_order, readings[1].against_order);
+      for (Reading& reading : readings) {
+        reading.factor /= both;
+        reading.against_order /= both;
+      }
       return readings;
     }
     case 3: {

@@ -36,9 +36,12 @@
 //   often than its low byte; both orders are scored, the other one handicapped by how lopsided the
 //   changes are. Flat drawings change both bytes alike at their edges, but the pixels between an
 //   edge's two sides lie on the way from one side to the other only in the right order; the order
-//   whose edges make the longer detour is handicapped by its lead. A dithered ground can set both
-//   kinds of evidence against the right order: a reading that is a picture but for its order's
-//   handicap is still listed, and the probe is unsure rather than finding no picture. rgb444
+//   whose edges make the longer detour is handicapped by its lead. Where the two kinds point
+//   opposite ways, the handicaps only set one order against the other: the words are no less
+//   likely than other pixels for them (unless a byte's clear top nibble marks rgb444). A dithered
+//   ground can set both kinds of evidence against the right order: a reading that is a picture but
+//   for its order's handicap is still listed, and the probe is unsure rather than finding no
+//   picture. rgb444
 //   leaves the top four bits of its word zero, rgb666 the low two bits of each byte; a four-byte
 //   pixel's padding keeps to one value (xrgb8888), an alpha byte mostly to 255 or 0, and far more
 //   often than the byte two places away (argb8888): pairs of 16-bit words read as one pixel cannot

@@ -133,13 +133,18 @@ rm -f tiles.png
 /usr/bin/convert -size 300x200 xc:red xc:lime xc:blue +append PNG24:bands.png
 ff -i bands.png -vf scale=480:272:flags=bicubic -f rawvideo -pix_fmt gray bands_480x272.gray
 rm -f bands.png
-# Bold condensed serif text on a dithered lavender ground, in rgb565be: both byte orders' evidence
-# (which byte changes more often, the colours between an edge's sides) points to low byte first,
-# so the right reading is handicapped past the noise line, and three bytes a pixel at two thirds of
-# the width once came first, sure. Bytes two apart far nearer than neighbours make no three-byte
-# pixel, and a reading that is a picture but for its byte order's handicap is listed, not lost.
+# Bold condensed serif text on a dithered lavender ground, in rgb565be: which byte changes more
+# often points to low byte first, the colours between an edge's sides to high byte first, and both
+# orders were handicapped past the noise line; three bytes a pixel at two thirds of the width then
+# came first, sure. Bytes two apart far nearer than neighbours make no three-byte pixel, and the
+# handicaps that meet only set one order against the other. At 72 x 128, the right reading is
+# handicapped past the noise line still: a picture but for its byte order's handicap, it is listed.
 /usr/bin/convert -size 135x240 -background '#e6e6fa' -fill '#3b0a45' -font DejaVu-Serif-Condensed-Bold \
   -pointsize 20 "caption:alarm 3 at 06:30  snooze 9 min  volume 7/10  brightness auto  language english  update available: 3.1.4 (12.6 mb)  storage 14.2 gb of 32 gb used" \
   -flatten PNG24:lavender.png
 ff -i lavender.png -f rawvideo -pix_fmt rgb565be lavender_135x240.rgb565be
+/usr/bin/convert -size 72x128 -background '#e6e6fa' -fill '#3b0a45' -font DejaVu-Serif-Condensed-Bold \
+  -pointsize 10 "caption:alarm 3 at 06:30  snooze 9 min  volume 7/10  brightness auto  language english  update available: 3.1.4 (12.6 mb)  storage 14.2 gb of 32 gb used" \
+  -flatten PNG24:lavender.png
+ff -i lavender.png -f rawvideo -pix_fmt rgb565be lavender_72x128.rgb565be
 rm -f lavender.png
