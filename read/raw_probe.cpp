@@ -406,11 +406,13 @@ bool order_told(const ProbeFormat& format) { return format.byte_order_matters &&
 // A byte order worth scoring, and how much likelier the bytes make a reading of this format.
 struct Reading {
   ByteOrder order;
+  // How much less likely the bytes make the reading, but for its byte order.
   double factor;
-  // The part of `factor` that is only the evidence against this byte order: a dithered picture's
-  // bytes may point to the other order, and a reading handicapped past the noise line for it is
-  // still a picture.
+  // How much less likely the evidence against this byte order makes it: kept apart, as a dithered
+  // picture's bytes may point to the other order, and a reading handicapped past the noise line for
+  // it alone is still a picture.
   double against_order = 1;
+  double weight() const { return factor * against_order; }
 };
 
 // How often byte `position` of each `size`-byte group differs from the same byte of the next group.
@@ -703,8 +705,7 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       const auto unused = [&](ByteOrder o) {
         return (o == ByteOrder::low_first ? second_clear : first_clear) ? unlikely : 1;
       };
-      std::vector<Reading> readings{{order, factor * unused(order)},
-                                    {other, factor * against * unused(other), against}};
+      std::vector<Reading> readings{{order, factor * unused(order)}, {other, factor * unused(other), against}};
       // Flat drawings change both bytes alike at their edges, and their smoothness barely tells the
       // orders apart; the colours between the sides of an edge do. The order whose edges take the
       // shorter way is the likelier, by as much as its lead; where the two kinds of evidence point
@@ -720,9 +721,7 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
         if (lead >= detour_lead) {
           const ByteOrder behind = le > be ? ByteOrder::low_first : ByteOrder::high_first;
           for (Reading& reading : readings) {
-            if (reading.order != behind) continue;
-            reading.factor *= std::min(4.0, lead * lead);
-            reading.against_order *= std::min(4.0, lead * lead);
+            if (reading.order == behind) reading.against_order *= std::min(4.0, lead * lead);
           }
         }
       }
@@ -732,10 +731,7 @@ std::vector<Reading> readings_by_bytes(const ProbeFormat& format, std::span<cons
       // are never set are rgb444's, though: there the handicap also keeps rgb565 behind.
       const double both =
           first_clear || second_clear ? 1 : std::min(readings[0].against_order, readings[1].against_order);
-      for (Reading& reading : readings) {
-        reading.factor /= both;
-        reading.against_order /= both;
-      }
+      for (Reading& reading : readings) reading.against_order /= both;
       return readings;
     }
     case 3: {
@@ -863,7 +859,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
           if (raw != no_score) raw = with_stride(raw, width * std::uint64_t{format.bytes_per_pixel});
           if (raw != no_score)
             guesses.push_back(
-                {{&format, reading.order, order_told(format), width, height, raw * reading.factor, 0}, reading});
+                {{&format, reading.order, order_told(format), width, height, raw * reading.weight(), 0}, reading});
         }
         if (width == height) break;
       }
@@ -877,7 +873,7 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     guess.score = closely == no_score
                       ? noise_score * 4
                       : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel}) *
-                            reading.factor * prior(guess.width, guess.height);
+                            reading.weight() * prior(guess.width, guess.height);
   }
   std::stable_sort(guesses.begin(), guesses.end(), by_score);
   for (std::size_t i = 0; i < guesses.size() && i < most; ++i) result.ranked.push_back(guesses[i].first);
