@@ -188,6 +188,10 @@ struct Distances {
   // on into each other, the width is a fraction of the picture's.
   std::uint64_t wrap = 0;
   std::uint64_t beside_wrap = 0;
+  // Ordered dither: where the samples hold them, each pixel against the pixel below and the one two
+  // below, and against the pixel beside and the one two beside, each pair of sums over the same pixels.
+  std::uint64_t below_one = 0, below_two = 0, below_count = 0;
+  std::uint64_t beside_one = 0, beside_two = 0, beside_count = 0;
 };
 
 // Scores above this are no picture; the score of a layout that tells nothing (too few rows in the
@@ -205,6 +209,13 @@ double score(const Sampler& s) {
   const std::size_t per_sample = (s.effort.pairs + s.samples.size() - 1) / s.samples.size();
   Distances d;
   std::size_t pairs = 0;
+  // Frames in fewer than 8 bits a channel are often written with ordered dither, which moves each
+  // channel by at most one of its steps (on the 8-bit scale the pixels are compared on).
+  double dither_steps = 0;
+  for (const unsigned bits : format_info(s.format.format).channel_bits) {
+    if (bits > 0 && bits < 8) dither_steps += 255.0 / ((1u << bits) - 1);
+  }
+  const bool dithered = dither_steps > 0;
   s.pixels.clear();
   for (const RawSample& sample : s.samples) {
     const std::uint64_t end = sample.offset + sample.bytes.size();
@@ -222,8 +233,20 @@ double score(const Sampler& s) {
         const std::uint64_t at = (1 + spread(c, columns, s.width - 2, column_jitter)) * bpp;
         const BgrTriple pixel = decode(top + at);
         const BgrTriple under = decode(below + at);
-        d.vertical += distance(pixel, under);
-        d.horizontal += distance(pixel, decode(top + at + bpp));
+        const unsigned down = distance(pixel, under);
+        const unsigned across = distance(pixel, decode(top + at + bpp));
+        d.vertical += down;
+        d.horizontal += across;
+        if (dithered && row + 2 < last) {
+          d.below_one += down;
+          d.below_two += distance(pixel, decode(below + row_bytes + at));
+          ++d.below_count;
+        }
+        if (dithered && at + 2 * bpp < row_bytes) {
+          d.beside_one += across;
+          d.beside_two += distance(pixel, decode(top + at + 2 * bpp));
+          ++d.beside_count;
+        }
         if (s.width % 2 == 0 && at + row_bytes / 2 < row_bytes) {
           d.half_row += distance(pixel, decode(top + at + row_bytes / 2));
           ++d.half_row_count;
@@ -260,7 +283,33 @@ double score(const Sampler& s) {
     d.elsewhere += distance(s.pixels[i], s.pixels[(i + apart) % s.pixels.size()]);
   if (d.elsewhere == 0) return no_score;
   const double elsewhere = static_cast<double>(d.elsewhere);
-  const double smooth = static_cast<double>(d.vertical + d.horizontal) / (2.0 * elsewhere);
+  const double per_pixel = elsewhere / static_cast<double>(s.pixels.size());
+  double smooth = static_cast<double>(d.vertical + d.horizontal) / (2.0 * elsewhere);
+  // Ordered dither steps from each pixel to the next and from each row to the next, but repeats two
+  // on: it adds to the steps to both neighbours, and a dithered picture's pixels two below and two
+  // beside are nearer than its neighbours. Read as two of its rows side by side, the pixel below is
+  // two rows on, at the same step of the dither, and such a picture read smoother so than at its
+  // own width. What the dither adds is taken off: the smaller of the two drops, so that it counts
+  // only where both directions show it. Read at half its width, a picture's pixel two below is its
+  // own pixel below while the pixel below is half a row away: the drop below is large, the one
+  // beside is the dither's, and that reading gets no more than the true one, which it trails.
+  if (d.below_count > 0 && d.beside_count > 0) {
+    const auto drop = [](std::uint64_t one, std::uint64_t two, std::uint64_t count) {
+      return (static_cast<double>(one) - static_cast<double>(two)) / static_cast<double>(count);
+    };
+    // Read in the wrong byte order, or in pixels of the wrong size, the words' low bits land in
+    // high ones, and a picture's dither, or the parts of its pixels, repeat two on by far more than
+    // a step: no more is taken off than dither can make.
+    const double dither = std::min({drop(d.below_one, d.below_two, d.below_count),
+                                    drop(d.beside_one, d.beside_two, d.beside_count), dither_steps});
+    const double two_apart = (static_cast<double>(d.below_two) / static_cast<double>(d.below_count) +
+                              static_cast<double>(d.beside_two) / static_cast<double>(d.beside_count)) /
+                             (2.0 * per_pixel);
+    // A reading that is no picture gets nothing taken off: in a texture close to noise the dither
+    // is most of what differs, and a reading whose rows fall where the dither repeats (two rows side
+    // by side, where it repeats every four rows) would pass for a picture on the dither alone.
+    if (dither > 0 && smooth <= rough) smooth = std::max(smooth - dither / per_pixel, two_apart);
+  }
   // A seam, a column where the picture jumps every row while it does not beside it, is where the
   // rows of a narrower picture meet: this width is a multiple of the true one.
   const double seam_floor = 0.01 * elsewhere / static_cast<double>(s.pixels.size()) * static_cast<double>(pairs);

@@ -9,7 +9,14 @@
 //   byte order the bytes of neighbouring pixels mix channels. The ratio of how far sampled pixels
 //   are from the pixel below and beside to how far they are from pixels elsewhere in the file: near
 //   0 for a picture read right, near 1 for noise. Pixels are compared on their 8-bit channels, read
-//   by the pixel-format stage's own decoder.
+//   by the pixel-format stage's own decoder. In formats of fewer than 8 bits a channel, ordered
+//   dither adds to the steps to both neighbours and repeats two on, so that a dithered picture
+//   read as two of its rows side by side (the pixel below then two rows on, at the same step of the
+//   dither) reads smoother than at its own width. What the dither adds is taken off: the smaller of
+//   the drops from the pixel below to the pixel two below and from the pixel beside to the pixel
+//   two beside, no more than one step of each channel (in the wrong byte order or pixel size, low
+//   bits land in high ones and repeat two on by far more), and only from a reading that is a
+//   picture without it (in a texture close to noise the dither is most of what differs).
 // - How sharply the rows line up. Drawings (flat fills, bars, hard edges) read as smooth at many
 //   widths, but their rows line up exactly at one. Per row length in bytes, so that every format of
 //   one row length shares it: how far each byte is from the byte one and two rows on, against the

@@ -155,6 +155,16 @@ INSTANTIATE_TEST_SUITE_P(
                     // (480 x 160), a size of no panel's, while 240 x 320 is a panel whose rows line
                     // up: never sure.
                     ForeignDump{"grid_240x320.bgr565le", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
+                    // Gradients with grain in dithered 16-bit words read smoother as two of their
+                    // rows side by side until the dither's share is taken off: the slanted one is
+                    // sure, the one whose rows are nearly alike only ranked first. Coarse grey grain,
+                    // close to noise, makes no guess: its rows side by side match the dither alone.
+                    ForeignDump{"dusk_96x128.rgb444le", ProbeVerdict::confident, "rgb444", 96, 128, "le"},
+                    ForeignDump{"dawn_96x128.rgb565le", ProbeVerdict::unsure, "rgb565", 96, 128, "le"},
+                    ForeignDump{"grain_96x128.rgb444le", ProbeVerdict::no_guess, nullptr, 0, 0, "-"},
+                    // Amber on a dark UI in dithered rgb565be: read low byte first, the dither lands
+                    // in high bits, and no more than dither can make is taken off that order.
+                    ForeignDump{"amber_240x240.rgb565be", ProbeVerdict::confident, "rgb565", 240, 240, "be"},
                     // Sand enlarged in blocks, then scaled: a block's edge on the column half a row
                     // in is no seam, the block edges near it jumping as much. Close to noise, no
                     // guess is made, but the right layout is ranked first.

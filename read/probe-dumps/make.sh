@@ -148,3 +148,30 @@ ff -i lavender.png -f rawvideo -pix_fmt rgb565be lavender_135x240.rgb565be
   -flatten PNG24:lavender.png
 ff -i lavender.png -f rawvideo -pix_fmt rgb565be lavender_72x128.rgb565be
 rm -f lavender.png
+# Gradients with grain in dithered 16-bit words. Ordered dither adds to the steps to both neighbours
+# and repeats two on, so two of a picture's rows side by side (the pixel below then at the same step
+# of the dither) read smoother than the picture; with what the dither adds taken off, the picture's
+# own width comes first: sure of the slanted one, not of the one whose rows are nearly alike, which
+# any fraction of its width reads as well.
+/usr/bin/convert -size 300x300 gradient:darkslateblue-khaki -distort SRT 25 -gravity center -crop 96x128+0+0 \
+  +repage -seed 63 -attenuate 0.25 +noise Gaussian PNG24:dusk.png
+ff -i dusk.png -f rawvideo -pix_fmt rgb444le dusk_96x128.rgb444le
+/usr/bin/convert -size 96x128 gradient:navy-peachpuff -seed 41 -attenuate 0.2 +noise Gaussian -blur 0x0.8 \
+  PNG24:dawn.png
+ff -i dawn.png -f rawvideo -pix_fmt rgb565le dawn_96x128.rgb565le
+# Coarse grey grain in dithered rgb444, close to noise: the dither, which repeats every four rows, is
+# most of what differs, and two rows side by side would pass for a picture on the dither alone.
+/usr/bin/convert -seed 89 -size 60x48 xc:gray45 -attenuate 0.8 +noise Uniform -scale 600% PNG24:grain.png
+ff -i grain.png -vf scale=96:128:flags=bicubic -f rawvideo -pix_fmt rgb444le grain_96x128.rgb444le
+# Amber text and buttons on a dark UI in rgb565be, dithered: read low byte first, the dither in the
+# low bits lands in high ones and repeats two on by far more than a step. Taken off whole, it made
+# the wrong order come first.
+/usr/bin/convert -size 240x240 'xc:#1a1200' -font DejaVu-Sans-Condensed -pointsize 20 -fill '#6b4a00' \
+  -draw 'rectangle 0,0 240,40' -fill '#ffbf40' -annotate +10+30 'Settings 12:45' -fill '#2e2000' \
+  -stroke '#6b4a00' -draw 'roundrectangle 10,60 230,98 6,6' -stroke none -fill '#ffbf40' -annotate +20+88 Display \
+  -fill '#2e2000' -stroke '#ff6a00' -draw 'roundrectangle 10,110 230,148 6,6' -stroke none -fill '#ffbf40' \
+  -annotate +20+138 Network -fill '#2e2000' -stroke '#6b4a00' -draw 'roundrectangle 10,160 230,198 6,6' \
+  -stroke none -fill '#ffbf40' -annotate +20+188 Sound -fill '#6b4a00' -draw 'rectangle 10,210 230,220' \
+  -fill '#ff6a00' -draw 'rectangle 10,210 160,220' PNG24:amber.png
+ff -i amber.png -f rawvideo -pix_fmt rgb565be amber_240x240.rgb565be
+rm -f dusk.png dawn.png grain.png amber.png
