@@ -288,9 +288,9 @@ double score(const Sampler& s) {
   // Ordered dither steps from each pixel to the next and from each row to the next, but repeats two
   // on: it adds to the steps to both neighbours, and a dithered picture's pixels two below and two
   // beside are nearer than its neighbours. Read as two of its rows side by side, the pixel below is
-  // two rows on, at the same step of the dither, and such a picture read smoother so than at its
-  // own width. What the dither adds is taken off: the smaller of the two drops, so that it counts
-  // only where both directions show it. Read at half its width, a picture's pixel two below is its
+  // two rows on, at the same step of the dither, and such a picture would read smoother so than at
+  // its own width. What the dither adds is taken off: the smaller of the two drops, so that it
+  // counts only where both directions show it. Read at half its width, a picture's pixel two below is its
   // own pixel below while the pixel below is half a row away: the drop below is large, the one
   // beside is the dither's, and that reading gets no more than the true one, which it trails.
   if (d.below_count > 0 && d.beside_count > 0) {
