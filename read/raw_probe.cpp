@@ -312,7 +312,7 @@ double score(const Sampler& s) {
   }
   // A seam, a column where the picture jumps every row while it does not beside it, is where the
   // rows of a narrower picture meet: this width is a multiple of the true one.
-  const double seam_floor = 0.01 * elsewhere / static_cast<double>(s.pixels.size()) * static_cast<double>(pairs);
+  const double seam_floor = 0.01 * per_pixel * static_cast<double>(pairs);
   // A texture enlarged in blocks steps at every block's edge, one of which may fall on the seam:
   // the seam must jump more than the most any column near it does, not only the two beside it.
   const std::uint64_t near_edges = *std::max_element(d.near_seam.begin(), d.near_seam.end());
@@ -323,13 +323,12 @@ double score(const Sampler& s) {
   // other, which in a picture of its own the far half of a row seldom is; a picture read at a
   // fraction of its width, in rows that run on into each other across the row's end.
   if (s.wraps != nullptr) {
-    const double floor = 0.02 * elsewhere / static_cast<double>(s.pixels.size()) * static_cast<double>(pairs);
+    const double floor = 0.02 * per_pixel * static_cast<double>(pairs);
     *s.wraps = (static_cast<double>(d.wrap) + floor) / (static_cast<double>(d.beside_wrap) + floor);
   }
   if (s.halves != nullptr) {
-    *s.halves = d.half_row_count == 0 ? 1
-                                      : static_cast<double>(d.half_row) / static_cast<double>(d.half_row_count) /
-                                            (elsewhere / static_cast<double>(s.pixels.size()));
+    *s.halves =
+        d.half_row_count == 0 ? 1 : static_cast<double>(d.half_row) / static_cast<double>(d.half_row_count) / per_pixel;
   }
   return smooth * seam;
 }
