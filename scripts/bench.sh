@@ -192,9 +192,9 @@ if wanted hit-rate; then
   # Dumps that ffmpeg, ImageMagick and numpy wrote, of pictures this project did not draw: the
   # tuning set, the held-out sets that the probe's constants were never chosen on, unseen2 to
   # unseen6 (whose failures were looked at, so that they count as seen), unseen7 and unseen8, each
-  # measured once and unseen8 to unseen10 looked at since, and unseen11, the set made last.
+  # measured once and unseen8 to unseen11 looked at since, and unseen12, the set made last.
   "${python[@]}" scripts/bench/make_probe_set.py "$bench/probe-set"
-  for set in tune heldout fresh unseen unseen2 unseen3 unseen4 unseen5 unseen6 unseen7 unseen8 unseen9 unseen10 unseen11; do
+  for set in tune heldout fresh unseen unseen2 unseen3 unseen4 unseen5 unseen6 unseen7 unseen8 unseen9 unseen10 unseen11 unseen12; do
     echo
     echo "== probe: dumps other tools wrote, $set set"
     build/native/read/raw_probe_hit_rate "$bench/probe-set/manifest.tsv" "$set"
