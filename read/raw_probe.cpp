@@ -78,6 +78,10 @@ constexpr double loosely_lined_up = 0.45;
 constexpr double clear_period = 1.5;
 // A smoothness past which a reading is no picture, however its rows line up.
 constexpr double rough = 0.6;
+// Dither is most of what a picture's pixels differ by where what it adds to the step to the pixel
+// beside, no more than a step of each channel, is at least this share of a pixel's mean distance
+// from pixels elsewhere.
+constexpr double dither_most = 0.5;
 
 // The formats tried, the most common first: every format of whole bytes a pixel that a framebuffer
 // holds; alpha kept apart (rgb565a8, argb8565) and packed bits are left to the user.
@@ -130,6 +134,8 @@ struct Sampler {
   // Where given, set to how far each row's last pixel is from the next row's first, against the
   // steps beside them.
   double* wraps = nullptr;
+  // Where given, set to whether the layout reads as noise until what dither adds is taken off.
+  bool* noise_but_for_dither = nullptr;
 };
 
 // One pixel's channels, read by the pixel-format stage.
@@ -189,9 +195,15 @@ struct Distances {
   std::uint64_t wrap = 0;
   std::uint64_t beside_wrap = 0;
   // Ordered dither: where the samples hold them, each pixel against the pixel below and the one two
-  // below, and against the pixel beside and the one two beside, each pair of sums over the same pixels.
+  // below, and against the pixel beside and the one two beside, each pair of sums over the same pixels;
+  // and against the pixels four below and four beside, all four sums over the same pixels.
   std::uint64_t below_one = 0, below_two = 0, below_count = 0;
   std::uint64_t beside_one = 0, beside_two = 0, beside_count = 0;
+  struct {
+    std::uint64_t below_one = 0, below_two = 0, below_four = 0;
+    std::uint64_t beside_one = 0, beside_two = 0, beside_four = 0;
+    std::uint64_t count = 0;
+  } far;
 };
 
 // Scores above this are no picture; the score of a layout that tells nothing (too few rows in the
@@ -209,6 +221,7 @@ double score(const Sampler& s) {
   const std::size_t per_sample = (s.effort.pairs + s.samples.size() - 1) / s.samples.size();
   Distances d;
   std::size_t pairs = 0;
+  if (s.noise_but_for_dither != nullptr) *s.noise_but_for_dither = false;
   // Frames in fewer than 8 bits a channel are often written with ordered dither, which moves each
   // channel by at most one of its steps (on the 8-bit scale the pixels are compared on).
   double dither_steps = 0;
@@ -237,15 +250,29 @@ double score(const Sampler& s) {
         const unsigned across = distance(pixel, decode(top + at + bpp));
         d.vertical += down;
         d.horizontal += across;
-        if (dithered && row + 2 < last) {
-          d.below_one += down;
-          d.below_two += distance(pixel, decode(below + row_bytes + at));
-          ++d.below_count;
-        }
-        if (dithered && at + 2 * bpp < row_bytes) {
-          d.beside_one += across;
-          d.beside_two += distance(pixel, decode(top + at + 2 * bpp));
-          ++d.beside_count;
+        if (dithered) {
+          unsigned below_two = 0, beside_two = 0;
+          if (row + 2 < last) {
+            below_two = distance(pixel, decode(below + row_bytes + at));
+            d.below_one += down;
+            d.below_two += below_two;
+            ++d.below_count;
+          }
+          if (at + 2 * bpp < row_bytes) {
+            beside_two = distance(pixel, decode(top + at + 2 * bpp));
+            d.beside_one += across;
+            d.beside_two += beside_two;
+            ++d.beside_count;
+          }
+          if (row + 4 < last && at + 4 * bpp < row_bytes) {
+            d.far.below_one += down;
+            d.far.below_two += below_two;
+            d.far.below_four += distance(pixel, decode(below + 3 * row_bytes + at));
+            d.far.beside_one += across;
+            d.far.beside_two += beside_two;
+            d.far.beside_four += distance(pixel, decode(top + at + 4 * bpp));
+            ++d.far.count;
+          }
         }
         if (s.width % 2 == 0 && at + row_bytes / 2 < row_bytes) {
           d.half_row += distance(pixel, decode(top + at + row_bytes / 2));
@@ -305,10 +332,36 @@ double score(const Sampler& s) {
     const double two_apart = (static_cast<double>(d.below_two) / static_cast<double>(d.below_count) +
                               static_cast<double>(d.beside_two) / static_cast<double>(d.beside_count)) /
                              (2.0 * per_pixel);
-    // A reading that is no picture gets nothing taken off: in a texture close to noise the dither
-    // is most of what differs, and a reading whose rows fall where the dither repeats (two rows side
-    // by side, where it repeats every four rows) would pass for a picture on the dither alone.
-    if (dither > 0 && smooth <= rough) smooth = std::max(smooth - dither / per_pixel, two_apart);
+    // A reading that is no picture gets nothing taken off this way: in a texture close to noise the
+    // dither is most of what differs, and a reading whose rows fall where the dither repeats (two
+    // rows side by side, where it repeats every four rows) would pass for a picture on the dither
+    // alone.
+    if (dither > 0 && smooth <= rough) {
+      smooth = std::max(smooth - dither / per_pixel, two_apart);
+    } else if (smooth > rough && d.far.count > 0) {
+      // Where the dither is most of what pixels differ by (a fine grain, a nearly flat texture),
+      // every reading is close to noise until it is taken off. A fine pattern that repeats every
+      // few pixels drops far more than that two on, but counts only as far as dither could make
+      // it, which is then little of what differs. The dither is taken off where it repeats, two
+      // or four on, so that the picture's own rows, where the dither repeats every four rows, get
+      // as much off as two of them side by side. Read at half the picture's width, the pixel four
+      // below is two of its rows on, near in any picture, and the one two below is its next row:
+      // the drop below counts only where the pixel two below is nearer than the one below, as it
+      // is where a dither repeats in part two on. Such a reading is no picture but for the
+      // dither, and gets no credit for lining up.
+      const auto& f = d.far;
+      const std::uint64_t below_repeat = std::min(f.below_two, f.below_four);
+      const std::uint64_t beside_repeat = std::min(f.beside_two, f.beside_four);
+      const double below = f.below_two < f.below_one ? drop(f.below_one, below_repeat, f.count) : 0;
+      const double beside = drop(f.beside_one, beside_repeat, f.count);
+      const double far = std::min({below, beside, dither_steps});
+      if (far > 0 && std::min(beside, dither_steps) >= dither_most * per_pixel) {
+        const double repeat =
+            static_cast<double>(below_repeat + beside_repeat) / (2.0 * static_cast<double>(f.count) * per_pixel);
+        smooth = std::max(smooth - far / per_pixel, repeat);
+        if (s.noise_but_for_dither != nullptr) *s.noise_but_for_dither = true;
+      }
+    }
   }
   // A seam, a column where the picture jumps every row while it does not beside it, is where the
   // rows of a narrower picture meet: this width is a multiple of the true one.
@@ -883,9 +936,9 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     }
     return std::nullopt;
   };
-  const auto with_stride = [&](double smooth, std::uint64_t stride) {
+  const auto with_stride = [&](double smooth, std::uint64_t stride, bool noise_but_for_dither) {
     // A reading that is no picture gets no credit for lining up.
-    if (smooth > rough) return smooth;
+    if (smooth > rough || noise_but_for_dither) return smooth;
     if (const std::optional<double> handicap = as_multiple(stride)) return smooth * *handicap;
     return smooth * std::pow(std::min(1.0, sharpness_at(stride)), stride_weight);
   };
@@ -903,8 +956,9 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
       for (const auto& [width, height] :
            {std::pair{other, static_cast<std::uint32_t>(side)}, std::pair{static_cast<std::uint32_t>(side), other}}) {
         for (const Reading& reading : readings) {
-          double raw = score({format, reading.order, width, height, samples, quick, pixels});
-          if (raw != no_score) raw = with_stride(raw, width * std::uint64_t{format.bytes_per_pixel});
+          bool noisy = false;
+          double raw = score({format, reading.order, width, height, samples, quick, pixels, nullptr, nullptr, &noisy});
+          if (raw != no_score) raw = with_stride(raw, width * std::uint64_t{format.bytes_per_pixel}, noisy);
           if (raw != no_score)
             guesses.push_back(
                 {{&format, reading.order, order_told(format), width, height, raw * reading.weight(), 0}, reading});
@@ -917,10 +971,12 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
   std::stable_sort(guesses.begin(), guesses.end(), by_score);
   if (guesses.size() > closely_scored) guesses.resize(closely_scored);
   for (auto& [guess, reading] : guesses) {
-    const double closely = score({*guess.format, guess.bytes, guess.width, guess.height, samples, close, pixels});
+    bool noisy = false;
+    const double closely = score(
+        {*guess.format, guess.bytes, guess.width, guess.height, samples, close, pixels, nullptr, nullptr, &noisy});
     guess.score = closely == no_score
                       ? noise_score * 4
-                      : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel}) *
+                      : with_stride(closely, guess.width * std::uint64_t{guess.format->bytes_per_pixel}, noisy) *
                             reading.weight() * prior(guess.width, guess.height);
   }
   std::stable_sort(guesses.begin(), guesses.end(), by_score);

@@ -15,8 +15,14 @@
 //   dither) reads smoother than at its own width. What the dither adds is taken off: the smaller of
 //   the drops from the pixel below to the pixel two below and from the pixel beside to the pixel
 //   two beside, no more than one step of each channel (in the wrong byte order or pixel size, low
-//   bits land in high ones and repeat two on by far more), and only from a reading that is a
-//   picture without it (in a texture close to noise the dither is most of what differs).
+//   bits land in high ones and repeat two on by far more), from a reading that is a picture without
+//   it. A reading close to noise gets it taken off only where the dither is most of what the
+//   pixels differ by (what it adds beside, at most a step of each channel, at least half of what
+//   pixels elsewhere differ by: a fine grain, a nearly flat texture); then it is taken off where it
+//   repeats, two or four on (a dither may repeat only every four rows), the drop below counting
+//   only where the pixel two below is already nearer than the one below (read at half a picture's
+//   width, the pixel four below is the picture's own pixel two below), and the reading gets no
+//   credit for its rows lining up.
 // - How sharply the rows line up. Drawings (flat fills, bars, hard edges) read as smooth at many
 //   widths, but their rows line up exactly at one. Per row length in bytes, so that every format of
 //   one row length shares it: how far each byte is from the byte one and two rows on, against the

@@ -157,11 +157,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ForeignDump{"grid_240x320.bgr565le", ProbeVerdict::unsure, nullptr, 0, 0, "-"},
                     // Gradients with grain in dithered 16-bit words read smoother as two of their
                     // rows side by side until the dither's share is taken off: the slanted one is
-                    // sure, the one whose rows are nearly alike only ranked first. Coarse grey grain,
-                    // close to noise, makes no guess: its rows side by side match the dither alone.
+                    // sure, the one whose rows are nearly alike only ranked first.
                     ForeignDump{"dusk_96x128.rgb444le", ProbeVerdict::confident, "rgb444", 96, 128, "le"},
                     ForeignDump{"dawn_96x128.rgb565le", ProbeVerdict::unsure, "rgb565", 96, 128, "le"},
-                    ForeignDump{"grain_96x128.rgb444le", ProbeVerdict::no_guess, nullptr, 0, 0, "-"},
+                    // Nearly flat grain and specks, where the dither is most of what pixels differ
+                    // by: noise in every reading until it is taken off where it repeats, two or four
+                    // on; then the right layout first, never sure. The grain's rows side by side
+                    // match the dither alone, and the coarse grain read at half its width has its
+                    // own rows two apart four below: neither may come first.
+                    ForeignDump{"grain_96x128.rgb444le", ProbeVerdict::unsure, "rgb444", 96, 128, "le"},
+                    ForeignDump{"specks_96x128.rgb565le", ProbeVerdict::unsure, "rgb565", 96, 128, "le"},
+                    ForeignDump{"coarse_120x160.rgb444le", ProbeVerdict::unsure, "rgb444", 120, 160, "le"},
+                    ForeignDump{"coarse_240x320.rgb565le", ProbeVerdict::no_guess, "rgb565", 240, 320, "le"},
                     // Amber on a dark UI in dithered rgb565be: read low byte first, the dither lands
                     // in high bits, and no more than dither can make is taken off that order.
                     ForeignDump{"amber_240x240.rgb565be", ProbeVerdict::confident, "rgb565", 240, 240, "be"},
