@@ -160,13 +160,13 @@ INSTANTIATE_TEST_SUITE_P(
                     // sure, the one whose rows are nearly alike only ranked first.
                     ForeignDump{"dusk_96x128.rgb444le", ProbeVerdict::confident, "rgb444", 96, 128, "le"},
                     ForeignDump{"dawn_96x128.rgb565le", ProbeVerdict::unsure, "rgb565", 96, 128, "le"},
-                    // Nearly flat grain and specks, where the dither is most of what pixels differ
+                    // Nearly flat grain and flecks, where the dither is most of what pixels differ
                     // by: noise in every reading until it is taken off where it repeats, two or four
                     // on; then the right layout first, never sure. The grain's rows side by side
                     // match the dither alone, and the coarse grain read at half its width has its
                     // own rows two apart four below: neither may come first.
                     ForeignDump{"grain_96x128.rgb444le", ProbeVerdict::unsure, "rgb444", 96, 128, "le"},
-                    ForeignDump{"specks_96x128.rgb565le", ProbeVerdict::unsure, "rgb565", 96, 128, "le"},
+                    ForeignDump{"flecks_96x128.rgb565le", ProbeVerdict::unsure, "rgb565", 96, 128, "le"},
                     ForeignDump{"coarse_120x160.rgb444le", ProbeVerdict::unsure, "rgb444", 120, 160, "le"},
                     ForeignDump{"coarse_240x320.rgb565le", ProbeVerdict::no_guess, "rgb565", 240, 320, "le"},
                     // Amber on a dark UI in dithered rgb565be: read low byte first, the dither lands

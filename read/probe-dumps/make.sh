@@ -176,15 +176,15 @@ ff -i grain.png -vf scale=96:128:flags=bicubic -f rawvideo -pix_fmt rgb444le gra
   -fill '#ff6a00' -draw 'rectangle 10,210 160,220' PNG24:amber.png
 ff -i amber.png -f rawvideo -pix_fmt rgb565be amber_240x240.rgb565be
 rm -f dusk.png dawn.png grain.png amber.png
-# Grey specks and coarse grain, nearly flat, in dithered 16-bit words: the dither is most of what the
+# Grey flecks and coarse grain, nearly flat, in dithered 16-bit words: the dither is most of what the
 # pixels differ by, and every reading is noise until it is taken off where it repeats (two on in
 # rgb565, four rows on in rgb444). Read at half its width, the coarse grain's rows four apart are its
 # own rows two apart, and that reading came first where nothing told them from the dither.
-/usr/bin/convert -seed 97 -size 48x64 xc:gray50 -attenuate 0.8 +noise Uniform -scale 400% PNG24:specks.png
-ff -i specks.png -vf scale=96:128:flags=bicubic -f rawvideo -pix_fmt rgb565le specks_96x128.rgb565le
+/usr/bin/convert -seed 97 -size 48x64 xc:gray50 -attenuate 0.8 +noise Uniform -scale 400% PNG24:flecks.png
+ff -i flecks.png -vf scale=96:128:flags=bicubic -f rawvideo -pix_fmt rgb565le flecks_96x128.rgb565le
 /usr/bin/convert -seed 53 -size 40x32 xc:gray45 -attenuate 0.8 +noise Uniform -scale 600% PNG24:coarse.png
 ff -i coarse.png -vf scale=120:160:flags=bicubic -f rawvideo -pix_fmt rgb444le coarse_120x160.rgb444le
 /usr/bin/convert -seed 71 -size 80x64 xc:gray45 -attenuate 0.8 +noise Uniform -scale 600% PNG24:coarse.png
 ff -i coarse.png -vf scale=240:320:flags=bicubic -frames:v 1 -pix_fmt rgb24 coarse240.png
 ff -i coarse240.png -f rawvideo -pix_fmt rgb565le coarse_240x320.rgb565le
-rm -f specks.png coarse.png coarse240.png
+rm -f flecks.png coarse.png coarse240.png
