@@ -7,9 +7,15 @@ if(WIN32)
   # still import only system DLLs. The guard's random value comes from advapi32's CryptGenRandom.
   add_compile_options(-fstack-protector-strong)
   add_link_options(-fstack-protector-strong)
-  # A 32-bit program may use up to 4 GiB on 64-bit Windows; ASLR and DEP. High-entropy ASLR exists
-  # only for 64-bit programs.
-  add_link_options(-Wl,--large-address-aware -Wl,--dynamicbase -Wl,--nxcompat)
+  # ASLR and DEP. A 32-bit program is marked large address aware, so that it may use up to 4 GiB on
+  # 64-bit Windows (only the i686 linker takes the option); a 64-bit one gets high-entropy ASLR,
+  # which exists only for 64-bit programs, and is large address aware by the linker's default.
+  add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_link_options(-Wl,--high-entropy-va)
+  else()
+    add_link_options(-Wl,--large-address-aware)
+  endif()
   return()
 endif()
 

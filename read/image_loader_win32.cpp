@@ -35,7 +35,9 @@
 #include "files/view_access.h"
 #include "read/image_loader.h"
 
-static_assert(sizeof(BITMAP) == 24, "the image description is the 24-byte BITMAP record of the 32-bit build");
+// The image description is the platform's BITMAP record: 24 bytes in the 32-bit build, 32 in the
+// 64-bit one, where bmBits is a 64-bit pointer after four bytes of padding.
+static_assert(sizeof(BITMAP) == (sizeof(void*) == 4 ? 24 : 32), "the platform's BITMAP record");
 
 namespace {
 

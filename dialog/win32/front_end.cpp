@@ -18,10 +18,11 @@ static_assert(dialog_message::close == WM_CLOSE && dialog_message::command == WM
 
 namespace {
 
-// The record up to lpTemplateName, without pvReserved, dwReserved and FlagsEx: 76 bytes in the
-// 32-bit build.
-constexpr DWORD record_size_before_2000 = 76;
-static_assert(offsetof(OPENFILENAMEA, pvReserved) == record_size_before_2000);
+// The record up to lpTemplateName, without pvReserved, dwReserved and FlagsEx: the platform's
+// OPENFILENAME_SIZE_VERSION_400A, 76 bytes in the 32-bit build and 136 in the 64-bit one. MinGW's
+// macro is no constant expression, so the size is taken as the offset of the first later member.
+constexpr DWORD record_size_before_2000 = offsetof(OPENFILENAMEA, pvReserved);
+static_assert(record_size_before_2000 == (sizeof(void*) == 4 ? 76 : 136));
 
 constexpr OPENFILENAMEA record_at_start() {
   OPENFILENAMEA initial{};

@@ -11,8 +11,9 @@
 #include "dialog/tool_dialog.h"
 
 // The one file dialog record of the process, reused by both browse buttons and every browse. It
-// holds lStructSize = 76 from program start: the record as Windows before 2000 knew it, without
-// the members appended later. The program sets hInstance at entry, hwndOwner when the dialog is
+// holds lStructSize = OPENFILENAME_SIZE_VERSION_400A (76 bytes in the 32-bit build, 136 in the
+// 64-bit one) from program start: the record as Windows before 2000 knew it, without the members
+// appended later. The program sets hInstance at entry, hwndOwner when the dialog is
 // initialised, and lpstrFilter, lpstrFile, nMaxFile and nFilterIndex before each browse; every
 // other member stays zero (no flags: no overwrite prompt, no must-exist test, nothing appended to
 // a typed name; no hook, no template, no title, no initial folder). Read-only outside the front

@@ -112,15 +112,18 @@ class Win32FrontEndTest : public ::testing::Test {
   HWND window = nullptr;
 };
 
+// The size Windows before 2000 knew for each architecture: up to lpTemplateName.
+constexpr DWORD pre_2000_size = sizeof(void*) == 4 ? 76 : 136;
+
 TEST(FileDialogRecord, HoldsOnlyItsPre2000SizeAtProgramStart) {
   OPENFILENAMEA expected{};
-  expected.lStructSize = 76;
+  expected.lStructSize = pre_2000_size;
   EXPECT_EQ(std::memcmp(&record_at_start, &expected, sizeof expected), 0);
 }
 
 TEST_F(Win32FrontEndTest, InitialisationMakesTheDialogTheOwnerAndTheProcedureAlwaysAnswersFalse) {
   EXPECT_EQ(file_dialog_record().hwndOwner, window);
-  EXPECT_EQ(file_dialog_record().lStructSize, 76u);
+  EXPECT_EQ(file_dialog_record().lStructSize, pre_2000_size);
   // FALSE for WM_INITDIALOG too: the system must not move the keyboard focus itself.
   for (UINT message : {UINT{WM_INITDIALOG}, UINT{WM_COMMAND}, UINT{WM_CLOSE}, UINT{WM_SETFONT}, UINT{WM_NULL}})
     EXPECT_EQ(front_end.dispatch(dialog, window, message, MAKEWPARAM(109, 0)), FALSE) << "message " << message;
