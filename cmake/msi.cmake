@@ -14,7 +14,7 @@ file(MAKE_DIRECTORY ${work})
 file(CREATE_LINK ${build}/packaging ${work}/packaging SYMBOLIC)
 file(CREATE_LINK ${CPACK_TEMPORARY_DIRECTORY} ${work}/stage SYMBOLIC)
 
-execute_process(COMMAND ${CPACK_TOOL_WIXL} --arch x86 --define Stage=stage --output ${msi}
+execute_process(COMMAND ${CPACK_TOOL_WIXL} --arch ${CPACK_TOOL_MSI_ARCH} --define Stage=stage --output ${msi}
                         ${build}/packaging/rgb565-tools.wxs
                 WORKING_DIRECTORY ${work} RESULT_VARIABLE failed)
 if(failed)

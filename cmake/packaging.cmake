@@ -47,7 +47,7 @@ set(tool_package_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TOOL_PACKAGE})
 # The CMake package that firmware builds find rgb565 through: find_package(rgb565) gives the
 # imported program and rgb565_add_images(). Found from where it lies, so DESTDIR installs and
 # unpacked archives work as well as /usr. It names a program only, so a build of any word size finds
-# it (ARCH_INDEPENDENT): a 64-bit Windows project runs the 32-bit rgb565.exe all the same.
+# it (ARCH_INDEPENDENT): a 32-bit Windows project runs the 64-bit rgb565.exe all the same.
 include(CMakePackageConfigHelpers)
 set(TOOL_CMAKE_PACKAGE_DIR lib/cmake/rgb565)
 set(TOOL_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
@@ -64,6 +64,20 @@ file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE tool_copyright REGEX "^Copyright ")
 list(GET tool_copyright 0 tool_copyright)
 
 if(WIN32)
+  # The Windows packages' names and the installer's platform follow the build's architecture. The
+  # installer is made for the 64-bit build only: 64-bit Windows is what installs today, and the
+  # 32-bit programs, which these machines cannot run to check an install, ship in their .zip.
+  # The manifest names the architecture of the program and of the Common Controls it asks for.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(tool_windows_system win64)
+    set(tool_manifest_arch amd64)
+    set(tool_msi_arch x64)
+    set(tool_msi_program_files ProgramFiles64Folder)
+    set(tool_msi_win64 yes)
+  else()
+    set(tool_windows_system win32)
+    set(tool_manifest_arch x86)
+  endif()
   # The .ico files are made from the SVG icons at build time.
   find_program(TOOL_RSVG_CONVERT rsvg-convert)
   find_program(TOOL_ICOTOOL icotool)
@@ -81,11 +95,13 @@ if(WIN32)
   # README. console/CMakeLists.txt makes it from its template and rgb565's option table.
   install(FILES ${CMAKE_BINARY_DIR}/packaging/USER-GUIDE.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   # The installer is written by wixl and completed with msibuild (cmake/msi.cmake).
-  find_program(TOOL_WIXL wixl)
-  find_program(TOOL_MSIBUILD msibuild)
-  if(NOT TOOL_WIXL OR NOT TOOL_MSIBUILD)
-    message(FATAL_ERROR "wixl or msibuild was not found: the Windows installer is made with them. "
-                        "Run scripts/install-deps.sh (it installs wixl and msitools) and configure again.")
+  if(tool_msi_arch)
+    find_program(TOOL_WIXL wixl)
+    find_program(TOOL_MSIBUILD msibuild)
+    if(NOT TOOL_WIXL OR NOT TOOL_MSIBUILD)
+      message(FATAL_ERROR "wixl or msibuild was not found: the Windows installer is made with them. "
+                          "Run scripts/install-deps.sh (it installs wixl and msitools) and configure again.")
+    endif()
   endif()
 else()
   find_program(TOOL_GZIP gzip REQUIRED)
@@ -222,7 +238,7 @@ function(tool_msi_source programs)
     list(GET pair 1 kind)
     set(caption ${TOOL_PROGRAM_${key}_CAPTION})
     set(component "program_${key}")
-    string(APPEND tool_msi_programs "            <Component Id=\"${component}\" Guid=\"*\">\n"
+    string(APPEND tool_msi_programs "            <Component Id=\"${component}\" Guid=\"*\" Win64=\"${tool_msi_win64}\">\n"
       "              <File Id=\"${key}.exe\" Name=\"${key}.exe\" Source=\"$(var.Stage)/${CMAKE_INSTALL_BINDIR}/${key}.exe\" KeyPath=\"yes\"/>\n")
     if(kind STREQUAL dialog)
       # The Icon table keeps its own copy of each icon: Windows shows it on the shortcut.
@@ -262,7 +278,9 @@ function(tool_package_finish)
   list(JOIN programs "\n" lines)
   file(WRITE ${CMAKE_BINARY_DIR}/packaging/programs.txt "${lines}\n")
   if(WIN32)
-    tool_msi_source("${programs}")
+    if(tool_msi_arch)
+      tool_msi_source("${programs}")
+    endif()
     return()
   endif()
   set(tool_appstream_programs)
@@ -349,13 +367,18 @@ set(CPACK_PACKAGE_CHECKSUM SHA256)
 if(WIN32)
   # The .zip, and the .msi through the External generator, which stages the install (stripped, as
   # for the .zip) and hands it to cmake/msi.cmake.
-  set(CPACK_GENERATOR ZIP External)
-  set(CPACK_SYSTEM_NAME win32)
-  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
-  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/msi.cmake)
-  set(CPACK_TOOL_BINARY_DIR ${CMAKE_BINARY_DIR})
-  set(CPACK_TOOL_WIXL ${TOOL_WIXL})
-  set(CPACK_TOOL_MSIBUILD ${TOOL_MSIBUILD})
+  set(CPACK_SYSTEM_NAME ${tool_windows_system})
+  if(tool_msi_arch)
+    set(CPACK_GENERATOR ZIP External)
+    set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+    set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/msi.cmake)
+    set(CPACK_TOOL_BINARY_DIR ${CMAKE_BINARY_DIR})
+    set(CPACK_TOOL_WIXL ${TOOL_WIXL})
+    set(CPACK_TOOL_MSIBUILD ${TOOL_MSIBUILD})
+    set(CPACK_TOOL_MSI_ARCH ${tool_msi_arch})
+  else()
+    set(CPACK_GENERATOR ZIP)
+  endif()
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

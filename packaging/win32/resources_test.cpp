@@ -203,7 +203,10 @@ TEST(ProgramResources, ManifestBringsCommonControls6SystemDpiAwarenessAndSupport
   DeactivateActCtx(0, cookie);
   std::string assembly = loaded_from;
   for (char& c : assembly) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  EXPECT_NE(assembly.find("\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
+  // The side-by-side folder's name starts with the architecture: the program's own.
+  const std::string architecture = sizeof(void*) == 4 ? "x86" : "amd64";
+  EXPECT_NE(assembly.find("\\winsxs\\" + architecture + "_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+            std::string::npos)
       << "comctl32.dll came from " << loaded_from;
 
   WCHAR setting[32] = {};
