@@ -25,6 +25,7 @@
 #include "containers/lvgl_image.h"
 #include "containers/picture_sink.h"
 #include "containers/row_stride.h"
+#include "files/command_line.h"
 #include "files/file_view.h"
 #include "files/output_file.h"
 #include "files/view_access.h"
@@ -469,15 +470,10 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const JobPaths& paths, 
                                                   ": it does not read as a picture in any layout tried; give " +
                                                   (options.guess_format ? "--format and --size" : "--size"));
   if (result.verdict == ProbeVerdict::unsure) {
-    // Each candidate as the command that shows it, so that the user can look at each; paths that a
+    // Each candidate as the command that shows it, so that the user can look at each; paths that the
     // shell would split or expand are left for the user to fill in.
-    const auto plain = [](const std::string& name) {
-      return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("./_-+", c) != nullptr;
-      });
-    };
-    const std::string in = plain(paths.first) ? paths.first : "DUMP";
-    const std::string out = plain(paths.second) ? paths.second : "OUT";
+    const std::string in = shell_takes_as_is(paths.first) ? paths.first : "DUMP";
+    const std::string out = shell_takes_as_is(paths.second) ? paths.second : "OUT";
     std::string reason = "no confident guess of its " + what + "; look at each (rgb565 probe --sheet draws them): ";
     for (std::size_t i = 0; i < result.ranked.size() && i < shown_candidates; ++i) {
       reason += (i == 0 ? "" : "; ") + std::string("rgb565 unpack ") + layout_options(result.ranked[i]) +
