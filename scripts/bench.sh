@@ -4,8 +4,8 @@
 # it takes some minutes and about 10 GB in build/bench. Installs what it compares against if
 # missing (hyperfine, ffmpeg, ImageMagick, Pillow and numpy, GNU time).
 # Usage: scripts/bench.sh [RUNS [JOB...]], JOB one of pack, pack-decoded, formats, subtract, unpack,
-# unpack-large, unpack-win32, unpack-png, png, png-large, resize, jpeg-resize, batch, probe, hit-rate, kernels; every job by
-# default.
+# unpack-large, unpack-win64, unpack-win32, unpack-png, png, png-large, resize, jpeg-resize, batch,
+# probe, hit-rate, kernels; every job by default.
 set -euo pipefail
 shopt -s nullglob
 cd "$(dirname "$0")/.."
@@ -116,20 +116,26 @@ compare unpack-large "$o/unpack-large.rgb565" \
   "cat in > out" "cat $bench/large.bin > $bench/cat-copy"
 rm -f "$bench/cat-copy" "$o/unpack-large.rgb565"
 
-# The 32-bit Windows build under Wine, whose address space is smaller than either file: a 2 GiB raw
-# file (sparse, so all zeros) unpacked at 32768 x 32768 into a BMP of 3 GiB, a window at a time.
-if ! wanted unpack-win32; then
-  :
-elif cmake --preset win32 >/dev/null 2>&1 && cmake --build --preset win32 --target rgb565 >/dev/null; then
-  [ -f "$bench/huge.bin" ] || truncate -s 2G "$bench/huge.bin"
-  wine_rgb565="env TOOLS_WINE_BUILD_DIR=$PWD/build/win32 $PWD/cmake/wine-run.sh $PWD/build/win32/console/rgb565.exe"
-  compare unpack-win32 "$o/unpack-win32.rgb565" \
-    "rgb565.exe unpack 32768x32768 (Wine)" "$wine_rgb565 unpack --size 32768x32768 Z:$PWD/$bench/huge.bin Z:$PWD/$o/unpack-win32.rgb565" \
-    "cat in > out" "cat $bench/huge.bin > $bench/cat-copy"
-  rm -f "$bench/cat-copy" "$o/unpack-win32.rgb565"
-else
-  echo "== unpack-win32: skipped, the win32 build is not available"
-fi
+# The Windows builds under Wine: a 2 GiB raw file (sparse, so all zeros) unpacked at 32768 x 32768
+# into a BMP of 3 GiB, a window at a time; the 32-bit build's address space is smaller than either
+# file. The 32-bit build runs only where the machine runs 32-bit programs.
+source scripts/lib/wine32.sh
+for windows in win64 win32; do
+  if ! wanted "unpack-$windows"; then
+    continue
+  elif [ $windows = win32 ] && ! runs_32bit_programs; then
+    echo "== unpack-win32: skipped, this machine cannot execute 32-bit programs, so 32-bit Wine cannot start"
+  elif cmake --preset $windows >/dev/null 2>&1 && cmake --build --preset $windows --target rgb565 >/dev/null; then
+    [ -f "$bench/huge.bin" ] || truncate -s 2G "$bench/huge.bin"
+    wine_rgb565="env TOOLS_WINE_BUILD_DIR=$PWD/build/$windows $PWD/cmake/wine-run.sh $(cat build/$windows/wine-loader.txt) $PWD/build/$windows/console/rgb565.exe"
+    compare "unpack-$windows" "$o/unpack-$windows.rgb565" \
+      "rgb565.exe unpack 32768x32768 ($windows, Wine)" "$wine_rgb565 unpack --size 32768x32768 Z:$PWD/$bench/huge.bin Z:$PWD/$o/unpack-$windows.rgb565" \
+      "cat in > out" "cat $bench/huge.bin > $bench/cat-copy"
+    rm -f "$bench/cat-copy" "$o/unpack-$windows.rgb565"
+  else
+    echo "== unpack-$windows: skipped, the $windows build is not available"
+  fi
+done
 
 # An 8192 x 8192 frame (128 MiB of words: the 8192 x 8192 picture packed) written as a PNG a band
 # at a time, in a few megabytes, against ffmpeg's PNG of the same frame.

@@ -1,23 +1,22 @@
 #!/usr/bin/env bash
-# Checks the Windows installer that scripts/package.sh made, as a Windows user would meet it,
-# under Wine in a prefix of its own that is deleted afterwards:
-#   - the .msi names the version rgb565 --version answers;
+# Checks the Windows installer that scripts/package.sh made (of the 64-bit programs), as a Windows
+# user would meet it, under 64-bit Wine in a prefix of its own that is deleted afterwards:
+#   - the .msi names the version rgb565 --version answers, and is an x64 package;
 #   - a silent install (msiexec /i ... /qn) puts exactly the .zip's files under Program Files,
 #     a Start-menu shortcut for each dialog, with the dialog's icon, and registers an uninstaller
 #     of the same version;
 #   - a new console finds rgb565 through PATH, from a folder that does not hold it;
 #   - a silent uninstall (msiexec /x ... /qn) leaves no file, shortcut, PATH entry or uninstaller.
-# The programs come from the list the win32 build writes (build/win32/packaging/programs.txt).
-# On a machine whose kernel cannot execute 32-bit programs, where Wine cannot start, only the
-# tables are checked, and a loud line says so (scripts/lib/wine32.sh).
+# The programs come from the list the win64 build writes (build/win64/packaging/programs.txt).
+# Wine runs as its 64-bit loader (the build's, cmake/wine-env.sh), so no 32-bit support is needed.
 set -uo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib/check.sh
 source "$(dirname "$0")/lib/check.sh"
-# shellcheck source-path=SCRIPTDIR source=lib/wine32.sh
-source "$root/scripts/lib/wine32.sh"
-version=$(build_version "$win32") || exit 1
-msi=$packages/rgb565-tools-$version-win32.msi
-zip=$packages/rgb565-tools-$version-win32.zip
+# shellcheck source=../cmake/wine-env.sh
+source "$root/cmake/wine-env.sh"
+version=$(build_version "$win64") || exit 1
+msi=$packages/rgb565-tools-$version-win64.msi
+zip=$packages/rgb565-tools-$version-win64.zip
 product="RGB565 Tools"
 
 for file in "$msi" "$zip"; do
@@ -30,6 +29,7 @@ make_work_dir check-msi stop_wine
 # A prefix of the test's own, so that nothing is left in the build's; no Mono or Gecko, and no
 # menu entries written into the Linux desktop for the shortcuts.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+wine_env "$win64"
 
 # table NAME: one of the .msi's tables as text, its three header lines left out.
 table() { (cd "$work" && msiinfo export "$msi" "$1") | tail -n +4 | tr -d '\r'; }
@@ -41,18 +41,16 @@ expect "ProductVersion" "$version" "$(property ProductVersion)"
 expect "ProductName" "$product" "$(property ProductName)"
 product_code=$(property ProductCode)
 # Each dialog's shortcut starts its program and shows its icon; no other program has one.
-expected_shortcuts=$(programs "$win32" | while read -r key kind; do
+expected_shortcuts=$(programs "$win64" | while read -r key kind; do
   [ "$kind" = dialog ] && printf '[#%s.exe]\t%s.ico\n' "$key" "$key"
 done)
 expect "the programs' shortcuts (target, icon)" "$expected_shortcuts" \
   "$(table Shortcut | awk -F'\t' '$5 ~ /\.exe]$/ { print $5 "\t" $9 }')"
 expect "the PATH entry" $'=-*PATH\t[~];[BINDIR]' "$(table Environment | cut -f2,3)"
-
-if ! runs_32bit_programs; then
-  no_wine "the install and uninstall of the .msi"
-  check_summary msi
-  exit
-fi
+# An x64 package whose every component is 64-bit (attribute 256): Windows then installs it into
+# the 64-bit Program Files and writes the 64-bit registry, not their 32-bit views.
+expect "the package's platform" "x64;1033" "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')"
+expect "components that are not 64-bit" "" "$(table Component | awk -F'\t' 'int($4 / 256) % 2 == 0 { print $1 }')"
 
 echo "=== install"
 wine wineboot --init >/dev/null 2>&1
@@ -61,7 +59,7 @@ wineserver -w
 unix_path() {
   local folder
   folder=$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')
-  folder=$(winepath -u "$folder" 2>/dev/null)
+  folder=$(wine winepath.exe -u "$folder" 2>/dev/null | tr -d '\r')
   [ -d "$folder" ] || { echo "FAIL: the prefix has no folder %$1%" >&2; exit 1; }
   echo "${folder%/}/$2"
 }
@@ -73,7 +71,7 @@ menu_dirs=("$(unix_path ProgramData "Microsoft/Windows/Start Menu/Programs/$prod
 uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code"
 environment_key="HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
 
-if ! wine msiexec /i "$(winepath -w "$msi")" /qn; then
+if ! wine msiexec /i "$(wine winepath.exe -w "$msi" | tr -d '\r')" /qn; then
   fail "msiexec /i failed"
 fi
 wineserver -w
@@ -97,7 +95,7 @@ while read -r key kind; do
   else
     pass
   fi
-done < <(programs "$win32")
+done < <(programs "$win64")
 
 expect "the uninstaller's version" "$version" \
   "$(wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | tr -d '\r' | awk '$1 == "DisplayVersion" { print $3 }')"
@@ -108,7 +106,7 @@ expect "rgb565 --version through PATH" "rgb565 $version" \
   "$(cd "$work/elsewhere" && wine cmd /c "rgb565 --version" 2>&1 | tr -d '\r')"
 
 echo "=== uninstall"
-if ! wine msiexec /x "$(winepath -w "$msi")" /qn; then
+if ! wine msiexec /x "$(wine winepath.exe -w "$msi" | tr -d '\r')" /qn; then
   fail "msiexec /x failed"
 fi
 wineserver -w

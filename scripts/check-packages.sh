@@ -5,11 +5,13 @@
 #     installed console programs answer --version;
 #   - the .deb: its control fields, its files (the same as the install's), lintian, and each
 #     program's hardening (PIE, full RELRO, stack protector, fortified calls);
-#   - the .zip: exactly the .exe files, the user guide, LICENSE and the CMake package; each .exe
-#     imports only what Windows itself has, is hardened (large address aware, ASLR, DEP, stack
-#     protector), carries its resources (read back under Wine), and the console programs run from
-#     the unpacked folder; these last two run Windows programs, and are left out, with a loud line,
-#     on a machine whose kernel cannot execute 32-bit programs (scripts/lib/wine32.sh).
+#   - each .zip (win64 and win32): exactly the .exe files, the user guide, LICENSE and the CMake
+#     package; each .exe is of its architecture, imports only what Windows itself has, is hardened
+#     (large address aware, ASLR, DEP, stack protector; high-entropy ASLR for 64 bits), carries its
+#     resources (read back under Wine), and the console programs run from the unpacked folder.
+#     The win64 programs run under 64-bit Wine on every machine; the win32 ones need 32-bit Wine,
+#     and are left out, with a loud line, on a machine whose kernel cannot execute 32-bit programs
+#     (scripts/lib/wine32.sh).
 # The .msi is checked by scripts/check-msi.sh, which installs it.
 # The programs come from the list each build writes (build/*/packaging/programs.txt), so a program
 # added to the build is checked without a change here; the version, from project() in
@@ -111,31 +113,37 @@ else
   done < <(programs "$native")
 fi
 
-echo "=== the .zip"
-check "the win32 build's version is the native build's" test "$(cat "$win32/packaging/version.txt")" = "$version"
-zip=$packages/rgb565-tools-$version-win32.zip
-top=rgb565-tools-$version-win32
-if [ ! -f "$zip" ]; then
-  fail "no $zip: run scripts/package.sh first"
-else
+# check_zip BUILD_DIR SYSTEM: the .zip of one Windows build (SYSTEM win32 or win64).
+check_zip() {
+  local build=$1 system=$2 zip top objdump runs=yes key kind exe reference
+  echo "=== the $system .zip"
+  check "the $system build's version is the native build's" test "$(cat "$build/packaging/version.txt")" = "$version"
+  zip=$packages/rgb565-tools-$version-$system.zip
+  top=rgb565-tools-$version-$system
+  if [ ! -f "$zip" ]; then
+    fail "no $zip: run scripts/package.sh first"
+    return
+  fi
   { printf '%s\n' "$top/USER-GUIDE.txt" "$top/LICENSE" "$top/lib/cmake/rgb565/rgb565-config.cmake" \
-      "$top/lib/cmake/rgb565/rgb565-config-version.cmake"; programs "$win32" | while read -r key kind; do
+      "$top/lib/cmake/rgb565/rgb565-config-version.cmake"; programs "$build" | while read -r key kind; do
     echo "$top/bin/$key.exe"
-  done; } | sort >"$work/expected-zip"
-  unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/zipped"
-  check "the .zip does not hold exactly the programs, USER-GUIDE.txt, LICENSE and the CMake package" diff -u "$work/expected-zip" "$work/zipped"
-  unzip -q "$zip" -d "$work/zip" || fail "cannot unpack the .zip"
+  done; } | sort >"$work/expected-zip-$system"
+  unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/zipped-$system"
+  check "the $system .zip does not hold exactly the programs, USER-GUIDE.txt, LICENSE and the CMake package" \
+    diff -u "$work/expected-zip-$system" "$work/zipped-$system"
+  unzip -q "$zip" -d "$work/zip-$system" || fail "cannot unpack the $system .zip"
 
   # Each .exe must run on its own: it may import only DLLs that every Windows has.
+  if [ "$system" = win64 ]; then objdump=x86_64-w64-mingw32-objdump; else objdump=i686-w64-mingw32-objdump; fi
   system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll user32.dll windowscodecs.dll '
   imports_only_system() {
     local dll
-    for dll in $(i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print tolower($3) }'); do
+    for dll in $($objdump -p "$1" | awk '/DLL Name:/ { print tolower($3) }'); do
       [[ $system_dlls == *" $dll "* ]] || { echo "imports $dll"; return 1; }
     done
   }
   # The guide is for Notepad: CRLF on every line, no bare LF, and it speaks of every program.
-  guide=$work/zip/$top/USER-GUIDE.txt
+  guide=$work/zip-$system/$top/USER-GUIDE.txt
   guide_for_windows() {
     [ -s "$guide" ] || { echo "missing or empty"; return 1; }
     ! grep -q $'[^\r]$' "$guide" || { echo "a line without CR: $(grep -n $'[^\r]$' "$guide" | head -1)"; return 1; }
@@ -143,39 +151,57 @@ else
     local key kind
     while read -r key kind; do
       grep -qi "$key" "$guide" || { echo "says nothing of $key"; return 1; }
-    done < <(programs "$win32")
+    done < <(programs "$build")
     grep -q "$version" "$guide" || { echo "does not name version $version"; return 1; }
   }
-  check "USER-GUIDE.txt" guide_for_windows
+  check "$system USER-GUIDE.txt" guide_for_windows
 
-  # Each .exe's hardening. libssp, the stack protector's runtime, sits in a static archive and is
-  # linked only when compiled code calls __stack_chk_fail, so its message in a stripped .exe shows
-  # that the code was built with the protector.
+  # Each .exe's hardening: ASLR, DEP, the whole address space (large address aware; for a 64-bit
+  # program also high-entropy ASLR, the 64-bit address space's own randomisation), and the stack
+  # protector. libssp, the protector's runtime, sits in a static archive and is linked only when
+  # compiled code calls __stack_chk_fail, so its message in a stripped .exe shows that the code was
+  # built with the protector.
   exe_hardened() {
     local missing=() headers
-    headers=$(i686-w64-mingw32-objdump -p "$1")
+    headers=$($objdump -p "$1")
     grep -q 'large address aware' <<<"$headers" || missing+=("the large address aware characteristic")
     grep -Eq '^[[:space:]]+DYNAMIC_BASE$' <<<"$headers" || missing+=("DYNAMIC_BASE in DllCharacteristics")
     grep -Eq '^[[:space:]]+NX_COMPAT$' <<<"$headers" || missing+=("NX_COMPAT in DllCharacteristics")
+    if [ "$system" = win64 ]; then
+      grep -q '^Magic[[:space:]]*020b' <<<"$headers" || missing+=("a PE32+ header")
+      grep -Eq '^[[:space:]]+HIGH_ENTROPY_VA$' <<<"$headers" || missing+=("HIGH_ENTROPY_VA in DllCharacteristics")
+    else
+      grep -q '^Magic[[:space:]]*010b' <<<"$headers" || missing+=("a PE32 header")
+    fi
     grep -aq 'stack smashing detected' "$1" || missing+=("the stack protector (libssp)")
     [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
   }
 
-  source cmake/wine-env.sh
-  wine_env "$win32"
-  runs_32bit_programs || no_wine "the .exe files' resources and --version under Wine"
-  while read -r key kind; do
-    exe=$work/zip/$top/bin/$key.exe
-    check "$key.exe imports only system DLLs" imports_only_system "$exe"
-    check "$key.exe is hardened" exe_hardened "$exe"
-    runs_32bit_programs || continue
-    reference=
-    [ "$kind" = dialog ] && reference=$win32/dialog/win32/dialog_win32_template_$key.exe
-    check "$key.exe's resources" wine "$win32/package_resources_test.exe" "$exe" "$win32/packaging/$key.ico" $reference
-    if [ "$kind" = console ]; then
-      check "$key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key $version"
+  (
+    source cmake/wine-env.sh
+    wine_env "$build"
+    if [ "$system" = win32 ] && ! runs_32bit_programs; then
+      no_wine "the win32 .exe files' resources and --version under Wine"
+      runs=no
     fi
-  done < <(programs "$win32")
-fi
+    while read -r key kind; do
+      exe=$work/zip-$system/$top/bin/$key.exe
+      check "$system $key.exe imports only system DLLs" imports_only_system "$exe"
+      check "$system $key.exe is hardened" exe_hardened "$exe"
+      [ $runs = yes ] || continue
+      reference=
+      [ "$kind" = dialog ] && reference=$build/dialog/win32/dialog_win32_template_$key.exe
+      check "$system $key.exe's resources" wine "$build/package_resources_test.exe" "$exe" "$build/packaging/$key.ico" $reference
+      if [ "$kind" = console ]; then
+        check "$system $key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key $version"
+      fi
+    done < <(programs "$build")
+    echo "$passed $failed" >"$work/counts-$system"
+  )
+  # The checks ran in a subshell, which kept Wine's settings to itself: take its counts back.
+  read -r passed failed <"$work/counts-$system"
+}
+check_zip "$win64" win64
+check_zip "$win32" win32
 
 check_summary packaging

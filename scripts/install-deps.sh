@@ -16,8 +16,9 @@ packages=(
   qt6-base-dev libqt6test6 qt6-qpa-plugins libgl-dev fonts-dejavu-core
   # Qt's TIFF reader, which pack reads TIFF pictures through
   qt6-image-formats-plugins
-  # win32 build: the MinGW-w64 i686 cross compiler, and Wine to run its tests
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+  # Windows builds: the MinGW-w64 cross compilers, and 64-bit Wine to run the win64 build's tests
+  # (wine32, for the win32 build's, is added below where the machine can run it)
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64
   # GUI tests of the Win32 programs
   xvfb xauth xdotool python3-xlib
   # packages: icons for the .exe files, the .deb, and the checks of what gets installed
@@ -37,6 +38,14 @@ else
   exit 1
 fi
 
+# Wine's 32-bit loader is itself a 32-bit program: only a machine that runs those gets wine32, for
+# the win32 build's tests. Elsewhere the win64 build's tests run under wine64 alone.
+# shellcheck source-path=SCRIPTDIR source=lib/wine32.sh
+source "$(dirname "$0")/lib/wine32.sh"
+if runs_32bit_programs; then
+  packages+=(wine32:i386)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
@@ -49,7 +58,7 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 # wine32 is a 32-bit package: Debian needs the i386 architecture for it.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *" wine32:i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${as_root[@]}" dpkg --add-architecture i386
 fi
 
@@ -65,20 +74,4 @@ done
 apt_install() {
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@"
 }
-apt_install "${missing[@]}" && exit 0
-
-# Without the i386 lists wine32 cannot be installed. Where the kernel cannot run 32-bit programs
-# Wine could not start anyway and the scripts skip what needs it, loudly; so there, install the
-# rest rather than fail the whole run. Where Wine can run, it stays required.
-# shellcheck source-path=SCRIPTDIR source=lib/wine32.sh
-source "$(dirname "$0")/lib/wine32.sh"
-if runs_32bit_programs; then
-  exit 1
-fi
-rest=()
-for package in "${missing[@]}"; do
-  [ "$package" = wine32:i386 ] || rest+=("$package")
-done
-[ ${#rest[@]} -lt ${#missing[@]} ] || exit 1
-echo "install-deps: wine32 could not be installed; this machine cannot execute 32-bit programs, so Wine could not start anyway: installing the rest" >&2
-apt_install "${rest[@]}"
+apt_install "${missing[@]}"

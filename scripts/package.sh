@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the packages into build/packages/: the Linux .deb from the native build, and the Windows
-# .zip and .msi from the win32 build, each with CPack from its preset (the .msi through CPack's
-# External generator and cmake/msi.cmake). Installs what it needs first.
+# Makes the packages into build/packages/: the Linux .deb from the native build, the 64-bit Windows
+# .zip and .msi from the win64 build and the 32-bit .zip from the win32 build, each with CPack from
+# its preset (the .msi through CPack's External generator and cmake/msi.cmake). Installs what it
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,7 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git log -1 --format=%ct 2>/dev/nul
 fi
 # A package left from another version would pass for this one's.
 rm -f build/packages/rgb565-tools[-_]*
-for preset in native win32; do
+for preset in native win64 win32; do
   echo "=== package-$preset"
   cmake --workflow --preset "package-$preset"
 done

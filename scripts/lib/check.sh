@@ -7,13 +7,14 @@
 #
 # Sourcing it changes to the source tree's top folder, and sets:
 #   root      the source tree;
-#   native    build/native, win32 build/win32: the builds of the presets;
+#   native    build/native, win32 build/win32, win64 build/win64: the builds of the presets;
 #   packages  build/packages, where scripts/package.sh puts the packages.
 
 cd "$(dirname "${BASH_SOURCE[0]}")/../.." || exit 1
 root=$PWD
 native=$root/build/native
 win32=$root/build/win32
+win64=$root/build/win64
 packages=$root/build/packages
 
 passed=0 failed=0
