@@ -41,7 +41,7 @@ constexpr double clear_lead = 1.2;
 // pixel at a third of the width, both readings equally flat).
 constexpr double chance_lead = 0.001;
 // The confidence a first guess needs to be taken without a look: on dumps other tools wrote, first
-// guesses given at 95 % or more were right 98 times in 100 and more (see the README).
+// guesses given at 95 % or more were right 98 times in 100 and more (see docs/probe.md).
 constexpr int sure_enough = 95;
 // How much the sharpness of the stride counts against smoothness.
 constexpr double stride_weight = 1.0;
