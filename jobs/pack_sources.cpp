@@ -582,7 +582,7 @@ class GifSource : public PackSource {
     std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
     auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
-    auto bytes = std::make_unique<PngViewBytes>(*view);
+    auto bytes = std::make_unique<ViewByteWindows>(*view);
     std::variant<std::monostate, GifReader, Failure> found = GifReader::open(*bytes, options.pixel_limit);
     if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
     GifReader* reader = std::get_if<GifReader>(&found);
@@ -624,13 +624,13 @@ class GifSource : public PackSource {
   }
 
  private:
-  GifSource(std::unique_ptr<FileView> view, std::unique_ptr<PngViewBytes> bytes, GifReader reader,
+  GifSource(std::unique_ptr<FileView> view, std::unique_ptr<ViewByteWindows> bytes, GifReader reader,
             const PackOptions& options)
       : view_(std::move(view)), bytes_(std::move(bytes)), reader_(std::move(reader)), options_(options) {}
 
   // In the order the reader needs them: it reads through the bytes, which map windows of the view.
   std::unique_ptr<FileView> view_;
-  std::unique_ptr<PngViewBytes> bytes_;
+  std::unique_ptr<ViewByteWindows> bytes_;
   GifReader reader_;
   const PackOptions& options_;
   std::unique_ptr<PackSource> shown_;
@@ -659,7 +659,7 @@ Orientation upright_of(const std::string& path, const PackOptions& options) {
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
   FileView* view = std::get_if<FileView>(&opened);
   if (view == nullptr) return {};
-  PngViewBytes bytes(*view);
+  ViewByteWindows bytes(*view);
   return upright_from_exif(picture_orientation(bytes));
 }
 

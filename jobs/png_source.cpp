@@ -15,7 +15,7 @@ constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
 
 class PngSource : public PackSource {
  public:
-  PngSource(std::unique_ptr<FileView> view, std::unique_ptr<PngViewBytes> bytes, PngReader reader,
+  PngSource(std::unique_ptr<FileView> view, std::unique_ptr<ViewByteWindows> bytes, PngReader reader,
             const PackOptions& options)
       : view_(std::move(view)), bytes_(std::move(bytes)), reader_(std::move(reader)), options_(options) {}
 
@@ -44,7 +44,7 @@ class PngSource : public PackSource {
  private:
   // In the order the reader needs them: it reads through the bytes, which map windows of the view.
   std::unique_ptr<FileView> view_;
-  std::unique_ptr<PngViewBytes> bytes_;
+  std::unique_ptr<ViewByteWindows> bytes_;
   PngReader reader_;
   const PackOptions& options_;
   std::uint32_t next_ = 0;
@@ -57,7 +57,7 @@ std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
-  auto bytes = std::make_unique<PngViewBytes>(*view);
+  auto bytes = std::make_unique<ViewByteWindows>(*view);
   std::variant<std::monostate, PngReader, Failure> found = PngReader::open(*bytes, options.pixel_limit);
   if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
   PngReader* reader = std::get_if<PngReader>(&found);

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "read/png_reader.h"
+
 namespace {
 
 constexpr std::uint16_t orientation_tag = 0x0112;
@@ -14,7 +16,7 @@ constexpr std::uint16_t type_long = 4;
 constexpr std::uint32_t most_segment_bytes = 65533;
 
 // Bytes `count` long from `offset` on, or nothing when they do not all lie in `file`.
-std::optional<std::vector<std::uint8_t>> bytes_at(PngBytes& file, std::uint64_t offset, std::uint64_t count) {
+std::optional<std::vector<std::uint8_t>> bytes_at(ByteWindows& file, std::uint64_t offset, std::uint64_t count) {
   if (offset > file.size() || count > file.size() - offset) return std::nullopt;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
   if (file.copy(offset, bytes)) return std::nullopt;
@@ -24,7 +26,7 @@ std::optional<std::vector<std::uint8_t>> bytes_at(PngBytes& file, std::uint64_t 
 // The TIFF structure that starts at `base` in `file` and runs `size` bytes.
 class Tiff {
  public:
-  Tiff(PngBytes& file, std::uint64_t base, std::uint64_t size) : file_(file), base_(base), size_(size) {}
+  Tiff(ByteWindows& file, std::uint64_t base, std::uint64_t size) : file_(file), base_(base), size_(size) {}
 
   std::uint8_t orientation() {
     std::array<std::uint8_t, 8> header{};
@@ -69,7 +71,7 @@ class Tiff {
     return v;
   }
 
-  PngBytes& file_;
+  ByteWindows& file_;
   std::uint64_t base_;
   std::uint64_t size_;
   bool big_endian_ = false;
@@ -79,7 +81,7 @@ bool starts_with(std::span<const std::uint8_t> bytes, std::span<const std::uint8
   return bytes.size() >= start.size() && std::memcmp(bytes.data(), start.data(), start.size()) == 0;
 }
 
-std::uint8_t jpeg_orientation(PngBytes& file) {
+std::uint8_t jpeg_orientation(ByteWindows& file) {
   constexpr std::uint8_t exif_start[] = {'E', 'x', 'i', 'f', 0, 0};
   std::uint64_t at = 2;
   for (;;) {
@@ -111,7 +113,7 @@ std::uint8_t jpeg_orientation(PngBytes& file) {
   }
 }
 
-std::uint8_t png_orientation(PngBytes& file) {
+std::uint8_t png_orientation(ByteWindows& file) {
   std::uint64_t at = 8;
   for (;;) {
     const std::optional<std::vector<std::uint8_t>> start = bytes_at(file, at, 8);
@@ -131,11 +133,11 @@ std::uint8_t png_orientation(PngBytes& file) {
 }  // namespace
 
 std::uint8_t exif_orientation(std::span<const std::uint8_t> tiff) {
-  PngSpanBytes bytes(tiff);
+  SpanByteWindows bytes(tiff);
   return Tiff(bytes, 0, tiff.size()).orientation();
 }
 
-std::uint8_t picture_orientation(PngBytes& file) {
+std::uint8_t picture_orientation(ByteWindows& file) {
   const std::optional<std::vector<std::uint8_t>> start = bytes_at(file, 0, 8);
   if (!start) return 1;
   if ((*start)[0] == 0xFF && (*start)[1] == 0xD8) return jpeg_orientation(file);

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <span>
 
-#include "read/png_reader.h"
+#include "files/byte_windows.h"
 
 // The orientation that a TIFF structure (from its "II*\0" or "MM\0*" header on) records in its
 // first directory, 1 to 8; 1 when it records none or cannot be read.
@@ -25,4 +25,4 @@ std::uint8_t exif_orientation(std::span<const std::uint8_t> tiff);
 // any other file, or when the file's bytes cannot be had (the reader that decodes it then says
 // why). It reads only the headers it walks: a segment's or chunk's length and type, and the EXIF
 // block itself.
-std::uint8_t picture_orientation(PngBytes& file);
+std::uint8_t picture_orientation(ByteWindows& file);

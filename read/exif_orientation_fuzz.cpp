@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t tiff = exif_orientation({data, size});
-  PngSpanBytes bytes({data, size});
+  SpanByteWindows bytes({data, size});
   const std::uint8_t file = picture_orientation(bytes);
   if (tiff < 1 || tiff > 8 || file < 1 || file > 8) std::abort();
   return 0;

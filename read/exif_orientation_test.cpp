@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, ExifOrientation,
 TEST(PictureOrientation, FindsAPngsExifChunkAfterItsPixels) {
   const Bytes png = png_of({png_ihdr(1, 1, 8, 0), png_chunk("IDAT", png_deflated({0, 1})),
                             png_chunk("eXIf", tiff(false, 0x0112, 3, 1, 7)), png_chunk("IEND", {})});
-  PngSpanBytes bytes(png);
+  SpanByteWindows bytes(png);
   EXPECT_EQ(picture_orientation(bytes), 7);
 }
 

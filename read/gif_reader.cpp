@@ -50,13 +50,13 @@ bool has_gif_signature(std::span<const std::uint8_t> bytes) {
 
 // The file's bytes read forward through a buffer, a window of the file at a time.
 struct GifReader::Cursor {
-  PngBytes* bytes;
+  ByteWindows* bytes;
   std::uint64_t pos = 0;
   std::vector<std::uint8_t> buffer;
   std::uint64_t buffer_at = 0;
   std::size_t buffered = 0;
 
-  explicit Cursor(PngBytes& from) : bytes(&from) {}
+  explicit Cursor(ByteWindows& from) : bytes(&from) {}
 
   std::optional<Failure> read(std::uint8_t* into, std::size_t count) {
     const std::uint64_t size = bytes->size();
@@ -98,12 +98,12 @@ struct GifReader::Cursor {
   }
 };
 
-GifReader::GifReader(PngBytes& bytes) : cursor_(std::make_unique<Cursor>(bytes)) {}
+GifReader::GifReader(ByteWindows& bytes) : cursor_(std::make_unique<Cursor>(bytes)) {}
 GifReader::GifReader(GifReader&&) noexcept = default;
 GifReader& GifReader::operator=(GifReader&&) noexcept = default;
 GifReader::~GifReader() = default;
 
-std::variant<std::monostate, GifReader, Failure> GifReader::open(PngBytes& bytes, std::uint64_t pixel_limit) {
+std::variant<std::monostate, GifReader, Failure> GifReader::open(ByteWindows& bytes, std::uint64_t pixel_limit) {
   std::array<std::uint8_t, 6> signature{};
   if (bytes.size() < signature.size() || bytes.copy(0, signature) || !has_gif_signature(signature))
     return std::monostate{};

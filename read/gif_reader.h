@@ -31,8 +31,8 @@
 #include <variant>
 #include <vector>
 
+#include "files/byte_windows.h"
 #include "files/failure.h"
-#include "read/png_reader.h"
 
 // True when `bytes` start with GIF87a or GIF89a.
 bool has_gif_signature(std::span<const std::uint8_t> bytes);
@@ -42,7 +42,7 @@ class GifReader {
   // Reads the header and walks the blocks. Nothing (monostate) when the file does not start with a
   // GIF signature; the refusal when it does but does not read, or its screen has more than
   // `pixel_limit` pixels. `bytes` must outlive the reader.
-  static std::variant<std::monostate, GifReader, Failure> open(PngBytes& bytes, std::uint64_t pixel_limit);
+  static std::variant<std::monostate, GifReader, Failure> open(ByteWindows& bytes, std::uint64_t pixel_limit);
 
   GifReader(GifReader&&) noexcept;
   GifReader& operator=(GifReader&&) noexcept;
@@ -72,7 +72,7 @@ class GifReader {
     std::uint8_t disposal = 0;
   };
 
-  explicit GifReader(PngBytes& bytes);
+  explicit GifReader(ByteWindows& bytes);
   std::optional<Failure> read_screen(std::uint64_t pixel_limit);
   // Walks the blocks from the first after the screen to the trailer; with `draw`, stops after the
   // next frame's pixels are drawn.

@@ -20,7 +20,7 @@ void require(bool holds) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  PngSpanBytes bytes({data, size});
+  SpanByteWindows bytes({data, size});
   // Small enough that a declared size cannot exhaust the fuzzer's memory.
   std::variant<std::monostate, GifReader, Failure> opened = GifReader::open(bytes, std::uint64_t{1} << 20);
   GifReader* reader = std::get_if<GifReader>(&opened);

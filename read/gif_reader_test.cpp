@@ -21,7 +21,7 @@ struct Composed {
 
 Composed compose(const Bytes& file, std::uint64_t limit = std::uint64_t{1} << 24) {
   Composed composed;
-  PngSpanBytes bytes(file);
+  SpanByteWindows bytes(file);
   std::variant<std::monostate, GifReader, Failure> opened = GifReader::open(bytes, limit);
   if (const Failure* failed = std::get_if<Failure>(&opened)) {
     composed.refusal = failed->reason;

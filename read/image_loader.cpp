@@ -144,7 +144,7 @@ std::optional<PictureLoad> LoadedPicture::load_whole(std::variant<std::monostate
 }
 
 std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
-  PngSpanBytes bytes(file_->bytes());
+  SpanByteWindows bytes(file_->bytes());
   return load_whole(PngReader::open(bytes, pixel_limit));
 }
 

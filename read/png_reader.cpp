@@ -108,32 +108,6 @@ bool has_png_signature(std::span<const std::uint8_t> bytes) {
   return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
 }
 
-std::optional<Failure> PngSpanBytes::copy(std::uint64_t offset, std::span<std::uint8_t> into) {
-  if (offset > bytes_.size() || into.size() > bytes_.size() - offset) return cut_short();
-  const std::uint8_t* from = bytes_.data() + offset;
-  if (access_views([&] { std::memcpy(into.data(), from, into.size()); }) != nullptr)
-    return Failure{Fault::cannot_open, cut_short_reason};
-  return std::nullopt;
-}
-
-std::optional<Failure> PngViewBytes::copy(std::uint64_t offset, std::span<std::uint8_t> into) {
-  const std::uint64_t size = view_->file_size();
-  if (offset > size || into.size() > size - offset) return cut_short();
-  const std::uint64_t mapped = mapped_ ? view_->bytes().size() : 0;
-  if (offset < window_at_ || offset - window_at_ > mapped || into.size() > mapped - (offset - window_at_)) {
-    mapped_ = false;
-    const std::uint64_t length = std::min(std::max<std::uint64_t>(window_bytes_, into.size()), size - offset);
-    if (std::optional<SystemError> error = view_->map_window(offset, length))
-      return Failure{Fault::cannot_open, {}, *error};
-    window_at_ = offset;
-    mapped_ = true;
-  }
-  const std::uint8_t* from = view_->bytes().data() + (offset - window_at_);
-  if (access_views([&] { std::memcpy(into.data(), from, into.size()); }) != nullptr)
-    return Failure{Fault::cannot_open, cut_short_reason};
-  return std::nullopt;
-}
-
 struct PngReader::Inflater {
   z_stream stream{};
   bool ended = false;
@@ -146,12 +120,18 @@ struct PngReader::Inflater {
   ~Inflater() { inflateEnd(&stream); }
 };
 
-PngReader::PngReader(PngBytes& bytes) : bytes_(&bytes) {}
+PngReader::PngReader(ByteWindows& bytes) : bytes_(&bytes) {}
 PngReader::PngReader(PngReader&&) noexcept = default;
 PngReader& PngReader::operator=(PngReader&&) noexcept = default;
 PngReader::~PngReader() = default;
 
-std::variant<std::monostate, PngReader, Failure> PngReader::open(PngBytes& bytes, std::uint64_t pixel_limit) {
+std::optional<Failure> PngReader::read_bytes(std::uint64_t offset, std::span<std::uint8_t> into) {
+  std::optional<Failure> failed = bytes_->copy(offset, into);
+  if (failed && !failed->error && failed->reason == past_the_end_reason) return cut_short();
+  return failed;
+}
+
+std::variant<std::monostate, PngReader, Failure> PngReader::open(ByteWindows& bytes, std::uint64_t pixel_limit) {
   std::array<std::uint8_t, 8> start{};
   if (bytes.size() < start.size()) return std::monostate();
   if (std::optional<Failure> failed = bytes.copy(0, start)) return std::move(*failed);
@@ -163,7 +143,7 @@ std::variant<std::monostate, PngReader, Failure> PngReader::open(PngBytes& bytes
 
 std::optional<Failure> PngReader::chunk_start(std::uint32_t& length, std::uint32_t& type) {
   std::uint8_t start[8];
-  if (std::optional<Failure> failed = bytes_->copy(pos_, start)) return failed;
+  if (std::optional<Failure> failed = read_bytes(pos_, start)) return failed;
   length = load_be32(start);
   type = load_be32(start + 4);
   if (!std::all_of(start + 4, start + 8, is_letter)) return damaged("a chunk's name is not four letters");
@@ -185,7 +165,7 @@ std::optional<Failure> PngReader::chunk_rest(std::uint32_t length, std::uint32_t
   std::array<std::uint8_t, 4096> piece;
   for (std::uint32_t done = 0; done < length;) {
     const std::uint32_t n = std::min<std::uint32_t>(length - done, piece.size());
-    if (std::optional<Failure> failed = bytes_->copy(pos_, {piece.data(), n})) return failed;
+    if (std::optional<Failure> failed = read_bytes(pos_, {piece.data(), n})) return failed;
     crc = static_cast<std::uint32_t>(crc32(crc, piece.data(), n));
     if (kept != nullptr && done < kept->size())
       std::copy_n(piece.begin(), std::min<std::size_t>(n, kept->size() - done), kept->begin() + done);
@@ -193,7 +173,7 @@ std::optional<Failure> PngReader::chunk_rest(std::uint32_t length, std::uint32_t
     done += n;
   }
   std::uint8_t stored[4];
-  if (std::optional<Failure> failed = bytes_->copy(pos_, stored)) return failed;
+  if (std::optional<Failure> failed = read_bytes(pos_, stored)) return failed;
   pos_ += 4;
   if (load_be32(stored) != crc) return damaged("chunk " + name_of(type) + " fails its CRC check");
   return std::nullopt;
@@ -321,7 +301,7 @@ std::variant<bool, Failure> PngReader::feed() {
     if (idat_ended_) return false;
     if (in_idat_) {
       std::uint8_t stored[4];
-      if (std::optional<Failure> failed = bytes_->copy(pos_, stored)) return std::move(*failed);
+      if (std::optional<Failure> failed = read_bytes(pos_, stored)) return std::move(*failed);
       pos_ += 4;
       if (load_be32(stored) != idat_crc_) return damaged("chunk IDAT fails its CRC check");
     }
@@ -339,7 +319,7 @@ std::variant<bool, Failure> PngReader::feed() {
     idat_crc_ = crc_of_type(type);
   }
   const std::uint32_t n = std::min<std::uint32_t>(idat_left_, static_cast<std::uint32_t>(input_.size()));
-  if (std::optional<Failure> failed = bytes_->copy(pos_, {input_.data(), n})) return std::move(*failed);
+  if (std::optional<Failure> failed = read_bytes(pos_, {input_.data(), n})) return std::move(*failed);
   idat_crc_ = static_cast<std::uint32_t>(crc32(idat_crc_, input_.data(), n));
   pos_ += n;
   idat_left_ -= n;

@@ -32,46 +32,8 @@
 #include <variant>
 #include <vector>
 
+#include "files/byte_windows.h"
 #include "files/failure.h"
-#include "files/file_view.h"
-
-// Where a reader's bytes come from: pieces of a file, copied out so that the file being cut short
-// under the reading is met as a refusal, not a fault.
-class PngBytes {
- public:
-  virtual ~PngBytes() = default;
-  virtual std::uint64_t size() const = 0;
-  // Copies the bytes from `offset` on into `into`, all of them inside the file; the refusal when
-  // they could not be had.
-  virtual std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
-};
-
-// Bytes that are all in memory (a whole view of a file, or a test's).
-class PngSpanBytes final : public PngBytes {
- public:
-  explicit PngSpanBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-  std::uint64_t size() const override { return bytes_.size(); }
-  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) override;
-
- private:
-  std::span<const std::uint8_t> bytes_;
-};
-
-// A file read through windows of `window_bytes` mapped by its view as the reading needs them. The
-// view stays the caller's; what it maps when given is used as the first window.
-class PngViewBytes final : public PngBytes {
- public:
-  explicit PngViewBytes(FileView& view, std::uint64_t window_bytes = std::uint64_t{1} << 20)
-      : view_(&view), window_bytes_(window_bytes) {}
-  std::uint64_t size() const override { return view_->file_size(); }
-  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) override;
-
- private:
-  FileView* view_;
-  std::uint64_t window_bytes_;
-  std::uint64_t window_at_ = 0;
-  bool mapped_ = true;
-};
 
 // The eXIf bytes kept at most; a longer chunk is checked and skipped.
 inline constexpr std::uint32_t max_exif_bytes = 1u << 20;
@@ -84,7 +46,7 @@ class PngReader {
   // Reads the chunks up to the first IDAT. Nothing (monostate) when the file does not start with the
   // PNG signature; the refusal when it does but its header is not one that reads, or it declares
   // more than `pixel_limit` pixels. `bytes` must outlive the reader.
-  static std::variant<std::monostate, PngReader, Failure> open(PngBytes& bytes, std::uint64_t pixel_limit);
+  static std::variant<std::monostate, PngReader, Failure> open(ByteWindows& bytes, std::uint64_t pixel_limit);
 
   PngReader(PngReader&&) noexcept;
   PngReader& operator=(PngReader&&) noexcept;
@@ -106,9 +68,11 @@ class PngReader {
 
  private:
   struct Inflater;
-  PngReader(PngBytes& bytes);
+  PngReader(ByteWindows& bytes);
 
   std::optional<Failure> read_header(std::uint64_t pixel_limit);
+  // The bytes from `offset` on into `into`; bytes past the end are the PNG cut short.
+  std::optional<Failure> read_bytes(std::uint64_t offset, std::span<std::uint8_t> into);
   // Reads a chunk's 8-byte length and type at pos_.
   std::optional<Failure> chunk_start(std::uint32_t& length, std::uint32_t& type);
   // Reads the rest of a chunk whose start was read (its data, into `kept` up to `keep` bytes, and
@@ -128,7 +92,7 @@ class PngReader {
   std::optional<Failure> allocate_rows(std::uint32_t widest);
   std::uint64_t raw_row_bytes(std::uint32_t pixels) const;
 
-  PngBytes* bytes_;
+  ByteWindows* bytes_;
   std::uint64_t pos_ = 0;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;

@@ -21,7 +21,7 @@ void require(bool holds) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  PngSpanBytes bytes({data, size});
+  SpanByteWindows bytes({data, size});
   // Small enough that a declared size cannot exhaust the fuzzer's memory.
   std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, std::uint64_t{1} << 20);
   PngReader* reader = std::get_if<PngReader>(&opened);

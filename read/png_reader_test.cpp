@@ -19,7 +19,7 @@ Bytes expected_quads(const std::string& name) {
   return quads;
 }
 
-Bytes read_whole(PngBytes& bytes, std::string& refusal) {
+Bytes read_whole(ByteWindows& bytes, std::string& refusal) {
   std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, std::uint64_t{1} << 32);
   if (const Failure* failed = std::get_if<Failure>(&opened)) {
     refusal = failed->reason;
@@ -46,7 +46,7 @@ TEST_P(PngPictures, GiveTheToolsPixels) {
   const Bytes expected = expected_quads(name);
   ASSERT_FALSE(expected.empty());
 
-  PngSpanBytes bytes(*file);
+  SpanByteWindows bytes(*file);
   std::string refusal;
   EXPECT_EQ(read_whole(bytes, refusal), expected);
   EXPECT_EQ(refusal, "");
@@ -57,7 +57,7 @@ TEST_P(PngPictures, GiveTheToolsPixels) {
   write_file(dir.file("in.png"), *file);
   std::variant<FileView, SystemError> view = FileView::open(dir.file("in.png").c_str(), ViewKind::read_only, 16);
   ASSERT_TRUE(std::holds_alternative<FileView>(view));
-  PngViewBytes windows(std::get<FileView>(view), 16);
+  ViewByteWindows windows(std::get<FileView>(view), 16);
   std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(windows, std::uint64_t{1} << 32);
   ASSERT_TRUE(std::holds_alternative<PngReader>(opened));
   PngReader& reader = std::get<PngReader>(opened);
@@ -114,7 +114,7 @@ class DamagedPngs : public testing::TestWithParam<Damaged> {};
 
 TEST_P(DamagedPngs, AreRefusedWithTheReason) {
   const Damaged& c = GetParam();
-  PngSpanBytes bytes(c.file);
+  SpanByteWindows bytes(c.file);
   std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, 1000);
   std::optional<Failure> failure;
   if (Failure* failed = std::get_if<Failure>(&opened)) failure = *failed;
@@ -199,7 +199,7 @@ TEST(PngReader, KeepsTheExifChunksBytes) {
   for (const Bytes& file :
        {png_of({grey_header, png_chunk("eXIf", exif), png_chunk("zzZz", {1}), grey_pixels, end_chunk}),
         png_of({grey_header, grey_pixels, png_chunk("zzZz", {1}), png_chunk("eXIf", exif), end_chunk})}) {
-    PngSpanBytes bytes(file);
+    SpanByteWindows bytes(file);
     std::string refusal;
     EXPECT_EQ(read_whole(bytes, refusal),
               (Bytes{0x10, 0x10, 0x10, 255, 0x20, 0x20, 0x20, 255, 0x30, 0x30, 0x30, 255, 0x40, 0x40, 0x40, 255}));
@@ -214,7 +214,7 @@ TEST(PngReader, KeepsTheExifChunksBytes) {
 
 TEST(PngReader, LeavesOtherFilesToOtherReaders) {
   for (const Bytes& file : {Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0}, Bytes{0x89, 'P', 'N'}}) {
-    PngSpanBytes bytes(file);
+    SpanByteWindows bytes(file);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(PngReader::open(bytes, 100)));
   }
 }

@@ -15,7 +15,7 @@ inline Bytes reader_test_file(const std::string& name) {
 // The named PNG's quads, as the PNG reader gives them; empty when it does not read.
 inline Bytes png_twin_quads(const std::string& name) {
   const Bytes png = reader_test_file(name);
-  PngSpanBytes bytes(png);
+  SpanByteWindows bytes(png);
   std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, 1u << 20);
   if (!std::holds_alternative<PngReader>(opened)) return {};
   PngReader& reader = std::get<PngReader>(opened);
