@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cstddef>
 
-#include "pixels/linear_light.h"
+#include "pixels/srgb_to_linear.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // the indexed formats when the user gives the palette or asks for dithering.
 //
 // Each entry and each pixel is taken into linear light: red, green and blue decoded to 16-bit
-// values proportional to light (pixels/linear_light.h), alpha widened to 16 bits (a * 257), so that
+// values proportional to light (pixels/srgb_to_linear.h), alpha widened to 16 bits (a * 257), so that
 // the four weigh alike. The nearest entry is the one of least sum of squared differences over the
 // four channels, the first on a tie. Matching light rather than encoded values is what keeps a
 // dithered area's brightness: a grey of 50 % light (sRGB 188) between black and white is half white.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "transform/linear_light.h"
+#include "transform/linear_to_srgb.h"
 
 std::uint32_t decode_reduction(std::uint32_t width, std::uint32_t height, const Transforms& transforms) {
   if (!transforms.resize) return 1;

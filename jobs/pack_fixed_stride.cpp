@@ -14,7 +14,7 @@
 #include "files/output_block.h"
 #include "files/view_access.h"
 #include "job/convert.h"
-#include "jobs/plan_walk.h"
+#include "jobs/fixed_stride_plan.h"
 #include "pixels/bmp_fields.h"
 #include "pixels/little_endian.h"
 #include "pixels/pixels.h"
@@ -26,7 +26,7 @@ constexpr std::size_t header_fields_end = bmp_field::compression + 4;
 
 }  // namespace
 
-std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
+std::optional<FixedStridePlan> plan_fixed_stride(std::span<const std::uint8_t> file) {
   if (file.size() < header_fields_end) return std::nullopt;
   // Other depths or a compressed picture would come out as garbage if read as triples.
   if (load_le16(file.data() + bmp_field::bits_per_pixel) != 24 || load_le32(file.data() + bmp_field::compression) != 0)
@@ -42,7 +42,7 @@ std::optional<Walk> plan_walk(std::span<const std::uint8_t> file) {
   // In 64 bits: with narrow pictures the 120-byte steps outrun the stored rows, and a large offset
   // or height could otherwise wrap around to a small, wrongly accepted extent.
   if (std::uint64_t{pixel_offset} + rows_extent(source_stride, width, rows) > file.size()) return std::nullopt;
-  return Walk{pixel_offset, width, rows, *output_size};
+  return FixedStridePlan{pixel_offset, width, rows, *output_size};
 }
 
 namespace {
@@ -52,8 +52,8 @@ Conversion convert(const std::string& path) {
   std::variant<FileView, Outcome> opened = open_input(path);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   const std::span<const std::uint8_t> file = std::get<FileView>(opened).bytes();
-  std::optional<Walk> walk;
-  if (access_views([&] { walk = plan_walk(file); }) != nullptr)
+  std::optional<FixedStridePlan> walk;
+  if (access_views([&] { walk = plan_fixed_stride(file); }) != nullptr)
     return refusal(Ending::cannot_open_input, cut_short_reason);
   if (!walk) return refusal(Ending::unsupported_picture);
   std::variant<OutputBlock, Outcome> allocated = allocate_output(walk->output_size);

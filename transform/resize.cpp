@@ -5,7 +5,7 @@
 
 #include "pixels/kernel_path.h"
 #include "transform/buffers.h"
-#include "transform/linear_light.h"
+#include "transform/linear_to_srgb.h"
 #include "transform/resize_kernels.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// Resize: a picture resampled to another size in linear light (see linear_light.h), with
+// Resize: a picture resampled to another size in linear light (see pixels/srgb_to_linear.h), with
 // premultiplied alpha, so that fine detail keeps its brightness and a transparent pixel's colour
 // does not bleed into its opaque neighbours.
 //

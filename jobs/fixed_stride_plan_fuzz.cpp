@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "jobs/plan_walk.h"
+#include "jobs/fixed_stride_plan.h"
 #include "pixels/pixels.h"
 
 namespace {
@@ -23,7 +23,7 @@ void require(bool holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> file(data, size);
-  const std::optional<Walk> walk = plan_walk(file);
+  const std::optional<FixedStridePlan> walk = plan_fixed_stride(file);
   if (!walk) return 0;
   require(walk->width > 0 && walk->rows > 0);
   require(std::uint64_t{walk->width} * walk->rows * 2 == walk->output_size);

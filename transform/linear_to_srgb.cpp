@@ -1,4 +1,4 @@
-#include "transform/linear_light.h"
+#include "transform/linear_to_srgb.h"
 
 #include <array>
 #include <cstddef>

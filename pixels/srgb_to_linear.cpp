@@ -1,4 +1,4 @@
-#include "pixels/linear_light.h"
+#include "pixels/srgb_to_linear.h"
 
 const std::uint16_t linear_light_of[256] = {
     0,     20,    40,    60,    80,    99,    119,   139,   159,   179,   199,   219,   241,   264,   288,   313,

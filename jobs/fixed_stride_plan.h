@@ -11,7 +11,7 @@
 
 inline constexpr std::uint32_t source_stride = 120;
 
-struct Walk {
+struct FixedStridePlan {
   std::uint32_t pixel_offset;
   std::uint32_t width;
   std::uint32_t rows;
@@ -20,4 +20,4 @@ struct Walk {
 
 // The walk over the file's stored rows, or nullopt for a picture that cannot be converted as
 // triples 120 bytes apart without reading past the end of the file.
-std::optional<Walk> plan_walk(std::span<const std::uint8_t> file);
+std::optional<FixedStridePlan> plan_fixed_stride(std::span<const std::uint8_t> file);
