@@ -45,7 +45,8 @@ windows_work="Z:${work//\//\\}"
 # make_files: the fixture writes the program's input files and the expected output, and names
 # the program's caption, what to type and which file to compare.
 make_files() {
-  mapfile -t names < <(timeout 300 wine "$fixture" "$key" "$windows_work" | tr -d '\r')
+  # timeout runs a program, not the shell's `wine`: it is given the build's loader itself.
+  mapfile -t names < <(timeout 300 "$WINELOADER" "$fixture" "$key" "$windows_work" | tr -d '\r')
   [ ${#names[@]} -eq 4 ] && [ -f "$work/expected" ] || fail "the fixture made no files for $key"
   caption=${names[0]}
   first="$windows_work\\${names[1]}" second="$windows_work\\${names[2]}" result="$work/${names[3]}"
