@@ -13,6 +13,8 @@ Failure past_the_end() { return Failure{Fault::cannot_open, past_the_end_reason}
 
 std::optional<Failure> SpanByteWindows::copy(std::uint64_t offset, std::span<std::uint8_t> into) {
   if (offset > bytes_.size() || into.size() > bytes_.size() - offset) return past_the_end();
+  // An empty piece may have no address at all, which memcpy must not be given.
+  if (into.empty()) return std::nullopt;
   const std::uint8_t* from = bytes_.data() + offset;
   if (access_views([&] { std::memcpy(into.data(), from, into.size()); }) != nullptr)
     return Failure{Fault::cannot_open, cut_short_reason};
