@@ -22,7 +22,11 @@ class ByteWindows {
   // Copies the bytes from `offset` on into `into`, all of them inside the file; the refusal when
   // they could not be had: past_the_end_reason, the file cut short while it was read, or the
   // system's cause for a window that could not be mapped.
-  virtual std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into);
+
+ private:
+  // Copies a piece that is not empty and lies inside the file.
+  virtual std::optional<Failure> copy_inside(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
 };
 
 // Bytes that are all in memory (a whole view of a file, or a test's).
@@ -30,9 +34,10 @@ class SpanByteWindows final : public ByteWindows {
  public:
   explicit SpanByteWindows(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   std::uint64_t size() const override { return bytes_.size(); }
-  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) override;
 
  private:
+  std::optional<Failure> copy_inside(std::uint64_t offset, std::span<std::uint8_t> into) override;
+
   std::span<const std::uint8_t> bytes_;
 };
 
@@ -43,9 +48,10 @@ class ViewByteWindows final : public ByteWindows {
   explicit ViewByteWindows(FileView& view, std::uint64_t window_bytes = std::uint64_t{1} << 20)
       : view_(&view), window_bytes_(window_bytes) {}
   std::uint64_t size() const override { return view_->file_size(); }
-  std::optional<Failure> copy(std::uint64_t offset, std::span<std::uint8_t> into) override;
 
  private:
+  std::optional<Failure> copy_inside(std::uint64_t offset, std::span<std::uint8_t> into) override;
+
   FileView* view_;
   std::uint64_t window_bytes_;
   std::uint64_t window_at_ = 0;
