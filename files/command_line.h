@@ -8,3 +8,7 @@
 // Whether the system's shell (a POSIX shell; on Windows, the Command Prompt) takes `name` as one
 // word, as it stands, with nothing split, expanded or escaped. An empty name is not such a word.
 bool shell_takes_as_is(std::string_view name);
+
+// The punctuation, besides letters and digits, that the system's shell takes as it stands in a
+// path (command_line_posix.cpp, command_line_win32.cpp).
+extern const std::string_view shell_plain_punctuation;
