@@ -113,6 +113,8 @@ else
   done < <(programs "$native")
 fi
 
+# shellcheck source=../cmake/wine-env.sh
+source cmake/wine-env.sh
 # check_zip BUILD_DIR SYSTEM: the .zip of one Windows build (SYSTEM win32 or win64).
 check_zip() {
   local build=$1 system=$2 zip top objdump runs=yes key kind exe reference
@@ -177,29 +179,25 @@ check_zip() {
     [ ${#missing[@]} -eq 0 ] || { printf 'missing %s\n' "${missing[@]}"; return 1; }
   }
 
-  (
-    source cmake/wine-env.sh
-    wine_env "$build"
-    if [ "$system" = win32 ] && ! runs_32bit_programs; then
-      no_wine "the win32 .exe files' resources and --version under Wine"
-      runs=no
+  # Each build's programs run in that build's own prefix, with its own loader.
+  unset WINEPREFIX
+  wine_env "$build"
+  if [ "$system" = win32 ] && ! runs_32bit_programs; then
+    no_wine "the win32 .exe files' resources and --version under Wine"
+    runs=no
+  fi
+  while read -r key kind; do
+    exe=$work/zip-$system/$top/bin/$key.exe
+    check "$system $key.exe imports only system DLLs" imports_only_system "$exe"
+    check "$system $key.exe is hardened" exe_hardened "$exe"
+    [ $runs = yes ] || continue
+    reference=
+    [ "$kind" = dialog ] && reference=$build/dialog/win32/dialog_win32_template_$key.exe
+    check "$system $key.exe's resources" wine "$build/package_resources_test.exe" "$exe" "$build/packaging/$key.ico" $reference
+    if [ "$kind" = console ]; then
+      check "$system $key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key $version"
     fi
-    while read -r key kind; do
-      exe=$work/zip-$system/$top/bin/$key.exe
-      check "$system $key.exe imports only system DLLs" imports_only_system "$exe"
-      check "$system $key.exe is hardened" exe_hardened "$exe"
-      [ $runs = yes ] || continue
-      reference=
-      [ "$kind" = dialog ] && reference=$build/dialog/win32/dialog_win32_template_$key.exe
-      check "$system $key.exe's resources" wine "$build/package_resources_test.exe" "$exe" "$build/packaging/$key.ico" $reference
-      if [ "$kind" = console ]; then
-        check "$system $key.exe --version from the unpacked .zip" test "$(wine "$exe" --version | tr -d '\r')" = "$key $version"
-      fi
-    done < <(programs "$build")
-    echo "$passed $failed" >"$work/counts-$system"
-  )
-  # The checks ran in a subshell, which kept Wine's settings to itself: take its counts back.
-  read -r passed failed <"$work/counts-$system"
+  done < <(programs "$build")
 }
 check_zip "$win64" win64
 check_zip "$win32" win32
