@@ -17,6 +17,10 @@
 #include "jobs/pack.h"
 #include "jobs/pack_formats.h"
 
+// A BMP's or a codec picture's alpha is kept only for a format that has alpha; the others ignore it,
+// as the dialogs do.
+inline bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
+
 class PackSource {
  public:
   virtual ~PackSource() = default;

@@ -1,6 +1,7 @@
 // The rows a BMP's band source gives, in whatever order a walk asks for them: a 24-bit picture's next
 // band is read ahead through a second view of its file (on a machine of two cores or more), and a
-// walk that goes another way than the one read ahead must still get the rows it asks for.
+// walk that goes another way than the one read ahead must still get the rows it asks for. And a
+// pack opens its input once, whatever its kind, laid upright or transformed.
 #include "jobs/pack_sources.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/view_access.h"
+#include "jobs/pack.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -63,5 +66,43 @@ TEST_P(BandsSourceRows, AreTheRowsAskedFor) {
 
 INSTANTIATE_TEST_SUITE_P(Walks, BandsSourceRows, testing::ValuesIn(asked_cases),
                          [](const testing::TestParamInfo<AskedRows>& param) { return std::string(param.param.name); });
+
+// Counts the views opened of the file at `watched`.
+std::string watched;
+int opens = 0;
+void count_open(const char* path) { opens += watched == path; }
+
+TEST(PackSource, OpensItsInputOnce) {
+  TempDir dir;
+  write_file(dir.file("small.bmp"), make_bmp({.width = 5, .height = 3}, pattern_pixel));
+  const struct {
+    std::string input;
+    bool rotate;
+  } cases[] = {
+      {dir.file("small.bmp"), false},
+      {dir.file("small.bmp"), true},
+      {std::string(PNG_TESTS) + "/rgba8.png", false},
+      {std::string(PNG_TESTS) + "/rgba8.png", true},
+      {std::string(PNG_TESTS) + "/adam7-rgba8.png", false},  // interlaced: read whole
+      {std::string(JPEG_TESTS) + "/cellauto.jpg", false},
+      {std::string(JPEG_TESTS) + "/cellauto.jpg", true},
+      {std::string(ORIENTATION_TESTS) + "/orientation-6.jpg", false},  // laid upright
+      {std::string(GIF_TESTS) + "/disposals.gif", false},
+      {std::string(READER_TESTS) + "/colour.tiff", false},
+      {std::string(READER_TESTS) + "/pnm-p6.ppm", false},
+  };
+  set_view_opened_hook(&count_open);
+  for (const auto& c : cases) {
+    PackOptions options;
+    options.codecs = options.stream = true;
+    if (c.rotate) options.transforms.rotation = Rotation::quarter;
+    watched = c.input, opens = 0;
+    JobProgress quiet;
+    const Outcome outcome = pack({c.input, dir.file("out.bin")}, options, quiet);
+    EXPECT_TRUE(outcome.done()) << c.input << ": " << outcome.reason;
+    EXPECT_EQ(opens, 1) << c.input << (c.rotate ? " turned" : "");
+  }
+  set_view_opened_hook(nullptr);
+}
 
 }  // namespace

@@ -4,14 +4,9 @@
 #include <utility>
 
 #include "files/file_view.h"
-#include "job/convert.h"
 #include "read/png_reader.h"
 
 namespace {
-
-// The signature and the chunks before the pixels usually lie in the file's first bytes; the reader
-// maps its own windows for the rest.
-constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
 
 class PngSource : public PackSource {
  public:
@@ -52,12 +47,8 @@ class PngSource : public PackSource {
 
 }  // namespace
 
-std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(const std::string& path,
-                                                                                 const PackOptions& options) {
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
-  if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
-  auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
-  auto bytes = std::make_unique<ViewByteWindows>(*view);
+std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(
+    std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options) {
   std::variant<std::monostate, PngReader, Failure> found = PngReader::open(*bytes, options.pixel_limit);
   if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
   PngReader* reader = std::get_if<PngReader>(&found);

@@ -6,14 +6,16 @@
 
 #include <memory>
 #include <optional>
-#include <string>
 #include <variant>
 
+#include "files/byte_windows.h"
+#include "files/file_view.h"
 #include "jobs/pack.h"
 #include "jobs/pack_sources.h"
 
-// The source of the PNG at `path`, or the refusal of one whose header does not read; nothing when
-// the file is not a PNG, or is an interlaced one, whose rows come only once it is read whole: the
-// image loader then reads it.
-std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(const std::string& path,
-                                                                                 const PackOptions& options);
+// The source of the PNG whose file `view` holds, read through `bytes` (windows of that view), both
+// of which it then takes; or the refusal of one whose header does not read; nothing when the file is
+// not a PNG, or is an interlaced one, whose rows come only once it is read whole (the image loader
+// then reads it), the view and bytes left to the caller.
+std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(
+    std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options);

@@ -20,7 +20,6 @@
 #include <variant>
 #include <vector>
 
-#include "codecs/image_codecs.h"
 #include "containers/bmp_output.h"
 #include "containers/lvgl_image.h"
 #include "containers/picture_sink.h"
@@ -36,8 +35,7 @@
 #include "jobs/probe.h"
 #include "pixels/little_endian.h"
 #include "read/frame_sizes.h"
-#include "read/pnm_reader.h"
-#include "read/tga_reader.h"
+#include "read/picture_types.h"
 
 namespace {
 
@@ -105,17 +103,18 @@ std::string frame_path(const std::string& path, std::uint32_t index) {
 // viewer. Case does not matter, as it does not to the systems that show such files.
 bool wants_png(const UnpackOptions& options, std::string_view path) { return options.codecs && names_png(path); }
 
-// The kind of picture whose signature `bytes`, the start of a file of `file_size` bytes, begin with,
-// or null for none. A raw image may start with any bytes, but one of these signatures in front of a
-// file handed to unpack is far likelier a picture given where its raw image was meant.
-const char* picture_signature(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
-  if (const char* format = codec_format_of(bytes)) return format;
-  if (has_pnm_signature(bytes)) return "PNM";
-  // A TGA has no signature: only an uncompressed one whose pixels end the file exactly is known.
-  if (looks_like_tga(bytes, file_size)) return "TGA";
-  // "BM" and a file size field that matches the file: two bytes alone are too common in raw data.
-  if (bytes.size() >= 6 && bytes[0] == 'B' && bytes[1] == 'M' && load_le32(bytes.data() + 2) == file_size) return "BMP";
-  return nullptr;
+// The kind of picture whose signature `bytes`, the start of a file of `file_size` bytes (unknown for a
+// stream), begin with, or null for none. A raw image may start with any bytes, but one of these
+// signatures in front of a file handed to unpack is far likelier a picture given where its raw
+// image was meant.
+const char* picture_signature(std::span<const std::uint8_t> bytes, std::optional<std::uint64_t> file_size) {
+  const PictureTypeRow* type = picture_type_of(bytes, file_size);
+  // A TGA has no signature: only an uncompressed one whose pixels end a file exactly is known.
+  if (type == nullptr || (!type->signature && !file_size)) return nullptr;
+  // "BM" alone is too common in raw data: a BMP's file size field must match the file as well.
+  if (type->type == PictureType::bmp && (!file_size || bytes.size() < 6 || load_le32(bytes.data() + 2) != *file_size))
+    return nullptr;
+  return type->name.data();
 }
 
 // Only a picture's signature (a TGA's header, a PNM's first fields), or an LVGL header and its
@@ -504,7 +503,7 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
   if (Failure* failed = std::get_if<Failure>(&peeked)) return refusal(std::move(*failed));
   const std::span<const std::uint8_t> start = std::get<0>(peeked);
   if (options.refuse_pictures) {
-    if (const char* picture = codec_format_of(start))
+    if (const char* picture = picture_signature(start, std::nullopt))
       return refusal(Ending::cannot_open_input, "a " + std::string(picture) +
                                                     " picture, not a raw image: rgb565 pack converts pictures into "
                                                     "raw images");

@@ -10,6 +10,7 @@
 
 #include "files/view_access.h"
 #include "read/bmp_pixels.h"
+#include "read/picture_types.h"
 #include "read/png_reader.h"
 #include "read/pnm_reader.h"
 #include "read/tga_reader.h"
@@ -35,37 +36,7 @@ std::string compression_name(std::uint32_t compression) {
   }
 }
 
-bool starts_with(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
-  return bytes.size() >= at + text.size() && std::equal(text.begin(), text.end(), bytes.begin() + at);
-}
-
-// An SVG is XML text whose root is <svg>: its opening bytes hold the element's name, after any
-// byte order mark, XML declaration, comment or doctype.
-bool is_svg(std::span<const std::uint8_t> start) {
-  const std::string_view text(reinterpret_cast<const char*>(start.data()), std::min<std::size_t>(start.size(), 4096));
-  const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
-  return first != std::string_view::npos && text[first] == '<' && text.find("<svg") != std::string_view::npos;
-}
-
 }  // namespace
-
-const char* picture_format_of(std::span<const std::uint8_t> start) {
-  if (starts_with(start, "BM")) return "BMP";
-  if (const char* codec = codec_format_of(start)) return codec;
-  if (has_pnm_signature(start)) return "PNM";
-  if (looks_like_tga(start)) return "TGA";
-  return nullptr;
-}
-
-std::string not_a_picture_reason(std::span<const std::uint8_t> start) {
-  // Neither has a decoder on both builds (Windows has no WebP codec of its own, nor any SVG one).
-  if (starts_with(start, "RIFF") && starts_with(start, "WEBP", 8))
-    return "a WebP picture, which is not read: convert it to PNG first (e.g. dwebp picture.webp -o picture.png)";
-  if (is_svg(start))
-    return "an SVG picture, which is not read: convert it to PNG first (e.g. rsvg-convert -o picture.png "
-           "picture.svg)";
-  return "not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF)";
-}
 
 std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit) {
   switch (bmp.verdict) {
@@ -143,29 +114,44 @@ std::optional<PictureLoad> LoadedPicture::load_whole(std::variant<std::monostate
   return std::move(*this);
 }
 
-std::optional<PictureLoad> LoadedPicture::load_png(std::uint64_t pixel_limit) {
-  SpanByteWindows bytes(file_->bytes());
+std::optional<PictureLoad> LoadedPicture::load_png(std::span<const std::uint8_t> file, std::uint64_t pixel_limit) {
+  SpanByteWindows bytes(file);
   return load_whole(PngReader::open(bytes, pixel_limit));
 }
 
 std::optional<PictureLoad> LoadedPicture::load_with_codecs(const char* path, std::uint64_t pixel_limit,
                                                            const DecodeReduction& reduce) {
-  // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
-  LoadedPicture picture;
   std::variant<FileView, SystemError> opened = FileView::open(path, ViewKind::read_only);
-  if (FileView* view = std::get_if<FileView>(&opened)) picture.file_ = std::move(*view);
-  if (!picture.file_ || starts_with(picture.file_->bytes(), "BM")) return std::nullopt;
-  if (std::optional<PictureLoad> png = picture.load_png(pixel_limit)) return png;
-  if (std::optional<PictureLoad> pnm = picture.load_whole(PnmReader::open(picture.file_->bytes(), pixel_limit)))
-    return pnm;
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(picture.file_->bytes(), pixel_limit, reduce);
+  FileView* view = std::get_if<FileView>(&opened);
+  if (view == nullptr) return std::nullopt;
+  const PictureTypeRow* type = nullptr;
+  if (access_views([&] { type = picture_type_of(view->bytes()); }) != nullptr)
+    return Failure{Fault::cannot_open, cut_short_reason};
+  if (type != nullptr && type->type == PictureType::bmp) return std::nullopt;
+  PictureLoad load = load_with_codecs(*view, pixel_limit, reduce);
+  // The picture holds its file, as a BMP's does, until it is released: the output may replace it.
+  if (LoadedPicture* picture = std::get_if<LoadedPicture>(&load)) picture->keep_file(std::move(*view));
+  return load;
+}
+
+PictureLoad LoadedPicture::load_with_codecs(FileView& view, std::uint64_t pixel_limit, const DecodeReduction& reduce) {
+  // Read whole: the view may have mapped only the file's start, or a window of it.
+  if (view.bytes().size() != view.file_size()) {
+    if (std::optional<SystemError> error = view.map_window(0, view.file_size()))
+      return Failure{Fault::cannot_open, describe(*error)};
+  }
+  const std::span<const std::uint8_t> file = view.bytes();
+  LoadedPicture picture;
+  if (std::optional<PictureLoad> png = picture.load_png(file, pixel_limit)) return std::move(*png);
+  if (std::optional<PictureLoad> pnm = picture.load_whole(PnmReader::open(file, pixel_limit))) return std::move(*pnm);
+  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(file, pixel_limit, reduce);
   if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
     switch (failure->fault) {
       case CodecFault::not_recognised:
         // A TGA has no signature, so it is tried last, when no other format has claimed the file.
-        if (std::optional<PictureLoad> tga = picture.load_whole(TgaReader::open(picture.file_->bytes(), pixel_limit)))
-          return tga;
-        return Failure{Fault::cannot_open, not_a_picture_reason(picture.file_->bytes())};
+        if (std::optional<PictureLoad> tga = picture.load_whole(TgaReader::open(file, pixel_limit)))
+          return std::move(*tga);
+        return Failure{Fault::cannot_open, not_a_picture_reason(file)};
       case CodecFault::broken:
         return Failure{Fault::cannot_open, failure->reason};
       case CodecFault::too_large:

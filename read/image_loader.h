@@ -31,15 +31,6 @@ inline constexpr std::uint64_t default_pixel_limit = 178'956'970;
 // run-length coded picture of more than `pixel_limit` pixels is refused.
 std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_limit);
 
-// The format among those pack reads whose start `start` is, a file's or a stream's first bytes:
-// "BMP", "PNG", "JPEG", "GIF", "TIFF" or "PNM" by their signatures, and last "TGA" by a plausible
-// header; null for none of them.
-const char* picture_format_of(std::span<const std::uint8_t> start);
-
-// Why a file that starts with `start` and is none of those formats is not read, in plain words: an
-// SVG or a WebP is named, with a way to make a PNG of it; anything else is told what is read.
-std::string not_a_picture_reason(std::span<const std::uint8_t> start);
-
 // A bitmap handle of the system's loader (Win32); never held elsewhere.
 struct BitmapPolicy {
   using Handle = void*;
@@ -61,6 +52,13 @@ class LoadedPicture {
   // `reduce` chooses (image_codecs.h).
   static std::optional<PictureLoad> load_with_codecs(const char* path, std::uint64_t pixel_limit = default_pixel_limit,
                                                      const DecodeReduction& reduce = {});
+  // The same, of the file that `view` holds (mapped whole first, when it is not), which stays the
+  // caller's: the picture owns its decoded pixels. The file is no BMP: its first bytes said so.
+  static PictureLoad load_with_codecs(FileView& view, std::uint64_t pixel_limit, const DecodeReduction& reduce = {});
+
+  // Holds `view`'s file until the picture is released, as a loaded BMP holds its own: an output that
+  // replaces it waits until it is read.
+  void keep_file(FileView view) { file_ = std::move(view); }
 
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }  // rows
@@ -81,8 +79,8 @@ class LoadedPicture {
  private:
   LoadedPicture() = default;
 
-  // The picture of the PNG that file_ holds, read whole; nullopt when it is not a PNG.
-  std::optional<PictureLoad> load_png(std::uint64_t pixel_limit);
+  // The picture of the PNG `file`, read whole; nullopt when it is not a PNG.
+  std::optional<PictureLoad> load_png(std::span<const std::uint8_t> file, std::uint64_t pixel_limit);
   // The picture that a reader of ours found in file_, read whole; nullopt when it found none.
   template <typename Reader>
   std::optional<PictureLoad> load_whole(std::variant<std::monostate, Reader, Failure> found);
