@@ -4,8 +4,12 @@
 // the same whichever path met it; the job turns it into its outcome in one place (job/job.h).
 #pragma once
 
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "files/system_error.h"
 
@@ -23,3 +27,23 @@ struct Failure {
   std::string reason;
   std::optional<SystemError> error = std::nullopt;
 };
+
+// Runs `work`, whose allocations may find no memory, and gives what it gives (nothing, or a failure of
+// its own); when memory runs out, or a size passes what a container can hold, the out-of-memory
+// failure that says what did not fit (`reason`, e.g. "the PNG's rows do not fit in memory"). A stage
+// that allocates says so through this, in its own words, rather than catching the allocator's
+// exceptions itself.
+template <typename Work>
+std::optional<Failure> within_memory(std::string_view reason, Work&& work) {
+  try {
+    if constexpr (std::is_void_v<std::invoke_result_t<Work&>>) {
+      work();
+      return std::nullopt;
+    } else {
+      return work();
+    }
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return Failure{Fault::out_of_memory, std::string(reason)};
+}

@@ -57,11 +57,9 @@ std::optional<Outcome> JobOutput::write(std::span<const std::uint8_t> bytes) {
     at_ += bytes.size();
     return std::nullopt;
   }
-  try {
-    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-  } catch (const std::bad_alloc&) {
-    return refusal(Ending::out_of_memory);
-  }
+  if (std::optional<Failure> failed = within_memory("the output does not fit in memory",
+                                                    [&] { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }))
+    return refusal(std::move(*failed));
   return std::nullopt;
 }
 

@@ -230,15 +230,8 @@ class BandsRegion : public ChainPicture {
     // What the bands decode into, checked here so that no size wraps around in the 32-bit build.
     const std::uint64_t band_bytes = product(product(width, 4), region->band_rows_);
     if (band_bytes > PTRDIFF_MAX) return refusal(Ending::out_of_memory, buffer_reason(band_bytes));
-    std::optional<Failure> failed;
-    try {
-      failed = region->bands_.survey(options.pixel_limit, region->band_rows_, !region->bands_.top_down(),
-                                     keeps_alpha(options));
-    } catch (const std::length_error&) {
-      // The table of where each band's codes start, for a picture of very many rows.
-      failed = Failure{Fault::out_of_memory, "the table of its " + std::to_string(height / region->band_rows_ + 1) +
-                                                 " bands does not fit in memory"};
-    }
+    std::optional<Failure> failed = region->bands_.survey(options.pixel_limit, region->band_rows_,
+                                                          !region->bands_.top_down(), keeps_alpha(options));
     if (failed && failed->fault == Fault::out_of_memory)
       failed->reason += " (a band of its rows takes " + std::to_string(band_bytes) + " bytes)";
     if (failed) return refusal(std::move(*failed));

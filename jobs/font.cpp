@@ -114,19 +114,21 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
       run_end = wanted[i];
       continue;
     }
-    try {
-      const std::optional<GlyphRaster> drawn = raster->raster(index, scale, largest);
-      if (!drawn) return Failure{Fault::unsupported, character_name(wanted[i]) + "'s box is far larger than its em"};
-      Glyph glyph = place(*drawn, options.bpp, set.levels);
-      glyph.code_point = wanted[i];
-      glyph.advance_16 = rounded(double(raster->advance(index)) * scale * 16);
-      // An advance of many ems is as hostile as such a box, and would not fit the tables' fields.
-      if (glyph.advance_16 > largest * 16)
-        return Failure{Fault::unsupported, character_name(wanted[i]) + "'s advance is far larger than its em"};
-      set.glyphs.push_back(glyph);
-    } catch (const std::bad_alloc&) {
-      return Failure{Fault::out_of_memory, {}};
-    }
+    if (std::optional<Failure> failed =
+            within_memory("the glyphs do not fit in memory", [&]() -> std::optional<Failure> {
+              const std::optional<GlyphRaster> drawn = raster->raster(index, scale, largest);
+              if (!drawn)
+                return Failure{Fault::unsupported, character_name(wanted[i]) + "'s box is far larger than its em"};
+              Glyph glyph = place(*drawn, options.bpp, set.levels);
+              glyph.code_point = wanted[i];
+              glyph.advance_16 = rounded(double(raster->advance(index)) * scale * 16);
+              // An advance of many ems is as hostile as such a box, and would not fit the tables' fields.
+              if (glyph.advance_16 > largest * 16)
+                return Failure{Fault::unsupported, character_name(wanted[i]) + "'s advance is far larger than its em"};
+              set.glyphs.push_back(glyph);
+              return std::nullopt;
+            }))
+      return std::move(*failed);
   }
   end_run();
   if (!missing.empty()) warnings.push_back("the font has no " + missing + "; left out");

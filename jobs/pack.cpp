@@ -79,11 +79,9 @@ std::optional<Outcome> walk(PackSource& source, StoredRows rows, std::uint32_t b
   }
   // A compressed image is compressed here, whole.
   std::string ending;
-  try {
-    ending = container.finish();
-  } catch (const std::bad_alloc&) {
-    return refusal(Ending::out_of_memory);
-  }
+  if (std::optional<Failure> failed =
+          within_memory("the compressed image does not fit in memory", [&] { ending = container.finish(); }))
+    return refusal(std::move(*failed));
   return output.write(ending);
 }
 
@@ -117,16 +115,15 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     const std::unique_ptr<PackContainer> container = make_container(options.container);
     std::string description;
     std::vector<std::uint32_t> delays;
-    try {
-      description =
-          describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width, rows.height,
-                   options.all_frames ? frames : 0, options.top_down || source.top_down(), options);
-      if (options.all_frames) {
-        for (std::uint32_t k = 0; k < frames; ++k) delays.push_back(source.delay_ms(k));
-      }
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    if (std::optional<Failure> failed = within_memory("the table of the frames' delays does not fit in memory", [&] {
+          description =
+              describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width, rows.height,
+                       options.all_frames ? frames : 0, options.top_down || source.top_down(), options);
+          if (options.all_frames) {
+            for (std::uint32_t k = 0; k < frames; ++k) delays.push_back(source.delay_ms(k));
+          }
+        }))
+      return refusal(std::move(*failed));
     const FormatSettings settings = format_settings(options);
     const ContainerPicture picture{options.c_array,
                                    description,

@@ -16,12 +16,11 @@ std::variant<ProbeResult, Outcome> probe_file(const std::string& path, const Pro
   const std::vector<ByteRange> ranges = probe_ranges(view.file_size());
   // The samples are copied out of their windows, as each window replaces the one before.
   std::vector<std::vector<std::uint8_t>> copies;
-  try {
-    copies.reserve(ranges.size());
-    for (const ByteRange& range : ranges) copies.emplace_back(static_cast<std::size_t>(range.length));
-  } catch (const std::bad_alloc&) {
-    return refusal(Ending::out_of_memory);
-  }
+  if (std::optional<Failure> failed = within_memory("the dump's samples do not fit in memory", [&] {
+        copies.reserve(ranges.size());
+        for (const ByteRange& range : ranges) copies.emplace_back(static_cast<std::size_t>(range.length));
+      }))
+    return refusal(std::move(*failed));
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     if (std::optional<SystemError> error = view.map_window(ranges[i].offset, ranges[i].length))
       return refusal(Ending::cannot_open_input, {}, describe(*error));

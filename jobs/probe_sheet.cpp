@@ -151,11 +151,9 @@ Outcome draw_probe_sheet(const std::string& dump, std::span<const ProbeGuess> gu
   if (panels.empty()) return refusal(Ending::cannot_open_input, "no reading to draw");
   const std::uint32_t height = sheet_height + sheet_caption;
   std::vector<std::uint8_t> triples;
-  try {
-    triples.assign(std::size_t{width} * height * 3, ground);
-  } catch (const std::bad_alloc&) {
-    return refusal(Ending::out_of_memory);
-  }
+  if (std::optional<Failure> failed = within_memory("the sheet's pixels do not fit in memory",
+                                                    [&] { triples.assign(std::size_t{width} * height * 3, ground); }))
+    return refusal(std::move(*failed));
   {
     std::variant<FileView, Outcome> opened = open_input(dump, Ending::cannot_open_input, 1);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr char band_does_not_fit[] = "a band of the tiles does not fit in memory";
+
 std::string size_text(std::uint64_t width, std::uint64_t height) {
   return std::to_string(width) + " x " + std::to_string(height);
 }
@@ -48,21 +50,18 @@ class TileSource : public PackSource {
     assert(rows.quads && !rows.reverse);
     stride_ = rows.stride;
     held_ = false;
-    try {
-      band_.resize(std::size_t{tile_.width} * 4 * tile_.height);
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    if (std::optional<Failure> failed =
+            within_memory(band_does_not_fit, [&] { band_.resize(std::size_t{tile_.width} * 4 * tile_.height); }))
+      return refusal(std::move(*failed));
     return StoredRows{tile_.width, height(), tile_.width * 4, false, true, rows.background};
   }
 
   std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
     const std::size_t row_bytes = std::size_t{tile_.width} * 4;
-    try {
-      if (band_.size() < row_bytes * count) band_.resize(row_bytes * count);
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    if (std::optional<Failure> failed = within_memory(band_does_not_fit, [&] {
+          if (band_.size() < row_bytes * count) band_.resize(row_bytes * count);
+        }))
+      return refusal(std::move(*failed));
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t row = first + k;
       const std::uint32_t tile = row / tile_.height, y = row % tile_.height;

@@ -347,12 +347,12 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
         const std::span<const std::uint8_t> compressed =
             lvgl->compressed_bytes != 0 ? input.bytes() : std::span<const std::uint8_t>();
         std::variant<std::vector<std::uint8_t>, std::string> data;
-        try {
-          if (access_views([&] { data = lvgl_decompress(*lvgl, compressed); }) != nullptr)
-            return refusal(Ending::cannot_open_input, cut_short_reason);
-        } catch (const std::bad_alloc&) {
-          return refusal(Ending::out_of_memory);
-        }
+        const void* cut = nullptr;
+        if (std::optional<Failure> failed = within_memory("the decompressed image does not fit in memory", [&] {
+              cut = access_views([&] { data = lvgl_decompress(*lvgl, compressed); });
+            }))
+          return refusal(std::move(*failed));
+        if (cut != nullptr) return refusal(Ending::cannot_open_input, cut_short_reason);
         if (std::string* reason = std::get_if<std::string>(&data))
           return refusal(Ending::cannot_open_input, std::move(*reason));
         raw.data = std::move(std::get<std::vector<std::uint8_t>>(data));
@@ -409,12 +409,11 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
     output.emplace(std::get<JobOutput>(std::move(begun)));
     if (std::optional<Outcome> refused = walk(input, raw, options.band_rows, *sink, *output))
       return std::move(*refused);
-    try {
-      // Said once, with the last frame.
-      if (index + 1 == frames) warning = size_warning(input_size, raw, frames);
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    // Said once, with the last frame.
+    if (std::optional<Failure> failed = within_memory("the warning does not fit in memory", [&] {
+          if (index + 1 == frames) warning = size_warning(input_size, raw, frames);
+        }))
+      return refusal(std::move(*failed));
   }  // The input is released here, before memory is saved.
   std::vector<std::string> warnings;
   if (warning) warnings.push_back(std::move(*warning));

@@ -69,11 +69,9 @@ std::optional<Failure> BmpBands::look_for_alpha() {
   const BmpPicture& bmp = at_.bmp;
   const auto rows =
       static_cast<std::uint32_t>(std::clamp<std::uint64_t>(window_bytes_ / bmp.row_length, 1, bmp.height));
-  try {
-    alpha_.resize(std::size_t{bmp.width} * rows);
-  } catch (const std::bad_alloc&) {
-    return Failure{Fault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
-  }
+  if (std::optional<Failure> failed = within_memory("the picture's alpha does not fit in memory",
+                                                    [&] { alpha_.resize(std::size_t{bmp.width} * rows); }))
+    return std::move(*failed);
   bool any = false;
   for (std::uint32_t first = 0; first < bmp.height && !any; first += rows) {
     const std::uint32_t count = std::min(rows, bmp.height - first);
@@ -85,13 +83,12 @@ std::optional<Failure> BmpBands::look_for_alpha() {
       return cut_short();
   }
   const std::size_t band = triples_.size() / 3;
-  try {
-    alpha_.resize(any ? band : 0);
-    alpha_.shrink_to_fit();
-    band_quads_.resize(any ? band : 0);
-  } catch (const std::bad_alloc&) {
-    return Failure{Fault::out_of_memory, "the picture's alpha does not fit in memory", std::nullopt};
-  }
+  if (std::optional<Failure> failed = within_memory("the picture's alpha does not fit in memory", [&] {
+        alpha_.resize(any ? band : 0);
+        alpha_.shrink_to_fit();
+        band_quads_.resize(any ? band : 0);
+      }))
+    return std::move(*failed);
   quads_ = any;
   return std::nullopt;
 }
@@ -100,11 +97,10 @@ std::optional<Failure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t
                                         bool keep_alpha) {
   BmpPicture& bmp = at_.bmp;
   const std::uint32_t band = std::max<std::uint32_t>(band_rows, 1);
-  try {
-    if (bmp.bits_per_pixel != 24) triples_.resize(std::size_t{bmp.width} * 3 * std::min(band, bmp.height));
-  } catch (const std::bad_alloc&) {
-    return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory", std::nullopt};
-  }
+  if (std::optional<Failure> failed = within_memory("the decoded picture does not fit in memory", [&] {
+        if (bmp.bits_per_pixel != 24) triples_.resize(std::size_t{bmp.width} * 3 * std::min(band, bmp.height));
+      }))
+    return std::move(*failed);
   const char* problem = nullptr;
   if (!run_length_coded(bmp)) {
     // The masks alone; rows of a short colour table are checked below, a window at a time.
@@ -135,19 +131,22 @@ std::optional<Failure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t
     walk_.emplace(bmp, at_.pixel_bytes);
     // The first row of every band, in ascending order.
     std::vector<std::uint32_t> firsts;
-    try {
-      for (std::uint64_t done = 0; done < bmp.height; done += band)
-        firsts.push_back(reverse
-                             ? static_cast<std::uint32_t>(bmp.height - std::min<std::uint64_t>(bmp.height, done + band))
-                             : static_cast<std::uint32_t>(done));
-      std::sort(firsts.begin(), firsts.end());
-      for (const std::uint32_t first : firsts) {
-        if (std::optional<Failure> failed = walk_to(first, 0, nullptr)) return failed;
-        starts_.emplace_back(first, walk_->state());
-      }
-    } catch (const std::bad_alloc&) {
-      return Failure{Fault::out_of_memory, "the decoded picture does not fit in memory", std::nullopt};
-    }
+    // For a picture of very many rows, the table of where each band's codes start.
+    const std::string table =
+        "the table of its " + std::to_string(bmp.height / band + 1) + " bands does not fit in memory";
+    if (std::optional<Failure> failed = within_memory(table, [&]() -> std::optional<Failure> {
+          for (std::uint64_t done = 0; done < bmp.height; done += band)
+            firsts.push_back(
+                reverse ? static_cast<std::uint32_t>(bmp.height - std::min<std::uint64_t>(bmp.height, done + band))
+                        : static_cast<std::uint32_t>(done));
+          std::sort(firsts.begin(), firsts.end());
+          for (const std::uint32_t first : firsts) {
+            if (std::optional<Failure> stopped = walk_to(first, 0, nullptr)) return stopped;
+            starts_.emplace_back(first, walk_->state());
+          }
+          return std::nullopt;
+        }))
+      return std::move(*failed);
     // The rest of the codes, checked as the loader checks them.
     if (std::optional<Failure> failed = walk_to(UINT64_MAX, 0, nullptr)) return failed;
     problem = walk_->table_problem();

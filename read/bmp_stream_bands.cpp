@@ -46,15 +46,14 @@ std::optional<Failure> BmpStreamBands::ready(std::uint32_t band_rows) {
     if (const char* problem = check_pixels(bmp)) return Failure{Fault::cannot_open, problem, std::nullopt};
   }
   const std::uint32_t band = std::clamp<std::uint32_t>(band_rows, 1, bmp.height);
-  try {
-    stored_.resize(std::size_t{bmp.row_length} * band);
-    if (bmp.bits_per_pixel != 24) {
-      decoder_.emplace(bmp);
-      triples_.resize(std::size_t{bmp.width} * 3 * band);
-    }
-  } catch (const std::bad_alloc&) {
-    return Failure{Fault::out_of_memory, "the picture's band does not fit in memory", std::nullopt};
-  }
+  if (std::optional<Failure> failed = within_memory("the picture's band does not fit in memory", [&] {
+        stored_.resize(std::size_t{bmp.row_length} * band);
+        if (bmp.bits_per_pixel != 24) {
+          decoder_.emplace(bmp);
+          triples_.resize(std::size_t{bmp.width} * 3 * band);
+        }
+      }))
+    return std::move(*failed);
   // The headers and whatever lies between them and the pixels are passed over.
   std::array<std::uint8_t, 4096> skipped;
   for (std::uint64_t left = at_.pixel_offset; left != 0;) {

@@ -21,7 +21,7 @@ constexpr unsigned max_codes = 4096;
 
 Failure damaged(const std::string& what) { return Failure{Fault::cannot_open, "the GIF is damaged: " + what}; }
 Failure cut_short() { return Failure{Fault::cannot_open, "the GIF is cut short"}; }
-Failure no_memory() { return Failure{Fault::out_of_memory, "the GIF's canvas does not fit in memory"}; }
+constexpr char canvas_does_not_fit[] = "the GIF's canvas does not fit in memory";
 
 unsigned le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
@@ -108,19 +108,19 @@ std::variant<std::monostate, GifReader, Failure> GifReader::open(ByteWindows& by
   if (bytes.size() < signature.size() || bytes.copy(0, signature) || !has_gif_signature(signature))
     return std::monostate{};
   GifReader reader(bytes);
-  try {
-    if (std::optional<Failure> failed = reader.read_screen(pixel_limit)) return std::move(*failed);
-    if (std::optional<Failure> failed = reader.walk(false)) return std::move(*failed);
-    if (reader.delays_ms_.empty()) return damaged("it holds no frame");
-    // Counted in 64 bits: in the 32-bit build a screen's quads can pass what a size_t holds.
-    const std::uint64_t canvas_bytes = std::uint64_t{reader.width_} * reader.height_ * 4;
-    if (canvas_bytes > PTRDIFF_MAX / 2) return no_memory();
-    const std::size_t quads = static_cast<std::size_t>(canvas_bytes);
-    reader.canvas_.assign(quads, 0);
-    if (reader.keeps_previous_) reader.previous_.assign(quads, 0);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  if (std::optional<Failure> failed = within_memory(canvas_does_not_fit, [&]() -> std::optional<Failure> {
+        if (std::optional<Failure> refused = reader.read_screen(pixel_limit)) return refused;
+        if (std::optional<Failure> refused = reader.walk(false)) return refused;
+        if (reader.delays_ms_.empty()) return damaged("it holds no frame");
+        // Counted in 64 bits: in the 32-bit build a screen's quads can pass what a size_t holds.
+        const std::uint64_t canvas_bytes = std::uint64_t{reader.width_} * reader.height_ * 4;
+        if (canvas_bytes > PTRDIFF_MAX / 2) return Failure{Fault::out_of_memory, canvas_does_not_fit};
+        const std::size_t quads = static_cast<std::size_t>(canvas_bytes);
+        reader.canvas_.assign(quads, 0);
+        if (reader.keeps_previous_) reader.previous_.assign(quads, 0);
+        return std::nullopt;
+      }))
+    return std::move(*failed);
   reader.restart();
   return reader;
 }
@@ -155,11 +155,7 @@ void GifReader::restart() {
 
 std::optional<Failure> GifReader::next_frame() {
   if (composed_ >= frames()) return damaged("it has no " + frame_name(composed_));
-  try {
-    return walk(true);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  return within_memory(canvas_does_not_fit, [&] { return walk(true); });
 }
 
 std::optional<Failure> GifReader::walk(bool draw) {

@@ -61,7 +61,7 @@ Failure inflate_failure(const z_stream& stream, int result) {
                  (stream.msg != nullptr ? stream.msg : "zlib error " + std::to_string(result)));
 }
 
-Failure no_memory() { return Failure{Fault::out_of_memory, "the PNG's rows do not fit in memory"}; }
+constexpr char rows_do_not_fit[] = "the PNG's rows do not fit in memory";
 
 // The bit depths each colour type takes, as bits 1, 2, 4, 8 and 16 of a mask.
 bool depth_allowed(std::uint8_t colour_type, std::uint8_t depth) {
@@ -157,11 +157,10 @@ std::optional<Failure> PngReader::chunk_start(std::uint32_t& length, std::uint32
 std::optional<Failure> PngReader::chunk_rest(std::uint32_t length, std::uint32_t type, std::vector<std::uint8_t>* kept,
                                              std::uint32_t keep) {
   std::uint32_t crc = crc_of_type(type);
-  try {
-    if (kept != nullptr) kept->assign(std::min(length, keep), 0);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  if (std::optional<Failure> failed = within_memory(rows_do_not_fit, [&] {
+        if (kept != nullptr) kept->assign(std::min(length, keep), 0);
+      }))
+    return std::move(*failed);
   std::array<std::uint8_t, 4096> piece;
   for (std::uint32_t done = 0; done < length;) {
     const std::uint32_t n = std::min<std::uint32_t>(length - done, piece.size());
@@ -257,11 +256,8 @@ std::optional<Failure> PngReader::read_header(std::uint64_t pixel_limit) {
     }
   }
   if (std::optional<Failure> failed = allocate_rows(width_)) return failed;
-  try {
-    inflater_ = std::make_unique<Inflater>();
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  if (std::optional<Failure> failed = within_memory(rows_do_not_fit, [&] { inflater_ = std::make_unique<Inflater>(); }))
+    return std::move(*failed);
   return restart();
 }
 
@@ -270,13 +266,12 @@ std::optional<Failure> PngReader::allocate_rows(std::uint32_t widest) {
   // zlib counts what it writes in 32 bits; no picture a panel shows comes near such a row.
   if (raw > std::uint64_t{1} << 30)
     return Failure{Fault::unsupported, std::to_string(widest) + " pixels a row: a row of the PNG is over 1 GiB"};
-  try {
-    row_.assign(static_cast<std::size_t>(raw), 0);
-    previous_.assign(static_cast<std::size_t>(raw), 0);
-    input_.resize(input_bytes);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  if (std::optional<Failure> failed = within_memory(rows_do_not_fit, [&] {
+        row_.assign(static_cast<std::size_t>(raw), 0);
+        previous_.assign(static_cast<std::size_t>(raw), 0);
+        input_.resize(input_bytes);
+      }))
+    return std::move(*failed);
   return std::nullopt;
 }
 
@@ -491,11 +486,8 @@ std::optional<Failure> PngReader::finish() {
 std::variant<std::span<const std::uint8_t>, Failure> PngReader::next_rows(std::uint32_t count) {
   assert(!interlaced_ && count <= height_ - next_row_);
   const std::size_t quad_row = std::size_t{width_} * 4;
-  try {
-    band_.resize(quad_row * count);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  if (std::optional<Failure> failed = within_memory(rows_do_not_fit, [&] { band_.resize(quad_row * count); }))
+    return std::move(*failed);
   const std::size_t raw = static_cast<std::size_t>(raw_row_bytes(width_)) + 1;
   for (std::uint32_t k = 0; k < count; ++k) {
     if (std::optional<Failure> failed = inflate_row(raw)) return std::move(*failed);
@@ -524,11 +516,8 @@ std::optional<Failure> PngReader::read_whole(std::span<std::uint8_t> quads) {
     }
     return finish();
   }
-  try {
-    band_.resize(quad_row);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  if (std::optional<Failure> failed = within_memory(rows_do_not_fit, [&] { band_.resize(quad_row); }))
+    return std::move(*failed);
   for (const Adam7Pass& pass : adam7) {
     const std::uint32_t columns = pass_extent(width_, pass.x0, pass.dx);
     const std::uint32_t rows = pass_extent(height_, pass.y0, pass.dy);
