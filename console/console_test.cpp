@@ -18,6 +18,7 @@
 #include "testing/project_version.h"
 #include "testing/scene_pictures.h"
 #include "testing/test_files.h"
+#include "testing/test_pictures.h"
 
 namespace {
 
@@ -732,6 +733,122 @@ TEST(Rgb565, DashIsStandardInputAndOutput) {
     EXPECT_EQ(rgb565(usage).code, 2) << testing::PrintToString(usage);
   }
   EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.bin", "in.bmp", "out.bin"}));
+}
+
+// Pictures that ImageMagick wrote (read/reader-tests/make.sh) read from standard input as from their
+// file: pack writes to standard output what it writes of the PNG of the same picture.
+TEST(Rgb565, ReadsEachPictureFromStandardInputAsFromItsFile) {
+  const std::string folder = std::string(READER_TESTS) + "/";
+  TempDir dir;
+  ASSERT_EQ(rgb565({"pack", folder + "colour.png", dir.file("png.bin")}).code, 0);
+  const std::optional<Bytes> expected = read_file(dir.file("png.bin"));
+  ASSERT_TRUE(expected.has_value());
+  for (const char* name :
+       {"colour.tiff", "colour-lzw.tiff", "tga24-top.tga", "tga24-rle-top.tga", "pnm-p6.ppm", "pnm-p3.ppm"}) {
+    const Rgb565Run streamed = rgb565({"pack", "-", "-"}, read_file(folder + name).value_or(Bytes{}));
+    EXPECT_EQ(streamed.code, 0) << name << ": " << streamed.err;
+    EXPECT_EQ(Bytes(streamed.out.begin(), streamed.out.end()), expected) << name;
+  }
+}
+
+// What pack does not read is refused from standard input as from a file (whose refusals the pack
+// job's tests hold), in one line that names `-`; what a file's name or size would tell is said of the
+// stream's start instead.
+TEST(Rgb565, RefusesFromStandardInputWhatItDoesNotRead) {
+  using namespace std::string_view_literals;
+  const std::string others = "not a picture it reads (BMP, PNG, JPEG, GIF, TGA, PNM or TIFF)";
+  const auto text = [](std::string_view s) { return Bytes(s.begin(), s.end()); };
+  const struct {
+    const char* name;
+    Bytes file;
+    std::string reason;
+  } cases[] = {
+      {"Text", text("hello, world\n"), others + ": standard input does not start as one"},
+      {"Empty", {}, others + ": standard input does not start as one"},
+      {"Svg", text("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\"/>"),
+       "an SVG picture, which is not read: convert it to PNG first (e.g. rsvg-convert -o picture.png picture.svg)"},
+      {"Webp", text("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe\x07\0"sv),
+       "a WebP picture, which is not read: convert it to PNG first (e.g. dwebp picture.webp -o picture.png)"},
+      {"BmpOfUnknownHeader", text("BMxxxxxxxxxxxxxxxxxxxxxx"), "an information header of unknown size"},
+  };
+  for (const auto& c : cases) {
+    const Rgb565Run streamed = rgb565({"pack", "-", "-"}, c.file);
+    EXPECT_EQ(streamed.code, 1) << c.name;
+    EXPECT_EQ(streamed.err, "rgb565: -: Cannot open input: " + c.reason + "\n") << c.name;
+    EXPECT_EQ(streamed.out, "") << c.name;
+  }
+}
+
+// A phone's JPEG from standard input (staged in a file first) is laid upright too, and a C header
+// says so: Pillow stored the 32 x 24 picture as 24 x 32 with orientation 6.
+TEST(Rgb565, LaysAJpegFromStandardInputUpright) {
+  const std::optional<Bytes> jpeg = read_file(std::string(ORIENTATION_TESTS) + "/orientation-6.jpg");
+  ASSERT_TRUE(jpeg.has_value());
+  for (const bool stored : {false, true}) {
+    TempDir dir;
+    std::vector<std::string> arguments = {"pack", "--c-array", "photo", "-", dir.file("photo.h")};
+    if (stored) arguments.insert(arguments.begin() + 1, {"--orientation", "stored"});
+    const Rgb565Run run = rgb565(arguments, *jpeg);
+    ASSERT_EQ(run.code, 0) << run.err;
+    const std::optional<Bytes> header = read_file(dir.file("photo.h"));
+    ASSERT_TRUE(header.has_value());
+    const std::string text(header->begin(), header->end());
+    EXPECT_NE(text.find(stored ? "photo_width 24\n" : "photo_width 32\n"), std::string::npos) << text;
+  }
+}
+
+// Options may come before the verb, as many users write them.
+TEST(Rgb565, TakesOptionsBeforeTheVerb) {
+  TempDir dir;
+  write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six_pixels));
+  EXPECT_EQ(rgb565({"--bytes", "be", "--rows=top-down", "pack", dir.file("in.png"), dir.file("out.bin")}).code, 0);
+  EXPECT_EQ(read_file(dir.file("out.bin")),
+            (Bytes{0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0x11, 0x06, 0xFF, 0xFF, 0x00, 0x00}));
+}
+
+// --max-pixels is the limit a compressed picture's pixels are held to: the six-pixel PNG is refused
+// under 5 with the reason on one line, and converts under 6.
+TEST(Rgb565, MaxPixelsLimitsACompressedPicture) {
+  TempDir dir;
+  write_file(dir.file("in.png"), encode_test_picture(TestEncoding::png, 3, 2, six_pixels));
+  const Rgb565Run over = rgb565({"pack", "--max-pixels", "5", dir.file("in.png"), dir.file("out.bin")});
+  EXPECT_EQ(over.code, 1);
+  EXPECT_EQ(over.err, "rgb565: " + dir.file("in.png") +
+                          ": Unsupported picture: 3 x 2 pixels, more than the 5 a compressed picture may have "
+                          "(--max-pixels raises the limit)\n");
+  EXPECT_FALSE(file_exists(dir.file("out.bin")));
+  const Rgb565Run enough = rgb565({"pack", "--max-pixels", "6", dir.file("in.png"), dir.file("out.bin")});
+  EXPECT_EQ(enough.code, 0) << enough.err;
+}
+
+// --tiles and --frames where they mean nothing: usage errors that say why and write nothing. IN is
+// an animated GIF of four frames.
+TEST(Rgb565, TilesAndFramesUsageErrorsSayWhy) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* message;
+  } cases[] = {
+      {{"pack", "--tiles", "2x2", "--lvgl", "IN", "OUT"}, "--lvgl writes one picture: --tiles goes with raw data"},
+      {{"pack", "--tiles", "2x2+1+1", "IN", "OUT"}, "--tiles"},
+      {{"pack", "--tiles", "0x2", "IN", "OUT"}, "--tiles"},
+      {{"pack", "--frames", "0", "IN", "OUT"}, "--frames"},
+      {{"pack", "--lvgl", "--frames", "all", "IN", "OUT"}, "--lvgl holds one picture, not --frames all"},
+      {{"unpack", "--frames", "2", "IN", "-"}, "unpack --frames writes a picture for each frame"},
+      {{"unpack", "--frames", "all", "IN", "OUT"}, "--frames"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::vector<std::string> arguments = c.arguments;
+    for (std::string& argument : arguments) {
+      if (argument == "IN") argument = std::string(GIF_TESTS) + "/disposals.gif";
+      if (argument == "OUT") argument = dir.file("out.bin");
+    }
+    const Rgb565Run run = rgb565(arguments);
+    EXPECT_EQ(run.code, 2) << testing::PrintToString(c.arguments);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "") << testing::PrintToString(c.arguments);
+    EXPECT_FALSE(file_exists(dir.file("out.bin"))) << testing::PrintToString(c.arguments);
+  }
 }
 
 }  // namespace

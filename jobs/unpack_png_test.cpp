@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "codecs/image_codecs.h"
+#include "jobs/pack.h"
 #include "jobs/unpack.h"
 #include "testing/test_files.h"
 
@@ -129,5 +130,32 @@ TEST_P(UnpackToPng, DecodesToTheBmpsColoursUprightAndTheRawAlpha) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, UnpackToPng, testing::ValuesIn(png_cases),
                          [](const testing::TestParamInfo<PngCase>& param) { return std::string(param.param.name); });
+
+// unpack's PNG shows the picture upright: pack reads it back (top row first) as the raw image that
+// unpack took top row first, and its header gives the frame's size.
+TEST(UnpackToPng, ThatPackReadsBackWordForWord) {
+  TempDir dir;
+  Bytes raw;
+  for (std::size_t i = 0; i < 5 * 3; ++i)
+    raw.insert(raw.end(), {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29 + 7)});
+  write_file(dir.file("in.bin"), raw);
+  UnpackOptions unpack_options;
+  unpack_options.codecs = true;
+  unpack_options.top_down = true;
+  unpack_options.width = 5;
+  unpack_options.height = 3;
+  JobProgress quiet;
+  const Outcome unpacked = unpack({dir.file("in.bin"), dir.file("out.PNG")}, unpack_options, quiet);
+  ASSERT_TRUE(unpacked.done()) << unpacked.reason << unpacked.cause;
+  const Bytes png = read_file(dir.file("out.PNG")).value_or(Bytes{});
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(Bytes(png.begin(), png.begin() + 24), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                                                         'I',  'H', 'D', 'R', 0,    0,    0,    5,    0, 0, 0, 3}));
+  PackOptions pack_options;
+  pack_options.codecs = true;
+  const Outcome packed = pack({dir.file("out.PNG"), dir.file("back.bin")}, pack_options, quiet);
+  ASSERT_TRUE(packed.done()) << packed.reason << packed.cause;
+  EXPECT_EQ(read_file(dir.file("back.bin")), raw);
+}
 
 }  // namespace

@@ -107,3 +107,9 @@ Bytes make_gif(std::uint32_t width, std::uint32_t height, const std::vector<BgrT
   gif.insert(gif.end(), {0, 0x3B});
   return gif;
 }
+
+const std::vector<TestPixel> six_pixels = {{255, 0, 0},        {0, 255, 0},     {0, 0, 255},
+                                           {0x10, 0x20, 0x30}, {255, 255, 255}, {0, 0, 0}};
+const std::vector<BgrTriple> six_palette = {{0, 0, 255},        {0, 255, 0},     {255, 0, 0},
+                                            {0x30, 0x20, 0x10}, {255, 255, 255}, {0, 0, 0}};
+const std::vector<TestPixel> translucent_pixels = {{255, 255, 255, 128}, {255, 0, 0, 0}, {0x10, 0x20, 0x30, 255}};

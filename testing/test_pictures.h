@@ -36,3 +36,11 @@ Bytes make_gif(std::uint32_t width, std::uint32_t height, const std::vector<BgrT
 
 // A PNG of 16-bit RGBA pixels, top row first, its data in stored (uncompressed) deflate blocks.
 Bytes make_png16(std::uint32_t width, std::uint32_t height, const std::vector<TestPixel>& pixels);
+
+// Six pixels, 3 x 2 top row first, whose RGB565 words are plain to work out by hand: red, green,
+// blue (0xF800, 0x07E0, 0x001F), then (0x10, 0x20, 0x30), white and black (0x1106, 0xFFFF, 0x0000).
+extern const std::vector<TestPixel> six_pixels;
+// The same six as a GIF's palette, entry k for pixel k.
+extern const std::vector<BgrTriple> six_palette;
+// Three pixels of 3 x 1: white at half alpha (128), red at none, and an opaque (0x10, 0x20, 0x30).
+extern const std::vector<TestPixel> translucent_pixels;
