@@ -116,7 +116,11 @@ TEST_P(JobOutputCommit, ReplacesTheTargetOnlyWhenFinished) {
     EXPECT_EQ(progress.told, c.told_before_writing);
     EXPECT_EQ(output.write(std::span<const std::uint8_t>(new_bytes.data(), 1)), std::nullopt);
     EXPECT_EQ(output.write(std::string_view("ew!")), std::nullopt);
+    // On Windows the output holds its target with no sharing until it replaces it, so that no one
+    // else writes it meanwhile: there it cannot be read until then.
+#ifndef _WIN32
     EXPECT_EQ(read_file(target), old_bytes) << "the target changed before the output was finished";
+#endif
     if (c.finished) {
       const Outcome outcome = output.finish(target, progress, {"a remark"});
       EXPECT_TRUE(outcome.done()) << outcome.cause;
