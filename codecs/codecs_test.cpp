@@ -24,8 +24,8 @@ struct Decoded {
 };
 
 Decoded decoded(const Bytes& file) {
-  std::variant<CodecPicture, CodecFailure> result = decode_with_codecs(file, no_limit);
-  if (const CodecFailure* failure = std::get_if<CodecFailure>(&result)) {
+  std::variant<CodecPicture, Failure> result = decode_with_codecs(file, no_limit);
+  if (const Failure* failure = std::get_if<Failure>(&result)) {
     ADD_FAILURE() << failure->reason;
     return {};
   }
@@ -130,40 +130,40 @@ TEST(DecodeWithCodecs, RefusesByTheFormatItStartsAs) {
     const char* name;
     Bytes file;
     std::uint64_t limit;
-    CodecFault fault;
+    Fault fault;
     const char* reason_starts;  // the reason's first words
   } cases[] = {
       {"PngSignatureThenGarbage",
        {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 'x', 'x', 'x', 'x', 'x', 'x'},
        no_limit,
-       CodecFault::broken,
+       Fault::cannot_open,
        "the PNG "},
       {"PngCutShort", Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2)), no_limit,
-       CodecFault::broken, "the PNG "},
+       Fault::cannot_open, "the PNG "},
       {"JpegSignatureThenGarbage",
        {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'},
        no_limit,
-       CodecFault::broken,
+       Fault::cannot_open,
        "the JPEG is damaged or cut short: it cannot be decoded"},
       {"GifSignatureThenGarbage",
        {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'},
        no_limit,
-       CodecFault::broken,
+       Fault::cannot_open,
        "the GIF "},
       {"TiffSignatureThenGarbage",
        {'I', 'I', 42, 0, 'x', 'x', 'x', 'x', 'x', 'x'},
        no_limit,
-       CodecFault::broken,
+       Fault::cannot_open,
        "the TIFF "},
-      {"Text", {'h', 'e', 'l', 'l', 'o', '\n'}, no_limit, CodecFault::not_recognised, ""},
-      {"OverTheLimit", png, 5, CodecFault::too_large, too_large.c_str()},
-      {"GifOverTheLimit", make_gif(3, 2, six_palette, {0, 1, 2, 3, 4, 5}), 5, CodecFault::too_large, too_large.c_str()},
+      {"Text", {'h', 'e', 'l', 'l', 'o', '\n'}, no_limit, Fault::not_recognised, ""},
+      {"OverTheLimit", png, 5, Fault::unsupported, too_large.c_str()},
+      {"GifOverTheLimit", make_gif(3, 2, six_palette, {0, 1, 2, 3, 4, 5}), 5, Fault::unsupported, too_large.c_str()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::variant<CodecPicture, CodecFailure> result = decode_with_codecs(c.file, c.limit);
-    ASSERT_TRUE(std::holds_alternative<CodecFailure>(result));
-    const CodecFailure& failure = std::get<CodecFailure>(result);
+    const std::variant<CodecPicture, Failure> result = decode_with_codecs(c.file, c.limit);
+    ASSERT_TRUE(std::holds_alternative<Failure>(result));
+    const Failure& failure = std::get<Failure>(result);
     EXPECT_EQ(failure.fault, c.fault);
     EXPECT_EQ(failure.reason.rfind(c.reason_starts, 0), 0u) << failure.reason;
   }

@@ -49,22 +49,22 @@ std::uint32_t checked_reduction(const DecodeReduction& choose, std::uint32_t wid
   return width % n == 0 && height % n == 0 ? n : 1;
 }
 
-std::optional<CodecFailure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit) {
+std::optional<Failure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit) {
   if (width * height <= pixel_limit) return std::nullopt;
-  return CodecFailure{CodecFault::too_large, std::to_string(width) + " x " + std::to_string(height) +
-                                                 " pixels, more than the " + std::to_string(pixel_limit) +
-                                                 " a compressed picture may have (--max-pixels raises the limit)"};
+  return Failure{Fault::unsupported, std::to_string(width) + " x " + std::to_string(height) +
+                                         " pixels, more than the " + std::to_string(pixel_limit) +
+                                         " a compressed picture may have (--max-pixels raises the limit)"};
 }
 
-std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height) {
+std::variant<CodecPicture, Failure> allocate_picture(std::uint32_t width, std::uint32_t height) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
-  if (width == 0 || height == 0) return CodecFailure{CodecFault::too_large, "the picture has no pixels"};
+  if (width == 0 || height == 0) return Failure{Fault::unsupported, "the picture has no pixels"};
   const std::uint64_t bytes = std::uint64_t{width} * height * 4;
   if (!raw_image_size(width, height) || bytes > SIZE_MAX)
-    return CodecFailure{CodecFault::too_large, size + ": the raw image would not fit 4 GiB"};
+    return Failure{Fault::unsupported, size + ": the raw image would not fit 4 GiB"};
   CodecPicture picture{
       width, height, std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)])};
-  if (!picture.quads) return CodecFailure{CodecFault::too_large, size + ": no memory for them"};
+  if (!picture.quads) return Failure{Fault::unsupported, size + ": no memory for them"};
   return picture;
 }
 
@@ -81,10 +81,10 @@ const char* codec_format_of(std::span<const std::uint8_t> file) {
   return nullptr;
 }
 
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
-                                                            std::uint64_t pixel_limit, const DecodeReduction& reduce) {
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_platform_codecs(file, pixel_limit, reduce);
-  CodecFailure* failure = std::get_if<CodecFailure>(&decoded);
+std::variant<CodecPicture, Failure> decode_with_codecs(std::span<const std::uint8_t> file, std::uint64_t pixel_limit,
+                                                       const DecodeReduction& reduce) {
+  std::variant<CodecPicture, Failure> decoded = decode_with_platform_codecs(file, pixel_limit, reduce);
+  Failure* failure = std::get_if<Failure>(&decoded);
   const char* format = codec_format_of(file);
   // A GIF's transparent pixels have no colour of their own, only an index that the platforms' codecs
   // fill in differently: they are transparent black on every build.
@@ -95,12 +95,12 @@ std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std:
       if (quad[3] == 0) quad[0] = quad[1] = quad[2] = 0;
     }
   }
-  if (failure == nullptr || format == nullptr || failure->fault == CodecFault::too_large) return decoded;
+  if (failure == nullptr || format == nullptr || failure->fault == Fault::unsupported) return decoded;
   // The Windows Imaging Component does not recognise a damaged container at all, where Qt names its
   // format and then fails to read it; and their own words differ. Left to them, a broken PNG would be
   // refused as "not a BMP file" on Windows only.
   std::string reason = "the " + std::string(format) + " is damaged or cut short: it cannot be decoded";
-  if (failure->fault == CodecFault::not_recognised && !failure->reason.empty())
+  if (failure->fault == Fault::not_recognised && !failure->reason.empty())
     reason = "the " + std::string(format) + " cannot be decoded: " + failure->reason;
-  return CodecFailure{CodecFault::broken, std::move(reason)};
+  return Failure{Fault::cannot_open, std::move(reason)};
 }

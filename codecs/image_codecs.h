@@ -20,6 +20,7 @@
 #include <string>
 #include <variant>
 
+#include "files/failure.h"
 #include "pixels/pixels.h"
 
 struct CodecPicture {
@@ -41,35 +42,24 @@ using DecodeReduction = std::function<std::uint32_t(std::uint32_t width, std::ui
 // both sides.
 std::uint32_t checked_reduction(const DecodeReduction& choose, std::uint32_t width, std::uint32_t height);
 
-enum class CodecFault {
-  // Not a PNG, JPEG, GIF or TIFF at all: the file is someone else's to refuse.
-  not_recognised,
-  // One of them, but cut short or damaged.
-  broken,
-  // One of them, with no pixels or more than a raw image or this build's memory can take.
-  too_large,
-};
-
-struct CodecFailure {
-  CodecFault fault = CodecFault::not_recognised;
-  std::string reason;  // in plain words, for the user
-};
-
+// The codecs refuse a file in the shape every stage does (files/failure.h): Fault::not_recognised
+// for one that is no PNG, JPEG, GIF or TIFF at all (someone else's to refuse); Fault::cannot_open for
+// one of them cut short or damaged; Fault::unsupported for one with no pixels, or more than a raw
+// image or this build's memory can take.
 // A picture of more than `pixel_limit` pixels is refused as too large before it is decoded. A file
 // that starts with the signature of a PNG, JPEG, GIF or TIFF is that format's to refuse, in the same words
 // on every build, whether or not the platform's codec recognised it as one.
 // A JPEG is decoded at the reduction `reduce` chooses, when given; other formats whole.
-std::variant<CodecPicture, CodecFailure> decode_with_codecs(std::span<const std::uint8_t> file,
-                                                            std::uint64_t pixel_limit,
-                                                            const DecodeReduction& reduce = {});
+std::variant<CodecPicture, Failure> decode_with_codecs(std::span<const std::uint8_t> file, std::uint64_t pixel_limit,
+                                                       const DecodeReduction& reduce = {});
 
 // "PNG", "JPEG", "GIF" or "TIFF" for a file that starts with that format's signature; null for others.
 const char* codec_format_of(std::span<const std::uint8_t> file);
 
 // The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
-std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     std::uint64_t pixel_limit,
-                                                                     const DecodeReduction& reduce);
+std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
+                                                                std::uint64_t pixel_limit,
+                                                                const DecodeReduction& reduce);
 
 // What both builds share of decoding: the layouts the codecs hand over, and one row of them turned
 // into quads.
@@ -85,8 +75,8 @@ void quads_row(const std::uint8_t* pixels, CodecRow layout, std::uint32_t width,
 
 // A picture of width x height with its buffer of quads, when its raw image fits a 32-bit count
 // and the quads fit this build's memory.
-std::variant<CodecPicture, CodecFailure> allocate_picture(std::uint32_t width, std::uint32_t height);
+std::variant<CodecPicture, Failure> allocate_picture(std::uint32_t width, std::uint32_t height);
 
 // The refusal of a picture of width x height over `pixel_limit` pixels, before it is decoded: a
 // compressed file of a few bytes can declare billions of pixels.
-std::optional<CodecFailure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit);
+std::optional<Failure> over_limit(std::uint64_t width, std::uint64_t height, std::uint64_t pixel_limit);

@@ -29,9 +29,9 @@ void ask_huge_pages(std::uint8_t* bytes, std::size_t size) {
 // The JPEG that `reader` is set to decode at `size`, into a picture's buffer wrapped as the image Qt
 // fills. Qt decodes into the image it is given when its size and format are the ones it would make;
 // should it make another image all the same, its pixels are copied from that one.
-std::variant<CodecPicture, CodecFailure> decode_in_place(QImageReader& reader, QSize size, std::uint32_t reduced,
-                                                         const std::string& name) {
-  std::variant<CodecPicture, CodecFailure> result =
+std::variant<CodecPicture, Failure> decode_in_place(QImageReader& reader, QSize size, std::uint32_t reduced,
+                                                    const std::string& name) {
+  std::variant<CodecPicture, Failure> result =
       allocate_picture(static_cast<std::uint32_t>(size.width()), static_cast<std::uint32_t>(size.height()));
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
@@ -40,13 +40,12 @@ std::variant<CodecPicture, CodecFailure> decode_in_place(QImageReader& reader, Q
   ask_huge_pages(quads, stride * picture->height);
   QImage image(quads, size.width(), size.height(), static_cast<qsizetype>(stride), QImage::Format_RGB32);
   if (!reader.read(&image))
-    return CodecFailure{CodecFault::broken,
-                        "the " + name + " cannot be decoded: " + reader.errorString().toStdString()};
+    return Failure{Fault::cannot_open, "the " + name + " cannot be decoded: " + reader.errorString().toStdString()};
   if (image.size() != size)
-    return CodecFailure{CodecFault::broken, "the " + name + " was decoded at another size than the one asked for"};
+    return Failure{Fault::cannot_open, "the " + name + " was decoded at another size than the one asked for"};
   if (image.constBits() != quads) {
     image = image.convertToFormat(QImage::Format_ARGB32);
-    if (image.isNull()) return CodecFailure{CodecFault::too_large, "no memory to decode the " + name};
+    if (image.isNull()) return Failure{Fault::unsupported, "no memory to decode the " + name};
     for (std::uint32_t y = 0; y < picture->height; ++y)
       quads_row(image.constScanLine(static_cast<int>(y)), CodecRow::bgra8, picture->width, quads + y * stride);
   }
@@ -56,9 +55,9 @@ std::variant<CodecPicture, CodecFailure> decode_in_place(QImageReader& reader, Q
 
 }  // namespace
 
-std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     std::uint64_t pixel_limit,
-                                                                     const DecodeReduction& reduce) {
+std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
+                                                                std::uint64_t pixel_limit,
+                                                                const DecodeReduction& reduce) {
   QBuffer buffer;
   buffer.setData(
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
@@ -69,12 +68,12 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   reader.setAutoTransform(false);
   // Qt reads more formats (BMP among them); the others are not this program's to convert.
   const QByteArray format = reader.format();
-  if (format != "png" && format != "jpeg" && format != "gif" && format != "tiff") return CodecFailure{};
+  if (format != "png" && format != "jpeg" && format != "gif" && format != "tiff") return Failure{Fault::not_recognised, {}};
   const std::string name = format == "jpeg" ? "JPEG" : format.toUpper().toStdString();
   const QSize size = reader.size();
   std::uint32_t reduced = 1;
   if (size.isValid()) {
-    if (std::optional<CodecFailure> over = over_limit(size.width(), size.height(), pixel_limit)) return *over;
+    if (std::optional<Failure> over = over_limit(size.width(), size.height(), pixel_limit)) return *over;
     // Qt's JPEG reader decodes at the scale of the codec that the size asks for, and resamples
     // what the codec gives to any size that is not exactly side / n: a size that n divides is one
     // it takes as it is (tried against the codec's own reduced decoding, byte for byte).
@@ -98,17 +97,16 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     return decode_in_place(reader, reduced > 1 ? reader.scaledSize() : size, reduced, name);
   QImage image;
   if (!reader.read(&image))
-    return CodecFailure{CodecFault::broken,
-                        "the " + name + " cannot be decoded: " + reader.errorString().toStdString()};
+    return Failure{Fault::cannot_open, "the " + name + " cannot be decoded: " + reader.errorString().toStdString()};
   // 16-bit channels are rounded to 8 bits here, not by Qt's conversion, so that both builds agree.
   const bool deep = image.depth() == 64 || image.format() == QImage::Format_Grayscale16;
   const bool grey = image.format() == QImage::Format_Grayscale8;
   if (!grey) image = image.convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
-  if (image.isNull()) return CodecFailure{CodecFault::too_large, "no memory to decode the " + name};
+  if (image.isNull()) return Failure{Fault::unsupported, "no memory to decode the " + name};
   if (reduced > 1 && image.size() != reader.scaledSize())
-    return CodecFailure{CodecFault::broken, "the " + name + " was decoded at another size than the one asked for"};
+    return Failure{Fault::cannot_open, "the " + name + " was decoded at another size than the one asked for"};
 
-  std::variant<CodecPicture, CodecFailure> result =
+  std::variant<CodecPicture, Failure> result =
       allocate_picture(static_cast<std::uint32_t>(image.width()), static_cast<std::uint32_t>(image.height()));
   if (CodecPicture* picture = std::get_if<CodecPicture>(&result)) {
     ask_huge_pages(picture->quads.get(), std::size_t{picture->width} * picture->height * 4);

@@ -47,8 +47,8 @@ struct SourceTransform : IUnknown {
 // The frame decoded at 1/n of its width x height by the decoder itself, through its source
 // transform (a JPEG decoder's reduced inverse transform); nullopt when the decoder offers no such
 // scaling, not to exactly that size, or not in a layout of ours, and the frame is then decoded whole.
-std::optional<std::variant<CodecPicture, CodecFailure>> decode_reduced(IWICBitmapFrameDecode* frame, UINT width,
-                                                                       UINT height, std::uint32_t n) {
+std::optional<std::variant<CodecPicture, Failure>> decode_reduced(IWICBitmapFrameDecode* frame, UINT width, UINT height,
+                                                                  std::uint32_t n) {
   SourceTransform* raw_transform = nullptr;
   if (FAILED(frame->QueryInterface(source_transform_iid, reinterpret_cast<void**>(&raw_transform))) ||
       raw_transform == nullptr)
@@ -72,14 +72,14 @@ std::optional<std::variant<CodecPicture, CodecFailure>> decode_reduced(IWICBitma
   }
   const std::uint64_t stride = std::uint64_t{scaled_width} * pixel_bytes;
   if (stride * scaled_height > MAXDWORD) return std::nullopt;
-  std::variant<CodecPicture, CodecFailure> result = allocate_picture(scaled_width, scaled_height);
+  std::variant<CodecPicture, Failure> result = allocate_picture(scaled_width, scaled_height);
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
   std::vector<std::uint8_t> pixels;
   try {
     pixels.resize(static_cast<std::size_t>(stride * scaled_height));
   } catch (const std::bad_alloc&) {
-    return CodecFailure{CodecFault::too_large, "no memory to decode the picture"};
+    return Failure{Fault::unsupported, "no memory to decode the picture"};
   }
   // The whole reduced picture at once: the rectangle a source transform copies is one of its
   // result, and copying it whole needs none.
@@ -97,25 +97,26 @@ std::optional<std::variant<CodecPicture, CodecFailure>> decode_reduced(IWICBitma
 
 }  // namespace
 
-std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
-                                                                     std::uint64_t pixel_limit,
-                                                                     const DecodeReduction& reduce) {
+std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
+                                                                std::uint64_t pixel_limit,
+                                                                const DecodeReduction& reduce) {
   const ComScope com;
   const Com<IWICImagingFactory> factory = com.usable() ? make_imaging_factory() : nullptr;
-  if (!factory) return CodecFailure{CodecFault::not_recognised, "the system's image codecs are not available"};
+  if (!factory) return Failure{Fault::not_recognised, "the system's image codecs are not available"};
   IWICStream* raw_stream = nullptr;
-  if (FAILED(factory->CreateStream(&raw_stream))) return CodecFailure{};
+  if (FAILED(factory->CreateStream(&raw_stream))) return Failure{Fault::not_recognised, {}};
   const Com<IWICStream> stream(raw_stream);
   if (file.size() > MAXDWORD ||
       FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(file.data()), static_cast<DWORD>(file.size()))))
-    return CodecFailure{};
+    return Failure{Fault::not_recognised, {}};
   IWICBitmapDecoder* raw_decoder = nullptr;
   if (FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, &raw_decoder)))
-    return CodecFailure{};
+    return Failure{Fault::not_recognised, {}};
   const Com<IWICBitmapDecoder> decoder(raw_decoder);
   GUID container{};
-  if (FAILED(decoder->GetContainerFormat(&container)) || container_name(container).empty()) return CodecFailure{};
-  const CodecFailure broken{CodecFault::broken, "the " + container_name(container) + " cannot be decoded"};
+  if (FAILED(decoder->GetContainerFormat(&container)) || container_name(container).empty())
+    return Failure{Fault::not_recognised, {}};
+  const Failure broken{Fault::cannot_open, "the " + container_name(container) + " cannot be decoded"};
 
   IWICBitmapFrameDecode* raw_frame = nullptr;
   if (FAILED(decoder->GetFrame(0, &raw_frame))) return broken;
@@ -123,11 +124,10 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   UINT width = 0, height = 0;
   WICPixelFormatGUID native{};
   if (FAILED(frame->GetSize(&width, &height)) || FAILED(frame->GetPixelFormat(&native))) return broken;
-  if (std::optional<CodecFailure> over = over_limit(width, height, pixel_limit)) return *over;
+  if (std::optional<Failure> over = over_limit(width, height, pixel_limit)) return *over;
   if (container == GUID_ContainerFormatJpeg) {
     if (const std::uint32_t n = checked_reduction(reduce, width, height); n > 1) {
-      if (std::optional<std::variant<CodecPicture, CodecFailure>> reduced =
-              decode_reduced(frame.get(), width, height, n))
+      if (std::optional<std::variant<CodecPicture, Failure>> reduced = decode_reduced(frame.get(), width, height, n))
         return std::move(*reduced);
     }
   }
@@ -151,12 +151,12 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
     source = converter.get();
   }
 
-  std::variant<CodecPicture, CodecFailure> result = allocate_picture(width, height);
+  std::variant<CodecPicture, Failure> result = allocate_picture(width, height);
   CodecPicture* picture = std::get_if<CodecPicture>(&result);
   if (picture == nullptr) return result;
   const unsigned pixel_bytes[] = {4, 8, 6, 2, 3, 1};  // in the order of CodecRow
   const std::uint64_t stride = std::uint64_t{width} * pixel_bytes[static_cast<int>(layout)];
-  if (stride * band_rows > MAXDWORD) return CodecFailure{CodecFault::too_large, "the picture is too wide to decode"};
+  if (stride * band_rows > MAXDWORD) return Failure{Fault::unsupported, "the picture is too wide to decode"};
   // BGRA is the quads' own layout: the codec writes it into the picture where it lies, rather than
   // into a band to be copied.
   const bool in_place = layout == CodecRow::bgra8;
@@ -164,7 +164,7 @@ std::variant<CodecPicture, CodecFailure> decode_with_platform_codecs(std::span<c
   try {
     if (!in_place) band.resize(static_cast<std::size_t>(stride * band_rows));
   } catch (const std::bad_alloc&) {
-    return CodecFailure{CodecFault::too_large, "no memory to decode the picture"};
+    return Failure{Fault::unsupported, "no memory to decode the picture"};
   }
   for (std::uint32_t top = 0; top < height; top += band_rows) {
     const std::uint32_t rows = std::min(band_rows, height - top);

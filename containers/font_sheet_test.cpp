@@ -23,9 +23,9 @@ TEST(FontSheet, LaysTheGlyphsOnALineAsTextWithTheirInkInGrey) {
   set.levels = {3, 0, 1, 2, 3, 3, 3};
   const std::optional<std::vector<std::uint8_t>> png = font_sheet(set);
   ASSERT_TRUE(png.has_value());
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(*png, std::uint64_t{1} << 32);
+  std::variant<CodecPicture, Failure> decoded = decode_with_codecs(*png, std::uint64_t{1} << 32);
   const CodecPicture* picture = std::get_if<CodecPicture>(&decoded);
-  ASSERT_NE(picture, nullptr) << std::get<CodecFailure>(decoded).reason;
+  ASSERT_NE(picture, nullptr) << std::get<Failure>(decoded).reason;
   // The pen ends at 4 + 3 + 2 = 9 pixels on a line of 10, with 2 pixels of margin round them.
   ASSERT_EQ(picture->width, 13u);
   ASSERT_EQ(picture->height, 14u);

@@ -156,9 +156,9 @@ TEST_P(PngPictures, DecodeToTheirPixelsWithThePlatformsReader) {
     EXPECT_EQ(crc32(0, file.data(), static_cast<uInt>(file.size())), c.file_crc) << "the bytes changed";
   }
 
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(file, std::uint64_t{1} << 32);
+  std::variant<CodecPicture, Failure> decoded = decode_with_codecs(file, std::uint64_t{1} << 32);
   const CodecPicture* picture = std::get_if<CodecPicture>(&decoded);
-  ASSERT_NE(picture, nullptr) << std::get<CodecFailure>(decoded).reason;
+  ASSERT_NE(picture, nullptr) << std::get<Failure>(decoded).reason;
   ASSERT_EQ(picture->width, c.width);
   ASSERT_EQ(picture->height, c.height);
   std::size_t wrong = 0;

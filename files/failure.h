@@ -20,6 +20,9 @@ enum class Fault {
   unsupported,
   // A picture that converts, but its pixels or the work on them find no memory.
   out_of_memory,
+  // Not of the kind this reader reads: another reader's to try. Where none takes it, the file is
+  // refused as one that cannot be opened.
+  not_recognised,
 };
 
 struct Failure {

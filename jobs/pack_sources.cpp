@@ -173,7 +173,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
     if (options.stream && !transformed(options) && !reverse && format_walks_once(options) &&
         BmpStreamBands::streams(*at, keeps_alpha(options)))
       return bmp_stream_source(input, *at, options);
-    if (std::optional<CodecFailure> over = over_limit(at->bmp.width, at->bmp.height, options.pixel_limit))
+    if (std::optional<Failure> over = over_limit(at->bmp.width, at->bmp.height, options.pixel_limit))
       return refusal(Ending::unsupported_picture,
                      over->reason + "; from " + name + " a BMP is copied whole when it is not read as it comes");
     const bool run_length = at->bmp.compression == bmp_rle8 || at->bmp.compression == bmp_rle4;

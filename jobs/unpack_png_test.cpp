@@ -109,9 +109,9 @@ TEST_P(UnpackToPng, DecodesToTheBmpsColoursUprightAndTheRawAlpha) {
   // Both feed the writer the same rows, so they are the same file.
   EXPECT_TRUE(streamed == whole);
 
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(streamed, std::uint64_t{1} << 32);
+  std::variant<CodecPicture, Failure> decoded = decode_with_codecs(streamed, std::uint64_t{1} << 32);
   const CodecPicture* picture = std::get_if<CodecPicture>(&decoded);
-  ASSERT_NE(picture, nullptr) << std::get<CodecFailure>(decoded).reason;
+  ASSERT_NE(picture, nullptr) << std::get<Failure>(decoded).reason;
   ASSERT_EQ(picture->width, c.width);
   ASSERT_EQ(picture->height, c.height);
   const std::size_t row_length = (c.width * 3 + 3) / 4 * 4;

@@ -126,7 +126,7 @@ std::optional<Failure> BmpBands::survey(std::uint64_t pixel_limit, std::uint32_t
   } else {
     // A few bytes of codes may declare more pixels than the limit allows: refused before the walk,
     // in the words the walk's end would use.
-    if (std::optional<CodecFailure> over = over_limit(bmp.width, bmp.height, pixel_limit))
+    if (std::optional<Failure> over = over_limit(bmp.width, bmp.height, pixel_limit))
       return Failure{Fault::unsupported, over->reason, std::nullopt};
     walk_.emplace(bmp, at_.pixel_bytes);
     // The first row of every band, in ascending order.

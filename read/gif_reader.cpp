@@ -132,7 +132,7 @@ std::optional<Failure> GifReader::read_screen(std::uint64_t pixel_limit) {
   height_ = le16(&header[8]);
   if (width_ == 0 || height_ == 0)
     return damaged("its screen is " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
-  if (std::optional<CodecFailure> over = over_limit(width_, height_, pixel_limit))
+  if (std::optional<Failure> over = over_limit(width_, height_, pixel_limit))
     return Failure{Fault::unsupported, over->reason};
   if (!raw_image_size(width_, height_))
     return Failure{Fault::unsupported, std::to_string(width_) + " x " + std::to_string(height_) +

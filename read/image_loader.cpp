@@ -59,7 +59,7 @@ std::optional<Failure> failure_of(const BmpPicture& bmp, std::uint64_t pixel_lim
       break;
   }
   const bool run_length = bmp.compression == 1 || bmp.compression == 2;
-  if (std::optional<CodecFailure> over = over_limit(bmp.width, bmp.height, pixel_limit); over && run_length)
+  if (std::optional<Failure> over = over_limit(bmp.width, bmp.height, pixel_limit); over && run_length)
     return Failure{Fault::unsupported, over->reason};
   return std::nullopt;
 }
@@ -144,20 +144,12 @@ PictureLoad LoadedPicture::load_with_codecs(FileView& view, std::uint64_t pixel_
   LoadedPicture picture;
   if (std::optional<PictureLoad> png = picture.load_png(file, pixel_limit)) return std::move(*png);
   if (std::optional<PictureLoad> pnm = picture.load_whole(PnmReader::open(file, pixel_limit))) return std::move(*pnm);
-  std::variant<CodecPicture, CodecFailure> decoded = decode_with_codecs(file, pixel_limit, reduce);
-  if (const CodecFailure* failure = std::get_if<CodecFailure>(&decoded)) {
-    switch (failure->fault) {
-      case CodecFault::not_recognised:
-        // A TGA has no signature, so it is tried last, when no other format has claimed the file.
-        if (std::optional<PictureLoad> tga = picture.load_whole(TgaReader::open(file, pixel_limit)))
-          return std::move(*tga);
-        return Failure{Fault::cannot_open, not_a_picture_reason(file)};
-      case CodecFault::broken:
-        return Failure{Fault::cannot_open, failure->reason};
-      case CodecFault::too_large:
-        break;
-    }
-    return Failure{Fault::unsupported, failure->reason};
+  std::variant<CodecPicture, Failure> decoded = decode_with_codecs(file, pixel_limit, reduce);
+  if (const Failure* failure = std::get_if<Failure>(&decoded)) {
+    if (failure->fault != Fault::not_recognised) return *failure;
+    // A TGA has no signature, so it is tried last, when no other format has claimed the file.
+    if (std::optional<PictureLoad> tga = picture.load_whole(TgaReader::open(file, pixel_limit))) return std::move(*tga);
+    return Failure{Fault::cannot_open, not_a_picture_reason(file)};
   }
   CodecPicture& codec = std::get<CodecPicture>(decoded);
   // A codec's stored order is top row first.

@@ -204,7 +204,7 @@ std::optional<Failure> PngReader::read_header(std::uint64_t pixel_limit) {
                    std::to_string(header[11]) + "; the format has only 0");
   if (header[12] > 1) return damaged("its IHDR declares interlace method " + std::to_string(header[12]));
   interlaced_ = header[12] == 1;
-  if (std::optional<CodecFailure> over = over_limit(width_, height_, pixel_limit))
+  if (std::optional<Failure> over = over_limit(width_, height_, pixel_limit))
     return Failure{Fault::unsupported, over->reason};
   if (!raw_image_size(width_, height_))
     return Failure{Fault::unsupported, std::to_string(width_) + " x " + std::to_string(height_) +
