@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <vector>
 
 #include "console/option_values.h"
 #include "containers/row_stride.h"
+#include "programs/version.h"
 
 namespace {
 
@@ -60,6 +62,8 @@ template <typename T>
 struct Choice {
   std::string_view name;
   T value;
+  // A name the choice had before, taken as the listed choice of the same value and listed nowhere.
+  bool former = false;
 };
 
 constexpr Choice<bool> row_orders[] = {{"stored", false}, {"top-down", true}};
@@ -81,10 +85,38 @@ constexpr Choice<int> font_depths[] = {{"1", 1}, {"2", 2}, {"4", 4}, {"8", 8}};
 constexpr Choice<LvglCompression> compressions[] = {{"rle", LvglCompression::rle}, {"lz4", LvglCompression::lz4}};
 
 template <auto& choices>
+constexpr std::size_t former_count = [] {
+  std::size_t count = 0;
+  for (const auto& choice : choices) count += choice.former ? 1 : 0;
+  return count;
+}();
+
+// The names the help and a refusal list: the choices but their former names.
+template <auto& choices>
 constexpr auto choice_names = [] {
-  std::array<std::string_view, std::size(choices)> names{};
-  for (std::size_t i = 0; i < names.size(); ++i) names[i] = choices[i].name;
+  std::array<std::string_view, std::size(choices) - former_count<choices>> names{};
+  std::size_t at = 0;
+  for (const auto& choice : choices) {
+    if (!choice.former) names[at++] = choice.name;
+  }
   return names;
+}();
+
+// Each former name with the listed choice of its value.
+template <auto& choices>
+constexpr auto former_choices = [] {
+  std::array<FormerName, former_count<choices>> formers{};
+  std::size_t at = 0;
+  for (const auto& choice : choices) {
+    if (!choice.former) continue;
+    formers[at].old_name = choice.name;
+    for (const auto& listed : choices) {
+      if (!listed.former && listed.value == choice.value && formers[at].new_name.empty())
+        formers[at].new_name = listed.name;
+    }
+    ++at;
+  }
+  return formers;
 }();
 
 // Sets the field that `field` selects to the choice named `value`.
@@ -105,6 +137,7 @@ constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::str
   return {.long_name = name,
           .verbs = verbs,
           .choices = choice_names<choices>,
+          .former_choices = former_choices<choices>,
           .help = help,
           .more = more,
           .apply = choose<choices, field>,
@@ -556,9 +589,24 @@ std::span<const OptionRow> option_table() {
 const OptionRow* find_option(std::string_view name, Verb verb) {
   const OptionRow* found = nullptr;
   for (const OptionRow& row : option_table()) {
-    if (name.empty() || (name != row.long_name && name != row.short_name)) continue;
+    if (!row.named(name)) continue;
     if (row.for_verb(verb)) return &row;
     if (found == nullptr) found = &row;
   }
   return found;
+}
+
+std::string former_names_note(const OptionRow& row) {
+  std::vector<std::string> formers;
+  if (!row.former_name.empty()) formers.emplace_back(row.former_name);
+  for (const FormerName& former : row.former_choices)
+    formers.push_back(std::string(former.old_name) + " for " + std::string(former.new_name));
+  if (formers.empty()) return {};
+  std::string note = "formerly ";
+  for (std::size_t i = 0; i < formers.size(); ++i) {
+    if (i != 0) note += i + 1 == formers.size() ? " and " : ", ";
+    note += formers[i];
+  }
+  // Former names last until the next major version, as the version's numbering promises.
+  return note + ", accepted until " + std::to_string(TOOL_VERSION_MAJOR + 1) + ".0";
 }
