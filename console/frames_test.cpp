@@ -1,4 +1,4 @@
-// --frames: pack's frames of an animated GIF against the frames ImageMagick composes of it, the C
+// --frame and --frames: pack's frames of an animated GIF against the frames ImageMagick composes of it, the C
 // header's count and delays, the refusals, and unpack's picture a frame.
 #include <gtest/gtest.h>
 
@@ -46,20 +46,24 @@ TEST_P(PackFrames, AreTheFramesImageMagickComposes) {
   arguments.insert(arguments.end(), {animation, dir.file("out.bin")});
   const Rgb565Run run = rgb565(arguments);
   ASSERT_EQ(run.code, 0) << run.err;
+  // Scripts read standard error: the former name --frames is taken without a word.
+  EXPECT_EQ(run.err, "");
   EXPECT_EQ(read_file(dir.file("out.bin")), composed_frames(c.first, c.count));
 }
 
 INSTANTIATE_TEST_SUITE_P(Disposals, PackFrames,
                          testing::Values(FramesCase{"FirstByDefault", {}, 0, 1},
-                                         FramesCase{"Second", {"--frames", "2"}, 1, 1},
-                                         FramesCase{"ThirdAfterADisposalToBackground", {"--frames", "3"}, 2, 1},
-                                         FramesCase{"FourthAfterADisposalToPrevious", {"--frames", "4"}, 3, 1},
-                                         FramesCase{"All", {"--frames", "all"}, 0, 4}),
+                                         FramesCase{"Second", {"--frame", "2"}, 1, 1},
+                                         FramesCase{"ThirdAfterADisposalToBackground", {"--frame", "3"}, 2, 1},
+                                         FramesCase{"FourthAfterADisposalToPrevious", {"--frame", "4"}, 3, 1},
+                                         FramesCase{"All", {"--frame", "all"}, 0, 4},
+                                         FramesCase{"SecondByTheFormerName", {"--frames", "2"}, 1, 1},
+                                         FramesCase{"AllByTheFormerName", {"--frames=all"}, 0, 4}),
                          [](const testing::TestParamInfo<FramesCase>& param) { return std::string(param.param.name); });
 
 TEST(PackFramesHeader, DeclaresTheCountAndEachDelay) {
   TempDir dir;
-  const Rgb565Run run = rgb565({"pack", "--frames", "all", "--c-array", "anim", animation, dir.file("anim.h")});
+  const Rgb565Run run = rgb565({"pack", "--frame", "all", "--c-array", "anim", animation, dir.file("anim.h")});
   ASSERT_EQ(run.code, 0) << run.err;
   const std::optional<Bytes> header = read_file(dir.file("anim.h"));
   ASSERT_TRUE(header);
@@ -96,14 +100,14 @@ TEST_P(FramesRefused, SayWhy) {
 
 INSTANTIATE_TEST_SUITE_P(Frames, FramesRefused,
                          testing::Values(Refused{"PastTheLast",
-                                                 {"pack", "--frames", "5", "IN", "OUT"},
+                                                 {"pack", "--frame", "5", "IN", "OUT"},
                                                  1,
-                                                 "Unsupported picture: it has 4 frames; --frames 5 asks for frame 5"},
-                                         Refused{"Zero", {"pack", "--frames", "0", "IN", "OUT"}, 2, "--frames"},
+                                                 "Unsupported picture: it has 4 frames; --frame 5 asks for frame 5"},
+                                         Refused{"Zero", {"pack", "--frame", "0", "IN", "OUT"}, 2, "--frame"},
                                          Refused{"LvglOfAll",
-                                                 {"pack", "--lvgl", "--frames", "all", "IN", "OUT"},
+                                                 {"pack", "--lvgl", "--frame", "all", "IN", "OUT"},
                                                  2,
-                                                 "--lvgl holds one picture, not --frames all"},
+                                                 "--lvgl holds one picture, not --frame all"},
                                          Refused{"UnpackToStandardOutput",
                                                  {"unpack", "--frames", "2", "IN", "-"},
                                                  2,

@@ -77,7 +77,10 @@ constexpr Choice<Rotation> rotations[] = {
 constexpr Choice<Flip> flips[] = {{"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
 constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}, {"stretch", Fit::stretch}};
 constexpr Choice<ResizeFilter> filters[] = {{"mitchell", ResizeFilter::mitchell}, {"nearest", ResizeFilter::nearest}};
-constexpr Choice<bool> orientations[] = {{"auto", true}, {"stored", false}};
+// --orientation stored kept the pixels as stored while --rows stored wrote a BMP's row order, so the
+// choices now say what becomes of the EXIF tag.
+constexpr Choice<bool> orientations[] = {
+    {"exif", true}, {"ignore", false}, {"auto", true, true}, {"stored", false, true}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
@@ -215,7 +218,8 @@ std::span<const OptionRow> option_table() {
        .format_option = format_option::palette},
       choice_option<orientations, upright>(
           "--orientation", pack_only,
-          "lay a JPEG, PNG or TIFF upright as its EXIF orientation says, or keep its pixels as stored (auto)",
+          "lay a JPEG, PNG or TIFF upright as its EXIF orientation says, or ignore the orientation and keep its "
+          "pixels as stored (exif)",
           "Phones and cameras store a photograph as the sensor read it and record how to turn it; every viewer "
           "shows it turned. It is laid upright before --crop, --rotate, --flip and --resize, whose coordinates are "
           "the upright picture's, and the sizes written in C and LVGL headers are the upright picture's."),
@@ -374,25 +378,34 @@ std::span<const OptionRow> option_table() {
              invocation.pack.align = invocation.unpack.align = *align;
              return std::string();
            }},
-      {.long_name = "--frames",
-       .verbs = converting,
+      {.long_name = "--frame",
+       .verbs = pack_only,
        .value = "all|N",
-       .help = "pack every frame of an animated GIF one after another (all), or frame N, from 1 (1); unpack a raw "
-               "input of N frames into a picture each",
+       .former_name = "--frames",
+       .help = "every frame of an animated GIF one after another (all), or frame N alone, from 1 (1)",
        .more = "Each frame is composed as a viewer shows it. A C header of all frames also declares NAME_frames and "
-               "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame. unpack names the "
-               "pictures after OUT, its number from 000 before the extension: out.png gives out-000.png, "
-               "out-001.png and so on.",
+               "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame.",
        .apply =
            [](Invocation& invocation, std::string_view name, std::string_view value) {
-             if (value == "all" && invocation.verb == Verb::pack) {
+             if (value == "all") {
                invocation.pack.all_frames = true;
                return std::string();
              }
+             const std::optional<std::uint32_t> frame = parse_count(value);
+             if (!frame || *frame == 0 || *frame > 99999) return bad_value(name, value, "all, or 1 to 99999");
+             invocation.pack.frame = *frame;
+             return std::string();
+           }},
+      {.long_name = "--frames",
+       .verbs = unpack_only,
+       .value = "N",
+       .help = "a raw input of N frames of --size one after another, each unpacked into a picture of its own",
+       .more = "The pictures are named after OUT, its number from 000 before the extension: out.png gives "
+               "out-000.png, out-001.png and so on.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
              const std::optional<std::uint32_t> count = parse_count(value);
-             if (!count || *count == 0 || *count > 99999)
-               return bad_value(name, value, invocation.verb == Verb::pack ? "all, or 1 to 99999" : "1 to 99999");
-             invocation.pack.frame = *count;
+             if (!count || *count == 0 || *count > 99999) return bad_value(name, value, "1 to 99999");
              invocation.unpack.frames = *count;
              return std::string();
            }},
@@ -486,9 +499,10 @@ std::span<const OptionRow> option_table() {
              invocation.subtract.refuse_longer_sub = false;
              return std::string();
            }},
-      {.long_name = "--size",
+      {.long_name = "--px",
        .verbs = font_only,
        .value = "PX",
+       .former_name = "--size",
        .help = "the em size in pixels, as FreeType and font converters take it (required)",
        .more = "The glyphs' boxes, the line height and the baseline follow from it and the font's own metrics. "
                "PX is 1 to 1024.",
