@@ -68,7 +68,8 @@ std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const 
   reader.setAutoTransform(false);
   // Qt reads more formats (BMP among them); the others are not this program's to convert.
   const QByteArray format = reader.format();
-  if (format != "png" && format != "jpeg" && format != "gif" && format != "tiff") return Failure{Fault::not_recognised, {}};
+  if (format != "png" && format != "jpeg" && format != "gif" && format != "tiff")
+    return Failure{Fault::not_recognised, {}};
   const std::string name = format == "jpeg" ? "JPEG" : format.toUpper().toStdString();
   const QSize size = reader.size();
   std::uint32_t reduced = 1;

@@ -49,7 +49,7 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
     return UsageError{"--lvgl writes one picture: --tiles goes with raw data or --c-array"};
   // Tiles are cut from one picture; the frames of an animation are pictures of their own.
   if (pack.tiles && (pack.all_frames || pack.frame != 1))
-    return UsageError{"--tiles cuts one picture into tiles: give it without --frames"};
+    return UsageError{"--tiles cuts one picture into tiles: give it without --frame"};
   if (invocation.lvgl) {
     // LVGL's rows are the top row first, whatever order the options came in.
     if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
@@ -59,8 +59,7 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
     if (invocation.c_array && c_type_given && !invocation.c_bytes)
       return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
     // An LVGL image describes one picture: frames laid after it would be read as nothing.
-    if (pack.all_frames)
-      return UsageError{"--lvgl holds one picture, not --frames all: pack each frame with --frames N"};
+    if (pack.all_frames) return UsageError{"--lvgl holds one picture, not --frame all: pack each frame with --frame N"};
   }
   // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless
   // words are asked for, which the container then refuses.
@@ -84,7 +83,7 @@ Result finish_font(Invocation invocation) {
   std::vector<std::string>& paths = invocation.inputs;
   if (paths.size() != 2) return UsageError{"font takes FONT and OUT"};
   if (paths[0] == standard_stream) return UsageError{"font reads FONT from a file, not '-' (standard input)"};
-  if (font.size_px == 0) return UsageError{"font needs --size PX, the em size in pixels"};
+  if (font.size_px == 0) return UsageError{"font needs --px PX, the em size in pixels"};
   invocation.output = paths[1];
   paths.pop_back();
   const std::string& output = invocation.output;
@@ -335,15 +334,15 @@ constexpr VerbHelp verb_helps[] = {
      "  rgb565 probe dump.bin\n"
      "  rgb565 probe --bytes be capture.raw\n"},
     {Verb::font,
-     "usage: rgb565 font FONT OUT --size PX [options]\n"
+     "usage: rgb565 font FONT OUT --px PX [options]\n"
      "\n"
      "A TrueType font's glyphs rasterised at an em size of PX pixels into bitmap glyphs for a panel: a C\n"
      "header for any display library, C source declaring an LVGL 9 font with --lvgl, or a PNG proof sheet\n"
      "of the glyphs when OUT ends in .png. OUT - writes the header or source to standard output.\n",
-     "  rgb565 font --size 16 DejaVuSans.ttf label_16.h\n"
-     "  rgb565 font --size 64 --chars 0123456789: --bpp 4 DejaVuSans.ttf digits_64.h\n"
-     "  rgb565 font --size 24 --range 0x20-0x7E --range U+00B0 --lvgl --kerning DejaVuSans.ttf ui_24.c\n"
-     "  rgb565 font --size 64 --chars 0123456789: DejaVuSans.ttf digits_64.png\n"},
+     "  rgb565 font --px 16 DejaVuSans.ttf label_16.h\n"
+     "  rgb565 font --px 64 --chars 0123456789: --bpp 4 DejaVuSans.ttf digits_64.h\n"
+     "  rgb565 font --px 24 --range 0x20-0x7E --range U+00B0 --lvgl --kerning DejaVuSans.ttf ui_24.c\n"
+     "  rgb565 font --px 64 --chars 0123456789: DejaVuSans.ttf digits_64.png\n"},
     {Verb::subtract,
      "usage: rgb565 subtract IMAGE SUB [-o OUT] [options]\n"
      "\n"
@@ -390,7 +389,7 @@ std::string help_text(const Invocation& invocation) {
       "       rgb565 unpack -d DIR IN.bin... [options]\n"
       "       rgb565 subtract IMAGE SUB [-o OUT]             Orvane's subtraction, in place unless -o\n"
       "       rgb565 probe DUMP... [options]                 guess a raw dump's size, format and byte order\n"
-      "       rgb565 font FONT OUT --size PX [options]       a TrueType font's glyphs for a panel\n"
+      "       rgb565 font FONT OUT --px PX [options]         a TrueType font's glyphs for a panel\n"
       "       rgb565 --help | --version\n"
       "       rgb565 VERB --help                             the verb's own usage, options and examples\n"
       "\n"

@@ -780,20 +780,31 @@ TEST(Rgb565, RefusesFromStandardInputWhatItDoesNotRead) {
 }
 
 // A phone's JPEG from standard input (staged in a file first) is laid upright too, and a C header
-// says so: Pillow stored the 32 x 24 picture as 24 x 32 with orientation 6.
+// says so: Pillow stored the 32 x 24 picture as 24 x 32 with orientation 6. The former names of the
+// choices, auto and stored, do what exif and ignore do, without a word on standard error.
 TEST(Rgb565, LaysAJpegFromStandardInputUpright) {
   const std::optional<Bytes> jpeg = read_file(std::string(ORIENTATION_TESTS) + "/orientation-6.jpg");
   ASSERT_TRUE(jpeg.has_value());
-  for (const bool stored : {false, true}) {
+  const struct {
+    std::vector<std::string> options;
+    const char* width;
+  } cases[] = {{{}, "photo_width 32\n"},
+               {{"--orientation", "exif"}, "photo_width 32\n"},
+               {{"--orientation", "ignore"}, "photo_width 24\n"},
+               {{"--orientation", "auto"}, "photo_width 32\n"},
+               {{"--orientation", "stored"}, "photo_width 24\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.options));
     TempDir dir;
     std::vector<std::string> arguments = {"pack", "--c-array", "photo", "-", dir.file("photo.h")};
-    if (stored) arguments.insert(arguments.begin() + 1, {"--orientation", "stored"});
+    arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
     const Rgb565Run run = rgb565(arguments, *jpeg);
     ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
     const std::optional<Bytes> header = read_file(dir.file("photo.h"));
     ASSERT_TRUE(header.has_value());
     const std::string text(header->begin(), header->end());
-    EXPECT_NE(text.find(stored ? "photo_width 24\n" : "photo_width 32\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(c.width), std::string::npos) << text;
   }
 }
 
@@ -821,7 +832,7 @@ TEST(Rgb565, MaxPixelsLimitsACompressedPicture) {
   EXPECT_EQ(enough.code, 0) << enough.err;
 }
 
-// --tiles and --frames where they mean nothing: usage errors that say why and write nothing. IN is
+// --tiles and --frame where they mean nothing: usage errors that say why and write nothing. IN is
 // an animated GIF of four frames.
 TEST(Rgb565, TilesAndFramesUsageErrorsSayWhy) {
   const struct {
@@ -831,8 +842,8 @@ TEST(Rgb565, TilesAndFramesUsageErrorsSayWhy) {
       {{"pack", "--tiles", "2x2", "--lvgl", "IN", "OUT"}, "--lvgl writes one picture: --tiles goes with raw data"},
       {{"pack", "--tiles", "2x2+1+1", "IN", "OUT"}, "--tiles"},
       {{"pack", "--tiles", "0x2", "IN", "OUT"}, "--tiles"},
-      {{"pack", "--frames", "0", "IN", "OUT"}, "--frames"},
-      {{"pack", "--lvgl", "--frames", "all", "IN", "OUT"}, "--lvgl holds one picture, not --frames all"},
+      {{"pack", "--frame", "0", "IN", "OUT"}, "--frame"},
+      {{"pack", "--lvgl", "--frame", "all", "IN", "OUT"}, "--lvgl holds one picture, not --frame all"},
       {{"unpack", "--frames", "2", "IN", "-"}, "unpack --frames writes a picture for each frame"},
       {{"unpack", "--frames", "all", "IN", "OUT"}, "--frames"},
   };

@@ -69,7 +69,7 @@ const Input inputs[] = {
     {"AnimatedGifAllFrames",
      "picture.gif",
      [] { return read_file(std::string(GIF_TESTS) + "/matrix.gif").value_or(Bytes{}); },
-     {"--frames", "all"},
+     {"--frame", "all"},
      3},
 };
 
@@ -85,7 +85,7 @@ const Transform transforms[] = {
     {"Crop", {"--crop", "10x6+3+2"}, 10, 6},
     {"Rotate90", {"--rotate", "90"}, 12, 16},
     {"Resize8x8", {"--resize", "8x8"}, 8, 8},
-    {"OrientationStored", {"--orientation", "stored"}, 16, 12},
+    {"OrientationIgnored", {"--orientation", "ignore"}, 16, 12},
     {"NearestTwice", {"--resize", "32x24", "--filter", "nearest"}, 32, 24},
     {"Tiles4x3", {"--tiles", "4x3"}, 4, 48, 16},
     {"Rotate90Tiles6x8", {"--rotate", "90", "--tiles", "6x8"}, 6, 32, 4},
@@ -142,7 +142,7 @@ std::vector<Case> all_cases() {
   for (const Format& format : formats) {
     for (const Transform& transform : transforms) {
       for (const Input& input : inputs) {
-        // Tiles are cut from one picture, and --frames all is refused with them.
+        // Tiles are cut from one picture, and --frame all is refused with them.
         if (transform.tiles == 0 || input.frames == 1) cases.push_back({&input, &transform, &format});
       }
     }
@@ -261,7 +261,7 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
        16},
       {"CArrayOfBytes", Kind::c_array, {"--c-array", "logo", "--c-type", "bytes", "--c-attribute", "PROGMEM"}},
   };
-  // An LVGL image holds one picture: tiles and --frames all are refused before anything is read.
+  // An LVGL image holds one picture: tiles and --frame all are refused before anything is read.
   if (c.format->lvgl_format && c.transform->tiles == 0 && frames == 1) {
     outputs.push_back({"Lvgl", Kind::lvgl_bin, {"--lvgl"}});
     outputs.push_back({"LvglAligned", Kind::lvgl_bin, {"--lvgl", "--align", "16"}, false, 16});

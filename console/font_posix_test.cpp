@@ -54,8 +54,8 @@ int main(void) {
 TEST(FontHeader, CompilesAsC99AndDrawsAGlyphFoundByItsCodePoint) {
   TempDir dir;
   const std::string font = std::string(FONT_TESTS) + "/shapes.ttf";
-  ASSERT_EQ(rgb565({"font", "--size", "32", "--kerning", font, dir.file("shapes.h")}).code, 0);
-  ASSERT_EQ(rgb565({"font", "--size", "32", "--bpp", "1", "--c-array", "bits", font, dir.file("bits.h")}).code, 0);
+  ASSERT_EQ(rgb565({"font", "--px", "32", "--kerning", font, dir.file("shapes.h")}).code, 0);
+  ASSERT_EQ(rgb565({"font", "--px", "32", "--bpp", "1", "--c-array", "bits", font, dir.file("bits.h")}).code, 0);
   write_file(dir.file("draw.c"), Bytes(std::begin(program), std::end(program) - 1));
   const std::string compile = std::string(TOOL_HOST_CC) + " -x c -std=c99 -pedantic -Wall -Wextra -Werror -o " +
                               dir.file("draw") + " " + dir.file("draw.c") + " && " + dir.file("draw") + " > " +

@@ -21,7 +21,12 @@ void append_option_help(std::string& text, const OptionRow& row, std::string_vie
   text.append(help_column - label.size(), ' ');
   TextColumn column(text, help_column, help_width);
   column.add(prefix);
-  column.add(row.help);
+  std::string help(row.help);
+  if (const std::string note = former_names_note(row); !note.empty()) {
+    help += "; ";
+    help += note;
+  }
+  column.add(help);
   text += '\n';
 }
 

@@ -32,6 +32,11 @@ INSTANTIATE_TEST_SUITE_P(
                              {.long_name = "--shade", .choices = shades, .help = "the shade"},
                              "pack:",
                              "  --shade dark|light        pack: the shade\n"},
+                    // A former name is said once, after the help, and never among the names.
+                    HelpCase{"FormerName",
+                             {.long_name = "--tint", .choices = shades, .former_name = "--shade", .help = "the tint"},
+                             "",
+                             "  --tint dark|light         the tint; formerly --shade, accepted until 2.0\n"},
                     HelpCase{"ShortAndLongName",
                              {.long_name = "--quiet", .short_name = "-q", .help = "say less"},
                              "",

@@ -19,14 +19,23 @@ std::vector<std::string_view> verbs_of(const OptionRow& row) {
   return verbs;
 }
 
-// The help made a sentence, then the further sentences.
+std::string capitalised(std::string text) {
+  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+// The help made a sentence, then the further sentences, then the former names.
 std::string prose_of(const OptionRow& row) {
-  std::string prose(row.help);
-  prose[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(prose[0])));
-  prose += ".";
+  std::string prose = capitalised(std::string(row.help)) + ".";
   if (!row.more.empty()) {
     prose += ' ';
     prose += row.more;
+  }
+  // Appended piece by piece: GCC 12 warns falsely on a literal + a string.
+  if (const std::string note = former_names_note(row); !note.empty()) {
+    prose += ' ';
+    prose += capitalised(note);
+    prose += '.';
   }
   return prose;
 }

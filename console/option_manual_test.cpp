@@ -29,6 +29,24 @@ TEST(OptionManual, TagsAnOptionsNamesChoicesAndVerbsOneSentenceALine) {
   EXPECT_EQ(option_manual_entry(quiet), ".TP\n.BR \\-q \", \" \\-\\-quiet\nSay less.\n");
 }
 
+// A renamed option's former name and its choices' former names close its entry, once.
+constexpr FormerName pale[] = {{"pale", "semi-light"}};
+constexpr OptionRow tint = {.long_name = "--tint",
+                            .verbs = converting,
+                            .choices = shades,
+                            .former_name = "--shade",
+                            .former_choices = pale,
+                            .help = "the tint"};
+
+TEST(OptionManual, EndsWithTheFormerNames) {
+  EXPECT_EQ(option_manual_entry(tint),
+            ".TP\n.BR \\-\\-tint \" \" dark |\\: semi\\-light\n.RB ( pack \", \" unpack )\n"
+            "The tint.\nFormerly \\-\\-shade and pale for semi-light, accepted until 2.0.\n");
+  EXPECT_EQ(option_guide_entry(tint),
+            "  --tint dark|semi-light\n"
+            "      (pack, unpack) The tint. Formerly --shade and pale for semi-light, accepted until 2.0.\n");
+}
+
 TEST(OptionGuide, IndentsTheSentencesUnderTheTagAndNamesTheVerbs) {
   EXPECT_EQ(option_guide_entry(shade),
             "  --shade dark|semi-light\n"

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <vector>
 
 #include "console/option_values.h"
 #include "containers/row_stride.h"
+#include "programs/version.h"
 
 namespace {
 
@@ -60,6 +62,8 @@ template <typename T>
 struct Choice {
   std::string_view name;
   T value;
+  // A name the choice had before, taken as the listed choice of the same value and listed nowhere.
+  bool former = false;
 };
 
 constexpr Choice<bool> row_orders[] = {{"stored", false}, {"top-down", true}};
@@ -73,7 +77,10 @@ constexpr Choice<Rotation> rotations[] = {
 constexpr Choice<Flip> flips[] = {{"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
 constexpr Choice<Fit> fits[] = {{"contain", Fit::contain}, {"cover", Fit::cover}, {"stretch", Fit::stretch}};
 constexpr Choice<ResizeFilter> filters[] = {{"mitchell", ResizeFilter::mitchell}, {"nearest", ResizeFilter::nearest}};
-constexpr Choice<bool> orientations[] = {{"auto", true}, {"stored", false}};
+// --orientation stored kept the pixels as stored while --rows stored wrote a BMP's row order, so the
+// choices now say what becomes of the EXIF tag.
+constexpr Choice<bool> orientations[] = {
+    {"exif", true}, {"ignore", false}, {"auto", true, true}, {"stored", false, true}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
@@ -81,10 +88,38 @@ constexpr Choice<int> font_depths[] = {{"1", 1}, {"2", 2}, {"4", 4}, {"8", 8}};
 constexpr Choice<LvglCompression> compressions[] = {{"rle", LvglCompression::rle}, {"lz4", LvglCompression::lz4}};
 
 template <auto& choices>
+constexpr std::size_t former_count = [] {
+  std::size_t count = 0;
+  for (const auto& choice : choices) count += choice.former ? 1 : 0;
+  return count;
+}();
+
+// The names the help and a refusal list: the choices but their former names.
+template <auto& choices>
 constexpr auto choice_names = [] {
-  std::array<std::string_view, std::size(choices)> names{};
-  for (std::size_t i = 0; i < names.size(); ++i) names[i] = choices[i].name;
+  std::array<std::string_view, std::size(choices) - former_count<choices>> names{};
+  std::size_t at = 0;
+  for (const auto& choice : choices) {
+    if (!choice.former) names[at++] = choice.name;
+  }
   return names;
+}();
+
+// Each former name with the listed choice of its value.
+template <auto& choices>
+constexpr auto former_choices = [] {
+  std::array<FormerName, former_count<choices>> formers{};
+  std::size_t at = 0;
+  for (const auto& choice : choices) {
+    if (!choice.former) continue;
+    formers[at].old_name = choice.name;
+    for (const auto& listed : choices) {
+      if (!listed.former && listed.value == choice.value && formers[at].new_name.empty())
+        formers[at].new_name = listed.name;
+    }
+    ++at;
+  }
+  return formers;
 }();
 
 // Sets the field that `field` selects to the choice named `value`.
@@ -105,6 +140,7 @@ constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::str
   return {.long_name = name,
           .verbs = verbs,
           .choices = choice_names<choices>,
+          .former_choices = former_choices<choices>,
           .help = help,
           .more = more,
           .apply = choose<choices, field>,
@@ -182,7 +218,8 @@ std::span<const OptionRow> option_table() {
        .format_option = format_option::palette},
       choice_option<orientations, upright>(
           "--orientation", pack_only,
-          "lay a JPEG, PNG or TIFF upright as its EXIF orientation says, or keep its pixels as stored (auto)",
+          "lay a JPEG, PNG or TIFF upright as its EXIF orientation says, or ignore the orientation and keep its "
+          "pixels as stored (exif)",
           "Phones and cameras store a photograph as the sensor read it and record how to turn it; every viewer "
           "shows it turned. It is laid upright before --crop, --rotate, --flip and --resize, whose coordinates are "
           "the upright picture's, and the sizes written in C and LVGL headers are the upright picture's."),
@@ -341,25 +378,34 @@ std::span<const OptionRow> option_table() {
              invocation.pack.align = invocation.unpack.align = *align;
              return std::string();
            }},
-      {.long_name = "--frames",
-       .verbs = converting,
+      {.long_name = "--frame",
+       .verbs = pack_only,
        .value = "all|N",
-       .help = "pack every frame of an animated GIF one after another (all), or frame N, from 1 (1); unpack a raw "
-               "input of N frames into a picture each",
+       .former_name = "--frames",
+       .help = "every frame of an animated GIF one after another (all), or frame N alone, from 1 (1)",
        .more = "Each frame is composed as a viewer shows it. A C header of all frames also declares NAME_frames and "
-               "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame. unpack names the "
-               "pictures after OUT, its number from 000 before the extension: out.png gives out-000.png, "
-               "out-001.png and so on.",
+               "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame.",
        .apply =
            [](Invocation& invocation, std::string_view name, std::string_view value) {
-             if (value == "all" && invocation.verb == Verb::pack) {
+             if (value == "all") {
                invocation.pack.all_frames = true;
                return std::string();
              }
+             const std::optional<std::uint32_t> frame = parse_count(value);
+             if (!frame || *frame == 0 || *frame > 99999) return bad_value(name, value, "all, or 1 to 99999");
+             invocation.pack.frame = *frame;
+             return std::string();
+           }},
+      {.long_name = "--frames",
+       .verbs = unpack_only,
+       .value = "N",
+       .help = "a raw input of N frames of --size one after another, each unpacked into a picture of its own",
+       .more = "The pictures are named after OUT, its number from 000 before the extension: out.png gives "
+               "out-000.png, out-001.png and so on.",
+       .apply =
+           [](Invocation& invocation, std::string_view name, std::string_view value) {
              const std::optional<std::uint32_t> count = parse_count(value);
-             if (!count || *count == 0 || *count > 99999)
-               return bad_value(name, value, invocation.verb == Verb::pack ? "all, or 1 to 99999" : "1 to 99999");
-             invocation.pack.frame = *count;
+             if (!count || *count == 0 || *count > 99999) return bad_value(name, value, "1 to 99999");
              invocation.unpack.frames = *count;
              return std::string();
            }},
@@ -453,9 +499,10 @@ std::span<const OptionRow> option_table() {
              invocation.subtract.refuse_longer_sub = false;
              return std::string();
            }},
-      {.long_name = "--size",
+      {.long_name = "--px",
        .verbs = font_only,
        .value = "PX",
+       .former_name = "--size",
        .help = "the em size in pixels, as FreeType and font converters take it (required)",
        .more = "The glyphs' boxes, the line height and the baseline follow from it and the font's own metrics. "
                "PX is 1 to 1024.",
@@ -556,9 +603,24 @@ std::span<const OptionRow> option_table() {
 const OptionRow* find_option(std::string_view name, Verb verb) {
   const OptionRow* found = nullptr;
   for (const OptionRow& row : option_table()) {
-    if (name.empty() || (name != row.long_name && name != row.short_name)) continue;
+    if (!row.named(name)) continue;
     if (row.for_verb(verb)) return &row;
     if (found == nullptr) found = &row;
   }
   return found;
+}
+
+std::string former_names_note(const OptionRow& row) {
+  std::vector<std::string> formers;
+  if (!row.former_name.empty()) formers.emplace_back(row.former_name);
+  for (const FormerName& former : row.former_choices)
+    formers.push_back(std::string(former.old_name) + " for " + std::string(former.new_name));
+  if (formers.empty()) return {};
+  std::string note = "formerly ";
+  for (std::size_t i = 0; i < formers.size(); ++i) {
+    if (i != 0) note += i + 1 == formers.size() ? " and " : ", ";
+    note += formers[i];
+  }
+  // Former names last until the next major version, as the version's numbering promises.
+  return note + ", accepted until " + std::to_string(TOOL_VERSION_MAJOR + 1) + ".0";
 }

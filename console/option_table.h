@@ -15,6 +15,14 @@ using VerbSet = unsigned;
 
 constexpr VerbSet verb_bit(Verb verb) { return 1u << static_cast<unsigned>(verb); }
 
+// A name that an option or a choice had before it was renamed, and the name it has now. The old
+// name is taken as the new one, without a word on standard error (scripts read it), until the next
+// major version; the help and the manual mention it once, and no list of choices shows it.
+struct FormerName {
+  std::string_view old_name;
+  std::string_view new_name;
+};
+
 struct OptionRow {
   // "--rows"; empty when the option has a short name only.
   std::string_view long_name = {};
@@ -25,6 +33,10 @@ struct OptionRow {
   std::string_view value = {};
   // The names a choice accepts, in the order the help lists them; empty for other options.
   std::span<const std::string_view> choices = {};
+  // The long name the option had before (font's --size for --px), taken as the long name.
+  std::string_view former_name = {};
+  // Choices renamed, taken as the choices they now are but never listed among them.
+  std::span<const FormerName> former_choices = {};
   // One line for --help, lower case and without a full stop; the manual page and the user guide
   // start with it too.
   std::string_view help = {};
@@ -38,12 +50,20 @@ struct OptionRow {
   unsigned format_option = 0;
 
   bool takes_value() const { return !value.empty() || !choices.empty(); }
+  bool named(std::string_view name) const {
+    return !name.empty() && (name == long_name || name == short_name || name == former_name);
+  }
   bool for_verb(Verb verb) const { return (verbs & verb_bit(verb)) != 0; }
 };
 
 // Every option, in the order --help and the manual page list them.
 std::span<const OptionRow> option_table();
 
-// The row that has `name` as its long or short name, or null. Rows of one name belong to verbs apart
-// (font's --size is not unpack's): the row of `verb`, or without one the first of that name.
+// The row that has `name` as its long, short or former name, or null. Rows of one name belong to
+// verbs apart (unpack's --size is not font's former --size): the row of `verb`, or without one the
+// first of that name.
 const OptionRow* find_option(std::string_view name, Verb verb = Verb::none);
+
+// The former names of a row, said once where the row is documented: "formerly --size, accepted
+// until 2.0", or "formerly auto for exif and stored for ignore, ..."; empty for a row without any.
+std::string former_names_note(const OptionRow& row);

@@ -28,7 +28,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
       {"N", "2"},           {"OUT", "diff"}, {"WxH+X+Y", "1x1+0+0"}, {"TEXT", "PROGMEM"}, {"PALETTE", "bw"},
       {"all|N", "2"},       {"PX", "16"},    {"A-B", "65-70"}};
   for (const OptionRow& row : option_table()) {
-    for (std::string_view name : {row.long_name, row.short_name}) {
+    for (std::string_view name : {row.long_name, row.short_name, row.former_name}) {
       if (name.empty()) continue;
       for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe, Verb::font}) {
         // A name that another row gives this verb is that row's to test.
@@ -45,7 +45,7 @@ TEST(OptionTable, EveryOptionIsTakenByItsOwnVerbsAndRefusedByTheOthers) {
         if (name == "--fit" || name == "--filter") arguments.insert(arguments.end(), {"--resize", "2x2"});
         if (name == "--c-type" || name == "--c-attribute") arguments.insert(arguments.end(), {"--c-array", "logo"});
         if (name == "--compress") arguments.push_back("--lvgl");
-        if (verb == Verb::font && name != "--size") arguments.insert(arguments.end(), {"--size", "16"});
+        if (verb == Verb::font && row.long_name != "--px") arguments.insert(arguments.end(), {"--px", "16"});
         // An option of some formats only, after the first format that takes it.
         for (const FormatInfo& info : pixel_formats()) {
           if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
@@ -113,7 +113,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "bad value 'bilinear' for --filter (mitchell, nearest)"},
         RefusalCase{{"pack", "--filter", "nearest", "a", "b"}, "--filter goes with --resize"},
         RefusalCase{{"pack", "--orientation", "upright", "a", "b"},
-                    "bad value 'upright' for --orientation (auto, stored)"},
+                    "bad value 'upright' for --orientation (exif, ignore)"},
+        // A former name is refused where its option is, and a refusal lists no former choice.
+        RefusalCase{{"unpack", "--frame", "2", "a", "b"}, "unknown option '--frame' for unpack"},
+        RefusalCase{{"unpack", "--orientation", "auto", "a", "b"}, "unknown option '--orientation' for unpack"},
+        RefusalCase{{"pack", "--frames", "0", "a", "b"}, "bad value '0' for --frames (all, or 1 to 99999)"},
+        RefusalCase{{"unpack", "--frames", "all", "a", "b"}, "bad value 'all' for --frames (1 to 99999)"},
+        RefusalCase{{"font", "--size", "0", "f.ttf", "f.h"}, "bad value '0' for --size (1 to 1024, for example 16)"},
+        RefusalCase{{"pack", "--tiles", "2x2", "--frames", "all", "a", "b"},
+                    "--tiles cuts one picture into tiles: give it without --frame"},
+        RefusalCase{{"pack", "--lvgl", "--frames", "all", "a", "b"},
+                    "--lvgl holds one picture, not --frame all: pack each frame with --frame N"},
         RefusalCase{{"unpack", "-j0", "-d", "out", "a"}, "bad value '0' for -j (1 to 256)"},
         RefusalCase{{"pack", "--c-array", "my-logo", "a", "b"},
                     "--c-array needs a C identifier that is not a keyword, not 'my-logo'"},
@@ -130,37 +140,36 @@ INSTANTIATE_TEST_SUITE_P(
                     "bad value '65536x1' for --resize (WxH, Wx or xH, for example 320x240)"},
         RefusalCase{{"pack", "--rotate", "45", "a", "b"}, "bad value '45' for --rotate (90, 180, 270)"},
         RefusalCase{{"pack", "--fit", "cover", "a", "b"}, "--fit goes with --resize"},
-        RefusalCase{{"font", "f.ttf", "f.h"}, "font needs --size PX, the em size in pixels"},
-        RefusalCase{{"font", "--size", "0", "f.ttf", "f.h"}, "bad value '0' for --size (1 to 1024, for example 16)"},
-        RefusalCase{{"font", "--size", "2x2", "f.ttf", "f.h"},
-                    "bad value '2x2' for --size (1 to 1024, for example 16)"},
+        RefusalCase{{"font", "f.ttf", "f.h"}, "font needs --px PX, the em size in pixels"},
+        RefusalCase{{"font", "--px", "0", "f.ttf", "f.h"}, "bad value '0' for --px (1 to 1024, for example 16)"},
+        RefusalCase{{"font", "--px", "2x2", "f.ttf", "f.h"}, "bad value '2x2' for --px (1 to 1024, for example 16)"},
         RefusalCase{{"unpack", "--size", "16", "a", "b"},
                     "bad value '16' for --size (WxH, for example 568x130, or auto)"},
-        RefusalCase{{"font", "--size", "16", "f.ttf"}, "font takes FONT and OUT"},
-        RefusalCase{{"font", "--size", "16", "-", "f.h"}, "font reads FONT from a file, not '-' (standard input)"},
-        RefusalCase{{"font", "--size", "16", "--range", "0x7E-0x20", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "f.ttf"}, "font takes FONT and OUT"},
+        RefusalCase{{"font", "--px", "16", "-", "f.h"}, "font reads FONT from a file, not '-' (standard input)"},
+        RefusalCase{{"font", "--px", "16", "--range", "0x7E-0x20", "f.ttf", "f.h"},
                     "bad value '0x7E-0x20' for --range (A-B or A, for example 0x20-0x7E, U+00B0 or 48-57)"},
-        RefusalCase{{"font", "--size", "16", "--range", "U+110000", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "--range", "U+110000", "f.ttf", "f.h"},
                     "bad value 'U+110000' for --range (A-B or A, for example 0x20-0x7E, U+00B0 or 48-57)"},
-        RefusalCase{{"font", "--size", "16", "--range", "0xG1", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "--range", "0xG1", "f.ttf", "f.h"},
                     "bad value '0xG1' for --range (A-B or A, for example 0x20-0x7E, U+00B0 or 48-57)"},
-        RefusalCase{{"font", "--size", "16", "--chars", "\xC3\x28", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "--chars", "\xC3\x28", "f.ttf", "f.h"},
                     "--chars takes UTF-8 text, and this is not valid UTF-8"},
-        RefusalCase{{"font", "--size", "16", "--chars", "\xC0\xAF", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "--chars", "\xC0\xAF", "f.ttf", "f.h"},
                     "--chars takes UTF-8 text, and this is not valid UTF-8"},
-        RefusalCase{{"font", "--size", "16", "--chars", "\xED\xA0\x80", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "--chars", "\xED\xA0\x80", "f.ttf", "f.h"},
                     "--chars takes UTF-8 text, and this is not valid UTF-8"},
-        RefusalCase{{"font", "--size", "16", "--bpp", "3", "f.ttf", "f.h"}, "bad value '3' for --bpp (1, 2, 4, 8)"},
-        RefusalCase{{"font", "--size", "16", "--lvgl", "f.ttf", "f.png"},
+        RefusalCase{{"font", "--px", "16", "--bpp", "3", "f.ttf", "f.h"}, "bad value '3' for --bpp (1, 2, 4, 8)"},
+        RefusalCase{{"font", "--px", "16", "--lvgl", "f.ttf", "f.png"},
                     "--lvgl writes C source; OUT ending in .png is the proof sheet"},
-        RefusalCase{{"font", "--size", "16", "--c-array", "f", "f.ttf", "f.PNG"},
+        RefusalCase{{"font", "--px", "16", "--c-array", "f", "f.ttf", "f.PNG"},
                     "--c-array and --c-attribute name C symbols; OUT ending in .png is the proof sheet"},
-        RefusalCase{{"font", "--size", "16", "--kerning", "f.ttf", "f.png"},
+        RefusalCase{{"font", "--px", "16", "--kerning", "f.ttf", "f.png"},
                     "--kerning goes with a C header or --lvgl; the proof sheet shows no pairs"},
-        RefusalCase{{"font", "--size", "16", "f.ttf", "-"}, "font to '-' (standard output) needs --c-array NAME"},
-        RefusalCase{{"font", "--size", "16", "--c-array", "int", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "f.ttf", "-"}, "font to '-' (standard output) needs --c-array NAME"},
+        RefusalCase{{"font", "--px", "16", "--c-array", "int", "f.ttf", "f.h"},
                     "--c-array needs a C identifier that is not a keyword, not 'int'"},
-        RefusalCase{{"font", "--size", "16", "--dither", "ordered", "f.ttf", "f.h"},
+        RefusalCase{{"font", "--px", "16", "--dither", "ordered", "f.ttf", "f.h"},
                     "unknown option '--dither' for font"}));
 
 // --background's colours as people write them, each name against its CSS value; and what is refused.
@@ -288,6 +297,109 @@ TEST(OptionTable, HelpAfterAVerbIsThatVerbsOwn) {
     const std::string help = help_text(std::get<Invocation>(parsed));
     for (const char* text : c.shown) EXPECT_NE(help.find(text), std::string::npos) << text << "\nnot in\n" << help;
     for (const char* text : c.left_out) EXPECT_EQ(help.find(text), std::string::npos) << text << "\nin\n" << help;
+  }
+}
+
+// The former spellings of renamed options and choices parse as their new spellings do: the
+// fields the option sets, written out, and the options recorded as given.
+struct FormerSpelling {
+  const char* name;
+  std::vector<std::string> former;
+  std::vector<std::string> current;
+  std::string (*fields)(const Invocation&);
+  const char* expected;
+};
+void PrintTo(const FormerSpelling& c, std::ostream* out) { *out << c.name; }
+
+std::string font_px(const Invocation& invocation) { return "px " + std::to_string(invocation.font.size_px); }
+std::string pack_frame(const Invocation& invocation) {
+  return "frame " + std::to_string(invocation.pack.frame) + (invocation.pack.all_frames ? " all" : "");
+}
+std::string orientation(const Invocation& invocation) { return invocation.pack.upright ? "exif" : "ignore"; }
+
+class FormerSpellings : public testing::TestWithParam<FormerSpelling> {};
+
+TEST_P(FormerSpellings, ParseAsTheNewSpelling) {
+  const auto former = parse(GetParam().former);
+  const auto current = parse(GetParam().current);
+  ASSERT_TRUE(std::holds_alternative<Invocation>(former)) << std::get<UsageError>(former).message;
+  ASSERT_TRUE(std::holds_alternative<Invocation>(current)) << std::get<UsageError>(current).message;
+  EXPECT_EQ(GetParam().fields(std::get<Invocation>(former)), GetParam().expected);
+  EXPECT_EQ(GetParam().fields(std::get<Invocation>(current)), GetParam().expected);
+  EXPECT_EQ(std::get<Invocation>(former).given, std::get<Invocation>(current).given);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Aliases, FormerSpellings,
+    testing::Values(FormerSpelling{"FontSize",
+                                   {"font", "--size", "16", "f.ttf", "f.h"},
+                                   {"font", "--px", "16", "f.ttf", "f.h"},
+                                   font_px,
+                                   "px 16"},
+                    FormerSpelling{"FontSizeInline",
+                                   {"font", "--size=24", "f.ttf", "f.h"},
+                                   {"font", "--px=24", "f.ttf", "f.h"},
+                                   font_px,
+                                   "px 24"},
+                    FormerSpelling{"PackFrames",
+                                   {"pack", "--frames", "3", "a", "b"},
+                                   {"pack", "--frame", "3", "a", "b"},
+                                   pack_frame,
+                                   "frame 3"},
+                    FormerSpelling{"PackFramesAll",
+                                   {"pack", "--frames=all", "a", "b"},
+                                   {"pack", "--frame=all", "a", "b"},
+                                   pack_frame,
+                                   "frame 1 all"},
+                    FormerSpelling{"PackFramesBeforeTheVerb",
+                                   {"--frames", "2", "pack", "a", "b"},
+                                   {"--frame", "2", "pack", "a", "b"},
+                                   pack_frame,
+                                   "frame 2"},
+                    FormerSpelling{"OrientationStored",
+                                   {"pack", "--orientation", "stored", "a", "b"},
+                                   {"pack", "--orientation", "ignore", "a", "b"},
+                                   orientation,
+                                   "ignore"},
+                    // After ignore, so that auto is seen to set what exif sets rather than leave the default.
+                    FormerSpelling{"OrientationAuto",
+                                   {"pack", "--orientation", "ignore", "--orientation", "auto", "a", "b"},
+                                   {"pack", "--orientation", "ignore", "--orientation", "exif", "a", "b"},
+                                   orientation,
+                                   "exif"}),
+    [](const testing::TestParamInfo<FormerSpelling>& row) { return std::string(row.param.name); });
+
+// --help lists the new spellings, and names each former one once, beside its option.
+TEST(OptionTable, HelpNamesTheNewSpellingsAndEachFormerOneOnce) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::vector<const char*> shown;
+    std::vector<const char*> left_out;
+    int formerly;
+  } cases[] = {
+      {{"--help"},
+       {"  --px PX ", "  --frame all|N ", "  --orientation exif|ignore\n", "  --frames N ",
+        "rgb565 font FONT OUT --px PX ", "formerly --size, accepted until 2.0", "formerly --frames, accepted until 2.0",
+        "formerly auto for exif and stored for ignore, accepted until 2.0"},
+       {"--size PX", "--frames all", "auto|stored", "exif|ignore|"},
+       3},
+      {{"font", "--help"},
+       {"usage: rgb565 font FONT OUT --px PX [options]\n", "  --px PX ", "  rgb565 font --px 16 "},
+       {"--size PX", "--size 16"},
+       1},
+      {{"pack", "--help"}, {"  --frame all|N ", "  --orientation exif|ignore\n"}, {"--frames N", "--size"}, 2},
+      {{"unpack", "--help"}, {"  --frames N "}, {"--frame all", "--orientation"}, 0},
+  };
+  for (const auto& c : cases) {
+    const std::variant<Invocation, UsageError> parsed = parse(c.arguments);
+    ASSERT_TRUE(std::holds_alternative<Invocation>(parsed)) << testing::PrintToString(c.arguments);
+    const std::string help = help_text(std::get<Invocation>(parsed));
+    for (const char* text : c.shown) EXPECT_NE(help.find(text), std::string::npos) << text << "\nnot in\n" << help;
+    for (const char* text : c.left_out) EXPECT_EQ(help.find(text), std::string::npos) << text << "\nin\n" << help;
+    int formerly = 0;
+    for (std::size_t at = help.find("formerly"); at != std::string::npos; at = help.find("formerly", at + 1))
+      ++formerly;
+    EXPECT_EQ(formerly, c.formerly) << testing::PrintToString(c.arguments);
   }
 }
 

@@ -1,5 +1,5 @@
 // rgb565 font's glyphs from read/font-tests/shapes.ttf, whose shapes make_font.py lays down in
-// font units, 64 to the em: at --size 64 a unit is a pixel, at --size 32 half of one. Every
+// font units, 64 to the em: at --px 64 a unit is a pixel, at --px 32 half of one. Every
 // expectation is worked from those corners by hand.
 #include "jobs/font.h"
 

@@ -95,7 +95,7 @@ TEST(PackFramesHeader, DeclaresTheCountAndEachDelay) {
 
 TEST(PackFrames, PastTheLastIsRefused) {
   const Packed packed = pack_animation(frames(5));
-  EXPECT_EQ(outcome_text(packed.outcome), "Unsupported picture: it has 4 frames; --frames 5 asks for frame 5");
+  EXPECT_EQ(outcome_text(packed.outcome), "Unsupported picture: it has 4 frames; --frame 5 asks for frame 5");
   EXPECT_FALSE(packed.output);
 }
 

@@ -100,7 +100,7 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     const std::uint32_t available = source.frames();
     if (options.frame > available)
       return refusal(Ending::unsupported_picture,
-                     "it has " + std::to_string(available) + (available == 1 ? " frame" : " frames") + "; --frames " +
+                     "it has " + std::to_string(available) + (available == 1 ? " frame" : " frames") + "; --frame " +
                          std::to_string(options.frame) + " asks for frame " + std::to_string(options.frame));
     const std::uint32_t first = options.all_frames ? 0 : options.frame - 1;
     const std::uint32_t frames = options.all_frames ? available : 1;

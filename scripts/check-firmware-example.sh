@@ -112,7 +112,7 @@ cases=(
   "build|CONTAINER lvgl PREFIX ui C_ATTRIBUTE \"__attribute__((aligned(4)))\" SOURCES images/logo.bmp|logo.c|static const uint8_t ui_logo_map[12] __attribute__((aligned(4))) = {"
   "build|FRAMES all PREFIX ui SOURCES images/anim.gif|anim.h|#define ui_anim_frames 4"
   "build|FRAMES all SOURCES images/anim.gif|anim.h|static const uint32_t anim_delays_ms[4] = {"
-  "fails|CONTAINER lvgl-bin FRAMES all SOURCES images/anim.gif|anim.bin|--lvgl holds one picture, not --frames all"
+  "fails|CONTAINER lvgl-bin FRAMES all SOURCES images/anim.gif|anim.bin|--lvgl holds one picture, not --frame all"
   "fails|SOURCES images/notes.png|notes.h|rgb565: images/notes.png: Cannot open input"
   "fails|FORMAT rgb56 SOURCES images/logo.bmp|logo.h|rgb565: bad value 'rgb56' for --format"
 )

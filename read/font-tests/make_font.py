@@ -2,7 +2,7 @@
 """Writes the test fonts of rgb565 font with plain struct: no font library, so that what the tests
 expect of them follows from the shapes below alone.
 
-shapes.ttf has 64 units to the em, so at --size 64 one unit is one pixel:
+shapes.ttf has 64 units to the em, so at --px 64 one unit is one pixel:
   U+0020 space: no outline, advance 8;
   U+0041 'A': a rectangle from (2, 0) to (12, 20), advance 14;
   U+0042 'B': a right triangle (0, 0), (16, 0), (0, 16), advance 18;
