@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "console/option_clashes.h"
 #include "console/option_help.h"
 #include "console/option_table.h"
 #include "console/standard_streams.h"
@@ -27,40 +28,15 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
   }
   if (!packing) return std::nullopt;
   PackOptions& pack = invocation.pack;
-  // Dithering decides which pixels light, so a threshold given with it would be ignored.
-  if (pack.dither != Dither::none &&
-      std::find(invocation.given.begin(), invocation.given.end(), "--threshold") != invocation.given.end())
-    return UsageError{"--dither and --threshold both choose which pixels light; give one of them"};
   if (!pack.palette.empty()) {
     const std::size_t entries = std::size_t{1} << info.index_bits;
     if (pack.palette.size() > entries)
       return UsageError{"--palette has " + std::to_string(pack.palette.size()) + " colours; " + format + " holds " +
                         std::to_string(entries)};
-    // The palette's colours are opaque, so the picture is laid over the background to meet them.
-    if (pack.premultiply)
-      return UsageError{"--premultiply has no alpha to scale with --palette, whose colours are opaque"};
   }
-  const bool c_type_given =
-      std::find(invocation.given.begin(), invocation.given.end(), "--c-type") != invocation.given.end();
-  if (c_type_given && !invocation.c_array) return UsageError{"--c-type goes with --c-array"};
-  if (!pack.c_attribute.empty() && !invocation.c_array) return UsageError{"--c-attribute goes with --c-array"};
-  if (pack.compression != LvglCompression::none && !invocation.lvgl) return UsageError{"--compress goes with --lvgl"};
-  if (invocation.lvgl && pack.tiles)
-    return UsageError{"--lvgl writes one picture: --tiles goes with raw data or --c-array"};
-  // Tiles are cut from one picture; the frames of an animation are pictures of their own.
-  if (pack.tiles && (pack.all_frames || pack.frame != 1))
-    return UsageError{"--tiles cuts one picture into tiles: give it without --frame"};
-  if (invocation.lvgl) {
-    // LVGL's rows are the top row first, whatever order the options came in.
-    if (std::find(invocation.given.begin(), invocation.given.end(), "--rows") != invocation.given.end() &&
-        !pack.top_down)
-      return UsageError{"--lvgl writes the top row first, not --rows stored"};
-    pack.top_down = true;
-    if (invocation.c_array && c_type_given && !invocation.c_bytes)
-      return UsageError{"--lvgl's C source holds bytes, not --c-type words"};
-    // An LVGL image describes one picture: frames laid after it would be read as nothing.
-    if (pack.all_frames) return UsageError{"--lvgl holds one picture, not --frame all: pack each frame with --frame N"};
-  }
+  const bool c_type_given = invocation.was_given("--c-type");
+  // LVGL's rows are the top row first (a clash refused --rows stored with it).
+  if (invocation.lvgl) pack.top_down = true;
   // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless
   // words are asked for, which the container then refuses.
   const bool words = !invocation.c_bytes && (info.format == PixelFormat::rgb565 || c_type_given);
@@ -84,22 +60,15 @@ Result finish_font(Invocation invocation) {
   if (paths.size() != 2) return UsageError{"font takes FONT and OUT"};
   if (paths[0] == standard_stream) return UsageError{"font reads FONT from a file, not '-' (standard input)"};
   if (font.size_px == 0) return UsageError{"font needs --px PX, the em size in pixels"};
+  if (std::optional<UsageError> clash = first_clash(invocation)) return *clash;
   invocation.output = paths[1];
   paths.pop_back();
-  const std::string& output = invocation.output;
-  if (names_png(output)) {
-    if (invocation.lvgl) return UsageError{"--lvgl writes C source; OUT ending in .png is the proof sheet"};
-    if (invocation.c_array || !font.c_attribute.empty())
-      return UsageError{"--c-array and --c-attribute name C symbols; OUT ending in .png is the proof sheet"};
-    if (font.kerning) return UsageError{"--kerning goes with a C header or --lvgl; the proof sheet shows no pairs"};
+  if (names_png(invocation.output)) {
     font.output = FontOutput::sheet;
     return invocation;
   }
   // Without --c-array the console names the symbols after OUT's stem.
-  if (!invocation.c_array) {
-    if (output == standard_stream) return UsageError{"font to '-' (standard output) needs --c-array NAME"};
-    return invocation;
-  }
+  if (!invocation.c_array) return invocation;
   if (!is_c_identifier(font.c_array))
     return UsageError{"--c-array needs a C identifier that is not a keyword, not '" + font.c_array + "'"};
   return invocation;
@@ -124,12 +93,7 @@ Result finish(Invocation invocation) {
     UnpackOptions& unpack = invocation.unpack;
     // A format guessed needs its size guessed too, unless the size is given.
     if (unpack.guess_format && unpack.width == 0) unpack.guess_size = true;
-    unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.bytes_given;
-    // The guess reads rows that follow one another unpadded.
-    if ((unpack.guess_size || unpack.guess_format) && unpack.align != 1)
-      return UsageError{"--size auto and --format auto guess rows without padding; give --size with --align"};
-    if (unpack.frames != 0 && (unpack.guess_size || unpack.guess_format))
-      return UsageError{"--frames needs the frame's --size and --format; auto guesses one picture"};
+    unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.was_given("--bytes");
   }
   if (invocation.verb == Verb::subtract) {
     if (paths.size() != 2) return UsageError{"subtract takes IMAGE and SUB"};
@@ -141,31 +105,21 @@ Result finish(Invocation invocation) {
       return UsageError{"-o names IMAGE or SUB; the difference goes to a new file"};
     return invocation;
   }
+  if (!invocation.directory.empty() && paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
+  if (std::optional<UsageError> clash = first_clash(invocation)) return *clash;
   if (std::optional<UsageError> misfit = check_format_options(invocation)) return *misfit;
   const PackOptions& pack = invocation.pack;
-  if (pack.dither != Dither::none && pack.format.rounding == Rounding::nearest)
-    return UsageError{"--dither and --round nearest both choose the levels; give one of them"};
-  if (invocation.fit_given && !pack.transforms.resize) return UsageError{"--fit goes with --resize"};
-  if (invocation.filter_given && !pack.transforms.resize) return UsageError{"--filter goes with --resize"};
-  // With one side given the other keeps the picture's proportions, so no fit is left to choose.
-  if (invocation.fit_given && (pack.transforms.resize->width == 0 || pack.transforms.resize->height == 0))
-    return UsageError{"--fit needs both sides of --resize; Wx or xH keeps the picture's proportions"};
   if (!invocation.directory.empty()) {
-    if (paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
-    if (standard) return UsageError{"-d takes files; '-' (standard input) goes without -d"};
     // In a batch the array's name comes from each input's stem, NAME (if given) before it.
     if (is_c_source(pack.container) && !pack.c_array.empty() && !is_c_identifier(pack.c_array + "_"))
       return UsageError{"--c-array needs a C identifier, not '" + pack.c_array + "'"};
     return invocation;
   }
-  if (invocation.jobs != 0) return UsageError{"-j goes with -d: one file converts on its own"};
   if (is_c_source(pack.container) && !is_c_identifier(pack.c_array))
     return UsageError{"--c-array needs a C identifier that is not a keyword, not '" + pack.c_array + "'"};
   if (paths.size() != 2) return UsageError{verb + " takes IN and OUT, or -d DIR and inputs"};
   invocation.output = paths[1];
   paths.pop_back();
-  if (invocation.verb == Verb::unpack && invocation.unpack.frames != 0 && invocation.output == standard_stream)
-    return UsageError{"unpack --frames writes a picture for each frame, named after OUT, not to '-'"};
   return invocation;
 }
 
@@ -365,6 +319,7 @@ std::string help_text(const Invocation& invocation) {
     std::string text = help.usage;
     text += '\n';
     text += verb_options_help(help.verb);
+    if (const std::string clashes = clashes_help(help.verb); !clashes.empty()) text += '\n' + clashes;
     if (help.verb == Verb::pack || help.verb == Verb::unpack) {
       text += '\n';
       const PixelFormat format =

@@ -3,6 +3,8 @@
 // list can be tried on it alone.
 #pragma once
 
+#include <algorithm>
+
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,12 +36,6 @@ struct Invocation {
   unsigned jobs = 0;
   // probe --sheet: the PNG that draws the dump's best readings side by side; empty for none.
   std::string sheet;
-  // --bytes was given: unpack --size auto and probe then take the byte order as given.
-  bool bytes_given = false;
-  // --fit was given, which means something only with --resize.
-  bool fit_given = false;
-  // --filter was given, which also means something only with --resize.
-  bool filter_given = false;
   // pack's container as its options ask for it, in any order: --c-array, --c-type bytes and
   // --lvgl; the arguments once read choose pack.container from them.
   bool c_array = false;
@@ -53,6 +49,11 @@ struct Invocation {
   // The long names of the options given, so that those that mean nothing for the format chosen are
   // refused whatever order they came in.
   std::vector<std::string_view> given;
+
+  // Whether the option of this long name was given, under any of its names: the one way to know it.
+  bool was_given(std::string_view long_name) const {
+    return std::find(given.begin(), given.end(), long_name) != given.end();
+  }
 };
 
 struct UsageError {

@@ -225,9 +225,8 @@ std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
 // rgb565 probe: each dump's likeliest layouts on standard output, best first.
 int run_probe(const Invocation& invocation, ConsoleStreams streams) {
   ProbeLimits limits;
-  if (invocation.bytes_given) limits.bytes = invocation.unpack.format.bytes;
-  if (std::find(invocation.given.begin(), invocation.given.end(), "--format") != invocation.given.end())
-    limits.format = invocation.unpack.pixel_format;
+  if (invocation.was_given("--bytes")) limits.bytes = invocation.unpack.format.bytes;
+  if (invocation.was_given("--format")) limits.format = invocation.unpack.pixel_format;
   if (!invocation.sheet.empty() && invocation.inputs.size() != 1) {
     streams.err << "rgb565: --sheet draws the readings of one dump; give one\n" << usage_hint;
     return exit_usage;

@@ -1,5 +1,7 @@
 #include "console/option_manual.h"
 
+#include "console/option_clashes.h"
+
 #include <cctype>
 #include <vector>
 
@@ -17,6 +19,17 @@ std::vector<std::string_view> verbs_of(const OptionRow& row) {
   }
   if (verbs.size() == std::size(verbs_in_order)) verbs.clear();
   return verbs;
+}
+
+// The verbs of `verbs`, "pack, unpack".
+std::string verbs_named(VerbSet verbs) {
+  std::string names;
+  for (const Verb verb : {Verb::pack, Verb::unpack, Verb::subtract, Verb::probe, Verb::font}) {
+    if ((verbs & verb_bit(verb)) == 0) continue;
+    if (!names.empty()) names += ", ";
+    names += verb_name(verb);
+  }
+  return names;
 }
 
 std::string capitalised(std::string text) {
@@ -195,6 +208,26 @@ std::string formats_guide() {
   for (const FormatInfo& info : pixel_formats()) {
     if (!text.empty()) text += '\n';
     text += format_guide_entry(info, option_table());
+  }
+  return text;
+}
+
+std::string clashes_manual() {
+  std::string roff;
+  for (const OptionClash& clash : option_clashes()) {
+    roff += ".TP\n.B " + roff_literal(clash.first) + " with " + roff_literal(clash.second) + " (" +
+            verbs_named(clash.verbs) + ")\n" + roff_sentences(capitalised(std::string(clash.reason)) + ".");
+  }
+  return roff;
+}
+
+std::string clashes_guide() {
+  std::string text;
+  for (const OptionClash& clash : option_clashes()) {
+    if (!text.empty()) text += '\n';
+    text += guide_entry(
+        std::string(clash.first) + " with " + std::string(clash.second) + " (" + verbs_named(clash.verbs) + ")",
+        capitalised(std::string(clash.reason)) + ".");
   }
   return text;
 }

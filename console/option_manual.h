@@ -18,11 +18,14 @@
 // OPTIONS and FORMATS lists, each entry a tagged paragraph.
 std::string options_manual();
 std::string formats_manual();
+// The options that do not go together, from the clash table, with each refusal's reason.
+std::string clashes_manual();
 
 // The same lists for the user guide: each entry its tag line, then its sentences indented by six
 // spaces and wrapped before column 96; entries are a blank line apart.
 std::string options_guide();
 std::string formats_guide();
+std::string clashes_guide();
 
 // One entry of those lists.
 std::string option_manual_entry(const OptionRow& row);

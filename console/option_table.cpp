@@ -29,24 +29,15 @@ WordFormat& word_format(Invocation& invocation) {
 bool& top_down(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.top_down : invocation.unpack.top_down;
 }
-ByteOrder& byte_order(Invocation& invocation) {
-  invocation.bytes_given = true;
-  return word_format(invocation).bytes;
-}
+ByteOrder& byte_order(Invocation& invocation) { return word_format(invocation).bytes; }
 ChannelOrder& channel_order(Invocation& invocation) { return word_format(invocation).channels; }
 Rounding& rounding(Invocation& invocation) { return invocation.pack.format.rounding; }
 Dither& dither(Invocation& invocation) { return invocation.pack.dither; }
 Expansion& expansion(Invocation& invocation) { return invocation.unpack.format.expansion; }
 Rotation& rotation(Invocation& invocation) { return invocation.pack.transforms.rotation; }
 Flip& flip(Invocation& invocation) { return invocation.pack.transforms.flip; }
-Fit& fit(Invocation& invocation) {
-  invocation.fit_given = true;
-  return invocation.pack.transforms.fit;
-}
-ResizeFilter& filter(Invocation& invocation) {
-  invocation.filter_given = true;
-  return invocation.pack.transforms.filter;
-}
+Fit& fit(Invocation& invocation) { return invocation.pack.transforms.fit; }
+ResizeFilter& filter(Invocation& invocation) { return invocation.pack.transforms.filter; }
 bool& upright(Invocation& invocation) { return invocation.pack.upright; }
 PixelFormat& pixel_format(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.pixel_format : invocation.unpack.pixel_format;

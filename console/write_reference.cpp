@@ -1,6 +1,7 @@
 // A build step, not part of rgb565: writes its manual page, or the Windows user guide, from the
 // document's template, putting the option list made from the option table in the place of the line
-// "@OPTIONS@", and the format list from the format table in the place of "@FORMATS@", so that the
+// "@OPTIONS@", the format list from the format table in the place of "@FORMATS@" and the options
+// that do not go together from the clash table in the place of "@CLASHES@", so that the
 // document describes exactly the options and formats the program accepts. The lines put in end as
 // the template's lines do (CRLF for the user guide, which Notepad reads).
 //
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
     std::string_view marker;
     std::string lines;
   } lists[] = {{"@OPTIONS@", man ? options_manual() : options_guide()},
-               {"@FORMATS@", man ? formats_manual() : formats_guide()}};
+               {"@FORMATS@", man ? formats_manual() : formats_guide()},
+               {"@CLASHES@", man ? clashes_manual() : clashes_guide()}};
   for (const auto& list : lists) {
     if (!fill(text, list.marker, line_end, list.lines)) {
       std::cerr << "rgb565_write_reference: " << argv[2] << " has no line " << list.marker << "\n";
