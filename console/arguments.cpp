@@ -10,6 +10,7 @@
 #include "containers/c_array.h"
 #include "containers/pack_container.h"
 #include "files/output_file.h"
+#include "read/picture_types.h"
 
 namespace {
 
@@ -259,7 +260,7 @@ constexpr VerbHelp verb_helps[] = {
      "usage: rgb565 pack IN OUT.bin [options]\n"
      "       rgb565 pack -d DIR IN... [options]\n"
      "\n"
-     "Kestrin's conversion of a BMP, or of a PNG, JPEG, GIF, TGA, PNM or TIFF, into a raw RGB565\n"
+     "Kestrin's conversion of a BMP, or of a @PICTURES@, into a raw RGB565\n"
      "image, or into a C header with --c-array. IN - reads the picture from standard input, OUT -\n"
      "writes the raw image to standard output; messages go to standard error.\n",
      "  rgb565 pack logo.bmp logo.bin\n"
@@ -317,6 +318,10 @@ std::string help_text(const Invocation& invocation) {
   for (const VerbHelp& help : verb_helps) {
     if (help.verb != invocation.verb) continue;
     std::string text = help.usage;
+    // The kinds of picture pack reads are named from their table.
+    if (const std::size_t at = text.find("@PICTURES@"); at != std::string::npos)
+      text.replace(at, 10,
+                   picture_type_names([](const PictureTypeRow& type) { return type.type != PictureType::bmp; }));
     text += '\n';
     text += verb_options_help(help.verb);
     if (const std::string clashes = clashes_help(help.verb); !clashes.empty()) text += '\n' + clashes;

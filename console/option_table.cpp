@@ -9,6 +9,7 @@
 #include "console/option_values.h"
 #include "containers/row_stride.h"
 #include "programs/version.h"
+#include "read/picture_types.h"
 
 namespace {
 
@@ -138,6 +139,20 @@ constexpr OptionRow choice_option(std::string_view name, VerbSet verbs, std::str
           .format_option = format_option};
 }
 
+// The kinds of picture two options concern, named from the table of kinds.
+std::string_view orientation_help() {
+  static const std::string help =
+      "lay a " + picture_type_names([](const PictureTypeRow& type) { return type.exif; }) +
+      " upright as its EXIF orientation says, or ignore the orientation and keep its pixels as stored (exif)";
+  return help;
+}
+std::string_view max_pixels_help() {
+  static const std::string help = "the most pixels a run-length coded BMP or a " +
+                                  picture_type_names([](const PictureTypeRow& type) { return type.compressed; }) +
+                                  " may have (178956970)";
+  return help;
+}
+
 // --palette's further sentences, with the built-in palettes' colours, which their table keeps.
 std::string_view palette_more() {
   static const std::string more =
@@ -208,9 +223,7 @@ std::span<const OptionRow> option_table() {
                    std::string_view value) { return read_palette(name, value, invocation.pack.palette); },
        .format_option = format_option::palette},
       choice_option<orientations, upright>(
-          "--orientation", pack_only,
-          "lay a JPEG, PNG or TIFF upright as its EXIF orientation says, or ignore the orientation and keep its "
-          "pixels as stored (exif)",
+          "--orientation", pack_only, orientation_help(),
           "Phones and cameras store a photograph as the sensor read it and record how to turn it; every viewer "
           "shows it turned. It is laid upright before --crop, --rotate, --flip and --resize, whose coordinates are "
           "the upright picture's, and the sizes written in C and LVGL headers are the upright picture's."),
@@ -403,7 +416,7 @@ std::span<const OptionRow> option_table() {
       {.long_name = "--max-pixels",
        .verbs = pack_only,
        .value = "N",
-       .help = "the most pixels a PNG, JPEG, GIF, TIFF, TGA, PNM or run-length coded BMP may have (178956970)",
+       .help = max_pixels_help(),
        .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
                "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
                "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "
