@@ -229,7 +229,7 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     }
     if (!row->for_verb(invocation.verb))
       return UsageError{"unknown option '" + std::string(name) + "' for " + std::string(verb_name(invocation.verb))};
-    if (std::string error = row->apply(invocation, name, *value); !error.empty()) return UsageError{error};
+    if (std::optional<UsageError> error = row->apply(invocation, name, *value)) return *error;
     invocation.given.push_back(row->long_name);
   }
   if (invocation.verb == Verb::none && !invocation.help && !invocation.version) return UsageError{"no verb given"};

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "console/usage_error.h"
 #include "jobs/font.h"
 #include "jobs/pack.h"
 #include "jobs/subtract.h"
@@ -54,10 +55,6 @@ struct Invocation {
   bool was_given(std::string_view long_name) const {
     return std::find(given.begin(), given.end(), long_name) != given.end();
   }
-};
-
-struct UsageError {
-  std::string message;
 };
 
 // `arguments` without the program's name.

@@ -116,14 +116,14 @@ constexpr auto former_choices = [] {
 
 // Sets the field that `field` selects to the choice named `value`.
 template <auto& choices, auto field>
-std::string choose(Invocation& invocation, std::string_view name, std::string_view value) {
+std::optional<UsageError> choose(Invocation& invocation, std::string_view name, std::string_view value) {
   for (const auto& choice : choices) {
     if (value == choice.name) {
       field(invocation) = choice.value;
       return {};
     }
   }
-  return bad_value(name, value, listed(choice_names<choices>));
+  return UsageError{bad_value(name, value, listed(choice_names<choices>))};
 }
 
 template <auto& choices, auto field>
@@ -181,16 +181,17 @@ std::span<const OptionRow> option_table() {
                "The layout of each format is listed under FORMATS. "
                "With auto, unpack guesses the format, the byte order unless --bytes is given, and the size unless "
                "--size is given, as probe does; given to probe, a format is taken as known.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             invocation.unpack.guess_format = value == "auto";
-             if (value == "auto")
-               return invocation.verb == Verb::unpack ? std::string() : std::string("--format auto goes with unpack");
-             const FormatInfo* info = find_pixel_format(value);
-             if (info == nullptr) return bad_value(name, value, listed(pixel_format_names()));
-             pixel_format(invocation) = info->format;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         invocation.unpack.guess_format = value == "auto";
+         if (value == "auto") {
+           if (invocation.verb == Verb::unpack) return std::nullopt;
+           return UsageError{"--format auto goes with unpack"};
+         }
+         const FormatInfo* info = find_pixel_format(value);
+         if (info == nullptr) return UsageError{bad_value(name, value, listed(pixel_format_names()))};
+         pixel_format(invocation) = info->format;
+         return std::nullopt;
+       }},
       choice_option<row_orders, top_down>(
           "--rows", converting,
           "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
@@ -219,8 +220,9 @@ std::span<const OptionRow> option_table() {
        .help = "i1, i2, i4, i8: the palette, stored in the order given: a built-in name (bw, bwr, bwy, 7color, "
                "gray4, gray16), colours RRGGBB,RRGGBB,... or a GIMP .gpl file",
        .more = palette_more(),
-       .apply = [](Invocation& invocation, std::string_view name,
-                   std::string_view value) { return read_palette(name, value, invocation.pack.palette); },
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         return read_palette(name, value, invocation.pack.palette);
+       },
        .format_option = format_option::palette},
       choice_option<orientations, upright>(
           "--orientation", pack_only, orientation_help(),
@@ -234,13 +236,12 @@ std::span<const OptionRow> option_table() {
        .more = "WxH alone keeps the top left corner. The rectangle must lie inside the picture. "
                "The crop comes first, then --rotate, --flip and --resize, in that order, whatever order they are "
                "given in.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             Rect rect;
-             if (!parse_crop(value, rect)) return bad_value(name, value, "WxH+X+Y, for example 320x240+40+0");
-             invocation.pack.transforms.crop = rect;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         Rect rect;
+         if (!parse_crop(value, rect)) return UsageError{bad_value(name, value, "WxH+X+Y, for example 320x240+40+0")};
+         invocation.pack.transforms.crop = rect;
+         return std::nullopt;
+       }},
       choice_option<rotations, rotation>("--rotate", pack_only, "turn the picture clockwise by 90, 180 or 270 degrees",
                                          "For a panel mounted sideways or upside down."),
       choice_option<flips, flip>("--flip", pack_only, "mirror the picture left to right, or top to bottom",
@@ -254,13 +255,12 @@ std::span<const OptionRow> option_table() {
                "unless --filter nearest. "
                "Transparent pixels do not darken their neighbours. "
                "W and H are at most 65535.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             ResizeTo to;
-             if (!parse_resize(value, to)) return bad_value(name, value, "WxH, Wx or xH, for example 320x240");
-             invocation.pack.transforms.resize = to;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         ResizeTo to;
+         if (!parse_resize(value, to)) return UsageError{bad_value(name, value, "WxH, Wx or xH, for example 320x240")};
+         invocation.pack.transforms.resize = to;
+         return std::nullopt;
+       }},
       choice_option<fits, fit>("--fit", pack_only,
                                "with --resize WxH: keep the whole picture, centred on --background; fill W x H, "
                                "cutting off what overhangs; or stretch it to W x H (contain)",
@@ -280,14 +280,13 @@ std::span<const OptionRow> option_table() {
        .more = "The picture must be a whole number of tiles; a refusal names the sizes that are. A C header "
                "declares NAME_width and NAME_height as the tile's and NAME_tiles as their count. All tiles share "
                "one palette. Not with --lvgl.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             Rect rect;
-             if (value.find('+') != std::string_view::npos || !parse_crop(value, rect))
-               return bad_value(name, value, "WxH, for example 32x32");
-             invocation.pack.tiles = TileSize{rect.width, rect.height};
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         Rect rect;
+         if (value.find('+') != std::string_view::npos || !parse_crop(value, rect))
+           return UsageError{bad_value(name, value, "WxH, for example 32x32")};
+         invocation.pack.tiles = TileSize{rect.width, rect.height};
+         return std::nullopt;
+       }},
       choice_option<scans, pages>("--scan", converting,
                                   "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
                                   format_option::scan),
@@ -295,22 +294,20 @@ std::span<const OptionRow> option_table() {
        .verbs = pack_only,
        .value = "N",
        .help = "mono1: the least luma, 0 to 255, that lights a pixel (128)",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             const std::optional<std::uint32_t> threshold = parse_count(value);
-             if (!threshold || *threshold > 255) return bad_value(name, value, "0 to 255");
-             invocation.pack.threshold = static_cast<std::uint8_t>(*threshold);
-             return std::string();
-           },
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint32_t> threshold = parse_count(value);
+         if (!threshold || *threshold > 255) return UsageError{bad_value(name, value, "0 to 255")};
+         invocation.pack.threshold = static_cast<std::uint8_t>(*threshold);
+         return std::nullopt;
+       },
        .format_option = format_option::threshold},
       {.long_name = "--premultiply",
        .verbs = converting,
        .help = "colours scaled by their alpha in a format with alpha; unpack divides them again",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.pack.premultiply = invocation.unpack.premultiplied = true;
-             return std::string();
-           },
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.pack.premultiply = invocation.unpack.premultiplied = true;
+         return std::nullopt;
+       },
        .format_option = format_option::premultiply},
       {.long_name = "--background",
        .verbs = pack_only,
@@ -319,11 +316,10 @@ std::span<const OptionRow> option_table() {
                "RRGGBB, #RRGGBB, #RGB or a CSS basic colour name (black)",
        .more = "The names are black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, "
                "yellow, navy, blue, teal and aqua, in any case. #RGB doubles each digit: #F80 is FF8800.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             return parse_colour(value, invocation.pack.background) ? std::string()
-                                                                    : bad_value(name, value, colour_syntax);
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         if (parse_colour(value, invocation.pack.background)) return std::nullopt;
+         return UsageError{bad_value(name, value, colour_syntax)};
+       }},
       {.long_name = "--c-array",
        .verbs = pack_only,
        .value = "NAME",
@@ -333,12 +329,11 @@ std::span<const OptionRow> option_table() {
                "On a little-endian processor the array's bytes are the raw image's bytes. "
                "NAME may not be a C keyword. With -d, logo.png becomes logo.h declaring logo_width, logo_height and "
                "logo[] (--c-array ''), or with --c-array icon, icon_logo.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             invocation.c_array = true;
-             invocation.pack.c_array = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         invocation.c_array = true;
+         invocation.pack.c_array = value;
+         return std::nullopt;
+       }},
       choice_option<c_types, c_bytes>(
           "--c-type", pack_only, "with --c-array: an array of 16-bit words (rgb565 only), or of the output's bytes",
           "Bytes have no byte order to get wrong; every format but rgb565 is written so."),
@@ -346,11 +341,10 @@ std::span<const OptionRow> option_table() {
        .verbs = pack_only,
        .value = "TEXT",
        .help = "with --c-array: TEXT after the array's name, such as PROGMEM or a section",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             invocation.pack.c_attribute = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         invocation.pack.c_attribute = value;
+         return std::nullopt;
+       }},
       {.long_name = "--lvgl",
        .verbs = pack_only,
        .help = "an LVGL 9 image: its 12-byte header before the raw bytes, or with --c-array C source declaring an "
@@ -358,11 +352,10 @@ std::span<const OptionRow> option_table() {
        .more = "Its rows are the top row first. It takes gray8, i1 to i8, rgb565 (--bytes be for RGB565_SWAPPED), "
                "rgb565a8, argb8565, rgb888, xrgb8888 and argb8888, red in the high bits. "
                "unpack reads such a .bin by its header, without --size or --format.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.lvgl = true;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.lvgl = true;
+         return std::nullopt;
+       }},
       choice_option<compressions, compression>(
           "--compress", pack_only, "with --lvgl: the image's data compressed by LVGL's RLE or by LZ4",
           "LVGL decompresses such an image whole when it first draws it (LV_USE_RLE or LV_USE_LZ4 in its "
@@ -374,14 +367,13 @@ std::span<const OptionRow> option_table() {
        .help = "each row padded with zeros to a multiple of N bytes, N a power of two up to 1024 (1)",
        .more = "The palette of i1 to i8 is not padded; rgb565a8's alpha rows are half the stride apart, and mono1's "
                "pages are its rows. An LVGL image's header gives the stride, and unpack reads it from there.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             const std::optional<std::uint32_t> align = parse_count(value);
-             if (!align || *align == 0 || *align > max_alignment || (*align & (*align - 1)) != 0)
-               return bad_value(name, value, "a power of two up to 1024, for example 4");
-             invocation.pack.align = invocation.unpack.align = *align;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint32_t> align = parse_count(value);
+         if (!align || *align == 0 || *align > max_alignment || (*align & (*align - 1)) != 0)
+           return UsageError{bad_value(name, value, "a power of two up to 1024, for example 4")};
+         invocation.pack.align = invocation.unpack.align = *align;
+         return std::nullopt;
+       }},
       {.long_name = "--frame",
        .verbs = pack_only,
        .value = "all|N",
@@ -389,30 +381,28 @@ std::span<const OptionRow> option_table() {
        .help = "every frame of an animated GIF one after another (all), or frame N alone, from 1 (1)",
        .more = "Each frame is composed as a viewer shows it. A C header of all frames also declares NAME_frames and "
                "NAME_delays_ms[], each frame's delay in milliseconds; --lvgl takes one frame.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             if (value == "all") {
-               invocation.pack.all_frames = true;
-               return std::string();
-             }
-             const std::optional<std::uint32_t> frame = parse_count(value);
-             if (!frame || *frame == 0 || *frame > 99999) return bad_value(name, value, "all, or 1 to 99999");
-             invocation.pack.frame = *frame;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         if (value == "all") {
+           invocation.pack.all_frames = true;
+           return std::nullopt;
+         }
+         const std::optional<std::uint32_t> frame = parse_count(value);
+         if (!frame || *frame == 0 || *frame > 99999) return UsageError{bad_value(name, value, "all, or 1 to 99999")};
+         invocation.pack.frame = *frame;
+         return std::nullopt;
+       }},
       {.long_name = "--frames",
        .verbs = unpack_only,
        .value = "N",
        .help = "a raw input of N frames of --size one after another, each unpacked into a picture of its own",
        .more = "The pictures are named after OUT, its number from 000 before the extension: out.png gives "
                "out-000.png, out-001.png and so on.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             const std::optional<std::uint32_t> count = parse_count(value);
-             if (!count || *count == 0 || *count > 99999) return bad_value(name, value, "1 to 99999");
-             invocation.unpack.frames = *count;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint32_t> count = parse_count(value);
+         if (!count || *count == 0 || *count > 99999) return UsageError{bad_value(name, value, "1 to 99999")};
+         invocation.unpack.frames = *count;
+         return std::nullopt;
+       }},
       {.long_name = "--max-pixels",
        .verbs = pack_only,
        .value = "N",
@@ -421,13 +411,13 @@ std::span<const OptionRow> option_table() {
                "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
                "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "
                "1 MiB (a BMP: its own length, of at most N pixels), and refused when longer.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             const std::optional<std::uint64_t> limit = parse_long_count(value);
-             if (!limit || *limit == 0) return bad_value(name, value, "a count of pixels, for example 400000000");
-             invocation.pack.pixel_limit = *limit;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint64_t> limit = parse_long_count(value);
+         if (!limit || *limit == 0)
+           return UsageError{bad_value(name, value, "a count of pixels, for example 400000000")};
+         invocation.pack.pixel_limit = *limit;
+         return std::nullopt;
+       }},
       choice_option<expansions, expansion>("--expand", unpack_only,
                                            "low bits zero, or filled by repeating the high bits",
                                            "Repeating them keeps full intensity full.", format_option::expand),
@@ -440,11 +430,10 @@ std::span<const OptionRow> option_table() {
                "standard error, and an input whose best guess is not clearly ahead of the next is refused with "
                "the likeliest sizes. auto needs a file: the guess reads the whole dump. From standard input (-) "
                "no more than the frame is read, and a longer input is refused.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             return parse_size(value, invocation.unpack) ? std::string()
-                                                         : bad_value(name, value, "WxH, for example 568x130, or auto");
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         if (parse_size(value, invocation.unpack)) return std::nullopt;
+         return UsageError{bad_value(name, value, "WxH, for example 568x130, or auto")};
+       }},
       {.short_name = "-d",
        .verbs = converting,
        .value = "DIR",
@@ -453,24 +442,22 @@ std::span<const OptionRow> option_table() {
                "Each output takes its input's stem and .bin, .bmp or, with --c-array, .h (.c with --lvgl). "
                "A line \"N converted, M failed\" ends the run. "
                "Standard input and output (-) go without -d.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             if (value.empty()) return std::string("-d needs a folder");
-             invocation.directory = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         if (value.empty()) return UsageError{"-d needs a folder"};
+         invocation.directory = value;
+         return std::nullopt;
+       }},
       {.short_name = "-j",
        .verbs = converting,
        .value = "N",
        .help = "with -d, convert N files at once (one per processor)",
        .more = "Messages keep the inputs' order.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             const std::optional<std::uint32_t> jobs = parse_count(value);
-             if (!jobs || *jobs == 0 || *jobs > 256) return bad_value(name, value, "1 to 256");
-             invocation.jobs = *jobs;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint32_t> jobs = parse_count(value);
+         if (!jobs || *jobs == 0 || *jobs > 256) return UsageError{bad_value(name, value, "1 to 256")};
+         invocation.jobs = *jobs;
+         return std::nullopt;
+       }},
       {.long_name = "--sheet",
        .verbs = probe_only,
        .value = "OUT",
@@ -478,31 +465,28 @@ std::span<const OptionRow> option_table() {
                "size and byte order",
        .more = "Up to four readings, best first, each at a height of 160 pixels (or 480 across when wider), so "
                "that the one that is the picture shows at a glance.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             if (value.empty()) return std::string("--sheet needs a file");
-             invocation.sheet = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         if (value.empty()) return UsageError{"--sheet needs a file"};
+         invocation.sheet = value;
+         return std::nullopt;
+       }},
       {.short_name = "-o",
        .verbs = subtract_only,
        .value = "OUT",
        .help = "write the difference to OUT and leave IMAGE as it was",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             if (value.empty()) return std::string("-o needs a file");
-             invocation.subtract.output = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         if (value.empty()) return UsageError{"-o needs a file"};
+         invocation.subtract.output = value;
+         return std::nullopt;
+       }},
       {.long_name = "--longer-sub",
        .verbs = subtract_only,
        .help = "take a SUB longer than IMAGE, of which only IMAGE's length is used",
        .more = "Without it such a SUB is refused: it is most often IMAGE and SUB given the wrong way round.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.subtract.refuse_longer_sub = false;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.subtract.refuse_longer_sub = false;
+         return std::nullopt;
+       }},
       {.long_name = "--px",
        .verbs = font_only,
        .value = "PX",
@@ -510,37 +494,32 @@ std::span<const OptionRow> option_table() {
        .help = "the em size in pixels, as FreeType and font converters take it (required)",
        .more = "The glyphs' boxes, the line height and the baseline follow from it and the font's own metrics. "
                "PX is 1 to 1024.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             const std::optional<std::uint32_t> size = parse_count(value);
-             if (!size || *size == 0 || *size > font_max_size)
-               return bad_value(name, value, "1 to 1024, for example 16");
-             invocation.font.size_px = static_cast<int>(*size);
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint32_t> size = parse_count(value);
+         if (!size || *size == 0 || *size > font_max_size)
+           return UsageError{bad_value(name, value, "1 to 1024, for example 16")};
+         invocation.font.size_px = static_cast<int>(*size);
+         return std::nullopt;
+       }},
       {.long_name = "--range",
        .verbs = font_only,
        .value = "A-B",
        .help = "the characters A to B, or A alone, each in hex (0x41, U+0041) or decimal; repeatable",
        .more = "--range and --chars add up; without either the characters are printable ASCII, 0x20-0x7E. A "
                "character the font lacks is left out, and named on standard error.",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             return parse_code_point_range(value, invocation.font.code_points)
-                        ? std::string()
-                        : bad_value(name, value, "A-B or A, for example 0x20-0x7E, U+00B0 or 48-57");
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         if (parse_code_point_range(value, invocation.font.code_points)) return std::nullopt;
+         return UsageError{bad_value(name, value, "A-B or A, for example 0x20-0x7E, U+00B0 or 48-57")};
+       }},
       {.long_name = "--chars",
        .verbs = font_only,
        .value = "TEXT",
        .help = "the characters of TEXT, in UTF-8; repeatable",
-       .apply =
-           [](Invocation& invocation, std::string_view name, std::string_view value) {
-             // The text is not echoed: what is not UTF-8 would not print as it was typed.
-             return parse_utf8(value, invocation.font.code_points)
-                        ? std::string()
-                        : std::string(name) + " takes UTF-8 text, and this is not valid UTF-8";
-           }},
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         // The text is not echoed: what is not UTF-8 would not print as it was typed.
+         if (parse_utf8(value, invocation.font.code_points)) return std::nullopt;
+         return UsageError{std::string(name) + " takes UTF-8 text, and this is not valid UTF-8"};
+       }},
       choice_option<font_depths, font_bpp>(
           "--bpp", font_only, "bits a pixel: coverage levels 2, 4, 16 or 256 (4)",
           "Each pixel takes the level nearest its coverage; 1 lights the pixels at least half covered."),
@@ -548,58 +527,52 @@ std::span<const OptionRow> option_table() {
        .verbs = font_only,
        .help = "add the font's kerning pairs among the glyphs chosen",
        .more = "Read from the font's GPOS pair adjustments, or its kern table, in whole pixels in a C header.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.font.kerning = true;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.font.kerning = true;
+         return std::nullopt;
+       }},
       {.long_name = "--c-array",
        .verbs = font_only,
        .value = "NAME",
        .help = "the name that the symbols of the C header or LVGL source start with (OUT's stem)",
        .more = "The header declares NAME_bitmaps, NAME_glyphs, NAME_glyph_count, NAME_line_height and "
                "NAME_baseline; the LVGL source the lv_font_t NAME. It must be a C identifier.",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             invocation.c_array = true;
-             invocation.font.c_array = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         invocation.c_array = true;
+         invocation.font.c_array = value;
+         return std::nullopt;
+       }},
       {.long_name = "--c-attribute",
        .verbs = font_only,
        .value = "TEXT",
        .help = "TEXT after each array's name in the C header or LVGL source, such as PROGMEM or a section",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view value) {
-             invocation.font.c_attribute = value;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view value) -> std::optional<UsageError> {
+         invocation.font.c_attribute = value;
+         return std::nullopt;
+       }},
       {.long_name = "--lvgl",
        .verbs = font_only,
        .help = "C source declaring an LVGL 9 lv_font_t NAME, in place of the C header",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.lvgl = true;
-             invocation.font.output = FontOutput::lvgl;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.lvgl = true;
+         invocation.font.output = FontOutput::lvgl;
+         return std::nullopt;
+       }},
       {.long_name = "--help",
        .short_name = "-h",
        .verbs = anywhere,
        .help = "print the usage; after a verb, that verb's own, with the layout of one word under the options given",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.help = true;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.help = true;
+         return std::nullopt;
+       }},
       {.long_name = "--version",
        .verbs = anywhere,
        .help = "print the version",
-       .apply =
-           [](Invocation& invocation, std::string_view, std::string_view) {
-             invocation.version = true;
-             return std::string();
-           }},
+       .apply = [](Invocation& invocation, std::string_view, std::string_view) -> std::optional<UsageError> {
+         invocation.version = true;
+         return std::nullopt;
+       }},
   };
   return options;
 }

@@ -43,8 +43,8 @@ struct OptionRow {
   // Further sentences that only the manual page and the user guide have room for.
   std::string_view more = {};
   // Applies the value given after `name` (empty for an option without a value) to the invocation:
-  // an error message for the user, or an empty string when the value was taken.
-  std::string (*apply)(Invocation& invocation, std::string_view name, std::string_view value) = nullptr;
+  // the usage error that says why the value was not taken, or nothing when it was.
+  std::optional<UsageError> (*apply)(Invocation& invocation, std::string_view name, std::string_view value) = nullptr;
   // The format_option bit (pixel_format.h) of an option that only some pixel formats take; 0 for
   // an option that every format takes.
   unsigned format_option = 0;

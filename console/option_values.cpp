@@ -135,7 +135,7 @@ std::string builtin_names() {
 
 }  // namespace
 
-std::string read_palette(std::string_view name, std::string_view value, std::vector<BgraQuad>& palette) {
+std::optional<UsageError> read_palette(std::string_view name, std::string_view value, std::vector<BgraQuad>& palette) {
   // "--palette 'what': why", built by appending: GCC 12 warns falsely on a literal + a string.
   const auto about = [](std::string_view what, std::string_view why) {
     std::string message = "--palette '";
@@ -144,14 +144,14 @@ std::string read_palette(std::string_view name, std::string_view value, std::vec
     message += why;
     return message;
   };
-  const auto take = [&](PaletteRead read, std::string_view what) {
-    if (std::string* why = std::get_if<std::string>(&read)) return about(what, *why);
+  const auto take = [&](PaletteRead read, std::string_view what) -> std::optional<UsageError> {
+    if (std::string* why = std::get_if<std::string>(&read)) return UsageError{about(what, *why)};
     palette = std::move(std::get<std::vector<BgraQuad>>(read));
-    return std::string();
+    return std::nullopt;
   };
   if (const BuiltinPalette* builtin = find_builtin_palette(value)) {
     palette.assign(builtin->colours.begin(), builtin->colours.end());
-    return {};
+    return std::nullopt;
   }
   if (looks_like_colour_list(value)) return take(read_colour_list(value), value);
   // A palette file has at most 256 colours of a short line each: a megabyte is more than any needs.
@@ -165,14 +165,14 @@ std::string read_palette(std::string_view name, std::string_view value, std::vec
     std::string message = bad_value(name, value, valid);
     message += ": ";
     message += describe(*error);
-    return message;
+    return UsageError{std::move(message)};
   }
   const FileView& view = std::get<FileView>(opened);
-  if (view.file_size() > most_bytes) return about(path, "over a megabyte, not a palette");
+  if (view.file_size() > most_bytes) return UsageError{about(path, "over a megabyte, not a palette")};
   const std::span<const std::uint8_t> bytes = view.bytes();
   std::string text(bytes.size(), '\0');
   if (access_views([&] { std::copy(bytes.begin(), bytes.end(), text.begin()); }) != nullptr)
-    return about(path, cut_short_reason);
+    return UsageError{about(path, cut_short_reason)};
   return take(read_gimp_palette(text), path);
 }
 

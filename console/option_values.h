@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/usage_error.h"
 #include "jobs/pack.h"
 #include "jobs/unpack.h"
 
@@ -46,8 +47,8 @@ bool parse_colour(std::string_view text, BgrTriple& colour);
 
 // The palette --palette names: a built-in palette's name, a list of colours (RRGGBB,RRGGBB,...), or
 // the path of a GIMP palette file, tried in that order (./NAME reads a file whose name would be
-// taken for one of the others). An error message for the user, or an empty string when read.
-std::string read_palette(std::string_view name, std::string_view value, std::vector<BgraQuad>& palette);
+// taken for one of the others). The usage error that says why it was not read, or nothing.
+std::optional<UsageError> read_palette(std::string_view name, std::string_view value, std::vector<BgraQuad>& palette);
 
 // "bw (000000, FFFFFF), bwr (...)": the built-in palettes and their colours, for the manual.
 std::string builtin_palettes_listed();
