@@ -181,12 +181,12 @@ std::variant<Invocation, UsageError> parse_arguments(std::span<const std::string
     if (first == "probe") invocation.verb = Verb::probe;
     if (first == "font") invocation.verb = Verb::font;
     // Only the command line reads and writes pictures through the system's codecs.
-    invocation.pack.codecs = invocation.unpack.codecs = true;
+    invocation.pack.switches.codecs = invocation.unpack.switches.codecs = true;
     invocation.unpack.refuse_pictures = true;
     invocation.unpack.lvgl_header = true;
     // The console refuses an output that is its input, so pack and unpack may keep their input open
     // while they write, a band at a time.
-    invocation.pack.stream = invocation.unpack.stream = true;
+    invocation.pack.switches.stream = invocation.unpack.switches.stream = true;
     invocation.subtract.refuse_longer_sub = true;
     if (invocation.verb != Verb::none) ++at;
   }

@@ -3,6 +3,8 @@
 // the console into a message and an exit code.
 #pragma once
 
+#include <cstdint>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +48,21 @@ enum class Ending {
   // The conversion ran, but its output could not be created or written; whatever was at the path
   // is as it was.
   not_saved,
+};
+
+// How a front end runs a conversion, apart from anything its user chose: the command line turns
+// each on, the dialogs none.
+struct JobSwitches {
+  // Read and write pictures of every kind the programs take, not BMPs alone: pack reads PNG, JPEG,
+  // GIF, TIFF, TGA and PNM too (through the project's readers or the platform's codecs), unpack
+  // writes a PNG when the output's name ends in .png. The dialogs keep to BMPs.
+  bool codecs = false;
+  // Write the output as it is made, a band of rows at a time, with the input still open, so that a
+  // picture of any size takes a few megabytes. The input and the output must then be different
+  // files, and "Saving" comes before the conversion.
+  bool stream = false;
+  // Rows to a band when streaming; 0 for as many as fit about a megabyte.
+  std::uint32_t band_rows = 0;
 };
 
 struct Outcome {

@@ -101,8 +101,8 @@ TEST_P(BmpSuite, StreamsInBandsAsItConvertsWhole) {
     for (const std::uint32_t band_rows : {1u, 3u}) {
       SCOPED_TRACE(std::string(streamed.name) + ", bands of " + std::to_string(band_rows));
       PackOptions options = streamed.options;
-      options.stream = true;
-      options.band_rows = band_rows;
+      options.switches.stream = true;
+      options.switches.band_rows = band_rows;
       const std::string output = dir.file("band" + std::to_string(band_rows) + ".bin");
       const Outcome banded = pack({input, output}, options, quiet);
       EXPECT_EQ(banded.ending, whole.ending);

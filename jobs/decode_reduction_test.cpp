@@ -194,7 +194,7 @@ TEST_P(PackReducedJpeg, HasTheSizeAskedFor) {
   const JpegCase& c = GetParam();
   TempDir dir;
   PackOptions options;
-  options.codecs = true;
+  options.switches.codecs = true;
   options.pixel_format = PixelFormat::argb8888;
   options.transforms = c.transforms;
   JobProgress quiet;

@@ -34,8 +34,8 @@ Bytes composed_frames(std::size_t first, std::size_t count) {
 // The command line's pack of frame `frame` (from 1), or of every frame.
 PackOptions frames(std::uint32_t frame, bool all = false) {
   PackOptions options;
-  options.codecs = true;
-  options.stream = true;
+  options.switches.codecs = true;
+  options.switches.stream = true;
   options.frame = frame;
   options.all_frames = all;
   return options;
@@ -104,8 +104,8 @@ TEST(UnpackFrames, WritesAPictureForEachFrame) {
   // Three frames of 2 x 1 RGB565 words, low byte first: red and green, blue and white, black and red.
   write_file(dir.file("frames.bin"), {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xF8});
   UnpackOptions options;
-  options.codecs = true;
-  options.stream = true;
+  options.switches.codecs = true;
+  options.switches.stream = true;
   options.width = 2;
   options.height = 1;
   options.frames = 3;

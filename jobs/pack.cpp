@@ -140,7 +140,7 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
       return refusal(Ending::unsupported_picture, std::move(*reason));
 
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
-                                             : options.stream
+                                             : options.switches.stream
                                                  ? JobOutput::to_file(paths.second, progress, paths.output_links)
                                                  : JobOutput::to_memory(container->size(picture));
     if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);

@@ -30,10 +30,12 @@ struct PackOptions {
   Dither dither = Dither::none;
   // The picture's top row first in the raw image, instead of the file's stored order.
   bool top_down = false;
-  // Read PNG, JPEG, GIF, TIFF, TGA and PNM pictures too (PNG, TGA and PNM with their readers, the
-  // others through the platform's codecs), their transparent pixels over `background`. The dialogs
-  // keep to BMPs.
-  bool codecs = false;
+  // How the front end runs the job. With codecs, a picture's transparent pixels are laid over
+  // `background`. When streaming, a PNG stored row after row is read a band at a time too; an
+  // interlaced one, a JPEG and a GIF are decoded whole. A bottom-up picture written top row first
+  // with diffusion, whose errors run in stored order, has its colour plane held whole until its
+  // last band is made.
+  JobSwitches switches;
   BgrTriple background{0, 0, 0};
   // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF, TIFF, TGA, PNM) may
   // have.
@@ -59,15 +61,6 @@ struct PackOptions {
   // The indexed formats' palette, opaque colours in the order to store them (at most the format's
   // entries; the rest are stored zero); empty for the median cut of the picture's own colours.
   std::vector<BgraQuad> palette;
-  // Write the output as it is made, a band of rows at a time, with the input still open: a BMP
-  // then takes a few megabytes whatever its size. The input and the output must then be different
-  // files, and "Saving" comes before the conversion. A PNG stored row after row is read a band at
-  // a time too; an interlaced one, a JPEG and a GIF are decoded whole. A bottom-up picture written
-  // top row first with diffusion, whose errors run in stored order, has its colour plane held
-  // whole until its last band is made.
-  bool stream = false;
-  // Rows to a band when streaming; 0 for as many as fit about a megabyte.
-  std::uint32_t band_rows = 0;
   // Crop, rotate, flip and resize, in that order, before the levels are chosen. A transformed
   // picture is a new picture whose rows are stored top row first, so `top_down` makes no difference
   // to it; it is laid over `background` wherever it is transparent or does not cover the result.

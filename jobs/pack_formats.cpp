@@ -24,8 +24,8 @@ FormatSettings format_settings(const PackOptions& options) {
 
 std::uint32_t format_band_rows(const PackOptions& options, const StoredRows& rows, std::uint64_t band_bytes) {
   std::uint32_t band =
-      options.band_rows != 0
-          ? options.band_rows
+      options.switches.band_rows != 0
+          ? options.switches.band_rows
           : static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
                 band_bytes / std::max<std::uint64_t>(1, std::uint64_t{rows.width} * 3), 1, rows.height));
   if (options.pixel_format == PixelFormat::mono1 && options.pages) band = std::max<std::uint32_t>(8, band / 8 * 8);

@@ -25,7 +25,7 @@ struct FormatBands {
 PackOptions format_options(PixelFormat format, std::uint32_t band_rows, bool top_down = false) {
   PackOptions options;
   options.pixel_format = format;
-  options.band_rows = band_rows;
+  options.switches.band_rows = band_rows;
   options.top_down = top_down;
   return options;
 }
@@ -213,7 +213,7 @@ TEST_P(PackFormats, GiveTheHandWorkedBytesStreamedOrWhole) {
   write_file(dir.file("in.bmp"), make_bmp(c.layout, c.pixel));
   for (const bool stream : {true, false}) {
     PackOptions options = c.options;
-    options.stream = stream;
+    options.switches.stream = stream;
     JobProgress quiet;
     const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out")}, options, quiet);
     ASSERT_TRUE(outcome.done()) << outcome.reason;

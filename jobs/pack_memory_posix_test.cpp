@@ -57,9 +57,9 @@ std::string pack_within_headroom(const std::string& in, const std::string& out, 
     limit.rlim_cur = limit.rlim_max = address_space() + headroom;
     setrlimit(RLIMIT_AS, &limit);
     PackOptions options;
-    options.stream = true;
+    options.switches.stream = true;
     options.transforms = transforms;
-    options.codecs = options.all_frames = all_frames;
+    options.switches.codecs = options.all_frames = all_frames;
     JobProgress progress;
     const Outcome outcome = pack({in, out}, options, progress);
     const std::string told = std::string(ending_text(outcome.ending)) + ": " + outcome.reason;

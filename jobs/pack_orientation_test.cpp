@@ -19,9 +19,9 @@ std::string picture(int orientation, const char* extension) {
 // pack into argb8888 (bytes B G R A a pixel).
 Bytes packed(const std::string& input, PackOptions options) {
   TempDir dir;
-  options.codecs = true;
+  options.switches.codecs = true;
   options.pixel_format = PixelFormat::argb8888;
-  options.band_rows = 1;
+  options.switches.band_rows = 1;
   JobProgress quiet;
   const Outcome outcome = pack({input, dir.file("out")}, options, quiet);
   EXPECT_TRUE(outcome.done()) << outcome.reason;
@@ -35,7 +35,7 @@ class PackOrientation : public testing::TestWithParam<int> {};
 TEST_P(PackOrientation, ComesOutUpright) {
   for (const bool stream : {false, true}) {
     PackOptions options;
-    options.stream = stream;
+    options.switches.stream = stream;
     const Bytes png = packed(picture(GetParam(), ".png"), options);
     ASSERT_EQ(png.size(), std::size_t{5 * 3 * 4});
     for (std::uint32_t i = 0; i < 15; ++i)

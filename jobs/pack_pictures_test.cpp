@@ -27,8 +27,8 @@ const Bytes six_words = words({0xF800, 0x07E0, 0x001F, 0x1106, 0xFFFF, 0x0000});
 
 // The command line's pack: every reader, writing as it goes.
 PackOptions command_line(PackOptions options = {}) {
-  options.codecs = true;
-  options.stream = true;
+  options.switches.codecs = true;
+  options.switches.stream = true;
   return options;
 }
 

@@ -28,9 +28,9 @@ TEST_P(PackPng, InBandsAsWhole) {
   Bytes outputs[2];
   for (int stream = 0; stream < 2; ++stream) {
     PackOptions options;
-    options.codecs = true;
-    options.stream = stream == 1;
-    options.band_rows = 2;
+    options.switches.codecs = true;
+    options.switches.stream = stream == 1;
+    options.switches.band_rows = 2;
     options.pixel_format = c.format;
     options.background = {10, 20, 30};
     JobProgress quiet;

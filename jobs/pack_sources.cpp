@@ -34,7 +34,7 @@ bool transformed(const PackOptions& options) { return options.transforms.any() |
 PictureLoad load(const std::string& path, const PackOptions& options) {
   PictureLoad load = LoadedPicture::load(path.c_str(), options.pixel_limit);
   if (const Failure* failure = std::get_if<Failure>(&load);
-      failure != nullptr && failure->fault == Fault::cannot_open && options.codecs) {
+      failure != nullptr && failure->fault == Fault::cannot_open && options.switches.codecs) {
     if (std::optional<PictureLoad> decoded = LoadedPicture::load_with_codecs(path.c_str(), options.pixel_limit))
       load = std::move(*decoded);
   }
@@ -91,7 +91,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> whole_source(PictureLoad load
 // itself once the view is let go (the system's loader on Win32 is kept out by a view of ours).
 std::variant<std::unique_ptr<PackSource>, Outcome> open_bmp(std::unique_ptr<FileView> view, const std::string& path,
                                                             const PackOptions& options) {
-  if (options.stream || transformed(options)) {
+  if (options.switches.stream || transformed(options)) {
     std::variant<std::monostate, FoundBands, Outcome> found = find_bands(view);
     if (Outcome* refused = std::get_if<Outcome>(&found)) return std::move(*refused);
     if (FoundBands* bmp = std::get_if<FoundBands>(&found)) {
@@ -120,7 +120,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<Fi
   Transforms transforms = options.transforms;
   if (type != nullptr && type->exif && options.upright)
     transforms.upright = upright_from_exif(picture_orientation(*bytes));
-  if (is(PictureType::png) && options.stream && !transforms.any() && !options.tiles) {
+  if (is(PictureType::png) && options.switches.stream && !transforms.any() && !options.tiles) {
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> png = open_png_bands(view, bytes, options))
       return std::move(*png);
   }
@@ -153,7 +153,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
   const bool bmp = type != nullptr && type->type == PictureType::bmp;
   // Known by its first bytes, so that a stream of anything else (an endless one among them) is
   // refused before it is read any further.
-  if (!bmp && !options.codecs)
+  if (!bmp && !options.switches.codecs)
     return refusal(Ending::cannot_open_input, "not a BMP file: " + name + " does not start as one");
   if (type == nullptr) {
     std::string reason = not_a_picture_reason(start);
@@ -170,7 +170,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
       return refusal(failed ? std::move(*failed) : Failure{Fault::cannot_open, "not a BMP file", std::nullopt});
     }
     const bool reverse = options.top_down && !at->bmp.top_down;
-    if (options.stream && !transformed(options) && !reverse && format_walks_once(options) &&
+    if (options.switches.stream && !transformed(options) && !reverse && format_walks_once(options) &&
         BmpStreamBands::streams(*at, keeps_alpha(options)))
       return bmp_stream_source(input, *at, options);
     if (std::optional<Failure> over = over_limit(at->bmp.width, at->bmp.height, options.pixel_limit))
@@ -211,7 +211,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
   }
   const std::string& path = input != nullptr ? staged : given;
   // A BMP loaded whole and as it is, the dialogs' case, is the loader's alone to open.
-  if (!options.codecs && !options.stream && !transformed(options))
+  if (!options.switches.codecs && !options.switches.stream && !transformed(options))
     return whole_source(load(path, options), options, options.transforms);
   // Opened once: its first bytes say which reader takes it, and that reader reads through this view.
   std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
@@ -222,7 +222,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
   if (access_views([&] { type = picture_type_of(view->bytes()); }) != nullptr)
     return refusal(Failure{Fault::cannot_open, cut_short_reason});
   if (type != nullptr && type->type == PictureType::bmp) return open_bmp(std::move(view), path, options);
-  if (!options.codecs) {
+  if (!options.switches.codecs) {
     // Only BMPs are read without the codecs: the loader says what this file is not.
     view.reset();
     return whole_source(load(path, options), options, options.transforms);

@@ -44,7 +44,7 @@ TEST_P(BandsSourceRows, AreTheRowsAskedFor) {
                return BgrTriple{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x), 7};
              }));
   PackOptions options;
-  options.stream = true;
+  options.switches.stream = true;
   std::variant<std::unique_ptr<PackSource>, Outcome> opened = open_pack_source(dir.file("in.bmp"), options);
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<PackSource>>(opened));
   PackSource& source = *std::get<std::unique_ptr<PackSource>>(opened);
@@ -94,7 +94,7 @@ TEST(PackSource, OpensItsInputOnce) {
   set_view_opened_hook(&count_open);
   for (const auto& c : cases) {
     PackOptions options;
-    options.codecs = options.stream = true;
+    options.switches.codecs = options.switches.stream = true;
     if (c.rotate) options.transforms.rotation = Rotation::quarter;
     watched = c.input, opens = 0;
     JobProgress quiet;

@@ -189,14 +189,14 @@ void PrintTo(const Streamed& streamed, std::ostream* out) { *out << streamed.nam
 
 PackOptions options_of(std::uint32_t band_rows, bool top_down, Dither dither = Dither::none) {
   PackOptions options;
-  options.band_rows = band_rows;
+  options.switches.band_rows = band_rows;
   options.top_down = top_down;
   options.dither = dither;
   return options;
 }
 
 Outcome pack_streaming(const std::string& input, const std::string& output, PackOptions options) {
-  options.stream = true;
+  options.switches.stream = true;
   JobProgress quiet;
   return pack({input, output}, options, quiet);
 }
@@ -233,7 +233,7 @@ TEST(Kestrin, AnOutputThatRefusesLinksIsNotWrittenThroughOne) {
   write_file(dir.file("elsewhere"), Bytes{'k', 'e', 'p', 't'});
   std::filesystem::create_symlink(dir.file("elsewhere"), dir.file("out.bin"));
   PackOptions options;
-  options.stream = true;
+  options.switches.stream = true;
   JobProgress quiet;
   const Outcome outcome =
       pack({dir.file("in.bmp"), dir.file("out.bin"), nullptr, nullptr, Links::refuse}, options, quiet);
@@ -346,7 +346,7 @@ TEST(KestrinTransforms, WholeOrStreamedGiveTheWorkedOutWords) {
                  return y == 0 ? BgrTriple{0, 0, 0xFF} : BgrTriple{0xFF, 0, 0};
                }));
     PackOptions options;
-    options.stream = stream;
+    options.switches.stream = stream;
     options.transforms.rotation = Rotation::quarter;
     options.container = ContainerKind::c_words;
     options.c_array = "turned";

@@ -24,8 +24,8 @@ Bytes named_pixels(std::int32_t width, std::int32_t height) {
 // gray8 in tiles of width x height, after `transforms`.
 PackOptions gray8_tiles(std::uint32_t width, std::uint32_t height, Transforms transforms = {}) {
   PackOptions options;
-  options.codecs = true;
-  options.stream = true;
+  options.switches.codecs = true;
+  options.switches.stream = true;
   options.pixel_format = PixelFormat::gray8;
   options.tiles = TileSize{width, height};
   options.transforms = transforms;

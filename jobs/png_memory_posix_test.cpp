@@ -64,7 +64,7 @@ TEST(PackPngPosix, AFlatPictureOfAnySizePacksInAFewMegabytes) {
     const rlimit limit{mapped + (std::uint64_t{96} << 20), mapped + (std::uint64_t{96} << 20)};
     if (mapped == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
     PackOptions options;
-    options.codecs = options.stream = true;
+    options.switches.codecs = options.switches.stream = true;
     options.pixel_format = PixelFormat::mono1;
     JobProgress quiet;
     const Outcome outcome = pack({dir.file("in.png"), dir.file("out.bin")}, options, quiet);

@@ -101,7 +101,9 @@ std::string frame_path(const std::string& path, std::uint32_t index) {
 
 // An output named *.png, when the options allow the codecs: the frame as a PNG, upright, for any
 // viewer. Case does not matter, as it does not to the systems that show such files.
-bool wants_png(const UnpackOptions& options, std::string_view path) { return options.codecs && names_png(path); }
+bool wants_png(const UnpackOptions& options, std::string_view path) {
+  return options.switches.codecs && names_png(path);
+}
 
 // The kind of picture whose signature `bytes`, the start of a file of `file_size` bytes (unknown for a
 // stream), begin with, or null for none. A raw image may start with any bytes, but one of these
@@ -402,12 +404,12 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
                                      : input.file_size() > skip ? input.file_size() - skip
                                                                 : 0;
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
-                                             : options.stream
+                                             : options.switches.stream
                                                  ? JobOutput::to_file(paths.second, progress, paths.output_links)
                                                  : JobOutput::to_memory(sink->size());
     if (Outcome* refused = std::get_if<Outcome>(&begun)) return std::move(*refused);
     output.emplace(std::get<JobOutput>(std::move(begun)));
-    if (std::optional<Outcome> refused = walk(input, raw, options.band_rows, *sink, *output))
+    if (std::optional<Outcome> refused = walk(input, raw, options.switches.band_rows, *sink, *output))
       return std::move(*refused);
     // Said once, with the last frame.
     if (std::optional<Failure> failed = within_memory("the warning does not fit in memory", [&] {

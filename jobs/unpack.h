@@ -13,8 +13,10 @@ struct UnpackOptions {
   WordFormat format;
   // The raw image's first row is the picture's top row.
   bool top_down = false;
-  // Write a PNG (see containers/png_output.h) when the output's name ends in .png.
-  bool codecs = false;
+  // How the front end runs the job: with codecs, a PNG (see containers/png_output.h) when the
+  // output's name ends in .png; when streaming, the BMP or PNG is written a band at a time as it is
+  // made, the input read a window at a time, so that a frame of any size takes a few megabytes.
+  JobSwitches switches;
   // Refuse an input that is recognisably a picture (a BMP, PNG, JPEG, GIF, TIFF, PNM or TGA), which the command line
   // takes for swapped arguments; Talvose converts whatever its user picked.
   bool refuse_pictures = false;
@@ -27,13 +29,6 @@ struct UnpackOptions {
   bool guess_bytes = false;
   // Take the pixel format the probe guesses too, instead of pixel_format.
   bool guess_format = false;
-  // Write the BMP or PNG a band of rows at a time as they are made, reading the input a window at a
-  // time while it stays open, so that a frame of any size, of any format, takes a few megabytes. The
-  // input is then still held when the output is created: for a caller that has refused an output
-  // that is its input.
-  bool stream = false;
-  // The stored rows of one band when streaming; 0 is as many as fit about a megabyte.
-  std::uint32_t band_rows = 0;
   // The raw image's pixel format; every option above keeps its meaning for rgb565, the dialog's
   // own. mono1 in 8-row pages; colours premultiplied by their alpha, to be divided by it again.
   PixelFormat pixel_format = PixelFormat::rgb565;

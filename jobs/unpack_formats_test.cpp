@@ -154,8 +154,8 @@ TEST_P(UnpackFormats, WriteTheHandWorkedRowsWholeOrStreamed) {
   expected.insert(expected.end(), c.rows.begin(), c.rows.end());
   for (const bool stream : {false, true}) {
     UnpackOptions options = c.options;
-    options.stream = stream;
-    options.band_rows = 1;
+    options.switches.stream = stream;
+    options.switches.band_rows = 1;
     JobProgress quiet;
     const Outcome outcome = unpack({dir.file("in.bin"), dir.file("out.bmp")}, options, quiet);
     ASSERT_TRUE(outcome.done()) << outcome.reason;

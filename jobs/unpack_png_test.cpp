@@ -51,9 +51,9 @@ struct PngCase {
 
 UnpackOptions options_of(const PngCase& c) {
   UnpackOptions options;
-  options.codecs = true;
+  options.switches.codecs = true;
   options.lvgl_header = true;
-  options.band_rows = c.band_rows;
+  options.switches.band_rows = c.band_rows;
   for (std::size_t k = 0; k < c.options.size(); ++k) {
     const std::string& option = c.options[k];
     if (option == "top-down") options.top_down = true;
@@ -96,7 +96,7 @@ TEST_P(UnpackToPng, DecodesToTheBmpsColoursUprightAndTheRawAlpha) {
   write_file(dir.file("in"), c.input);
   const auto run = [&](const std::string& out, bool stream) {
     UnpackOptions options = options_of(c);
-    options.stream = stream;
+    options.switches.stream = stream;
     JobProgress progress;
     const Outcome outcome = unpack({dir.file("in"), dir.file(out)}, options, progress);
     EXPECT_TRUE(outcome.done()) << out << ": " << outcome.reason << outcome.cause;
@@ -140,7 +140,7 @@ TEST(UnpackToPng, ThatPackReadsBackWordForWord) {
     raw.insert(raw.end(), {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29 + 7)});
   write_file(dir.file("in.bin"), raw);
   UnpackOptions unpack_options;
-  unpack_options.codecs = true;
+  unpack_options.switches.codecs = true;
   unpack_options.top_down = true;
   unpack_options.width = 5;
   unpack_options.height = 3;
@@ -152,7 +152,7 @@ TEST(UnpackToPng, ThatPackReadsBackWordForWord) {
   EXPECT_EQ(Bytes(png.begin(), png.begin() + 24), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
                                                          'I',  'H', 'D', 'R', 0,    0,    0,    5,    0, 0, 0, 3}));
   PackOptions pack_options;
-  pack_options.codecs = true;
+  pack_options.switches.codecs = true;
   const Outcome packed = pack({dir.file("out.PNG"), dir.file("back.bin")}, pack_options, quiet);
   ASSERT_TRUE(packed.done()) << packed.reason << packed.cause;
   EXPECT_EQ(read_file(dir.file("back.bin")), raw);

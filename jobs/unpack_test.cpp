@@ -82,8 +82,8 @@ TEST_P(UnpackInBands, WritesTheRowsOfTheWholeFrame) {
     options.width = c.width;
     options.height = c.height;
     options.top_down = c.top_down;
-    options.stream = stream;
-    options.band_rows = c.band_rows;
+    options.switches.stream = stream;
+    options.switches.band_rows = c.band_rows;
     JobProgress progress;
     const Outcome outcome = unpack({dir.file("in"), dir.file("out")}, options, progress);
     ASSERT_TRUE(outcome.done()) << outcome.reason << outcome.cause;
