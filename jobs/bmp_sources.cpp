@@ -18,12 +18,9 @@
 
 namespace {
 
-// The headers and the colour table lie in a file's first bytes; the bands map their own windows.
-constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
-
 // The same file opened again, for a second view of it.
 std::variant<std::monostate, FoundBands, Outcome> find_bands(const std::string& path) {
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, picture_start_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
   return find_bands(view);

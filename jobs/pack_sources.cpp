@@ -21,10 +21,6 @@
 
 namespace {
 
-// The file's first bytes, which hold every reader's signature and a BMP's headers and colour table;
-// each reader maps its own windows for the rest.
-constexpr std::uint64_t header_bytes = std::uint64_t{64} << 10;
-
 // The picture goes through the transform chain, whose rows are a new picture's, top row first: tiles
 // are cut from such rows.
 bool transformed(const PackOptions& options) { return options.transforms.any() || options.tiles.has_value(); }
@@ -138,15 +134,13 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<Fi
   return whole_source(std::move(loaded), options, transforms);
 }
 
-// A stream's first bytes: a BMP's headers and colour table fit in them.
-constexpr std::size_t stream_start_bytes = 64 << 10;
-
 // The picture on `input`: read as it comes, or the path of the copy that the stream was staged
 // into (`staged`), or the refusal of a stream that is not a picture or is longer than one can be.
 std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& input, const PackOptions& options,
                                                                std::string& staged) {
   const std::string name(input.name());
-  std::variant<std::span<const std::uint8_t>, Failure> peeked = input.peek(stream_start_bytes);
+  std::variant<std::span<const std::uint8_t>, Failure> peeked =
+      input.peek(static_cast<std::size_t>(picture_start_bytes));
   if (Failure* failed = std::get_if<Failure>(&peeked)) return refusal(std::move(*failed));
   const std::span<const std::uint8_t> start = std::get<0>(peeked);
   const PictureTypeRow* type = picture_type_of(start);
@@ -214,7 +208,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_pack_source(const std::s
   if (!options.switches.codecs && !options.switches.stream && !transformed(options))
     return whole_source(load(path, options), options, options.transforms);
   // Opened once: its first bytes say which reader takes it, and that reader reads through this view.
-  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, header_bytes);
+  std::variant<FileView, Outcome> opened = open_input(path, Ending::cannot_open_input, picture_start_bytes);
   if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
   auto view = std::make_unique<FileView>(std::get<FileView>(std::move(opened)));
   const PictureTypeRow* type = nullptr;

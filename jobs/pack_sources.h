@@ -17,6 +17,11 @@
 #include "jobs/pack.h"
 #include "jobs/pack_formats.h"
 
+// The first bytes of a picture's file or stream that its source maps or peeks: they hold every
+// kind's signature and a BMP's headers and colour table; each reader maps its own windows for the
+// rest.
+inline constexpr std::uint64_t picture_start_bytes = std::uint64_t{64} << 10;
+
 // A BMP's or a codec picture's alpha is kept only for a format that has alpha; the others ignore it,
 // as the dialogs do.
 inline bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "codecs/image_codecs.h"
 #include "read/gif_reader.h"
 #include "read/png_reader.h"
 #include "read/pnm_reader.h"
@@ -18,19 +19,18 @@ bool starts_with(std::span<const std::uint8_t> bytes, std::string_view text, std
 
 bool bmp(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) { return starts_with(start, "BM"); }
 bool png(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) { return has_png_signature(start); }
-// A start-of-image marker and the first byte of the next marker.
-bool jpeg(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) {
-  return starts_with(start, "\xFF\xD8\xFF");
+// JPEG and TIFF have no reader of the project's own: the codecs know their signatures.
+bool codecs_name(std::span<const std::uint8_t> start, std::string_view name) {
+  const char* format = codec_format_of(start);
+  return format != nullptr && format == name;
 }
+bool jpeg(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) { return codecs_name(start, "JPEG"); }
 bool gif(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) { return has_gif_signature(start); }
 bool tga(std::span<const std::uint8_t> start, std::optional<std::uint64_t> file_size) {
   return looks_like_tga(start, file_size);
 }
 bool pnm(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) { return has_pnm_signature(start); }
-// Either byte order's mark and the number 42 in it.
-bool tiff(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) {
-  return starts_with(start, std::string_view("II*\0", 4)) || starts_with(start, std::string_view("MM\0*", 4));
-}
+bool tiff(std::span<const std::uint8_t> start, std::optional<std::uint64_t>) { return codecs_name(start, "TIFF"); }
 
 constexpr std::array<PictureTypeRow, 7> rows{{
     // type, name, starts, signature, compressed, exif, frames, own reader
