@@ -144,7 +144,7 @@ TEST(DecodeWithCodecs, RefusesByTheFormatItStartsAs) {
        {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'},
        no_limit,
        Fault::cannot_open,
-       "the JPEG is damaged or cut short: it cannot be decoded"},
+       "the JPEG is cut short: it ends inside the segment of marker 0xFFE0"},
       {"GifSignatureThenGarbage",
        {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'},
        no_limit,

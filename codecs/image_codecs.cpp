@@ -6,6 +6,7 @@
 #include <new>
 #include <string_view>
 
+#include "codecs/jpeg_structure.h"
 #include "pixels/little_endian.h"
 
 namespace {
@@ -83,9 +84,13 @@ const char* codec_format_of(std::span<const std::uint8_t> file) {
 
 std::variant<CodecPicture, Failure> decode_with_codecs(std::span<const std::uint8_t> file, std::uint64_t pixel_limit,
                                                        const DecodeReduction& reduce) {
+  const char* format = codec_format_of(file);
+  // The codecs decode a JPEG cut short into grey rows, and call it a success.
+  if (format != nullptr && std::string_view(format) == "JPEG") {
+    if (std::optional<Failure> broken = check_jpeg_structure(file)) return std::move(*broken);
+  }
   std::variant<CodecPicture, Failure> decoded = decode_with_platform_codecs(file, pixel_limit, reduce);
   Failure* failure = std::get_if<Failure>(&decoded);
-  const char* format = codec_format_of(file);
   // A GIF's transparent pixels have no colour of their own, only an index that the platforms' codecs
   // fill in differently: they are transparent black on every build.
   if (CodecPicture* picture = std::get_if<CodecPicture>(&decoded);
@@ -97,10 +102,9 @@ std::variant<CodecPicture, Failure> decode_with_codecs(std::span<const std::uint
   }
   if (failure == nullptr || format == nullptr || failure->fault == Fault::unsupported) return decoded;
   // The Windows Imaging Component does not recognise a damaged container at all, where Qt names its
-  // format and then fails to read it; and their own words differ. Left to them, a broken PNG would be
-  // refused as "not a BMP file" on Windows only.
+  // format and then fails to read it. Left to them, a broken PNG would be refused as "not a BMP
+  // file" on Windows only. Where the codec gave a cause, it is named.
   std::string reason = "the " + std::string(format) + " is damaged or cut short: it cannot be decoded";
-  if (failure->fault == Fault::not_recognised && !failure->reason.empty())
-    reason = "the " + std::string(format) + " cannot be decoded: " + failure->reason;
+  if (!failure->reason.empty()) reason = "the " + std::string(format) + " cannot be decoded: " + failure->reason;
   return Failure{Fault::cannot_open, std::move(reason)};
 }

@@ -56,7 +56,15 @@ std::variant<CodecPicture, Failure> decode_with_codecs(std::span<const std::uint
 // "PNG", "JPEG", "GIF" or "TIFF" for a file that starts with that format's signature; null for others.
 const char* codec_format_of(std::span<const std::uint8_t> file);
 
-// The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one.
+// Readies the platform's codecs on the calling thread; a program that decodes on worker threads calls
+// it first, on its main thread (Qt's readers are plugins whose objects must outlive the workers).
+// Decoding readies them too, when no one has.
+void ready_platform_codecs();
+
+// The platform's own decoding, which decode_with_codecs wraps: each build's twin file has one. A file
+// it cannot decode is refused as Fault::cannot_open, in the words of the library under the codec when
+// it said any (libjpeg's, libtiff's), else with no reason; a JPEG whose rows the library made up
+// (grey, for a scan cut short or damaged) is refused so even though the library decoded it.
 std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
                                                                 std::uint64_t pixel_limit,
                                                                 const DecodeReduction& reduce);

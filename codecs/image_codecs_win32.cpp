@@ -97,6 +97,8 @@ std::optional<std::variant<CodecPicture, Failure>> decode_reduced(IWICBitmapFram
 
 }  // namespace
 
+void ready_platform_codecs() {}
+
 std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const std::uint8_t> file,
                                                                 std::uint64_t pixel_limit,
                                                                 const DecodeReduction& reduce) {
@@ -116,7 +118,8 @@ std::variant<CodecPicture, Failure> decode_with_platform_codecs(std::span<const 
   GUID container{};
   if (FAILED(decoder->GetContainerFormat(&container)) || container_name(container).empty())
     return Failure{Fault::not_recognised, {}};
-  const Failure broken{Fault::cannot_open, "the " + container_name(container) + " cannot be decoded"};
+  // WIC gives no words of its own for what it cannot decode.
+  const Failure broken{Fault::cannot_open, {}};
 
   IWICBitmapFrameDecode* raw_frame = nullptr;
   if (FAILED(decoder->GetFrame(0, &raw_frame))) return broken;

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "codecs/image_codecs.h"
 #include "console/arguments.h"
 #include "console/printable.h"
 #include "console/standard_streams.h"
@@ -181,6 +182,9 @@ std::size_t run_tasks(const Invocation& invocation, const std::vector<Task>& tas
     }
   };
   // The workers convert; this thread reports, so that messages and progress come as files finish.
+  // The codecs are readied here first: what Qt's readers load belongs to the thread that loads it,
+  // and must outlive the workers.
+  if (invocation.pack.switches.codecs) ready_platform_codecs();
   std::vector<std::thread> threads;
   const std::size_t count = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(tasks.size(), 1));
   for (std::size_t i = 0; i < count; ++i) threads.emplace_back(work);

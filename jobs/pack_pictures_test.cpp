@@ -176,7 +176,7 @@ TEST(PackRefusesWhatItDoesNotRead, SayingWhy) {
        "Cannot open input: the PNG is cut short"},
       {"JpegSignatureThenGarbage",
        {0xFF, 0xD8, 0xFF, 0xE0, 'x', 'x', 'x', 'x', 'x', 'x'},
-       "Cannot open input: the JPEG is damaged or cut short: it cannot be decoded"},
+       "Cannot open input: the JPEG is cut short: it ends inside the segment of marker 0xFFE0"},
       {"GifSignatureThenGarbage",
        {'G', 'I', 'F', '8', '9', 'a', 'x', 'x', 'x', 'x'},
        "Cannot open input: the GIF is cut short"},

@@ -25,8 +25,9 @@ packages=(
   librsvg2-bin icoutils dpkg-dev file desktop-file-utils appstream lintian groff-base man-db unzip
   # the Windows installer: wixl writes the .msi, msitools' msibuild and msiinfo add and read tables
   wixl msitools
-  # checks; clang with libFuzzer and its sanitizer runtimes for scripts/fuzz.sh
-  clang-format clang libclang-rt-14-dev
+  # checks; clang with libFuzzer and its sanitizer runtimes for scripts/fuzz.sh; valgrind, which
+  # runs rgb565 in a test
+  clang-format clang libclang-rt-14-dev valgrind
 )
 
 if [ "$(id -u)" -eq 0 ]; then
