@@ -206,7 +206,10 @@ enum class Stream { file, standard_output, batch, standard_input, standard_both 
 class PackContainers : public testing::TestWithParam<Case> {
  protected:
   // pack with `more` options into `stream`: the output's bytes, or nullopt when it failed.
-  std::optional<Bytes> pack(const std::vector<std::string>& more, Stream stream, const char* extension) {
+  // The output of pack with the case's options and `more`, or nullopt when it is refused, which is
+  // expected to be --max-output's refusal unless `converts`.
+  std::optional<Bytes> pack(const std::vector<std::string>& more, Stream stream, const char* extension,
+                            bool converts = true) {
     const std::string input = dir_.file(GetParam().input->file);
     std::vector<std::string> arguments = {"pack"};
     for (const auto* options :
@@ -228,6 +231,11 @@ class PackContainers : public testing::TestWithParam<Case> {
       arguments.insert(arguments.end(), {input, output});
     }
     const Rgb565Run run = rgb565(arguments, standard_input);
+    if (!converts) {
+      EXPECT_EQ(run.code, 1);
+      EXPECT_NE(run.err.find(" that --max-output allows\n"), std::string::npos) << run.err;
+      return std::nullopt;
+    }
     EXPECT_EQ(run.code, 0) << testing::PrintToString(arguments) << "\n" << run.err;
     if (run.code != 0) return std::nullopt;
     if (output == "-") return Bytes(run.out.begin(), run.out.end());
@@ -293,13 +301,22 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
                                "from standard input to standard output"};
       SCOPED_TRACE(testing::Message() << output.name << " " << streams[static_cast<int>(stream)]);
       const char* extension = output.kind == Kind::c_array ? ".h" : output.kind == Kind::lvgl_c ? ".c" : ".bin";
-      const std::optional<Bytes> bytes = pack(output.options, stream, extension);
+      const Bytes expected = padded(*raw, c.format->palette_bytes, row_bytes, height, output.align);
+      // --max-output counts the pixels' bytes as the raw image holds them, padding, frames and tiles
+      // included: the output converts at that limit exactly, and is refused a byte below it.
+      std::vector<std::string> options = output.options;
+      options.insert(options.end(), {"--max-output", std::to_string(expected.size())});
+      const std::optional<Bytes> bytes = pack(options, stream, extension);
       if (!bytes) continue;
+      if (stream == Stream::file) {
+        options.back() = std::to_string(expected.size() - 1);
+        EXPECT_EQ(pack(options, stream, extension, false), std::nullopt);
+        EXPECT_EQ(read_file(dir_.file(std::string("out") + extension)), bytes) << "the earlier output is kept";
+      }
       // A batch names each array after its input's stem, with NAME_ before it.
       const std::string name = stream == Stream::batch ? "logo_picture" : "logo";
       const std::string text(bytes->begin(), bytes->end());
       const std::size_t stride = (row_bytes + output.align - 1) / output.align * output.align;
-      const Bytes expected = padded(*raw, c.format->palette_bytes, row_bytes, height, output.align);
       const Bytes expected_top_down = padded(*raw_top_down, c.format->palette_bytes, row_bytes, height, output.align);
       const unsigned block = (c.format->bits + 7) / 8;
       switch (output.kind) {

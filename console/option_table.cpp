@@ -418,6 +418,20 @@ std::span<const OptionRow> option_table() {
          invocation.pack.pixel_limit = *limit;
          return std::nullopt;
        }},
+      {.long_name = "--max-output",
+       .verbs = pack_only,
+       .value = "N",
+       .help = "the most bytes of pixels one output may hold, every frame and tile together (1073741824)",
+       .more = "Counted as the raw image holds them (rows with their padding, palettes), before any compression; "
+               "an output over N is refused before any of it is made. No picture within --max-pixels reaches "
+               "the default; the frames of an animation packed with --frame all can.",
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint64_t> limit = parse_long_count(value);
+         if (!limit || *limit == 0)
+           return UsageError{bad_value(name, value, "a count of bytes, for example 1073741824")};
+         invocation.pack.output_limit = *limit;
+         return std::nullopt;
+       }},
       choice_option<expansions, expansion>("--expand", unpack_only,
                                            "low bits zero, or filled by repeating the high bits",
                                            "Repeating them keeps full intensity full.", format_option::expand),

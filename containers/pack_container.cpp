@@ -20,9 +20,6 @@ StridedLayout layout_of(const ContainerPicture& picture) {
   return aligned_layout(picture.settings, picture.width, static_cast<std::uint32_t>(rows), picture.align);
 }
 
-// The bytes of every frame, padding included.
-std::uint64_t padded_bytes(const ContainerPicture& picture) { return layout_of(picture).total * picture.frames; }
-
 class RawContainer : public PackContainer {
  public:
   std::optional<std::uint64_t> size(const ContainerPicture& picture) const override { return padded_bytes(picture); }
@@ -192,6 +189,8 @@ class LvglCContainer : public CArrayContainer {
 };
 
 }  // namespace
+
+std::uint64_t padded_bytes(const ContainerPicture& picture) { return layout_of(picture).total * picture.frames; }
 
 std::optional<std::string> PackContainer::refusal(const ContainerPicture&) const { return std::nullopt; }
 

@@ -46,6 +46,10 @@ struct ContainerPicture {
   std::span<const std::uint32_t> delays_ms = {};
 };
 
+// The bytes of the picture's raw image, every frame and tile with their padding: what every container
+// holds of pixels, before compression.
+std::uint64_t padded_bytes(const ContainerPicture& picture);
+
 class PackContainer {
  public:
   virtual ~PackContainer() = default;

@@ -85,6 +85,18 @@ std::optional<Outcome> walk(PackSource& source, StoredRows rows, std::uint32_t b
   return output.write(ending);
 }
 
+// The refusal of a picture whose raw image, every frame and tile of it, would pass `limit` bytes.
+std::optional<Outcome> over_output_limit(const ContainerPicture& picture, std::uint64_t limit) {
+  const std::uint64_t bytes = padded_bytes(picture);
+  if (bytes <= limit) return std::nullopt;
+  std::string of = picture.frames > 1 ? " (" + std::to_string(picture.frames) + " frames of " +
+                                            std::to_string(picture.width) + " x " + std::to_string(picture.height) + ")"
+                                      : "";
+  return refusal(Ending::unsupported_picture, "the output would hold " + std::to_string(bytes) + " bytes of pixels" +
+                                                  of + ", more than the " + std::to_string(limit) +
+                                                  " that --max-output allows");
+}
+
 }  // namespace
 
 Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& progress) {
@@ -138,6 +150,7 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                    delays};
     if (std::optional<std::string> reason = container->refusal(picture))
       return refusal(Ending::unsupported_picture, std::move(*reason));
+    if (std::optional<Outcome> refused = over_output_limit(picture, options.output_limit)) return std::move(*refused);
 
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
                                              : options.switches.stream

@@ -22,6 +22,10 @@ struct TileSize {
 };
 
 // Every default is the dialog's behaviour.
+// The default of PackOptions::output_limit: 1 GiB, more than the largest picture of the default pixel
+// limit in the widest format (715.8 MB).
+inline constexpr std::uint64_t default_output_limit = std::uint64_t{1} << 30;
+
 struct PackOptions {
   // The word layout and how levels are rounded; dithering takes the place of rounding to nearest,
   // and of mono1's threshold, and mixes an indexed format's palette entries. Formats whose channels
@@ -40,6 +44,11 @@ struct PackOptions {
   // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF, TIFF, TGA, PNM) may
   // have.
   std::uint64_t pixel_limit = default_pixel_limit;
+  // The most bytes of pixels one output may hold, as the raw image of it would: rows with their
+  // padding and palettes, all frames and tiles together, before any compression. A picture within
+  // the pixel limit never comes near the default; the frames of an animation can (a 23 KB GIF of a
+  // thousand frames on a 4096 x 4096 screen asks for 33.5 GB of RGB565), and are refused before anything is made.
+  std::uint64_t output_limit = default_output_limit;
   // What goes around the format's bytes: nothing, a C array of RGB565's words or of the output's
   // bytes, or an LVGL 9 image (its header, or C source declaring an lv_image_dsc_t), whose rows
   // are the picture's top row first. The C array's name, and text placed after it (an attribute,
