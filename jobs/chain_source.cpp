@@ -22,6 +22,7 @@ class LoadedRegion : public ChainPicture {
 
   std::uint32_t width() const override { return stored_.width(); }
   std::uint32_t height() const override { return stored_.height(); }
+  bool held() const override { return true; }
   void read(const Rect& rect, BgraQuad* out) override {
     if (!failure_ && access_views([&] { stored_.read(rect, out); }) != nullptr)
       failure_ = Failure{Fault::cannot_open, cut_short_reason};
@@ -122,6 +123,7 @@ class CanvasRegion : public ChainPicture {
 
   std::uint32_t width() const override { return stored_.width(); }
   std::uint32_t height() const override { return stored_.height(); }
+  bool held() const override { return true; }
   void read(const Rect& rect, BgraQuad* out) override { stored_.read(rect, out); }
 
  private:

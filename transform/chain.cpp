@@ -45,7 +45,7 @@ ChainMade TransformChain::make(RegionSource& source, const Transforms& upright_t
   const Transforms& transforms = *stored;
   if (transforms.crop) top = chain->stages_.emplace_back(std::make_unique<Crop>(*top, *transforms.crop)).get();
   const bool quarter_turn = sideways(transforms.rotation);
-  if (quarter_turn && std::uint64_t{top->width()} * top->height() > turned_limit)
+  if (quarter_turn && !top->held() && std::uint64_t{top->width()} * top->height() > turned_limit)
     return Failure{Fault::unsupported, "a quarter turn holds the picture it turns in memory, and this one has " +
                                            std::to_string(top->width()) + " x " + std::to_string(top->height()) +
                                            " pixels, more than the " + std::to_string(turned_limit) +

@@ -11,6 +11,7 @@ class Crop : public RegionSource {
   std::uint32_t width() const override { return kept_.width; }
   std::uint32_t height() const override { return kept_.height; }
   void read(const Rect& rect, BgraQuad* out) override;
+  bool held() const override { return from_.held(); }
 
  private:
   RegionSource& from_;

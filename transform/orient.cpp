@@ -86,7 +86,8 @@ Orient::Orient(RegionSource& from, Rotation rotation, Flip flip, std::uint64_t m
   yi_ = right.y - origin.y;
   xj_ = down.x - origin.x;
   yj_ = down.y - origin.y;
-  whole_ = turned;
+  // A picture held in memory already is read a band of its columns at a time instead.
+  whole_ = turned && !from.held();
   allocate(scratch_, whole_ ? product(from.width(), from.height()) : most_pixels);
 }
 

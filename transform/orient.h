@@ -6,7 +6,8 @@
 // which spans every row of the source: read from a file a band of rows at a time, each band of the
 // result would read the whole file again. So a quarter turn holds the picture it turns (what the
 // crop kept of it) whole, as quads, read once in order; the chain refuses one of more pixels than
-// --max-pixels allows.
+// --max-pixels allows. A picture already held in memory (RegionSource::held) is not copied: each
+// band of the result reads the band of its columns.
 #pragma once
 
 #include <cstddef>

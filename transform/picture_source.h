@@ -26,6 +26,7 @@ class StoredPicture : public RegionSource {
   std::uint32_t width() const override { return width_; }
   std::uint32_t height() const override { return height_; }
   void read(const Rect& rect, BgraQuad* out) override;
+  bool held() const override { return true; }
 
  private:
   std::span<const std::uint8_t> rows_;

@@ -27,4 +27,7 @@ class RegionSource {
   // quads. The rectangle lies inside the picture and holds no more pixels than the stage was made
   // to give at once. Allocates nothing, so that it can run over a file view (see view_access.h).
   virtual void read(const Rect& rect, BgraQuad* out) = 0;
+  // Every pixel is in memory already (a picture decoded whole, or a crop of one): a rectangle of
+  // any shape reads as cheaply as a band of rows, so a stage above needs no copy of it.
+  virtual bool held() const { return false; }
 };

@@ -16,10 +16,13 @@ namespace {
 using Grid = std::vector<std::vector<int>>;
 
 // Pixel (x, y) of a grid is blue 10 y + x, opaque grey otherwise.
-RegionPicture named(std::uint32_t width, std::uint32_t height) {
-  return RegionPicture(width, height, [](std::uint32_t x, std::uint32_t y) {
-    return BgraQuad{static_cast<std::uint8_t>(10 * y + x), 50, 50, 255};
-  });
+RegionPicture named(std::uint32_t width, std::uint32_t height, bool held = false) {
+  return RegionPicture(
+      width, height,
+      [](std::uint32_t x, std::uint32_t y) {
+        return BgraQuad{static_cast<std::uint8_t>(10 * y + x), 50, 50, 255};
+      },
+      held);
 }
 
 // The chain's result, a row at a time, as the blue channel of each pixel.
@@ -47,11 +50,15 @@ void PrintTo(const PlaceCase& c, std::ostream* out) { *out << c.name; }
 
 class TransformPlaces : public testing::TestWithParam<PlaceCase> {};
 
-// The source is 3 x 2: 0 1 2 over 10 11 12 (4 x 2 for the fits: 0 1 2 3 over 10 11 12 13).
+// The source is 3 x 2: 0 1 2 over 10 11 12 (4 x 2 for the fits: 0 1 2 3 over 10 11 12 13); read a
+// band of rows at a time, and held in memory, which a quarter turn reads a band of columns at a time.
 TEST_P(TransformPlaces, EachSourcePixel) {
   const PlaceCase& c = GetParam();
-  RegionPicture source = named(c.transforms.resize ? 4 : 3, 2);
-  EXPECT_EQ(run(source, c.transforms), c.expected);
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "held" : "read in bands");
+    RegionPicture source = named(c.transforms.resize ? 4 : 3, 2, held);
+    EXPECT_EQ(run(source, c.transforms), c.expected);
+  }
 }
 
 Transforms turned(Rotation rotation, Flip flip = Flip::none) { return {.rotation = rotation, .flip = flip}; }
