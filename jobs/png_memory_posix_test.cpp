@@ -1,6 +1,6 @@
 // A PNG of any size packs in a few megabytes: a flat 16384 x 10922 picture, a few hundred KB of
-// file, packed by the real job in a child process whose address space is limited to what it had
-// plus 96 MiB. Read whole, its quads alone would take 716 MB.
+// file, packed, cropped, resized and mirrored by the real job in a child process whose address space
+// is limited to what it had plus 96 MiB. Read whole, its quads alone would take 716 MB.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -73,6 +73,7 @@ int pack_within(const TempDir& dir, const Bytes& png, std::uint64_t headroom, co
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Read a band of rows at a time, untransformed or through a chain that reads it downward.
 TEST(PackPngPosix, AFlatPictureOfAnySizePacksInAFewMegabytes) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space";
@@ -80,13 +81,34 @@ TEST(PackPngPosix, AFlatPictureOfAnySizePacksInAFewMegabytes) {
   TempDir dir;
   const Bytes png = flat_png(large_width, large_height);
   ASSERT_LT(png.size(), 1u << 20);
-  ASSERT_EQ(pack_within(dir, png, std::uint64_t{96} << 20), 0) << "1: out of memory, 2: refused, 3: no limit set";
-  // Grey 200 is over mono1's threshold: every pixel lit, 8 to a byte.
-  const std::optional<Bytes> packed = read_file(dir.file("out.bin"));
-  ASSERT_TRUE(packed.has_value());
-  EXPECT_EQ(packed->size(), std::size_t{large_width} * large_height / 8);
-  EXPECT_EQ(packed->front(), 0xFF);
-  EXPECT_EQ(packed->back(), 0xFF);
+  const struct {
+    const char* name;
+    Transforms transforms;
+    std::size_t width, height;
+  } cases[] = {
+      {"Untransformed", {}, large_width, large_height},
+      {"Resized", {.resize = ResizeTo{320, 240}, .fit = Fit::stretch}, 320, 240},
+      {"Cropped", {.crop = Rect{8, 5000, 4000, 3000}}, 4000, 3000},
+      {"Mirrored", {.flip = Flip::horizontal}, large_width, large_height},
+      {"CroppedAndResizedNearest",
+       {.crop = Rect{0, 7000, 16384, 80},
+        .resize = ResizeTo{64, 8},
+        .fit = Fit::stretch,
+        .filter = ResizeFilter::nearest},
+       64,
+       8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(pack_within(dir, png, std::uint64_t{96} << 20, c.transforms), 0)
+        << "1: out of memory, 2: refused, 3: no limit set";
+    // Grey 200 is over mono1's threshold: every pixel lit, 8 to a byte.
+    const std::optional<Bytes> packed = read_file(dir.file("out.bin"));
+    ASSERT_TRUE(packed.has_value());
+    EXPECT_EQ(packed->size(), c.width * c.height / 8);
+    EXPECT_EQ(packed->front(), 0xFF);
+    EXPECT_EQ(packed->back(), 0xFF);
+  }
 }
 
 // A quarter turn of a picture decoded whole reads it where it lies: 6000 x 4000 quads are 96 MB,

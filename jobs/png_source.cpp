@@ -1,7 +1,11 @@
 #include "jobs/png_source.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "files/file_view.h"
 #include "read/png_reader.h"
@@ -45,7 +49,80 @@ class PngSource : public PackSource {
   std::uint32_t next_ = 0;
 };
 
+// A PNG stored row after row as the transform chain's picture, which a crop, a resize, a mirror left
+// to right or tiles read downward a band of rows at a time: the rows of each band are inflated as they
+// are asked for, and only those that the next band may ask for again are kept. A read above them (a
+// walk that starts again) inflates the pixels again from the first IDAT.
+class PngRegion : public ChainPicture {
+ public:
+  PngRegion(std::unique_ptr<FileView> view, std::unique_ptr<ViewByteWindows> bytes, PngReader reader)
+      : view_(std::move(view)), bytes_(std::move(bytes)), reader_(std::move(reader)) {}
+
+  std::uint32_t width() const override { return reader_.width(); }
+  std::uint32_t height() const override { return reader_.height(); }
+
+  void read(const Rect& rect, BgraQuad* out) override {
+    if (failure_) return;
+    const std::size_t row = std::size_t{reader_.width()} * 4;
+    if (rect.y < first_) {
+      if (std::optional<Failure> failed = reader_.restart()) return fail(std::move(*failed));
+      first_ = next_ = 0;
+      rows_.clear();
+    }
+    // The rows above the rectangle are let go; those it needs are inflated, a few at a time so that
+    // the reader's own buffer stays small.
+    const std::uint64_t kept_from = std::min<std::uint64_t>(rect.y, next_);
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>((kept_from - first_) * row));
+    first_ = static_cast<std::uint32_t>(kept_from);
+    const std::uint32_t end = rect.y + rect.height;
+    while (next_ < end) {
+      const std::uint32_t count = std::min<std::uint32_t>(end - next_, inflated_at_once);
+      std::variant<std::span<const std::uint8_t>, Failure> got = reader_.next_rows(count);
+      if (Failure* failed = std::get_if<Failure>(&got)) return fail(std::move(*failed));
+      const std::span<const std::uint8_t> rows = std::get<std::span<const std::uint8_t>>(got);
+      if (next_ + count <= rect.y) {
+        first_ = next_ + count;  // above the rectangle: not kept
+      } else {
+        const std::size_t skip = next_ < rect.y ? (rect.y - next_) * row : 0;
+        if (next_ < rect.y) first_ = rect.y;
+        try {
+          rows_.insert(rows_.end(), rows.begin() + static_cast<std::ptrdiff_t>(skip), rows.end());
+        } catch (const std::bad_alloc&) {
+          return fail(Failure{Fault::out_of_memory, "the PNG's rows that a band needs do not fit in memory"});
+        }
+      }
+      next_ += count;
+    }
+    for (std::uint32_t y = 0; y < rect.height; ++y, out += rect.width) {
+      const std::uint8_t* from = rows_.data() + (std::size_t{rect.y - first_ + y} * reader_.width() + rect.x) * 4;
+      std::memcpy(out, from, std::size_t{rect.width} * 4);
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t inflated_at_once = 16;
+
+  void fail(Failure failure) { failure_ = std::move(failure); }
+
+  std::unique_ptr<FileView> view_;
+  std::unique_ptr<ViewByteWindows> bytes_;
+  PngReader reader_;
+  std::vector<std::uint8_t> rows_;  // rows first_ to next_, as quads
+  std::uint32_t first_ = 0;
+  std::uint32_t next_ = 0;
+};
+
 }  // namespace
+
+std::optional<std::variant<std::unique_ptr<ChainPicture>, Outcome>> open_png_region(
+    std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options) {
+  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(*bytes, options.pixel_limit);
+  if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
+  PngReader* reader = std::get_if<PngReader>(&found);
+  if (reader == nullptr || reader->interlaced()) return std::nullopt;
+  return std::unique_ptr<ChainPicture>(
+      std::make_unique<PngRegion>(std::move(view), std::move(bytes), std::move(*reader)));
+}
 
 std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(
     std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options) {
