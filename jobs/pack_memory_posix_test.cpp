@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
@@ -251,6 +253,36 @@ TEST(PackMemoryOfFrames, AnAnimationHoldsAFrameOrTwoWhateverItsLength) {
     EXPECT_EQ(Bytes(row + 2 * (k - 1), row + 2 * (k + 2)), (Bytes{0x00, 0xF8, 0x00, 0x00, 0x00, 0xF8})) << k;
   }
   EXPECT_EQ(Bytes(out->begin(), out->begin() + 4), (Bytes{0x00, 0xF8, 0x00, 0xF8}));
+}
+
+// A 6000 x 6000 screen (144 MB of quads) with two 1 x 1 frames of white, the first put back
+// (disposal 3): what it covered is kept for the putting back, not a second canvas.
+TEST(PackMemoryOfFrames, PuttingBackAFrameKeepsOnlyWhatItCovers) {
+  if (address_sanitized) GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
+  TempDir dir;
+  Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x70, 0x17, 0x70, 0x17, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
+  for (const std::uint8_t disposal : {0x0C, 0x00}) {
+    const std::uint8_t x = disposal == 0 ? 1 : 0;
+    // Graphic control; a 1 x 1 frame at (x, 0) of the codes clear, 1, end at 3 bits.
+    gif.insert(gif.end(), {0x21, 0xF9, 4, disposal, 0, 0, 0, 0});
+    gif.insert(gif.end(), {0x2C, x, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0});
+  }
+  gif.push_back(0x3B);
+  write_file(dir.file("in.gif"), gif);
+  EXPECT_EQ(pack_within_headroom(dir.file("in.gif"), dir.file("out.bin"), {}, true), "Done: ");
+  // Each frame 6000 x 6000 RGB565 words, transparent laid over black; the first frame's white pixel
+  // is put back to transparent before the second is drawn beside it.
+  constexpr std::size_t frame = std::size_t{6000} * 6000 * 2;
+  EXPECT_EQ(std::filesystem::file_size(dir.file("out.bin")), 2 * frame);
+  const auto words_at = [&](std::size_t at) {
+    Bytes bytes(4);
+    std::ifstream file(dir.file("out.bin"), std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(at));
+    file.read(reinterpret_cast<char*>(bytes.data()), 4);
+    return bytes;
+  };
+  EXPECT_EQ(words_at(0), (Bytes{0xFF, 0xFF, 0x00, 0x00}));
+  EXPECT_EQ(words_at(frame), (Bytes{0x00, 0x00, 0xFF, 0xFF}));
 }
 
 }  // namespace

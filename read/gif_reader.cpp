@@ -117,7 +117,7 @@ std::variant<std::monostate, GifReader, Failure> GifReader::open(ByteWindows& by
         if (canvas_bytes > PTRDIFF_MAX / 2) return Failure{Fault::out_of_memory, canvas_does_not_fit};
         const std::size_t quads = static_cast<std::size_t>(canvas_bytes);
         reader.canvas_.assign(quads, 0);
-        if (reader.keeps_previous_) reader.previous_.assign(quads, 0);
+        reader.previous_.assign(static_cast<std::size_t>(reader.previous_bytes_), 0);
         return std::nullopt;
       }))
     return std::move(*failed);
@@ -212,7 +212,11 @@ std::optional<Failure> GifReader::walk(bool draw) {
       return damaged(frame_name(index) + "'s LZW minimum code size is " + std::to_string(code_size) + ", not 2 to 8");
     if (!draw) {
       delays_ms_.push_back(delay);
-      keeps_previous_ = keeps_previous_ || disposal == 3;
+      if (disposal == 3) {
+        const std::uint64_t covered_width = std::min(width, width_ - std::min(left, width_));
+        const std::uint64_t covered_height = std::min(height, height_ - std::min(top, height_));
+        previous_bytes_ = std::max(previous_bytes_, covered_width * covered_height * 4);
+      }
       if (std::optional<Failure> failed = in.skip_sub_blocks()) return failed;
       disposal = 0;
       delay = 0;
@@ -227,7 +231,7 @@ std::optional<Failure> GifReader::walk(bool draw) {
     area.width = std::min(width, width_ - area.left);
     area.height = std::min(height, height_ - area.top);
     area.disposal = disposal;
-    if (disposal == 3) previous_ = canvas_;
+    if (disposal == 3) keep_under(area);
     in.pos -= 1;  // draw_frame reads the code size again
     if (std::optional<Failure> failed = draw_frame(left, top, width, height, (packed & 0x40) != 0,
                                                    local.empty() ? global_palette_ : local, transparent))
@@ -239,6 +243,13 @@ std::optional<Failure> GifReader::walk(bool draw) {
   }
 }
 
+void GifReader::keep_under(const Area& area) {
+  const std::size_t length = std::size_t{area.width} * 4;
+  for (std::uint32_t y = area.top; y < area.top + area.height; ++y)
+    std::memcpy(previous_.data() + (y - area.top) * length, canvas_.data() + (std::size_t{y} * width_ + area.left) * 4,
+                length);
+}
+
 void GifReader::dispose() {
   if (!last_ || last_->disposal < 2) return;
   const Area& area = *last_;
@@ -248,7 +259,7 @@ void GifReader::dispose() {
     if (area.disposal == 2) {
       std::memset(canvas_.data() + at, 0, length);
     } else {
-      std::memcpy(canvas_.data() + at, previous_.data() + at, length);
+      std::memcpy(canvas_.data() + at, previous_.data() + (y - area.top) * length, length);
     }
   }
 }

@@ -11,8 +11,8 @@
 // the background colour, and 3 (restore to previous) puts back the canvas as it was before the
 // frame. Interlaced frames are drawn in their four passes' rows. A frame's delay is kept in
 // milliseconds as stored (hundredths of a second times ten), 0 where no graphic control extension
-// gives one. Memory is the canvas, and for a file with a frame of disposal 3 the canvas before it,
-// whatever the number of frames.
+// gives one. Memory is the canvas, and for a file with frames of disposal 3 what the largest of them
+// covers of the canvas before it, whatever the number of frames.
 //
 // Opening walks every block up to the trailer without decoding, so that the frames are counted and
 // their delays known before the first is drawn, and a file cut short or of broken blocks is refused
@@ -80,6 +80,8 @@ class GifReader {
   std::optional<Failure> draw_frame(std::uint32_t left, std::uint32_t top, std::uint32_t width, std::uint32_t height,
                                     bool interlaced, std::span<const std::uint8_t> palette,
                                     std::optional<std::uint8_t> transparent);
+  // Keeps what the frame about to be drawn at `area` covers of the canvas, for disposal 3.
+  void keep_under(const Area& area);
   void dispose();
 
   std::unique_ptr<Cursor> cursor_;
@@ -88,10 +90,10 @@ class GifReader {
   std::vector<std::uint8_t> global_palette_;  // RGB triples
   std::uint64_t first_block_ = 0;
   std::vector<std::uint32_t> delays_ms_;
-  bool keeps_previous_ = false;  // some frame has disposal 3
+  std::uint64_t previous_bytes_ = 0;  // of the largest frame of disposal 3, on the canvas
 
   std::vector<std::uint8_t> canvas_;
-  std::vector<std::uint8_t> previous_;
+  std::vector<std::uint8_t> previous_;  // the canvas under a frame of disposal 3, its rows packed
   std::uint64_t next_block_ = 0;
   std::uint32_t composed_ = 0;
   std::optional<Area> last_;  // the frame last drawn, to be disposed of before the next
