@@ -2,7 +2,10 @@
 // document's template, putting the option list made from the option table in the place of the line
 // "@OPTIONS@", the format list from the format table in the place of "@FORMATS@" and the options
 // that do not go together from the clash table in the place of "@CLASHES@", so that the
-// document describes exactly the options and formats the program accepts. The lines put in end as
+// document describes exactly the options and formats the program accepts. The kinds of picture that
+// sentences name come from the table of kinds: "@OWN_READERS@" those read by readers of the
+// project's own (but BMP, which the document names first), "@CODEC_READERS@" those read by the
+// system's codecs, "@OTHER_PICTURES@" every kind but BMP. The lines put in end as
 // the template's lines do (CRLF for the user guide, which Notepad reads).
 //
 //   rgb565_write_reference man|guide TEMPLATE OUTPUT
@@ -13,6 +16,7 @@
 #include <string_view>
 
 #include "console/option_manual.h"
+#include "read/picture_types.h"
 
 namespace {
 
@@ -31,6 +35,12 @@ bool fill(std::string& text, std::string_view marker, std::string_view line_end,
   }
   text.replace(at + line_end.size(), line.size() - line_end.size(), ended);
   return true;
+}
+
+// Puts `words` in the place of every `marker` within the lines.
+void name_in_place(std::string& text, std::string_view marker, const std::string& words) {
+  for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + words.size()))
+    text.replace(at, marker.size(), words);
 }
 
 }  // namespace
@@ -63,6 +73,14 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  name_in_place(
+      text, "@OWN_READERS@",
+      picture_type_names([](const PictureTypeRow& type) { return type.own_reader && type.type != PictureType::bmp; },
+                         "and"));
+  name_in_place(text, "@CODEC_READERS@",
+                picture_type_names([](const PictureTypeRow& type) { return !type.own_reader; }, "and"));
+  name_in_place(text, "@OTHER_PICTURES@",
+                picture_type_names([](const PictureTypeRow& type) { return type.type != PictureType::bmp; }));
   std::ofstream out(argv[3], std::ios::binary);
   out << text;
   out.close();
