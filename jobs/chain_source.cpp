@@ -11,6 +11,19 @@
 
 namespace {
 
+// Runs `work`, which makes the chain or its buffers, and gives its refusal; or, when a buffer finds
+// no memory, the refusal that names the bytes it asked for.
+template <typename Work>
+std::optional<Outcome> with_buffers(Work&& work) {
+  try {
+    return work();
+  } catch (const BufferTooLarge& too_large) {
+    return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
+  } catch (const std::bad_alloc&) {
+    return refusal(Ending::out_of_memory);
+  }
+}
+
 // A picture loaded whole (the codecs'), whose rows may lie in a view of its file.
 class LoadedRegion : public ChainPicture {
  public:
@@ -43,13 +56,8 @@ class ChainSource : public PackSource {
                                                                  std::optional<Transforms> transforms = std::nullopt) {
     std::unique_ptr<ChainSource> source(
         new ChainSource(std::move(picture), options, transforms ? *transforms : options.transforms));
-    try {
-      if (std::optional<Outcome> refused = source->make_chain(0)) return std::move(*refused);
-    } catch (const BufferTooLarge& too_large) {
-      return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    if (std::optional<Outcome> refused = with_buffers([&] { return source->make_chain(0); }))
+      return std::move(*refused);
     return std::unique_ptr<PackSource>(std::move(source));
   }
 
@@ -58,31 +66,24 @@ class ChainSource : public PackSource {
   bool top_down() const override { return true; }
 
   std::variant<StoredRows, Outcome> ready(std::uint32_t band_rows, bool) override {
-    try {
-      band_rows_ = band_rows;
-      // The chain made to size the picture serves, unread, when its bands are large enough: a turn
-      // then reads and holds its picture once.
-      if (next_ != 0 || band_rows > chain_->band_rows()) {
-        if (std::optional<Outcome> refused = make_chain(band_rows)) return std::move(*refused);
-      }
-      allocate(quads_, product(chain_->width(), chain_->band_rows()));
-    } catch (const BufferTooLarge& too_large) {
-      return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    band_rows_ = band_rows;
+    if (std::optional<Outcome> refused = with_buffers([&]() -> std::optional<Outcome> {
+          // The chain made to size the picture serves, unread, when its bands are large enough: a
+          // turn then reads and holds its picture once.
+          if (next_ != 0 || band_rows > chain_->band_rows()) {
+            if (std::optional<Outcome> remade = make_chain(band_rows)) return remade;
+          }
+          allocate(quads_, product(chain_->width(), chain_->band_rows()));
+          return std::nullopt;
+        }))
+      return std::move(*refused);
     return StoredRows{chain_->width(), chain_->height(), chain_->width() * 4, false, true, options_.background};
   }
 
   std::variant<std::span<const std::uint8_t>, Outcome> band(std::uint32_t first, std::uint32_t count) override {
     if (first == 0 && next_ != 0) {
-      try {
-        if (std::optional<Outcome> refused = make_chain(band_rows_)) return std::move(*refused);
-      } catch (const BufferTooLarge& too_large) {
-        return refusal(Ending::out_of_memory, buffer_reason(too_large.bytes()));
-      } catch (const std::bad_alloc&) {
-        return refusal(Ending::out_of_memory);
-      }
+      if (std::optional<Outcome> refused = with_buffers([&] { return make_chain(band_rows_); }))
+        return std::move(*refused);
     }
     assert(first == next_);
     chain_->next_quads(count, quads_.data());

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -85,11 +84,10 @@ class PngRegion : public ChainPicture {
       } else {
         const std::size_t skip = next_ < rect.y ? (rect.y - next_) * row : 0;
         if (next_ < rect.y) first_ = rect.y;
-        try {
-          rows_.insert(rows_.end(), rows.begin() + static_cast<std::ptrdiff_t>(skip), rows.end());
-        } catch (const std::bad_alloc&) {
-          return fail(Failure{Fault::out_of_memory, "the PNG's rows that a band needs do not fit in memory"});
-        }
+        if (std::optional<Failure> failed = within_memory("the PNG's rows that a band needs do not fit in memory", [&] {
+              rows_.insert(rows_.end(), rows.begin() + static_cast<std::ptrdiff_t>(skip), rows.end());
+            }))
+          return fail(std::move(*failed));
       }
       next_ += count;
     }
