@@ -153,6 +153,43 @@ TEST(Rgb565Posix, BatchHeadersAreNamedAfterTheirInputs) {
   EXPECT_EQ(std::system(compile.c_str()), 0) << compile;
 }
 
+// An input's path goes into the opening comment of a C header and of LVGL C source: a folder
+// whose name ends the comment, or opens another, writes neither code nor a warning.
+TEST(Rgb565Posix, APathInACCommentWritesNoCode) {
+  TempDir dir;
+  const char* const folders[] = {"a*/ int injected = 1; /*", "ends*", "/*opens", "*/*/"};
+  for (const char* folder : folders) {
+    SCOPED_TRACE(folder);
+    const std::filesystem::path inside = dir.path() / "in" / std::filesystem::path(folder).relative_path();
+    std::filesystem::create_directories(inside);
+    const std::string input = (inside / "in.bmp").string();
+    write_file(input, make_bmp({.width = 2, .height = 1}, pattern_pixel));
+    for (const std::vector<std::string>& container : {std::vector<std::string>{"--c-array", "logo"},
+                                                      {"--c-array", "logo", "--c-type", "bytes"},
+                                                      {"--lvgl", "--c-array", "logo"}}) {
+      const bool lvgl = container.front() == "--lvgl";
+      const std::string out = dir.file(lvgl ? "logo.c" : "logo.h");
+      std::vector<std::string> arguments = {"pack", input, out};
+      arguments.insert(arguments.end(), container.begin(), container.end());
+      ASSERT_EQ(rgb565(arguments).code, 0);
+      const std::optional<Bytes> written = read_file(out);
+      ASSERT_TRUE(written);
+      const std::string text(written->begin(), written->end());
+      // The opening comment is one, ended where the code begins.
+      const std::size_t end = text.find("*/");
+      ASSERT_NE(end, std::string::npos);
+      EXPECT_GT(text.find("/*", 2), end) << text;
+      EXPECT_EQ(text.substr(end, 4), lvgl ? "*/\n\n" : "*/\n#") << text;
+      if (lvgl) continue;
+      const std::string program = "#include \"logo.h\"\nint main(void) { return logo_width == 2 ? 0 : 1; }\n";
+      write_file(dir.file("main.c"), Bytes(program.begin(), program.end()));
+      const std::string compile = std::string(TOOL_HOST_CC) + " -x c -std=c99 -pedantic -Wall -Werror -o " +
+                                  dir.file("main") + " " + dir.file("main.c") + " && " + dir.file("main");
+      EXPECT_EQ(std::system(compile.c_str()), 0) << text;
+    }
+  }
+}
+
 TEST(Rgb565Posix, AFailedWriteExitsWith1AndLeavesNoFile) {
   TempDir dir;
   write_file(dir.file("in.bmp"), make_bmp({.width = 40, .height = 40}, pattern_pixel));

@@ -25,13 +25,6 @@ bool is_keyword(std::string_view name) {
          keywords[at + name.size()] == ' ';
 }
 
-// A "*/" inside the description would end the comment early.
-std::string comment_text(std::string_view description) {
-  std::string comment(description);
-  for (std::size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at)) comment[at + 1] = '.';
-  return comment;
-}
-
 std::string attribute_text(std::string_view attribute) {
   std::string text;
   if (!attribute.empty()) text.append(" ").append(attribute);
@@ -78,12 +71,21 @@ std::string c_identifier_of(std::string_view stem) {
   return name;
 }
 
+std::string c_comment_text(std::string_view text) {
+  std::string comment(text);
+  for (std::size_t at = 0; at + 1 < comment.size(); ++at) {
+    if (comment[at] == '*' && comment[at + 1] == '/') comment[at + 1] = '.';
+    if (comment[at] == '/' && comment[at + 1] == '*') comment[at + 1] = '.';
+  }
+  return comment;
+}
+
 std::string c_array_head(std::string_view name, std::string_view description, std::uint64_t words, std::uint32_t width,
                          std::uint32_t height, bool high_byte_first, std::string_view attribute, std::uint32_t tiles,
                          std::span<const std::uint32_t> delays_ms) {
   const std::string id(name);
   std::string text =
-      "/* " + comment_text(description) +
+      "/* " + c_comment_text(description) +
       ".\n   Each element is two bytes of the raw image read low byte first, so that in the memory\n" +
       "   of a little-endian processor the array's bytes are the raw image's bytes, in order. " +
       (high_byte_first
@@ -100,7 +102,7 @@ std::string c_byte_array_head(std::string_view name, std::string_view descriptio
                               std::uint32_t tiles, std::span<const std::uint32_t> delays_ms) {
   const std::string id(name);
   std::string text("/* ");
-  text += comment_text(description);
+  text += c_comment_text(description);
   text += ".\n   Each element is one byte of the output, in order. */\n";
   text += guard_and_sizes(id, width, height, tiles, delays_ms);
   text += "static const uint8_t " + id + "[" + std::to_string(bytes) + "]" + attribute_text(attribute) + " = {";

@@ -18,6 +18,11 @@ bool is_c_identifier(std::string_view name);
 // one more underscore goes in front of a leading digit or after a keyword ("2-up" gives "_2_up").
 std::string c_identifier_of(std::string_view stem);
 
+// `text` (a path, in a description) made safe inside a C block comment: a "*/" in it would end the
+// comment early and let the rest compile as code, and a "/*" is a warning that -Werror builds
+// refuse. The '/' of "*/" and the '*' of "/*" become '.'.
+std::string c_comment_text(std::string_view text);
+
 // The header text is made in pieces, as the array's words are made: the head (up to the array's
 // opening brace) for an array of `words` elements, inside an include guard named after the array so
 // that a header included twice compiles, whose first line is a comment with `description` (which

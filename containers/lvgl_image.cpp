@@ -1,5 +1,6 @@
 #include "containers/lvgl_image.h"
 
+#include "containers/c_array.h"
 #include "containers/row_stride.h"
 #include "pixels/little_endian.h"
 
@@ -231,7 +232,10 @@ std::optional<LvglImage> read_lvgl_header(std::span<const std::uint8_t> file, st
 std::string lvgl_c_head(std::string_view name, std::string_view description, std::uint64_t bytes,
                         std::string_view attribute) {
   std::string text("/* ");
-  text.append(description).append(".\n   An LVGL 9 image: ").append(name).append(" describes the pixels in ");
+  text.append(c_comment_text(description))
+      .append(".\n   An LVGL 9 image: ")
+      .append(name)
+      .append(" describes the pixels in ");
   text.append(name).append("_map. */\n\n#include \"lvgl.h\"\n\n");
   text.append("static const uint8_t ").append(name).append("_map[").append(std::to_string(bytes)).append("]");
   if (!attribute.empty()) text.append(" ").append(attribute);
