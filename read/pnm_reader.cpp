@@ -134,8 +134,14 @@ std::variant<std::monostate, PnmReader, Failure> PnmReader::open(std::span<const
     }
     reader.bitmap_ = bitmap;
     reader.depth_ = reader.magic_ == '3' || reader.magic_ == '6' ? 3 : 1;
-    // One whitespace character ends a binary header; text samples find their own way.
-    reader.pixels_at_ = fields.at() + (reader.magic_ >= '4' ? 1 : 0);
+    // One whitespace character ends a binary header; text samples find their own way. netpbm reads
+    // that character as it reads the header's, so a comment right after the last number runs to
+    // the end of its line, and the line's end is the one character.
+    std::uint64_t end = fields.at();
+    if (reader.magic_ >= '4' && end < bytes.size() && bytes[end] == '#') {
+      while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+    }
+    reader.pixels_at_ = end + (reader.magic_ >= '4' ? 1 : 0);
   } else {
     std::optional<std::uint32_t> width, height, depth, maxval;
     std::string tuple;

@@ -74,6 +74,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Made{"CommentsAndBitsRunTogether", "P1 # a comment\n2 # another\n1\n10", {0, 0, 0, 255, 255, 255, 255, 255}},
         Made{"MaxvalSevenRounds", "P2 2 1 7 3 4", {109, 109, 109, 255, 146, 146, 146, 255}},
+        // A comment right after the last number ends the header with its line, as ImageMagick
+        // reads these bytes: ff0000 0080ff; grey 10 20; bits a5 as black, white, black, white...
+        Made{"CommentEndsTheBinaryHeader",
+             "P6 2 1 255# GIMP\n\xff\x00\x00\x00\x80\xff"sv,
+             {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0xFF}},
+        Made{"CommentsEverywhereCarriageReturnLast",
+             "P5\n# a\n2 # b\n1\n# c\n255# d\r\x10\x20"sv,
+             {0x10, 0x10, 0x10, 0xFF, 0x20, 0x20, 0x20, 0xFF}},
+        Made{"CommentAfterABitmapsHeight", "P4 8 1# x\n\xa5"sv, {0,   0,   0,   255, 255, 255, 255, 255, 0,   0,  0,
+                                                                 255, 255, 255, 255, 255, 255, 255, 255, 255, 0,  0,
+                                                                 0,   255, 255, 255, 255, 255, 0,   0,   0,   255}},
         Made{"PamBlackAndWhiteOneIsWhite",
              "P7\nWIDTH 2\nHEIGHT 1\nDEPTH 1\nMAXVAL 1\nTUPLTYPE BLACKANDWHITE\nENDHDR\n\x01\x00"sv,
              {255, 255, 255, 255, 0, 0, 0, 255}},
