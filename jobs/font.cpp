@@ -102,8 +102,19 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
     missing += character_name(run_start);
     if (run_end != run_start) missing.append("-").append(character_name(run_end));
   };
+  // The characters whose glyphs are not drawn, named with why: a few, and how many more.
+  std::string undrawable;
+  for (std::size_t k = 0; k < font.undrawable.size() && k < 5; ++k)
+    undrawable += (k == 0 ? "" : ", ") + character_name(wanted[font.undrawable[k].index]) + " (" +
+                  font.undrawable[k].reason + ")";
+  if (font.undrawable.size() > 5) undrawable += " and " + std::to_string(font.undrawable.size() - 5) + " more";
+  std::size_t next_undrawable = 0;
   for (std::size_t i = 0; i < wanted.size(); ++i) {
     const int index = font.glyphs[i];
+    if (next_undrawable < font.undrawable.size() && font.undrawable[next_undrawable].index == i) {
+      ++next_undrawable;
+      continue;
+    }
     // Glyph 0 is the font's "missing" box, which no character the font has maps to.
     if (index == 0) {
       if (!in_run || wanted[i] != run_end + 1) {
@@ -132,6 +143,7 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
   }
   end_run();
   if (!missing.empty()) warnings.push_back("the font has no " + missing + "; left out");
+  if (!undrawable.empty()) warnings.push_back("cannot draw " + undrawable + "; left out");
   if (set.glyphs.empty()) return Failure{Fault::unsupported, "the font has none of the characters asked for"};
   for (const CheckedFont::Kern& kern : font.kerning) {
     const int adjust = rounded(double(kern.adjust) * scale * 16);

@@ -115,6 +115,25 @@ TEST(FontGlyphs, CharactersTheFontLacksAreLeftOutAndNamed) {
   EXPECT_EQ(std::get<Failure>(none).reason, "the font has none of the characters asked for");
 }
 
+// 'C' in composite_loop.ttf is made of itself: it is left out, named with why, and the rest of the
+// range is drawn.
+TEST(FontGlyphs, AGlyphThatCannotBeDrawnIsLeftOutAndNamed) {
+  const Bytes font = *read_file(std::string(FONT_TESTS) + "/composite_loop.ttf");
+  FontOptions options;
+  options.size_px = 16;
+  options.code_points = {U'A', U'B', U'C'};
+  std::vector<std::string> warnings;
+  const std::variant<GlyphSet, Failure> drawn = rasterise_font(font, options, warnings);
+  ASSERT_TRUE(std::holds_alternative<GlyphSet>(drawn));
+  const GlyphSet& set = std::get<GlyphSet>(drawn);
+  ASSERT_EQ(set.glyphs.size(), 2u);
+  EXPECT_EQ(set.glyphs[0].code_point, U'A');
+  EXPECT_EQ(set.glyphs[1].code_point, U'B');
+  EXPECT_EQ(warnings,
+            (std::vector<std::string>{"cannot draw U+0043 (glyph 4 nests composite glyphs too deeply (or in a loop)); "
+                                      "left out"}));
+}
+
 // 'A' in huge_advance.ttf moves the pen 65535 units, over a thousand ems: even at the largest size
 // no header field holds it, so the font is refused rather than written with a wrapped advance.
 TEST(FontGlyphs, AnAdvanceOfManyEmsIsRefused) {

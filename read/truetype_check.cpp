@@ -411,11 +411,19 @@ std::variant<CheckedFont, Failure> check_truetype(std::span<const std::uint8_t> 
     if (glyph >= font.glyph_count) return refused("the cmap maps a character to a glyph the font does not have");
     checked.glyphs.push_back(std::uint16_t(glyph));
   }
-  for (std::uint16_t glyph : checked.glyphs) {
+  // A glyph whose outline the rasteriser cannot be trusted with is left out, with the reason; the
+  // others are drawn. Each is read on its own, so that one glyph's read past the end fails it alone.
+  for (std::size_t i = 0; i < checked.glyphs.size(); ++i) {
+    if (checked.glyphs[i] == 0) continue;
+    Bytes glyph_bytes(data);
     int components = 0;
     double extent = 0;
-    if (glyph == 0) continue;
-    if (std::optional<Failure> bad = check_glyph(bytes, font, glyph, 0, components, extent)) return std::move(*bad);
+    std::optional<Failure> bad = check_glyph(glyph_bytes, font, checked.glyphs[i], 0, components, extent);
+    if (!bad && glyph_bytes.failed())
+      bad = refused("glyph " + std::to_string(checked.glyphs[i]) + "'s outline reaches past the end of the file");
+    if (!bad) continue;
+    checked.glyphs[i] = 0;
+    checked.undrawable.push_back({i, std::move(bad->reason)});
   }
   if (bytes.failed()) return refused("the font's tables reach past the end of the file");
   if (!kerning) return checked;

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -32,6 +33,13 @@ struct CheckedFont {
     int adjust = 0;
   };
   std::vector<Kern> kerning;
+  // The characters whose glyph is not drawn, with why (as index into `glyphs`, whose entry is then
+  // 0): an outline that runs past its table, a composite the rasteriser would misread.
+  struct Undrawable {
+    std::size_t index = 0;
+    std::string reason;
+  };
+  std::vector<Undrawable> undrawable;
 };
 
 // Bounds the composite glyphs' nesting and the components a glyph expands to, so that a font cannot

@@ -12,12 +12,16 @@ namespace {
 
 std::string font_test(const char* name) { return std::string(FONT_TESTS) + "/" + name; }
 
-// The reason a font is refused for " ABC" with kerning; empty when it passes.
+// The reason a font is refused for " ABC" with kerning; or the characters whose glyphs are left out,
+// by their place in " ABC", with why; empty when it passes whole.
 std::string refusal_of(std::span<const std::uint8_t> font) {
   constexpr char32_t characters[] = {U' ', U'A', U'B', U'C'};
   const std::variant<CheckedFont, Failure> checked = check_truetype(font, characters, true);
-  const Failure* failure = std::get_if<Failure>(&checked);
-  return failure == nullptr ? std::string() : failure->reason;
+  if (const Failure* failure = std::get_if<Failure>(&checked)) return failure->reason;
+  std::string left_out;
+  for (const CheckedFont::Undrawable& glyph : std::get<CheckedFont>(checked).undrawable)
+    left_out += "left out " + std::to_string(glyph.index) + ": " + glyph.reason + "; ";
+  return left_out;
 }
 
 // OpenType with PostScript outlines: its signature alone.
@@ -43,16 +47,28 @@ struct HostileCase {
   const char* reason;
 };
 
-TEST(TrueTypeCheck, RefusesHostileFontsWithTheirReason) {
+TEST(TrueTypeCheck, RefusesHostileFontsOrLeavesOutTheirGlyphs) {
   const HostileCase cases[] = {
       {"postscript outlines", cff_font, nullptr,
        "OpenType with PostScript outlines (CFF) is not read; TrueType outlines are"},
       {"CFF table", cff_table, nullptr, "OpenType with PostScript outlines (CFF) is not read; TrueType outlines are"},
       {"directory cut short", directory_cut_short, nullptr, "the table directory runs past the end of the file"},
       {"table past the end", table_past_end, nullptr, "the cmap table runs past the end of the file"},
-      {"loca out of glyf", {}, "loca_out_of_glyf.ttf", "glyph 2's outline lies outside the glyf table"},
-      {"composite loop", {}, "composite_loop.ttf", "glyph 4 nests composite glyphs too deeply (or in a loop)"},
-      {"points past the outline", {}, "contours_past_outline.ttf", "glyph 3's coordinates run past its outline"},
+      // A glyph's own fault leaves out the characters drawn with it, and the rest are drawn. loca's
+      // fourth offset moved past glyf ends glyph 2 and starts glyph 3 outside the table.
+      {"loca out of glyf",
+       {},
+       "loca_out_of_glyf.ttf",
+       "left out 1: glyph 2's outline lies outside the glyf table; left out 2: glyph 3's outline lies outside the "
+       "glyf table; left out 3: glyph 2's outline lies outside the glyf table; "},
+      {"composite loop",
+       {},
+       "composite_loop.ttf",
+       "left out 3: glyph 4 nests composite glyphs too deeply (or in a loop); "},
+      {"points past the outline",
+       {},
+       "contours_past_outline.ttf",
+       "left out 2: glyph 3's coordinates run past its outline; "},
   };
   for (const HostileCase& hostile : cases) {
     const Bytes bytes = hostile.file ? *read_file(font_test(hostile.file)) : Bytes{};
