@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -84,6 +85,52 @@ TEST_P(InterruptedBatch, EndsWithTheSignalAndLeavesNoNewFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedBatch, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& param_info) { return std::string(sigabbrev_np(param_info.param)); });
+
+class InterruptedStandardInput : public testing::TestWithParam<int> {};
+
+// The signal comes while standard input is copied into the temporary folder (a PNG's start, the
+// pipe still open): the copy and its folder go with the process, and the old output stays.
+TEST_P(InterruptedStandardInput, LeavesNothingInTheTemporaryFolder) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "tmp");
+  write_file(dir.file("out.bin"), Bytes{'o', 'l', 'd'});
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TMPDIR", dir.file("tmp").c_str(), 1);
+  StartedProgram run(RGB565_PROGRAM, {"pack", "-", dir.file("out.bin")}, RLIM_INFINITY, true);
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  png.resize(100000, 0);
+  for (std::size_t at = 0; at < png.size();) {
+    const ssize_t wrote = ::write(run.input(), png.data() + at, png.size() - at);
+    ASSERT_GT(wrote, 0);
+    at += static_cast<std::size_t>(wrote);
+  }
+  const auto copying = [&] {
+    for (const auto& folder : std::filesystem::directory_iterator(dir.path() / "tmp")) {
+      std::error_code error;
+      if (std::filesystem::file_size(folder.path() / "standard-input", error) > 0 && !error) return true;
+    }
+    return false;
+  };
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!copying() && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  ASSERT_TRUE(copying()) << "standard input was not being copied";
+  ASSERT_EQ(kill(run.pid(), GetParam()), 0);
+  const int status = run.wait();
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exited with " << WEXITSTATUS(status) << ": " << run.err;
+  EXPECT_EQ(WTERMSIG(status), GetParam());
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp"));
+  EXPECT_EQ(read_file(dir.file("out.bin")), (Bytes{'o', 'l', 'd'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedStandardInput, testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const auto& param_info) { return std::string(sigabbrev_np(param_info.param)); });
 
 }  // namespace

@@ -32,18 +32,38 @@ std::variant<StagingFolder, std::string> StagingFolder::create() {
     std::string name = "rgb565-";
     for (int shift = 60; shift >= 0; shift -= 4) name += "0123456789abcdef"[tag >> shift & 0xF];
     const std::filesystem::path folder = base / name;
-    if (std::filesystem::create_directory(folder, error)) return StagingFolder(folder.string());
+    const InterruptionsHeld held;
+    LiveEntry entry(claim_live_entry());
+    if (std::filesystem::create_directory(folder, error)) {
+      if (!publish_live_entry(entry.get(), folder.string(), 0)) entry.reset();
+      return StagingFolder(folder.string(), std::move(entry));
+    }
     if (error) return "cannot make a folder in " + base.string() + ": " + error.message();
   }
   return "cannot make a folder of its own in " + base.string();
 }
 
-StagingFolder::StagingFolder(StagingFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+StagingFolder::StagingFolder(StagingFolder&& other) noexcept
+    : path_(std::exchange(other.path_, {})),
+      folder_entry_(std::move(other.folder_entry_)),
+      input_entry_(std::move(other.input_entry_)) {}
 
 StagingFolder::~StagingFolder() {
   if (path_.empty()) return;
+  const InterruptionsHeld held;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+  input_entry_.reset();
+  folder_entry_.reset();
+}
+
+bool StagingFolder::open_input(std::ofstream& file) {
+  const InterruptionsHeld held;
+  input_entry_.reset(claim_live_entry());
+  file.open(input_path(), std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  if (!publish_live_entry(input_entry_.get(), input_path(), 0)) input_entry_.reset();
+  return true;
 }
 
 std::string StagingFolder::input_path() const { return (std::filesystem::path(path_) / "standard-input").string(); }
@@ -90,9 +110,9 @@ std::variant<StagedInput, Failure> StandardInput::stage(std::uint64_t limit) {
     return Failure{Fault::cannot_open, "standard input cannot be copied into a file: " + *reason, std::nullopt};
   folder_.emplace(std::get<StagingFolder>(std::move(created)));
   StagedInput staged{folder_->input_path(), false};
-  std::ofstream file(staged.path, std::ios::binary | std::ios::trunc);
+  std::ofstream file;
   const Failure not_copied{Fault::cannot_open, "standard input cannot be copied into " + staged.path, std::nullopt};
-  if (!file) return not_copied;
+  if (!folder_->open_input(file)) return not_copied;
   // One byte past the limit tells a longer stream from one of exactly the limit's length.
   std::array<std::uint8_t, chunk> buffer;
   std::uint64_t copied = 0;

@@ -6,6 +6,7 @@
 // when the run is over. Nothing is copied before the job has looked at the first bytes.
 #pragma once
 
+#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "files/byte_stream.h"
+#include "files/live_outputs.h"
 
 // The name that stands for standard input as IN and standard output as OUT.
 inline constexpr std::string_view standard_stream = "-";
@@ -34,9 +36,15 @@ class StagingFolder {
   // Where standard input's copy goes.
   std::string input_path() const;
 
+  // Opens `file` on input_path(), empty: an interruption on POSIX removes it and the folder, as it
+  // removes the saves' new files (files/live_outputs.h). False when it cannot be opened.
+  bool open_input(std::ofstream& file);
+
  private:
-  explicit StagingFolder(std::string path) : path_(std::move(path)) {}
+  StagingFolder(std::string path, LiveEntry entry) : path_(std::move(path)), folder_entry_(std::move(entry)) {}
   std::string path_;
+  LiveEntry folder_entry_;
+  LiveEntry input_entry_;
 };
 
 // Standard input as a job reads it (files/byte_stream.h), from `in`: its first bytes kept to be read

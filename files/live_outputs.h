@@ -43,9 +43,9 @@ class InterruptionsHeld {
 int claim_live_entry();
 
 // Gives entry `entry` its file, under the same InterruptionsHeld as its claim: the name, which the
-// POSIX handler removes, and the open file, which the Windows one marks to be deleted when the
-// process closes it. False when the entry stays busy (a name too long for the table): the caller
-// then leaves it.
+// POSIX handler removes (a folder's after the files, so that a folder of them goes too), and the
+// open file, which the Windows one marks to be deleted when the process closes it (none: 0). False when the entry stays
+// busy (a name too long for the table): the caller then leaves it.
 bool publish_live_entry(int entry, const std::string& name, std::intptr_t file);
 
 // Frees the entry once its file is in place or removed (on Windows before its handle is closed, which

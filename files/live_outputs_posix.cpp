@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "files/live_outputs.h"
@@ -42,9 +43,13 @@ sigset_t interruption_set() {
   return set;
 }
 
-// Only what is safe in a signal handler: atomics, unlink, nanosleep, sigaction and raise.
+// Only what is safe in a signal handler: atomics, unlink, rmdir, nanosleep, sigaction and raise.
 void on_interruption(int signal) {
   ending.store(true);
+  const int saved_errno = errno;
+  // A folder's entry (a staging folder) is removed after the files, which may lie in it.
+  Entry* folders[entry_count];
+  int folder_count = 0;
   for (Entry& entry : entries) {
     for (;;) {
       int state = entry.state.load();
@@ -56,11 +61,13 @@ void on_interruption(int signal) {
         continue;
       }
       if (state == live_entry && entry.state.compare_exchange_strong(state, taken_entry)) {
-        ::unlink(entry.name);
+        if (::unlink(entry.name) != 0 && (errno == EISDIR || errno == EPERM)) folders[folder_count++] = &entry;
       }
       break;
     }
   }
+  for (int k = 0; k < folder_count; ++k) ::rmdir(folders[k]->name);
+  errno = saved_errno;
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);

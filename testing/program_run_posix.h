@@ -14,11 +14,14 @@
 
 class StartedProgram {
  public:
-  // Standard error goes to a pipe that wait() reads; standard output and input are /dev/null.
+  // Standard error goes to a pipe that wait() reads; standard output is /dev/null, and so is standard
+  // input unless `input_pipe`, when it is a pipe that the test writes to through input().
   StartedProgram(const std::string& program, const std::vector<std::string>& arguments,
-                 rlim_t file_size_limit = RLIM_INFINITY) {
+                 rlim_t file_size_limit = RLIM_INFINITY, bool input_pipe = false) {
     int pipe_ends[2];
     if (::pipe(pipe_ends) != 0) return;
+    int input_ends[2] = {-1, -1};
+    if (input_pipe && ::pipe(input_ends) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(pipe_ends[0]);
@@ -31,7 +34,12 @@ class StartedProgram {
       if (file_size_limit != RLIM_INFINITY && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
       ::dup2(pipe_ends[1], STDERR_FILENO);
       const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, STDIN_FILENO);
+      if (input_pipe) {
+        ::close(input_ends[1]);
+        ::dup2(input_ends[0], STDIN_FILENO);
+      } else {
+        ::dup2(null, STDIN_FILENO);
+      }
       ::dup2(null, STDOUT_FILENO);
       std::vector<char*> argv = {const_cast<char*>(program.c_str())};
       for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -41,6 +49,10 @@ class StartedProgram {
     }
     ::close(pipe_ends[1]);
     err_ = pipe_ends[0];
+    if (input_pipe) {
+      ::close(input_ends[0]);
+      in_ = input_ends[1];
+    }
   }
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;
@@ -50,9 +62,12 @@ class StartedProgram {
       wait();
     }
     if (err_ >= 0) ::close(err_);
+    if (in_ >= 0) ::close(in_);
   }
 
   pid_t pid() const { return pid_; }
+  // The write end of standard input's pipe; -1 without one.
+  int input() const { return in_; }
 
   // Waits for the end: the status as waitpid gives it, and standard error.
   int wait() {
@@ -70,5 +85,6 @@ class StartedProgram {
  private:
   pid_t pid_ = -1;
   int err_ = -1;
+  int in_ = -1;
   bool waited_ = false;
 };
