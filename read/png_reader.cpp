@@ -57,6 +57,9 @@ std::uint32_t crc_of_type(std::uint32_t type) {
 Failure damaged(const std::string& what) { return Failure{Fault::cannot_open, "the PNG is damaged: " + what}; }
 Failure cut_short() { return Failure{Fault::cannot_open, "the PNG is cut short"}; }
 Failure inflate_failure(const z_stream& stream, int result) {
+  // zlib gives no message of its own for a preset dictionary, which a PNG's stream may not ask for.
+  if (result == Z_NEED_DICT)
+    return damaged("its pixel data asks for a preset dictionary, which a PNG's compressed data may not use");
   return damaged(std::string("its pixel data cannot be inflated: ") +
                  (stream.msg != nullptr ? stream.msg : "zlib error " + std::to_string(result)));
 }
@@ -323,6 +326,19 @@ std::variant<bool, Failure> PngReader::feed() {
   return true;
 }
 
+Failure PngReader::pixel_data_ended() {
+  // Another IDAT further on: the pixel data was split by another chunk, not cut short.
+  std::uint64_t at = pos_ + std::uint64_t{after_length_} + 4;
+  std::uint8_t start[8];
+  while (at <= bytes_->size() && bytes_->size() - at >= 12 && !read_bytes(at, start)) {
+    const std::uint32_t type = load_be32(start + 4);
+    if (type == idat) return damaged("its IDAT chunks are not one after another");
+    if (type == iend) break;
+    at += std::uint64_t{12} + load_be32(start);
+  }
+  return damaged("its pixel data (IDAT) ends before the last row");
+}
+
 std::optional<Failure> PngReader::inflate_row(std::size_t raw_bytes) {
   z_stream& stream = inflater_->stream;
   if (inflater_->ended) return damaged("its pixel data (IDAT) ends before the last row");
@@ -332,7 +348,7 @@ std::optional<Failure> PngReader::inflate_row(std::size_t raw_bytes) {
     if (stream.avail_in == 0) {
       std::variant<bool, Failure> fed = feed();
       if (Failure* failed = std::get_if<Failure>(&fed)) return std::move(*failed);
-      if (!std::get<bool>(fed)) return damaged("its pixel data (IDAT) ends before the last row");
+      if (!std::get<bool>(fed)) return pixel_data_ended();
     }
     const int result = inflate(&stream, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {

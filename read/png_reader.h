@@ -115,6 +115,8 @@ class PngReader {
   // The IDAT chunk being read has been begun, so its CRC follows its data.
   bool in_idat_ = false;
   // The start of the chunk after the IDAT chunks, read when they ended.
+  // Why the pixel data ended before the last row, once a chunk other than IDAT has come.
+  Failure pixel_data_ended();
   std::uint32_t after_length_ = 0;
   std::uint32_t after_type_ = 0;
   std::vector<std::uint8_t> input_;

@@ -100,6 +100,7 @@ Bytes with_byte(Bytes bytes, std::size_t at, std::uint8_t value) {
 }
 
 Bytes first(const Bytes& bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
+Bytes after(const Bytes& bytes, std::size_t count) { return Bytes(bytes.begin() + count, bytes.end()); }
 
 struct Damaged {
   const char* name;
@@ -184,6 +185,15 @@ INSTANTIATE_TEST_SUITE_P(
         Damaged{"PixelDataInTwoRuns",
                 png_of({grey_header, grey_pixels, png_chunk("tEXt", {'a', 0}), png_chunk("IDAT", {}), end_chunk}),
                 "the PNG is damaged: its IDAT chunks are not one after another"},
+        // The pixel data split by a chunk before the last row: said so, not "ends before the last row".
+        Damaged{"PixelDataSplitBeforeTheLastRow",
+                png_of({grey_header, png_chunk("IDAT", first(png_deflated(grey_rows), 4)), png_chunk("tEXt", {'a', 0}),
+                        png_chunk("IDAT", after(png_deflated(grey_rows), 4)), end_chunk}),
+                "the PNG is damaged: its IDAT chunks are not one after another"},
+        // A zlib header with FDICT set (0x78 0x20: 0x7820 is 31 x 992) and a dictionary's Adler-32.
+        Damaged{"PresetDictionary", png_of({grey_header, png_chunk("IDAT", {0x78, 0x20, 0, 0, 0, 1, 3, 0}), end_chunk}),
+                "the PNG is damaged: its pixel data asks for a preset dictionary, which a PNG's compressed data "
+                "may not use"},
         Damaged{"NoPixelData", png_of({grey_header, end_chunk}),
                 "the PNG is damaged: it ends before any pixel data (IDAT)"},
         Damaged{"FirstChunkNotTheHeader", png_of({grey_pixels, grey_header, end_chunk}),
