@@ -51,6 +51,35 @@ TEST(Rgb565Posix, LeavesNothingInTheTemporaryFolder) {
   }
 }
 
+// A copy of standard input that the system refuses to write (here past a file size limit, as a full
+// disk would) is refused with the system's reason, and leaves nothing behind.
+TEST(Rgb565Posix, AStandardInputThatCannotBeCopiedSaysWhy) {
+  TempDir temporary;
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TMPDIR", temporary.path().c_str(), 1);
+  Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  png.resize(100000, 0);
+  Rgb565Run run;
+  {
+    FileSizeLimit limit(4096);
+    run = rgb565({"pack", "-", temporary.file("out.bin")}, png);
+  }
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err.rfind("rgb565: -: Cannot open input: standard input cannot be copied into " +
+                              temporary.path().string() + "/rgb565-",
+                          0),
+            0u)
+      << run.err;
+  EXPECT_NE(run.err.find("/standard-input: File too large\n"), std::string::npos) << run.err;
+  EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+}
+
 // The array a C99 compiler makes of the header holds, in memory, the raw image's bytes under the
 // same options; the header included twice still compiles.
 TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {

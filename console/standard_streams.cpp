@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -111,8 +112,15 @@ std::variant<StagedInput, Failure> StandardInput::stage(std::uint64_t limit) {
   folder_.emplace(std::get<StagingFolder>(std::move(created)));
   StagedInput staged{folder_->input_path(), false};
   std::ofstream file;
-  const Failure not_copied{Fault::cannot_open, "standard input cannot be copied into " + staged.path, std::nullopt};
-  if (!folder_->open_input(file)) return not_copied;
+  // The system's reason, which the stream's state does not keep: a full disk, a quota.
+  const auto not_copied = [&] {
+    const int error = errno;
+    std::string reason = "standard input cannot be copied into " + staged.path;
+    if (error != 0) reason += ": " + std::generic_category().message(error);
+    return Failure{Fault::cannot_open, std::move(reason), std::nullopt};
+  };
+  errno = 0;
+  if (!folder_->open_input(file)) return not_copied();
   // One byte past the limit tells a longer stream from one of exactly the limit's length.
   std::array<std::uint8_t, chunk> buffer;
   std::uint64_t copied = 0;
@@ -125,7 +133,7 @@ std::variant<StagedInput, Failure> StandardInput::stage(std::uint64_t limit) {
     if (count == 0) break;
     const std::size_t kept = static_cast<std::size_t>(std::min<std::uint64_t>(count, limit - copied));
     file.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(kept));
-    if (!file) return not_copied;
+    if (!file) return not_copied();
     copied += kept;
     if (kept < count) {
       staged.longer = true;
@@ -133,7 +141,7 @@ std::variant<StagedInput, Failure> StandardInput::stage(std::uint64_t limit) {
     }
   }
   file.close();
-  if (!file) return not_copied;
+  if (!file) return not_copied();
   return staged;
 }
 
