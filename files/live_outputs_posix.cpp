@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/interruption_note.h"
 #include "files/live_outputs.h"
 
 namespace {
@@ -67,6 +68,14 @@ void on_interruption(int signal) {
     }
   }
   for (int k = 0; k < folder_count; ++k) ::rmdir(folders[k]->name);
+  write_interruption_note([](const char* text, std::size_t length) {
+    while (length > 0) {
+      const ssize_t wrote = ::write(STDERR_FILENO, text, length);
+      if (wrote <= 0) return;
+      text += wrote;
+      length -= static_cast<std::size_t>(wrote);
+    }
+  });
   errno = saved_errno;
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;

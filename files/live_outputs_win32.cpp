@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "files/interruption_note.h"
 #include "files/live_outputs.h"
 
 namespace {
@@ -29,6 +30,10 @@ BOOL WINAPI on_interruption(DWORD event) {
     disposition.DeleteFile = TRUE;
     SetFileInformationByHandle(entry.file, FileDispositionInfo, &disposition, sizeof disposition);
   }
+  write_interruption_note([](const char* text, std::size_t length) {
+    DWORD wrote = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(length), &wrote, nullptr);
+  });
   // The system's own handler then ends the process, with the status Ctrl+C gives.
   return FALSE;
 }

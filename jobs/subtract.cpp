@@ -5,6 +5,7 @@
 #include "jobs/subtract.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "files/file_view.h"
+#include "files/interruption_note.h"
 #include "files/output_file.h"
 #include "files/view_access.h"
 #include "job/convert.h"
@@ -86,7 +88,8 @@ Outcome stopped(bool in_image, std::string why, std::uint64_t done, std::uint64_
 // against either file being cut short: the words done until then stay done, the rest stays as it
 // was, and the file that lost its pages is reported as unreadable.
 template <typename Emit>
-Outcome walk(Operands& operands, bool in_place, std::span<std::uint8_t> buffer, Emit&& emit) {
+Outcome walk(Operands& operands, bool in_place, std::span<std::uint8_t> buffer, Emit&& emit,
+             std::atomic<std::uint64_t>* done = nullptr) {
   FileView& image_view = *operands.image;
   FileView& sub_view = *operands.sub;
   const std::uint64_t size = image_view.file_size();
@@ -109,6 +112,7 @@ Outcome walk(Operands& operands, bool in_place, std::span<std::uint8_t> buffer, 
       return stopped(in_image, " was cut short while it was read", offset + within / 4 * 4, size, in_place);
     }
     if (std::optional<Outcome> refused = emit(std::span<const std::uint8_t>(out))) return std::move(*refused);
+    if (done != nullptr) done->store(offset + length, std::memory_order_relaxed);
   }
   return {};
 }
@@ -118,7 +122,15 @@ Outcome walk(Operands& operands, bool in_place, std::span<std::uint8_t> buffer, 
 Outcome subtract_in_place(const JobPaths& paths, const SubtractOptions& options) {
   Operands operands = open_operands(paths.first, paths.second, ViewKind::writable, options.refuse_longer_sub);
   if (operands.refusal) return *operands.refusal;
-  return walk(operands, true, {}, [](std::span<const std::uint8_t>) { return std::optional<Outcome>(); });
+  // Interrupted, the image keeps the windows done: say how much of it holds the difference (at
+  // least that much; a window under way may be partly done too).
+  std::atomic<std::uint64_t> done{0};
+  const InterruptionNote note(paths.first + ": interrupted: the image is partly changed: its first ", done,
+                              " of " + std::to_string(operands.image->file_size()) +
+                                  " bytes hold the difference, the next up to " + std::to_string(window_bytes) +
+                                  " may too, and the rest is as it was\n");
+  return walk(
+      operands, true, {}, [](std::span<const std::uint8_t>) { return std::optional<Outcome>(); }, &done);
 }
 
 // The difference into a new file, written a window at a time as it is made; the new file takes its
