@@ -80,6 +80,17 @@ TEST(Rgb565Posix, AStandardInputThatCannotBeCopiedSaysWhy) {
   EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
 }
 
+// A palette file whose size reads 0 but holds text, as the files of /proc do, is read for its text.
+TEST(Rgb565Posix, APaletteFileOfNoSizeIsReadForItsText) {
+  TempDir dir;
+  write_file(dir.file("in.bmp"), make_bmp({.width = 2, .height = 1}, pattern_pixel));
+  const Rgb565Run run =
+      rgb565({"pack", "--format", "i4", "--palette", "/proc/self/maps", dir.file("in.bmp"), dir.file("out.bin")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_EQ(run.err.rfind("rgb565: --palette '/proc/self/maps': line 1 is '", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("', not 'GIMP Palette': not a GIMP palette\n"), std::string::npos) << run.err;
+}
+
 // The array a C99 compiler makes of the header holds, in memory, the raw image's bytes under the
 // same options; the header included twice still compiles.
 TEST(Rgb565Posix, CArrayCompilesToTheRawImagesBytes) {

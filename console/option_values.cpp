@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 
 #include "containers/bmp_output.h"
 #include "files/file_view.h"
@@ -158,6 +159,16 @@ std::optional<UsageError> read_palette(std::string_view name, std::string_view v
   constexpr std::uint64_t most_bytes = std::uint64_t{1} << 20;
   const std::string path(value);
   std::variant<FileView, SystemError> opened = FileView::open(path.c_str(), ViewKind::read_only, most_bytes + 1);
+  // A file whose size reads 0 may still have text (a file of /proc made as it is read): read it.
+  if (SystemError* error = std::get_if<SystemError>(&opened);
+      error != nullptr && error->kind == FileFault::empty_file) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text(most_bytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    if (text.size() > most_bytes) return UsageError{about(path, "over a megabyte, not a palette")};
+    if (!text.empty()) return take(read_gimp_palette(text), path);
+  }
   if (SystemError* error = std::get_if<SystemError>(&opened)) {
     std::string valid = "a built-in palette (";
     valid += builtin_names();
