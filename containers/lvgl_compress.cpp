@@ -192,6 +192,9 @@ std::optional<std::string> lz4_decompress(std::span<const std::uint8_t> in, std:
     from += literals;
     made += literals;
     if (from == in.size()) break;
+    // The block's end as liblz4 and LVGL's decoder take it: the last match starts at least 12 bytes
+    // before the end, and room is left for a match and the 5 literals that end every block.
+    const bool match_may_start = made + 12 <= total && in.size() - from >= 8;
     if (in.size() - from < 2) return "the LZ4 data is cut short in a match: " + ends_after(made, total);
     const std::uint64_t distance = load_le16(in.data() + from);
     from += 2;
@@ -202,6 +205,10 @@ std::optional<std::string> lz4_decompress(std::span<const std::uint8_t> in, std:
     if (match == 15 && !length(match)) return "the LZ4 data is cut short in a match: " + ends_after(made, total);
     match += min_match;
     if (match > total - made) return "an LZ4 match reaches past the image's " + std::to_string(total) + " bytes";
+    if (!match_may_start)
+      return "an LZ4 match starts at byte " + std::to_string(made) +
+             ", within the last 12 of the image, which only literals may end";
+    if (match + 5 > total - made) return "an LZ4 match reaches into the last 5 bytes of the image, which are literals";
     // The match may overlap the bytes it makes: copied a byte at a time, it repeats them.
     for (std::uint64_t k = 0; k < match; ++k, ++made) out[made] = out[made - distance];
   }

@@ -82,6 +82,15 @@ const Lz4Case lz4_cases[] = {
     {"FortyZeros", Bytes(40, 0), {0x1F, 0x00, 0x01, 0x00, 0x0F, 0x50, 0, 0, 0, 0, 0}},
 };
 
+// liblz4 takes a match that ends exactly 5 bytes before the end, 8 bytes of input after its literals.
+TEST(Lz4Decoding, TakesAMatchEndingFiveBytesBeforeTheEnd) {
+  const Bytes block = {0x8F, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0x08, 0x00, 0x00, 0x50, 'X', 'Y', 'Z', 'W', 'V'};
+  Bytes decoded(32);
+  EXPECT_EQ(lz4_decompress(block, decoded), std::nullopt);
+  const std::string text(decoded.begin(), decoded.end());
+  EXPECT_EQ(text, "ABCDEFGHABCDEFGHABCDEFGHABCXYZWV");
+}
+
 class Lz4Encodings : public testing::TestWithParam<Lz4Case> {};
 
 TEST_P(Lz4Encodings, AreTheHandWorkedBytesAndDecodeBack) {
@@ -205,6 +214,26 @@ const Damage damages[] = {
      {0x20, 'a', 'b'},
      3,
      "the LZ4 data ends early: it ends after 2 of the image's 3 bytes"},
+    // Blocks that liblz4 (python3-lz4's decompress) refuses: a match into the last 5 bytes, one with
+    // no room after it for the block's end, and one that starts within the last 12.
+    // 8 literals, a match of 19 (15 in the token, 0 after the distance) to byte 27, then 4 literals:
+    // the match reaches into the last 5 of 31. Its twin with 5 literals, 32 bytes, liblz4 takes.
+    {"Lz4MatchIntoTheLastFiveBytes",
+     LvglCompression::lz4,
+     {0x8F, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0x08, 0x00, 0x00, 0x40, 'X', 'Y', 'Z', 'W'},
+     31,
+     "an LZ4 match reaches into the last 5 bytes of the image, which are literals"},
+    // 8 literals, then too few bytes left for a match and the 5 literals that end a block.
+    {"Lz4MatchWithoutRoomForTheEnd",
+     LvglCompression::lz4,
+     {0x8A, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0x08, 0x00, 0x30, 'X', 'Y', 'Z'},
+     25,
+     "an LZ4 match starts at byte 8, within the last 12 of the image, which only literals may end"},
+    {"Lz4MatchStartsInTheLastTwelve",
+     LvglCompression::lz4,
+     {0x90, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 0x09, 0x00, 0x70, '1', '2', '3', '4', '5', '6', '7'},
+     20,
+     "an LZ4 match starts at byte 9, within the last 12 of the image, which only literals may end"},
     {"Lz4LengthCutShort",
      LvglCompression::lz4,
      {0xF0, 0xFF},
