@@ -244,6 +244,8 @@ std::optional<Failure> GifReader::walk(bool draw) {
 }
 
 void GifReader::keep_under(const Area& area) {
+  // A frame wholly off the screen covers nothing, and has nothing kept for it.
+  if (area.width == 0 || area.height == 0) return;
   const std::size_t length = std::size_t{area.width} * 4;
   for (std::uint32_t y = area.top; y < area.top + area.height; ++y)
     std::memcpy(previous_.data() + (y - area.top) * length, canvas_.data() + (std::size_t{y} * width_ + area.left) * 4,
@@ -251,7 +253,7 @@ void GifReader::keep_under(const Area& area) {
 }
 
 void GifReader::dispose() {
-  if (!last_ || last_->disposal < 2) return;
+  if (!last_ || last_->disposal < 2 || last_->width == 0 || last_->height == 0) return;
   const Area& area = *last_;
   for (std::uint32_t y = area.top; y < area.top + area.height; ++y) {
     const std::size_t at = (std::size_t{y} * width_ + area.left) * 4;
