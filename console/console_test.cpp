@@ -263,10 +263,10 @@ TEST(Rgb565, UnpackReadsAnLvglImageByItsHeaderOrSaysWhyNot) {
        {"--align", "8"},
        "an LVGL image of rgb565 2 x 1 whose rows are 4 bytes apart: its header decides its stride; leave out "
        "--align"},
-      // RLE of 2-byte blocks: a repeat of three pixels where the image has two.
-      {{0x19, 0x12, 8, 0, 2, 0, 1, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0x03, 0x00, 0xF8},
+      // RLE of 2-byte blocks: a repeat of four pixels where the image has two (LVGL takes one past it).
+      {{0x19, 0x12, 8, 0, 2, 0, 1, 0, 4, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0x04, 0x00, 0xF8},
        {},
-       "the compressed LVGL image is damaged: an RLE run of 3 blocks reaches past the image's 4 bytes"},
+       "the compressed LVGL image is damaged: an RLE run of 4 blocks reaches past the image's 4 bytes"},
       // LZ4 whose match refers back before the image's start.
       {{0x19, 0x12, 8, 0, 2, 0, 1, 0, 4, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, 0x10, 0xAA, 0x09, 0x00},
        {},

@@ -69,19 +69,24 @@ std::optional<std::string> rle_decompress(std::span<const std::uint8_t> in, unsi
   const std::uint64_t total = out.size();
   std::size_t from = 0;
   std::uint64_t made = 0;
-  while (made < total) {
-    if (from >= in.size()) return "the RLE data is cut short: " + ends_after(made, total);
+  // LVGL's decoder reads runs while data is left. A run may pass the image's end by a block at most:
+  // a literal is cut to the image, and ends the decoding, the rest of the data unread; a repeat
+  // writes only its whole blocks, so one that ends inside a block would leave the image's last
+  // bytes unwritten, and is refused here.
+  while (from < in.size()) {
     const std::uint8_t control = in[from++];
     const std::uint64_t count = control & 0x7F;
     const bool literal = (control & 0x80) != 0;
     const std::uint64_t bytes = count * block;
     const std::uint64_t taken = literal ? bytes : block;
     if (in.size() - from < taken) return "the RLE data is cut short inside a run: " + ends_after(made, total);
-    // Only the last block may reach past the image, by the padding of a block.
-    if (bytes > total - made && bytes - (total - made) >= block)
+    const std::uint64_t room = total - made;
+    if (bytes > room && bytes - room > block)
       return "an RLE run of " + std::to_string(count) + " blocks reaches past the image's " + std::to_string(total) +
              " bytes";
-    const std::uint64_t kept = std::min(bytes, total - made);
+    if (bytes > room && !literal && bytes - room < block)
+      return "an RLE repeat ends inside a block past the image's end, whose bytes LVGL leaves unwritten";
+    const std::uint64_t kept = std::min(bytes, room);
     if (literal) {
       std::copy_n(in.data() + from, kept, out.data() + made);
     } else {
@@ -89,10 +94,9 @@ std::optional<std::string> rle_decompress(std::span<const std::uint8_t> in, unsi
     }
     made += kept;
     from += taken;
+    if (bytes > room) break;
   }
-  if (from != in.size())
-    return "the RLE data holds " + std::to_string(in.size() - from) + " bytes after the image's " +
-           std::to_string(total);
+  if (made < total) return "the RLE data is cut short: " + ends_after(made, total);
   return std::nullopt;
 }
 

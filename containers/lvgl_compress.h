@@ -28,7 +28,9 @@ std::vector<std::uint8_t> rle_compress(std::span<const std::uint8_t> data, unsig
 std::vector<std::uint8_t> lz4_compress(std::span<const std::uint8_t> data);
 
 // Decompresses `in` into exactly `out`: nullopt, or why it cannot (the data ends early, runs on past
-// `out`, refers back past its start, or holds bytes after its end).
+// `out`, refers back past its start, or holds bytes after its end). Each takes what LVGL's own
+// decoder takes: RLE data may end in a run that passes the end by a block at most, a literal then
+// cut to `out` and any bytes after it unread; LZ4 as liblz4 takes a block.
 std::optional<std::string> rle_decompress(std::span<const std::uint8_t> in, unsigned block,
                                           std::span<std::uint8_t> out);
 std::optional<std::string> lz4_decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);

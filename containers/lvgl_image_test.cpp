@@ -192,9 +192,9 @@ TEST(LvglCompressedRead, TakesTheHeadAndDecompressesTheData) {
             "a compressed LVGL image cut short in its compression head");
 
   std::vector<std::uint8_t> damaged = file;
-  damaged[24] = 0x05;  // a repeat of five pixels, past the image's end
+  damaged[24] = 0x06;  // a repeat of six pixels, two past the image's end (LVGL takes one)
   EXPECT_EQ(std::get<std::string>(lvgl_decompress(*image, std::span<const std::uint8_t>(damaged).subspan(24))),
-            "the compressed LVGL image is damaged: an RLE run of 5 blocks reaches past the image's 12 bytes");
+            "the compressed LVGL image is damaged: an RLE run of 6 blocks reaches past the image's 12 bytes");
 }
 
 }  // namespace
