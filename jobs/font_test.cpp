@@ -13,8 +13,8 @@
 namespace {
 
 GlyphSet glyphs_of(int size, int bpp, std::u32string characters, bool kerning = false,
-                   std::vector<std::string>* warnings = nullptr) {
-  const Bytes font = *read_file(std::string(FONT_TESTS) + "/shapes.ttf");
+                   std::vector<std::string>* warnings = nullptr, const char* file = "shapes.ttf") {
+  const Bytes font = *read_file(std::string(FONT_TESTS) + "/" + file);
   FontOptions options;
   options.size_px = size;
   options.bpp = bpp;
@@ -30,6 +30,7 @@ struct GlyphCase {
   int size;
   char32_t code;
   int width, height, x_offset, y_top, advance_16;
+  const char* file = "shapes.ttf";
 };
 
 TEST(FontGlyphs, BoxesOffsetsAndAdvancesAreTheOutlines) {
@@ -44,9 +45,11 @@ TEST(FontGlyphs, BoxesOffsetsAndAdvancesAreTheOutlines) {
       {32, U'B', 8, 8, 0, 8, 9 * 16},
       // The composite: the rectangle moved 20 units right.
       {64, U'C', 10, 20, 22, 20, 34 * 16},
+      // The same, its rectangle stored as glyph 32769.
+      {64, U'C', 10, 20, 22, 20, 34 * 16, "far_component.ttf"},
   };
   for (const GlyphCase& c : cases) {
-    const GlyphSet set = glyphs_of(c.size, 8, {c.code});
+    const GlyphSet set = glyphs_of(c.size, 8, {c.code}, false, nullptr, c.file);
     ASSERT_EQ(set.glyphs.size(), 1u);
     const Glyph& glyph = set.glyphs[0];
     EXPECT_EQ(glyph.code_point, c.code);
@@ -147,6 +150,24 @@ TEST(FontGlyphs, AnAdvanceOfManyEmsIsRefused) {
   const std::variant<GlyphSet, Failure> refused = rasterise_font(font, options, warnings);
   ASSERT_TRUE(std::holds_alternative<Failure>(refused));
   EXPECT_EQ(std::get<Failure>(refused).reason, "U+0041's advance is far larger than its em");
+}
+
+// The glyphs' boxes at 64 px are counted before any is drawn: 'A' 10 x 20, 'B' 16 x 16 and 'C'
+// 10 x 20 pixels, 656 in all. A limit of one fewer refuses the font.
+TEST(FontGlyphs, GlyphsCoveringMoreThanTheLimitAreRefusedBeforeDrawing) {
+  const Bytes font = *read_file(std::string(FONT_TESTS) + "/shapes.ttf");
+  FontOptions options;
+  options.size_px = 64;
+  options.code_points = {U'A', U'B', U'C', U'Z'};
+  std::vector<std::string> warnings;
+  options.pixel_limit = 656;
+  EXPECT_TRUE(std::holds_alternative<GlyphSet>(rasterise_font(font, options, warnings)));
+  options.pixel_limit = 655;
+  const std::variant<GlyphSet, Failure> refused = rasterise_font(font, options, warnings);
+  ASSERT_TRUE(std::holds_alternative<Failure>(refused));
+  EXPECT_EQ(std::get<Failure>(refused).reason,
+            "the glyphs at 64 px would cover 656 pixels, more than the 655 allowed (--max-pixels raises the limit; a "
+            "smaller size or fewer characters take less)");
 }
 
 }  // namespace

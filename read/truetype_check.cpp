@@ -184,9 +184,9 @@ std::optional<Failure> check_glyph(Bytes& bytes, const Font& font, std::uint32_t
     std::uint64_t size = 4 + ((flags & 1) ? 4 : 2);
     size += (flags & 8) ? 2 : (flags & 0x40) ? 4 : (flags & 0x80) ? 8 : 0;
     if (p + size > end) return refused(name + "'s components run past its outline");
-    // The rasteriser places a component by offsets only, and reads its index as a signed number.
+    // The rasteriser places a component by offsets only. Its index is unsigned: fonts of CJK
+    // characters hold more than 32767 glyphs, and the recursion below checks it against their count.
     if (!(flags & 2)) return refused(name + " places a component by matching points, which is not drawn");
-    if (component >= 0x8000) return refused(name + "'s component is past the font's glyph count");
     if (++components > truetype_max_components) return refused(name + " has too many components");
     double inner_extent = 0;
     if (std::optional<Failure> inner = check_glyph(bytes, font, component, depth + 1, components, inner_extent))

@@ -14,6 +14,9 @@ The hostile fonts are shapes.ttf with one fault each:
   composite_loop.ttf: 'C' is made of itself;
   contours_past_outline.ttf: 'B' claims more points than its outline holds;
   huge_advance.ttf: 'A' moves the pen 65535 units, over a thousand ems.
+
+far_component.ttf is shapes.ttf with 32,770 glyphs: 'C' is made of glyph 32769, a copy of 'A''s
+rectangle, whose index is past the range of a signed 16-bit number; the glyphs between are empty.
 """
 import struct
 from pathlib import Path
@@ -45,7 +48,7 @@ def pad(data):
     return data + b"\0" * (-len(data) % 4)
 
 
-def font(loca_fault=False, loop=False, short_points=False, huge_advance=False):
+def font(loca_fault=False, loop=False, short_points=False, huge_advance=False, far_component=False):
     rect = [(2, 0), (2, 20), (12, 20), (12, 0)]
     triangle = [(0, 0), (0, 16), (16, 0)]
     glyphs = [
@@ -56,6 +59,11 @@ def font(loca_fault=False, loop=False, short_points=False, huge_advance=False):
         composite_glyph(4 if loop else 2, 20, (22, 0, 32, 20)),
     ]
     advances = [(16, 0), (8, 0), (65535 if huge_advance else 14, 2), (18, 0), (34, 22)]
+    long_metrics = len(glyphs)
+    if far_component:
+        far = 32769
+        glyphs[4] = composite_glyph(far, 20, (22, 0, 32, 20))
+        glyphs += [b""] * (far - len(glyphs)) + [simple_glyph(rect)]
     glyf = b""
     loca = []
     for g in glyphs:
@@ -66,11 +74,13 @@ def font(loca_fault=False, loop=False, short_points=False, huge_advance=False):
         loca[3] = len(glyf) + 64
     tables = {}
     tables[b"head"] = struct.pack(">IIIIHHqqhhhhHHhhh", 0x00010000, 0x00010000, 0, 0x5F0F3CF5, 0, 64, 0, 0,
-                                  0, -16, 34, 48, 0, 8, 2, 1, 0)
+                                  0, -16, 34, 48, 0, 8, 2, 0 if far_component else 1, 0)
     tables[b"hhea"] = struct.pack(">Ihhh" + "H" + "hhh" + "hhh" + "hhhh" + "h" + "H", 0x00010000, 48, -16, 0, 34,
-                                  0, 0, 32, 1, 0, 0, 0, 0, 0, 0, 0, len(glyphs))
+                                  0, 0, 32, 1, 0, 0, 0, 0, 0, 0, 0, long_metrics)
     tables[b"maxp"] = struct.pack(">IH", 0x00005000, len(glyphs))
+    # Glyphs past the long metrics take the last advance, and have a left side bearing of their own.
     tables[b"hmtx"] = b"".join(struct.pack(">Hh", a, l) for a, l in advances)
+    tables[b"hmtx"] += b"".join(struct.pack(">h", 0) for _ in range(len(glyphs) - long_metrics))
     segments = [(0x20, 0x20, 1 - 0x20), (0x41, 0x43, 2 - 0x41), (0xFFFF, 0xFFFF, 1)]
     n = len(segments)
     sub = struct.pack(">HHHHHHH", 4, 16 + 8 * n, 0, 2 * n, 4, 1, 2 * n - 4)
@@ -79,7 +89,11 @@ def font(loca_fault=False, loop=False, short_points=False, huge_advance=False):
     sub += b"".join(struct.pack(">h", d) for _, _, d in segments)
     sub += b"\0\0" * n
     tables[b"cmap"] = struct.pack(">HHHHI", 0, 1, 3, 1, 12) + sub
-    tables[b"loca"] = b"".join(struct.pack(">I", o) for o in loca)
+    # The long glyph list keeps its offsets short, in words, to keep the file small.
+    if far_component:
+        tables[b"loca"] = b"".join(struct.pack(">H", o // 2) for o in loca)
+    else:
+        tables[b"loca"] = b"".join(struct.pack(">I", o) for o in loca)
     tables[b"glyf"] = glyf
     tables[b"kern"] = struct.pack(">HH", 0, 1) + struct.pack(">HHHHHHH", 0, 20, 0x0001, 1, 6, 0, 0) + \
         struct.pack(">HHh", 2, 3, -4)
@@ -100,3 +114,4 @@ here = Path(__file__).parent
 (here / "composite_loop.ttf").write_bytes(font(loop=True))
 (here / "contours_past_outline.ttf").write_bytes(font(short_points=True))
 (here / "huge_advance.ttf").write_bytes(font(huge_advance=True))
+(here / "far_component.ttf").write_bytes(font(far_component=True))
