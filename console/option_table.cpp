@@ -35,6 +35,11 @@ ChannelOrder& channel_order(Invocation& invocation) { return word_format(invocat
 Rounding& rounding(Invocation& invocation) { return invocation.pack.format.rounding; }
 Dither& dither(Invocation& invocation) { return invocation.pack.dither; }
 Expansion& expansion(Invocation& invocation) { return invocation.unpack.format.expansion; }
+std::uint64_t& pack_pixel_limit(Invocation& invocation) { return invocation.pack.pixel_limit; }
+std::uint64_t& font_pixel_limit(Invocation& invocation) { return invocation.font.pixel_limit; }
+std::uint64_t& output_limit(Invocation& invocation) { return invocation.pack.output_limit; }
+constexpr std::string_view count_of_pixels = "a count of pixels, for example 400000000";
+constexpr std::string_view count_of_bytes = "a count of bytes, for example 1073741824";
 Rotation& rotation(Invocation& invocation) { return invocation.pack.transforms.rotation; }
 Flip& flip(Invocation& invocation) { return invocation.pack.transforms.flip; }
 Fit& fit(Invocation& invocation) { return invocation.pack.transforms.fit; }
@@ -124,6 +129,21 @@ std::optional<UsageError> choose(Invocation& invocation, std::string_view name, 
     }
   }
   return UsageError{bad_value(name, value, listed(choice_names<choices>))};
+}
+
+// Sets the limit that `field` selects to the count `value`, from 1 up; `expected` describes one.
+template <auto field, const std::string_view& expected>
+std::optional<UsageError> set_limit(Invocation& invocation, std::string_view name, std::string_view value) {
+  const std::optional<std::uint64_t> limit = parse_long_count(value);
+  if (!limit || *limit == 0) return UsageError{bad_value(name, value, expected)};
+  field(invocation) = *limit;
+  return {};
+}
+
+template <auto field, const std::string_view& expected>
+OptionRow limit_option(std::string_view name, VerbSet verbs, std::string_view help, std::string_view more) {
+  return {
+      .long_name = name, .verbs = verbs, .value = "N", .help = help, .more = more, .apply = set_limit<field, expected>};
 }
 
 template <auto& choices, auto field>
@@ -403,35 +423,18 @@ std::span<const OptionRow> option_table() {
          invocation.unpack.frames = *count;
          return std::nullopt;
        }},
-      {.long_name = "--max-pixels",
-       .verbs = pack_only,
-       .value = "N",
-       .help = max_pixels_help(),
-       .more = "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
-               "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
-               "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "
-               "1 MiB (a BMP: its own length, of at most N pixels), and refused when longer.",
-       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
-         const std::optional<std::uint64_t> limit = parse_long_count(value);
-         if (!limit || *limit == 0)
-           return UsageError{bad_value(name, value, "a count of pixels, for example 400000000")};
-         invocation.pack.pixel_limit = *limit;
-         return std::nullopt;
-       }},
-      {.long_name = "--max-output",
-       .verbs = pack_only,
-       .value = "N",
-       .help = "the most bytes of pixels one output may hold, every frame and tile together (1073741824)",
-       .more = "Counted as the raw image holds them (rows with their padding, palettes), before any compression; "
-               "an output over N is refused before any of it is made. No picture within --max-pixels reaches "
-               "the default; the frames of an animation packed with --frame all can.",
-       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
-         const std::optional<std::uint64_t> limit = parse_long_count(value);
-         if (!limit || *limit == 0)
-           return UsageError{bad_value(name, value, "a count of bytes, for example 1073741824")};
-         invocation.pack.output_limit = *limit;
-         return std::nullopt;
-       }},
+      limit_option<pack_pixel_limit, count_of_pixels>(
+          "--max-pixels", pack_only, max_pixels_help(),
+          "A few bytes of such a file can declare billions of pixels; larger pictures are refused "
+          "before they are decoded unless N allows them. A picture from standard input (-) that is not a "
+          "BMP read as it comes is copied into a temporary file first, at most 9 bytes a pixel of N and "
+          "1 MiB (a BMP: its own length, of at most N pixels), and refused when longer."),
+      limit_option<output_limit, count_of_bytes>(
+          "--max-output", pack_only,
+          "the most bytes of pixels one output may hold, every frame and tile together (1073741824)",
+          "Counted as the raw image holds them (rows with their padding, palettes), before any compression; "
+          "an output over N is refused before any of it is made. No picture within --max-pixels reaches "
+          "the default; the frames of an animation packed with --frame all can."),
       choice_option<expansions, expansion>("--expand", unpack_only,
                                            "low bits zero, or filled by repeating the high bits",
                                            "Repeating them keeps full intensity full.", format_option::expand),
@@ -556,6 +559,10 @@ std::span<const OptionRow> option_table() {
          invocation.font.c_array = value;
          return std::nullopt;
        }},
+      limit_option<font_pixel_limit, count_of_pixels>(
+          "--max-pixels", font_only, "the most pixels the glyphs' boxes may cover together (178956970)",
+          "Counted from the outlines' bounds before any glyph is drawn: a large --size over a wide range can "
+          "ask for gigabytes of bitmaps, and is refused unless N allows it."),
       {.long_name = "--c-attribute",
        .verbs = font_only,
        .value = "TEXT",

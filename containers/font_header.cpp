@@ -99,6 +99,9 @@ std::variant<std::string, Failure> font_header(const GlyphSet& set, std::string_
   if (bits.empty()) bits.push_back(0);
   text += "static const uint8_t " + name + std::string("_bitmaps[") + std::to_string(bits.size()) + "]" + attribute +
           " = {";
+  // Six characters a byte ("\n  0x12," or " 0x12,"), reserved at once: the array is nearly all of
+  // the text, and doubling the string as it grows would hold twice its size.
+  text.reserve(text.size() + bits.size() * 7 + set.glyphs.size() * 64 + 4096);
   for (std::size_t i = 0; i < bits.size(); ++i) {
     text += i % 16 == 0 ? "\n  " : " ";
     text += hex_byte(bits[i]);

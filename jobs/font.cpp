@@ -108,6 +108,22 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
     undrawable += (k == 0 ? "" : ", ") + character_name(wanted[font.undrawable[k].index]) + " (" +
                   font.undrawable[k].reason + ")";
   if (font.undrawable.size() > 5) undrawable += " and " + std::to_string(font.undrawable.size() - 5) + " more";
+  // A few bytes of font, at a large size over a wide range, ask for gigabytes of bitmaps: their
+  // boxes are counted from the outlines before any glyph is drawn.
+  std::uint64_t pixels = 0;
+  for (std::size_t i = 0, next = 0; i < wanted.size(); ++i) {
+    if (next < font.undrawable.size() && font.undrawable[next].index == i) {
+      ++next;
+    } else if (font.glyphs[i] != 0) {
+      pixels += raster->box_pixels(font.glyphs[i], scale, largest);
+    }
+  }
+  if (pixels > options.pixel_limit)
+    return Failure{Fault::unsupported, "the glyphs at " + std::to_string(options.size_px) + " px would cover " +
+                                           std::to_string(pixels) + " pixels, more than the " +
+                                           std::to_string(options.pixel_limit) +
+                                           " allowed (--max-pixels raises the limit; a smaller size or fewer "
+                                           "characters take less)"};
   std::size_t next_undrawable = 0;
   for (std::size_t i = 0; i < wanted.size(); ++i) {
     const int index = font.glyphs[i];

@@ -13,6 +13,7 @@
 #include "files/failure.h"
 #include "format/glyph_set.h"
 #include "job/job.h"
+#include "read/image_loader.h"
 
 enum class FontOutput { header, lvgl, sheet };
 
@@ -32,6 +33,9 @@ struct FontOptions {
   // The C name the header's or the source's symbols start with.
   std::string c_array;
   std::string c_attribute;
+  // The most pixels the glyphs' boxes may cover together, counted from the outlines before any is
+  // drawn: the same limit, and the same default, as a compressed picture's.
+  std::uint64_t pixel_limit = default_pixel_limit;
 };
 
 // The glyphs of the font in `font` for `options`, with a warning for each character the font lacks;

@@ -31,12 +31,33 @@ int TrueTypeFont::advance(int glyph) const {
   return static_cast<std::uint16_t>(advance);
 }
 
-std::optional<GlyphRaster> TrueTypeFont::raster(int glyph, float scale, int largest) const {
+namespace {
+
+struct Box {
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  stbtt_GetGlyphBitmapBox(&state_->info, glyph, scale, scale, &x0, &y0, &x1, &y1);
-  for (int edge : {x0, y0, x1, y1}) {
+};
+
+std::optional<Box> glyph_box(const stbtt_fontinfo& info, int glyph, float scale, int largest) {
+  Box box;
+  stbtt_GetGlyphBitmapBox(&info, glyph, scale, scale, &box.x0, &box.y0, &box.x1, &box.y1);
+  for (int edge : {box.x0, box.y0, box.x1, box.y1}) {
     if (edge < -largest || edge > largest) return std::nullopt;
   }
+  return box;
+}
+
+}  // namespace
+
+std::uint64_t TrueTypeFont::box_pixels(int glyph, float scale, int largest) const {
+  const std::optional<Box> box = glyph_box(state_->info, glyph, scale, largest);
+  if (!box || box->x1 <= box->x0 || box->y1 <= box->y0) return 0;
+  return std::uint64_t(box->x1 - box->x0) * std::uint64_t(box->y1 - box->y0);
+}
+
+std::optional<GlyphRaster> TrueTypeFont::raster(int glyph, float scale, int largest) const {
+  const std::optional<Box> box = glyph_box(state_->info, glyph, scale, largest);
+  if (!box) return std::nullopt;
+  const auto [x0, y0, x1, y1] = *box;
   GlyphRaster raster{x0, y0, x1 - x0, y1 - y0, {}};
   if (raster.width <= 0 || raster.height <= 0) return GlyphRaster{};
   raster.coverage.assign(std::size_t(raster.width) * std::size_t(raster.height), 0);

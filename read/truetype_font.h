@@ -34,6 +34,9 @@ class TrueTypeFont {
   void vertical_metrics(int& ascent, int& descent, int& line_gap) const;
   // In font units.
   int advance(int glyph) const;
+  // The pixels of the glyph's box at `scale`, from the outline's own bounds, without drawing it: 0
+  // for a box that reaches further than `largest` pixels from the pen, which raster() refuses.
+  std::uint64_t box_pixels(int glyph, float scale, int largest) const;
   // The glyph drawn at `scale`; nullopt when its box (from the outline's own bounds, which a
   // hostile font may make huge) reaches further than `largest` pixels from the pen either way.
   std::optional<GlyphRaster> raster(int glyph, float scale, int largest) const;
