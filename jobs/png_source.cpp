@@ -112,22 +112,32 @@ class PngRegion : public ChainPicture {
 
 }  // namespace
 
-std::optional<std::variant<std::unique_ptr<ChainPicture>, Outcome>> open_png_region(
-    std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options) {
-  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(*bytes, options.pixel_limit);
+namespace {
+
+// A PNG stored row after row, opened by its reader and made into a source by `make`; nullopt for
+// anything else, an interlaced PNG included, which is read whole.
+template <typename Made>
+std::optional<std::variant<Made, Outcome>> open_stored_png(ViewByteWindows& bytes, const PackOptions& options,
+                                                           const auto& make) {
+  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(bytes, options.pixel_limit);
   if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
   PngReader* reader = std::get_if<PngReader>(&found);
   if (reader == nullptr || reader->interlaced()) return std::nullopt;
-  return std::unique_ptr<ChainPicture>(
-      std::make_unique<PngRegion>(std::move(view), std::move(bytes), std::move(*reader)));
+  return Made(make(std::move(*reader)));
+}
+
+}  // namespace
+
+std::optional<std::variant<std::unique_ptr<ChainPicture>, Outcome>> open_png_region(
+    std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options) {
+  return open_stored_png<std::unique_ptr<ChainPicture>>(*bytes, options, [&](PngReader reader) {
+    return std::make_unique<PngRegion>(std::move(view), std::move(bytes), std::move(reader));
+  });
 }
 
 std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> open_png_bands(
     std::unique_ptr<FileView>& view, std::unique_ptr<ViewByteWindows>& bytes, const PackOptions& options) {
-  std::variant<std::monostate, PngReader, Failure> found = PngReader::open(*bytes, options.pixel_limit);
-  if (Failure* failed = std::get_if<Failure>(&found)) return refusal(std::move(*failed));
-  PngReader* reader = std::get_if<PngReader>(&found);
-  if (reader == nullptr || reader->interlaced()) return std::nullopt;
-  return std::unique_ptr<PackSource>(
-      std::make_unique<PngSource>(std::move(view), std::move(bytes), std::move(*reader), options));
+  return open_stored_png<std::unique_ptr<PackSource>>(*bytes, options, [&](PngReader reader) {
+    return std::make_unique<PngSource>(std::move(view), std::move(bytes), std::move(reader), options);
+  });
 }
