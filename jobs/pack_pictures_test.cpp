@@ -154,6 +154,21 @@ TEST(PackReadsPictures, OtherFormatsAsTheirPng) {
   }
 }
 
+// TIFFs with alpha, packed with their alpha as the PNG that ImageMagick made of each packs: read
+// alike on both builds, not by the platform's codecs.
+TEST(PackReadsPictures, AlphaTiffsAsImageMagickReadsThem) {
+  const std::string folder = std::string(READER_TESTS) + "/";
+  for (const char* name : {"tiff-grey-alpha-packbits", "tiff-rgba-associated-lzw", "tiff-rgba16-zip"}) {
+    const Packed png = pack_picture(read_file(folder + name + "-expected.png").value_or(Bytes{}),
+                                    command_line(in_format(PixelFormat::argb8888)));
+    ASSERT_TRUE(png.outcome.done()) << outcome_text(png.outcome);
+    const Packed tiff = pack_picture(read_file(folder + name + ".tiff").value_or(Bytes{}),
+                                     command_line(in_format(PixelFormat::argb8888)));
+    EXPECT_TRUE(tiff.outcome.done()) << name << ": " << outcome_text(tiff.outcome);
+    EXPECT_EQ(tiff.output, png.output) << name;
+  }
+}
+
 // Every refusal of an input that is not read: no output, and the reason in words the same on both
 // builds. A file that starts as a PNG, JPEG or GIF but does not decode is refused as that format,
 // however early it goes wrong; SVG and WebP by name, with a way to make a PNG; anything else with

@@ -14,6 +14,7 @@
 #include "read/png_reader.h"
 #include "read/pnm_reader.h"
 #include "read/tga_reader.h"
+#include "read/tiff_reader.h"
 
 namespace {
 
@@ -144,6 +145,9 @@ PictureLoad LoadedPicture::load_with_codecs(FileView& view, std::uint64_t pixel_
   LoadedPicture picture;
   if (std::optional<PictureLoad> png = picture.load_png(file, pixel_limit)) return std::move(*png);
   if (std::optional<PictureLoad> pnm = picture.load_whole(PnmReader::open(file, pixel_limit))) return std::move(*pnm);
+  // A TIFF with alpha is read here, alike on both builds; any other TIFF goes to the codecs.
+  if (std::optional<PictureLoad> tiff = picture.load_whole(TiffReader::open(file, pixel_limit)))
+    return std::move(*tiff);
   std::variant<CodecPicture, Failure> decoded = decode_with_codecs(file, pixel_limit, reduce);
   if (const Failure* failure = std::get_if<Failure>(&decoded)) {
     if (failure->fault != Fault::not_recognised) return *failure;

@@ -44,3 +44,24 @@ open('pnm-p7-grey.pam', 'wb').write(b'P7\n# grey\nWIDTH 7\nHEIGHT 5\nDEPTH 1\nMA
 $C colour.png -type TrueColor -compress RLE -orient TopLeft tga24-rle-top.tga
 $C colour.png colour.tiff
 $C colour.png -compress lzw colour-lzw.tiff
+
+# TIFFs with alpha, which the project reads itself, each beside the PNG that ImageMagick makes of
+# it: alpha from nearly opaque to nearly clear, so that associated colours are divided by small
+# alphas; grey and RGB, 8 and 16 bits, each compression and the predictor; two written by Pillow.
+$C colour.png \( -size 7x5 gradient:'gray(98%)'-'gray(1%)' \) -alpha off -compose CopyOpacity -composite \
+  -type TrueColorAlpha tiff-alpha.png
+$C tiff-alpha.png -define tiff:alpha=unassociated -compress none tiff-rgba.tiff
+$C tiff-alpha.png -define tiff:alpha=associated -compress lzw -define tiff:predictor=1 tiff-rgba-associated-lzw.tiff
+$C tiff-alpha.png -define tiff:alpha=associated -compress lzw -define tiff:predictor=2 -define tiff:endian=msb \
+  tiff-rgba-associated-lzw-predictor-msb.tiff
+$C tiff-alpha.png -depth 16 -define tiff:alpha=unassociated -compress zip tiff-rgba16-zip.tiff
+$C tiff-alpha.png -depth 16 -define tiff:alpha=associated -compress zip -define tiff:predictor=2 \
+  -define tiff:endian=msb tiff-rgba16-associated-zip-predictor-msb.tiff
+$C tiff-alpha.png -colorspace Gray -type GrayscaleAlpha -compress RLE tiff-grey-alpha-packbits.tiff
+$C tiff-alpha.png -colorspace Gray -type GrayscaleAlpha -depth 16 tiff-grey-alpha16.tiff
+python3 -c "
+from PIL import Image
+picture = Image.open('tiff-alpha.png').convert('RGBA')
+picture.save('tiff-pillow-rgba.tiff')
+picture.convert('LA').save('tiff-pillow-la-deflate.tiff', compression='tiff_adobe_deflate')"
+for f in tiff-*.tiff; do $C "$f" "${f%.tiff}-expected.png"; done
