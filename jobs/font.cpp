@@ -181,25 +181,24 @@ Outcome font(const JobPaths& paths, const FontOptions& options, JobProgress& pro
     std::variant<GlyphSet, Failure> glyphs = rasterise_font(view.bytes(), options, warnings);
     if (Failure* refused = std::get_if<Failure>(&glyphs)) return font_refusal(std::move(*refused));
     const GlyphSet& set = std::get<GlyphSet>(glyphs);
-    try {
-      if (options.output == FontOutput::sheet) {
-        if (std::optional<std::vector<std::uint8_t>> png = font_sheet(set))
-          made = std::move(*png);
-        else
-          made = Failure{Fault::out_of_memory, {}};
-      } else {
-        std::variant<std::string, Failure> text =
-            options.output == FontOutput::lvgl
-                ? lvgl_font_source(set, options.c_array, options.c_attribute)
-                : font_header(set, options.c_array, options.c_attribute, options.kerning);
-        if (std::string* source = std::get_if<std::string>(&text))
-          made = std::move(*source);
-        else
-          made = std::get<Failure>(std::move(text));
-      }
-    } catch (const std::bad_alloc&) {
-      return refusal(Ending::out_of_memory);
-    }
+    if (std::optional<Failure> failed = within_memory("the font's output does not fit in memory", [&] {
+          if (options.output == FontOutput::sheet) {
+            if (std::optional<std::vector<std::uint8_t>> png = font_sheet(set))
+              made = std::move(*png);
+            else
+              made = Failure{Fault::out_of_memory, {}};
+            return;
+          }
+          std::variant<std::string, Failure> text =
+              options.output == FontOutput::lvgl
+                  ? lvgl_font_source(set, options.c_array, options.c_attribute)
+                  : font_header(set, options.c_array, options.c_attribute, options.kerning);
+          if (std::string* source = std::get_if<std::string>(&text))
+            made = std::move(*source);
+          else
+            made = std::get<Failure>(std::move(text));
+        }))
+      made = std::move(*failed);
   }  // The font is released here, before the output is written.
   if (Failure* refused = std::get_if<Failure>(&made)) return font_refusal(std::move(*refused));
   std::variant<JobOutput, Outcome> begun = paths.output != nullptr

@@ -139,11 +139,10 @@ Outcome subtract_into_file(const JobPaths& paths, const SubtractOptions& options
   Operands operands = open_operands(paths.first, paths.second, ViewKind::read_only, options.refuse_longer_sub);
   if (operands.refusal) return *operands.refusal;
   std::vector<std::uint8_t> buffer;
-  try {
-    buffer.resize(static_cast<std::size_t>(std::min(window_bytes, operands.image->file_size())));
-  } catch (const std::bad_alloc&) {
-    return refusal(Ending::out_of_memory);
-  }
+  if (std::optional<Failure> failed = within_memory("the difference's buffer does not fit in memory", [&] {
+        buffer.resize(static_cast<std::size_t>(std::min(window_bytes, operands.image->file_size())));
+      }))
+    return refusal(std::move(*failed));
   std::variant<OutputFile, Outcome> created = begin_output(options.output, progress);
   if (Outcome* refused = std::get_if<Outcome>(&created)) return std::move(*refused);
   OutputFile& output = std::get<OutputFile>(created);
