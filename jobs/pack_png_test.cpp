@@ -7,6 +7,7 @@
 #include <string>
 
 #include "jobs/pack.h"
+#include "testing/png_file.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -51,5 +52,37 @@ INSTANTIATE_TEST_SUITE_P(Formats, PackPng,
                          [](const testing::TestParamInfo<Banded>& param_info) {
                            return std::string(param_info.param.name);
                          });
+
+// A PNG read upward, a block of rows at a time from the marks made on the way down: 1024 x 2500 grey
+// pixels, each row's value its number's low byte, so that a row out of place shows. Mirrored top to
+// bottom, or turned half round (its rows the same left to right), gray8 holds row 2499 first.
+TEST(PackPngUpward, GivesEveryRowInItsPlace) {
+  constexpr std::uint32_t width = 1024, height = 2500;
+  Bytes raw;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    raw.push_back(0);
+    raw.insert(raw.end(), width, static_cast<std::uint8_t>(y));
+  }
+  TempDir dir;
+  write_file(dir.file("in.png"),
+             png_of({png_ihdr(width, height, 8, 0), png_chunk("IDAT", png_deflated(raw)), png_chunk("IEND", {})}));
+  for (const Transforms& transforms : {Transforms{.flip = Flip::vertical}, Transforms{.rotation = Rotation::half}}) {
+    PackOptions options;
+    options.switches.codecs = options.switches.stream = true;
+    options.pixel_format = PixelFormat::gray8;
+    options.transforms = transforms;
+    JobProgress quiet;
+    const Outcome outcome = pack({dir.file("in.png"), dir.file("out.bin")}, options, quiet);
+    ASSERT_TRUE(outcome.done()) << outcome.reason;
+    const Bytes packed = read_file(dir.file("out.bin")).value_or(Bytes{});
+    ASSERT_EQ(packed.size(), std::size_t{width} * height);
+    std::uint32_t wrong = 0;
+    for (std::uint32_t y = 0; y < height; ++y) {
+      const auto stored = static_cast<std::uint8_t>(height - 1 - y);
+      for (std::uint32_t x = 0; x < width; ++x) wrong += packed[std::size_t{y} * width + x] != stored;
+    }
+    EXPECT_EQ(wrong, 0u);
+  }
+}
 
 }  // namespace

@@ -25,11 +25,11 @@ namespace {
 // are cut from such rows.
 bool transformed(const PackOptions& options) { return options.transforms.any() || options.tiles.has_value(); }
 
-// The chain reads its picture from the top down, a band at a time, under these transforms: none
-// turns it or mirrors it top to bottom.
-bool reads_downward(const Transforms& transforms) {
-  const auto downward = [](Orientation o) { return o.rotation == Rotation::none && o.flip != Flip::vertical; };
-  return downward(transforms.upright) && downward({transforms.rotation, transforms.flip});
+// The chain reads its picture a band of rows at a time, downward or upward, under these transforms:
+// none turns it a quarter, which reads it by columns.
+bool reads_in_bands(const Transforms& transforms) {
+  const auto in_bands = [](Orientation o) { return o.rotation == Rotation::none || o.rotation == Rotation::half; };
+  return in_bands(transforms.upright) && in_bands({transforms.rotation, transforms.flip});
 }
 
 // The picture at `path` loaded whole by the image loader, which opens it itself (on Win32 the
@@ -127,7 +127,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<Fi
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> png = open_png_bands(view, bytes, options))
       return std::move(*png);
   }
-  if (is(PictureType::png) && options.switches.stream && reads_downward(transforms)) {
+  if (is(PictureType::png) && options.switches.stream && reads_in_bands(transforms)) {
     std::optional<std::variant<std::unique_ptr<ChainPicture>, Outcome>> png = open_png_region(view, bytes, options);
     if (png && std::holds_alternative<Outcome>(*png)) return std::get<Outcome>(std::move(*png));
     if (png) return make_chain_source(std::get<std::unique_ptr<ChainPicture>>(std::move(*png)), options, transforms);

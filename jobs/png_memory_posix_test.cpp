@@ -1,5 +1,5 @@
 // A PNG of any size packs in a few megabytes: a flat 16384 x 10922 picture, a few hundred KB of
-// file, packed, cropped, resized and mirrored by the real job in a child process whose address space
+// file, packed, cropped, resized, mirrored and half turned by the real job in a child process whose address space
 // is limited to what it had plus 96 MiB. Read whole, its quads alone would take 716 MB.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -73,7 +73,7 @@ int pack_within(const TempDir& dir, const Bytes& png, std::uint64_t headroom, co
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Read a band of rows at a time, untransformed or through a chain that reads it downward.
+// Read a band of rows at a time, untransformed or through a chain that reads it downward or upward.
 TEST(PackPngPosix, AFlatPictureOfAnySizePacksInAFewMegabytes) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space";
@@ -90,6 +90,8 @@ TEST(PackPngPosix, AFlatPictureOfAnySizePacksInAFewMegabytes) {
       {"Resized", {.resize = ResizeTo{320, 240}, .fit = Fit::stretch}, 320, 240},
       {"Cropped", {.crop = Rect{8, 5000, 4000, 3000}}, 4000, 3000},
       {"Mirrored", {.flip = Flip::horizontal}, large_width, large_height},
+      {"MirroredTopToBottom", {.flip = Flip::vertical}, large_width, large_height},
+      {"HalfTurned", {.rotation = Rotation::half}, large_width, large_height},
       {"CroppedAndResizedNearest",
        {.crop = Rect{0, 7000, 16384, 80},
         .resize = ResizeTo{64, 8},

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -48,14 +50,23 @@ class PngSource : public PackSource {
   std::uint32_t next_ = 0;
 };
 
-// A PNG stored row after row as the transform chain's picture, which a crop, a resize, a mirror left
-// to right or tiles read downward a band of rows at a time: the rows of each band are inflated as they
-// are asked for, and only those that the next band may ask for again are kept. A read above them (a
-// walk that starts again) inflates the pixels again from the first IDAT.
+// A PNG stored row after row as the transform chain's picture, read a band of rows at a time. Read
+// downward (a crop, a resize, a mirror left to right, tiles), the rows of each band are inflated as
+// they are asked for, and only those that the next band may ask for again are kept. Read upward (a
+// mirror top to bottom, a half turn), each band is read on from the mark above it, made on the way
+// down, and the rows from that mark down are kept for the bands above this one that lie below it:
+// every row is inflated twice at most, and memory holds a block of rows and the marks.
 class PngRegion : public ChainPicture {
  public:
   PngRegion(std::unique_ptr<FileView> view, std::unique_ptr<ViewByteWindows> bytes, PngReader reader)
-      : view_(std::move(view)), bytes_(std::move(bytes)), reader_(std::move(reader)) {}
+      : view_(std::move(view)), bytes_(std::move(bytes)), reader_(std::move(reader)) {
+    // A block's rows against its mark (zlib's window and state, the input it had not taken, a row
+    // of the file): blocks of about sqrt(height x mark / row) rows keep the two about equal.
+    const double row = double(reader_.width()) * 4, mark = 48 * 1024 + 64 * 1024 + row;
+    const auto rows = static_cast<std::uint32_t>(std::sqrt(double(reader_.height()) * mark / row));
+    mark_every_ =
+        std::max<std::uint32_t>(inflated_at_once, (rows + inflated_at_once - 1) / inflated_at_once * inflated_at_once);
+  }
 
   std::uint32_t width() const override { return reader_.width(); }
   std::uint32_t height() const override { return reader_.height(); }
@@ -63,27 +74,41 @@ class PngRegion : public ChainPicture {
   void read(const Rect& rect, BgraQuad* out) override {
     if (failure_) return;
     const std::size_t row = std::size_t{reader_.width()} * 4;
+    const bool upward = rect.y < last_y_;
+    last_y_ = rect.y;
     if (rect.y < first_) {
-      if (std::optional<Failure> failed = reader_.restart()) return fail(std::move(*failed));
-      first_ = next_ = 0;
+      // Read on from the mark at or above the rectangle; without one, from the first row.
+      const std::size_t block = rect.y / mark_every_;
+      if (block < marks_.size() && marks_[block]) {
+        if (std::optional<Failure> failed = reader_.resume(*marks_[block])) return fail(std::move(*failed));
+        first_ = next_ = marks_[block]->row();
+      } else {
+        if (std::optional<Failure> failed = reader_.restart()) return fail(std::move(*failed));
+        first_ = next_ = 0;
+      }
       rows_.clear();
     }
-    // The rows above the rectangle are let go; those it needs are inflated, a few at a time so that
-    // the reader's own buffer stays small.
-    const std::uint64_t kept_from = std::min<std::uint64_t>(rect.y, next_);
+    // Going down, the rows above the rectangle are let go; going up, they are kept from the mark.
+    const std::uint32_t keep_from = upward ? first_ : rect.y;
+    const std::uint64_t kept_from = std::min<std::uint64_t>(keep_from, next_);
     rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>((kept_from - first_) * row));
     first_ = static_cast<std::uint32_t>(kept_from);
     const std::uint32_t end = rect.y + rect.height;
     while (next_ < end) {
-      const std::uint32_t count = std::min<std::uint32_t>(end - next_, inflated_at_once);
+      if (next_ % mark_every_ == 0) {
+        if (std::optional<Failure> failed = mark_here()) return fail(std::move(*failed));
+      }
+      // A few rows at a time, so that the reader's own buffer stays small, and none past a mark.
+      const std::uint32_t to_mark = mark_every_ - next_ % mark_every_;
+      const std::uint32_t count = std::min({end - next_, inflated_at_once, to_mark});
       std::variant<std::span<const std::uint8_t>, Failure> got = reader_.next_rows(count);
       if (Failure* failed = std::get_if<Failure>(&got)) return fail(std::move(*failed));
       const std::span<const std::uint8_t> rows = std::get<std::span<const std::uint8_t>>(got);
-      if (next_ + count <= rect.y) {
-        first_ = next_ + count;  // above the rectangle: not kept
+      if (next_ + count <= keep_from) {
+        first_ = next_ + count;  // above what is kept
       } else {
-        const std::size_t skip = next_ < rect.y ? (rect.y - next_) * row : 0;
-        if (next_ < rect.y) first_ = rect.y;
+        const std::size_t skip = next_ < keep_from ? (keep_from - next_) * row : 0;
+        if (next_ < keep_from) first_ = keep_from;
         if (std::optional<Failure> failed = within_memory("the PNG's rows that a band needs do not fit in memory", [&] {
               rows_.insert(rows_.end(), rows.begin() + static_cast<std::ptrdiff_t>(skip), rows.end());
             }))
@@ -102,12 +127,27 @@ class PngRegion : public ChainPicture {
 
   void fail(Failure failure) { failure_ = std::move(failure); }
 
+  // The reader's mark before row next_, the first time through it.
+  std::optional<Failure> mark_here() {
+    const std::size_t block = next_ / mark_every_;
+    if (block < marks_.size() && marks_[block]) return std::nullopt;
+    std::variant<PngReader::Mark, Failure> made = reader_.mark();
+    if (Failure* failed = std::get_if<Failure>(&made)) return std::move(*failed);
+    return within_memory("the PNG's marks do not fit in memory", [&] {
+      if (marks_.size() <= block) marks_.resize(block + 1);
+      marks_[block].emplace(std::get<PngReader::Mark>(std::move(made)));
+    });
+  }
+
   std::unique_ptr<FileView> view_;
   std::unique_ptr<ViewByteWindows> bytes_;
   PngReader reader_;
   std::vector<std::uint8_t> rows_;  // rows first_ to next_, as quads
   std::uint32_t first_ = 0;
   std::uint32_t next_ = 0;
+  std::uint32_t last_y_ = 0;  // the last rectangle's first row
+  std::uint32_t mark_every_ = inflated_at_once;
+  std::vector<std::optional<PngReader::Mark>> marks_;  // one before every mark_every_-th row
 };
 
 }  // namespace

@@ -118,6 +118,10 @@ struct PngReader::Inflater {
   Inflater() {
     if (inflateInit(&stream) != Z_OK) throw std::bad_alloc();
   }
+  // A copy of `from`'s state, window and all.
+  explicit Inflater(const Inflater& from, bool) : ended(from.ended) {
+    if (inflateCopy(&stream, const_cast<z_stream*>(&from.stream)) != Z_OK) throw std::bad_alloc();
+  }
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
   ~Inflater() { inflateEnd(&stream); }
@@ -290,6 +294,54 @@ std::optional<Failure> PngReader::restart() {
   in_idat_ = false;
   next_row_ = 0;
   std::fill(previous_.begin(), previous_.end(), 0);
+  return std::nullopt;
+}
+
+PngReader::Mark::Mark() = default;
+PngReader::Mark::Mark(Mark&&) noexcept = default;
+PngReader::Mark& PngReader::Mark::operator=(Mark&&) noexcept = default;
+PngReader::Mark::~Mark() = default;
+
+std::variant<PngReader::Mark, Failure> PngReader::mark() const {
+  assert(!interlaced_ && inflater_ != nullptr);
+  Mark mark;
+  const z_stream& stream = inflater_->stream;
+  if (std::optional<Failure> failed = within_memory("a mark in the PNG's pixel data does not fit in memory", [&] {
+        mark.inflater_ = std::make_unique<Inflater>(*inflater_, true);
+        mark.pending_.assign(stream.next_in, stream.next_in + stream.avail_in);
+        mark.previous_ = previous_;
+      }))
+    return std::move(*failed);
+  mark.pos_ = pos_;
+  mark.idat_left_ = idat_left_;
+  mark.idat_crc_ = idat_crc_;
+  mark.after_length_ = after_length_;
+  mark.after_type_ = after_type_;
+  mark.row_ = next_row_;
+  mark.idat_ended_ = idat_ended_;
+  mark.in_idat_ = in_idat_;
+  return mark;
+}
+
+std::optional<Failure> PngReader::resume(const Mark& mark) {
+  std::unique_ptr<Inflater> copy;
+  if (std::optional<Failure> failed = within_memory("the PNG's pixel data cannot be read on from a mark",
+                                                    [&] { copy = std::make_unique<Inflater>(*mark.inflater_, true); }))
+    return std::move(*failed);
+  inflater_ = std::move(copy);
+  // The input zlib had not taken yet goes back where it was read into.
+  std::copy(mark.pending_.begin(), mark.pending_.end(), input_.begin());
+  inflater_->stream.next_in = input_.data();
+  inflater_->stream.avail_in = static_cast<uInt>(mark.pending_.size());
+  std::copy(mark.previous_.begin(), mark.previous_.end(), previous_.begin());
+  pos_ = mark.pos_;
+  idat_left_ = mark.idat_left_;
+  idat_crc_ = mark.idat_crc_;
+  after_length_ = mark.after_length_;
+  after_type_ = mark.after_type_;
+  next_row_ = mark.row_;
+  idat_ended_ = mark.idat_ended_;
+  in_idat_ = mark.in_idat_;
   return std::nullopt;
 }
 

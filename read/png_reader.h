@@ -21,8 +21,10 @@
 //
 // A picture stored row after row is given a band of rows at a time: inflate streams forward and
 // only the row before is kept for the filters, so memory stays at a band of quads, two rows of the
-// file and zlib's window whatever the picture's size; a walk can start again from the first row.
-// An interlaced picture's rows come only after its last pass, so it is read whole.
+// file and zlib's window whatever the picture's size; a walk can start again from the first row, or
+// from a mark made between two rows on an earlier way down (zlib's state, its window among it, and
+// the reader's), so that rows can be read upward a block at a time without inflating every row
+// above them again. An interlaced picture's rows come only after its last pass, so it is read whole.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +44,8 @@ inline constexpr std::uint32_t max_exif_bytes = 1u << 20;
 bool has_png_signature(std::span<const std::uint8_t> bytes);
 
 class PngReader {
+  struct Inflater;
+
  public:
   // Reads the chunks up to the first IDAT. Nothing (monostate) when the file does not start with the
   // PNG signature; the refusal when it does but its header is not one that reads, or it declares
@@ -63,11 +67,39 @@ class PngReader {
   std::variant<std::span<const std::uint8_t>, Failure> next_rows(std::uint32_t count);
   // Starts again from the first row.
   std::optional<Failure> restart();
+
+  // A place before a row of a picture stored row after row, to read on from later.
+  class Mark {
+   public:
+    Mark(Mark&&) noexcept;
+    Mark& operator=(Mark&&) noexcept;
+    ~Mark();
+    // The row read next from it.
+    std::uint32_t row() const { return row_; }
+
+   private:
+    friend class PngReader;
+    Mark();
+    std::unique_ptr<Inflater> inflater_;
+    std::vector<std::uint8_t> pending_;   // read from the file, not yet inflated
+    std::vector<std::uint8_t> previous_;  // the row before, for the filters
+    std::uint64_t pos_ = 0;
+    std::uint32_t idat_left_ = 0;
+    std::uint32_t idat_crc_ = 0;
+    std::uint32_t after_length_ = 0;
+    std::uint32_t after_type_ = 0;
+    std::uint32_t row_ = 0;
+    bool idat_ended_ = false;
+    bool in_idat_ = false;
+  };
+  // The place before the next row; or the refusal when its copy of zlib's state finds no memory.
+  std::variant<Mark, Failure> mark() const;
+  // Reads on from `mark`, which this reader made.
+  std::optional<Failure> resume(const Mark& mark);
   // The whole picture, interlaced or not, into `quads` (width * height of them), from the first row.
   std::optional<Failure> read_whole(std::span<std::uint8_t> quads);
 
  private:
-  struct Inflater;
   PngReader(ByteWindows& bytes);
 
   std::optional<Failure> read_header(std::uint64_t pixel_limit);

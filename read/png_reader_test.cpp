@@ -229,4 +229,60 @@ TEST(PngReader, LeavesOtherFilesToOtherReaders) {
   }
 }
 
+// Rows read on from a mark are the rows read straight: grey pixels whose value is their row's
+// number plus their column's, each row stored with the Up filter, so a row comes out right only
+// when the row before it came back with the mark. The IDAT is split in chunks of 7 bytes, so that
+// marks fall inside a chunk with input zlib has not taken yet.
+TEST(PngReader, ReadsOnFromAMarkAsStraightOn) {
+  constexpr std::uint32_t width = 5, height = 40;
+  Bytes raw;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    raw.push_back(2);  // Up: each byte less the one above it
+    for (std::uint32_t x = 0; x < width; ++x) raw.push_back(static_cast<std::uint8_t>(y == 0 ? x : 1));
+  }
+  const Bytes deflated = png_deflated(raw);
+  Bytes file = png_of({png_ihdr(width, height, 8, 0)});
+  for (std::size_t at = 0; at < deflated.size(); at += 7) {
+    const Bytes piece(deflated.begin() + static_cast<std::ptrdiff_t>(at),
+                      deflated.begin() + static_cast<std::ptrdiff_t>(std::min(at + 7, deflated.size())));
+    const Bytes chunk = png_chunk("IDAT", piece);
+    file.insert(file.end(), chunk.begin(), chunk.end());
+  }
+  const Bytes end = png_chunk("IEND", {});
+  file.insert(file.end(), end.begin(), end.end());
+
+  SpanByteWindows bytes(file);
+  std::variant<std::monostate, PngReader, Failure> opened = PngReader::open(bytes, 1000);
+  ASSERT_TRUE(std::holds_alternative<PngReader>(opened));
+  PngReader& reader = std::get<PngReader>(opened);
+  // The grey of row y, column x, as a quad's blue.
+  const auto row_is = [&](std::span<const std::uint8_t> quads, std::uint32_t y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      if (quads[4 * x] != y + x) return false;
+    }
+    return true;
+  };
+  std::vector<PngReader::Mark> marks;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    if (y % 13 == 0) {
+      std::variant<PngReader::Mark, Failure> mark = reader.mark();
+      ASSERT_TRUE(std::holds_alternative<PngReader::Mark>(mark));
+      marks.push_back(std::get<PngReader::Mark>(std::move(mark)));
+    }
+    std::variant<std::span<const std::uint8_t>, Failure> rows = reader.next_rows(1);
+    ASSERT_TRUE(std::holds_alternative<std::span<const std::uint8_t>>(rows));
+    EXPECT_TRUE(row_is(std::get<std::span<const std::uint8_t>>(rows), y)) << y;
+  }
+  // From the last mark up to the first, each read to the end of the picture: the IDAT chunks' CRCs
+  // and the chunks after them are checked again each time.
+  for (auto mark = marks.rbegin(); mark != marks.rend(); ++mark) {
+    ASSERT_EQ(reader.resume(*mark), std::nullopt);
+    for (std::uint32_t y = mark->row(); y < height; ++y) {
+      std::variant<std::span<const std::uint8_t>, Failure> rows = reader.next_rows(1);
+      ASSERT_TRUE(std::holds_alternative<std::span<const std::uint8_t>>(rows)) << std::get<Failure>(rows).reason;
+      EXPECT_TRUE(row_is(std::get<std::span<const std::uint8_t>>(rows), y)) << "from row " << mark->row() << ": " << y;
+    }
+  }
+}
+
 }  // namespace
