@@ -173,66 +173,31 @@ std::variant<std::monostate, TiffReader, Failure> TiffReader::open(std::span<con
   std::uint32_t rows_per_strip = UINT32_MAX, planar = 1, predictor = 1, fill_order = 1;
   std::vector<std::uint32_t> bits{1}, offsets, counts, extra, sample_format{1};
   bool tiled = false, readable = true;
+  // The tags read: each into one number, or a list of them.
+  const struct {
+    std::uint32_t tag;
+    std::uint32_t* one;
+    std::vector<std::uint32_t>* list;
+  } fields[] = {{256, &width, nullptr},       {257, &height, nullptr},       {258, nullptr, &bits},
+                {259, &compression, nullptr}, {262, &photometric, nullptr},  {266, &fill_order, nullptr},
+                {273, nullptr, &offsets},     {277, &samples, nullptr},      {278, &rows_per_strip, nullptr},
+                {279, nullptr, &counts},      {284, &planar, nullptr},       {317, &predictor, nullptr},
+                {338, nullptr, &extra},       {339, nullptr, &sample_format}};
   const std::uint32_t entries = file.u16(directory);
   for (std::uint32_t k = 0; k < entries; ++k) {
     const std::uint64_t entry = directory + 2 + 12 * std::uint64_t{k};
     const std::uint32_t tag = file.u16(entry);
-    std::optional<std::vector<std::uint32_t>> values;
-    const auto one = [&](std::uint32_t& field) {
-      if (!values || values->size() != 1) {
+    if (tag == 322) tiled = true;  // TileWidth
+    for (const auto& field : fields) {
+      if (field.tag != tag) continue;
+      std::optional<std::vector<std::uint32_t>> values = values_of(file, entry);
+      if (!values || (field.one != nullptr && values->size() != 1)) {
         readable = false;
-        return;
+      } else if (field.one != nullptr) {
+        *field.one = values->front();
+      } else {
+        *field.list = std::move(*values);
       }
-      field = values->front();
-    };
-    switch (tag) {
-      case 256:
-        values = values_of(file, entry), one(width);
-        break;
-      case 257:
-        values = values_of(file, entry), one(height);
-        break;
-      case 258:
-        values = values_of(file, entry), readable &= values.has_value(), bits = values.value_or(bits);
-        break;
-      case 259:
-        values = values_of(file, entry), one(compression);
-        break;
-      case 262:
-        values = values_of(file, entry), one(photometric);
-        break;
-      case 266:
-        values = values_of(file, entry), one(fill_order);
-        break;
-      case 273:
-        values = values_of(file, entry), readable &= values.has_value(), offsets = values.value_or(offsets);
-        break;
-      case 277:
-        values = values_of(file, entry), one(samples);
-        break;
-      case 278:
-        values = values_of(file, entry), one(rows_per_strip);
-        break;
-      case 279:
-        values = values_of(file, entry), readable &= values.has_value(), counts = values.value_or(counts);
-        break;
-      case 284:
-        values = values_of(file, entry), one(planar);
-        break;
-      case 317:
-        values = values_of(file, entry), one(predictor);
-        break;
-      case 322:
-        tiled = true;
-        break;
-      case 338:
-        values = values_of(file, entry), readable &= values.has_value(), extra = values.value_or(extra);
-        break;
-      case 339:
-        values = values_of(file, entry), readable &= values.has_value(), sample_format = values.value_or(sample_format);
-        break;
-      default:
-        break;
     }
   }
   // Grey or RGB with one alpha sample, associated or not, of 8 or 16 unsigned bits each, in
