@@ -110,13 +110,11 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
   if (font.undrawable.size() > 5) undrawable += " and " + std::to_string(font.undrawable.size() - 5) + " more";
   // A few bytes of font, at a large size over a wide range, ask for gigabytes of bitmaps: their
   // boxes are counted from the outlines before any glyph is drawn.
+  std::vector<bool> left_out(wanted.size());
+  for (const auto& glyph : font.undrawable) left_out[glyph.index] = true;
   std::uint64_t pixels = 0;
-  for (std::size_t i = 0, next = 0; i < wanted.size(); ++i) {
-    if (next < font.undrawable.size() && font.undrawable[next].index == i) {
-      ++next;
-    } else if (font.glyphs[i] != 0) {
-      pixels += raster->box_pixels(font.glyphs[i], scale, largest);
-    }
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    if (!left_out[i] && font.glyphs[i] != 0) pixels += raster->box_pixels(font.glyphs[i], scale, largest);
   }
   if (pixels > options.pixel_limit)
     return Failure{Fault::unsupported, "the glyphs at " + std::to_string(options.size_px) + " px would cover " +
@@ -124,13 +122,9 @@ std::variant<GlyphSet, Failure> rasterise_font(std::span<const std::uint8_t> byt
                                            std::to_string(options.pixel_limit) +
                                            " allowed (--max-pixels raises the limit; a smaller size or fewer "
                                            "characters take less)"};
-  std::size_t next_undrawable = 0;
   for (std::size_t i = 0; i < wanted.size(); ++i) {
     const int index = font.glyphs[i];
-    if (next_undrawable < font.undrawable.size() && font.undrawable[next_undrawable].index == i) {
-      ++next_undrawable;
-      continue;
-    }
+    if (left_out[i]) continue;
     // Glyph 0 is the font's "missing" box, which no character the font has maps to.
     if (index == 0) {
       if (!in_run || wanted[i] != run_end + 1) {
