@@ -150,14 +150,14 @@ std::variant<std::monostate, PngReader, Failure> PngReader::open(ByteWindows& by
 
 std::optional<Failure> PngReader::chunk_start(std::uint32_t& length, std::uint32_t& type) {
   std::uint8_t start[8];
-  if (std::optional<Failure> failed = read_bytes(pos_, start)) return failed;
+  if (std::optional<Failure> failed = read_bytes(place_.pos, start)) return failed;
   length = load_be32(start);
   type = load_be32(start + 4);
   if (!std::all_of(start + 4, start + 8, is_letter)) return damaged("a chunk's name is not four letters");
   if (length > 0x7FFFFFFFu) return damaged("chunk " + name_of(type) + " declares a length past 2^31 - 1");
   // The whole chunk, its CRC included, must lie in the file.
-  if (bytes_->size() - pos_ < std::uint64_t{12} + length) return cut_short();
-  pos_ += 8;
+  if (bytes_->size() - place_.pos < std::uint64_t{12} + length) return cut_short();
+  place_.pos += 8;
   return std::nullopt;
 }
 
@@ -171,16 +171,16 @@ std::optional<Failure> PngReader::chunk_rest(std::uint32_t length, std::uint32_t
   std::array<std::uint8_t, 4096> piece;
   for (std::uint32_t done = 0; done < length;) {
     const std::uint32_t n = std::min<std::uint32_t>(length - done, piece.size());
-    if (std::optional<Failure> failed = read_bytes(pos_, {piece.data(), n})) return failed;
+    if (std::optional<Failure> failed = read_bytes(place_.pos, {piece.data(), n})) return failed;
     crc = static_cast<std::uint32_t>(crc32(crc, piece.data(), n));
     if (kept != nullptr && done < kept->size())
       std::copy_n(piece.begin(), std::min<std::size_t>(n, kept->size() - done), kept->begin() + done);
-    pos_ += n;
+    place_.pos += n;
     done += n;
   }
   std::uint8_t stored[4];
-  if (std::optional<Failure> failed = read_bytes(pos_, stored)) return failed;
-  pos_ += 4;
+  if (std::optional<Failure> failed = read_bytes(place_.pos, stored)) return failed;
+  place_.pos += 4;
   if (load_be32(stored) != crc) return damaged("chunk " + name_of(type) + " fails its CRC check");
   return std::nullopt;
 }
@@ -190,7 +190,7 @@ std::uint64_t PngReader::raw_row_bytes(std::uint32_t pixels) const {
 }
 
 std::optional<Failure> PngReader::read_header(std::uint64_t pixel_limit) {
-  pos_ = signature.size();
+  place_.pos = signature.size();
   std::uint32_t length = 0, type = 0;
   if (std::optional<Failure> failed = chunk_start(length, type)) return failed;
   if (type != ihdr || length != 13) return damaged("it does not start with its 13-byte IHDR chunk");
@@ -220,7 +220,7 @@ std::optional<Failure> PngReader::read_header(std::uint64_t pixel_limit) {
   std::vector<std::uint8_t> transparency;
   bool has_transparency = false;
   for (;;) {
-    const std::uint64_t chunk_at = pos_;
+    const std::uint64_t chunk_at = place_.pos;
     if (std::optional<Failure> failed = chunk_start(length, type)) return failed;
     if (type == idat) {
       idat_start_ = chunk_at;
@@ -288,11 +288,7 @@ std::optional<Failure> PngReader::restart() {
   stream.next_in = nullptr;
   stream.avail_in = 0;
   inflater_->ended = false;
-  pos_ = idat_start_;
-  idat_left_ = 0;
-  idat_ended_ = false;
-  in_idat_ = false;
-  next_row_ = 0;
+  place_ = Place{.pos = idat_start_};
   std::fill(previous_.begin(), previous_.end(), 0);
   return std::nullopt;
 }
@@ -312,14 +308,7 @@ std::variant<PngReader::Mark, Failure> PngReader::mark() const {
         mark.previous_ = previous_;
       }))
     return std::move(*failed);
-  mark.pos_ = pos_;
-  mark.idat_left_ = idat_left_;
-  mark.idat_crc_ = idat_crc_;
-  mark.after_length_ = after_length_;
-  mark.after_type_ = after_type_;
-  mark.row_ = next_row_;
-  mark.idat_ended_ = idat_ended_;
-  mark.in_idat_ = in_idat_;
+  mark.place_ = place_;
   return mark;
 }
 
@@ -334,45 +323,38 @@ std::optional<Failure> PngReader::resume(const Mark& mark) {
   inflater_->stream.next_in = input_.data();
   inflater_->stream.avail_in = static_cast<uInt>(mark.pending_.size());
   std::copy(mark.previous_.begin(), mark.previous_.end(), previous_.begin());
-  pos_ = mark.pos_;
-  idat_left_ = mark.idat_left_;
-  idat_crc_ = mark.idat_crc_;
-  after_length_ = mark.after_length_;
-  after_type_ = mark.after_type_;
-  next_row_ = mark.row_;
-  idat_ended_ = mark.idat_ended_;
-  in_idat_ = mark.in_idat_;
+  place_ = mark.place_;
   return std::nullopt;
 }
 
 std::variant<bool, Failure> PngReader::feed() {
   z_stream& stream = inflater_->stream;
-  while (idat_left_ == 0) {
-    if (idat_ended_) return false;
-    if (in_idat_) {
+  while (place_.idat_left == 0) {
+    if (place_.idat_ended) return false;
+    if (place_.in_idat) {
       std::uint8_t stored[4];
-      if (std::optional<Failure> failed = read_bytes(pos_, stored)) return std::move(*failed);
-      pos_ += 4;
-      if (load_be32(stored) != idat_crc_) return damaged("chunk IDAT fails its CRC check");
+      if (std::optional<Failure> failed = read_bytes(place_.pos, stored)) return std::move(*failed);
+      place_.pos += 4;
+      if (load_be32(stored) != place_.idat_crc) return damaged("chunk IDAT fails its CRC check");
     }
     std::uint32_t length = 0, type = 0;
     if (std::optional<Failure> failed = chunk_start(length, type)) return std::move(*failed);
     if (type != idat) {
-      idat_ended_ = true;
-      in_idat_ = false;
-      after_length_ = length;
-      after_type_ = type;
+      place_.idat_ended = true;
+      place_.in_idat = false;
+      place_.after_length = length;
+      place_.after_type = type;
       return false;
     }
-    in_idat_ = true;
-    idat_left_ = length;
-    idat_crc_ = crc_of_type(type);
+    place_.in_idat = true;
+    place_.idat_left = length;
+    place_.idat_crc = crc_of_type(type);
   }
-  const std::uint32_t n = std::min<std::uint32_t>(idat_left_, static_cast<std::uint32_t>(input_.size()));
-  if (std::optional<Failure> failed = read_bytes(pos_, {input_.data(), n})) return std::move(*failed);
-  idat_crc_ = static_cast<std::uint32_t>(crc32(idat_crc_, input_.data(), n));
-  pos_ += n;
-  idat_left_ -= n;
+  const std::uint32_t n = std::min<std::uint32_t>(place_.idat_left, static_cast<std::uint32_t>(input_.size()));
+  if (std::optional<Failure> failed = read_bytes(place_.pos, {input_.data(), n})) return std::move(*failed);
+  place_.idat_crc = static_cast<std::uint32_t>(crc32(place_.idat_crc, input_.data(), n));
+  place_.pos += n;
+  place_.idat_left -= n;
   stream.next_in = input_.data();
   stream.avail_in = n;
   return true;
@@ -380,7 +362,7 @@ std::variant<bool, Failure> PngReader::feed() {
 
 Failure PngReader::pixel_data_ended() {
   // Another IDAT further on: the pixel data was split by another chunk, not cut short.
-  std::uint64_t at = pos_ + std::uint64_t{after_length_} + 4;
+  std::uint64_t at = place_.pos + std::uint64_t{place_.after_length} + 4;
   std::uint8_t start[8];
   while (at <= bytes_->size() && bytes_->size() - at >= 12 && !read_bytes(at, start)) {
     const std::uint32_t type = load_be32(start + 4);
@@ -537,7 +519,7 @@ std::optional<Failure> PngReader::finish() {
     if (!std::get<bool>(fed)) break;
     return too_long;
   }
-  std::uint32_t length = after_length_, type = after_type_;
+  std::uint32_t length = place_.after_length, type = place_.after_type;
   for (;;) {
     std::vector<std::uint8_t>* kept = nullptr;
     if (type == idat) return damaged("its IDAT chunks are not one after another");
@@ -552,7 +534,7 @@ std::optional<Failure> PngReader::finish() {
 }
 
 std::variant<std::span<const std::uint8_t>, Failure> PngReader::next_rows(std::uint32_t count) {
-  assert(!interlaced_ && count <= height_ - next_row_);
+  assert(!interlaced_ && count <= height_ - place_.next_row);
   const std::size_t quad_row = std::size_t{width_} * 4;
   if (std::optional<Failure> failed = within_memory(rows_do_not_fit, [&] { band_.resize(quad_row * count); }))
     return std::move(*failed);
@@ -563,8 +545,8 @@ std::variant<std::span<const std::uint8_t>, Failure> PngReader::next_rows(std::u
     if (std::optional<Failure> failed = to_quads(width_, band_.data() + k * quad_row)) return std::move(*failed);
     std::swap(row_, previous_);
   }
-  next_row_ += count;
-  if (next_row_ == height_) {
+  place_.next_row += count;
+  if (place_.next_row == height_) {
     if (std::optional<Failure> failed = finish()) return std::move(*failed);
   }
   return std::span<const std::uint8_t>(band_.data(), quad_row * count);

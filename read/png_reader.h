@@ -46,6 +46,21 @@ bool has_png_signature(std::span<const std::uint8_t> bytes);
 class PngReader {
   struct Inflater;
 
+  // Where the reading is: what a mark saves and a resume takes up again, besides zlib's state.
+  struct Place {
+    std::uint64_t pos = 0;  // in the file
+    // What is left of the IDAT chunk being read, and its CRC so far.
+    std::uint32_t idat_left = 0;
+    std::uint32_t idat_crc = 0;
+    // The start of the chunk after the IDAT chunks, read when they ended.
+    std::uint32_t after_length = 0;
+    std::uint32_t after_type = 0;
+    std::uint32_t next_row = 0;
+    bool idat_ended = false;
+    // The IDAT chunk being read has been begun, so its CRC follows its data.
+    bool in_idat = false;
+  };
+
  public:
   // Reads the chunks up to the first IDAT. Nothing (monostate) when the file does not start with the
   // PNG signature; the refusal when it does but its header is not one that reads, or it declares
@@ -75,7 +90,7 @@ class PngReader {
     Mark& operator=(Mark&&) noexcept;
     ~Mark();
     // The row read next from it.
-    std::uint32_t row() const { return row_; }
+    std::uint32_t row() const { return place_.next_row; }
 
    private:
     friend class PngReader;
@@ -83,14 +98,7 @@ class PngReader {
     std::unique_ptr<Inflater> inflater_;
     std::vector<std::uint8_t> pending_;   // read from the file, not yet inflated
     std::vector<std::uint8_t> previous_;  // the row before, for the filters
-    std::uint64_t pos_ = 0;
-    std::uint32_t idat_left_ = 0;
-    std::uint32_t idat_crc_ = 0;
-    std::uint32_t after_length_ = 0;
-    std::uint32_t after_type_ = 0;
-    std::uint32_t row_ = 0;
-    bool idat_ended_ = false;
-    bool in_idat_ = false;
+    Place place_;
   };
   // The place before the next row; or the refusal when its copy of zlib's state finds no memory.
   std::variant<Mark, Failure> mark() const;
@@ -105,7 +113,7 @@ class PngReader {
   std::optional<Failure> read_header(std::uint64_t pixel_limit);
   // The bytes from `offset` on into `into`; bytes past the end are the PNG cut short.
   std::optional<Failure> read_bytes(std::uint64_t offset, std::span<std::uint8_t> into);
-  // Reads a chunk's 8-byte length and type at pos_.
+  // Reads a chunk's 8-byte length and type at place_.pos.
   std::optional<Failure> chunk_start(std::uint32_t& length, std::uint32_t& type);
   // Reads the rest of a chunk whose start was read (its data, into `kept` up to `keep` bytes, and
   // its CRC) and checks it.
@@ -125,7 +133,7 @@ class PngReader {
   std::uint64_t raw_row_bytes(std::uint32_t pixels) const;
 
   ByteWindows* bytes_;
-  std::uint64_t pos_ = 0;
+  Place place_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint8_t depth_ = 0;
@@ -139,22 +147,13 @@ class PngReader {
   std::vector<std::uint8_t> exif_;
 
   std::unique_ptr<Inflater> inflater_;
-  // Where the first IDAT chunk starts; what is left of the IDAT chunk being read, and its CRC so far.
+  // Where the first IDAT chunk starts.
   std::uint64_t idat_start_ = 0;
-  std::uint32_t idat_left_ = 0;
-  std::uint32_t idat_crc_ = 0;
-  bool idat_ended_ = false;
-  // The IDAT chunk being read has been begun, so its CRC follows its data.
-  bool in_idat_ = false;
-  // The start of the chunk after the IDAT chunks, read when they ended.
   // Why the pixel data ended before the last row, once a chunk other than IDAT has come.
   Failure pixel_data_ended();
-  std::uint32_t after_length_ = 0;
-  std::uint32_t after_type_ = 0;
   std::vector<std::uint8_t> input_;
   // The row being read and the row before it, each with its filter byte first.
   std::vector<std::uint8_t> row_;
   std::vector<std::uint8_t> previous_;
   std::vector<std::uint8_t> band_;
-  std::uint32_t next_row_ = 0;
 };
