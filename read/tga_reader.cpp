@@ -1,7 +1,9 @@
 #include "read/tga_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "pixels/little_endian.h"
 
@@ -116,64 +118,80 @@ void TgaReader::quad_of(const std::uint8_t* from, std::uint8_t* quad) const {
   colour_quad(map_.data() + (from[0] - map_first_) * entry, map_bits_, alpha_, quad);
 }
 
-std::size_t TgaReader::place_of(std::uint64_t k) const {
-  const std::uint64_t row = k / width_, column = k % width_;
-  const std::uint64_t y = top_first_ ? row : height_ - 1 - row;
-  const std::uint64_t x = right_to_left_ ? width_ - 1 - column : column;
-  return static_cast<std::size_t>(y * width_ + x);
-}
-
 void TgaReader::read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const {
   const std::size_t pixel = (depth_ + 7u) / 8;
   for (std::uint32_t y = top; y < top + count; ++y) {
     const std::uint64_t row = top_first_ ? y : height_ - 1 - y;
-    const std::uint8_t* from = bytes_.data() + pixels_at_ + row * width_ * pixel;
     std::uint8_t* to = quads + std::size_t{y - top} * width_ * 4;
-    for (std::uint32_t x = 0; x < width_; ++x) {
-      const std::uint32_t at = right_to_left_ ? width_ - 1 - x : x;
-      std::uint8_t quad[4];
-      quad_of(from + std::size_t{at} * pixel, quad);
-      if (kind_ == 1 && (from[at] < map_first_ || from[at] - map_first_ >= map_length_)) std::memset(quad, 0, 4);
-      std::memcpy(to + std::size_t{x} * 4, quad, 4);
+    const auto put = [&](std::uint32_t column, const std::uint8_t* from) {
+      quad_of(from, to + std::size_t{right_to_left_ ? width_ - 1 - column : column} * 4);
+    };
+    if (!run_length_) {
+      const std::uint8_t* from = bytes_.data() + pixels_at_ + row * width_ * pixel;
+      for (std::uint32_t column = 0; column < width_; ++column) put(column, from + std::size_t{column} * pixel);
+      continue;
+    }
+    // The check has seen every packet this row touches whole.
+    std::uint64_t at = row_starts_[static_cast<std::size_t>(row)].packet;
+    std::uint32_t taken = row_starts_[static_cast<std::size_t>(row)].taken;
+    for (std::uint32_t column = 0; column < width_;) {
+      const unsigned packet = bytes_[static_cast<std::size_t>(at)];
+      const bool run = (packet & 0x80) != 0;
+      const std::uint32_t length = (packet & 0x7Fu) + 1;
+      const std::uint8_t* data = bytes_.data() + at + 1;
+      for (; taken < length && column < width_; ++taken, ++column) put(column, data + (run ? 0 : taken * pixel));
+      if (taken == length) {
+        at += 1 + (run ? 1 : length) * pixel;
+        taken = 0;
+      }
     }
   }
 }
 
-std::optional<Failure> TgaReader::read_whole(std::span<std::uint8_t> quads) const {
+std::optional<Failure> TgaReader::check() {
   const std::size_t pixel = (depth_ + 7u) / 8;
   const std::uint64_t total = std::uint64_t{width_} * height_;
-  const auto outside_map = [&](const std::uint8_t* from) {
-    return kind_ == 1 && (from[0] < map_first_ || from[0] - map_first_ >= map_length_);
-  };
-  const auto index_failure = [&](const std::uint8_t* from) {
-    return Failure{Fault::cannot_open, "the TGA's pixel index " + std::to_string(from[0]) +
-                                           " lies outside its colour map of " + std::to_string(map_length_) +
-                                           " entries from " + std::to_string(map_first_)};
-  };
-  if (!run_length_) {
-    for (std::uint64_t k = 0; k < total; ++k) {
-      const std::uint8_t* from = bytes_.data() + pixels_at_ + k * pixel;
-      if (outside_map(from)) return index_failure(from);
+  // Only a colour-mapped pixel has an index to check.
+  const auto index_failure = [&](const std::uint8_t* from, std::uint64_t count,
+                                 std::size_t step) -> std::optional<Failure> {
+    if (kind_ != 1) return std::nullopt;
+    for (std::uint64_t n = 0; n < count; ++n, from += step) {
+      if (from[0] < map_first_ || from[0] - map_first_ >= map_length_)
+        return Failure{Fault::cannot_open, "the TGA's pixel index " + std::to_string(from[0]) +
+                                               " lies outside its colour map of " + std::to_string(map_length_) +
+                                               " entries from " + std::to_string(map_first_)};
     }
-    read_rows(0, height_, quads.data());
     return std::nullopt;
-  }
-  std::uint64_t at = pixels_at_;
+  };
+  if (!run_length_) return index_failure(bytes_.data() + pixels_at_, total, pixel);
   const std::uint64_t end = bytes_.size();
   const Failure cut_short{Fault::cannot_open, "the TGA is cut short: its run-length coded pixels end after " +
                                                   std::to_string(end - pixels_at_) + " bytes"};
+  std::vector<RowStart> starts;
+  if (std::optional<Failure> failed =
+          within_memory("the TGA's rows cannot be noted in memory", [&] { starts.reserve(height_); }))
+    return failed;
+  std::uint64_t at = pixels_at_;
   for (std::uint64_t k = 0; k < total;) {
     if (at >= end) return cut_short;
-    const unsigned packet = bytes_[static_cast<std::size_t>(at++)];
+    const unsigned packet = bytes_[static_cast<std::size_t>(at)];
     const std::uint64_t count = std::min<std::uint64_t>((packet & 0x7F) + 1u, total - k);
     const bool run = (packet & 0x80) != 0;
-    if (end - at < (run ? 1 : count) * pixel) return cut_short;
-    for (std::uint64_t n = 0; n < count; ++n, ++k) {
-      const std::uint8_t* from = bytes_.data() + at + (run ? 0 : n * pixel);
-      if (outside_map(from)) return index_failure(from);
-      quad_of(from, quads.data() + place_of(k) * 4);
-    }
-    at += (run ? 1 : count) * pixel;
+    const std::uint64_t stored = (run ? 1 : count) * pixel;
+    if (end - at - 1 < stored) return cut_short;
+    if (std::optional<Failure> failed = index_failure(bytes_.data() + at + 1, run ? 1 : count, pixel)) return failed;
+    // The rows that start inside this packet (a packet may run on from one row to the next).
+    for (std::uint64_t row_at = (k + width_ - 1) / width_ * width_; row_at < k + count; row_at += width_)
+      starts.push_back({at, static_cast<std::uint32_t>(row_at - k)});
+    k += count;
+    at += 1 + stored;
   }
+  row_starts_ = std::move(starts);
+  return std::nullopt;
+}
+
+std::optional<Failure> TgaReader::read_whole(std::span<std::uint8_t> quads) {
+  if (std::optional<Failure> failed = check()) return failed;
+  read_rows(0, height_, quads.data());
   return std::nullopt;
 }

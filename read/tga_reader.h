@@ -15,12 +15,17 @@
 // the file holds at least its identification field and colour map. Such a file is refused, with the
 // reason in plain words, when its pixel data or a run is cut short, when an index falls outside the
 // colour map, or when it declares more pixels than the limit (before anything is decoded).
+//
+// Any row reads on its own, in any order, once the pixels are checked: an uncompressed row lies at
+// its place, and the check notes where each run-length coded row starts (a packet, and the pixels
+// of it that the rows before took), so that a band of rows is decoded without the rows before it.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <variant>
+#include <vector>
 
 #include "files/failure.h"
 
@@ -38,23 +43,29 @@ class TgaReader {
 
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }
-  // The pixels are stored uncompressed, so that any row can be read on its own (read_rows).
-  bool uncompressed() const { return !run_length_; }
-
-  // The whole picture into `quads` (width * height of them), top row first.
-  std::optional<Failure> read_whole(std::span<std::uint8_t> quads) const;
-  // `count` rows from top row `top` on, into `quads` (width * count of them); uncompressed only.
+  // Walks the stored pixels once: the refusal of pixels or runs cut short, or of an index outside
+  // the colour map; for run-length coded pixels, notes where each stored row starts.
+  std::optional<Failure> check();
+  // The whole picture into `quads` (width * height of them), top row first, checked first.
+  std::optional<Failure> read_whole(std::span<std::uint8_t> quads);
+  // `count` rows from top row `top` on, into `quads` (width * count of them); once checked.
   void read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const;
 
  private:
+  // Where a run-length coded row's first pixel lies: in the packet at byte `packet`, after `taken`
+  // of its pixels went to the rows before.
+  struct RowStart {
+    std::uint64_t packet;
+    std::uint32_t taken;
+  };
+
   TgaReader() = default;
   // One stored pixel at `from` as a quad.
   void quad_of(const std::uint8_t* from, std::uint8_t* quad) const;
-  // Where stored pixel `k` (in stored order) goes in a top-row-first picture.
-  std::size_t place_of(std::uint64_t k) const;
 
   std::span<const std::uint8_t> bytes_;
   std::span<const std::uint8_t> map_;  // the colour map's entries, from the first index on
+  std::vector<RowStart> row_starts_;   // each stored row's, once checked; run-length coded only
   std::uint64_t pixels_at_ = 0;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;

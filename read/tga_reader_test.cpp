@@ -14,7 +14,7 @@ std::variant<Bytes, std::string> tga_quads(const Bytes& tga) {
   std::variant<std::monostate, TgaReader, Failure> opened = TgaReader::open(tga, 1u << 20);
   if (const Failure* failed = std::get_if<Failure>(&opened)) return failed->reason;
   if (!std::holds_alternative<TgaReader>(opened)) return std::string("not a TGA");
-  const TgaReader& reader = std::get<TgaReader>(opened);
+  TgaReader& reader = std::get<TgaReader>(opened);
   Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
   if (std::optional<Failure> failed = reader.read_whole(quads)) return failed->reason;
   return quads;
@@ -38,6 +38,19 @@ TEST_P(TgaPictures, GiveTheSamePixelsAsTheirPng) {
   const Bytes expected = png_twin_quads(GetParam().png);
   ASSERT_EQ(expected.size(), std::size_t{7 * 5 * 4});
   EXPECT_EQ(std::get<Bytes>(got), expected);
+}
+
+// Each row on its own, from the bottom up, as a band read upward asks for them.
+TEST_P(TgaPictures, ReadRowByRowFromTheBottomUp) {
+  const Bytes tga = reader_test_file(GetParam().tga);
+  std::variant<std::monostate, TgaReader, Failure> opened = TgaReader::open(tga, 1u << 20);
+  ASSERT_TRUE(std::holds_alternative<TgaReader>(opened));
+  TgaReader& reader = std::get<TgaReader>(opened);
+  ASSERT_FALSE(reader.check().has_value());
+  const Bytes expected = png_twin_quads(GetParam().png);
+  Bytes rows(expected.size());
+  for (std::uint32_t y = 5; y-- > 0;) reader.read_rows(y, 1, rows.data() + std::size_t{y} * 7 * 4);
+  EXPECT_EQ(rows, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, TgaPictures,
@@ -91,6 +104,23 @@ TEST_P(TgaSixteen, WidenChannelsAndKeepAlphaAsTheDescriptorSays) {
 INSTANTIATE_TEST_SUITE_P(Alpha, TgaSixteen,
                          testing::Values(Sixteen{"NoAlphaBits", 0x00, {8, 33, 255, 255, 255, 255, 255, 255}},
                                          Sixteen{"OneAlphaBit", 0x01, {8, 33, 255, 0, 255, 255, 255, 255}}));
+
+// A 3 x 2 picture, bottom row first, coded as a run of 4 blue pixels and a raw packet of red and
+// green: both rows start inside a packet, the top one 3 pixels into the run.
+TEST(TgaRows, StartInsidePacketsThatRunOnAcrossRows) {
+  Bytes tga = joined(header(10, 24, 0), {0x83, 255, 0, 0, 0x01, 0, 0, 255, 0, 255, 0});
+  tga[12] = 3;
+  tga[14] = 2;
+  std::variant<std::monostate, TgaReader, Failure> opened = TgaReader::open(tga, 1u << 20);
+  ASSERT_TRUE(std::holds_alternative<TgaReader>(opened));
+  TgaReader& reader = std::get<TgaReader>(opened);
+  ASSERT_FALSE(reader.check().has_value());
+  Bytes top(12), bottom(12);
+  reader.read_rows(1, 1, bottom.data());
+  reader.read_rows(0, 1, top.data());
+  EXPECT_EQ(top, (Bytes{255, 0, 0, 255, 0, 0, 255, 255, 0, 255, 0, 255}));
+  EXPECT_EQ(bottom, (Bytes{255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255}));
+}
 
 struct Damaged {
   const char* name;
