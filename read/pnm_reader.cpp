@@ -1,6 +1,7 @@
 #include "read/pnm_reader.h"
 
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -204,50 +205,87 @@ std::variant<std::monostate, PnmReader, Failure> PnmReader::open(std::span<const
   return reader;
 }
 
-std::optional<Failure> PnmReader::read_whole(std::span<std::uint8_t> quads) const {
+std::uint64_t PnmReader::row_at(std::uint32_t y) const {
+  if (magic_ <= '3') return row_starts_[y];
+  const std::uint64_t row =
+      magic_ == '4' ? (std::uint64_t{width_} + 7) / 8 : std::uint64_t{width_} * depth_ * (maxval_ > 255 ? 2 : 1);
+  return pixels_at_ + row * y;
+}
+
+std::optional<Failure> PnmReader::read_row(std::uint64_t& at, std::uint8_t* to) const {
   const bool text = magic_ <= '3';
   const bool wide = maxval_ > 255;
-  Fields fields(bytes_, pixels_at_);
-  std::uint64_t at = pixels_at_;
+  Fields fields(bytes_, at);
   const std::uint32_t half = maxval_ / 2;
   const auto scale = [&](std::uint32_t v) { return static_cast<std::uint8_t>((v * 255 + half) / maxval_); };
   std::uint32_t samples[4];
-  for (std::uint32_t y = 0; y < height_; ++y) {
-    std::uint8_t* to = quads.data() + std::size_t{y} * width_ * 4;
-    for (std::uint32_t x = 0; x < width_; ++x, to += 4) {
-      if (magic_ == '4') {
-        const std::uint8_t byte = bytes_[static_cast<std::size_t>(at + x / 8)];
-        samples[0] = (byte >> (7 - x % 8)) & 1;
-      } else {
-        for (std::uint32_t s = 0; s < depth_; ++s) {
-          if (text) {
-            const std::optional<std::uint32_t> v = magic_ == '1' ? fields.bit() : fields.number();
-            if (!v) return broken(kind(), "is cut short or holds something other than a sample");
-            samples[s] = *v;
-          } else if (wide) {
-            samples[s] = static_cast<std::uint32_t>(bytes_[static_cast<std::size_t>(at)] << 8) |
-                         bytes_[static_cast<std::size_t>(at + 1)];
-            at += 2;
-          } else {
-            samples[s] = bytes_[static_cast<std::size_t>(at++)];
-          }
-          if (samples[s] > maxval_)
-            return broken(kind(), "has a sample of " + std::to_string(samples[s]) + " above its maximum value of " +
-                                      std::to_string(maxval_));
+  for (std::uint32_t x = 0; x < width_; ++x, to += 4) {
+    if (magic_ == '4') {
+      const std::uint8_t byte = bytes_[static_cast<std::size_t>(at + x / 8)];
+      samples[0] = (byte >> (7 - x % 8)) & 1;
+    } else {
+      for (std::uint32_t s = 0; s < depth_; ++s) {
+        if (text) {
+          const std::optional<std::uint32_t> v = magic_ == '1' ? fields.bit() : fields.number();
+          if (!v) return broken(kind(), "is cut short or holds something other than a sample");
+          samples[s] = *v;
+        } else if (wide) {
+          samples[s] = static_cast<std::uint32_t>(bytes_[static_cast<std::size_t>(at)] << 8) |
+                       bytes_[static_cast<std::size_t>(at + 1)];
+          at += 2;
+        } else {
+          samples[s] = bytes_[static_cast<std::size_t>(at++)];
         }
+        if (samples[s] > maxval_)
+          return broken(kind(), "has a sample of " + std::to_string(samples[s]) + " above its maximum value of " +
+                                    std::to_string(maxval_));
       }
-      if (bitmap_) {
-        to[0] = to[1] = to[2] = samples[0] != 0 ? 0 : 255;
-        to[3] = 255;
-        continue;
-      }
-      const bool colour = depth_ >= 3;
-      to[2] = scale(samples[0]);
-      to[1] = colour ? scale(samples[1]) : to[2];
-      to[0] = colour ? scale(samples[2]) : to[2];
-      to[3] = alpha_ ? scale(samples[depth_ - 1]) : 255;
     }
-    if (magic_ == '4') at += (std::uint64_t{width_} + 7) / 8;
+    if (bitmap_) {
+      to[0] = to[1] = to[2] = samples[0] != 0 ? 0 : 255;
+      to[3] = 255;
+      continue;
+    }
+    const bool colour = depth_ >= 3;
+    to[2] = scale(samples[0]);
+    to[1] = colour ? scale(samples[1]) : to[2];
+    to[0] = colour ? scale(samples[2]) : to[2];
+    to[3] = alpha_ ? scale(samples[depth_ - 1]) : 255;
   }
+  if (text) at = fields.at();
+  if (magic_ == '4') at += (std::uint64_t{width_} + 7) / 8;
+  return std::nullopt;
+}
+
+std::optional<Failure> PnmReader::check() {
+  const bool text = magic_ <= '3';
+  // A binary sample can exceed the maximum value only when that is less than its byte or word holds.
+  if (!text && (magic_ == '4' || maxval_ == 255 || maxval_ == 65535)) return std::nullopt;
+  std::vector<std::uint8_t> row;
+  std::vector<std::uint64_t> starts;
+  if (std::optional<Failure> failed = within_memory("the PNM's rows cannot be noted in memory", [&] {
+        row.resize(std::size_t{width_} * 4);
+        if (text) starts.reserve(height_);
+      }))
+    return failed;
+  std::uint64_t at = pixels_at_;
+  for (std::uint32_t y = 0; y < height_; ++y) {
+    if (text) starts.push_back(at);
+    if (std::optional<Failure> failed = read_row(at, row.data())) return failed;
+  }
+  row_starts_ = std::move(starts);
+  return std::nullopt;
+}
+
+void PnmReader::read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const {
+  for (std::uint32_t y = top; y < top + count; ++y) {
+    std::uint64_t at = row_at(y);
+    static_cast<void>(read_row(at, quads + std::size_t{y - top} * width_ * 4));
+  }
+}
+
+std::optional<Failure> PnmReader::read_whole(std::span<std::uint8_t> quads) {
+  if (std::optional<Failure> failed = check()) return failed;
+  read_rows(0, height_, quads.data());
   return std::nullopt;
 }

@@ -13,6 +13,9 @@
 // words, when its header is broken (a field missing or out of range, a PAM line it does not know),
 // when its samples are cut short, when a sample exceeds the maximum value, or when it declares more
 // pixels than the limit (before anything is read).
+//
+// Any row reads on its own, in any order, once the samples are checked: a binary row lies at its
+// place, and the check notes where each row of text samples starts.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +23,7 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "files/failure.h"
 
@@ -39,13 +43,24 @@ class PnmReader {
   // "PBM", "PGM", "PPM" or "PAM", for the reasons of a refusal.
   const char* kind() const;
 
-  // The whole picture into `quads` (width * height of them), top row first.
-  std::optional<Failure> read_whole(std::span<std::uint8_t> quads) const;
+  // Walks the samples once: the refusal of samples cut short, of text that is not a sample, or of a
+  // sample above the maximum value; for text samples, notes where each row starts.
+  std::optional<Failure> check();
+  // The whole picture into `quads` (width * height of them), top row first, checked first.
+  std::optional<Failure> read_whole(std::span<std::uint8_t> quads);
+  // `count` rows from top row `top` on, into `quads` (width * count of them); once checked.
+  void read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const;
 
  private:
   PnmReader() = default;
+  // The row whose samples start at `at` into `to` (width quads), `at` then past them; or why its
+  // samples do not read.
+  std::optional<Failure> read_row(std::uint64_t& at, std::uint8_t* to) const;
+  // Where row `y`'s samples start.
+  std::uint64_t row_at(std::uint32_t y) const;
 
   std::span<const std::uint8_t> bytes_;
+  std::vector<std::uint64_t> row_starts_;  // each row's, once checked; text samples only
   std::uint64_t pixels_at_ = 0;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <variant>
 #include <vector>
@@ -16,7 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PnmReader* reader = std::get_if<PnmReader>(&opened);
   if (reader == nullptr) return 0;
   if (reader->width() == 0 || reader->height() == 0) std::abort();
-  std::vector<std::uint8_t> whole(std::size_t{reader->width()} * reader->height() * 4);
-  static_cast<void>(reader->read_whole(whole));
+  const std::size_t row = std::size_t{reader->width()} * 4;
+  std::vector<std::uint8_t> whole(row * reader->height());
+  if (reader->read_whole(whole)) return 0;
+  // Each row read on its own, from the bottom up, as a band read upward asks for them.
+  std::vector<std::uint8_t> one(row);
+  for (std::uint32_t y = reader->height(); y-- > 0;) {
+    reader->read_rows(y, 1, one.data());
+    if (std::memcmp(one.data(), whole.data() + y * row, row) != 0) std::abort();
+  }
   return 0;
 }

@@ -15,13 +15,28 @@ std::variant<Bytes, std::string> pnm_quads(const Bytes& pnm) {
   std::variant<std::monostate, PnmReader, Failure> opened = PnmReader::open(pnm, 1u << 20);
   if (const Failure* failed = std::get_if<Failure>(&opened)) return failed->reason;
   if (!std::holds_alternative<PnmReader>(opened)) return std::string("not a PNM");
-  const PnmReader& reader = std::get<PnmReader>(opened);
+  PnmReader& reader = std::get<PnmReader>(opened);
   Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
   if (std::optional<Failure> failed = reader.read_whole(quads)) return failed->reason;
   return quads;
 }
 
 Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+// Rows of text samples read on their own, the lower one first: a comment, and a row split across
+// lines, between them.
+TEST(PnmRows, OfTextSamplesReadOnTheirOwn) {
+  const Bytes pgm = text("P2 3 2 255\n1 2 3 # a comment\n4 5\n6\n");
+  std::variant<std::monostate, PnmReader, Failure> opened = PnmReader::open(pgm, 1u << 20);
+  ASSERT_TRUE(std::holds_alternative<PnmReader>(opened));
+  PnmReader& reader = std::get<PnmReader>(opened);
+  ASSERT_FALSE(reader.check().has_value());
+  Bytes top(12), bottom(12);
+  reader.read_rows(1, 1, bottom.data());
+  reader.read_rows(0, 1, top.data());
+  EXPECT_EQ(top, (Bytes{1, 1, 1, 255, 2, 2, 2, 255, 3, 3, 3, 255}));
+  EXPECT_EQ(bottom, (Bytes{4, 4, 4, 255, 5, 5, 5, 255, 6, 6, 6, 255}));
+}
 
 struct Twin {
   const char* pnm;
