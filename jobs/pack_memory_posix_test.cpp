@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -61,7 +63,8 @@ std::string pack_within_headroom(const std::string& in, const std::string& out, 
     PackOptions options;
     options.switches.stream = true;
     options.transforms = transforms;
-    options.switches.codecs = options.all_frames = all_frames;
+    options.switches.codecs = true;
+    options.all_frames = all_frames;
     JobProgress progress;
     const Outcome outcome = pack({in, out}, options, progress);
     const std::string told = std::string(ending_text(outcome.ending)) + ": " + outcome.reason;
@@ -203,6 +206,47 @@ INSTANTIATE_TEST_SUITE_P(
                    "Out of memory: the transforms need a buffer of 576000000 bytes",
                    std::nullopt}),
     [](const testing::TestParamInfo<MemoryCase>& param) { return std::string(param.param.name); });
+
+// A run-length coded TGA of 16000 x 11000 pixels (5.5 MB), bottom row first, flat but for the
+// top-left corner: red and green above, blue below. Decoded whole it would take 704 MB; its rows are
+// read on their own, so a crop of its last stored rows, mirrored, needs a few of them.
+TEST(PackMemoryTga, ReadsTheRowsItNeedsOfARunLengthCodedPicture) {
+  if (address_sanitized) GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
+  constexpr std::uint32_t width = 16000, height = 11000;
+  Bytes tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, width & 0xFF, width >> 8, height & 0xFF, height >> 8, 24, 0};
+  const auto row = [&](std::initializer_list<std::uint8_t> first_two) {
+    tga.push_back(0x01);  // a raw packet of two pixels
+    tga.insert(tga.end(), first_two);
+    for (std::uint32_t left = width - 2; left > 0; left -= std::min<std::uint32_t>(left, 128))
+      tga.insert(tga.end(),
+                 {static_cast<std::uint8_t>(0x80 | (std::min<std::uint32_t>(left, 128) - 1)), 0x10, 0x80, 0xF0});
+  };
+  for (std::uint32_t y = 0; y < height - 2; ++y) row({0x10, 0x80, 0xF0, 0x10, 0x80, 0xF0});
+  row({255, 0, 0, 0x10, 0x80, 0xF0});  // the second row from the top: blue, flat
+  row({0, 0, 255, 0, 255, 0});         // the top row: red, green
+  TempDir dir;
+  write_file(dir.file("in.tga"), tga);
+  EXPECT_EQ(
+      pack_within_headroom(dir.file("in.tga"), dir.file("out.bin"), {.crop = Rect{0, 0, 2, 2}, .flip = Flip::vertical}),
+      "Done: ");
+  EXPECT_EQ(read_file(dir.file("out.bin")), (Bytes{0x1F, 0x00, 0x02, 0xF4, 0x00, 0xF8, 0xE0, 0x07}));
+}
+
+// A PBM of 16000 x 11000 pixels (22 MB), white but for its top-left pixel. Decoded whole it would
+// take 704 MB; a crop of its first rows, mirrored, reads those rows alone.
+TEST(PackMemoryPnm, ReadsTheRowsItNeedsOfABitmap) {
+  if (address_sanitized) GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
+  const std::string header = "P4\n16000 11000\n";
+  Bytes pbm(header.begin(), header.end());
+  pbm.resize(header.size() + std::size_t{2000} * 11000, 0);
+  pbm[header.size()] = 0x80;  // the top-left pixel black
+  TempDir dir;
+  write_file(dir.file("in.pbm"), pbm);
+  EXPECT_EQ(
+      pack_within_headroom(dir.file("in.pbm"), dir.file("out.bin"), {.crop = Rect{0, 0, 2, 2}, .flip = Flip::vertical}),
+      "Done: ");
+  EXPECT_EQ(read_file(dir.file("out.bin")), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF}));
+}
 
 // A 1024 x 1024 GIF of two colours (black, red): a first frame all red, then 63 frames of one black
 // pixel at (k, 0), each put back to red after it is shown (disposal 3). Its 64 frames composed

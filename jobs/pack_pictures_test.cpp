@@ -140,17 +140,33 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<PictureCase>& c) { return std::string(c.param.name); });
 
 // Pictures that ImageMagick wrote (read/reader-tests/make.sh), each packed as the PNG of the same
-// picture packs: TIFF through the platform's codecs, TGA and PNM by their readers.
+// picture packs: TIFF through the platform's codecs, TGA and PNM by their readers; as they are, and
+// through transforms that read them upward, by columns, or a part of their rows. A TGA stored bottom
+// row first has a PNG of its own, the picture as ImageMagick reads it.
 TEST(PackReadsPictures, OtherFormatsAsTheirPng) {
   const std::string folder = std::string(READER_TESTS) + "/";
-  const Packed png = pack_picture(read_file(folder + "colour.png").value_or(Bytes{}), command_line());
-  ASSERT_TRUE(png.outcome.done()) << outcome_text(png.outcome);
-  ASSERT_TRUE(png.output.has_value());
-  for (const char* name :
-       {"colour.tiff", "colour-lzw.tiff", "tga24-top.tga", "tga24-rle-top.tga", "pnm-p6.ppm", "pnm-p3.ppm"}) {
-    const Packed packed = pack_picture(read_file(folder + name).value_or(Bytes{}), command_line());
-    EXPECT_TRUE(packed.outcome.done()) << name << ": " << outcome_text(packed.outcome);
-    EXPECT_EQ(packed.output, png.output) << name;
+  const Transforms transforms[] = {{},
+                                   {.flip = Flip::vertical},
+                                   {.rotation = Rotation::half},
+                                   {.rotation = Rotation::quarter},
+                                   {.crop = Rect{1, 2, 5, 2}, .flip = Flip::horizontal}};
+  const struct {
+    const char* picture;
+    const char* png;
+  } twins[] = {{"colour.tiff", "colour.png"},   {"colour-lzw.tiff", "colour.png"},  {"tga24.tga", "tga24.png"},
+               {"tga24-top.tga", "colour.png"}, {"tga24-rle.tga", "tga24-rle.png"}, {"tga24-rle-top.tga", "colour.png"},
+               {"pnm-p6.ppm", "colour.png"},    {"pnm-p3.ppm", "colour.png"}};
+  for (const Transforms& transform : transforms) {
+    PackOptions options;
+    options.transforms = transform;
+    for (const auto& twin : twins) {
+      const Packed png = pack_picture(read_file(folder + twin.png).value_or(Bytes{}), command_line(options));
+      ASSERT_TRUE(png.outcome.done()) << outcome_text(png.outcome);
+      ASSERT_TRUE(png.output.has_value());
+      const Packed packed = pack_picture(read_file(folder + twin.picture).value_or(Bytes{}), command_line(options));
+      EXPECT_TRUE(packed.outcome.done()) << twin.picture << ": " << outcome_text(packed.outcome);
+      EXPECT_EQ(packed.output, png.output) << twin.picture << " transformed " << (&transform - transforms);
+    }
   }
 }
 

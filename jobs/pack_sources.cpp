@@ -14,6 +14,7 @@
 #include "jobs/decode_reduction.h"
 #include "jobs/gif_source.h"
 #include "jobs/png_source.h"
+#include "jobs/row_source.h"
 #include "read/bmp_reader.h"
 #include "read/exif_orientation.h"
 #include "read/image_loader.h"
@@ -109,7 +110,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_bmp(std::unique_ptr<File
 }
 
 // Any other picture, whose file `view` holds, as its kind's reader takes it: a GIF's frames; a PNG
-// stored row after row read in bands; anything else decoded whole, by a reader of ours or the
+// stored row after row, a TGA or a PNM, read in bands; anything else decoded whole, by a reader of ours or the
 // platform's codecs. A JPEG, PNG or TIFF is laid upright as its EXIF orientation says, when the
 // options ask, before the transforms.
 std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<FileView> view,
@@ -131,6 +132,12 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<Fi
     std::optional<std::variant<std::unique_ptr<ChainPicture>, Outcome>> png = open_png_region(view, bytes, options);
     if (png && std::holds_alternative<Outcome>(*png)) return std::get<Outcome>(std::move(*png));
     if (png) return make_chain_source(std::get<std::unique_ptr<ChainPicture>>(std::move(*png)), options, transforms);
+  }
+  if ((is(PictureType::tga) || is(PictureType::pnm)) && options.switches.stream && reads_in_bands(transforms)) {
+    bytes.reset();
+    if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> rows =
+            open_row_source(view, type->type, options, transforms))
+      return std::move(*rows);
   }
   FileView& file = *view;
   // A JPEG that the resize shrinks far is decoded reduced.
