@@ -11,15 +11,7 @@
 namespace {
 
 // The PNM's quads, or its refusal's reason.
-std::variant<Bytes, std::string> pnm_quads(const Bytes& pnm) {
-  std::variant<std::monostate, PnmReader, Failure> opened = PnmReader::open(pnm, 1u << 20);
-  if (const Failure* failed = std::get_if<Failure>(&opened)) return failed->reason;
-  if (!std::holds_alternative<PnmReader>(opened)) return std::string("not a PNM");
-  PnmReader& reader = std::get<PnmReader>(opened);
-  Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
-  if (std::optional<Failure> failed = reader.read_whole(quads)) return failed->reason;
-  return quads;
-}
+std::variant<Bytes, std::string> pnm_quads(const Bytes& pnm) { return reader_quads<PnmReader>(pnm, "not a PNM"); }
 
 Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
 

@@ -10,15 +10,7 @@
 namespace {
 
 // The TGA's quads, or its refusal's reason.
-std::variant<Bytes, std::string> tga_quads(const Bytes& tga) {
-  std::variant<std::monostate, TgaReader, Failure> opened = TgaReader::open(tga, 1u << 20);
-  if (const Failure* failed = std::get_if<Failure>(&opened)) return failed->reason;
-  if (!std::holds_alternative<TgaReader>(opened)) return std::string("not a TGA");
-  TgaReader& reader = std::get<TgaReader>(opened);
-  Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
-  if (std::optional<Failure> failed = reader.read_whole(quads)) return failed->reason;
-  return quads;
-}
+std::variant<Bytes, std::string> tga_quads(const Bytes& tga) { return reader_quads<TgaReader>(tga, "not a TGA"); }
 
 struct Twin {
   const char* tga;

@@ -9,16 +9,8 @@
 
 namespace {
 
-// The TIFF's quads, its refusal's reason, or "not taken" when it is left to the codecs.
-std::variant<Bytes, std::string> tiff_quads(const Bytes& tiff) {
-  std::variant<std::monostate, TiffReader, Failure> opened = TiffReader::open(tiff, 1u << 20);
-  if (const Failure* failed = std::get_if<Failure>(&opened)) return failed->reason;
-  if (!std::holds_alternative<TiffReader>(opened)) return std::string("not taken");
-  const TiffReader& reader = std::get<TiffReader>(opened);
-  Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
-  if (std::optional<Failure> failed = reader.read_whole(quads)) return failed->reason;
-  return quads;
-}
+// The TIFF's quads, or its refusal's reason.
+std::variant<Bytes, std::string> tiff_quads(const Bytes& tiff) { return reader_quads<TiffReader>(tiff, "not taken"); }
 
 // TIFFs with alpha that ImageMagick and Pillow wrote (reader-tests/make.sh), each beside the PNG
 // that ImageMagick made of it: the same pixels, associated colours divided by their alpha.

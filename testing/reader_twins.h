@@ -8,6 +8,19 @@
 #include "read/png_reader.h"
 #include "testing/test_files.h"
 
+// The quads that `Reader` (of TGA, PNM or TIFF) gives of the whole of `file`, or its refusal's
+// reason, or `not_taken` when it leaves the file to others.
+template <typename Reader>
+std::variant<Bytes, std::string> reader_quads(const Bytes& file, const char* not_taken) {
+  std::variant<std::monostate, Reader, Failure> opened = Reader::open(file, 1u << 20);
+  if (const Failure* failed = std::get_if<Failure>(&opened)) return failed->reason;
+  if (!std::holds_alternative<Reader>(opened)) return std::string(not_taken);
+  Reader& reader = std::get<Reader>(opened);
+  Bytes quads(std::size_t{reader.width()} * reader.height() * 4);
+  if (std::optional<Failure> failed = reader.read_whole(quads)) return failed->reason;
+  return quads;
+}
+
 inline Bytes reader_test_file(const std::string& name) {
   return read_file(std::string(READER_TESTS) + "/" + name).value_or(Bytes{});
 }
