@@ -63,43 +63,6 @@ std::vector<std::uint8_t> rle_compress(std::span<const std::uint8_t> data, unsig
   return out;
 }
 
-std::optional<std::string> rle_decompress(std::span<const std::uint8_t> in, unsigned block,
-                                          std::span<std::uint8_t> out) {
-  assert(block >= 1);
-  const std::uint64_t total = out.size();
-  std::size_t from = 0;
-  std::uint64_t made = 0;
-  // LVGL's decoder reads runs while data is left. A run may pass the image's end by a block at most:
-  // a literal is cut to the image, and ends the decoding, the rest of the data unread; a repeat
-  // writes only its whole blocks, so one that ends inside a block would leave the image's last
-  // bytes unwritten, and is refused here.
-  while (from < in.size()) {
-    const std::uint8_t control = in[from++];
-    const std::uint64_t count = control & 0x7F;
-    const bool literal = (control & 0x80) != 0;
-    const std::uint64_t bytes = count * block;
-    const std::uint64_t taken = literal ? bytes : block;
-    if (in.size() - from < taken) return "the RLE data is cut short inside a run: " + ends_after(made, total);
-    const std::uint64_t room = total - made;
-    if (bytes > room && bytes - room > block)
-      return "an RLE run of " + std::to_string(count) + " blocks reaches past the image's " + std::to_string(total) +
-             " bytes";
-    if (bytes > room && !literal && bytes - room < block)
-      return "an RLE repeat ends inside a block past the image's end, whose bytes LVGL leaves unwritten";
-    const std::uint64_t kept = std::min(bytes, room);
-    if (literal) {
-      std::copy_n(in.data() + from, kept, out.data() + made);
-    } else {
-      for (std::uint64_t k = 0; k < kept; ++k) out[made + k] = in[from + k % block];
-    }
-    made += kept;
-    from += taken;
-    if (bytes > room) break;
-  }
-  if (made < total) return "the RLE data is cut short: " + ends_after(made, total);
-  return std::nullopt;
-}
-
 namespace {
 
 constexpr std::size_t min_match = 4;
@@ -173,51 +136,195 @@ std::vector<std::uint8_t> lz4_compress(std::span<const std::uint8_t> data) {
   return out;
 }
 
-std::optional<std::string> lz4_decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
-  const std::uint64_t total = out.size();
-  std::size_t from = 0;
-  std::uint64_t made = 0;
+LvglStream::LvglStream(LvglCompression method, unsigned block, std::span<const std::uint8_t> in, std::uint64_t total)
+    : in_(in), total_(total), block_(block), lz4_(method == LvglCompression::lz4) {
+  assert(block >= 1);
+  if (lz4_) history_.assign(history_size, 0);
+}
+
+LvglStream::Mark LvglStream::mark() const { return Mark{at_, history_}; }
+
+void LvglStream::resume(const Mark& mark) {
+  at_ = mark.at;
+  if (lz4_) history_ = mark.history;
+}
+
+std::optional<std::string> LvglStream::next(std::span<std::uint8_t> out) {
+  std::size_t filled = 0;
+  while (filled < out.size()) {
+    if (at_.pending == 0) {
+      if (std::optional<std::string> failed = lz4_ ? lz4_step() : rle_step()) return failed;
+      if (at_.pending == 0 && at_.ended) {
+        return lz4_ ? "the LZ4 data ends early: " + ends_after(at_.made, total_)
+                    : "the RLE data is cut short: " + ends_after(at_.made, total_);
+      }
+      continue;
+    }
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(at_.pending, out.size() - filled));
+    put_out(out.data() + filled, count);
+    filled += count;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> LvglStream::finish() {
+  // The data after the image's last byte is read as the decoders read it: runs or sequences that
+  // make nothing more, or one that passes the end as far as they allow.
+  while (!at_.ended && at_.pending == 0) {
+    if (std::optional<std::string> failed = lz4_ ? lz4_step() : rle_step()) return failed;
+  }
+  if (at_.made < total_)
+    return lz4_ ? "the LZ4 data ends early: " + ends_after(at_.made, total_)
+                : "the RLE data is cut short: " + ends_after(at_.made, total_);
+  return std::nullopt;
+}
+
+void LvglStream::put_out(std::uint8_t* out, std::size_t count) {
+  const std::size_t mask = history_size - 1;
+  const std::uint8_t* from = in_.data() + at_.source;
+  if (at_.copying && (lz4_ || at_.literal)) {
+    std::memcpy(out, from + at_.done, count);
+  } else if (at_.copying && block_ == 1) {
+    std::memset(out, from[0], count);
+  } else if (at_.copying) {
+    // A repeated block: its first copy, whole or from where the run got to, then doubled.
+    const std::size_t first = std::min<std::size_t>(count, block_);
+    for (std::size_t k = 0; k < first; ++k) out[k] = from[(at_.done + k) % block_];
+    for (std::size_t have = first; have < count;) {
+      const std::size_t piece = std::min(have / block_ * block_, count - have);
+      std::memcpy(out + have, out, piece);
+      have += piece;
+    }
+  } else {
+    // A match: what lies before these bytes comes from the history, the rest from the bytes just
+    // made, which a match shorter than its length repeats.
+    const std::size_t distance = static_cast<std::size_t>(at_.source);
+    for (std::size_t k = 0; k < count; ++k)
+      out[k] = k >= distance ? out[k - distance] : history_[static_cast<std::size_t>(at_.made + k - distance) & mask];
+  }
+  if (lz4_) {
+    // The last of these bytes, at their places in the history.
+    const std::size_t kept = std::min(count, history_size);
+    for (std::size_t k = count - kept; k < count;) {
+      const std::size_t at = static_cast<std::size_t>(at_.made + k) & mask;
+      const std::size_t piece = std::min(count - k, history_size - at);
+      std::memcpy(history_.data() + at, out + k, piece);
+      k += piece;
+    }
+  }
+  at_.made += count;
+  at_.done += count;
+  at_.pending -= count;
+}
+
+std::optional<std::string> LvglStream::rle_step() {
+  // LVGL's decoder reads runs while data is left. A run may pass the image's end by a block at most:
+  // a literal is cut to the image, and ends the decoding, the rest of the data unread; a repeat
+  // writes only its whole blocks, so one that ends inside a block would leave the image's last
+  // bytes unwritten, and is refused here.
+  if (at_.from >= in_.size() || at_.past_end) {
+    at_.ended = true;
+    return std::nullopt;
+  }
+  const std::uint8_t control = in_[at_.from++];
+  const std::uint64_t count = control & 0x7F;
+  const bool literal = (control & 0x80) != 0;
+  const std::uint64_t bytes = count * block_;
+  const std::uint64_t taken = literal ? bytes : block_;
+  if (in_.size() - at_.from < taken) return "the RLE data is cut short inside a run: " + ends_after(at_.made, total_);
+  const std::uint64_t room = total_ - at_.made;
+  if (bytes > room && bytes - room > block_)
+    return "an RLE run of " + std::to_string(count) + " blocks reaches past the image's " + std::to_string(total_) +
+           " bytes";
+  if (bytes > room && !literal && bytes - room < block_)
+    return "an RLE repeat ends inside a block past the image's end, whose bytes LVGL leaves unwritten";
+  at_.copying = true;
+  at_.literal = literal;
+  at_.source = at_.from;
+  at_.done = 0;
+  at_.pending = std::min(bytes, room);
+  at_.from += static_cast<std::size_t>(taken);
+  at_.past_end = bytes > room;
+  return std::nullopt;
+}
+
+std::optional<std::string> LvglStream::lz4_step() {
+  const std::size_t end = in_.size();
+  std::size_t& from = at_.from;
   const auto length = [&](std::uint64_t& value) {
     for (;;) {
-      if (from >= in.size()) return false;
-      const std::uint8_t more = in[from++];
+      if (from >= end) return false;
+      const std::uint8_t more = in_[from++];
       value += more;
       if (more != 255) return true;
     }
   };
-  for (;;) {
-    if (from >= in.size()) return "the LZ4 data is cut short: " + ends_after(made, total);
-    const std::uint8_t token = in[from++];
+  if (!at_.in_sequence) {
+    if (from >= end) return "the LZ4 data is cut short: " + ends_after(at_.made, total_);
+    const std::uint8_t token = in_[from++];
     std::uint64_t literals = token >> 4;
-    if (literals == 15 && !length(literals)) return "the LZ4 data is cut short: " + ends_after(made, total);
-    if (literals > in.size() - from) return "the LZ4 data is cut short in its literals: " + ends_after(made, total);
-    if (literals > total - made) return "LZ4 literals reach past the image's " + std::to_string(total) + " bytes";
-    std::copy_n(in.data() + from, literals, out.data() + made);
-    from += literals;
-    made += literals;
-    if (from == in.size()) break;
-    // The block's end as liblz4 and LVGL's decoder take it: the last match starts at least 12 bytes
-    // before the end, and room is left for a match and the 5 literals that end every block.
-    const bool match_may_start = made + 12 <= total && in.size() - from >= 8;
-    if (in.size() - from < 2) return "the LZ4 data is cut short in a match: " + ends_after(made, total);
-    const std::uint64_t distance = load_le16(in.data() + from);
-    from += 2;
-    if (distance == 0 || distance > made)
-      return "an LZ4 match refers " + std::to_string(distance) + " bytes back from byte " + std::to_string(made) +
-             " of the image";
-    std::uint64_t match = token & 0x0F;
-    if (match == 15 && !length(match)) return "the LZ4 data is cut short in a match: " + ends_after(made, total);
-    match += min_match;
-    if (match > total - made) return "an LZ4 match reaches past the image's " + std::to_string(total) + " bytes";
-    if (!match_may_start)
-      return "an LZ4 match starts at byte " + std::to_string(made) +
-             ", within the last 12 of the image, which only literals may end";
-    if (match + 5 > total - made) return "an LZ4 match reaches into the last 5 bytes of the image, which are literals";
-    // The match may overlap the bytes it makes: copied a byte at a time, it repeats them.
-    for (std::uint64_t k = 0; k < match; ++k, ++made) out[made] = out[made - distance];
+    if (literals == 15 && !length(literals)) return "the LZ4 data is cut short: " + ends_after(at_.made, total_);
+    if (literals > end - from) return "the LZ4 data is cut short in its literals: " + ends_after(at_.made, total_);
+    if (literals > total_ - at_.made) return "LZ4 literals reach past the image's " + std::to_string(total_) + " bytes";
+    at_.token = token;
+    at_.in_sequence = true;
+    at_.copying = true;
+    at_.source = from;
+    at_.done = 0;
+    at_.pending = literals;
+    from += static_cast<std::size_t>(literals);
+    return std::nullopt;
   }
-  if (made != total) return "the LZ4 data ends early: " + ends_after(made, total);
+  // The literals are out: the block ends here, or a match follows.
+  at_.in_sequence = false;
+  if (from == end) {
+    at_.ended = true;
+    return std::nullopt;
+  }
+  // The block's end as liblz4 and LVGL's decoder take it: the last match starts at least 12 bytes
+  // before the end, and room is left for a match and the 5 literals that end every block.
+  const bool match_may_start = at_.made + 12 <= total_ && end - from >= 8;
+  if (end - from < 2) return "the LZ4 data is cut short in a match: " + ends_after(at_.made, total_);
+  const std::uint64_t distance = load_le16(in_.data() + from);
+  from += 2;
+  if (distance == 0 || distance > at_.made)
+    return "an LZ4 match refers " + std::to_string(distance) + " bytes back from byte " + std::to_string(at_.made) +
+           " of the image";
+  std::uint64_t match = at_.token & 0x0F;
+  if (match == 15 && !length(match)) return "the LZ4 data is cut short in a match: " + ends_after(at_.made, total_);
+  match += min_match;
+  if (match > total_ - at_.made) return "an LZ4 match reaches past the image's " + std::to_string(total_) + " bytes";
+  if (!match_may_start)
+    return "an LZ4 match starts at byte " + std::to_string(at_.made) +
+           ", within the last 12 of the image, which only literals may end";
+  if (match + 5 > total_ - at_.made)
+    return "an LZ4 match reaches into the last 5 bytes of the image, which are literals";
+  // The match may overlap the bytes it makes: copied a byte at a time, it repeats them.
+  at_.copying = false;
+  at_.source = distance;
+  at_.done = 0;
+  at_.pending = match;
   return std::nullopt;
+}
+
+namespace {
+
+std::optional<std::string> decompress(LvglCompression method, unsigned block, std::span<const std::uint8_t> in,
+                                      std::span<std::uint8_t> out) {
+  LvglStream stream(method, block, in, out.size());
+  if (std::optional<std::string> failed = stream.next(out)) return failed;
+  return stream.finish();
+}
+
+}  // namespace
+
+std::optional<std::string> rle_decompress(std::span<const std::uint8_t> in, unsigned block,
+                                          std::span<std::uint8_t> out) {
+  return decompress(LvglCompression::rle, block, in, out);
+}
+
+std::optional<std::string> lz4_decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  return decompress(LvglCompression::lz4, 1, in, out);
 }
 
 std::uint64_t most_decompressed(LvglCompression method, std::uint64_t compressed) {

@@ -2,7 +2,8 @@
 // method and RLE's block (1 to 4 bytes), the next two the decompressed length, and the rest is the
 // compressed data. Whatever the bytes, decoding writes nothing past its output and reads nothing
 // past its input; data that decodes encodes again into data that decodes to the same bytes; and the
-// fuzzer's bytes themselves, compressed, come back as they were. The same entry replays the saved
+// fuzzer's bytes themselves, compressed, come back as they were; and data that decodes gives the same
+// bytes decoded in pieces, and again from a mark halfway. The same entry replays the saved
 // inputs in the normal test suite, where assert() may be compiled out: the checks abort by
 // themselves.
 #include <algorithm>
@@ -44,6 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!decompress(lz4, block, in, out)) {
     std::vector<std::uint8_t> again(length);
     require(!decompress(lz4, block, compress(lz4, block, out), again) && again == out);
+    LvglStream stream(lz4 ? LvglCompression::lz4 : LvglCompression::rle, block, in, length);
+    std::vector<std::uint8_t> pieces(length);
+    const std::size_t half = length / 2;
+    require(!stream.next({pieces.data(), half}));
+    const LvglStream::Mark mark = stream.mark();
+    for (std::size_t at = half; at < length; ++at) require(!stream.next({pieces.data() + at, 1}));
+    require(!stream.finish() && pieces == out);
+    stream.resume(mark);
+    require(!stream.next({pieces.data() + half, length - half}) && pieces == out);
   }
   std::vector<std::uint8_t> back(in.size());
   require(!decompress(lz4, block, compress(lz4, block, in), back) &&

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef HAVE_LIBLZ4
@@ -192,6 +194,72 @@ TEST(LvglCompression, RoundTripsThroughTheDecoders) {
   const Bytes flat(70000, 0);
   EXPECT_LT(rle_compress(flat, 1).size(), 1200u);
   EXPECT_LT(lz4_compress(flat).size(), 300u);
+}
+
+// An LZ4 sequence: its literals, then a match of `length` bytes `distance` back (none when 0).
+void put_sequence(Bytes& block, const Bytes& literals, std::size_t distance, std::size_t length) {
+  const std::size_t extra = length == 0 ? 0 : length - 4;
+  block.push_back(
+      static_cast<std::uint8_t>(std::min<std::size_t>(literals.size(), 15) << 4 | std::min<std::size_t>(extra, 15)));
+  const auto put_length = [&](std::size_t value) {
+    if (value < 15) return;
+    for (value -= 15; value >= 255; value -= 255) block.push_back(255);
+    block.push_back(static_cast<std::uint8_t>(value));
+  };
+  put_length(literals.size());
+  block.insert(block.end(), literals.begin(), literals.end());
+  if (length == 0) return;
+  block.insert(block.end(), {static_cast<std::uint8_t>(distance), static_cast<std::uint8_t>(distance >> 8)});
+  put_length(extra);
+}
+
+// Decoded a piece at a time, and resumed from marks, the data comes back as it was: pieces of
+// growing odd sizes, every sample of both methods, and a block written by hand whose matches reach
+// 65000 bytes back, across the 64 KiB that a mark keeps.
+TEST(LvglStream, DecodesInPiecesAndResumesFromMarks) {
+  Bytes noise(66000), far_data;
+  std::uint32_t seed = 7;
+  for (std::uint8_t& byte : noise) seed = seed * 1103515245 + 12345, byte = static_cast<std::uint8_t>(seed >> 16);
+  Bytes far_block;
+  put_sequence(far_block, Bytes(noise.begin(), noise.begin() + 65000), 65000, 1000);
+  put_sequence(far_block, {1, 2, 3}, 65000, 70000);
+  put_sequence(far_block, {4, 5, 6, 7, 8}, 0, 0);
+  far_data.assign(noise.begin(), noise.begin() + 65000);
+  for (std::size_t k = 0; k < 1000; ++k) far_data.push_back(far_data[far_data.size() - 65000]);
+  far_data.insert(far_data.end(), {1, 2, 3});
+  for (std::size_t k = 0; k < 70000; ++k) far_data.push_back(far_data[far_data.size() - 65000]);
+  far_data.insert(far_data.end(), {4, 5, 6, 7, 8});
+
+  struct Coded {
+    LvglCompression method;
+    unsigned block;
+    Bytes data, coded;
+  };
+  std::vector<Coded> cases{{LvglCompression::lz4, 1, far_data, far_block}};
+  for (const Bytes& data : sample_data()) {
+    cases.push_back({LvglCompression::rle, 3, data, rle_compress(data, 3)});
+    cases.push_back({LvglCompression::lz4, 1, data, lz4_compress(data)});
+  }
+  for (const Coded& c : cases) {
+    LvglStream stream(c.method, c.block, c.coded, c.data.size());
+    std::vector<std::pair<std::size_t, LvglStream::Mark>> marks;
+    Bytes got(c.data.size());
+    for (std::size_t at = 0, piece = 1; at < got.size(); piece = piece * 3 + 1) {
+      marks.emplace_back(at, stream.mark());
+      const std::size_t count = std::min(piece, got.size() - at);
+      ASSERT_EQ(stream.next({got.data() + at, count}), std::nullopt);
+      at += count;
+    }
+    EXPECT_EQ(stream.finish(), std::nullopt);
+    EXPECT_EQ(got, c.data) << c.data.size() << " bytes";
+    for (const auto& [from, mark] : marks) {
+      stream.resume(mark);
+      Bytes rest(c.data.size() - from);
+      ASSERT_EQ(stream.next(rest), std::nullopt);
+      EXPECT_TRUE(std::equal(rest.begin(), rest.end(), c.data.begin() + static_cast<std::ptrdiff_t>(from)))
+          << c.data.size() << " bytes from " << from;
+    }
+  }
 }
 
 #ifdef HAVE_LIBLZ4

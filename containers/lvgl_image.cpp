@@ -209,17 +209,23 @@ std::optional<std::uint64_t> lvgl_declared_length(std::span<const std::uint8_t> 
   return lvgl_header_size + total;
 }
 
+std::string lvgl_damaged(const std::string& reason) { return "the compressed LVGL image is damaged: " + reason; }
+
+std::variant<LvglStream, std::string> lvgl_stream(const LvglImage& image, std::span<const std::uint8_t> compressed) {
+  if (image.data_bytes > most_decompressed(image.compression, compressed.size()))
+    return lvgl_damaged("its " + std::to_string(compressed.size()) + " bytes cannot make the " +
+                        std::to_string(image.data_bytes) + " its header declares");
+  return LvglStream(image.compression, lvgl_rle_block(image.settings), compressed, image.data_bytes);
+}
+
 std::variant<std::vector<std::uint8_t>, std::string> lvgl_decompress(const LvglImage& image,
                                                                      std::span<const std::uint8_t> compressed) {
-  const std::string damaged = "the compressed LVGL image is damaged: ";
-  if (image.data_bytes > most_decompressed(image.compression, compressed.size()))
-    return damaged + "its " + std::to_string(compressed.size()) + " bytes cannot make the " +
-           std::to_string(image.data_bytes) + " its header declares";
+  std::variant<LvglStream, std::string> stream = lvgl_stream(image, compressed);
+  if (std::string* refused = std::get_if<std::string>(&stream)) return std::move(*refused);
   std::vector<std::uint8_t> data(static_cast<std::size_t>(image.data_bytes));
-  const std::optional<std::string> failed = image.compression == LvglCompression::rle
-                                                ? rle_decompress(compressed, lvgl_rle_block(image.settings), data)
-                                                : lz4_decompress(compressed, data);
-  if (failed) return damaged + *failed;
+  std::optional<std::string> failed = std::get<LvglStream>(stream).next(data);
+  if (!failed) failed = std::get<LvglStream>(stream).finish();
+  if (failed) return lvgl_damaged(*failed);
   return data;
 }
 

@@ -85,9 +85,13 @@ LvglRead read_lvgl(std::span<const std::uint8_t> file, std::uint64_t file_size);
 std::optional<std::uint64_t> lvgl_declared_length(std::span<const std::uint8_t> file);
 
 // A compressed image's data from its `compressed` bytes (those after the compression head), or why
-// they do not decompress to the data its header declares: "the image is damaged: ...".
+// they do not decompress to the data its header declares: "the compressed LVGL image is damaged: ...".
 std::variant<std::vector<std::uint8_t>, std::string> lvgl_decompress(const LvglImage& image,
                                                                      std::span<const std::uint8_t> compressed);
+// The same data decoded a piece at a time, or why `compressed` cannot make it; the stream's reasons
+// are said as lvgl_damaged() puts them. `compressed` must outlive the stream.
+std::variant<LvglStream, std::string> lvgl_stream(const LvglImage& image, std::span<const std::uint8_t> compressed);
+std::string lvgl_damaged(const std::string& reason);
 
 // C source declaring `name`, an lv_image_dsc_t, and `name`_map, the pixel bytes, in pieces as
 // c_array.h writes them: the head up to the array's brace, the elements (c_array.h's byte
