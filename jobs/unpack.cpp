@@ -43,10 +43,61 @@ constexpr std::uint32_t fixed_width = 568;
 constexpr std::uint32_t fixed_height = 130;
 constexpr const char* png_failed = "the PNG could not be made";
 
+// A compressed LVGL image's data, which the walk reads a band at a time: decoded once, whole, to
+// check it before anything is written, with a mark every few megabytes; each read then decodes on
+// from where the last one ended, or from the mark at or before it, so that the image takes a few
+// megabytes of memory rather than its whole data.
+class CompressedData {
+ public:
+  // A mark of LZ4 keeps 64 KiB of history, one of RLE a few numbers: LZ4's are fewer.
+  CompressedData(LvglStream stream, LvglCompression method, std::uint64_t size)
+      : stream_(std::move(stream)), size_(size), mark_every_(method == LvglCompression::lz4 ? 2u << 20 : 64u << 10) {}
+
+  std::uint64_t size() const { return size_; }
+
+  // Why the data does not decompress to the image, if it does not.
+  std::optional<std::string> check() {
+    for (std::uint64_t made = 0; made < size_;) {
+      if (made % mark_every_ == 0) marks_.push_back(stream_.mark());
+      const std::uint64_t count = std::min(mark_every_, size_ - made);
+      if (std::optional<std::string> failed = skip(count)) return failed;
+      made += count;
+    }
+    return stream_.finish();
+  }
+
+  // out.size() bytes from `offset` on, within the image, once checked; why not when the file was
+  // changed meanwhile.
+  std::optional<std::string> read(std::uint64_t offset, std::span<std::uint8_t> out) {
+    const std::size_t mark = static_cast<std::size_t>(offset / mark_every_);
+    if (stream_.made() > offset || stream_.made() < mark * mark_every_) stream_.resume(marks_[mark]);
+    if (std::optional<std::string> failed = skip(offset - stream_.made())) return failed;
+    return stream_.next(out);
+  }
+
+ private:
+  // The next `count` bytes decoded and let go.
+  std::optional<std::string> skip(std::uint64_t count) {
+    if (scratch_.empty()) scratch_.resize(64 * 1024);
+    for (std::uint64_t left = count; left > 0;) {
+      const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, scratch_.size()));
+      if (std::optional<std::string> failed = stream_.next({scratch_.data(), piece})) return failed;
+      left -= piece;
+    }
+    return std::nullopt;
+  }
+
+  LvglStream stream_;
+  std::uint64_t size_;
+  std::uint64_t mark_every_;
+  std::vector<LvglStream::Mark> marks_;  // before every mark_every_-th byte
+  std::vector<std::uint8_t> scratch_;
+};
+
 // What the raw image is read as: its format and size, the bytes from one row to the next, the bytes
 // before its pixels (an LVGL header), whether its first row is the picture's top row, and whether
-// its colours are to be divided by alpha again. A compressed LVGL image's data is held whole,
-// decompressed, and read from memory in place of the file.
+// its colours are to be divided by alpha again. A compressed LVGL image's data is decoded as the
+// walk reads it, in place of the file's bytes.
 struct RawLayout {
   FormatSettings settings;
   std::uint32_t width = 0;
@@ -55,8 +106,7 @@ struct RawLayout {
   std::uint64_t skip = 0;
   bool top_down = false;
   bool unpremultiply = false;
-  std::vector<std::uint8_t> data;
-  bool in_memory = false;
+  std::unique_ptr<CompressedData> compressed;
 };
 
 StridedLayout strided_of(const RawLayout& raw) {
@@ -157,9 +207,9 @@ class RawBytes {
  public:
   RawBytes(FileView& input, const RawLayout& raw)
       : input_(input),
-        memory_(raw.in_memory ? &raw.data : nullptr),
+        compressed_(raw.compressed.get()),
         skip_(raw.skip),
-        size_(memory_ != nullptr             ? memory_->size()
+        size_(compressed_ != nullptr         ? compressed_->size()
               : input.file_size() > raw.skip ? input.file_size() - raw.skip
                                              : 0),
         unit_(raw.stride == image_layout(raw.settings, raw.width, 1).row_bytes ? whole_pixel_bytes(raw.settings) : 1) {}
@@ -183,8 +233,14 @@ class RawBytes {
     std::uint64_t have = offset < size_ ? std::min(length, size_ - offset) : 0;
     have -= have % unit_;
     if (have == 0) return std::span<const std::uint8_t>(bytes_);
-    if (memory_ != nullptr) {
-      std::copy_n(memory_->begin() + static_cast<std::ptrdiff_t>(offset), have, bytes_.begin());
+    if (compressed_ != nullptr) {
+      std::optional<std::string> failed;
+      // The compressed bytes lie in a view of the file, which another program may cut short.
+      if (access_views([&] {
+            failed = compressed_->read(offset, {bytes_.data(), static_cast<std::size_t>(have)});
+          }) != nullptr)
+        return refusal(Ending::cannot_open_input, cut_short_reason);
+      if (failed) return refusal(Ending::cannot_open_input, lvgl_damaged(*failed));
       return std::span<const std::uint8_t>(bytes_);
     }
     if (std::optional<SystemError> error = input_.map_window(skip_ + offset, have))
@@ -205,7 +261,7 @@ class RawBytes {
   }
 
   FileView& input_;
-  const std::vector<std::uint8_t>* memory_;
+  CompressedData* compressed_;
   std::uint64_t skip_;
   std::uint64_t size_;
   std::uint64_t unit_;
@@ -340,7 +396,7 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
       raw.stride = lvgl->stride;
       raw.skip = lvgl_header_size;
       if (lvgl->compression != LvglCompression::none) {
-        // The compressed image is read whole and decompressed into memory, where the walk reads it.
+        // The compressed bytes stay mapped while the walk decodes them.
         const std::uint64_t from = lvgl_header_size + lvgl_compression_head_size;
         if (lvgl->compressed_bytes != 0) {
           if (std::optional<SystemError> error = input.map_window(from, lvgl->compressed_bytes))
@@ -348,17 +404,19 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
         }
         const std::span<const std::uint8_t> compressed =
             lvgl->compressed_bytes != 0 ? input.bytes() : std::span<const std::uint8_t>();
-        std::variant<std::vector<std::uint8_t>, std::string> data;
+        std::variant<LvglStream, std::string> stream = lvgl_stream(*lvgl, compressed);
+        if (std::string* reason = std::get_if<std::string>(&stream))
+          return refusal(Ending::cannot_open_input, std::move(*reason));
+        std::optional<std::string> damaged;
         const void* cut = nullptr;
-        if (std::optional<Failure> failed = within_memory("the decompressed image does not fit in memory", [&] {
-              cut = access_views([&] { data = lvgl_decompress(*lvgl, compressed); });
+        if (std::optional<Failure> failed = within_memory("the decompressed image's marks do not fit in memory", [&] {
+              raw.compressed = std::make_unique<CompressedData>(std::get<LvglStream>(std::move(stream)),
+                                                                lvgl->compression, lvgl->data_bytes);
+              cut = access_views([&] { damaged = raw.compressed->check(); });
             }))
           return refusal(std::move(*failed));
         if (cut != nullptr) return refusal(Ending::cannot_open_input, cut_short_reason);
-        if (std::string* reason = std::get_if<std::string>(&data))
-          return refusal(Ending::cannot_open_input, std::move(*reason));
-        raw.data = std::move(std::get<std::vector<std::uint8_t>>(data));
-        raw.in_memory = true;
+        if (damaged) return refusal(Ending::cannot_open_input, lvgl_damaged(*damaged));
       }
       raw.top_down = true;
       raw.unpremultiply = lvgl->settings.premultiply;
@@ -400,7 +458,7 @@ Outcome unpack_at_size(const JobPaths& paths, const UnpackOptions& options, JobP
                                                   ? make_png_sink(raw.width, raw.height, alpha)
                                                   : make_bmp_sink(*bmp_output(raw.width, raw.height));
     if (!sink) return refusal(Ending::out_of_memory, png_failed);
-    const std::uint64_t input_size = raw.in_memory              ? raw.data.size()
+    const std::uint64_t input_size = raw.compressed             ? raw.compressed->size()
                                      : input.file_size() > skip ? input.file_size() - skip
                                                                 : 0;
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
