@@ -181,7 +181,8 @@ std::optional<std::string> LvglStream::finish() {
 
 void LvglStream::put_out(std::uint8_t* out, std::size_t count) {
   const std::size_t mask = history_size - 1;
-  const std::uint8_t* from = in_.data() + at_.source;
+  // Where a copy comes from in `in`; a match's source is a distance instead.
+  const std::uint8_t* from = at_.copying ? in_.data() + at_.source : nullptr;
   if (at_.copying && (lz4_ || at_.literal)) {
     std::memcpy(out, from + at_.done, count);
   } else if (at_.copying && block_ == 1) {
