@@ -233,7 +233,8 @@ TEST(PackMemoryTga, ReadsTheRowsItNeedsOfARunLengthCodedPicture) {
 }
 
 // A PBM of 16000 x 11000 pixels (22 MB), white but for its top-left pixel. Decoded whole it would
-// take 704 MB; a crop of its first rows, mirrored, reads those rows alone.
+// take 704 MB; a crop of its first rows, mirrored, reads those rows alone, and a quarter turn reads
+// its columns from the file (the one black pixel is lost in the resize).
 TEST(PackMemoryPnm, ReadsTheRowsItNeedsOfABitmap) {
   if (address_sanitized) GTEST_SKIP() << "the address sanitizer's shadow memory leaves no address space to limit";
   const std::string header = "P4\n16000 11000\n";
@@ -246,6 +247,10 @@ TEST(PackMemoryPnm, ReadsTheRowsItNeedsOfABitmap) {
       pack_within_headroom(dir.file("in.pbm"), dir.file("out.bin"), {.crop = Rect{0, 0, 2, 2}, .flip = Flip::vertical}),
       "Done: ");
   EXPECT_EQ(read_file(dir.file("out.bin")), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF}));
+  EXPECT_EQ(pack_within_headroom(dir.file("in.pbm"), dir.file("out.bin"),
+                                 {.rotation = Rotation::quarter, .resize = ResizeTo{2, 2}, .fit = Fit::stretch}),
+            "Done: ");
+  EXPECT_EQ(read_file(dir.file("out.bin")), Bytes(8, 0xFF));
 }
 
 // A 1024 x 1024 GIF of two colours (black, red): a first frame all red, then 63 frames of one black

@@ -142,20 +142,31 @@ INSTANTIATE_TEST_SUITE_P(
 // Pictures that ImageMagick wrote (read/reader-tests/make.sh), each packed as the PNG of the same
 // picture packs: TIFF through the platform's codecs, TGA and PNM by their readers; as they are, and
 // through transforms that read them upward, by columns, or a part of their rows. A TGA stored bottom
-// row first has a PNG of its own, the picture as ImageMagick reads it.
+// row first or right to left has a PNG of its own, the picture as ImageMagick reads it.
 TEST(PackReadsPictures, OtherFormatsAsTheirPng) {
   const std::string folder = std::string(READER_TESTS) + "/";
   const Transforms transforms[] = {{},
                                    {.flip = Flip::vertical},
                                    {.rotation = Rotation::half},
                                    {.rotation = Rotation::quarter},
-                                   {.crop = Rect{1, 2, 5, 2}, .flip = Flip::horizontal}};
+                                   {.crop = Rect{1, 2, 5, 2}, .flip = Flip::horizontal},
+                                   {.crop = Rect{1, 1, 4, 3}, .rotation = Rotation::three_quarters}};
   const struct {
     const char* picture;
     const char* png;
-  } twins[] = {{"colour.tiff", "colour.png"},   {"colour-lzw.tiff", "colour.png"},  {"tga24.tga", "tga24.png"},
-               {"tga24-top.tga", "colour.png"}, {"tga24-rle.tga", "tga24-rle.png"}, {"tga24-rle-top.tga", "colour.png"},
-               {"pnm-p6.ppm", "colour.png"},    {"pnm-p3.ppm", "colour.png"}};
+  } twins[] = {{"colour.tiff", "colour.png"},
+               {"colour-lzw.tiff", "colour.png"},
+               {"tga24.tga", "tga24.png"},
+               {"tga24-top.tga", "colour.png"},
+               {"tga24-top-right-to-left.tga", "tga24-top-right-to-left.png"},
+               {"tga24-rle.tga", "tga24-rle.png"},
+               {"tga24-rle-top.tga", "colour.png"},
+               {"pnm-p1.pbm", "mono.png"},
+               {"pnm-p4.pbm", "mono.png"},
+               {"pnm-p5.pgm", "grey.png"},
+               {"pnm-p6.ppm", "colour.png"},
+               {"pnm-p3.ppm", "colour.png"},
+               {"pnm-p7-rgba.pam", "alpha.png"}};
   for (const Transforms& transform : transforms) {
     PackOptions options;
     options.transforms = transform;

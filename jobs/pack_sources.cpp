@@ -133,7 +133,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<Fi
     if (png && std::holds_alternative<Outcome>(*png)) return std::get<Outcome>(std::move(*png));
     if (png) return make_chain_source(std::get<std::unique_ptr<ChainPicture>>(std::move(*png)), options, transforms);
   }
-  if ((is(PictureType::tga) || is(PictureType::pnm)) && options.switches.stream && reads_in_bands(transforms)) {
+  if ((is(PictureType::tga) || is(PictureType::pnm)) && options.switches.stream) {
     bytes.reset();
     if (std::optional<std::variant<std::unique_ptr<PackSource>, Outcome>> rows =
             open_row_source(view, type->type, options, transforms))

@@ -2,7 +2,9 @@
 // file, which stays open meanwhile. Once the reader has checked the pixels, any row reads on its
 // own, so the bands come in any order, downward or upward: a run-length coded TGA or a PBM of a few
 // megabytes packs, is cropped, resized or mirrored in a few megabytes rather than as its whole
-// picture. A quarter turn, which reads by columns, still has the image loader decode it whole.
+// picture. Where each row lies at its place in the file (an uncompressed TGA, binary samples), a
+// quarter turn reads the picture's columns from the file too; otherwise the chain holds the
+// picture it turns, once.
 #pragma once
 
 #include <memory>

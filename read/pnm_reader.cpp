@@ -212,14 +212,18 @@ std::uint64_t PnmReader::row_at(std::uint32_t y) const {
   return pixels_at_ + row * y;
 }
 
-std::optional<Failure> PnmReader::read_row(std::uint64_t& at, std::uint8_t* to) const {
+std::optional<Failure> PnmReader::read_row(std::uint64_t& at, std::uint32_t first, std::uint32_t count,
+                                           std::uint8_t* to) const {
   const bool text = magic_ <= '3';
   const bool wide = maxval_ > 255;
   Fields fields(bytes_, at);
   const std::uint32_t half = maxval_ / 2;
   const auto scale = [&](std::uint32_t v) { return static_cast<std::uint8_t>((v * 255 + half) / maxval_); };
   std::uint32_t samples[4];
-  for (std::uint32_t x = 0; x < width_; ++x, to += 4) {
+  // Binary samples before the part are stepped over; text ones are read past.
+  std::uint32_t x = text ? 0 : first;
+  if (!text && magic_ != '4') at += std::uint64_t{first} * depth_ * (wide ? 2 : 1);
+  for (; x < first + count; ++x) {
     if (magic_ == '4') {
       const std::uint8_t byte = bytes_[static_cast<std::size_t>(at + x / 8)];
       samples[0] = (byte >> (7 - x % 8)) & 1;
@@ -241,9 +245,11 @@ std::optional<Failure> PnmReader::read_row(std::uint64_t& at, std::uint8_t* to) 
                                     std::to_string(maxval_));
       }
     }
+    if (x < first) continue;
     if (bitmap_) {
       to[0] = to[1] = to[2] = samples[0] != 0 ? 0 : 255;
       to[3] = 255;
+      to += 4;
       continue;
     }
     const bool colour = depth_ >= 3;
@@ -251,6 +257,7 @@ std::optional<Failure> PnmReader::read_row(std::uint64_t& at, std::uint8_t* to) 
     to[1] = colour ? scale(samples[1]) : to[2];
     to[0] = colour ? scale(samples[2]) : to[2];
     to[3] = alpha_ ? scale(samples[depth_ - 1]) : 255;
+    to += 4;
   }
   if (text) at = fields.at();
   if (magic_ == '4') at += (std::uint64_t{width_} + 7) / 8;
@@ -271,17 +278,19 @@ std::optional<Failure> PnmReader::check() {
   std::uint64_t at = pixels_at_;
   for (std::uint32_t y = 0; y < height_; ++y) {
     if (text) starts.push_back(at);
-    if (std::optional<Failure> failed = read_row(at, row.data())) return failed;
+    if (std::optional<Failure> failed = read_row(at, 0, width_, row.data())) return failed;
   }
   row_starts_ = std::move(starts);
   return std::nullopt;
 }
 
 void PnmReader::read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const {
-  for (std::uint32_t y = top; y < top + count; ++y) {
-    std::uint64_t at = row_at(y);
-    static_cast<void>(read_row(at, quads + std::size_t{y - top} * width_ * 4));
-  }
+  for (std::uint32_t y = top; y < top + count; ++y) read_part(y, 0, width_, quads + std::size_t{y - top} * width_ * 4);
+}
+
+void PnmReader::read_part(std::uint32_t y, std::uint32_t x, std::uint32_t count, std::uint8_t* quads) const {
+  std::uint64_t at = row_at(y);
+  static_cast<void>(read_row(at, x, count, quads));
 }
 
 std::optional<Failure> PnmReader::read_whole(std::span<std::uint8_t> quads) {

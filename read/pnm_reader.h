@@ -50,12 +50,17 @@ class PnmReader {
   std::optional<Failure> read_whole(std::span<std::uint8_t> quads);
   // `count` rows from top row `top` on, into `quads` (width * count of them); once checked.
   void read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const;
+  // `count` pixels of top row `y` from column `x` on, into `quads`; once checked.
+  void read_part(std::uint32_t y, std::uint32_t x, std::uint32_t count, std::uint8_t* quads) const;
+  // Each row lies at its place in the file (binary samples): a part of a row reads as cheaply as its
+  // pixels, a column of the picture as cheaply as a row.
+  bool rows_in_place() const { return magic_ >= '4'; }
 
  private:
   PnmReader() = default;
-  // The row whose samples start at `at` into `to` (width quads), `at` then past them; or why its
-  // samples do not read.
-  std::optional<Failure> read_row(std::uint64_t& at, std::uint8_t* to) const;
+  // Pixels `first` to `first + count` of the row whose samples start at `at`, into `to`; `at` then
+  // past the samples read (past the row, when it is read whole); or why its samples do not read.
+  std::optional<Failure> read_row(std::uint64_t& at, std::uint32_t first, std::uint32_t count, std::uint8_t* to) const;
   // Where row `y`'s samples start.
   std::uint64_t row_at(std::uint32_t y) const;
 

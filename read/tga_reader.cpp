@@ -119,31 +119,36 @@ void TgaReader::quad_of(const std::uint8_t* from, std::uint8_t* quad) const {
 }
 
 void TgaReader::read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const {
+  for (std::uint32_t y = top; y < top + count; ++y) read_part(y, 0, width_, quads + std::size_t{y - top} * width_ * 4);
+}
+
+void TgaReader::read_part(std::uint32_t y, std::uint32_t x, std::uint32_t count, std::uint8_t* quads) const {
   const std::size_t pixel = (depth_ + 7u) / 8;
-  for (std::uint32_t y = top; y < top + count; ++y) {
-    const std::uint64_t row = top_first_ ? y : height_ - 1 - y;
-    std::uint8_t* to = quads + std::size_t{y - top} * width_ * 4;
-    const auto put = [&](std::uint32_t column, const std::uint8_t* from) {
-      quad_of(from, to + std::size_t{right_to_left_ ? width_ - 1 - column : column} * 4);
-    };
-    if (!run_length_) {
-      const std::uint8_t* from = bytes_.data() + pixels_at_ + row * width_ * pixel;
-      for (std::uint32_t column = 0; column < width_; ++column) put(column, from + std::size_t{column} * pixel);
-      continue;
+  const std::uint64_t row = top_first_ ? y : height_ - 1 - y;
+  // The stored columns that hold the part: the same ones, or their mirror when stored right to left.
+  const std::uint32_t begin = right_to_left_ ? width_ - x - count : x, end = begin + count;
+  const auto put = [&](std::uint32_t column, const std::uint8_t* from) {
+    quad_of(from, quads + std::size_t{(right_to_left_ ? width_ - 1 - column : column) - x} * 4);
+  };
+  if (!run_length_) {
+    const std::uint8_t* from = bytes_.data() + pixels_at_ + row * width_ * pixel;
+    for (std::uint32_t column = begin; column < end; ++column) put(column, from + std::size_t{column} * pixel);
+    return;
+  }
+  // The check has seen every packet this row touches whole.
+  std::uint64_t at = row_starts_[static_cast<std::size_t>(row)].packet;
+  std::uint32_t taken = row_starts_[static_cast<std::size_t>(row)].taken;
+  for (std::uint32_t column = 0; column < end;) {
+    const unsigned packet = bytes_[static_cast<std::size_t>(at)];
+    const bool run = (packet & 0x80) != 0;
+    const std::uint32_t length = (packet & 0x7Fu) + 1;
+    const std::uint8_t* data = bytes_.data() + at + 1;
+    for (; taken < length && column < end; ++taken, ++column) {
+      if (column >= begin) put(column, data + (run ? 0 : taken * pixel));
     }
-    // The check has seen every packet this row touches whole.
-    std::uint64_t at = row_starts_[static_cast<std::size_t>(row)].packet;
-    std::uint32_t taken = row_starts_[static_cast<std::size_t>(row)].taken;
-    for (std::uint32_t column = 0; column < width_;) {
-      const unsigned packet = bytes_[static_cast<std::size_t>(at)];
-      const bool run = (packet & 0x80) != 0;
-      const std::uint32_t length = (packet & 0x7Fu) + 1;
-      const std::uint8_t* data = bytes_.data() + at + 1;
-      for (; taken < length && column < width_; ++taken, ++column) put(column, data + (run ? 0 : taken * pixel));
-      if (taken == length) {
-        at += 1 + (run ? 1 : length) * pixel;
-        taken = 0;
-      }
+    if (taken == length) {
+      at += 1 + (run ? 1 : length) * pixel;
+      taken = 0;
     }
   }
 }

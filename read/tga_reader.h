@@ -50,6 +50,11 @@ class TgaReader {
   std::optional<Failure> read_whole(std::span<std::uint8_t> quads);
   // `count` rows from top row `top` on, into `quads` (width * count of them); once checked.
   void read_rows(std::uint32_t top, std::uint32_t count, std::uint8_t* quads) const;
+  // `count` pixels of top row `y` from column `x` on, into `quads`; once checked.
+  void read_part(std::uint32_t y, std::uint32_t x, std::uint32_t count, std::uint8_t* quads) const;
+  // Each row lies at its place in the file (uncompressed): a part of a row reads as cheaply as its
+  // pixels, a column of the picture as cheaply as a row.
+  bool rows_in_place() const { return !run_length_; }
 
  private:
   // Where a run-length coded row's first pixel lies: in the packet at byte `packet`, after `taken`
