@@ -182,12 +182,15 @@ std::optional<std::string> LvglStream::finish() {
 void LvglStream::put_out(std::uint8_t* out, std::size_t count) {
   const std::size_t mask = history_size - 1;
   // Where a copy comes from in `in`; a match's source is a distance instead.
-  const std::uint8_t* from = at_.copying ? in_.data() + at_.source : nullptr;
-  if (at_.copying && (lz4_ || at_.literal)) {
+  // RLE copies from `in` always, LZ4 while a sequence's literals are out; a match copies from the
+  // image.
+  const bool copying = !lz4_ || at_.in_sequence;
+  const std::uint8_t* from = copying ? in_.data() + at_.source : nullptr;
+  if (copying && (lz4_ || at_.literal)) {
     std::memcpy(out, from + at_.done, count);
-  } else if (at_.copying && block_ == 1) {
+  } else if (copying && block_ == 1) {
     std::memset(out, from[0], count);
-  } else if (at_.copying) {
+  } else if (copying) {
     // A repeated block: its first copy, whole or from where the run got to, then doubled.
     const std::size_t first = std::min<std::size_t>(count, block_);
     for (std::size_t k = 0; k < first; ++k) out[k] = from[(at_.done + k) % block_];
@@ -239,7 +242,6 @@ std::optional<std::string> LvglStream::rle_step() {
            " bytes";
   if (bytes > room && !literal && bytes - room < block_)
     return "an RLE repeat ends inside a block past the image's end, whose bytes LVGL leaves unwritten";
-  at_.copying = true;
   at_.literal = literal;
   at_.source = at_.from;
   at_.done = 0;
@@ -269,7 +271,6 @@ std::optional<std::string> LvglStream::lz4_step() {
     if (literals > total_ - at_.made) return "LZ4 literals reach past the image's " + std::to_string(total_) + " bytes";
     at_.token = token;
     at_.in_sequence = true;
-    at_.copying = true;
     at_.source = from;
     at_.done = 0;
     at_.pending = literals;
@@ -301,7 +302,6 @@ std::optional<std::string> LvglStream::lz4_step() {
   if (match + 5 > total_ - at_.made)
     return "an LZ4 match reaches into the last 5 bytes of the image, which are literals";
   // The match may overlap the bytes it makes: copied a byte at a time, it repeats them.
-  at_.copying = false;
   at_.source = distance;
   at_.done = 0;
   at_.pending = match;

@@ -53,9 +53,8 @@ class LvglStream {
     std::uint64_t source = 0;   // where they come from: `in`'s byte, or a match's distance back
     std::uint64_t done = 0;     // bytes the current run has made
     std::uint8_t token = 0;     // LZ4: the current sequence's token
-    bool copying = false;       // from `in` (literals, a repeat's block), not from the image
     bool literal = false;       // RLE: the run is a literal
-    bool in_sequence = false;   // LZ4: the literals are read, the match is not
+    bool in_sequence = false;   // LZ4: the literals are read (and being made), the match is not
     bool past_end = false;      // RLE: the last run passed the image's end, and ended the decoding
     bool ended = false;
   };
