@@ -110,8 +110,8 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_bmp(std::unique_ptr<File
 }
 
 // Any other picture, whose file `view` holds, as its kind's reader takes it: a GIF's frames; a PNG
-// stored row after row, a TGA or a PNM, read in bands; anything else decoded whole, by a reader of ours or the
-// platform's codecs. A JPEG, PNG or TIFF is laid upright as its EXIF orientation says, when the
+// stored row after row, a TGA or a PNM, read in bands; anything else decoded whole, by a reader of
+// ours or the platform's codecs. A JPEG, PNG or TIFF is laid upright as its EXIF orientation says, when the
 // options ask, before the transforms.
 std::variant<std::unique_ptr<PackSource>, Outcome> open_other(std::unique_ptr<FileView> view,
                                                               const PictureTypeRow* type, const PackOptions& options) {

@@ -1,7 +1,6 @@
 #include "jobs/row_source.h"
 
 #include <cassert>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -55,14 +54,13 @@ class RowSource : public PackSource {
   std::vector<std::uint8_t> rows_;
 };
 
-// The picture as the transform chain's: each rectangle read a row at a time, or where each row lies
-// at its place in the file, only the rectangle's part of each row, so that the chain reads columns
+// The picture as the transform chain's: each rectangle read as the parts of its rows. Where each
+// row lies at its place in the file, a part costs only its pixels, so that the chain reads columns
 // (for a quarter turn) from the file rather than holding the picture.
 template <typename Reader>
 class RowRegion : public ChainPicture {
  public:
-  RowRegion(std::unique_ptr<FileView> view, Reader reader)
-      : view_(std::move(view)), reader_(std::move(reader)), row_(reader_.rows_in_place() ? 0 : reader_.width()) {}
+  RowRegion(std::unique_ptr<FileView> view, Reader reader) : view_(std::move(view)), reader_(std::move(reader)) {}
 
   std::uint32_t width() const override { return reader_.width(); }
   std::uint32_t height() const override { return reader_.height(); }
@@ -70,16 +68,9 @@ class RowRegion : public ChainPicture {
 
   void read(const Rect& rect, BgraQuad* out) override {
     if (failure_) return;
-    const bool in_place = reader_.rows_in_place();
     if (access_views([&] {
-          for (std::uint32_t y = rect.y; y < rect.y + rect.height; ++y, out += rect.width) {
-            if (in_place) {
-              reader_.read_part(y, rect.x, rect.width, reinterpret_cast<std::uint8_t*>(out));
-              continue;
-            }
-            reader_.read_rows(y, 1, reinterpret_cast<std::uint8_t*>(row_.data()));
-            std::memcpy(out, row_.data() + rect.x, std::size_t{rect.width} * sizeof(BgraQuad));
-          }
+          for (std::uint32_t y = rect.y; y < rect.y + rect.height; ++y, out += rect.width)
+            reader_.read_part(y, rect.x, rect.width, reinterpret_cast<std::uint8_t*>(out));
         }) != nullptr)
       failure_ = Failure{Fault::cannot_open, cut_short_reason};
   }
@@ -87,7 +78,6 @@ class RowRegion : public ChainPicture {
  private:
   std::unique_ptr<FileView> view_;
   Reader reader_;
-  std::vector<BgraQuad> row_;
 };
 
 template <typename Reader>

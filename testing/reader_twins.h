@@ -21,6 +21,20 @@ std::variant<Bytes, std::string> reader_quads(const Bytes& file, const char* not
   return quads;
 }
 
+// The picture's quads as `Reader` reads each row of `file` alone once it has checked the pixels,
+// the bottom row first, as a band read upward asks for them; top row first, as read_whole gives
+// them. Empty when the file does not open or check.
+template <typename Reader>
+Bytes rows_read_alone(const Bytes& file) {
+  std::variant<std::monostate, Reader, Failure> opened = Reader::open(file, 1u << 20);
+  Reader* reader = std::get_if<Reader>(&opened);
+  if (reader == nullptr || reader->check()) return {};
+  const std::size_t row = std::size_t{reader->width()} * 4;
+  Bytes quads(row * reader->height());
+  for (std::uint32_t y = reader->height(); y-- > 0;) reader->read_rows(y, 1, quads.data() + y * row);
+  return quads;
+}
+
 inline Bytes reader_test_file(const std::string& name) {
   return read_file(std::string(READER_TESTS) + "/" + name).value_or(Bytes{});
 }
