@@ -1,12 +1,11 @@
 // `-` for IN or OUT. Standard output takes the output a band at a time as the job makes it, so that
 // an output of any size holds a band, not the whole, in memory. Standard input is read by the job as
 // it goes: a BMP it converts in one walk is read band by band as it comes; anything else the job
-// needs as a file (a picture to load or transform, a raw dump) is copied into a folder of this run's
-// own in the system's temporary folder, at most as many bytes as the job can use, and the folder goes
-// when the run is over. Nothing is copied before the job has looked at the first bytes.
+// needs as a file (a picture to load or transform, a raw dump) is copied into a file of this run's
+// own in the system's temporary folder (console/staging_file.h), at most as many bytes as the job can
+// use, and the copy goes when the run is over. Nothing is copied before the job has looked at the first bytes.
 #pragma once
 
-#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -15,40 +14,14 @@
 #include <variant>
 #include <vector>
 
+#include "console/staging_file.h"
 #include "files/byte_stream.h"
-#include "files/live_outputs.h"
 
 // The name that stands for standard input as IN and standard output as OUT.
 inline constexpr std::string_view standard_stream = "-";
 
-class StagingFolder {
- public:
-  // A new, empty folder of this run's own; the reason in plain words when none could be made.
-  static std::variant<StagingFolder, std::string> create();
-
-  StagingFolder(const StagingFolder&) = delete;
-  StagingFolder& operator=(const StagingFolder&) = delete;
-  StagingFolder(StagingFolder&& other) noexcept;
-  StagingFolder& operator=(StagingFolder&&) = delete;
-  // Removes the folder and whatever the run left in it.
-  ~StagingFolder();
-
-  // Where standard input's copy goes.
-  std::string input_path() const;
-
-  // Opens `file` on input_path(), empty: an interruption on POSIX removes it and the folder, as it
-  // removes the saves' new files (files/live_outputs.h). False when it cannot be opened.
-  bool open_input(std::ofstream& file);
-
- private:
-  StagingFolder(std::string path, LiveEntry entry) : path_(std::move(path)), folder_entry_(std::move(entry)) {}
-  std::string path_;
-  LiveEntry folder_entry_;
-  LiveEntry input_entry_;
-};
-
 // Standard input as a job reads it (files/byte_stream.h), from `in`: its first bytes kept to be read
-// again, and its copy, when the job asks for one, in a staging folder that lasts as long as this.
+// again, and its copy, when the job asks for one, which lasts as long as this.
 class StandardInput : public InputStream {
  public:
   explicit StandardInput(std::istream* in) : in_(in) {}
@@ -66,7 +39,7 @@ class StandardInput : public InputStream {
   std::vector<std::uint8_t> start_;
   std::size_t start_read_ = 0;  // of start_, by read()
   bool reading_ = false;
-  std::optional<StagingFolder> folder_;
+  std::optional<StagingFile> copy_;
 };
 
 // Standard output as a job writes it: the process's own (through the system, so that a failure

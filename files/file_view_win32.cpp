@@ -1,7 +1,8 @@
 // Views through CreateFileA, CreateFileMappingA and MapViewOfFile. A writable view opens its file
 // with share mode 0, so the system itself refuses every other open while the view is held; a
 // read-only view shares reading alone, so that other readers may read the file at once while a
-// writer, or a save that would replace the file, is refused until they close.
+// writer, or a save that would replace the file, is refused until they close; it shares deletion too
+// only where a handle that will delete the file was there first.
 #include <windows.h>
 
 #include <algorithm>
@@ -47,7 +48,11 @@ std::variant<FileView, SystemError> FileView::open(const char* path, ViewKind ki
   FileView view;
 
   const DWORD share = kind == ViewKind::writable ? 0 : FILE_SHARE_READ;
-  const HANDLE file = CreateFileA(path, access.file, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileA(path, access.file, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  // A file that another handle will delete, and that shares its reading (standard input's copy), is
+  // read sharing that deletion: it goes when its last handle closes. No writer is let in either way.
+  if (file == INVALID_HANDLE_VALUE && kind == ViewKind::read_only && GetLastError() == ERROR_SHARING_VIOLATION)
+    file = CreateFileA(path, access.file, share | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return last_open_error(path);
   // From here on the view owns what it holds: returning early releases it in reverse order.
   view.file_.reset(reinterpret_cast<std::intptr_t>(file));
