@@ -83,19 +83,20 @@ class CArrayContainer : public RawContainer {
 
 // Why LVGL's header cannot describe the picture: its width, height and stride are 16-bit fields,
 // and a compression head's lengths 32-bit ones.
-std::optional<std::string> lvgl_refusal(const ContainerPicture& picture) {
+std::optional<Failure> lvgl_refusal(const ContainerPicture& picture) {
+  const auto refused = [](std::string reason) { return Failure{Fault::unsupported, std::move(reason)}; };
   if (picture.width > 0xFFFF || picture.height > 0xFFFF)
-    return std::to_string(picture.width) + " x " + std::to_string(picture.height) +
-           " pixels: an LVGL image holds at most 65535 x 65535";
+    return refused(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                   " pixels: an LVGL image holds at most 65535 x 65535");
   const StridedLayout layout = layout_of(picture);
   if (layout.stride > 0xFFFF)
-    return std::to_string(picture.width) + " pixels a row take " + std::to_string(layout.stride) +
-           " bytes: an LVGL image's stride holds at most 65535";
+    return refused(std::to_string(picture.width) + " pixels a row take " + std::to_string(layout.stride) +
+                   " bytes: an LVGL image's stride holds at most 65535");
   if (!lvgl_header(picture.settings, picture.width, picture.height, picture.align, picture.compression))
-    return "LVGL has no colour format for " + std::string(format_info(picture.settings.format).name);
+    return refused("LVGL has no colour format for " + std::string(format_info(picture.settings.format).name));
   // The compressed data may come out a little longer than the data, and its length is a 32-bit word.
   if (picture.compression != LvglCompression::none && layout.total + layout.total / 64 + 64 > 0xFFFFFFFFu)
-    return std::to_string(layout.total) + " bytes of pixels: a compressed LVGL image holds at most 4 GiB";
+    return refused(std::to_string(layout.total) + " bytes of pixels: a compressed LVGL image holds at most 4 GiB");
   return std::nullopt;
 }
 
@@ -112,7 +113,7 @@ std::vector<std::uint8_t> compressed_data(const ContainerPicture& picture, std::
 
 class LvglBinContainer : public RawContainer {
  public:
-  std::optional<std::string> refusal(const ContainerPicture& picture) const override { return lvgl_refusal(picture); }
+  std::optional<Failure> refusal(const ContainerPicture& picture) const override { return lvgl_refusal(picture); }
   std::optional<std::uint64_t> size(const ContainerPicture& picture) const override {
     if (picture.compression != LvglCompression::none) return std::nullopt;
     return lvgl_header_size + layout_of(picture).total;
@@ -146,7 +147,7 @@ class LvglCContainer : public CArrayContainer {
  public:
   LvglCContainer() : CArrayContainer(false) {}
 
-  std::optional<std::string> refusal(const ContainerPicture& picture) const override { return lvgl_refusal(picture); }
+  std::optional<Failure> refusal(const ContainerPicture& picture) const override { return lvgl_refusal(picture); }
 
   std::string begin(const ContainerPicture& picture) override {
     CArrayContainer::begin(picture);
@@ -192,7 +193,7 @@ class LvglCContainer : public CArrayContainer {
 
 std::uint64_t padded_bytes(const ContainerPicture& picture) { return layout_of(picture).total * picture.frames; }
 
-std::optional<std::string> PackContainer::refusal(const ContainerPicture&) const { return std::nullopt; }
+std::optional<Failure> PackContainer::refusal(const ContainerPicture&) const { return std::nullopt; }
 
 std::unique_ptr<PackContainer> make_container(ContainerKind kind) {
   switch (kind) {

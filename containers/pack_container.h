@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "containers/lvgl_compress.h"
+#include "files/failure.h"
 #include "format/pixel_format.h"
 
 enum class ContainerKind { raw, c_words, c_bytes, lvgl_bin, lvgl_c };
@@ -54,9 +55,9 @@ class PackContainer {
  public:
   virtual ~PackContainer() = default;
 
-  // Why this container cannot hold the picture (an LVGL header's fields are 16 bits); nullopt when
-  // it can. Asked before anything is written.
-  virtual std::optional<std::string> refusal(const ContainerPicture& picture) const;
+  // Why this container cannot hold the picture (an LVGL header's fields are 16 bits), as an
+  // unsupported picture; nullopt when it can. Asked before anything is written.
+  virtual std::optional<Failure> refusal(const ContainerPicture& picture) const;
   // The length of the whole output when it is known before the bytes are made; C text is not.
   virtual std::optional<std::uint64_t> size(const ContainerPicture& picture) const = 0;
   // What goes before the format's bytes.

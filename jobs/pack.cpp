@@ -148,8 +148,7 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
                                    options.tiles ? rows.height / options.tiles->height : 0,
                                    frames,
                                    delays};
-    if (std::optional<std::string> reason = container->refusal(picture))
-      return refusal(Ending::unsupported_picture, std::move(*reason));
+    if (std::optional<Failure> refused = container->refusal(picture)) return refusal(std::move(*refused));
     if (std::optional<Outcome> refused = over_output_limit(picture, options.output_limit)) return std::move(*refused);
 
     std::variant<JobOutput, Outcome> begun = paths.output != nullptr ? JobOutput::to_stream(*paths.output, progress)
