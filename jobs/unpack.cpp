@@ -391,6 +391,8 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
                                                       std::to_string(lvgl->stride) +
                                                       " bytes apart: its header decides its stride; leave out --align");
       raw.settings = lvgl->settings;
+      // The header decides the layout; how its channels widen to 8 bits is still the user's choice.
+      raw.settings.word.expansion = options.format.expansion;
       raw.width = lvgl->width;
       raw.height = lvgl->height;
       raw.stride = lvgl->stride;
