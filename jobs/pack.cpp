@@ -41,12 +41,15 @@ std::string describe(const std::string& path, std::uint32_t width, std::uint32_t
   text.append(top_first ? "top row first, " : "bottom row first, ");
   if (options.pixel_format != PixelFormat::rgb565) {
     const FormatInfo& info = format_info(options.pixel_format);
-    text += std::string(info.name) + " (" + std::string(info.layout) + ")";
+    // mono1's layout names both of its scans; the header names the one it holds.
+    const std::string_view layout = info.format != PixelFormat::mono1 ? info.layout
+                                    : options.pages ? "8-row pages, a byte a column, the top row in bit 0"
+                                                    : "eight pixels a byte, the left one in bit 7";
+    text += std::string(info.name) + " (" + std::string(layout) + ")";
     if ((info.options & format_option::bytes) != 0)
       text += options.format.bytes == ByteOrder::low_first ? ", low byte first" : ", high byte first";
     if ((info.options & format_option::channels) != 0 && options.format.channels == ChannelOrder::bgr)
       text += ", red and blue swapped";
-    if (info.format == PixelFormat::mono1) text += options.pages ? ", in 8-row pages" : ", in rows";
     return text;
   }
   return text + (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +

@@ -191,6 +191,16 @@ const FormatBands format_bands[] = {
           "#ifndef RGB565_logo_H\n#define RGB565_logo_H\n\n#include <stdint.h>\n\n"
           "#define logo_width 3\n#define logo_height 1\n\n"
           "static const uint8_t logo[6] PROGMEM = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n#endif\n")},
+    // The header names the scan that mono1 is written in, not both; red and blue are dark, unlit.
+    {"Mono1PagesCBytesNameTheirScan",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     with_container(paged(format_options(PixelFormat::mono1, 1, true)), ContainerKind::c_bytes),
+     text("/* IN: 3 x 1 pixels, top row first, mono1 (8-row pages, a byte a column, the top row in bit 0).\n"
+          "   Each element is one byte of the output, in order. */\n"
+          "#ifndef RGB565_logo_H\n#define RGB565_logo_H\n\n#include <stdint.h>\n\n"
+          "#define logo_width 3\n#define logo_height 1\n\n"
+          "static const uint8_t logo[3] = {\n    0x00, 0x00, 0x00\n};\n\n#endif\n")},
     // RGB565's words as the bytes of LVGL's map, not as 16-bit elements.
     {"LvglCSourceRgb565",
      {.width = 3, .height = 1},
