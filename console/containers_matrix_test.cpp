@@ -378,7 +378,8 @@ TEST_P(PackContainers, HoldTheRawBytesOfTheSameOptions) {
           EXPECT_EQ(array->length, array->elements);
           EXPECT_EQ(lvgl_data(array->bytes, output.compression, block, expected_top_down.size()), expected_top_down);
           EXPECT_NE(
-              text.find(".header.flags = " + std::string(output.compression != LvglCompression::none ? "8" : "0") +
+              text.find(".header.flags = " +
+                        std::string(output.compression != LvglCompression::none ? "LV_IMAGE_FLAGS_COMPRESSED" : "0") +
                         ",\n    .header.w = " + std::to_string(width) + ",\n    .header.h = " + std::to_string(height) +
                         ",\n    .header.stride = " + std::to_string(stride) + ","),
               std::string::npos)

@@ -137,3 +137,10 @@ void append_c_array_elements(std::string& text, std::span<const std::uint8_t> ra
 }
 
 std::string_view c_array_tail() { return "\n};\n\n#endif\n"; }
+
+std::string lvgl_include(std::string_view header) {
+  const std::string path(header);
+  return "#if defined(LV_LVGL_H_INCLUDE_SIMPLE) || !defined(__has_include)\n#include \"" + path +
+         "\"\n#elif __has_include(\"lvgl.h\")\n#include \"" + path + "\"\n#else\n#include \"lvgl/" + path +
+         "\"\n#endif\n";
+}

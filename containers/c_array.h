@@ -23,6 +23,12 @@ std::string c_identifier_of(std::string_view stem);
 // refuse. The '/' of "*/" and the '*' of "/*" become '.'.
 std::string c_comment_text(std::string_view text);
 
+// The lines that include `header` of LVGL (a path inside LVGL's folder: "lvgl.h") in a source file
+// for firmware, as LVGL's own sources are included: straight ("lvgl.h") where the build defines
+// LV_LVGL_H_INCLUDE_SIMPLE, or where lvgl.h is on the include path or the compiler cannot tell;
+// else from the folder above LVGL's ("lvgl/lvgl.h").
+std::string lvgl_include(std::string_view header);
+
 // The header text is made in pieces, as the array's words are made: the head (up to the array's
 // opening brace) for an array of `words` elements, inside an include guard named after the array so
 // that a header included twice compiles, whose first line is a comment with `description` (which

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "containers/c_array.h"
+
 // LVGL's plain glyph bitmaps are one stream of levels a glyph, row after row with no padding at a
 // row's end, the leftmost pixel in the high bits of its byte; each glyph starts on a byte of its
 // own, which its description's bitmap_index names. Glyph id 0 is the empty glyph LVGL answers for a
@@ -179,17 +181,12 @@ std::variant<std::string, Failure> lvgl_font_source(const GlyphSet& set, std::st
                      std::to_string(set.size_px) + " px, " + std::to_string(set.bpp) +
                      " bits a pixel.\n   Declare it with LV_FONT_DECLARE(" + n +
                      "); and draw with it by lv_obj_set_style_text_font(label, &" + n + ", 0). */\n\n";
-  text +=
-      "#ifdef LV_LVGL_H_INCLUDE_SIMPLE\n#include \"lvgl.h\"\n#else\n#include \"lvgl/lvgl.h\"\n#endif\n\n"
-      "#if !defined(LVGL_VERSION_MAJOR) || LVGL_VERSION_MAJOR < 9\n"
-      "#error \"" +
-      n + " is a font for LVGL 9 or later\"\n#endif\n";
+  text += lvgl_include("lvgl.h") + "\n#if !defined(LVGL_VERSION_MAJOR) || LVGL_VERSION_MAJOR < 9\n#error \"" + n +
+          " is a font for LVGL 9 or later\"\n#endif\n";
   if (!pairs.empty()) {
     // LVGL 9.2 alone keeps the kerning pairs' structure in a private header.
-    text +=
-        "\n#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 2\n#ifdef LV_LVGL_H_INCLUDE_SIMPLE\n"
-        "#include \"src/font/lv_font_fmt_txt_private.h\"\n#else\n#include \"lvgl/src/font/lv_font_fmt_txt_private.h\"\n"
-        "#endif\n#endif\n";
+    text += "\n#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR == 2\n" +
+            lvgl_include("src/font/lv_font_fmt_txt_private.h") + "#endif\n";
   }
 
   text += "\n/* Each glyph's levels row after row, unpadded, the leftmost pixel in the high bits. */\n";

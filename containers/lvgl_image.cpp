@@ -1,5 +1,8 @@
 #include "containers/lvgl_image.h"
 
+#include <string>
+#include <utility>
+
 #include "containers/c_array.h"
 #include "containers/row_stride.h"
 #include "pixels/little_endian.h"
@@ -242,17 +245,40 @@ std::string lvgl_c_head(std::string_view name, std::string_view description, std
       .append(".\n   An LVGL 9 image: ")
       .append(name)
       .append(" describes the pixels in ");
-  text.append(name).append("_map. */\n\n#include \"lvgl.h\"\n\n");
-  text.append("static const uint8_t ").append(name).append("_map[").append(std::to_string(bytes)).append("]");
+  text.append(name).append("_map. */\n\n").append(lvgl_include("lvgl.h"));
+  text.append("\n#if !defined(LVGL_VERSION_MAJOR) || LVGL_VERSION_MAJOR < 9\n#error \"")
+      .append(name)
+      .append(" is an image for LVGL 9 or later\"\n#endif\n\n");
+  // Aligned as LVGL's drawing wants its pixels, and placed where the build keeps large constants.
+  text.append("static LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST const uint8_t ")
+      .append(name)
+      .append("_map[")
+      .append(std::to_string(bytes))
+      .append("]");
   if (!attribute.empty()) text.append(" ").append(attribute);
   return text.append(" = {");
 }
+
+namespace {
+
+// A header's flags by LVGL's names for them; 0 for none.
+std::string flag_names(std::uint16_t flags) {
+  std::string names;
+  for (const auto& [flag, name] : {std::pair{premultiplied_flag, "LV_IMAGE_FLAGS_PREMULTIPLIED"},
+                                   std::pair{compressed_flag, "LV_IMAGE_FLAGS_COMPRESSED"}}) {
+    if ((flags & flag) == 0) continue;
+    names.append(names.empty() ? "" : " | ").append(name);
+  }
+  return names.empty() ? "0" : names;
+}
+
+}  // namespace
 
 std::string lvgl_c_tail(std::string_view name, const LvglHeader& header) {
   const auto field = [&](std::size_t at) { return std::to_string(load_le16(header.data() + at)); };
   std::string text("\n};\n\nconst lv_image_dsc_t ");
   text.append(name).append(" = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n    .header.cf = ");
-  text.append(code_name(header[1])).append(",\n    .header.flags = ").append(field(2));
+  text.append(code_name(header[1])).append(",\n    .header.flags = ").append(flag_names(load_le16(header.data() + 2)));
   text.append(",\n    .header.w = ").append(field(4)).append(",\n    .header.h = ").append(field(6));
   text.append(",\n    .header.stride = ").append(field(8)).append(",\n    .data_size = sizeof(").append(name);
   text.append("_map),\n    .data = ").append(name).append("_map,\n};\n");

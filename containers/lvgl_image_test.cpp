@@ -5,9 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "containers/row_stride.h"
+#include "testing/test_files.h"
 
 namespace {
 
@@ -195,6 +200,42 @@ TEST(LvglCompressedRead, TakesTheHeadAndDecompressesTheData) {
   damaged[24] = 0x06;  // a repeat of six pixels, two past the image's end (LVGL takes one)
   EXPECT_EQ(std::get<std::string>(lvgl_decompress(*image, std::span<const std::uint8_t>(damaged).subspan(24))),
             "the compressed LVGL image is damaged: an RLE run of 6 blocks reaches past the image's 12 bytes");
+}
+
+// An image's C source as a firmware build compiles it, as C99 with warnings as errors, however the
+// build reaches lvgl.h: by LV_LVGL_H_INCLUDE_SIMPLE, straight on the include path, or from the folder
+// above LVGL's. A build for LVGL 8 stops at the source's own #error.
+TEST(LvglCSource, CompilesHoweverTheBuildReachesLvglH) {
+#ifndef LVGL_C_COMPILER
+  GTEST_SKIP() << "skipped: no C compiler to run in this build";
+#else
+  TempDir dir;
+  const std::filesystem::path straight = dir.path() / "straight", above = dir.path() / "above",
+                              old = dir.path() / "old";
+  std::filesystem::create_directories(above / "lvgl");
+  std::filesystem::create_directories(straight);
+  std::filesystem::create_directories(old);
+  std::filesystem::copy_file(LVGL_STAND_IN, straight / "lvgl.h");
+  std::filesystem::copy_file(LVGL_STAND_IN, above / "lvgl" / "lvgl.h");
+  std::ofstream(old / "lvgl.h") << "#define LVGL_VERSION_MAJOR 8\n";
+  const std::optional<LvglHeader> header =
+      lvgl_header(settings_of(PixelFormat::argb8888, ByteOrder::low_first, true), 1, 1, 1, LvglCompression::none);
+  ASSERT_TRUE(header.has_value());
+  std::ofstream(dir.file("logo.c")) << lvgl_c_head("logo", "IN: 1 x 1 pixels", 4, "") << "\n    0x00, 0x00, 0xFF, 0xFF"
+                                    << lvgl_c_tail("logo", *header);
+  const auto compiles = [&](const std::string& options) {
+    const std::string command = std::string("\"") + LVGL_C_COMPILER +
+                                "\" -std=c99 -Wall -Wextra -Werror -fsyntax-only " + options + " \"" +
+                                dir.file("logo.c") + "\" 2>" + dir.file("errors");
+    return std::system(command.c_str()) == 0;
+  };
+  EXPECT_TRUE(compiles("-DLV_LVGL_H_INCLUDE_SIMPLE \"-I" + straight.string() + "\""));
+  EXPECT_TRUE(compiles("\"-I" + straight.string() + "\""));
+  EXPECT_TRUE(compiles("\"-I" + above.string() + "\""));
+  EXPECT_FALSE(compiles("\"-I" + old.string() + "\""));
+  const Bytes errors = read_file(dir.file("errors")).value_or(Bytes{});
+  EXPECT_NE(std::string(errors.begin(), errors.end()).find("logo is an image for LVGL 9 or later"), std::string::npos);
+#endif
 }
 
 }  // namespace

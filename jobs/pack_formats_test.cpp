@@ -66,6 +66,15 @@ BgrTriple six(std::int32_t x, std::int32_t y) {
 }
 
 BgrTriple red_blue_red(std::int32_t x, std::int32_t) { return x == 1 ? blue : red; }
+BgrTriple all_red(std::int32_t, std::int32_t) { return red; }
+
+// What an LVGL image's C source for "logo" says between its comment and its array: lvgl.h included
+// as LVGL's own sources include it, and a build for an older LVGL stopped with a reason.
+const std::string lvgl_opening =
+    "#if defined(LV_LVGL_H_INCLUDE_SIMPLE) || !defined(__has_include)\n#include \"lvgl.h\"\n"
+    "#elif __has_include(\"lvgl.h\")\n#include \"lvgl.h\"\n#else\n#include \"lvgl/lvgl.h\"\n#endif\n\n"
+    "#if !defined(LVGL_VERSION_MAJOR) || LVGL_VERSION_MAJOR < 9\n#error \"logo is an image for LVGL 9 or later\"\n"
+    "#endif\n\n";
 
 // Grey 188 has half of white's light (32957 of 65535). Diffused in light toward black and white over
 // 4 x 2 pixels it lights 1 0 1 0 on the first stored row (values 32957, 18705, 41140, 22285) and
@@ -136,8 +145,8 @@ const FormatBands format_bands[] = {
      red_blue_red,
      with_container(format_options(PixelFormat::gray8, 1, true), ContainerKind::lvgl_c),
      text("/* IN: 3 x 1 pixels, top row first, gray8 (byte of luma).\n"
-          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
-          "static const uint8_t logo_map[3] = {\n    0x4C, 0x1D, 0x4C\n};\n\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n" + lvgl_opening +
+          "static LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST const uint8_t logo_map[3] = {\n    0x4C, 0x1D, 0x4C\n};\n\n"
           "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
           "    .header.cf = LV_COLOR_FORMAT_L8,\n    .header.flags = 0,\n    .header.w = 3,\n    .header.h = 1,\n"
           "    .header.stride = 3,\n    .data_size = sizeof(logo_map),\n    .data = logo_map,\n};\n")},
@@ -201,14 +210,35 @@ const FormatBands format_bands[] = {
           "#ifndef RGB565_logo_H\n#define RGB565_logo_H\n\n#include <stdint.h>\n\n"
           "#define logo_width 3\n#define logo_height 1\n\n"
           "static const uint8_t logo[3] = {\n    0x00, 0x00, 0x00\n};\n\n#endif\n")},
+    // Both flags by name. Run-length coded in blocks of a pixel: one run of three opaque red pixels
+    // (blue 00, green 00, red FF, alpha FF), after the head: method 1, 5 bytes from 12.
+    {"LvglCSourceFlagsByName",
+     {.width = 3, .height = 1},
+     all_red,
+     [] {
+       PackOptions options = with_container(format_options(PixelFormat::argb8888, 1, true), ContainerKind::lvgl_c);
+       options.premultiply = true;
+       options.compression = LvglCompression::rle;
+       return options;
+     }(),
+     text("/* IN: 3 x 1 pixels, top row first, argb8888 (32-bit word A R G B (bytes B G R A)), low byte first.\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n" + lvgl_opening +
+          "static LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST const uint8_t logo_map[17] = {\n"
+          "    0x01, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0xFF,\n"
+          "    0xFF\n};\n\n"
+          "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
+          "    .header.cf = LV_COLOR_FORMAT_ARGB8888,\n"
+          "    .header.flags = LV_IMAGE_FLAGS_PREMULTIPLIED | LV_IMAGE_FLAGS_COMPRESSED,\n    .header.w = 3,\n"
+          "    .header.h = 1,\n    .header.stride = 12,\n    .data_size = sizeof(logo_map),\n    .data = "
+          "logo_map,\n};\n")},
     // RGB565's words as the bytes of LVGL's map, not as 16-bit elements.
     {"LvglCSourceRgb565",
      {.width = 3, .height = 1},
      red_blue_red,
      with_container(format_options(PixelFormat::rgb565, 1, true), ContainerKind::lvgl_c),
      text("/* IN: 3 x 1 pixels, top row first, RGB565, low byte first.\n"
-          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n#include \"lvgl.h\"\n\n"
-          "static const uint8_t logo_map[6] = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n"
+          "   An LVGL 9 image: logo describes the pixels in logo_map. */\n\n" + lvgl_opening +
+          "static LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST const uint8_t logo_map[6] = {\n    0x00, 0xF8, 0x1F, 0x00, 0x00, 0xF8\n};\n\n"
           "const lv_image_dsc_t logo = {\n    .header.magic = LV_IMAGE_HEADER_MAGIC,\n"
           "    .header.cf = LV_COLOR_FORMAT_RGB565,\n    .header.flags = 0,\n    .header.w = 3,\n"
           "    .header.h = 1,\n    .header.stride = 6,\n    .data_size = sizeof(logo_map),\n    .data = "

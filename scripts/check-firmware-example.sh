@@ -109,7 +109,7 @@ cases=(
   "build|CONTAINER raw OPTIONS --rows stored SOURCES images/logo.bmp|logo.bin|ffff0000048200f8e0071f00"
   "build|CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|19120000030002000600000000f8e0071f00ffff00000482"
   "build|FORMAT gray8 CONTAINER lvgl-bin SOURCES images/logo.bmp|logo.bin|1906000003000200030000004c961dff004f"
-  "build|CONTAINER lvgl PREFIX ui C_ATTRIBUTE \"__attribute__((aligned(4)))\" SOURCES images/logo.bmp|logo.c|static const uint8_t ui_logo_map[12] __attribute__((aligned(4))) = {"
+  "build|CONTAINER lvgl PREFIX ui C_ATTRIBUTE \"__attribute__((aligned(4)))\" SOURCES images/logo.bmp|logo.c|static LV_ATTRIBUTE_MEM_ALIGN LV_ATTRIBUTE_LARGE_CONST const uint8_t ui_logo_map[12] __attribute__((aligned(4))) = {"
   "build|FRAMES all PREFIX ui SOURCES images/anim.gif|anim.h|#define ui_anim_frames 4"
   "build|FRAMES all SOURCES images/anim.gif|anim.h|static const uint32_t anim_delays_ms[4] = {"
   "fails|CONTAINER lvgl-bin FRAMES all SOURCES images/anim.gif|anim.bin|--lvgl holds one picture, not --frame all"
@@ -132,6 +132,9 @@ for entry in "${cases[@]}"; do
   # compiled as a firmware build would compile it.
   cat >"$case_dir/lvgl.h" <<'EOF'
 #include <stdint.h>
+#define LVGL_VERSION_MAJOR 9
+#define LV_ATTRIBUTE_MEM_ALIGN
+#define LV_ATTRIBUTE_LARGE_CONST
 #define LV_IMAGE_HEADER_MAGIC 0x19
 #define LV_COLOR_FORMAT_RGB565 0x12
 typedef struct {

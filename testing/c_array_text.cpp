@@ -29,19 +29,34 @@ std::optional<std::uint64_t> number(std::string_view text) {
 }  // namespace
 
 std::optional<CArrayText> parse_c_array(std::string_view source) {
-  constexpr std::string_view opening = "static const ";
+  // `static`, words before the type (qualifiers and attribute macros, `const` among them), the type
+  // and the name, then [LENGTH].
+  constexpr std::string_view opening = "static ";
   const std::size_t declaration = source.find(opening);
   if (declaration == std::string_view::npos) return std::nullopt;
   std::string_view rest = source.substr(declaration + opening.size());
-  const std::size_t space = rest.find(' '), open = rest.find('['), close = rest.find(']'), equals = rest.find('='),
-                    brace = rest.find('{'), end = rest.find('}');
-  if (space == std::string_view::npos || open == std::string_view::npos || close == std::string_view::npos ||
-      equals == std::string_view::npos || brace == std::string_view::npos || end == std::string_view::npos ||
-      !(space < open && open < close && close < equals && equals < brace && brace < end))
+  const std::size_t open = rest.find('['), close = rest.find(']'), equals = rest.find('='), brace = rest.find('{'),
+                    end = rest.find('}');
+  if (open == std::string_view::npos || close == std::string_view::npos || equals == std::string_view::npos ||
+      brace == std::string_view::npos || end == std::string_view::npos ||
+      !(open < close && close < equals && equals < brace && brace < end))
     return std::nullopt;
+  const std::string_view words = trimmed(rest.substr(0, open));
+  const std::size_t name_at = words.rfind(' ');
+  if (name_at == std::string_view::npos) return std::nullopt;
+  const std::string_view before_name = trimmed(words.substr(0, name_at));
+  const std::size_t type_at = before_name.rfind(' ');
+  if (type_at == std::string_view::npos) return std::nullopt;
+  bool constant = false;
+  for (std::string_view left = before_name.substr(0, type_at); !left.empty();) {
+    const std::size_t space = left.find(' ');
+    constant = constant || left.substr(0, space) == "const";
+    left = space == std::string_view::npos ? std::string_view{} : trimmed(left.substr(space));
+  }
+  if (!constant) return std::nullopt;
   CArrayText array;
-  array.type = rest.substr(0, space);
-  array.name = trimmed(rest.substr(space, open - space));
+  array.type = before_name.substr(type_at + 1);
+  array.name = words.substr(name_at + 1);
   const std::optional<std::uint64_t> length = number(rest.substr(open + 1, close - open - 1));
   if (!length || (array.type != "uint8_t" && array.type != "uint16_t")) return std::nullopt;
   array.length = *length;

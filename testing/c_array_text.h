@@ -21,7 +21,8 @@ struct CArrayText {
   std::uint64_t elements = 0;
 };
 
-// The first `static const uintN_t NAME[LENGTH] ATTRIBUTE = { ... }` in `source`, its elements hex
+// The first `static const uintN_t NAME[LENGTH] ATTRIBUTE = { ... }` in `source` (other words, such as
+// attribute macros, may stand between `static` and the type, `const` among them), its elements hex
 // (0x...) or decimal literals; nullopt when there is none or an element is not a literal that fits
 // the type.
 std::optional<CArrayText> parse_c_array(std::string_view source);

@@ -1,6 +1,6 @@
-/* A stand-in for LVGL 9's lvgl.h, for the compile check of the font source alone: LVGL's headers are
-   not installed where this project is built. It declares, as LVGL 9 documents them, just the types,
-   constants and functions a font source names; the fields a font leaves at zero are left out, which
+/* A stand-in for LVGL 9's lvgl.h, for the compile checks of the font and image sources alone: LVGL's
+   headers are not installed where this project is built. It declares, as LVGL 9 documents them, just
+   the types, constants and functions a font or image source names; the fields a font leaves at zero are left out, which
    the source's designated initialisers allow. Built with -DLVGL_INCLUDE_DIR=..., the check compiles
    against LVGL's own headers instead. */
 #ifndef LVGL_STAND_IN_H
@@ -15,6 +15,7 @@
 #define LVGL_VERSION_PATCH 0
 
 #define LV_ATTRIBUTE_LARGE_CONST
+#define LV_ATTRIBUTE_MEM_ALIGN
 
 typedef struct lv_draw_buf_t lv_draw_buf_t;
 typedef struct lv_font_t lv_font_t;
@@ -103,5 +104,35 @@ typedef struct {
 const void* lv_font_get_bitmap_fmt_txt(lv_font_glyph_dsc_t* g_dsc, lv_draw_buf_t* draw_buf);
 bool lv_font_get_glyph_dsc_fmt_txt(const lv_font_t* font, lv_font_glyph_dsc_t* dsc_out, uint32_t unicode_letter,
                                    uint32_t unicode_letter_next);
+
+#define LV_IMAGE_HEADER_MAGIC 0x19
+
+typedef enum {
+  LV_COLOR_FORMAT_L8 = 0x06,
+  LV_COLOR_FORMAT_ARGB8888 = 0x10,
+  LV_COLOR_FORMAT_RGB565 = 0x12,
+} lv_color_format_t;
+
+typedef enum {
+  LV_IMAGE_FLAGS_PREMULTIPLIED = 0x0001,
+  LV_IMAGE_FLAGS_COMPRESSED = 0x0008,
+} lv_image_flags_t;
+
+typedef struct {
+  uint32_t magic : 8;
+  uint32_t cf : 8;
+  uint32_t flags : 16;
+  uint32_t w : 16;
+  uint32_t h : 16;
+  uint32_t stride : 16;
+  uint32_t reserved_2 : 16;
+} lv_image_header_t;
+
+typedef struct {
+  lv_image_header_t header;
+  uint32_t data_size;
+  const uint8_t* data;
+  const void* reserved;
+} lv_image_dsc_t;
 
 #endif
