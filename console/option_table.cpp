@@ -333,9 +333,9 @@ std::span<const OptionRow> option_table() {
        .verbs = pack_only,
        .value = "COLOUR",
        .help = "the colour under transparent pixels of a PNG or GIF, and around a picture fitted by --fit contain: "
-               "RRGGBB, #RRGGBB, #RGB or a CSS basic colour name (black)",
-       .more = "The names are black, silver, gray, white, maroon, red, purple, fuchsia, green, lime, olive, "
-               "yellow, navy, blue, teal and aqua, in any case. #RGB doubles each digit: #F80 is FF8800.",
+               "RRGGBB, #RRGGBB, #RGB or a CSS colour name (black)",
+       .more = "The names are CSS's 148, as style sheets and SVG write them (magenta, cornflowerblue, "
+               "rebeccapurple; gray and grey alike), in any case. #RGB doubles each digit: #F80 is FF8800.",
        .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
          if (parse_colour(value, invocation.pack.background)) return std::nullopt;
          return UsageError{bad_value(name, value, colour_syntax)};
