@@ -1,9 +1,11 @@
 #include "format/pixel_format.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "format/format_families.h"
 
@@ -78,7 +80,7 @@ constexpr FormatInfo formats[] = {
      {4, 4, 4},
      0,
      0,
-     round | dither | expand,
+     round | dither | expand | bit_order,
      "two pixels a byte, the left one in the high four bits"},
     {PixelFormat::gray2,
      "gray2",
@@ -86,7 +88,7 @@ constexpr FormatInfo formats[] = {
      {2, 2, 2},
      0,
      0,
-     round | dither | expand,
+     round | dither | expand | bit_order,
      "four pixels a byte, the left one in the high two bits"},
     {PixelFormat::mono1,
      "mono1",
@@ -94,7 +96,7 @@ constexpr FormatInfo formats[] = {
      {1, 1, 1},
      0,
      0,
-     dither | threshold | scan,
+     dither | threshold | scan | bit_order,
      "eight pixels a byte, the left one in bit 7; or 8-row pages, the top row in bit 0"},
     {PixelFormat::a8, "a8", 8, {0, 0, 0}, 8, 0, 0, "byte of alpha alone"},
     {PixelFormat::a4,
@@ -103,7 +105,7 @@ constexpr FormatInfo formats[] = {
      {0, 0, 0},
      4,
      0,
-     round | dither,
+     round | dither | bit_order,
      "two alphas a byte, the left one in the high four bits"},
     {PixelFormat::a2,
      "a2",
@@ -111,7 +113,7 @@ constexpr FormatInfo formats[] = {
      {0, 0, 0},
      2,
      0,
-     round | dither,
+     round | dither | bit_order,
      "four alphas a byte, the left one in the high two bits"},
     {PixelFormat::a1,
      "a1",
@@ -119,11 +121,32 @@ constexpr FormatInfo formats[] = {
      {0, 0, 0},
      1,
      0,
-     dither,
+     dither | bit_order,
      "eight alphas a byte, the left one in bit 7, set where alpha >= 128"},
-    {PixelFormat::i1, "i1", 1, {0, 0, 0}, 8, 1, indexed_options, "palette of 2 BGRA entries, then 1-bit indices"},
-    {PixelFormat::i2, "i2", 2, {0, 0, 0}, 8, 2, indexed_options, "palette of 4 BGRA entries, then 2-bit indices"},
-    {PixelFormat::i4, "i4", 4, {0, 0, 0}, 8, 4, indexed_options, "palette of 16 BGRA entries, then 4-bit indices"},
+    {PixelFormat::i1,
+     "i1",
+     1,
+     {0, 0, 0},
+     8,
+     1,
+     indexed_options | bit_order,
+     "palette of 2 BGRA entries, then 1-bit indices"},
+    {PixelFormat::i2,
+     "i2",
+     2,
+     {0, 0, 0},
+     8,
+     2,
+     indexed_options | bit_order,
+     "palette of 4 BGRA entries, then 2-bit indices"},
+    {PixelFormat::i4,
+     "i4",
+     4,
+     {0, 0, 0},
+     8,
+     4,
+     indexed_options | bit_order,
+     "palette of 16 BGRA entries, then 4-bit indices"},
     {PixelFormat::i8, "i8", 8, {0, 0, 0}, 8, 8, indexed_options, "palette of 256 BGRA entries, then 8-bit indices"},
 };
 
@@ -142,6 +165,32 @@ std::uint64_t row_bytes(const FormatSettings& settings, std::uint32_t width) {
   return (std::uint64_t{width} * format_info(settings.format).bits_per_pixel + 7) / 8;
 }
 
+// Each byte's pixels of `bits` bits in the other order: the first's bits where the last's were.
+void reverse_pixels(std::span<std::uint8_t> bytes, unsigned bits) {
+  static const auto reversed = [] {
+    std::array<std::array<std::uint8_t, 256>, 3> tables{};
+    for (unsigned k = 0; k < 3; ++k) {
+      const unsigned width = 1u << k, mask = (1u << width) - 1;
+      for (unsigned byte = 0; byte < 256; ++byte) {
+        unsigned out = 0;
+        for (unsigned at = 0; at < 8; at += width) out |= (byte >> at & mask) << (8 - width - at);
+        tables[k][byte] = static_cast<std::uint8_t>(out);
+      }
+    }
+    return tables;
+  }();
+  const auto& table = reversed[bits == 1 ? 0 : bits == 2 ? 1 : 2];
+  for (std::uint8_t& byte : bytes) byte = table[byte];
+}
+
+// The pixels of plane 0 lie in the other order than the format's kernels write and read them.
+bool bits_reversed(const FormatSettings& settings, int plane) {
+  if (plane != 0 || !settings.bit_order || format_info(settings.format).bits_per_pixel >= 8) return false;
+  const BitOrder own =
+      settings.format == PixelFormat::mono1 && settings.pages ? BitOrder::low_first : BitOrder::high_first;
+  return *settings.bit_order != own;
+}
+
 enum class Family { word, grey, alpha, indexed };
 
 Family family_of(PixelFormat format) {
@@ -154,6 +203,11 @@ Family family_of(PixelFormat format) {
 }  // namespace
 
 std::span<const FormatInfo> pixel_formats() { return formats; }
+
+BitOrder bit_order_of(const FormatSettings& settings) {
+  if (settings.bit_order && format_info(settings.format).bits_per_pixel < 8) return *settings.bit_order;
+  return settings.format == PixelFormat::mono1 && settings.pages ? BitOrder::low_first : BitOrder::high_first;
+}
 
 const FormatInfo& format_info(PixelFormat format) {
   const FormatInfo& info = formats[static_cast<std::size_t>(format)];
@@ -198,19 +252,26 @@ void encode_rows(const FormatSettings& settings, int plane, std::span<const Bgra
   if (plane == 1) return encode_alpha_plane(quads, out);
   switch (family_of(settings.format)) {
     case Family::indexed:
-      return encode_indexed_rows(settings, quads, width, count, out);
+      encode_indexed_rows(settings, quads, width, count, out);
+      break;
     case Family::alpha:
-      return encode_alpha_rows(settings, quads, width, count, out);
+      encode_alpha_rows(settings, quads, width, count, out);
+      break;
     case Family::grey:
-      return encode_grey_rows(settings, quads, width, count, out);
+      encode_grey_rows(settings, quads, width, count, out);
+      break;
     case Family::word:
+      encode_word_rows(settings, quads, width, count, out);
       break;
   }
-  encode_word_rows(settings, quads, width, count, out);
+  if (bits_reversed(settings, plane)) reverse_pixels(out, format_info(settings.format).bits_per_pixel);
 }
 
-bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
-                        bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+namespace {
+
+// encode_triple_rows in the order the format's kernels write.
+bool encode_triples(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
+                    bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
   const Family family = family_of(settings.format);
   const bool grey = family == Family::grey;
   assert(out.size() == band_bytes(settings, plane, width, count));
@@ -248,10 +309,26 @@ bool encode_triple_rows(const FormatSettings& settings, int plane, const std::ui
   return true;
 }
 
+}  // namespace
+
+bool encode_triple_rows(const FormatSettings& settings, int plane, const std::uint8_t* rows, std::size_t stride,
+                        bool reverse, std::uint32_t width, std::uint32_t count, std::span<std::uint8_t> out) {
+  if (!encode_triples(settings, plane, rows, stride, reverse, width, count, out)) return false;
+  if (bits_reversed(settings, plane)) reverse_pixels(out, format_info(settings.format).bits_per_pixel);
+  return true;
+}
+
 void decode_rows(const FormatSettings& settings, int plane, std::span<const std::uint8_t> in, std::uint32_t width,
                  std::uint32_t count, std::span<BgraQuad> quads) {
   assert(quads.size() == std::size_t{width} * count);
   assert(in.size() == band_bytes(settings, plane, width, count));
+  if (bits_reversed(settings, plane)) {
+    std::vector<std::uint8_t> own(in.begin(), in.end());
+    reverse_pixels(own, format_info(settings.format).bits_per_pixel);
+    FormatSettings as_own = settings;
+    as_own.bit_order.reset();
+    return decode_rows(as_own, plane, own, width, count, quads);
+  }
   if (plane == 1) return decode_alpha_plane(in, quads);
   switch (family_of(settings.format)) {
     case Family::indexed:

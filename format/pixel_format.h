@@ -77,6 +77,7 @@ inline constexpr unsigned threshold = 1u << 5;
 inline constexpr unsigned scan = 1u << 6;
 inline constexpr unsigned premultiply = 1u << 7;
 inline constexpr unsigned palette = 1u << 8;
+inline constexpr unsigned bit_order = 1u << 9;
 }  // namespace format_option
 
 struct FormatInfo {
@@ -104,12 +105,19 @@ class PaletteIndex;
 class PaletteMatch;
 class RowDither;
 
+// Which end of a byte holds its first pixel, in the formats of fewer than 8 bits a pixel: the
+// leftmost of a row's pixels, or the top one of a mono1 page's column.
+enum class BitOrder { high_first, low_first };
+
 struct FormatSettings {
   PixelFormat format = PixelFormat::rgb565;
   WordFormat word;
   bool premultiply = false;
   std::uint8_t threshold = 128;
   bool pages = false;  // mono1 in 8-row pages
+  // The order of the pixels in a byte; nullopt for the format's own: rows high first, as the layouts
+  // say, and mono1's pages low first.
+  std::optional<BitOrder> bit_order;
   // The indexed formats' palette, 2^bits entries, and for packing the index of each colour in it.
   std::span<const BgraQuad> palette = {};
   const PaletteIndex* index = nullptr;
@@ -158,6 +166,10 @@ void decode_rows(const FormatSettings& settings, int plane, std::span<const std:
 
 // The palette's bytes as the indexed formats store it.
 void store_palette(std::span<const BgraQuad> palette, std::span<std::uint8_t> out);
+
+// The order in which `settings`' bytes hold their pixels, the format's own unless one is chosen; a
+// format of 8 bits or more a pixel has but one pixel a byte, and is given as high first.
+BitOrder bit_order_of(const FormatSettings& settings);
 
 // Widens BGR triples to opaque quads: the picture of a source without transparency.
 void quads_of_triples(const std::uint8_t* triples, std::uint32_t count, BgraQuad* quads);

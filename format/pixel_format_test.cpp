@@ -35,6 +35,13 @@ FormatSettings with(PixelFormat format, WordFormat word = {}, bool premultiply =
   return settings;
 }
 
+// The first pixel of each byte in its low bits.
+FormatSettings low_first(PixelFormat format) {
+  FormatSettings settings = with(format);
+  settings.bit_order = BitOrder::low_first;
+  return settings;
+}
+
 const WordFormat high_first{ByteOrder::high_first};
 const WordFormat bgr{ByteOrder::low_first, ChannelOrder::bgr};
 const WordFormat nearest{ByteOrder::low_first, ChannelOrder::rgb, Rounding::nearest};
@@ -107,6 +114,16 @@ const EncodeCase encode_cases[] = {
     {"a2_nearest", with(PixelFormat::a2, nearest), five_alphas, {0x1B, 0x40}},
     {"a1", with(PixelFormat::a1), five_alphas, {0x30}},
     {"a1_opaque", with(PixelFormat::a1), {two_pixels[1], two_pixels[1], two_pixels[1]}, {0xE0}},
+    // The same pixels with the first of each byte in its low bits: gray4's 9 and 2 as 2 and 9; gray2's
+    // 10 and two pads as pads and 10; a2's 00 01 10 11 as 11 10 01 00; a1's 0011 0000 as 0000 1100.
+    {"gray4_low_first", low_first(PixelFormat::gray4), two_pixels, {0x29}},
+    {"gray2_low_first", low_first(PixelFormat::gray2), two_pixels, {0x02}},
+    {"mono1_low_first", low_first(PixelFormat::mono1), two_pixels, {0x01}},
+    {"a4_low_first", low_first(PixelFormat::a4), five_alphas, {0x70, 0xF8, 0x03}},
+    {"a2_low_first", low_first(PixelFormat::a2), five_alphas, {0xE4, 0x00}},
+    {"a1_low_first", low_first(PixelFormat::a1), five_alphas, {0x0C}},
+    // One pixel a byte: no order to choose.
+    {"gray8_low_first", low_first(PixelFormat::gray8), two_pixels, {0x99, 0x2E}},
 };
 
 class EncodePixels : public testing::TestWithParam<EncodeCase> {};
@@ -153,6 +170,16 @@ TEST(Mono1Pages, PutEachColumnOfEightRowsInOneByteTopRowInBitZero) {
   Bytes rows(9);
   encode_rows(settings, 0, picture, 2, 9, rows);
   EXPECT_EQ(rows, (Bytes{0x80, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x40, 0x80}));
+  // Pages with the top row in bit 7: 0000 1001 is 1001 0000.
+  settings.pages = true;
+  settings.bit_order = BitOrder::high_first;
+  encode_rows(settings, 0, picture, 2, 9, out);
+  EXPECT_EQ(out, (Bytes{0x90, 0x01, 0x80, 0x00}));
+  std::vector<BgraQuad> decoded(18), own(18);
+  decode_rows(settings, 0, out, 2, 9, decoded);
+  settings.bit_order.reset();
+  decode_rows(settings, 0, Bytes{0x09, 0x80, 0x01, 0x00}, 2, 9, own);
+  EXPECT_TRUE(decoded == own);
 }
 
 // Alpha 128 lies halfway between a1's two levels: ordered dithering sets it on the 32 of the Bayer
