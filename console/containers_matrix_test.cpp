@@ -126,6 +126,9 @@ const Format formats[] = {
      false,
      0x07},
     {"I4Diffusion", {"--format", "i4", "--dither", "diffusion"}, 4, 64, false, 0x09},
+    // Each byte's first pixel in its low bits, which LVGL does not take.
+    {"I4LowBitsFirst", {"--format", "i4", "--bit-order", "lsb"}, 4, 64, false, std::nullopt},
+    {"Mono1LowBitsFirst", {"--format", "mono1", "--bit-order", "lsb"}, 1, 0, false, std::nullopt},
 };
 
 struct Case {

@@ -59,6 +59,10 @@ constexpr std::array clashes{
     OptionClash{pack_only, "--lvgl --c-array", "--c-type words",
                 [](const Invocation& i) { return i.lvgl && i.c_array && given(i, "--c-type") && !i.c_bytes; },
                 "--lvgl's C source holds bytes, not --c-type words"},
+    // LVGL's formats of under 8 bits a pixel keep the first pixel in the high bits.
+    OptionClash{pack_only, "--lvgl", "--bit-order lsb",
+                [](const Invocation& i) { return i.lvgl && i.pack.bit_order == BitOrder::low_first; },
+                "--lvgl stores each byte's first pixel in its high bits, not --bit-order lsb"},
     // An LVGL image describes one picture: frames laid after it would be read as nothing.
     OptionClash{pack_only, "--lvgl", "--frame all", [](const Invocation& i) { return i.lvgl && i.pack.all_frames; },
                 "--lvgl holds one picture, not --frame all: pack each frame with --frame N"},
@@ -79,6 +83,9 @@ constexpr std::array clashes{
     OptionClash{unpack_only, "--size auto or --format auto", "--align",
                 [](const Invocation& i) { return guessing(i) && i.unpack.align != 1; },
                 "--size auto and --format auto guess rows without padding; give --size with --align"},
+    OptionClash{unpack_only, "--size auto or --format auto", "--bit-order",
+                [](const Invocation& i) { return guessing(i) && i.unpack.bit_order.has_value(); },
+                "--size auto and --format auto guess with each format's own bit order; give --size with --bit-order"},
     OptionClash{unpack_only, "--frames", "--size auto or --format auto",
                 [](const Invocation& i) { return i.unpack.frames != 0 && guessing(i); },
                 "--frames needs the frame's --size and --format; auto guesses one picture"},

@@ -58,6 +58,10 @@ const ClashCase clash_cases[] = {
     {{"font", "--kerning", "--px", "16", "f.ttf", "sheet.png"},
      "--kerning goes with a C header or --lvgl; the proof sheet shows no pairs"},
     {{"font", "--px", "16", "f.ttf", "-"}, "font to '-' (standard output) needs --c-array NAME"},
+    {{"pack", "--lvgl", "--format", "i2", "--bit-order", "lsb", "a", "b"},
+     "--lvgl stores each byte's first pixel in its high bits, not --bit-order lsb"},
+    {{"unpack", "--format", "i4", "--size", "auto", "--bit-order", "msb", "a", "b"},
+     "--size auto and --format auto guess with each format's own bit order; give --size with --bit-order"},
 };
 
 TEST(OptionClashes, EachRowIsRefusedInItsOwnWords) {
@@ -81,6 +85,8 @@ TEST(OptionClashes, EitherSideAloneIsTaken) {
       {"pack", "--lvgl", "--c-array", "img", "--c-type", "bytes", "a", "b"},
       {"pack", "--tiles", "8x8", "--c-array", "tiles", "a", "b"},
       {"unpack", "--frames", "3", "--size", "4x4", "a", "b"},
+      {"pack", "--lvgl", "--format", "i2", "--bit-order", "msb", "a", "b"},
+      {"unpack", "--format", "i4", "--size", "4x4", "--bit-order", "lsb", "a", "b"},
       {"font", "--px", "16", "f.ttf", "sheet.png"},
       {"font", "--px", "16", "--c-array", "f", "f.ttf", "-"},
   };

@@ -51,6 +51,9 @@ PixelFormat& pixel_format(Invocation& invocation) {
 bool& pages(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.pages : invocation.unpack.pages;
 }
+std::optional<BitOrder>& pixel_bit_order(Invocation& invocation) {
+  return invocation.verb == Verb::pack ? invocation.pack.bit_order : invocation.unpack.bit_order;
+}
 bool& c_bytes(Invocation& invocation) { return invocation.c_bytes; }
 LvglCompression& compression(Invocation& invocation) { return invocation.pack.compression; }
 int& font_bpp(Invocation& invocation) { return invocation.font.bpp; }
@@ -80,6 +83,7 @@ constexpr Choice<bool> orientations[] = {
     {"exif", true}, {"ignore", false}, {"auto", true, true}, {"stored", false, true}};
 constexpr Choice<Expansion> expansions[] = {{"zero", Expansion::zero}, {"replicate", Expansion::replicate}};
 constexpr Choice<bool> scans[] = {{"rows", false}, {"pages", true}};
+constexpr Choice<BitOrder> bit_orders[] = {{"msb", BitOrder::high_first}, {"lsb", BitOrder::low_first}};
 constexpr Choice<bool> c_types[] = {{"words", false}, {"bytes", true}};
 constexpr Choice<int> font_depths[] = {{"1", 1}, {"2", 2}, {"4", 4}, {"8", 8}};
 constexpr Choice<LvglCompression> compressions[] = {{"rle", LvglCompression::rle}, {"lz4", LvglCompression::lz4}};
@@ -310,6 +314,14 @@ std::span<const OptionRow> option_table() {
       choice_option<scans, pages>("--scan", converting,
                                   "mono1: rows of bits, or 8-row pages with a byte a column, the top row in bit 0", {},
                                   format_option::scan),
+      choice_option<bit_orders, pixel_bit_order>(
+          "--bit-order", converting,
+          "formats of 1, 2 or 4 bits a pixel: each byte's first pixel (the leftmost; a page's top row) in its high "
+          "bits (msb) or its low bits (lsb), as the display's driver takes it (the format's own: msb, and lsb for "
+          "mono1's pages)",
+          "u8g2's and XBM's bitmaps take lsb; most panels' controllers and LVGL take msb. The palette of an indexed "
+          "format is not touched.",
+          format_option::bit_order),
       {.long_name = "--threshold",
        .verbs = pack_only,
        .value = "N",

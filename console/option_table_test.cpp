@@ -253,6 +253,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"pack", "--c-attribute", "PROGMEM", "a", "b"}, "--c-attribute goes with --c-array"},
                     RefusalCase{{"pack", "--format", "rgb888", "--c-array", "x", "--c-type", "words", "a", "b"},
                                 "--c-type words is for rgb565; --format rgb888 is written as bytes"},
+                    RefusalCase{{"pack", "--format", "i8", "--bit-order", "lsb", "a", "b"},
+                                "--bit-order does not apply to --format i8"},
                     RefusalCase{{"pack", "--lvgl", "--format", "mono1", "a", "b"},
                                 "--lvgl does not take --format mono1: LVGL has no colour format for it"},
                     RefusalCase{{"pack", "--lvgl", "--format", "rgb888", "--bytes", "be", "a", "b"},

@@ -27,6 +27,25 @@
 
 namespace {
 
+// The format's layout as the bytes hold it: mono1's one scan, and a byte's pixels in the order
+// chosen where it is not the format's own.
+std::string layout_of(const PackOptions& options) {
+  const FormatInfo& info = format_info(options.pixel_format);
+  const bool low_first = bit_order_of(format_settings(options)) == BitOrder::low_first;
+  if (info.format == PixelFormat::mono1)
+    return std::string(options.pages ? "8-row pages, a byte a column, the top row in bit "
+                                     : "eight pixels a byte, the left one in bit ") +
+           (low_first ? "0" : "7");
+  std::string layout(info.layout);
+  if (!low_first) return layout;
+  for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"high", "low"}, {"bit 7", "bit 0"}}) {
+    const std::size_t at = layout.find(from);
+    if (at != std::string::npos) layout.replace(at, from.size(), to);
+  }
+  if (info.index_bits != 0) layout += ", the first of each byte in its low bits";
+  return layout;
+}
+
 // The line that opens a C source: which picture, its size (or its tiles'), its frames when they are
 // counted, and the bytes' layout.
 std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t frames,
@@ -41,11 +60,7 @@ std::string describe(const std::string& path, std::uint32_t width, std::uint32_t
   text.append(top_first ? "top row first, " : "bottom row first, ");
   if (options.pixel_format != PixelFormat::rgb565) {
     const FormatInfo& info = format_info(options.pixel_format);
-    // mono1's layout names both of its scans; the header names the one it holds.
-    const std::string_view layout = info.format != PixelFormat::mono1 ? info.layout
-                                    : options.pages ? "8-row pages, a byte a column, the top row in bit 0"
-                                                    : "eight pixels a byte, the left one in bit 7";
-    text += std::string(info.name) + " (" + std::string(layout) + ")";
+    text += std::string(info.name) + " (" + layout_of(options) + ")";
     if ((info.options & format_option::bytes) != 0)
       text += options.format.bytes == ByteOrder::low_first ? ", low byte first" : ", high byte first";
     if ((info.options & format_option::channels) != 0 && options.format.channels == ChannelOrder::bgr)

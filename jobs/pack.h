@@ -67,6 +67,8 @@ struct PackOptions {
   bool premultiply = false;
   std::uint8_t threshold = 128;
   bool pages = false;
+  // The order of a sub-byte format's pixels in a byte; nullopt for the format's own.
+  std::optional<BitOrder> bit_order;
   // The indexed formats' palette, opaque colours in the order to store them (at most the format's
   // entries; the rest are stored zero); empty for the median cut of the picture's own colours.
   std::vector<BgraQuad> palette;

@@ -19,6 +19,7 @@ FormatSettings format_settings(const PackOptions& options) {
   settings.premultiply = options.premultiply;
   settings.threshold = options.threshold;
   settings.pages = options.pages;
+  settings.bit_order = options.bit_order;
   return settings;
 }
 

@@ -119,6 +119,18 @@ const FormatBands format_bands[] = {
      red_blue_red,
      with_palette(format_options(PixelFormat::i2, 1), {{255, 255, 255, 255}, {0, 0, 255, 255}, {255, 0, 0, 255}}),
      {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x64}},
+    // The same indices 1, 2, 1 with each byte's first pixel in its low bits: 00 01 10 01; the palette
+    // is not touched.
+    {"I2GivenPaletteLowBitsFirst",
+     {.width = 3, .height = 1},
+     red_blue_red,
+     [] {
+       PackOptions options = with_palette(format_options(PixelFormat::i2, 1),
+                                          {{255, 255, 255, 255}, {0, 0, 255, 255}, {255, 0, 0, 255}});
+       options.bit_order = BitOrder::low_first;
+       return options;
+     }(),
+     {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x19}},
     {"I1GivenPaletteDiffusionAcrossBands",
      {.width = 4, .height = 2},
      grey_188,

@@ -385,6 +385,11 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
       if (options.pixel_format != PixelFormat::rgb565 && options.pixel_format != lvgl->settings.format)
         return refusal(Ending::cannot_open_input,
                        "an LVGL image of " + named + ": its header decides its format; leave out --format");
+      if (options.bit_order == BitOrder::low_first && format_info(lvgl->settings.format).bits_per_pixel < 8)
+        return refusal(Ending::cannot_open_input,
+                       "an LVGL image of " + named +
+                           ": LVGL keeps each byte's first pixel in its high bits; leave out "
+                           "--bit-order lsb");
       const std::uint64_t row_bytes = image_layout(lvgl->settings, lvgl->width, 1).row_bytes;
       if (options.align != 1 && aligned_stride(row_bytes, options.align) != lvgl->stride)
         return refusal(Ending::cannot_open_input, "an LVGL image of " + named + " whose rows are " +
@@ -430,6 +435,7 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
   raw.settings.format = options.pixel_format;
   raw.settings.word = options.format;
   raw.settings.pages = options.pages;
+  raw.settings.bit_order = options.bit_order;
   raw.width = own_size ? fixed_width : options.width;
   raw.height = own_size ? fixed_height : options.height;
   raw.stride = aligned_stride(image_layout(raw.settings, raw.width, 1).row_bytes, options.align);
@@ -581,6 +587,7 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
     settings.format = options.pixel_format;
     settings.word = options.format;
     settings.pages = options.pages;
+    settings.bit_order = options.bit_order;
     const std::uint32_t frames = std::max<std::uint32_t>(options.frames, 1);
     frame = aligned_layout(settings, width, height, options.align).total * frames;
     what = (frames == 1 ? std::string("a ") : std::to_string(frames) + " ") + std::to_string(width) + " x " +

@@ -33,6 +33,8 @@ struct UnpackOptions {
   // own. mono1 in 8-row pages; colours premultiplied by their alpha, to be divided by it again.
   PixelFormat pixel_format = PixelFormat::rgb565;
   bool pages = false;
+  // The order of a sub-byte format's pixels in a byte; nullopt for the format's own.
+  std::optional<BitOrder> bit_order;
   bool premultiplied = false;
   // Take the size and format from an LVGL image's header when the input starts with one.
   bool lvgl_header = false;

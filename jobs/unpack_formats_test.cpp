@@ -95,6 +95,17 @@ const UnpackCase unpack_cases[] = {
      2,
      2,
      {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}},
+    // u8g2's and XBM's order: the leftmost pixel in bit 0, so 0x01 lights pixel 0 of 3 alone.
+    {"Mono1LowBitsFirst",
+     {0x01},
+     [] {
+       UnpackOptions options = format_options(PixelFormat::mono1, 3, 1);
+       options.bit_order = BitOrder::low_first;
+       return options;
+     }(),
+     3,
+     1,
+     {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
     // Pages of a 1 x 9 raw image, top row first: raw rows 0, 7 and 8 lit. Bands of one row become
     // bands of a page, walked from the last so that the stored rows go up.
     {"Mono1PagesTopRowFirst",
