@@ -44,7 +44,12 @@ std::optional<SystemError> StagingFile::open() {
   const InterruptionsHeld held;
   file_entry_.reset(claim_live_entry());
   const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (file < 0) return last_system_error();
+  if (file < 0) {
+    // Left at once: an entry claimed and never named would keep the interruption's handler waiting.
+    const SystemError error = last_system_error();
+    file_entry_.reset();
+    return error;
+  }
   writer_.reset(file);
   if (!publish_live_entry(file_entry_.get(), path_, 0)) file_entry_.reset();
   return std::nullopt;
