@@ -735,6 +735,30 @@ TEST(Rgb565, DashIsStandardInputAndOutput) {
   EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in.bin", "in.bmp", "out.bin"}));
 }
 
+// A dump past its header, from standard input: the copy takes the header and the frame and no more,
+// so a stream of exactly that converts, and one byte more is refused, naming both.
+TEST(Rgb565, UnpacksADumpPastItsHeaderFromStandardInput) {
+  const Bytes dump = {'H', 'D', 'R', '!', 0x00, 0xF8, 0x1F, 0x00, 'Z', 'Z', 0xE0, 0x07, 0xFF, 0xFF, 'Z', 'Z'};
+  TempDir dir;
+  write_file(dir.file("dump.bin"), dump);
+  const std::vector<std::string> options = {"unpack", "--size", "2x2", "--offset", "4", "--stride", "6"};
+  std::vector<std::string> from_file = options, from_stream = options;
+  from_file.insert(from_file.end(), {dir.file("dump.bin"), "-"});
+  from_stream.insert(from_stream.end(), {"-", "-"});
+  const Rgb565Run file = rgb565(from_file);
+  const Rgb565Run stream = rgb565(from_stream, dump);
+  ASSERT_EQ(file.code, 0) << file.err;
+  EXPECT_EQ(stream.code, 0) << stream.err;
+  EXPECT_EQ(stream.out, file.out);
+  Bytes longer = dump;
+  longer.push_back(0);
+  const Rgb565Run refused = rgb565(from_stream, longer);
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.err,
+            "rgb565: -: Cannot open input: standard input holds more than the 16 bytes --offset 4 and a 2 x 2 rgb565 "
+            "frame take; from a file the bytes past them would be left out\n");
+}
+
 // Pictures that ImageMagick wrote (read/reader-tests/make.sh) read from standard input as from their
 // file: pack writes to standard output what it writes of the PNG of the same picture.
 TEST(Rgb565, ReadsEachPictureFromStandardInputAsFromItsFile) {

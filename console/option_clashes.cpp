@@ -83,6 +83,14 @@ constexpr std::array clashes{
     OptionClash{unpack_only, "--size auto or --format auto", "--align",
                 [](const Invocation& i) { return guessing(i) && i.unpack.align != 1; },
                 "--size auto and --format auto guess rows without padding; give --size with --align"},
+    OptionClash{unpack_only, "--size auto or --format auto", "--offset or --stride",
+                [](const Invocation& i) { return guessing(i) && (i.unpack.offset != 0 || i.unpack.stride != 0); },
+                "--size auto and --format auto guess rows that start at the input's first byte, unpadded; give "
+                "--size with --offset or --stride"},
+    // Both say how far apart the rows start.
+    OptionClash{unpack_only, "--stride", "--align",
+                [](const Invocation& i) { return i.unpack.stride != 0 && i.unpack.align != 1; },
+                "--stride and --align both say where each row starts; give one of them"},
     OptionClash{unpack_only, "--size auto or --format auto", "--bit-order",
                 [](const Invocation& i) { return guessing(i) && i.unpack.bit_order.has_value(); },
                 "--size auto and --format auto guess with each format's own bit order; give --size with --bit-order"},

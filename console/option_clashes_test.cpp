@@ -58,6 +58,11 @@ const ClashCase clash_cases[] = {
     {{"font", "--kerning", "--px", "16", "f.ttf", "sheet.png"},
      "--kerning goes with a C header or --lvgl; the proof sheet shows no pairs"},
     {{"font", "--px", "16", "f.ttf", "-"}, "font to '-' (standard output) needs --c-array NAME"},
+    {{"unpack", "--size", "auto", "--offset", "128", "a", "b"},
+     "--size auto and --format auto guess rows that start at the input's first byte, unpadded; give --size with "
+     "--offset or --stride"},
+    {{"unpack", "--size", "4x4", "--stride", "64", "--align", "4", "a", "b"},
+     "--stride and --align both say where each row starts; give one of them"},
     {{"pack", "--lvgl", "--format", "i2", "--bit-order", "lsb", "a", "b"},
      "--lvgl stores each byte's first pixel in its high bits, not --bit-order lsb"},
     {{"unpack", "--format", "i4", "--size", "auto", "--bit-order", "msb", "a", "b"},
@@ -87,6 +92,7 @@ TEST(OptionClashes, EitherSideAloneIsTaken) {
       {"unpack", "--frames", "3", "--size", "4x4", "a", "b"},
       {"pack", "--lvgl", "--format", "i2", "--bit-order", "msb", "a", "b"},
       {"unpack", "--format", "i4", "--size", "4x4", "--bit-order", "lsb", "a", "b"},
+      {"unpack", "--size", "4x4", "--offset", "128", "--stride", "64", "a", "b"},
       {"font", "--px", "16", "f.ttf", "sheet.png"},
       {"font", "--px", "16", "--c-array", "f", "f.ttf", "-"},
   };

@@ -40,6 +40,9 @@ std::uint64_t& font_pixel_limit(Invocation& invocation) { return invocation.font
 std::uint64_t& output_limit(Invocation& invocation) { return invocation.pack.output_limit; }
 constexpr std::string_view count_of_pixels = "a count of pixels, for example 400000000";
 constexpr std::string_view count_of_bytes = "a count of bytes, for example 1073741824";
+// Far past any file, and small enough that the frames after it cannot run past 2^64.
+constexpr std::uint64_t max_offset = std::uint64_t{1} << 48;
+constexpr std::uint64_t max_stride = std::uint64_t{1} << 30;
 Rotation& rotation(Invocation& invocation) { return invocation.pack.transforms.rotation; }
 Flip& flip(Invocation& invocation) { return invocation.pack.transforms.flip; }
 Fit& fit(Invocation& invocation) { return invocation.pack.transforms.fit; }
@@ -393,6 +396,30 @@ std::span<const OptionRow> option_table() {
           "LVGL decompresses such an image whole when it first draws it (LV_USE_RLE or LV_USE_LZ4 in its "
           "configuration). RLE repeats a pixel, and suits flat drawings; LZ4 repeats any run of bytes seen before, "
           "and suits most pictures better. unpack reads both."),
+      {.long_name = "--offset",
+       .verbs = unpack_only,
+       .value = "N",
+       .help = "the raw image starts N bytes into the input, past a dump's header (0)",
+       .more = "Frames follow one another from there. The input is then read as raw data, never as an LVGL image.",
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint64_t> offset = parse_long_count(value);
+         if (!offset || *offset > max_offset) return UsageError{bad_value(name, value, "0 to 2^48, for example 128")};
+         invocation.unpack.offset = *offset;
+         return std::nullopt;
+       }},
+      {.long_name = "--stride",
+       .verbs = unpack_only,
+       .value = "N",
+       .help = "the raw image's rows start N bytes apart, at least a row's bytes, as a framebuffer with padded "
+               "rows lays them (a row's bytes, or as --align pads them)",
+       .more = "mono1's pages are its rows; rgb565a8's alpha rows are half the stride apart, as with --align.",
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint64_t> stride = parse_long_count(value);
+         if (!stride || *stride == 0 || *stride > max_stride)
+           return UsageError{bad_value(name, value, "1 to 2^30 bytes, for example 1024")};
+         invocation.unpack.stride = *stride;
+         return std::nullopt;
+       }},
       {.long_name = "--align",
        .verbs = converting,
        .value = "N",

@@ -370,7 +370,7 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
   const bool own_size = options.width == 0 && options.height == 0;
   // An LVGL image says its own size and format, and its rows are top row first; one that cannot be
   // read is refused with the reason, never read as a raw frame of its bytes.
-  if (options.lvgl_header) {
+  if (options.lvgl_header && options.offset == 0 && options.stride == 0) {
     LvglRead read;
     if (access_views([&] { read = read_lvgl(input.bytes(), input.file_size()); }) != nullptr)
       return refusal(Ending::cannot_open_input, cut_short_reason);
@@ -438,7 +438,14 @@ std::variant<RawLayout, Outcome> raw_layout(FileView& input, const UnpackOptions
   raw.settings.bit_order = options.bit_order;
   raw.width = own_size ? fixed_width : options.width;
   raw.height = own_size ? fixed_height : options.height;
-  raw.stride = aligned_stride(image_layout(raw.settings, raw.width, 1).row_bytes, options.align);
+  const std::uint64_t row_bytes = image_layout(raw.settings, raw.width, 1).row_bytes;
+  if (options.stride != 0 && options.stride < row_bytes)
+    return refusal(Ending::cannot_open_input, "rows of " + std::to_string(raw.width) + " " +
+                                                  std::string(format_info(raw.settings.format).name) + " pixels take " +
+                                                  std::to_string(row_bytes) + " bytes, more than --stride " +
+                                                  std::to_string(options.stride));
+  raw.stride = options.stride != 0 ? options.stride : aligned_stride(row_bytes, options.align);
+  raw.skip = options.offset;
   raw.top_down = options.top_down;
   raw.unpremultiply = options.premultiplied;
   if (!bmp_output(raw.width, raw.height)) return refusal(Ending::out_of_memory, "the frame's BMP would not fit 4 GiB");
@@ -575,7 +582,9 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
                                                     " picture, not a raw image: rgb565 pack converts pictures into "
                                                     "raw images");
   }
-  const std::optional<std::uint64_t> declared = options.lvgl_header ? lvgl_declared_length(start) : std::nullopt;
+  const bool placed = options.offset != 0 || options.stride != 0;
+  const std::optional<std::uint64_t> declared =
+      options.lvgl_header && !placed ? lvgl_declared_length(start) : std::nullopt;
   std::uint64_t frame = declared.value_or(0);
   std::string what = "the LVGL image's header declares";
   std::string file_note;
@@ -589,10 +598,16 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
     settings.pages = options.pages;
     settings.bit_order = options.bit_order;
     const std::uint32_t frames = std::max<std::uint32_t>(options.frames, 1);
-    frame = aligned_layout(settings, width, height, options.align).total * frames;
-    what = (frames == 1 ? std::string("a ") : std::to_string(frames) + " ") + std::to_string(width) + " x " +
+    const std::uint64_t row_bytes = image_layout(settings, width, 1).row_bytes;
+    const StridedLayout layout = options.stride >= row_bytes ? strided_layout(settings, width, height, options.stride)
+                                                             : aligned_layout(settings, width, height, options.align);
+    frame = options.offset + layout.total * frames;
+    what = (options.offset != 0 ? "--offset " + std::to_string(options.offset) + " and " : std::string()) +
+           (frames == 1 ? std::string("a ") : std::to_string(frames) + " ") + std::to_string(width) + " x " +
            std::to_string(height) + " " + std::string(format_info(options.pixel_format).name) +
-           (frames == 1 ? " frame takes" : " frames take");
+           (frames == 1 && options.offset == 0 ? " frame takes"
+            : frames == 1                      ? " frame take"
+                                               : " frames take");
     file_note = "; from a file the bytes past them would be left out";
   }
   std::variant<StagedInput, Failure> copied = input.stage(frame);

@@ -45,6 +45,11 @@ struct UnpackOptions {
   // of its own named after the output, its number from 000 before the extension (out-000.png);
   // 0 for one picture named as the output.
   std::uint32_t frames = 0;
+  // Where the raw image starts in the input (past a dump's header), and how many bytes apart its
+  // rows (mono1's pages) start, 0 for as --align pads them. A raw image placed so is not taken for an
+  // LVGL image.
+  std::uint64_t offset = 0;
+  std::uint64_t stride = 0;
 };
 
 Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress& progress);

@@ -95,6 +95,20 @@ const UnpackCase unpack_cases[] = {
      2,
      2,
      {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}},
+    // A dump's 4-byte header, then rows 6 bytes apart: red, blue | green, white, each row ending in
+    // two bytes that are no pixel. The top row first, so stored last.
+    {"Rgb565PastAHeaderInPaddedRows",
+     {'H', 'D', 'R', '!', 0x00, 0xF8, 0x1F, 0x00, 'Z', 'Z', 0xE0, 0x07, 0xFF, 0xFF, 'Z', 'Z'},
+     [] {
+       UnpackOptions options = format_options(PixelFormat::rgb565, 2, 2);
+       options.top_down = true;
+       options.offset = 4;
+       options.stride = 6;
+       return options;
+     }(),
+     2,
+     2,
+     {0x00, 0xFC, 0x00, 0xF8, 0xFC, 0xF8, 0x00, 0x00, 0x00, 0x00, 0xF8, 0xF8, 0x00, 0x00, 0x00, 0x00}},
     // u8g2's and XBM's order: the leftmost pixel in bit 0, so 0x01 lights pixel 0 of 3 alone.
     {"Mono1LowBitsFirst",
      {0x01},
