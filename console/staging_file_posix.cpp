@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -55,17 +54,7 @@ std::optional<SystemError> StagingFile::open() {
   return std::nullopt;
 }
 
-std::optional<SystemError> StagingFile::write(std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t wrote = ::write(static_cast<int>(writer_.get()), bytes.data(), bytes.size());
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote < 0) return last_system_error();
-    // A write that makes no progress would loop for ever: the disk takes no more.
-    if (wrote == 0) return SystemError{FileFault::disk_full, ENOSPC};
-    bytes = bytes.subspan(static_cast<std::size_t>(wrote));
-  }
-  return std::nullopt;
-}
+std::optional<SystemError> StagingFile::write(std::span<const std::uint8_t> bytes) { return write_all(writer_, bytes); }
 
 std::optional<SystemError> StagingFile::finish() {
   if (::close(static_cast<int>(writer_.take())) != 0) return last_system_error();

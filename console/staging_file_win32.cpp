@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -49,18 +48,7 @@ std::optional<SystemError> StagingFile::open() {
   return std::nullopt;
 }
 
-std::optional<SystemError> StagingFile::write(std::span<const std::uint8_t> bytes) {
-  const HANDLE file = reinterpret_cast<HANDLE>(writer_.get());
-  while (!bytes.empty()) {
-    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), count, &written, nullptr)) return last_system_error();
-    // A write that makes no progress would loop for ever; treat it as the failure it is.
-    if (written == 0) return SystemError{FileFault::other, ERROR_WRITE_FAULT};
-    bytes = bytes.subspan(written);
-  }
-  return std::nullopt;
-}
+std::optional<SystemError> StagingFile::write(std::span<const std::uint8_t> bytes) { return write_all(writer_, bytes); }
 
 std::optional<SystemError> StagingFile::finish() {
   if (!CloseHandle(reinterpret_cast<HANDLE>(writer_.take()))) return last_system_error();

@@ -190,20 +190,7 @@ std::string output_folder(const char* path) {
   return folder;
 }
 
-std::optional<SystemError> OutputFile::append(std::span<const std::uint8_t> bytes) {
-  if (!file_) return SystemError{FileFault::other, EBADF};
-  const int fd = static_cast<int>(file_.get());
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return last_system_error();
-    // A write that makes no progress would loop for ever; treat it as the failure it is, though the
-    // system named no cause.
-    if (written == 0) return SystemError{FileFault::other, EIO};
-    bytes = bytes.subspan(static_cast<std::size_t>(written));
-  }
-  return std::nullopt;
-}
+std::optional<SystemError> OutputFile::append(std::span<const std::uint8_t> bytes) { return write_all(file_, bytes); }
 
 std::optional<SystemError> OutputFile::replace() {
   if (!file_) return SystemError{FileFault::other, EBADF};

@@ -133,20 +133,7 @@ std::string output_folder(const char* path) {
   return folder;
 }
 
-std::optional<SystemError> OutputFile::append(std::span<const std::uint8_t> bytes) {
-  if (!file_) return SystemError{FileFault::other, ERROR_INVALID_HANDLE};
-  const HANDLE file = reinterpret_cast<HANDLE>(file_.get());
-  while (!bytes.empty()) {
-    const DWORD count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), count, &written, nullptr)) return last_system_error();
-    // A write that makes no progress would loop for ever; treat it as the failure it is, though the
-    // system named no cause.
-    if (written == 0) return SystemError{FileFault::other, ERROR_WRITE_FAULT};
-    bytes = bytes.subspan(written);
-  }
-  return std::nullopt;
-}
+std::optional<SystemError> OutputFile::append(std::span<const std::uint8_t> bytes) { return write_all(file_, bytes); }
 
 std::optional<SystemError> OutputFile::replace() {
   if (!file_) return SystemError{FileFault::other, ERROR_INVALID_HANDLE};

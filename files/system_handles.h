@@ -5,9 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "files/owned.h"
+#include "files/system_error.h"
 
 // A file handle (Win32) or descriptor (POSIX). -1 is INVALID_HANDLE_VALUE on Win32.
 struct SystemFilePolicy {
@@ -16,6 +19,11 @@ struct SystemFilePolicy {
   static void release(Handle file);
 };
 using SystemFile = Owned<SystemFilePolicy>;
+
+// Writes all of `bytes` to `file` at its current place, as many calls as the system takes; nullopt
+// when every byte was written, else why one was not (a write that makes no progress is a failure,
+// though the system names no cause).
+std::optional<SystemError> write_all(const SystemFile& file, std::span<const std::uint8_t> bytes);
 
 // The name of a file that exists only until it is handed on (an output written beside its target):
 // releasing it removes the file. Close any handle to the file first: Windows deletes no open file.
