@@ -36,8 +36,8 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
                         std::to_string(entries)};
   }
   const bool c_type_given = invocation.was_given("--c-type");
-  // LVGL's rows are the top row first (a clash refused --rows stored with it).
-  if (invocation.lvgl) pack.top_down = true;
+  // LVGL's rows are the top row first (a clash refused any other order with it).
+  pack.rows = invocation.lvgl ? RowOrder::top_down : invocation.rows;
   // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless
   // words are asked for, which the container then refuses.
   const bool words = !invocation.c_bytes && (info.format == PixelFormat::rgb565 || c_type_given);
@@ -92,6 +92,7 @@ Result finish(Invocation invocation) {
   if (invocation.verb == Verb::font) return finish_font(std::move(invocation));
   if (invocation.verb == Verb::unpack) {
     UnpackOptions& unpack = invocation.unpack;
+    unpack.top_down = invocation.rows == RowOrder::top_down;
     // A format guessed needs its size guessed too, unless the size is given.
     if (unpack.guess_format && unpack.width == 0) unpack.guess_size = true;
     unpack.guess_bytes = (unpack.guess_size || unpack.guess_format) && !invocation.was_given("--bytes");
@@ -108,6 +109,12 @@ Result finish(Invocation invocation) {
   }
   if (!invocation.directory.empty() && paths.empty()) return UsageError{verb + " -d DIR takes one or more inputs"};
   if (std::optional<UsageError> clash = first_clash(invocation)) return *clash;
+  // Without --size the size is guessed, never a frame assumed: a dump that is not 568 x 130 came out
+  // as a wrong picture with exit status 0. After the clashes, which are --size auto's.
+  if (invocation.verb == Verb::unpack && invocation.unpack.width == 0 && !invocation.unpack.guess_size) {
+    invocation.unpack.guess_size = invocation.unpack.size_implied = true;
+    invocation.unpack.guess_bytes = !invocation.was_given("--bytes");
+  }
   if (std::optional<UsageError> misfit = check_format_options(invocation)) return *misfit;
   const PackOptions& pack = invocation.pack;
   if (!invocation.directory.empty()) {
@@ -267,7 +274,7 @@ constexpr VerbHelp verb_helps[] = {
      "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
      "  rgb565 pack --resize 320x240 --fit cover --dither diffusion photo.jpg photo.bin\n"
      "  rgb565 pack --crop 400x300+120+40 --rotate 90 --resize 240x320 photo.jpg panel.bin\n"
-     "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
+     "  rgb565 pack --bytes be --c-array logo logo.bmp logo.h\n"
      "  rgb565 pack logo.png - | gzip > logo.bin.gz\n"},
     {Verb::unpack,
      "usage: rgb565 unpack IN.bin OUT.bmp [options]\n"
@@ -275,9 +282,12 @@ constexpr VerbHelp verb_helps[] = {
      "\n"
      "Talvose's conversion of a raw image back into a 24-bit BMP, or into an 8-bit PNG when OUT ends\n"
      "in .png. IN - reads the raw image from standard input, OUT - writes the BMP to standard output.\n"
-     "An input that is not the frame's size converts with a warning naming the sizes it fits exactly.\n",
-     "  rgb565 unpack --rows top-down --size 320x240 photo.bin preview.png\n"
-     "  rgb565 unpack --rows top-down --size auto dump.bin preview.png\n"
+     "Without --size the size (and byte order) is guessed as --size auto guesses it, and an input that\n"
+     "does not clearly read at one size is refused, naming the likeliest; an LVGL image's header gives\n"
+     "its own. --size 568x130 is Talvose's frame.\n",
+     "  rgb565 unpack --size 320x240 photo.bin preview.png\n"
+     "  rgb565 unpack dump.bin preview.png\n"
+     "  rgb565 unpack --rows stored --size 568x130 kestrin.bin kestrin.bmp\n"
      "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
      "  rgb565 unpack --size 320x240 - frame.bmp < /dev/fb1\n"},
     {Verb::probe,
@@ -365,7 +375,7 @@ std::string help_text(const Invocation& invocation) {
       "Examples:\n"
       "  rgb565 pack logo.bmp logo.bin\n"
       "  rgb565 pack --dither diffusion --background FFFFFF photo.png photo.bin\n"
-      "  rgb565 pack --rows top-down --bytes be --c-array logo logo.bmp logo.h\n"
+      "  rgb565 pack --bytes be --c-array logo logo.bmp logo.h\n"
       "  rgb565 unpack --size 320x240 -d previews frames/*.bin\n"
       "  rgb565 probe dump.bin\n"
       "\n";

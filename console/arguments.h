@@ -42,6 +42,9 @@ struct Invocation {
   bool c_array = false;
   bool c_bytes = false;
   bool lvgl = false;
+  // pack's and unpack's row order: the top row first unless --rows says otherwise, where the
+  // dialogs keep a BMP's order.
+  RowOrder rows = RowOrder::top_down;
   // The verb's options; only the verb's own are used.
   PackOptions pack;
   UnpackOptions unpack;

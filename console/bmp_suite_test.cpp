@@ -1,6 +1,6 @@
-// rgb565 pack on every picture of BMP Suite 2.8 against the table that Kestrin's job is held to
-// (testing/bmp-suite/expected.tsv): the raw image, or the refusal's status in the message with exit
-// code 1 and no file.
+// rgb565 pack --rows stored (the dialogs' row order) on every picture of BMP Suite 2.8 against the
+// table that Kestrin's job is held to (testing/bmp-suite/expected.tsv): the raw image, or the
+// refusal's status in the message with exit code 1 and no file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,7 +17,8 @@ class Rgb565PackOnBmpSuite : public testing::TestWithParam<SuiteRow> {};
 TEST_P(Rgb565PackOnBmpSuite, GivesKestrinsVerdict) {
   const SuiteRow& row = GetParam();
   TempDir dir;
-  const Rgb565Run run = rgb565({"pack", std::string(BMP_SUITE) + "/" + row.path, dir.file("out.bin")});
+  const Rgb565Run run =
+      rgb565({"pack", "--rows", "stored", std::string(BMP_SUITE) + "/" + row.path, dir.file("out.bin")});
   const std::optional<Bytes> output = read_file(dir.file("out.bin"));
   if (!row.kestrin.raw) {
     EXPECT_EQ(run.code, 1);

@@ -222,8 +222,7 @@ int run_with_standard_streams(const Invocation& invocation, Task task, ConsoleSt
 
 // The unpack command that shows `guess` of `dump`, as a PNG named after it.
 std::string unpack_command(const ProbeGuess& guess, const std::string& dump) {
-  return "rgb565 unpack " + layout_options(guess) + " --rows top-down " + shell_word(dump) + " " +
-         shell_word(stem_of(dump) + ".png");
+  return "rgb565 unpack " + layout_options(guess) + " " + shell_word(dump) + " " + shell_word(stem_of(dump) + ".png");
 }
 
 // rgb565 probe: each dump's likeliest layouts on standard output, best first.
@@ -281,7 +280,7 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
   }
   if (every_guessed) {
     streams.out << "The content cannot tell red from blue, nor the top row from the bottom: if the picture looks\n"
-                   "wrong, add --channels bgr, or give --rows stored to turn it over.\n";
+                   "wrong, add --channels bgr, or give --rows bottom-up to turn it over.\n";
   }
   return every_guessed ? exit_success : exit_failure;
 }

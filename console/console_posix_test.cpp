@@ -430,14 +430,14 @@ TEST_F(CutUnderTheJob, UnpackInBandsLeavesNoPartOfItsOutput) {
 TEST_F(CutUnderTheJob, ABatchGoesOnToTheNextFile) {
   std::filesystem::create_directory(dir.path() / "out");
   write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
-  write_file(dir.file("b.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  write_file(dir.file("b.bmp"), make_bmp({.width = 3, .height = -2}, pattern_pixel));
   file_to_cut = dir.file("a.bmp");
   const Rgb565Run run = rgb565({"pack", "-j", "1", "-d", dir.file("out"), dir.file("a.bmp"), dir.file("b.bmp")});
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.err, "rgb565: " + dir.file("a.bmp") +
                          ": Cannot open input: the file was cut short while it was read\n1 converted, 1 failed\n");
   EXPECT_FALSE(file_exists(dir.file("out/a.bin")));
-  EXPECT_EQ(read_file(dir.file("out/b.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
+  EXPECT_EQ(read_file(dir.file("out/b.bin")), expected_raw({.width = 3, .height = -2}, pattern_pixel));
 }
 
 TEST_F(CutUnderTheJob, PackStopsMidBandAndLeavesNoOutput) {

@@ -30,8 +30,9 @@ std::vector<std::string> files_in(const TempDir& dir) {
   return names;
 }
 
-// Each verb with no option does what its dialog's job does, against bytes worked out here: the
-// output (for subtract, the image changed in place), or the refusal's status with no file written.
+// Each verb with the dialogs' row order (and unpack with their frame) does what its dialog's job
+// does, against bytes worked out here: the output (for subtract, the image changed in place), or the
+// refusal's status with no file written.
 struct VerbCase {
   const char* name;
   const char* verb;
@@ -42,15 +43,19 @@ struct VerbCase {
 };
 void PrintTo(const VerbCase& c, std::ostream* out) { *out << c.name; }
 
-class VerbsWithNoOption : public testing::TestWithParam<VerbCase> {};
+class VerbsAsTheDialogs : public testing::TestWithParam<VerbCase> {};
 
-TEST_P(VerbsWithNoOption, GiveTheDialogsBytesOrRefusal) {
+TEST_P(VerbsAsTheDialogs, GiveTheDialogsBytesOrRefusal) {
   const VerbCase& c = GetParam();
   const bool subtracting = std::string(c.verb) == "subtract";
   TempDir dir;
   write_file(dir.file("in"), c.input);
   if (subtracting) write_file(dir.file("sub"), c.second);
-  const Rgb565Run run = rgb565({c.verb, dir.file("in"), dir.file(subtracting ? "sub" : "out")});
+  std::vector<std::string> arguments{c.verb};
+  if (!subtracting) arguments.insert(arguments.end(), {"--rows", "stored"});
+  if (std::string(c.verb) == "unpack") arguments.insert(arguments.end(), {"--size", "568x130"});
+  arguments.insert(arguments.end(), {dir.file("in"), dir.file(subtracting ? "sub" : "out")});
+  const Rgb565Run run = rgb565(arguments);
 
   const std::optional<Bytes> result = read_file(dir.file(subtracting ? "in" : "out"));
   if (c.result) {
@@ -83,7 +88,7 @@ Bytes difference(Bytes image, const Bytes& sub) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, VerbsWithNoOption,
+    Cases, VerbsAsTheDialogs,
     testing::Values(
         VerbCase{"Pack3x2",
                  "pack",
@@ -130,7 +135,7 @@ TEST(Rgb565, NamesTheCauseOfAFileItCannotUse) {
       {{"pack", dir.file("empty"), dir.file("out.bin")}, dir.file("empty") + ": Cannot open input: The file is empty"},
       {{"unpack", dir.file("empty"), dir.file("out.bmp")},
        dir.file("empty") + ": Cannot open input: The file is empty"},
-      {{"unpack", dir.file("words.bin"), dir.file("no/out.bmp")},
+      {{"unpack", "--size", "2x2", dir.file("words.bin"), dir.file("no/out.bmp")},
        dir.file("no/out.bmp") + ": Saving failed: The folder does not exist"},
       {{"subtract", dir.file("words.bin"), dir.file("missing.bin")},
        dir.file("missing.bin") + ": Cannot open sub image: No such file"},
@@ -159,7 +164,7 @@ TEST(Rgb565, WarnsOfAnInputThatIsNotTheFramesSizeAndConvertsIt) {
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir.file("in.bin"), Bytes(c.bytes, 0));
-    const Rgb565Run run = rgb565({"unpack", dir.file("in.bin"), dir.file("out.bmp")});
+    const Rgb565Run run = rgb565({"unpack", "--size", "568x130", dir.file("in.bin"), dir.file("out.bmp")});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.err, "rgb565: " + dir.file("in.bin") + ": warning: " + c.warning + "\n");
     EXPECT_EQ(read_file(dir.file("out.bmp"))->size(), 221578u);
@@ -179,8 +184,7 @@ TEST(Rgb565, RefusesAnUnsureGuessWithTheCommandOfEachCandidate) {
   for (const std::string& part :
        {std::string(
             ": Cannot open input: no confident guess of its layout; look at each (rgb565 probe --sheet draws them): "),
-        "rgb565 unpack --size 60x40 --rows top-down " + in_out + " (",
-        "; rgb565 unpack --size 60x40 --bytes be --rows top-down " + in_out + " ("})
+        "rgb565 unpack --size 60x40 " + in_out + " (", "; rgb565 unpack --size 60x40 --bytes be " + in_out + " ("})
     EXPECT_NE(refused.err.find(part), std::string::npos) << part << "\nnot in\n" << refused.err;
   EXPECT_FALSE(read_file(dir.file("out.png")));
 
@@ -192,6 +196,40 @@ TEST(Rgb565, RefusesAnUnsureGuessWithTheCommandOfEachCandidate) {
   EXPECT_EQ(rgb565({"probe", "--sheet", dir.file("two.png"), dir.file("stripes.bin"), dir.file("stripes.bin")}).code,
             2);
   EXPECT_FALSE(read_file(dir.file("two.png")));
+}
+
+// Without --size, unpack guesses it rather than assume a frame: ffmpeg's 80 x 60 RGB565 dump, high
+// byte first, becomes a BMP of 80 x 60 (its header's width and height at bytes 18 and 22), and the
+// guess is said; noise, options that place rows, and standard input are refused and write nothing.
+TEST(Rgb565, UnpackWithoutASizeGuessesItOrRefuses) {
+  TempDir dir;
+  write_file(dir.file("rose.bin"), *read_file(std::string(PROBE_DUMPS) + "/rose_80x60.rgb565be"));
+  write_file(dir.file("noise.bin"), *read_file(std::string(PROBE_DUMPS) + "/noise_9600.bin"));
+  const Rgb565Run run = rgb565({"unpack", dir.file("rose.bin"), dir.file("rose.bmp")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "rgb565: " + dir.file("rose.bin") + ": size auto: 80 x 60, high byte first (100 % sure)\n");
+  const std::optional<Bytes> bmp = read_file(dir.file("rose.bmp"));
+  ASSERT_TRUE(bmp && bmp->size() > 26);
+  EXPECT_EQ(Bytes(bmp->begin() + 18, bmp->begin() + 26), (Bytes{80, 0, 0, 0, 60, 0, 0, 0}));
+
+  const struct {
+    std::vector<std::string> arguments;
+    int code;
+    std::string says;
+  } refusals[] = {
+      {{"unpack", dir.file("noise.bin"), dir.file("out.bmp")}, 1, "no confident guess of its size"},
+      {{"unpack", "--offset", "2", dir.file("rose.bin"), dir.file("out.bmp")}, 1, "--offset needs --size WxH"},
+      {{"unpack", "--stride", "200", dir.file("rose.bin"), dir.file("out.bmp")}, 1, "--stride needs --size WxH"},
+      {{"unpack", "--align", "8", dir.file("rose.bin"), dir.file("out.bmp")}, 1, "--align needs --size WxH"},
+      {{"unpack", "--frames", "2", dir.file("rose.bin"), dir.file("out.bmp")}, 1, "a size given"},
+      {{"unpack", "-", dir.file("out.bmp")}, 1, "standard input cannot give: give --size"},
+  };
+  for (const auto& c : refusals) {
+    const Rgb565Run refused = rgb565(c.arguments, *read_file(dir.file("rose.bin")));
+    EXPECT_EQ(refused.code, c.code) << testing::PrintToString(c.arguments);
+    EXPECT_NE(refused.err.find(c.says), std::string::npos) << refused.err;
+    EXPECT_FALSE(file_exists(dir.file("out.bmp"))) << testing::PrintToString(c.arguments);
+  }
 }
 
 // A dump of unknown layout: probe lists the layout it was made in first with the command that shows
@@ -208,7 +246,7 @@ TEST(Rgb565, ProbesADumpAndUnpacksItAtTheGuessedSize) {
   const Rgb565Run probed = rgb565({"probe", dir.file("dump.bin")});
   EXPECT_EQ(probed.code, 0);
   for (const char* line : {"clearly ahead\n  1. rgb565 160 x 128, high byte first: ",
-                           "\n     rgb565 unpack --size 160x128 --bytes be --rows top-down ", "dump.bin dump.png\n"})
+                           "\n     rgb565 unpack --size 160x128 --bytes be ", "dump.bin dump.png\n"})
     EXPECT_NE(probed.out.find(line), std::string::npos) << line << "\nnot in\n" << probed.out;
 
   const Rgb565Run unpacked = rgb565({"unpack", "--size", "auto", dir.file("dump.bin"), dir.file("out.bmp")});
@@ -340,7 +378,7 @@ TEST(Rgb565, UnpackRefusesAPictureForItsInput) {
     TempDir dir;
     write_file(dir.file("in"), c.input);
     write_file(dir.file("out.bmp"), Bytes{1, 2, 3});
-    const Rgb565Run run = rgb565({"unpack", dir.file("in"), dir.file("out.bmp")});
+    const Rgb565Run run = rgb565({"unpack", "--size", "568x130", dir.file("in"), dir.file("out.bmp")});
     if (c.kind == nullptr) {
       EXPECT_EQ(run.code, 0) << run.err;
       continue;
@@ -495,24 +533,61 @@ TEST(Rgb565, UnpackUndoesPackUnderTheSameOptions) {
   }
 }
 
-TEST(Rgb565, TopDownRowsComeFirstRowFirstWhateverTheFileOrder) {
+// Each row order of a picture one pixel wide whose red row is its top (a top-down BMP, a GIF) or its
+// bottom (a bottom-up BMP, whose red row is stored first), from a file, through the transform chain
+// and from standard input: red first is 00 F8 00 00, black first 00 00 00 F8.
+TEST(Rgb565, RowsComeTopRowFirstUnlessAskedOtherwise) {
   TempDir dir;
-  const auto pixel = [](std::int32_t, std::int32_t y) {
-    return BgrTriple{0, 0, static_cast<std::uint8_t>(y == 0 ? 0xF8 : 0)};
+  const Bytes red_first{0x00, 0xF8, 0x00, 0x00};
+  const Bytes black_first{0x00, 0x00, 0x00, 0xF8};
+  const auto stored_first_red = [](std::int32_t, std::int32_t y) {
+    return BgrTriple{0, 0, static_cast<std::uint8_t>(y == 0 ? 0xFF : 0)};
   };
-  // Stored row 0 is red: the top row of a top-down file, the bottom row of a bottom-up one.
-  write_file(dir.file("down.bmp"), make_bmp({.width = 1, .height = -2}, pixel));
-  write_file(dir.file("up.bmp"), make_bmp({.width = 1, .height = 2}, pixel));
-  EXPECT_EQ(rgb565({"pack", "--rows", "top-down", dir.file("down.bmp"), dir.file("down.bin")}).code, 0);
-  EXPECT_EQ(rgb565({"pack", "--rows", "top-down", dir.file("up.bmp"), dir.file("up.bin")}).code, 0);
-  EXPECT_EQ(read_file(dir.file("down.bin")), (Bytes{0x00, 0xF8, 0x00, 0x00}));
-  EXPECT_EQ(read_file(dir.file("up.bin")), (Bytes{0x00, 0x00, 0x00, 0xF8}));
+  write_file(dir.file("down.bmp"), make_bmp({.width = 1, .height = -2}, stored_first_red));
+  write_file(dir.file("up.bmp"), make_bmp({.width = 1, .height = 2}, stored_first_red));
+  write_file(dir.file("top.gif"), make_gif(1, 2, {{0, 0, 0}, {0, 0, 0xFF}}, {1, 0}));
+  const struct {
+    std::vector<std::string> rows;
+    const char* input;
+    Bytes expected;
+    // --rows stored of a transformed picture: a new picture, stored top row first.
+    std::optional<Bytes> transformed = std::nullopt;
+  } cases[] = {
+      {{}, "down.bmp", red_first},
+      {{}, "up.bmp", black_first},
+      {{}, "top.gif", red_first},
+      {{"--rows", "top-down"}, "up.bmp", black_first},
+      {{"--rows", "bottom-up"}, "down.bmp", black_first},
+      {{"--rows", "bottom-up"}, "up.bmp", red_first},
+      {{"--rows", "bottom-up"}, "top.gif", black_first},
+      {{"--rows", "stored"}, "down.bmp", red_first},
+      {{"--rows", "stored"}, "up.bmp", red_first, black_first},
+      {{"--rows", "stored"}, "top.gif", red_first},
+  };
+  for (const auto& c : cases) {
+    for (const std::vector<std::string>& way :
+         {std::vector<std::string>{}, {"--flip", "horizontal"}, {"--dither", "diffusion"}}) {
+      std::vector<std::string> arguments{"pack"};
+      arguments.insert(arguments.end(), c.rows.begin(), c.rows.end());
+      arguments.insert(arguments.end(), way.begin(), way.end());
+      std::vector<std::string> from_file = arguments;
+      from_file.insert(from_file.end(), {dir.file(c.input), dir.file("out.bin")});
+      const Bytes& expected = c.transformed && !way.empty() && way[0] == "--flip" ? *c.transformed : c.expected;
+      const Rgb565Run run = rgb565(from_file);
+      EXPECT_EQ(run.code, 0) << run.err;
+      EXPECT_EQ(read_file(dir.file("out.bin")), expected) << testing::PrintToString(from_file);
+      arguments.insert(arguments.end(), {"-", "-"});
+      EXPECT_EQ(rgb565(arguments, *read_file(dir.file(c.input))).out, std::string(expected.begin(), expected.end()))
+          << c.input << " " << testing::PrintToString(arguments);
+    }
+  }
 }
 
 TEST(Rgb565, ABatchGoesOnPastARefusedInputInEveryNumberOfWorkers) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "out");
-  write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = 2}, pattern_pixel));
+  // Stored top-down, so that the raw image holds the rows in the order the file does.
+  write_file(dir.file("a.bmp"), make_bmp({.width = 3, .height = -2}, pattern_pixel));
   write_file(dir.file("b.bmp"), Bytes{'B', 'M'});
   write_file(dir.file("c.bmp"), make_bmp({.width = 5, .height = 1}, pattern_pixel));
   std::string first_err;
@@ -523,7 +598,7 @@ TEST(Rgb565, ABatchGoesOnPastARefusedInputInEveryNumberOfWorkers) {
         rgb565({"pack", "-j", workers, "-d", dir.file("out"), dir.file("a.bmp"), dir.file("b.bmp"), dir.file("c.bmp")});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err, "rgb565: " + dir.file("b.bmp") + ": Cannot open input: not a BMP file\n2 converted, 1 failed\n");
-    EXPECT_EQ(read_file(dir.file("out/a.bin")), expected_raw({.width = 3, .height = 2}, pattern_pixel));
+    EXPECT_EQ(read_file(dir.file("out/a.bin")), expected_raw({.width = 3, .height = -2}, pattern_pixel));
     EXPECT_EQ(read_file(dir.file("out/c.bin")), expected_raw({.width = 5, .height = 1}, pattern_pixel));
     EXPECT_FALSE(file_exists(dir.file("out/b.bin")));
   }
@@ -692,7 +767,8 @@ TEST(Rgb565, EscapesControlBytesInTheNamesItPrints) {
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
   EXPECT_NE(run.err.find("a\\nb\\x1b[31m.bmp: Cannot open input: "), std::string::npos) << run.err;
   const Rgb565Run usage = rgb565({"pack", "--rows", "up\rdown", "a", "b"});
-  EXPECT_EQ(usage.err, "rgb565: bad value 'up\\rdown' for --rows (stored, top-down)\nTry 'rgb565 --help'.\n");
+  EXPECT_EQ(usage.err,
+            "rgb565: bad value 'up\\rdown' for --rows (top-down, bottom-up, stored)\nTry 'rgb565 --help'.\n");
 }
 
 // `-` reads standard input and writes standard output, against bytes worked out by hand: red, green

@@ -53,9 +53,13 @@ constexpr std::array clashes{
         [](const Invocation& i) { return i.pack.tiles.has_value() && (i.pack.all_frames || i.pack.frame != 1); },
         "--tiles cuts one picture into tiles: give it without --frame"},
     // LVGL's rows are the top row first, whatever order the options came in.
-    OptionClash{pack_only, "--lvgl", "--rows stored",
-                [](const Invocation& i) { return i.lvgl && given(i, "--rows") && !i.pack.top_down; },
-                "--lvgl writes the top row first, not --rows stored"},
+    OptionClash{pack_only, "--lvgl", "--rows bottom-up or stored",
+                [](const Invocation& i) { return i.lvgl && i.rows != RowOrder::top_down; },
+                "--lvgl writes the top row first, not --rows bottom-up or stored"},
+    // A tile's rows come from the middle of the picture's; each is written top row first.
+    OptionClash{pack_only, "--tiles", "--rows bottom-up",
+                [](const Invocation& i) { return i.pack.tiles.has_value() && i.rows == RowOrder::bottom_up; },
+                "--tiles writes each tile top row first, not --rows bottom-up"},
     OptionClash{pack_only, "--lvgl --c-array", "--c-type words",
                 [](const Invocation& i) { return i.lvgl && i.c_array && given(i, "--c-type") && !i.c_bytes; },
                 "--lvgl's C source holds bytes, not --c-type words"},

@@ -80,7 +80,7 @@ std::string option_help(const OptionRow& row, std::string_view prefix) {
 std::string options_help() {
   const auto for_subtract = [](const OptionRow& row) { return row.for_verb(Verb::subtract); };
   const auto converts = [](const OptionRow& row) { return row.for_verb(Verb::pack) || row.for_verb(Verb::unpack); };
-  std::string text = "Options of pack and unpack; each default is what the dialogs do:\n";
+  std::string text = "Options of pack and unpack; each default but --rows is what the dialogs do:\n";
   for (const OptionRow& row : option_table()) {
     if (!converts(row) || for_subtract(row)) continue;
     // An option of one of the two verbs says which.
@@ -90,9 +90,9 @@ std::string options_help() {
     append_option_help(text, row, prefix);
   }
   text +=
-      "The same options given to unpack undo pack (but for the low bits that packing drops). A PNG, JPEG, GIF,\n"
-      "TGA, PNM or TIFF, a cropped, turned, resized or tiled picture and an LVGL image are stored top row\n"
-      "first: unpack them with --rows top-down.\n\nOptions of subtract:\n";
+      "The same options given to unpack undo pack (but for the low bits that packing drops); both take the\n"
+      "top row first unless --rows says otherwise. The dialogs keep a BMP's order: unpack what Kestrin or\n"
+      "Vaskel wrote with --rows stored.\n\nOptions of subtract:\n";
   for (const OptionRow& row : option_table()) {
     if (for_subtract(row) && !converts(row)) append_option_help(text, row, {});
   }

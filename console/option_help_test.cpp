@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HelpCase{"FormerName",
                              {.long_name = "--tint", .choices = shades, .former_name = "--shade", .help = "the tint"},
                              "",
-                             "  --tint dark|light         the tint; formerly --shade, accepted until 2.0\n"},
+                             "  --tint dark|light         the tint; formerly --shade, accepted until 3.0\n"},
                     HelpCase{"ShortAndLongName",
                              {.long_name = "--quiet", .short_name = "-q", .help = "say less"},
                              "",

@@ -41,10 +41,10 @@ constexpr OptionRow tint = {.long_name = "--tint",
 TEST(OptionManual, EndsWithTheFormerNames) {
   EXPECT_EQ(option_manual_entry(tint),
             ".TP\n.BR \\-\\-tint \" \" dark |\\: semi\\-light\n.RB ( pack \", \" unpack )\n"
-            "The tint.\nFormerly \\-\\-shade and pale for semi-light, accepted until 2.0.\n");
+            "The tint.\nFormerly \\-\\-shade and pale for semi-light, accepted until 3.0.\n");
   EXPECT_EQ(option_guide_entry(tint),
             "  --tint dark|semi-light\n"
-            "      (pack, unpack) The tint. Formerly --shade and pale for semi-light, accepted until 2.0.\n");
+            "      (pack, unpack) The tint. Formerly --shade and pale for semi-light, accepted until 3.0.\n");
 }
 
 TEST(OptionGuide, IndentsTheSentencesUnderTheTagAndNamesTheVerbs) {

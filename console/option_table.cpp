@@ -27,9 +27,7 @@ constexpr VerbSet anywhere = verb_bit(Verb::none) | converting | subtract_only |
 WordFormat& word_format(Invocation& invocation) {
   return invocation.verb == Verb::pack ? invocation.pack.format : invocation.unpack.format;
 }
-bool& top_down(Invocation& invocation) {
-  return invocation.verb == Verb::pack ? invocation.pack.top_down : invocation.unpack.top_down;
-}
+RowOrder& row_order(Invocation& invocation) { return invocation.rows; }
 ByteOrder& byte_order(Invocation& invocation) { return word_format(invocation).bytes; }
 ChannelOrder& channel_order(Invocation& invocation) { return word_format(invocation).channels; }
 Rounding& rounding(Invocation& invocation) { return invocation.pack.format.rounding; }
@@ -69,7 +67,8 @@ struct Choice {
   bool former = false;
 };
 
-constexpr Choice<bool> row_orders[] = {{"stored", false}, {"top-down", true}};
+constexpr Choice<RowOrder> row_orders[] = {
+    {"top-down", RowOrder::top_down}, {"bottom-up", RowOrder::bottom_up}, {"stored", RowOrder::stored}};
 constexpr Choice<ByteOrder> byte_orders[] = {{"le", ByteOrder::low_first}, {"be", ByteOrder::high_first}};
 constexpr Choice<ChannelOrder> channel_orders[] = {{"rgb", ChannelOrder::rgb}, {"bgr", ChannelOrder::bgr}};
 constexpr Choice<Rounding> roundings[] = {{"truncate", Rounding::truncate}, {"nearest", Rounding::nearest}};
@@ -219,9 +218,14 @@ std::span<const OptionRow> option_table() {
          pixel_format(invocation) = info->format;
          return std::nullopt;
        }},
-      choice_option<row_orders, top_down>(
+      choice_option<row_orders, row_order>(
           "--rows", converting,
-          "rows as the BMP stores them (bottom row first for a bottom-up file), or the picture's top row first"),
+          "the picture's top row first (top-down), its bottom row first (bottom-up, a BMP's order), or "
+          "as the file stores them (stored, the dialogs' order and the default before 2.0)",
+          "pack --rows stored writes a BMP's rows as they lie (bottom row first, unless the BMP is stored "
+          "top-down) and any other picture's top row first; unpack --rows stored reads the bottom row "
+          "first, as bottom-up does. --rows bottom-up of a picture other than a bottom-up BMP holds it "
+          "whole while it is written."),
       choice_option<byte_orders, byte_order>(
           "--bytes", converting | probe_only, "low byte of each word first, or high byte first",
           "Given to probe or to unpack --size auto, the byte order is not guessed.", format_option::bytes),
@@ -480,8 +484,10 @@ std::span<const OptionRow> option_table() {
       {.long_name = "--size",
        .verbs = unpack_only,
        .value = "WxH|auto",
-       .help = "the frame's size in pixels (568x130), or auto for the size (and byte order) the input reads best at",
-       .more = "Rows are padded to 4 bytes as in any BMP. With auto the size is guessed as rgb565 probe guesses it, "
+       .help = "the frame's size in pixels (568x130 is Talvose's frame), or auto for the size (and byte order) the "
+               "input reads best at (auto, unless the input is an LVGL image, whose header gives its size)",
+       .more = "Rows are padded to 4 bytes as in any BMP. With auto, or without --size, the size is guessed as rgb565 "
+               "probe guesses it, "
                "and the byte order too unless --bytes is given; the guess taken, and how sure it is, goes to "
                "standard error, and an input whose best guess is not clearly ahead of the next is refused with "
                "the likeliest sizes. auto needs a file: the guess reads the whole dump. From standard input (-) "

@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{{"pack", "--frobnicate", "a", "b"}, "unknown option '--frobnicate'"},
         RefusalCase{{"pack", "--help=yes"}, "unknown option '--help'"},
         RefusalCase{{"pack", "-hx"}, "unknown option '-h'"}, RefusalCase{{"unpack", "--size"}, "--size needs a value"},
-        RefusalCase{{"pack", "--rows", "sideways", "a", "b"}, "bad value 'sideways' for --rows (stored, top-down)"},
+        RefusalCase{{"pack", "--rows", "sideways", "a", "b"},
+                    "bad value 'sideways' for --rows (top-down, bottom-up, stored)"},
         RefusalCase{{"pack", "--format", "rgb556", "a", "b"},
                     "bad value 'rgb556' for --format (rgb565, rgb565a8, argb8565, rgb666, rgb888, "
                     "xrgb8888, argb8888, rgb332, rgb444, argb1555, argb4444, argb2222, gray8, al88, gray4, "
@@ -271,9 +272,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"pack", "--lvgl", "--channels", "bgr", "a", "b"},
                                 "--lvgl takes red in the high bits, not --channels bgr"},
                     RefusalCase{{"pack", "--lvgl", "--rows", "stored", "a", "b"},
-                                "--lvgl writes the top row first, not --rows stored"},
+                                "--lvgl writes the top row first, not --rows bottom-up or stored"},
                     RefusalCase{{"pack", "--rows", "stored", "--lvgl", "a", "b"},
-                                "--lvgl writes the top row first, not --rows stored"},
+                                "--lvgl writes the top row first, not --rows bottom-up or stored"},
                     RefusalCase{{"pack", "--compress", "rle", "a", "b"}, "--compress goes with --lvgl"},
                     RefusalCase{{"unpack", "--size", "auto", "--align", "4", "a", "b"},
                                 "--size auto and --format auto guess rows without padding; give --size with --align"},
@@ -397,8 +398,8 @@ TEST(OptionTable, HelpNamesTheNewSpellingsAndEachFormerOneOnce) {
   } cases[] = {
       {{"--help"},
        {"  --px PX ", "  --frame all|N ", "  --orientation exif|ignore\n", "  --frames N ",
-        "rgb565 font FONT OUT --px PX ", "formerly --size, accepted until 2.0", "formerly --frames, accepted until 2.0",
-        "formerly auto for exif and stored for ignore, accepted until 2.0"},
+        "rgb565 font FONT OUT --px PX ", "formerly --size, accepted until 3.0", "formerly --frames, accepted until 3.0",
+        "formerly auto for exif and stored for ignore, accepted until 3.0"},
        {"--size PX", "--frames all", "auto|stored", "exif|ignore|"},
        3},
       {{"font", "--help"},

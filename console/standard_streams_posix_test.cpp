@@ -150,7 +150,8 @@ TEST(Rgb565Streams, RefusesAStreamOfNoPictureOrTooLongAtOnce) {
        "--max-pixels 1000 may take"},
       // 4 x 4 pixels of 2 bytes.
       {{"unpack", "--size", "4x4", "-", "out.bmp"}, {}, "standard input holds more than the 32 bytes a 4 x 4"},
-      {{"unpack", "--size", "auto", "-", "out.bmp"}, {}, "--size auto and --format auto read the whole dump"},
+      {{"unpack", "--size", "auto", "-", "out.bmp"}, {}, "a guess of the size or format reads the whole dump"},
+      {{"unpack", "-", "out.bmp"}, {}, "which standard input cannot give: give --size"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -167,14 +168,15 @@ TEST(Rgb565Streams, RefusesAStreamOfNoPictureOrTooLongAtOnce) {
   EXPECT_TRUE(std::filesystem::is_empty(outputs.path()));
 }
 
-// A 151 MB BMP piped through `pack - -` gives the raw words worked out by hand, in an address space
+// A 151 MB BMP stored top row first piped through `pack - -` gives the raw words worked out by hand,
+// as they come (a bottom-up one's top row comes last, and is staged in a file), in an address space
 // of 160 MB, about half of it the program's libraries: its 100 MB output, or its input, held whole (in
 // memory, or mapped from a copy) would not fit.
 TEST(Rgb565Streams, PacksALargeBmpFromAPipeToAPipeInBoundedMemory) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit leaves";
 #endif
-  const BmpLayout layout{.width = 8192, .height = 6144};
+  const BmpLayout layout{.width = 8192, .height = -6144};
   const Bytes bmp = make_bmp(layout, pattern_pixel);
   const Bytes expected = expected_raw(layout, pattern_pixel);
   std::size_t compared = 0;

@@ -77,7 +77,7 @@ struct StreamedWay {
 PackOptions way(PixelFormat format, bool top_down, Dither dither = Dither::none) {
   PackOptions options;
   options.pixel_format = format;
-  options.top_down = top_down;
+  options.rows = top_down ? RowOrder::top_down : RowOrder::stored;
   options.dither = dither;
   return options;
 }

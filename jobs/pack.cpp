@@ -21,6 +21,7 @@
 
 #include "containers/pack_container.h"
 #include "job/job_output.h"
+#include "jobs/held_source.h"
 #include "jobs/pack_formats.h"
 #include "jobs/pack_sources.h"
 #include "jobs/tile_source.h"
@@ -126,7 +127,11 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     std::variant<std::unique_ptr<PackSource>, Outcome> opened =
         cut_into_tiles(open_pack_source(paths.first, options, paths.input), options);
     if (Outcome* refused = std::get_if<Outcome>(&opened)) return std::move(*refused);
-    PackSource& source = *std::get<std::unique_ptr<PackSource>>(opened);
+    std::unique_ptr<PackSource>& opened_source = std::get<std::unique_ptr<PackSource>>(opened);
+    const bool reverse = reverses_rows(options.rows, opened_source->top_down());
+    // Only a bottom-up BMP's rows are read from the last one up where they lie.
+    if (reverse && opened_source->top_down()) opened_source = hold_whole(std::move(opened_source));
+    PackSource& source = *opened_source;
     const std::uint32_t available = source.frames();
     if (options.frame > available)
       return refusal(Ending::unsupported_picture,
@@ -135,7 +140,6 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     const std::uint32_t first = options.all_frames ? 0 : options.frame - 1;
     const std::uint32_t frames = options.all_frames ? available : 1;
     if (std::optional<Outcome> refused = source.show_frame(first)) return std::move(*refused);
-    const bool reverse = options.top_down && !source.top_down();
     StoredRows shape{source.width(), source.height(), 0, reverse};
     const std::uint32_t band = format_band_rows(options, shape, band_size);
     std::variant<StoredRows, Outcome> readied = source.ready(band, reverse);
@@ -146,9 +150,8 @@ Outcome pack(const JobPaths& paths, const PackOptions& options, JobProgress& pro
     std::string description;
     std::vector<std::uint32_t> delays;
     if (std::optional<Failure> failed = within_memory("the table of the frames' delays does not fit in memory", [&] {
-          description =
-              describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width, rows.height,
-                       options.all_frames ? frames : 0, options.top_down || source.top_down(), options);
+          description = describe(paths.input != nullptr ? std::string(paths.input->name()) : paths.first, rows.width,
+                                 rows.height, options.all_frames ? frames : 0, source.top_down() != reverse, options);
           if (options.all_frames) {
             for (std::uint32_t k = 0; k < frames; ++k) delays.push_back(source.delay_ms(k));
           }

@@ -26,14 +26,22 @@ struct TileSize {
 // limit in the widest format (715.8 MB).
 inline constexpr std::uint64_t default_output_limit = std::uint64_t{1} << 30;
 
+enum class RowOrder { stored, top_down, bottom_up };
+
+// Whether rows of a source stored top row first (or not) are written last stored row first.
+inline bool reverses_rows(RowOrder rows, bool stored_top_down) {
+  return rows == RowOrder::top_down ? !stored_top_down : rows == RowOrder::bottom_up && stored_top_down;
+}
+
 struct PackOptions {
   // The word layout and how levels are rounded; dithering takes the place of rounding to nearest,
   // and of mono1's threshold, and mixes an indexed format's palette entries. Formats whose channels
   // have 8 bits have no levels to dither and ignore it.
   WordFormat format;
   Dither dither = Dither::none;
-  // The picture's top row first in the raw image, instead of the file's stored order.
-  bool top_down = false;
+  // The order of the raw image's rows: as the file stores them (the dialogs' order: a BMP's bottom
+  // row first, unless the BMP is stored top-down), the top row first, or the bottom row first.
+  RowOrder rows = RowOrder::stored;
   // How the front end runs the job. With codecs, a picture's transparent pixels are laid over
   // `background`. When streaming, a PNG stored row after row is read a band at a time too; an
   // interlaced one, a JPEG and a GIF are decoded whole. A bottom-up picture written top row first

@@ -26,7 +26,7 @@ PackOptions format_options(PixelFormat format, std::uint32_t band_rows, bool top
   PackOptions options;
   options.pixel_format = format;
   options.switches.band_rows = band_rows;
-  options.top_down = top_down;
+  options.rows = top_down ? RowOrder::top_down : RowOrder::stored;
   return options;
 }
 

@@ -47,7 +47,7 @@ PackOptions over(BgrTriple background) {
 
 PackOptions top_down() {
   PackOptions options;
-  options.top_down = true;
+  options.rows = RowOrder::top_down;
   return options;
 }
 

@@ -182,7 +182,7 @@ std::variant<std::unique_ptr<PackSource>, Outcome> open_stream(InputStream& inpu
       std::optional<Failure> failed = failure_of(read_bmp(start), options.pixel_limit);
       return refusal(failed ? std::move(*failed) : Failure{Fault::cannot_open, "not a BMP file", std::nullopt});
     }
-    const bool reverse = options.top_down && !at->bmp.top_down;
+    const bool reverse = reverses_rows(options.rows, at->bmp.top_down);
     if (options.switches.stream && !transformed(options) && !reverse && format_walks_once(options) &&
         BmpStreamBands::streams(*at, keeps_alpha(options)))
       return bmp_stream_source(input, *at, options);

@@ -190,7 +190,7 @@ void PrintTo(const Streamed& streamed, std::ostream* out) { *out << streamed.nam
 PackOptions options_of(std::uint32_t band_rows, bool top_down, Dither dither = Dither::none) {
   PackOptions options;
   options.switches.band_rows = band_rows;
-  options.top_down = top_down;
+  options.rows = top_down ? RowOrder::top_down : RowOrder::stored;
   options.dither = dither;
   return options;
 }

@@ -522,10 +522,24 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const JobPaths& paths, 
   const LvglRead lvgl = options.lvgl_header ? lvgl_image_at(path) : LvglRead{};
   if (const std::string* reason = std::get_if<std::string>(&lvgl)) return refusal(Ending::cannot_open_input, *reason);
   if (std::holds_alternative<LvglImage>(lvgl)) {
+    // Its header is read as when a size is given: options that disagree with it are refused there.
+    if (options.size_implied && !options.guess_format) return options;
     options.width = options.height = 0;
     options.pixel_format = PixelFormat::rgb565;
     note = "an LVGL image: its header gives its size and format";
     return options;
+  }
+  if (options.size_implied) {
+    // The guess reads unpadded rows from the first byte, each format in its own bit order.
+    const char* placing = options.offset != 0   ? "--offset"
+                          : options.stride != 0 ? "--stride"
+                          : options.align != 1  ? "--align"
+                          : options.bit_order   ? "--bit-order"
+                                                : nullptr;
+    if (placing != nullptr)
+      return refusal(Ending::cannot_open_input, std::string(placing) +
+                                                    " needs --size WxH: a size is guessed only "
+                                                    "for rows from the dump's first byte, unpadded");
   }
   ProbeLimits limits;
   if (!options.guess_format) limits.format = options.pixel_format;
@@ -549,8 +563,8 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const JobPaths& paths, 
     const std::string out = shell_takes_as_is(paths.second) ? paths.second : "OUT";
     std::string reason = "no confident guess of its " + what + "; look at each (rgb565 probe --sheet draws them): ";
     for (std::size_t i = 0; i < result.ranked.size() && i < shown_candidates; ++i) {
-      reason += (i == 0 ? "" : "; ") + std::string("rgb565 unpack ") + layout_options(result.ranked[i]) +
-                " --rows top-down " + in + " " + out + " (" + std::to_string(result.ranked[i].confidence) + " % sure)";
+      reason += (i == 0 ? "" : "; ") + std::string("rgb565 unpack ") + layout_options(result.ranked[i]) + " " + in +
+                " " + out + " (" + std::to_string(result.ranked[i].confidence) + " % sure)";
     }
     return refusal(Ending::cannot_open_input, reason);
   }
@@ -570,9 +584,6 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const JobPaths& paths, 
 // come. The path of the copy, or the refusal.
 std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOptions& options) {
   const std::string name(input.name());
-  if (options.guess_size || options.guess_format)
-    return refusal(Ending::cannot_open_input, "--size auto and --format auto read the whole dump, which " + name +
-                                                  " cannot give them: give --size and --format, or a file");
   std::variant<std::span<const std::uint8_t>, Failure> peeked = input.peek(header_bytes);
   if (Failure* failed = std::get_if<Failure>(&peeked)) return refusal(std::move(*failed));
   const std::span<const std::uint8_t> start = std::get<0>(peeked);
@@ -585,6 +596,10 @@ std::variant<std::string, Outcome> stage_raw(InputStream& input, const UnpackOpt
   const bool placed = options.offset != 0 || options.stride != 0;
   const std::optional<std::uint64_t> declared =
       options.lvgl_header && !placed ? lvgl_declared_length(start) : std::nullopt;
+  // An LVGL image's header gives its size; any other stream's size is the user's to give.
+  if (!declared && (options.guess_size || options.guess_format))
+    return refusal(Ending::cannot_open_input, "a guess of the size or format reads the whole dump, which " + name +
+                                                  " cannot give: give --size (and --format), or a file");
   std::uint64_t frame = declared.value_or(0);
   std::string what = "the LVGL image's header declares";
   std::string file_note;
@@ -654,6 +669,6 @@ Outcome unpack(const JobPaths& paths, const UnpackOptions& options, JobProgress&
   std::variant<UnpackOptions, Outcome> guessed = with_guessed_layout(paths, options, note);
   if (Outcome* refused = std::get_if<Outcome>(&guessed)) return std::move(*refused);
   Outcome outcome = unpack_at_size(paths, std::get<UnpackOptions>(guessed), progress);
-  if (outcome.done()) outcome.warnings.insert(outcome.warnings.begin(), note);
+  if (outcome.done() && !note.empty()) outcome.warnings.insert(outcome.warnings.begin(), note);
   return outcome;
 }

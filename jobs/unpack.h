@@ -27,6 +27,9 @@ struct UnpackOptions {
   // guess_bytes the byte order too; refuse an input whose best guess is not clearly ahead.
   bool guess_size = false;
   bool guess_bytes = false;
+  // The size is guessed because none was given: an LVGL image is then read by its header with
+  // nothing said, and the options that place raw rows, which a guess does not take, are refused.
+  bool size_implied = false;
   // Take the pixel format the probe guesses too, instead of pixel_format.
   bool guess_format = false;
   // The raw image's pixel format; every option above keeps its meaning for rgb565, the dialog's
