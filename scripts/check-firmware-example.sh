@@ -101,7 +101,7 @@ cases=(
   "configure|CONTAINER raw PREFIX ui SOURCES images/logo.bmp|PREFIX is for C files; CONTAINER raw writes a binary file"
   "configure|CONTAINER lvgl-bin C_ATTRIBUTE PROGMEM SOURCES images/logo.bmp|C_ATTRIBUTE is for C files; CONTAINER lvgl-bin writes a binary file"
   "configure|CONTAINER lvgl SOURCES images/logo.bmp|CONTAINER lvgl writes C files; enable C|CXX"
-  "configure|OPTIONS --rows top-down|SOURCES names no picture"
+  "configure|OPTIONS --rows bottom-up|SOURCES names no picture"
   "build|PREFIX ui SOURCES images/logo.bmp|logo.h|static const uint16_t ui_logo[6] = {"
   "build|C_TYPE bytes SOURCES images/logo.bmp|logo.h|static const uint8_t logo[12] = {"
   "build|FORMAT gray8 SOURCES images/logo.bmp|logo.h|    0x4C, 0x96, 0x1D, 0xFF, 0x00, 0x4F"
