@@ -14,10 +14,10 @@ rm -f "$work/frame.bin" "$work/frame.bmp"
 # 32768 x 32768 words; the last one pure red (0xF800, low byte first).
 truncate -s $((2 * 1024 * 1024 * 1024 - 2)) "$work/frame.bin" || exit 1
 printf '\x00\xf8' >>"$work/frame.bin"
-"$@" unpack --size 32768x32768 "$work/frame.bin" "$work/frame.bmp" || { echo "FAIL: unpack exited $?"; exit 1; }
+"$@" unpack --rows stored --size 32768x32768 "$work/frame.bin" "$work/frame.bmp" || { echo "FAIL: unpack exited $?"; exit 1; }
 
 # The 58-byte header, then 32768 rows of 98304 bytes with no padding; rows stay in the file's
-# order, so the input's last word is the BMP's last pixel: blue, green, red = 00 00 f8.
+# order (--rows stored: the raw image's first row is the BMP's first stored row), so the input's last word is the BMP's last pixel: blue, green, red = 00 00 f8.
 size=$(stat -c %s "$work/frame.bmp")
 [ "$size" -eq 3221225530 ] || { echo "FAIL: the BMP holds $size bytes, not 3221225530"; exit 1; }
 header=$(head -c 30 "$work/frame.bmp" | od -An -tx1 | tr -d ' \n')
