@@ -36,6 +36,7 @@ std::optional<UsageError> check_format_options(Invocation& invocation) {
                         std::to_string(entries)};
   }
   const bool c_type_given = invocation.was_given("--c-type");
+  if (invocation.was_given("--key") && pack.alpha_threshold == 0) pack.alpha_threshold = 128;
   // LVGL's rows are the top row first (a clash refused any other order with it).
   pack.rows = invocation.lvgl ? RowOrder::top_down : invocation.rows;
   // RGB565 is written as words unless bytes are asked for; every other format as bytes, unless

@@ -533,6 +533,65 @@ TEST(Rgb565, UnpackUndoesPackUnderTheSameOptions) {
   }
 }
 
+// A sprite's key colour: a PNG of red (opaque), green (alpha 100), blue (alpha 200) and white
+// (clear) packs with pixels of alpha below the threshold (128 unless given) as the key colour, the
+// others their own, unblended; --alpha-threshold alone cuts to the background (black). In RGB565, low
+// byte first: red 00 F8, green E0 07, blue 1F 00, magenta 1F F8, black 00 00.
+TEST(Rgb565, KeyColourStandsForPixelsBelowTheAlphaThreshold) {
+  TempDir dir;
+  write_file(dir.file("sprite.png"),
+             encode_test_picture(TestEncoding::png_alpha, 4, 1,
+                                 {{255, 0, 0, 255}, {0, 255, 0, 100}, {0, 0, 255, 200}, {255, 255, 255, 0}}));
+  const struct {
+    std::vector<std::string> options;
+    Bytes expected;
+  } cases[] = {
+      {{"--key", "magenta"}, {0x00, 0xF8, 0x1F, 0xF8, 0x1F, 0x00, 0x1F, 0xF8}},
+      {{"--key", "#F0F", "--alpha-threshold", "90"}, {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x1F, 0xF8}},
+      {{"--alpha-threshold", "90"}, {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x00, 0x00}},
+      // Contained in 8 x 1 at its own size, between two columns of canvas on each side, which are the
+      // key colour too.
+      {{"--key", "FF00FF", "--resize", "8x1", "--filter", "nearest"},
+       {0x1F, 0xF8, 0x1F, 0xF8, 0x00, 0xF8, 0x1F, 0xF8, 0x1F, 0x00, 0x1F, 0xF8, 0x1F, 0xF8, 0x1F, 0xF8}},
+      {{"--key", "magenta", "--format", "i1", "--palette", "FF0000,FF00FF"}, {0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments{"pack"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {dir.file("sprite.png"), dir.file("out.bin")});
+    const Rgb565Run run = rgb565(arguments);
+    EXPECT_EQ(run.code, 0) << run.err;
+    if (c.options.back() == "FF0000,FF00FF") {
+      // Red is entry 0, magenta entry 1: 0, 1, 1, 1 (blue is nearer magenta), first pixel in bit 7.
+      const std::optional<Bytes> out = read_file(dir.file("out.bin"));
+      ASSERT_TRUE(out && out->size() == 9);
+      EXPECT_EQ(out->back(), 0x70) << testing::PrintToString(arguments);
+      continue;
+    }
+    EXPECT_EQ(read_file(dir.file("out.bin")), c.expected) << testing::PrintToString(arguments);
+  }
+  const Rgb565Run header =
+      rgb565({"pack", "--key", "magenta", "--c-array", "sprite", dir.file("sprite.png"), dir.file("sprite.h")});
+  EXPECT_EQ(header.code, 0) << header.err;
+  const std::optional<Bytes> text = read_file(dir.file("sprite.h"));
+  ASSERT_TRUE(text);
+  EXPECT_NE(std::string(text->begin(), text->end()).find("; pixels of alpha below 128 are FF00FF"), std::string::npos);
+
+  for (const std::vector<std::string>& refused :
+       std::vector<std::vector<std::string>>{{"--key", "magenta", "--background", "white"},
+                                             {"--key", "magenta", "--format", "argb8888"},
+                                             {"--alpha-threshold", "90", "--format", "i4"},
+                                             {"--alpha-threshold", "0"},
+                                             {"--alpha-threshold", "256"},
+                                             {"--key", "nocolour"}}) {
+    std::vector<std::string> arguments{"pack"};
+    arguments.insert(arguments.end(), refused.begin(), refused.end());
+    arguments.insert(arguments.end(), {dir.file("sprite.png"), dir.file("refused.bin")});
+    EXPECT_EQ(rgb565(arguments).code, 2) << testing::PrintToString(arguments);
+    EXPECT_FALSE(file_exists(dir.file("refused.bin")));
+  }
+}
+
 // Each row order of a picture one pixel wide whose red row is its top (a top-down BMP, a GIF) or its
 // bottom (a bottom-up BMP, whose red row is stored first), from a file, through the transform chain
 // and from standard input: red first is 00 F8 00 00, black first 00 00 00 F8.

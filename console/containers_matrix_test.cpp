@@ -98,6 +98,7 @@ struct Format {
   std::uint32_t palette_bytes;              // before the rows
   bool words;                               // a C array of 16-bit words by default
   std::optional<std::uint8_t> lvgl_format;  // LVGL's colour format, where LVGL takes it
+  bool tiles = true;                        // taken with --tiles
 };
 
 const Format formats[] = {
@@ -129,6 +130,10 @@ const Format formats[] = {
     // Each byte's first pixel in its low bits, which LVGL does not take.
     {"I4LowBitsFirst", {"--format", "i4", "--bit-order", "lsb"}, 4, 64, false, std::nullopt},
     {"Mono1LowBitsFirst", {"--format", "mono1", "--bit-order", "lsb"}, 1, 0, false, std::nullopt},
+    // A sprite's key colour in place of pixels of little alpha.
+    {"Rgb565Key", {"--key", "magenta", "--alpha-threshold", "100"}, 16, 0, true, 0x12},
+    // The bottom row first, which LVGL and tiles do not take.
+    {"Gray8BottomUp", {"--format", "gray8", "--rows", "bottom-up"}, 8, 0, false, std::nullopt, false},
 };
 
 struct Case {
@@ -146,7 +151,7 @@ std::vector<Case> all_cases() {
     for (const Transform& transform : transforms) {
       for (const Input& input : inputs) {
         // Tiles are cut from one picture, and --frame all is refused with them.
-        if (transform.tiles == 0 || input.frames == 1) cases.push_back({&input, &transform, &format});
+        if (transform.tiles == 0 || (input.frames == 1 && format.tiles)) cases.push_back({&input, &transform, &format});
       }
     }
   }

@@ -56,6 +56,19 @@ constexpr std::array clashes{
     OptionClash{pack_only, "--lvgl", "--rows bottom-up or stored",
                 [](const Invocation& i) { return i.lvgl && i.rows != RowOrder::top_down; },
                 "--lvgl writes the top row first, not --rows bottom-up or stored"},
+    // Both name the colour under transparent pixels.
+    OptionClash{pack_only, "--key", "--background",
+                [](const Invocation& i) { return given(i, "--key") && given(i, "--background"); },
+                "--key is the colour of transparent pixels: give it or --background"},
+    // A format that keeps alpha has no need of a colour for transparent pixels.
+    OptionClash{pack_only, "--key or --alpha-threshold", "--format with alpha",
+                [](const Invocation& i) {
+                  const FormatInfo& info = format_info(i.pack.pixel_format);
+                  return (given(i, "--key") || given(i, "--alpha-threshold")) && info.alpha_bits != 0 &&
+                         i.pack.palette.empty();
+                },
+                "--key and --alpha-threshold are for a format without alpha (or with --palette): this one keeps "
+                "the pixels' alpha"},
     // A tile's rows come from the middle of the picture's; each is written top row first.
     OptionClash{pack_only, "--tiles", "--rows bottom-up",
                 [](const Invocation& i) { return i.pack.tiles.has_value() && i.rows == RowOrder::bottom_up; },

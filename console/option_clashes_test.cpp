@@ -36,6 +36,11 @@ const ClashCase clash_cases[] = {
      "--tiles cuts one picture into tiles: give it without --frame"},
     {{"pack", "--rows", "stored", "--lvgl", "a", "b"},
      "--lvgl writes the top row first, not --rows bottom-up or stored"},
+    {{"pack", "--key", "magenta", "--background", "white", "a", "b"},
+     "--key is the colour of transparent pixels: give it or --background"},
+    {{"pack", "--format", "a8", "--alpha-threshold", "9", "a", "b"},
+     "--key and --alpha-threshold are for a format without alpha (or with --palette): this one keeps the pixels' "
+     "alpha"},
     {{"pack", "--tiles", "8x8", "--rows", "bottom-up", "a", "b"},
      "--tiles writes each tile top row first, not --rows bottom-up"},
     {{"pack", "--c-type", "words", "--lvgl", "--c-array", "img", "a", "b"},

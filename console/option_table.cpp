@@ -359,6 +359,31 @@ std::span<const OptionRow> option_table() {
          if (parse_colour(value, invocation.pack.background)) return std::nullopt;
          return UsageError{bad_value(name, value, colour_syntax)};
        }},
+      {.long_name = "--key",
+       .verbs = pack_only,
+       .value = "COLOUR",
+       .help = "a sprite's key colour: pixels of alpha below --alpha-threshold (128) become COLOUR, the others "
+               "their own colour, unblended; as --background takes it (magenta, FF00FF)",
+       .more = "For a format without alpha, or with --palette, whose output is opaque: a display library that skips "
+               "the key colour when it draws the sprite leaves out exactly the transparent pixels, and soft "
+               "edges get no fringe of the key colour, as --background's blend would give them. The C header "
+               "names the key colour.",
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         if (parse_colour(value, invocation.pack.background)) return std::nullopt;
+         return UsageError{bad_value(name, value, colour_syntax)};
+       }},
+      {.long_name = "--alpha-threshold",
+       .verbs = pack_only,
+       .value = "N",
+       .help = "pixels of alpha below N (1 to 255) become the background (or --key), the others their own colour, "
+               "opaque: hard edges instead of a blend",
+       .apply = [](Invocation& invocation, std::string_view name, std::string_view value) -> std::optional<UsageError> {
+         const std::optional<std::uint32_t> threshold = parse_count(value);
+         if (!threshold || *threshold == 0 || *threshold > 255)
+           return UsageError{bad_value(name, value, "a number from 1 to 255")};
+         invocation.pack.alpha_threshold = static_cast<std::uint8_t>(*threshold);
+         return std::nullopt;
+       }},
       {.long_name = "--c-array",
        .verbs = pack_only,
        .value = "NAME",

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <optional>
@@ -48,9 +49,9 @@ std::string layout_of(const PackOptions& options) {
 }
 
 // The line that opens a C source: which picture, its size (or its tiles'), its frames when they are
-// counted, and the bytes' layout.
-std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t frames,
-                     bool top_first, const PackOptions& options) {
+// counted, the bytes' layout, and the colour that stands for transparent pixels where one does.
+std::string describe_layout(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t frames,
+                            bool top_first, const PackOptions& options) {
   std::string text = path + ": ";
   if (options.tiles)
     text += std::to_string(height / options.tiles->height) + " tiles of " + std::to_string(width) + " x " +
@@ -70,6 +71,17 @@ std::string describe(const std::string& path, std::uint32_t width, std::uint32_t
   }
   return text + (options.format.channels == ChannelOrder::rgb ? "RGB565" : "BGR565") + ", " +
          (options.format.bytes == ByteOrder::low_first ? "low byte first" : "high byte first");
+}
+
+std::string describe(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t frames,
+                     bool top_first, const PackOptions& options) {
+  std::string text = describe_layout(path, width, height, frames, top_first, options);
+  const bool opaque = format_info(options.pixel_format).alpha_bits == 0 || !options.palette.empty();
+  if (options.alpha_threshold == 0 || !opaque) return text;
+  char colour[7];
+  std::snprintf(colour, sizeof colour, "%02X%02X%02X", options.background.red, options.background.green,
+                options.background.blue);
+  return text + "; pixels of alpha below " + std::to_string(options.alpha_threshold) + " are " + colour;
 }
 
 // A band of stored rows holds about this much of the picture.

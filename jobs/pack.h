@@ -49,6 +49,11 @@ struct PackOptions {
   // last band is made.
   JobSwitches switches;
   BgrTriple background{0, 0, 0};
+  // For a format that keeps no alpha: pixels of alpha below this become the background, the others
+  // their own colour, opaque and unblended, as a sprite whose key colour marks the pixels not drawn
+  // needs them (a blend would give its soft edges a fringe of the key colour). 0 blends each pixel
+  // with the background in proportion to its alpha.
+  std::uint8_t alpha_threshold = 0;
   // The most pixels a compressed picture (run-length coded BMP, PNG, JPEG, GIF, TIFF, TGA, PNM) may
   // have.
   std::uint64_t pixel_limit = default_pixel_limit;

@@ -35,10 +35,12 @@ std::uint32_t format_band_rows(const PackOptions& options, const StoredRows& row
 
 namespace {
 
-// The quads of a band's rows, in the output's order; laid over the background, opaque, when
-// `opaque`.
+// The quads of a band's rows, in the output's order; when `opaque`, laid over the background, or
+// with a `threshold` each pixel either the background or itself.
 std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const StoredRows& rows, std::uint32_t first,
-                                  std::uint32_t count, bool opaque, std::vector<BgraQuad>& quads) {
+                                  std::uint32_t count, bool opaque, std::uint8_t threshold,
+                                  std::vector<BgraQuad>& quads) {
+  const BgraQuad background{rows.background.blue, rows.background.green, rows.background.red, 255};
   quads.resize(std::size_t{rows.width} * count);
   if (access_views([&] {
         for (std::uint32_t y = 0; y < count; ++y) {
@@ -47,14 +49,23 @@ std::optional<Outcome> widen_band(std::span<const std::uint8_t> stored, const St
           BgraQuad* to = quads.data() + std::size_t{y} * rows.width;
           if (!rows.quads) {
             quads_of_triples(from, rows.width, to);
-            if (rows.alpha == nullptr || opaque) continue;
+            if (rows.alpha == nullptr || (opaque && threshold == 0)) continue;
             const std::uint8_t* alpha = rows.alpha + (std::size_t{first} + row) * rows.width;
-            for (std::uint32_t x = 0; x < rows.width; ++x) to[x].alpha = alpha[x];
+            for (std::uint32_t x = 0; x < rows.width; ++x) {
+              if (!opaque)
+                to[x].alpha = alpha[x];
+              else if (alpha[x] < threshold)
+                to[x] = background;
+            }
             continue;
           }
           std::memcpy(to, from, std::size_t{rows.width} * 4);
           if (!opaque) continue;
           for (std::uint32_t x = 0; x < rows.width; ++x) {
+            if (threshold != 0) {
+              to[x] = to[x].alpha < threshold ? background : BgraQuad{to[x].blue, to[x].green, to[x].red, 255};
+              continue;
+            }
             const BgrTriple pixel = over(to[x], rows.background);
             to[x] = {pixel.blue, pixel.green, pixel.red, 255};
           }
@@ -109,7 +120,7 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
   // A palette the user gives is opaque: the picture is laid over the background to meet it.
   const bool opaque = info.alpha_bits == 0 || !options.palette.empty();
   const auto widen = [&](std::span<const std::uint8_t> stored, std::uint32_t first, std::uint32_t count) {
-    return widen_band(stored, rows, first, count, opaque, quads);
+    return widen_band(stored, rows, first, count, opaque, options.alpha_threshold, quads);
   };
   try {
     std::vector<BgraQuad> palette;
@@ -191,7 +202,7 @@ std::optional<Outcome> pack_format(const StoredRows& rows, const PackOptions& op
                 out.resize(static_cast<std::size_t>(band_bytes(settings, plane, rows.width, count)));
                 if (dither && plane == 0) dither->start_band(first, count, rows.reverse);
                 bool direct = false;
-                if (!rows.quads && (rows.alpha == nullptr || opaque) &&
+                if (!rows.quads && (rows.alpha == nullptr || (opaque && options.alpha_threshold == 0)) &&
                     access_views([&] {
                       direct = encode_triple_rows(settings, plane, stored.data(), rows.stride, rows.reverse, rows.width,
                                                   count, out);

@@ -306,15 +306,21 @@ struct BmpAlphaCase {
   std::uint8_t first_alpha;
   PixelFormat format;
   Bytes expected;
+  // Pixels of alpha below it become magenta, the others opaque.
+  std::uint8_t threshold = 0;
 };
 
-// A format with alpha keeps a 32-bit BMP's alpha; others ignore it as the dialogs always did; alpha
-// that is 0 everywhere is unused, and the picture opaque.
+// A format with alpha keeps a 32-bit BMP's alpha; others ignore it as the dialogs always did, but
+// for a threshold, which makes pixels of less alpha the background; alpha that is 0 everywhere is
+// unused, and the picture opaque.
 const BmpAlphaCase bmp_alpha_cases[] = {
     {"KeptByArgb8888", 0x80, PixelFormat::argb8888, {0x00, 0x00, 0xFF, 0x80, 0xFF, 0x00, 0x00, 0x00}},
     {"IgnoredByRgb565", 0x80, PixelFormat::rgb565, {0x00, 0xF8, 0x1F, 0x00}},
     {"IgnoredByRgb888", 0x80, PixelFormat::rgb888, {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00}},
     {"AllZeroIsOpaque", 0x00, PixelFormat::argb8888, {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF}},
+    {"BelowTheThreshold", 0x80, PixelFormat::rgb565, {0x1F, 0xF8, 0x1F, 0xF8}, 0x81},
+    {"AtTheThreshold", 0x80, PixelFormat::rgb565, {0x00, 0xF8, 0x1F, 0xF8}, 0x80},
+    {"ThresholdForRgb888", 0x80, PixelFormat::rgb888, {0x00, 0x00, 0xFF, 0xFF, 0x00, 0xFF}, 0x80},
 };
 
 class PackBmpAlpha : public testing::TestWithParam<BmpAlphaCase> {};
@@ -325,6 +331,8 @@ TEST_P(PackBmpAlpha, GivesTheHandWorkedBytes) {
   write_file(dir.file("in.bmp"), bmp32_with_alpha(c.first_alpha));
   PackOptions options;
   options.pixel_format = c.format;
+  options.alpha_threshold = c.threshold;
+  options.background = {0xFF, 0x00, 0xFF};
   JobProgress quiet;
   const Outcome outcome = pack({dir.file("in.bmp"), dir.file("out")}, options, quiet);
   ASSERT_TRUE(outcome.done()) << outcome.reason;

@@ -22,9 +22,11 @@
 // rest.
 inline constexpr std::uint64_t picture_start_bytes = std::uint64_t{64} << 10;
 
-// A BMP's or a codec picture's alpha is kept only for a format that has alpha; the others ignore it,
-// as the dialogs do.
-inline bool keeps_alpha(const PackOptions& options) { return format_info(options.pixel_format).alpha_bits != 0; }
+// A BMP's or a codec picture's alpha is kept only for a format that has alpha, or to be cut at a
+// threshold; the others ignore it, as the dialogs do.
+inline bool keeps_alpha(const PackOptions& options) {
+  return format_info(options.pixel_format).alpha_bits != 0 || options.alpha_threshold != 0;
+}
 
 class PackSource {
  public:
