@@ -16,9 +16,14 @@ if [ $# -lt 1 ] || [ ! -x "$1" ]; then
   exit 2
 fi
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-cd "$(dirname "$0")/.."
 shift
-if [ $# -eq 0 ]; then
-  set -- README.md docs/*.md
+# Pages named on the command line are taken from where the script was started.
+pages=()
+for page in "$@"; do
+  pages+=("$(cd "$(dirname "$page")" && pwd)/$(basename "$page")")
+done
+cd "$(dirname "$0")/.."
+if [ ${#pages[@]} -eq 0 ]; then
+  pages=(README.md docs/*.md)
 fi
-exec python3 scripts/lib/doc_examples.py "$program" "$@"
+exec python3 scripts/lib/doc_examples.py "$program" "${pages[@]}"
