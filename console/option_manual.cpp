@@ -182,6 +182,26 @@ std::string format_guide_entry(const FormatInfo& info, std::span<const OptionRow
   return guide_entry(info.name, bits_and_layout(info) + " " + options_taken(info, options));
 }
 
+std::string format_markdown_row(const FormatInfo& info, std::span<const OptionRow> options) {
+  std::string taken;
+  for (const OptionRow& row : options) {
+    if (row.format_option == 0 || (info.options & row.format_option) == 0) continue;
+    taken += (taken.empty() ? "`" : ", `") + std::string(row.long_name) + "`";
+  }
+  // A bar inside a cell would end it, so the layout's own bars are escaped.
+  std::string layout;
+  for (char c : info.layout) layout += c == '|' ? std::string("\\|") : std::string(1, c);
+  const std::string alpha = info.alpha_bits != 0 && info.index_bits == 0 ? ", with alpha" : "";
+  return "| `" + std::string(info.name) + "` | " + std::to_string(info.bits_per_pixel) + " | " + layout + alpha +
+         " | " + (taken.empty() ? "none" : taken) + " |\n";
+}
+
+std::string formats_markdown() {
+  std::string table = "| format | bits a pixel | layout | options it takes |\n|---|---:|---|---|\n";
+  for (const FormatInfo& info : pixel_formats()) table += format_markdown_row(info, option_table());
+  return table;
+}
+
 std::string options_manual() {
   std::string roff;
   for (const OptionRow& row : option_table()) roff += option_manual_entry(row);

@@ -1,7 +1,7 @@
-// The reference of rgb565's options and pixel formats as its manual page (roff, man macros) and the
-// Windows user guide (plain text) print it, made from the option table and the format table by a
-// step of the build (write_reference.cpp), so that both document exactly what the program accepts
-// and neither is written by hand.
+// The reference of rgb565's options and pixel formats as its manual page (roff, man macros), the
+// Windows user guide (plain text) and the formats page of docs/ (a Markdown table) print it, made from the option table
+// and the format table by a step of the build (write_reference.cpp), so that both document exactly what the program
+// accepts and neither is written by hand.
 //
 // An option's entry is its names and value, the verbs it belongs to unless it belongs to them all,
 // its help made a sentence and its further sentences. A format's entry is its name, its bits a
@@ -27,9 +27,14 @@ std::string options_guide();
 std::string formats_guide();
 std::string clashes_guide();
 
+// The format table as docs/formats.md shows it on the web: a Markdown table, one row a format, the
+// header row first, each line ended by a newline.
+std::string formats_markdown();
+
 // One entry of those lists.
 std::string option_manual_entry(const OptionRow& row);
 std::string option_guide_entry(const OptionRow& row);
 // `options` are the rows whose format_option the format's options are read against.
 std::string format_manual_entry(const FormatInfo& info, std::span<const OptionRow> options);
 std::string format_guide_entry(const FormatInfo& info, std::span<const OptionRow> options);
+std::string format_markdown_row(const FormatInfo& info, std::span<const OptionRow> options);

@@ -82,4 +82,18 @@ TEST(FormatReference, GivesTheBitsTheLayoutAndTheOptionsTaken) {
   EXPECT_EQ(format_guide_entry(indexed, options), "  four\n      2 bits a pixel: indices. It takes --fade-out.\n");
 }
 
+// docs/formats.md's table: a row a format, options in code spans, and a bar in the layout escaped so
+// that it does not end the cell.
+TEST(FormatReference, MakesAMarkdownRowWithItsBarsEscaped) {
+  const OptionRow options[] = {{.long_name = "--tint", .format_option = 1u << 0},
+                               {.long_name = "--fade-out", .format_option = 1u << 1}};
+  const FormatInfo one_bit = {PixelFormat::mono1, "dots1", 1, {1, 1, 1}, 0, 0, 0, "bits | pages"};
+  const FormatInfo with_alpha = {PixelFormat::argb8888, "tinted", 16, {4, 4, 4}, 4, 0, 3, "word ARGB"};
+  const FormatInfo indexed = {PixelFormat::i2, "four", 2, {0, 0, 0}, 8, 2, 2, "indices"};
+  EXPECT_EQ(format_markdown_row(one_bit, options), "| `dots1` | 1 | bits \\| pages | none |\n");
+  EXPECT_EQ(format_markdown_row(with_alpha, options),
+            "| `tinted` | 16 | word ARGB, with alpha | `--tint`, `--fade-out` |\n");
+  EXPECT_EQ(format_markdown_row(indexed, options), "| `four` | 2 | indices | `--fade-out` |\n");
+}
+
 }  // namespace

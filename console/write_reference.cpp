@@ -6,14 +6,17 @@
 // sentences name come from the table of kinds: "@OWN_READERS@" those read by readers of the
 // project's own (but BMP, which the document names first), "@CODEC_READERS@" those read by the
 // system's codecs, "@OTHER_PICTURES@" every kind but BMP. The lines put in end as
-// the template's lines do (CRLF for the user guide, which Notepad reads).
+// the template's lines do (CRLF for the user guide, which Notepad reads). In the markdown mode it
+// writes docs/formats.md, whose template has the one line "@FORMATS@", made a Markdown table; that
+// page is kept in the source tree, readable on the web, and a test checks it is what this writes.
 //
-//   rgb565_write_reference man|guide TEMPLATE OUTPUT
+//   rgb565_write_reference man|guide|markdown TEMPLATE OUTPUT
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/option_manual.h"
 #include "read/picture_types.h"
@@ -47,8 +50,8 @@ void name_in_place(std::string& text, std::string_view marker, const std::string
 
 int main(int argc, char** argv) {
   const std::string_view kind = argc == 4 ? argv[1] : "";
-  if (kind != "man" && kind != "guide") {
-    std::cerr << "usage: rgb565_write_reference man|guide TEMPLATE OUTPUT\n";
+  if (kind != "man" && kind != "guide" && kind != "markdown") {
+    std::cerr << "usage: rgb565_write_reference man|guide|markdown TEMPLATE OUTPUT\n";
     return 2;
   }
   std::ifstream in(argv[2], std::ios::binary);
@@ -61,13 +64,16 @@ int main(int argc, char** argv) {
   std::string text = page.str();
   const std::string_view line_end = text.find("\r\n") == std::string::npos ? "\n" : "\r\n";
   const bool man = kind == "man";
-  const struct {
+  struct List {
     std::string_view marker;
     std::string lines;
-  } lists[] = {{"@OPTIONS@", man ? options_manual() : options_guide()},
-               {"@FORMATS@", man ? formats_manual() : formats_guide()},
-               {"@CLASHES@", man ? clashes_manual() : clashes_guide()}};
-  for (const auto& list : lists) {
+  };
+  const std::vector<List> lists = kind == "markdown"
+                                      ? std::vector<List>{{"@FORMATS@", formats_markdown()}}
+                                      : std::vector<List>{{"@OPTIONS@", man ? options_manual() : options_guide()},
+                                                          {"@FORMATS@", man ? formats_manual() : formats_guide()},
+                                                          {"@CLASHES@", man ? clashes_manual() : clashes_guide()}};
+  for (const List& list : lists) {
     if (!fill(text, list.marker, line_end, list.lines)) {
       std::cerr << "rgb565_write_reference: " << argv[2] << " has no line " << list.marker << "\n";
       return 1;
