@@ -133,7 +133,9 @@ else()
   string(REGEX REPLACE "\n$" "" tool_man_programs "${tool_man_programs}")
   configure_file(${tool_packaging_dir}/man/rgb565-tools.1.in ${CMAKE_BINARY_DIR}/packaging/man/rgb565-tools.1 @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${PROJECT_SOURCE_DIR}/README.md
-          DESTINATION ${tool_package_docdir})
+                ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${tool_package_docdir})
+  # The README is a guide whose links lead into docs/ and the changelog: they go beside it.
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${tool_package_docdir}/docs FILES_MATCHING PATTERN "*.md")
   # Manual pages and the changelog go in gzip -9n form, as Debian wants them: no name or time
   # stamp in the header, so that the package is the same from one build to the next.
   function(tool_gzip source output)

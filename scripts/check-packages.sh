@@ -33,6 +33,10 @@ usr=$destdir/usr
   echo usr/lib/cmake/rgb565/rgb565-config.cmake
   echo usr/lib/cmake/rgb565/rgb565-config-version.cmake
   echo usr/share/doc/rgb565-tools/README.md
+  echo usr/share/doc/rgb565-tools/CHANGELOG.md
+  for page in "$root"/docs/*.md; do
+    echo "usr/share/doc/rgb565-tools/docs/$(basename "$page")"
+  done
   echo usr/share/doc/rgb565-tools/changelog.gz
   echo usr/share/doc/rgb565-tools/copyright
   echo usr/share/man/man1/rgb565-tools.1.gz
