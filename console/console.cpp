@@ -264,9 +264,8 @@ int run_probe(const Invocation& invocation, ConsoleStreams streams) {
       every_guessed = false;
       continue;
     }
-    streams.out << (result.verdict == ProbeVerdict::confident
-                        ? "the first guess is clearly ahead"
-                        : "not sure: the first guesses read almost equally well; look at each")
+    streams.out << (result.verdict == ProbeVerdict::confident ? "the first guess is clearly ahead"
+                                                              : "not sure: " + result.doubt + "; look at each")
                 << "\n";
     for (std::size_t i = 0; i < result.ranked.size(); ++i) {
       const ProbeGuess& guess = result.ranked[i];

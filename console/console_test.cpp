@@ -183,7 +183,8 @@ TEST(Rgb565, RefusesAnUnsureGuessWithTheCommandOfEachCandidate) {
   const std::string in_out = dir.file("stripes.bin") + " " + dir.file("out.png");
   for (const std::string& part :
        {std::string(
-            ": Cannot open input: no confident guess of its layout; look at each (rgb565 probe --sheet draws them): "),
+            ": Cannot open input: no confident guess of its layout (the first guesses read almost equally well); look "
+            "at each (rgb565 probe --sheet draws them): "),
         "rgb565 unpack --size 60x40 " + in_out + " (", "; rgb565 unpack --size 60x40 --bytes be " + in_out + " ("})
     EXPECT_NE(refused.err.find(part), std::string::npos) << part << "\nnot in\n" << refused.err;
   EXPECT_FALSE(read_file(dir.file("out.png")));
@@ -196,6 +197,16 @@ TEST(Rgb565, RefusesAnUnsureGuessWithTheCommandOfEachCandidate) {
   EXPECT_EQ(rgb565({"probe", "--sheet", dir.file("two.png"), dir.file("stripes.bin"), dir.file("stripes.bin")}).code,
             2);
   EXPECT_FALSE(read_file(dir.file("two.png")));
+
+  // A guess far ahead in its percentages that is still not taken says why, not that the guesses
+  // read alike: this mandelbrot reads almost as well as two of its rows side by side.
+  write_file(dir.file("fb.raw"), *read_file(std::string(PROBE_DUMPS) + "/mandel_96x64.bgr0"));
+  const Rgb565Run doubt = rgb565({"probe", dir.file("fb.raw")});
+  EXPECT_EQ(doubt.code, 0);
+  EXPECT_NE(doubt.out.find(": not sure: a multiple or a fraction of the first guess's width reads almost as well, "
+                           "as rows side by side; look at each\n  1. xrgb8888 96 x 64, low byte first: 100 %\n"),
+            std::string::npos)
+      << doubt.out;
 }
 
 // Without --size, unpack guesses it rather than assume a frame: ffmpeg's 80 x 60 RGB565 dump, high

@@ -561,7 +561,8 @@ std::variant<UnpackOptions, Outcome> with_guessed_layout(const JobPaths& paths, 
     // shell would split or expand are left for the user to fill in.
     const std::string in = shell_takes_as_is(paths.first) ? paths.first : "DUMP";
     const std::string out = shell_takes_as_is(paths.second) ? paths.second : "OUT";
-    std::string reason = "no confident guess of its " + what + "; look at each (rgb565 probe --sheet draws them): ";
+    std::string reason = "no confident guess of its " + what + " (" + result.doubt +
+                         "); look at each (rgb565 probe --sheet draws them): ";
     for (std::size_t i = 0; i < result.ranked.size() && i < shown_candidates; ++i) {
       reason += (i == 0 ? "" : "; ") + std::string("rgb565 unpack ") + layout_options(result.ranked[i]) + " " + in +
                 " " + out + " (" + std::to_string(result.ranked[i].confidence) + " % sure)";

@@ -1049,10 +1049,18 @@ ProbeResult probe_raw(std::uint64_t file_size, std::span<const RawSample> sample
     if (i > 0) plain_runner = std::min(plain_runner, other);
   }
   const bool ahead_without_handicap = plain_runner >= plain_best * clear_lead && 100 / plain_total >= sure_enough;
-  result.verdict = first.score <= noise_score && ahead_without_handicap && runner >= best * clear_lead &&
-                           runner - best >= chance_lead && first.confidence >= sure_enough && rows_line_up &&
-                           !repeats && !halves_alike && !rows_repeat && !period_unmade && !part_of_panel && !strip
-                       ? ProbeVerdict::confident
-                       : ProbeVerdict::unsure;
+  const bool ahead = runner >= best * clear_lead && runner - best >= chance_lead && first.confidence >= sure_enough;
+  result.doubt = first.score > noise_score ? "even the first guess reads little better than noise"
+                 : !ahead                  ? "the first guesses read almost equally well"
+                 : !ahead_without_handicap
+                     ? "a multiple or a fraction of the first guess's width reads almost as well, as rows side by side"
+                 : !rows_line_up ? "its rows do not line up at the first guess's width, so the width is a guess"
+                 : repeats || rows_repeat || period_unmade
+                     ? "its content repeats, and the repeat does not tell which width is the picture's"
+                 : halves_alike ? "a row's halves are about as alike as neighbouring rows: it may be a narrower picture"
+                 : part_of_panel ? "the first guess is no panel's size but has a panel's number of pixels"
+                 : strip         ? "the first guess is a long strip of no panel's size"
+                                 : "";
+  result.verdict = result.doubt.empty() ? ProbeVerdict::confident : ProbeVerdict::unsure;
   return result;
 }

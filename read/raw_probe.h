@@ -108,6 +108,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -167,6 +168,9 @@ struct ProbeResult {
   ProbeVerdict verdict = ProbeVerdict::no_guess;
   // The best layouts, best first, at most one for each format, byte order and size.
   std::vector<ProbeGuess> ranked;
+  // Why an unsure first guess is not taken, in words for the user: the next guesses read almost as
+  // well, or its content cannot tell its width (so that a guess of 100 % is not called a close one).
+  std::string doubt;
 };
 
 // What the user already knows of a dump: its format, its byte order, its size.
